@@ -1,0 +1,57 @@
+#pragma once
+
+// The engine's one entry point for its users (the player control, the render
+// tool, benchmarks, fuzzers): a loaded movie with its stage. It knows nothing of
+// widgets or windows; the caller owns the clock and the surface.
+
+#include "swf/Result.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+
+#include <memory>
+
+class QPainter;
+
+namespace swf {
+
+class Stage;
+
+class Playback {
+public:
+    // Reads a movie file: FWS, CWS, ZWS, or a projector executable carrying one.
+    static Result<std::unique_ptr<Playback>> open(const QString& path);
+    static Result<std::unique_ptr<Playback>> fromBytes(const QByteArray& bytes);
+
+    ~Playback();
+    Playback(const Playback&) = delete;
+    Playback& operator=(const Playback&) = delete;
+
+    // Header facts.
+    int version() const;
+    QRectF stageRect() const;     // in pixels (twips / 20); usually starts at 0,0
+    double frameRate() const;     // frames per second, never 0 (a 0 header rate reads as 12)
+    int frameCount() const;       // frames on the root timeline, at least 1
+    QColor backgroundColor() const; // SetBackgroundColor, white until one is seen
+
+    // Timeline. Frames count from 1; currentFrame() is the frame now shown.
+    int currentFrame() const;
+    void nextFrame();     // show the next frame, looping from the last to the first
+    void previousFrame(); // show the previous frame exactly as it was (no-op on frame 1)
+    void gotoFrame(int frame);
+
+    // Draws the stage (background included) with stage pixels mapped through
+    // `stageToDevice`. Anything outside the stage rectangle is not clipped here.
+    void render(QPainter& painter, const QTransform& stageToDevice) const;
+
+    Stage& stage();
+
+private:
+    explicit Playback(std::unique_ptr<Stage> stage);
+    std::unique_ptr<Stage> m_stage;
+};
+
+} // namespace swf
