@@ -1,0 +1,109 @@
+#include "PointerPainter.h"
+
+#include <QHash>
+#include <QList>
+
+namespace genresources {
+
+namespace {
+
+// The hand, drawn pixel by pixel: at 32 x 32 a pointer reads best with hard
+// edges. Row 0 is the top of the index finger, whose tip is centred on column
+// 12. K black outline, W white, S grey shading on the shadow side.
+constexpr const char* HandRows[] = {
+    "...........KKK",
+    "..........KWWWK",
+    "..........KWWWK",
+    "..........KWWWK",
+    "..........KWWWK",
+    "..........KWWWK",
+    "..........KWWWKKKK",
+    "..........KWWWKWWWKKKK",
+    "..........KWWWKWWWKWWWK",
+    "..........KWWWKWWWKWWWKKK",
+    "....KKK...KWWWKWWWKWWWKWWK",
+    "...KWWWK..KWWWKWWWKWWWKWWK",
+    "...KWWWWK.KWWWWWWWWWWWWWSK",
+    "....KWWWWWKWWWWWWWWWWWWWSK",
+    ".....KWWWWWWWWWWWWWWWWWWSK",
+    "......KWWWWWWWWWWWWWWWWWSK",
+    ".......KWWWWWWWWWWWWWWWWSK",
+    "........KWWWWWWWWWWWWWWWSK",
+    ".........KWWWWWWWWWWWWWSK",
+    "..........KWWWWWWWWWWWWSK",
+    "..........KWWWWWWWWWWWWSK",
+};
+
+// Pointer A's cuff: L light, B mid and D dark blue between black edges.
+constexpr const char* CuffRows[] = {
+    "..........KKKKKKKKKKKKKKK",
+    "..........KLLLLLLLLLLLLLK",
+    "..........KBBBBBBBBBBBBBK",
+    "..........KDDDDDDDDDDDDDK",
+    "..........KKKKKKKKKKKKKKK",
+};
+
+// Pointer B ends at the wrist with a plain outline.
+constexpr const char* WristRows[] = {
+    "..........KKKKKKKKKKKKKKK",
+};
+
+// Builds a 32 x 32 palette image from rows of letters, the first row at `top`.
+// Index 0 is transparent; letters that share a colour share one entry.
+QImage fromRows(const QList<const char*>& rows, int top, const QList<QPair<char, QRgb>>& palette)
+{
+    QImage image(32, 32, QImage::Format_Indexed8);
+    QList<QRgb> table{qRgba(0, 0, 0, 0)};
+    QHash<char, int> index;
+    for (const auto& [letter, colour] : palette) {
+        qsizetype at = table.indexOf(colour);
+        if (at < 0) {
+            at = table.size();
+            table.append(colour);
+        }
+        index.insert(letter, int(at));
+    }
+    image.setColorTable(table);
+    image.fill(0);
+    for (int r = 0; r < rows.size(); ++r) {
+        uchar* line = image.scanLine(top + r);
+        for (int x = 0; rows[r][x] != '\0' && x < 32; ++x) {
+            if (rows[r][x] != '.')
+                line[x] = uchar(index.value(rows[r][x]));
+        }
+    }
+    return image;
+}
+
+// The hot spot is the top pixel of the fingertip, so the art starts on the hot
+// spot's row.
+QList<const char*> handWith(const QList<const char*>& ending)
+{
+    QList<const char*> rows(std::begin(HandRows), std::end(HandRows));
+    rows.append(ending);
+    return rows;
+}
+
+} // namespace
+
+QImage paintPointerA()
+{
+    const QList<const char*> cuff(std::begin(CuffRows), std::end(CuffRows));
+    return fromRows(handWith(cuff), pointerAHotSpot.y(),
+                    {{'K', qRgb(0, 0, 0)},
+                     {'W', qRgb(255, 255, 255)},
+                     {'S', qRgb(192, 192, 192)},
+                     {'L', qRgb(96, 160, 255)},
+                     {'B', qRgb(0, 80, 224)},
+                     {'D', qRgb(0, 40, 144)}});
+}
+
+QImage paintPointerB()
+{
+    const QList<const char*> wrist(std::begin(WristRows), std::end(WristRows));
+    // Two colours only: the shading becomes plain white.
+    return fromRows(handWith(wrist), pointerBHotSpot.y(),
+                    {{'K', qRgb(0, 0, 0)}, {'W', qRgb(255, 255, 255)}, {'S', qRgb(255, 255, 255)}});
+}
+
+} // namespace genresources
