@@ -19,6 +19,11 @@ class QPainter;
 namespace swf {
 
 class Stage;
+class SoundSink;
+class ScriptRunner;
+
+// The largest movie file we read; a projector may be twice this.
+inline constexpr qint64 MaxMovieFileBytes = 256ll * 1024 * 1024;
 
 class Playback {
 public:
@@ -48,6 +53,11 @@ public:
     void render(QPainter& painter, const QTransform& stageToDevice) const;
 
     Stage& stage();
+
+    // The audio side's entry (null = silent). Sound definitions are handed over at once.
+    void setSoundSink(SoundSink* sink);
+    // The script machine's entry (null = scripts ignored).
+    void setScriptRunner(ScriptRunner* runner);
 
 private:
     explicit Playback(std::unique_ptr<Stage> stage);

@@ -1,0 +1,46 @@
+#pragma once
+
+// Display-list control records: PlaceObject 1-3 and RemoveObject 1-2.
+
+#include "swf/format/Records.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace swf {
+
+// A filter as read from PlaceObject3. Kept so the renderer can draw what it knows.
+struct Filter {
+    int type = 0; // 0 drop shadow, 1 blur, 2 glow, 3 bevel, 4 gradient glow, 5 convolution, 6 colour matrix, 7 gradient bevel
+    Rgba color;
+    double blurX = 0, blurY = 0; // pixels
+    double angle = 0, distance = 0, strength = 1;
+    bool inner = false, knockout = false, compositeSource = true;
+    int passes = 1;
+    std::vector<float> colorMatrix; // 20 values for the colour-matrix filter
+};
+
+struct PlaceObject {
+    int version = 1;      // 1, 2 or 3
+    bool move = false;    // modifies the object already at the depth
+    std::uint16_t depth = 0;
+    std::optional<std::uint16_t> characterId;
+    std::optional<Matrix> matrix;
+    std::optional<ColorTransform> colorTransform;
+    std::optional<std::uint16_t> ratio;
+    std::optional<QString> name;
+    std::optional<std::uint16_t> clipDepth;
+    std::optional<std::vector<Filter>> filters;
+    std::optional<int> blendMode; // 0/1 normal, 2 layer, 3 multiply, 4 screen, 5 lighten, 6 darken, 7 difference, 8 add, 9 subtract, 10 invert, 11 alpha, 12 erase, 13 overlay, 14 hardlight
+    std::optional<bool> cacheAsBitmap;
+    std::optional<bool> visible;
+    std::optional<QString> className;
+    QByteArray clipActions; // the raw clip-action records, for the script machine
+};
+
+Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion);
+
+} // namespace swf

@@ -1,0 +1,261 @@
+#include "swf/movie/Movie.h"
+
+#include "swf/format/TagCodes.h"
+#include "swf/io/Container.h"
+#include "swf/movie/Definitions.h"
+
+namespace swf {
+
+int TimelineDef::frameForLabel(const QString& label) const
+{
+    for (const auto& [name, frame] : labels) {
+        if (name.compare(label, Qt::CaseInsensitive) == 0)
+            return frame;
+    }
+    return 0;
+}
+
+const Character* Movie::character(std::uint16_t id) const
+{
+    auto it = m_characters.find(id);
+    return it == m_characters.end() ? nullptr : it->second.get();
+}
+
+class MovieLoader {
+public:
+    MovieLoader(Movie& movie, const MovieLimits& limits) : m_movie(movie), m_limits(limits) { }
+
+    Result<void> readTimeline(Reader& reader, TimelineDef& timeline, int nesting);
+
+private:
+    Result<void> readDefinition(int code, Reader& body, int nesting);
+    void addCharacter(std::shared_ptr<const Character> character);
+    RawDef& rawDef(std::uint16_t id, CharacterKind kind);
+
+    Movie& m_movie;
+    MovieLimits m_limits;
+    std::vector<std::shared_ptr<RawDef>> m_orphans;
+};
+
+void MovieLoader::addCharacter(std::shared_ptr<const Character> character)
+{
+    // A later definition of an id already taken is ignored, as the first one may be on stage.
+    if (int(m_movie.m_characters.size()) >= m_limits.maxCharacters)
+        return;
+    m_movie.m_characters.emplace(character->id, std::move(character));
+}
+
+RawDef& MovieLoader::rawDef(std::uint16_t id, CharacterKind kind)
+{
+    auto it = m_movie.m_characters.find(id);
+    if (it != m_movie.m_characters.end() && it->second->kind == kind) {
+        if (auto raw = dynamic_cast<const RawDef*>(it->second.get()))
+            return const_cast<RawDef&>(*raw);
+    }
+    auto raw = std::make_shared<RawDef>(kind, id);
+    RawDef& ref = *raw;
+    if (it == m_movie.m_characters.end())
+        m_movie.m_characters.emplace(id, std::move(raw));
+    else
+        m_orphans.push_back(std::move(raw)); // id taken by another kind: keep it alive, unreachable
+    return ref;
+}
+
+Result<void> MovieLoader::readDefinition(int code, Reader& body, int nesting)
+{
+    qint64 start = body.offset();
+    switch (code) {
+    case TagDefineShape:
+    case TagDefineShape2:
+    case TagDefineShape3:
+    case TagDefineShape4:
+        addCharacter(SWF_TRY(readShapeDefinition(body, code)));
+        return {};
+    case TagDefineMorphShape:
+    case TagDefineMorphShape2:
+        addCharacter(SWF_TRY(readMorphDefinition(body, code)));
+        return {};
+    case TagJpegTables:
+        if (m_movie.m_jpegTables.isEmpty())
+            m_movie.m_jpegTables = body.rest();
+        return {};
+    case TagDefineBits:
+    case TagDefineBitsJpeg2:
+    case TagDefineBitsJpeg3:
+    case TagDefineBitsJpeg4:
+    case TagDefineBitsLossless:
+    case TagDefineBitsLossless2:
+        addCharacter(SWF_TRY(readBitmapDefinition(body, code, m_movie.m_jpegTables)));
+        return {};
+    case TagDefineSprite: {
+        auto id = SWF_TRY(body.readU16());
+        SWF_TRY(body.readU16()); // declared frame count; the ShowFrame tags decide
+        if (nesting >= m_limits.maxSpriteNesting)
+            return Error::at(start, QStringLiteral("sprites nested too deeply"), ErrorKind::TooLarge);
+        auto sprite = std::make_shared<SpriteDef>(id);
+        SWF_TRY_VOID(readTimeline(body, sprite->timeline, nesting + 1));
+        addCharacter(std::move(sprite));
+        return {};
+    }
+    case TagDefineButton:
+    case TagDefineButton2:
+    case TagDefineButtonCxform:
+    case TagDefineButtonSound: {
+        QByteArray raw = body.rest();
+        Reader idReader(raw, start);
+        auto id = SWF_TRY(idReader.readU16());
+        rawDef(id, CharacterKind::Button).tags.emplace_back(code, raw);
+        if (code == TagDefineButtonSound)
+            m_movie.m_soundDefinitions.emplace_back(code, raw);
+        return {};
+    }
+    case TagDefineFont:
+    case TagDefineFont2:
+    case TagDefineFont3:
+    case TagDefineFont4:
+    case TagDefineFontInfo:
+    case TagDefineFontInfo2:
+    case TagDefineFontAlignZones:
+    case TagDefineFontName: {
+        QByteArray raw = body.rest();
+        Reader idReader(raw, start);
+        auto id = SWF_TRY(idReader.readU16());
+        rawDef(id, CharacterKind::Font).tags.emplace_back(code, raw);
+        return {};
+    }
+    case TagDefineText:
+    case TagDefineText2:
+    case TagDefineEditText: {
+        QByteArray raw = body.rest();
+        Reader idReader(raw, start);
+        auto id = SWF_TRY(idReader.readU16());
+        rawDef(id, code == TagDefineEditText ? CharacterKind::EditText : CharacterKind::Text).tags.emplace_back(code, raw);
+        return {};
+    }
+    case TagDefineSound: {
+        QByteArray raw = body.rest();
+        Reader idReader(raw, start);
+        auto id = SWF_TRY(idReader.readU16());
+        rawDef(id, CharacterKind::Sound).tags.emplace_back(code, raw);
+        m_movie.m_soundDefinitions.emplace_back(code, raw);
+        return {};
+    }
+    default:
+        return {};
+    }
+}
+
+Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, int nesting)
+{
+    std::vector<ControlTag> frame;
+    bool ended = false;
+    while (!reader.atEnd()) {
+        qint64 tagOffset = reader.offset();
+        auto header = SWF_TRY(reader.readU16());
+        int code = header >> 6;
+        std::uint32_t length = header & 0x3f;
+        if (length == 0x3f)
+            length = SWF_TRY(reader.readU32());
+        if (length > reader.remaining()) {
+            return Error::at(tagOffset,
+                QStringLiteral("tag %1 declares %2 bytes but only %3 remain").arg(code).arg(length).arg(reader.remaining()),
+                ErrorKind::Truncated);
+        }
+        Reader body = SWF_TRY(reader.subReader(length));
+        if (code == TagEnd) {
+            ended = true;
+            break;
+        }
+        ControlTag tag;
+        tag.code = code;
+        tag.offset = body.offset();
+        switch (code) {
+        case TagShowFrame:
+            if (timeline.frameCount() >= m_limits.maxFrames)
+                return Error::at(tagOffset, QStringLiteral("more than %1 frames").arg(m_limits.maxFrames), ErrorKind::TooLarge);
+            timeline.frames.push_back(std::move(frame));
+            frame.clear();
+            break;
+        case TagPlaceObject:
+        case TagPlaceObject2:
+        case TagPlaceObject3: {
+            auto place = readPlaceObject(body, code, m_movie.m_version);
+            if (!place.ok())
+                break; // a damaged placement is dropped, the movie plays on
+            tag.depth = place.value().depth;
+            tag.place = std::make_shared<PlaceObject>(place.release());
+            frame.push_back(std::move(tag));
+            break;
+        }
+        case TagRemoveObject:
+            tag.characterId = SWF_TRY(body.readU16());
+            tag.depth = SWF_TRY(body.readU16());
+            frame.push_back(std::move(tag));
+            break;
+        case TagRemoveObject2:
+            tag.depth = SWF_TRY(body.readU16());
+            frame.push_back(std::move(tag));
+            break;
+        case TagSetBackgroundColor:
+            tag.color = SWF_TRY(readRgb(body));
+            frame.push_back(std::move(tag));
+            break;
+        case TagFrameLabel: {
+            auto label = SWF_TRY(body.readString(m_movie.m_version >= 6));
+            timeline.labels.emplace_back(label, timeline.frameCount() + 1);
+            break;
+        }
+        case TagDoAction:
+        case TagDoInitAction:
+        case TagStartSound:
+        case TagStartSound2:
+        case TagSoundStreamHead:
+        case TagSoundStreamHead2:
+        case TagSoundStreamBlock:
+            if (code == TagDoInitAction && body.remaining() >= 2) {
+                Reader idReader = body;
+                tag.characterId = SWF_TRY(idReader.readU16());
+            }
+            tag.body = body.rest();
+            frame.push_back(std::move(tag));
+            break;
+        case TagExportAssets:
+            tag.body = body.rest();
+            m_movie.m_otherTags.push_back(std::move(tag));
+            break;
+        default: {
+            auto defined = readDefinition(code, body, nesting);
+            if (!defined.ok() && defined.error().kind == ErrorKind::TooLarge)
+                return defined.error();
+            // Any other damaged definition is left out; placing it later draws nothing.
+            break;
+        }
+        }
+    }
+    // Tags after the last ShowFrame belong to a frame that is never shown; a
+    // timeline without any ShowFrame still has its one frame.
+    if (timeline.frames.empty())
+        timeline.frames.push_back(std::move(frame));
+    Q_UNUSED(ended);
+    return {};
+}
+
+Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const MovieLimits& limits)
+{
+    auto unwrapped = SWF_TRY(unwrapMovie(fileBytes, limits.maxBytes));
+    auto movie = std::make_shared<Movie>();
+    movie->m_version = unwrapped.version;
+    Reader reader(unwrapped.data);
+    SWF_TRY_VOID(reader.skip(8));
+    movie->m_stage = SWF_TRY(readRect(reader));
+    std::uint16_t rate = SWF_TRY(reader.readU16());
+    movie->m_frameRate = rate / 256.0;
+    if (movie->m_frameRate <= 0)
+        movie->m_frameRate = 12;
+    movie->m_headerFrameCount = SWF_TRY(reader.readU16());
+    MovieLoader loader(*movie, limits);
+    SWF_TRY_VOID(loader.readTimeline(reader, movie->m_root, 0));
+    return movie;
+}
+
+} // namespace swf

@@ -1,0 +1,61 @@
+#pragma once
+
+// A loaded movie: the header, the character dictionary and the root timeline.
+// Immutable once loaded; the runtime plays it.
+
+#include "swf/movie/Character.h"
+
+#include <QByteArray>
+#include <QColor>
+
+#include <memory>
+#include <unordered_map>
+
+namespace swf {
+
+struct MovieLimits {
+    qint64 maxBytes = 256ll * 1024 * 1024;   // uncompressed movie size
+    int maxFrames = 100000;                  // per timeline
+    int maxSpriteNesting = 16;               // DefineSprite inside DefineSprite
+    int maxCharacters = 65536;
+};
+
+class Movie {
+public:
+    // Reads a movie from file bytes (any container).
+    static Result<std::shared_ptr<Movie>> load(const QByteArray& fileBytes, const MovieLimits& limits = {});
+
+    int version() const { return m_version; }
+    TwipsRect stageTwips() const { return m_stage; }
+    double frameRate() const { return m_frameRate; }
+    int headerFrameCount() const { return m_headerFrameCount; }
+    const TimelineDef& root() const { return m_root; }
+
+    const Character* character(std::uint16_t id) const;
+    template<typename T>
+    const T* characterAs(std::uint16_t id, CharacterKind kind) const
+    {
+        auto c = character(id);
+        return c && c->kind == kind ? static_cast<const T*>(c) : nullptr;
+    }
+
+    // Sound definitions in load order, for a sink attached at any time.
+    const std::vector<std::pair<int, QByteArray>>& soundDefinitions() const { return m_soundDefinitions; }
+    // Whole-movie tags kept raw for later work (e.g. ExportAssets), in file order.
+    const std::vector<ControlTag>& otherTags() const { return m_otherTags; }
+    const QByteArray& jpegTables() const { return m_jpegTables; }
+
+private:
+    friend class MovieLoader;
+    int m_version = 0;
+    TwipsRect m_stage;
+    double m_frameRate = 12;
+    int m_headerFrameCount = 1;
+    TimelineDef m_root;
+    std::unordered_map<std::uint16_t, std::shared_ptr<const Character>> m_characters;
+    std::vector<std::pair<int, QByteArray>> m_soundDefinitions;
+    std::vector<ControlTag> m_otherTags;
+    QByteArray m_jpegTables;
+};
+
+} // namespace swf

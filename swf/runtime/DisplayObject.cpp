@@ -1,0 +1,45 @@
+#include "swf/runtime/DisplayObject.h"
+
+#include "swf/runtime/Stage.h"
+
+namespace swf {
+
+DisplayObject::DisplayObject(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth)
+    : m_stage(stage)
+    , m_parent(parent)
+    , m_character(character)
+    , m_characterId(characterId)
+    , m_depth(depth)
+    , m_bornTick(stage.tickCount())
+{
+    m_stage.countInstance(1);
+}
+
+DisplayObject::~DisplayObject()
+{
+    m_stage.countInstance(-1);
+}
+
+void DisplayObject::applyPlacement(const PlaceObject& place)
+{
+    if (place.matrix)
+        m_matrix = *place.matrix;
+    if (place.colorTransform)
+        m_colorTransform = *place.colorTransform;
+    if (place.ratio)
+        m_ratio = *place.ratio;
+    if (place.name)
+        m_name = *place.name;
+    if (place.clipDepth)
+        m_clipDepth = *place.clipDepth;
+    if (place.filters)
+        m_filters = *place.filters;
+    if (place.blendMode)
+        m_blendMode = *place.blendMode;
+    if (place.visible)
+        m_visible = *place.visible;
+    if (!place.clipActions.isEmpty())
+        m_clipActions = place.clipActions;
+}
+
+} // namespace swf

@@ -1,0 +1,83 @@
+#pragma once
+
+// One entry of a display list: a placed character with its depth, matrix,
+// colour transform and the rest of what PlaceObject sets. Sprites are
+// SpriteInstance, which owns a display list of its own.
+
+#include "swf/format/Control.h"
+#include "swf/movie/Character.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace swf {
+
+class SpriteInstance;
+class Stage;
+
+class DisplayObject {
+public:
+    DisplayObject(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth);
+    virtual ~DisplayObject();
+    DisplayObject(const DisplayObject&) = delete;
+    DisplayObject& operator=(const DisplayObject&) = delete;
+
+    virtual SpriteInstance* asSprite() { return nullptr; }
+    virtual const SpriteInstance* asSprite() const { return nullptr; }
+
+    Stage& stage() const { return m_stage; }
+    SpriteInstance* parent() const { return m_parent; }
+    const Character* character() const { return m_character; }
+    std::uint16_t characterId() const { return m_characterId; }
+    int depth() const { return m_depth; }
+
+    const QString& name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    const Matrix& matrix() const { return m_matrix; }
+    void setMatrix(const Matrix& m) { m_matrix = m; }
+    const ColorTransform& colorTransform() const { return m_colorTransform; }
+    void setColorTransform(const ColorTransform& cx) { m_colorTransform = cx; }
+    int ratio() const { return m_ratio; }
+    void setRatio(int ratio) { m_ratio = ratio; }
+    int clipDepth() const { return m_clipDepth; }
+    void setClipDepth(int clipDepth) { m_clipDepth = clipDepth; }
+    bool isVisible() const { return m_visible; }
+    void setVisible(bool visible) { m_visible = visible; }
+    int blendMode() const { return m_blendMode; }
+    void setBlendMode(int mode) { m_blendMode = mode; }
+    const std::vector<Filter>& filters() const { return m_filters; }
+    void setFilters(std::vector<Filter> filters) { m_filters = std::move(filters); }
+    const QByteArray& clipActions() const { return m_clipActions; }
+    void setClipActions(const QByteArray& actions) { m_clipActions = actions; }
+
+    // The frame of the parent in which this instance was placed; a backward
+    // goto keeps an instance only when the target frame places the same one.
+    int placedFrame() const { return m_placedFrame; }
+    void setPlacedFrame(int frame) { m_placedFrame = frame; }
+    // The stage tick in which the instance was created; it does not advance in that tick.
+    quint64 bornTick() const { return m_bornTick; }
+
+    // Applies the fields a PlaceObject carries (not the character or depth).
+    void applyPlacement(const PlaceObject& place);
+
+private:
+    Stage& m_stage;
+    SpriteInstance* m_parent;
+    const Character* m_character;
+    std::uint16_t m_characterId;
+    int m_depth;
+    QString m_name;
+    Matrix m_matrix;
+    ColorTransform m_colorTransform;
+    int m_ratio = 0;
+    int m_clipDepth = 0;
+    bool m_visible = true;
+    int m_blendMode = 0;
+    std::vector<Filter> m_filters;
+    QByteArray m_clipActions;
+    int m_placedFrame = 0;
+    quint64 m_bornTick = 0;
+};
+
+} // namespace swf

@@ -1,0 +1,342 @@
+#include "swf/runtime/SpriteInstance.h"
+
+#include "swf/audio/SoundSink.h"
+#include "swf/format/TagCodes.h"
+#include "swf/runtime/ScriptRunner.h"
+#include "swf/runtime/Stage.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace swf {
+
+SpriteInstance::SpriteInstance(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId,
+    int depth, const TimelineDef& timeline, int nesting)
+    : DisplayObject(stage, parent, character, characterId, depth)
+    , m_timeline(timeline)
+    , m_nesting(nesting)
+{
+}
+
+SpriteInstance::~SpriteInstance()
+{
+    // Children go first, deepest last placed first, so their parent is intact while they die.
+    while (!m_displayList.empty())
+        m_displayList.erase(std::prev(m_displayList.end()));
+}
+
+DisplayObject* SpriteInstance::childAt(int depth) const
+{
+    auto it = m_displayList.find(depth);
+    return it == m_displayList.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* SpriteInstance::childByName(const QString& name) const
+{
+    for (const auto& [depth, child] : m_displayList) {
+        if (child->name().compare(name, Qt::CaseInsensitive) == 0)
+            return child.get();
+    }
+    return nullptr;
+}
+
+void SpriteInstance::notifyRemoved(DisplayObject& object)
+{
+    if (auto sprite = object.asSprite()) {
+        for (auto& [depth, child] : sprite->m_displayList)
+            notifyRemoved(*child);
+        if (auto sink = stage().soundSink())
+            sink->timelineRemoved(reinterpret_cast<std::uintptr_t>(sprite));
+    }
+    if (auto runner = stage().scriptRunner()) {
+        if (!object.clipActions().isEmpty())
+            runner->clipEvent(object, ClipEvent::Unload, object.clipActions());
+        runner->instanceRemoved(object);
+    }
+}
+
+void SpriteInstance::removeChild(int depth)
+{
+    auto it = m_displayList.find(depth);
+    if (it == m_displayList.end())
+        return;
+    std::unique_ptr<DisplayObject> child = std::move(it->second);
+    m_displayList.erase(it);
+    notifyRemoved(*child);
+}
+
+std::unique_ptr<DisplayObject> SpriteInstance::createInstance(std::uint16_t characterId, int depth, int frame)
+{
+    if (!stage().canCreateInstance())
+        return nullptr;
+    const Character* character = stage().movie().character(characterId);
+    std::unique_ptr<DisplayObject> object;
+    if (character && character->kind == CharacterKind::Sprite && m_nesting + 1 < stage().limits().maxNesting) {
+        auto sprite = static_cast<const SpriteDef*>(character);
+        object = std::make_unique<SpriteInstance>(stage(), this, character, characterId, depth, sprite->timeline, m_nesting + 1);
+    } else {
+        // Unknown ids and sprites nested past the cap still hold their depth; they draw nothing.
+        if (character && character->kind == CharacterKind::Sprite)
+            character = nullptr;
+        object = std::make_unique<DisplayObject>(stage(), this, character, characterId, depth);
+    }
+    object->setPlacedFrame(frame);
+    return object;
+}
+
+void SpriteInstance::insertChild(std::unique_ptr<DisplayObject> child, const PlaceObject* place)
+{
+    if (place)
+        child->applyPlacement(*place);
+    DisplayObject* raw = child.get();
+    m_displayList[raw->depth()] = std::move(child);
+    if (auto sprite = raw->asSprite())
+        sprite->enterFirstFrame();
+    if (auto runner = stage().scriptRunner()) {
+        if (!raw->clipActions().isEmpty())
+            runner->clipEvent(*raw, ClipEvent::Load, raw->clipActions());
+    }
+}
+
+void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
+{
+    DisplayObject* existing = childAt(place.depth);
+    if (place.version == 1 || !place.move) {
+        // A new placement on an occupied depth is ignored, except PlaceObject 1
+        // which always replaces.
+        if (!place.characterId || (existing && place.version != 1))
+            return;
+        if (existing)
+            removeChild(place.depth);
+        if (auto child = createInstance(*place.characterId, place.depth, frame))
+            insertChild(std::move(child), &place);
+        return;
+    }
+    if (!existing)
+        return; // moving nothing
+    if (place.characterId && *place.characterId != existing->characterId()) {
+        // Swap the character but keep the placement's properties.
+        auto child = createInstance(*place.characterId, place.depth, frame);
+        if (!child)
+            return;
+        child->setName(existing->name());
+        child->setMatrix(existing->matrix());
+        child->setColorTransform(existing->colorTransform());
+        child->setRatio(existing->ratio());
+        child->setClipDepth(existing->clipDepth());
+        child->setBlendMode(existing->blendMode());
+        child->setFilters(existing->filters());
+        removeChild(place.depth);
+        insertChild(std::move(child), &place);
+        return;
+    }
+    existing->applyPlacement(place);
+}
+
+void SpriteInstance::runFrame(int frame, bool withEffects)
+{
+    if (frame < 1 || frame > frameCount())
+        return;
+    m_currentFrame = frame;
+    for (const ControlTag& tag : m_timeline.frames[std::size_t(frame - 1)]) {
+        switch (tag.code) {
+        case TagPlaceObject:
+        case TagPlaceObject2:
+        case TagPlaceObject3:
+            applyPlace(*tag.place, frame);
+            break;
+        case TagRemoveObject: {
+            DisplayObject* existing = childAt(tag.depth);
+            if (existing && existing->characterId() == tag.characterId)
+                removeChild(tag.depth);
+            break;
+        }
+        case TagRemoveObject2:
+            removeChild(tag.depth);
+            break;
+        case TagSetBackgroundColor:
+            if (!parent())
+                stage().setBackgroundColor(tag.color.toQColor());
+            break;
+        default:
+            break;
+        }
+    }
+    if (withEffects)
+        runEffects(frame);
+}
+
+void SpriteInstance::runEffects(int frame)
+{
+    ScriptRunner* runner = stage().scriptRunner();
+    SoundSink* sink = stage().soundSink();
+    if (!runner && !sink)
+        return;
+    const auto& tags = m_timeline.frames[std::size_t(frame - 1)];
+    if (sink) {
+        for (const ControlTag& tag : tags) {
+            switch (tag.code) {
+            case TagStartSound:
+            case TagStartSound2:
+            case TagSoundStreamHead:
+            case TagSoundStreamHead2:
+            case TagSoundStreamBlock:
+                sink->controlTag(reinterpret_cast<std::uintptr_t>(this), tag.code, tag.body, frame);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    if (runner) {
+        // Init actions first, then the frame's actions, each in file order.
+        for (const ControlTag& tag : tags) {
+            if (tag.code == TagDoInitAction && tag.body.size() >= 2 && stage().claimInitAction(tag.characterId))
+                runner->runInitActions(*this, tag.characterId, tag.body.mid(2));
+        }
+        for (const ControlTag& tag : tags) {
+            if (tag.code == TagDoAction)
+                runner->runFrameActions(*this, tag.body);
+        }
+    }
+}
+
+void SpriteInstance::enterFirstFrame()
+{
+    runFrame(1, true);
+}
+
+void SpriteInstance::rewindTo(int frame)
+{
+    // What the timeline alone says should be at each depth in `frame`.
+    std::map<int, PlacementState> target;
+    for (int f = 1; f <= frame; ++f) {
+        for (const ControlTag& tag : m_timeline.frames[std::size_t(f - 1)]) {
+            if (tag.place) {
+                const PlaceObject& place = *tag.place;
+                auto it = target.find(place.depth);
+                if (place.version == 1 || !place.move) {
+                    if (!place.characterId || (it != target.end() && place.version != 1))
+                        continue;
+                    target[place.depth] = PlacementState { *place.characterId, f, place };
+                } else if (it != target.end()) {
+                    PlacementState& state = it->second;
+                    if (place.characterId && *place.characterId != state.characterId) {
+                        state.characterId = *place.characterId;
+                        state.placedFrame = f;
+                    }
+                    PlaceObject& acc = state.fields;
+                    if (place.matrix) acc.matrix = place.matrix;
+                    if (place.colorTransform) acc.colorTransform = place.colorTransform;
+                    if (place.ratio) acc.ratio = place.ratio;
+                    if (place.name) acc.name = place.name;
+                    if (place.clipDepth) acc.clipDepth = place.clipDepth;
+                    if (place.filters) acc.filters = place.filters;
+                    if (place.blendMode) acc.blendMode = place.blendMode;
+                    if (place.visible) acc.visible = place.visible;
+                }
+            } else if (tag.code == TagRemoveObject2 || tag.code == TagRemoveObject) {
+                auto it = target.find(tag.depth);
+                if (it != target.end() && (tag.code == TagRemoveObject2 || it->second.characterId == tag.characterId))
+                    target.erase(it);
+            } else if (tag.code == TagSetBackgroundColor && !parent()) {
+                stage().setBackgroundColor(tag.color.toQColor());
+            }
+        }
+    }
+    // Keep the instances the target frame still holds (same character, same
+    // placement); drop the rest. Depths above the timeline's range (placed by
+    // scripts) are left alone.
+    std::vector<int> depths;
+    for (const auto& [depth, child] : m_displayList)
+        depths.push_back(depth);
+    for (int depth : depths) {
+        DisplayObject* child = childAt(depth);
+        if (!child || child->placedFrame() == 0)
+            continue;
+        auto it = target.find(depth);
+        if (it == target.end() || it->second.characterId != child->characterId() || it->second.placedFrame != child->placedFrame())
+            removeChild(depth);
+    }
+    m_currentFrame = frame;
+    for (auto& [depth, state] : target) {
+        if (DisplayObject* child = childAt(depth)) {
+            child->applyPlacement(state.fields);
+            continue;
+        }
+        if (auto child = createInstance(state.characterId, depth, state.placedFrame))
+            insertChild(std::move(child), &state.fields);
+    }
+}
+
+void SpriteInstance::gotoFrame(int frame, bool andPlay)
+{
+    m_playing = andPlay;
+    frame = std::clamp(frame, 1, std::max(1, frameCount()));
+    if (frame == m_currentFrame)
+        return;
+    if (frame < m_currentFrame) {
+        rewindTo(frame);
+    } else {
+        for (int f = m_currentFrame + 1; f < frame; ++f)
+            runFrame(f, false);
+        runFrame(frame, false);
+    }
+    runEffects(frame);
+}
+
+bool SpriteInstance::gotoLabel(const QString& label, bool andPlay)
+{
+    int frame = m_timeline.frameForLabel(label);
+    if (frame == 0)
+        return false;
+    gotoFrame(frame, andPlay);
+    return true;
+}
+
+void SpriteInstance::nextFrame()
+{
+    if (frameCount() <= 1)
+        return;
+    if (m_currentFrame >= frameCount()) {
+        rewindTo(1);
+        runEffects(1);
+    } else {
+        runFrame(m_currentFrame + 1, true);
+    }
+}
+
+void SpriteInstance::prevFrame()
+{
+    if (m_currentFrame > 1)
+        gotoFrame(m_currentFrame - 1, false);
+    else
+        m_playing = false;
+}
+
+void SpriteInstance::tick()
+{
+    if (auto runner = stage().scriptRunner()) {
+        if (!clipActions().isEmpty())
+            runner->clipEvent(*this, ClipEvent::EnterFrame, clipActions());
+    }
+    if (m_playing)
+        nextFrame();
+    // Children born during this tick already showed their first frame.
+    std::vector<std::pair<int, DisplayObject*>> children;
+    children.reserve(m_displayList.size());
+    for (const auto& [depth, child] : m_displayList) {
+        if (child->bornTick() < stage().tickCount())
+            children.emplace_back(depth, child.get());
+    }
+    for (const auto& [depth, child] : children) {
+        if (childAt(depth) != child)
+            continue; // removed by a script while the others ticked
+        if (auto sprite = child->asSprite())
+            sprite->tick();
+        else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().isEmpty())
+            runner->clipEvent(*child, ClipEvent::EnterFrame, child->clipActions());
+    }
+}
+
+} // namespace swf

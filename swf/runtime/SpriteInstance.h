@@ -1,0 +1,73 @@
+#pragma once
+
+// A timeline at play: the root movie or a placed sprite. It owns its display
+// list (ordered by depth) and moves through its frames, applying each frame's
+// control tags and handing scripts and sounds on.
+
+#include "swf/runtime/DisplayObject.h"
+
+#include <map>
+#include <memory>
+
+namespace swf {
+
+class SpriteInstance : public DisplayObject {
+public:
+    SpriteInstance(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth,
+        const TimelineDef& timeline, int nesting);
+    ~SpriteInstance() override;
+
+    SpriteInstance* asSprite() override { return this; }
+    const SpriteInstance* asSprite() const override { return this; }
+
+    const TimelineDef& timeline() const { return m_timeline; }
+    int frameCount() const { return m_timeline.frameCount(); }
+    int currentFrame() const { return m_currentFrame; }
+    int nesting() const { return m_nesting; }
+    bool isPlaying() const { return m_playing; }
+    void play() { m_playing = true; }
+    void stop() { m_playing = false; }
+
+    // Shows `frame` (clamped to 1..frameCount): forward by stepping through the
+    // frames between, backward by rebuilding the list the target frame describes.
+    // The target frame's scripts and sounds run; those of the frames passed over do not.
+    void gotoFrame(int frame, bool andPlay);
+    bool gotoLabel(const QString& label, bool andPlay);
+    void nextFrame(); // one step forward, looping from the last frame to the first
+    void prevFrame(); // one step back, stopping (as scripts expect)
+
+    using DisplayList = std::map<int, std::unique_ptr<DisplayObject>>;
+    const DisplayList& displayList() const { return m_displayList; }
+    DisplayObject* childAt(int depth) const;
+    DisplayObject* childByName(const QString& name) const;
+    void removeChild(int depth);
+
+    // Builds frame 1; called once, right after the instance is created.
+    void enterFirstFrame();
+    // One tick of the movie clock: advance if playing, then tick the children
+    // that existed before this tick.
+    void tick();
+
+private:
+    struct PlacementState {
+        std::uint16_t characterId = 0;
+        int placedFrame = 0;
+        PlaceObject fields; // accumulated matrix, colour transform, ...
+    };
+
+    void runFrame(int frame, bool withEffects);
+    void runEffects(int frame);
+    void applyPlace(const PlaceObject& place, int frame);
+    void rewindTo(int frame);
+    std::unique_ptr<DisplayObject> createInstance(std::uint16_t characterId, int depth, int frame);
+    void insertChild(std::unique_ptr<DisplayObject> child, const PlaceObject* place);
+    void notifyRemoved(DisplayObject& object);
+
+    const TimelineDef& m_timeline;
+    int m_nesting;
+    int m_currentFrame = 0;
+    bool m_playing = true;
+    DisplayList m_displayList;
+};
+
+} // namespace swf

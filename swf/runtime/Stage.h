@@ -1,0 +1,74 @@
+#pragma once
+
+// The stage: the root timeline of a loaded movie with everything placed on
+// it, the background colour, and the seams to the script machine and the audio side.
+
+#include "swf/movie/Movie.h"
+#include "swf/runtime/SpriteInstance.h"
+
+#include <QColor>
+
+#include <memory>
+#include <set>
+
+namespace swf {
+
+class ScriptRunner;
+class SoundSink;
+
+struct StageLimits {
+    int maxNesting = 64;        // sprite instances inside sprite instances
+    int maxInstances = 100000;  // live display objects on the whole stage
+};
+
+class Stage {
+public:
+    explicit Stage(std::shared_ptr<const Movie> movie, StageLimits limits = {});
+    ~Stage();
+
+    const Movie& movie() const { return *m_movie; }
+    std::shared_ptr<const Movie> moviePointer() const { return m_movie; }
+    const StageLimits& limits() const { return m_limits; }
+    SpriteInstance& root() { return *m_root; }
+    const SpriteInstance& root() const { return *m_root; }
+
+    QColor backgroundColor() const { return m_background; }
+    void setBackgroundColor(const QColor& color) { m_background = color; }
+
+    // Advances every timeline by one frame.
+    void tick();
+    quint64 tickCount() const { return m_tick; }
+    // Throws the whole stage away and builds frame 1 again from the movie.
+    void restart();
+    // Rebuilds the stage as it stood when the root showed `frame` after playing
+    // from the start, with scripts and sounds held back during the replay.
+    void replayTo(int frame);
+
+    ScriptRunner* scriptRunner() const { return m_effects ? m_scriptRunner : nullptr; }
+    void setScriptRunner(ScriptRunner* runner) { m_scriptRunner = runner; }
+    SoundSink* soundSink() const { return m_effects ? m_soundSink : nullptr; }
+    // Hands the movie's sound definitions to the sink at once.
+    void setSoundSink(SoundSink* sink);
+
+    // DoInitAction runs once per sprite id in a movie's life; true the first time.
+    bool claimInitAction(std::uint16_t spriteId) { return m_initActionsRun.insert(spriteId).second; }
+
+    // Live-object bookkeeping for the instance cap.
+    void countInstance(int delta) { m_instances += delta; }
+    int instanceCount() const { return m_instances; }
+    bool canCreateInstance() const { return m_instances < m_limits.maxInstances; }
+
+private:
+    std::shared_ptr<const Movie> m_movie;
+    StageLimits m_limits;
+    std::unique_ptr<SpriteInstance> m_root;
+    QColor m_background = Qt::white;
+    quint64 m_tick = 0;
+    int m_instances = 0;
+    bool m_effects = true;
+    ScriptRunner* m_scriptRunner = nullptr;
+    SoundSink* m_soundSink = nullptr;
+    std::set<std::uint16_t> m_initActionsRun;
+};
+
+} // namespace swf
