@@ -217,6 +217,19 @@ def move_away(session):
     time.sleep(0.2)
 
 
+def movie_area_changes(session, frame, attempts=4, pause=0.35):
+    """True when the player rectangle shows different pictures a moment apart."""
+    move_away(session)
+    x, y = frame.to_screen(10, 40)
+    box = (x, y, frame.w - 20, frame.h - 50)
+    first = session.screenshot().crop(*box)
+    for _ in range(attempts):
+        time.sleep(pause)
+        if session.screenshot().crop(*box).data != first.data:
+            return True
+    return False
+
+
 def close(a, b, tol):
     return all(abs(p - q) <= tol for p, q in zip(a, b))
 
@@ -346,12 +359,19 @@ class XSession:
         return parse_ppm(blob)
 
     def visible_windows(self, name=None, pid=None):
+        """Mapped windows with exactly this title (any title if None), of one process if pid is given."""
         args = ["search", "--onlyvisible"]
         if pid is not None:
             args += ["--pid", pid]
-        args += ["--name", "^%s$" % re.escape(name) if name else ""]
-        out = self.xdo(*args, check=False)
-        return [int(w) for w in out.split()]
+        else:
+            args += ["--name", "^%s$" % re.escape(name) if name else "."]
+        ids = [int(w) for w in self.xdo(*args, check=False).split()]
+        if name is None:
+            return ids
+        return [w for w in ids if self.window_name(w) == name]
+
+    def window_name(self, wid):
+        return self.xdo("getwindowname", wid, check=False).rstrip("\n")
 
     def geometry(self, wid):
         """Absolute outer position and size of a window: (x, y, w, h)."""
