@@ -1,6 +1,10 @@
 #include "IconPainter.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QLinearGradient>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -104,21 +108,22 @@ void paintGrille(QPainter& p)
 
 void paintDial(QPainter& p)
 {
-    const QRectF dial(9.0, 20.2, 14.0, 3.4);
-    QRadialGradient glow(dial.center(), 7.5);
-    glow.setColorAt(0.0, QColor(255, 226, 140));
-    glow.setColorAt(0.6, QColor(255, 164, 40));
-    glow.setColorAt(1.0, QColor(214, 96, 10));
+    const QRectF dial(8.8, 20.0, 14.4, 3.8);
+    QRadialGradient glow(dial.center(), 8.0);
+    glow.setColorAt(0.0, QColor(255, 240, 170));
+    glow.setColorAt(0.45, QColor(255, 184, 56));
+    glow.setColorAt(1.0, QColor(240, 128, 16));
     p.setBrush(glow);
     p.setPen(QPen(Outline, 0.8));
-    p.drawRoundedRect(dial, 1.2, 1.2);
+    p.drawRoundedRect(dial, 1.3, 1.3);
 
-    // Scale marks and the pointer.
-    p.setPen(QPen(QColor(120, 52, 8), 0.45));
+    // Scale marks, faint enough to leave the glow showing at small sizes, and
+    // the pointer.
+    p.setPen(QPen(QColor(150, 70, 10, 150), 0.35));
     for (double x = 11.0; x <= 21.1; x += 2.0)
-        p.drawLine(QLineF(x, 20.9, x, 21.9));
-    p.setPen(QPen(QColor(200, 16, 16), 0.7));
-    p.drawLine(QLineF(14.6, 20.7, 14.6, 23.1));
+        p.drawLine(QLineF(x, 20.7, x, 21.6));
+    p.setPen(QPen(QColor(196, 20, 12), 0.6));
+    p.drawLine(QLineF(14.6, 20.5, 14.6, 23.3));
 }
 
 void paintKnobs(QPainter& p)
@@ -133,6 +138,98 @@ void paintKnobs(QPainter& p)
         p.setPen(QPen(Outline, 0.7));
         p.drawEllipse(centre, 1.6, 1.6);
     }
+}
+
+struct Box {
+    QList<QRgb> colours;
+
+    int channel(QRgb c, int which) const { return which == 0 ? qRed(c) : which == 1 ? qGreen(c) : qBlue(c); }
+
+    // The channel with the widest spread, and that spread.
+    QPair<int, int> widest() const
+    {
+        QPair<int, int> best{0, -1};
+        for (int ch = 0; ch < 3; ++ch) {
+            int lo = 255, hi = 0;
+            for (QRgb c : colours) {
+                lo = std::min(lo, channel(c, ch));
+                hi = std::max(hi, channel(c, ch));
+            }
+            if (hi - lo > best.second)
+                best = {ch, hi - lo};
+        }
+        return best;
+    }
+
+    QRgb average() const
+    {
+        long r = 0, g = 0, b = 0;
+        for (QRgb c : colours)
+            r += qRed(c), g += qGreen(c), b += qBlue(c);
+        const long n = std::max<long>(1, colours.size());
+        return qRgb(int((r + n / 2) / n), int((g + n / 2) / n), int((b + n / 2) / n));
+    }
+};
+
+// Reduces the picture to a palette by median cut: the opaque colours (one
+// entry per pixel, so common colours weigh more) are split again and again at
+// the median of the box with the widest spread. Entry 0 is transparent;
+// pixels less than half opaque take it, the rest become fully opaque.
+QImage quantise(const QImage& source, int maxColours)
+{
+    const QImage argb = source.convertToFormat(QImage::Format_ARGB32);
+    QList<Box> boxes(1);
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(argb.pixel(x, y)) >= 128)
+                boxes[0].colours.append(argb.pixel(x, y) | 0xff000000u);
+
+    while (boxes.size() < maxColours - 1) {
+        int pick = -1, spread = 0;
+        for (int i = 0; i < boxes.size(); ++i) {
+            const int s = boxes[i].colours.size() > 1 ? boxes[i].widest().second : 0;
+            if (s > spread)
+                pick = i, spread = s;
+        }
+        if (pick < 0)
+            break; // every box holds a single colour
+        Box& box = boxes[pick];
+        const int ch = box.widest().first;
+        std::sort(box.colours.begin(), box.colours.end(),
+                  [&](QRgb a, QRgb b) { return box.channel(a, ch) < box.channel(b, ch); });
+        const qsizetype half = box.colours.size() / 2;
+        Box upper{box.colours.mid(half)};
+        box.colours.resize(half);
+        boxes.append(upper);
+    }
+
+    QList<QRgb> table{qRgba(0, 0, 0, 0)};
+    for (const Box& box : boxes)
+        if (!box.colours.isEmpty() && !table.contains(box.average()))
+            table.append(box.average());
+
+    QImage out(argb.size(), QImage::Format_Indexed8);
+    out.setColorTable(table);
+    for (int y = 0; y < argb.height(); ++y) {
+        uchar* line = out.scanLine(y);
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb c = argb.pixel(x, y);
+            int best = 0;
+            if (qAlpha(c) >= 128) {
+                int bestDistance = INT_MAX;
+                for (int i = 1; i < table.size(); ++i) {
+                    const int dr = qRed(c) - qRed(table[i]);
+                    const int dg = qGreen(c) - qGreen(table[i]);
+                    const int db = qBlue(c) - qBlue(table[i]);
+                    const int d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+                    if (d < bestDistance)
+                        best = i, bestDistance = d;
+                }
+            }
+            line[x] = uchar(best);
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -154,7 +251,7 @@ QImage paintIcon(int size)
 
 QImage paintIcon256Colours()
 {
-    return paintIcon(32).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    return quantise(paintIcon(32), 256);
 }
 
 } // namespace genresources
