@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-wqy-microhei
   xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick wmctrl
   ffmpeg python3
+  desktop-file-utils shared-mime-info
 )
 
 missing=()
