@@ -21,3 +21,10 @@ inline constexpr int FileVersionNumbers[4] = {3, 0, 0, 0};
 inline constexpr int ProductVersionNumbers[4] = {3, 0, 0, 0};
 
 } // namespace vantrel::version
+
+namespace vantrel {
+
+// Registers the compiled-in pictures (see Resources.h); call once at start-up.
+void initResources();
+
+} // namespace vantrel

@@ -12,40 +12,41 @@ namespace {
 // 12. K black outline, W white, S grey shading on the shadow side.
 constexpr const char* HandRows[] = {
     "...........KKK",
-    "..........KWWWK",
-    "..........KWWWK",
-    "..........KWWWK",
-    "..........KWWWK",
-    "..........KWWWK",
-    "..........KWWWKKKK",
-    "..........KWWWKWWWKKKK",
-    "..........KWWWKWWWKWWWK",
-    "..........KWWWKWWWKWWWKKK",
-    "....KKK...KWWWKWWWKWWWKWWK",
-    "...KWWWK..KWWWKWWWKWWWKWWK",
-    "...KWWWWKKKWWWWWWWWWWWWWSK",
-    "....KWWWWWKWWWWWWWWWWWWWSK",
+    "..........KWWSK",
+    "..........KWWSK",
+    "..........KWWSK",
+    "..........KWWSK",
+    "..........KWWSK",
+    "..........KWWSKKKK",
+    "..........KWWSKWWSKKKK",
+    "..........KWWSKWWSKWWSK",
+    "..........KWWSKWWSKWWSKKK",
+    "..KKK.....KWWSKWWSKWWSKWSK",
+    ".KWWWK....KWWSKWWSKWWSKWSK",
+    ".KWWWWK...KWWWWWWWWWWWWWSK",
+    "..KWWWWK..KWWWWWWWWWWWWWSK",
+    "...KWWWWK.KWWWWWWWWWWWWWSK",
+    "....KWWWWKKWWWWWWWWWWWWWSK",
     ".....KWWWWWWWWWWWWWWWWWWSK",
     "......KWWWWWWWWWWWWWWWWWSK",
-    ".......KWWWWWWWWWWWWWWWWSK",
-    "........KWWWWWWWWWWWWWWWSK",
-    ".........KWWWWWWWWWWWWWSK",
-    "..........KWWWWWWWWWWWWSK",
-    "..........KWWWWWWWWWWWWSK",
+    ".......KWWWWWWWWWWWWWWWSK",
+    "........KWWWWWWWWWWWWWWSK",
+    ".........KWWWWWWWWWWWWSK",
 };
 
-// Pointer A's cuff: L light, B mid and D dark blue between black edges.
+// Pointer A's cuff, a little wider than the wrist: L light, B mid and D dark
+// blue between black edges.
 constexpr const char* CuffRows[] = {
-    "..........KKKKKKKKKKKKKKK",
-    "..........KLLLLLLLLLLLLLK",
-    "..........KBBBBBBBBBBBBBK",
-    "..........KDDDDDDDDDDDDDK",
-    "..........KKKKKKKKKKKKKKK",
+    "........KKKKKKKKKKKKKKKKK",
+    "........KLLLLLLLLLLLLLLLK",
+    "........KBBBBBBBBBBBBBBBK",
+    "........KDDDDDDDDDDDDDDDK",
+    "........KKKKKKKKKKKKKKKKK",
 };
 
 // Pointer B ends at the wrist with a plain outline.
 constexpr const char* WristRows[] = {
-    "..........KKKKKKKKKKKKKKK",
+    ".........KKKKKKKKKKKKKKK",
 };
 
 // Builds a 32 x 32 palette image from rows of letters, the first row at `top`.
