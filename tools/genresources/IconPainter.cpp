@@ -44,7 +44,7 @@ QPainterPath grillePath(double inset)
     return path;
 }
 
-void paintCabinet(QPainter& p)
+void paintCabinet(QPainter& p, bool small)
 {
     const QPainterPath cabinet = cabinetPath();
 
@@ -58,17 +58,20 @@ void paintCabinet(QPainter& p)
     p.setBrush(wood);
     p.drawPath(cabinet);
 
-    // Grain: faint darker strokes that follow the arch.
-    p.save();
-    p.setClipPath(cabinet);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(90, 42, 12, 70), 0.35));
-    for (double r : {9.6, 10.4}) {
-        p.drawArc(QRectF(16 - r, 13.5 - r, 2 * r, 2 * r), 0, 180 * 16);
-        p.drawLine(QLineF(16 - r, 13.5, 16 - r, 29));
-        p.drawLine(QLineF(16 + r, 13.5, 16 + r, 29));
+    // Grain: faint darker strokes that follow the arch; too fine for the
+    // smallest sizes, where they would only muddy the wood.
+    if (!small) {
+        p.save();
+        p.setClipPath(cabinet);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(90, 42, 12, 70), 0.35));
+        for (double r : {9.6, 10.4}) {
+            p.drawArc(QRectF(16 - r, 13.5 - r, 2 * r, 2 * r), 0, 180 * 16);
+            p.drawLine(QLineF(16 - r, 13.5, 16 - r, 29));
+            p.drawLine(QLineF(16 + r, 13.5, 16 + r, 29));
+        }
+        p.restore();
     }
-    p.restore();
 
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(Outline, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -82,22 +85,24 @@ void paintCabinet(QPainter& p)
     p.drawRoundedRect(QRectF(3.0, 28.3, 26.0, 3.0), 1.0, 1.0);
 }
 
-void paintGrille(QPainter& p)
+void paintGrille(QPainter& p, bool small)
 {
     // A lighter moulding around the opening.
     p.setPen(QPen(QColor(222, 160, 92), 1.4));
     p.setBrush(Qt::NoBrush);
     p.drawPath(grillePath(-0.2));
 
-    // Cloth behind the fretwork, in a chequer of two-unit squares.
+    // Cloth behind the fretwork, in a chequer of two-unit squares; at the
+    // smallest sizes, of four-unit squares so that each is still two pixels.
+    const int cell = small ? 4 : 2;
     const QPainterPath opening = grillePath(0.6);
     p.save();
     p.setClipPath(opening);
     p.fillRect(QRectF(8, 4, 16, 16), QColor(104, 52, 20));
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < 16 / cell; ++y) {
+        for (int x = 0; x < 16 / cell; ++x) {
             if ((x + y) % 2 == 0)
-                p.fillRect(QRectF(8 + 2 * x, 4 + 2 * y, 2, 2), QColor(238, 204, 138));
+                p.fillRect(QRectF(8 + cell * x, 4 + cell * y, cell, cell), QColor(238, 204, 138));
         }
     }
     p.restore();
@@ -106,7 +111,7 @@ void paintGrille(QPainter& p)
     p.drawPath(opening);
 }
 
-void paintDial(QPainter& p)
+void paintDial(QPainter& p, bool small)
 {
     const QRectF dial(8.8, 20.0, 14.4, 3.8);
     QRadialGradient glow(dial.center(), 8.0);
@@ -119,9 +124,11 @@ void paintDial(QPainter& p)
 
     // Scale marks, faint enough to leave the glow showing at small sizes, and
     // the pointer.
-    p.setPen(QPen(QColor(150, 70, 10, 150), 0.35));
-    for (double x = 11.0; x <= 21.1; x += 2.0)
-        p.drawLine(QLineF(x, 20.7, x, 21.6));
+    if (!small) {
+        p.setPen(QPen(QColor(150, 70, 10, 150), 0.35));
+        for (double x = 11.0; x <= 21.1; x += 2.0)
+            p.drawLine(QLineF(x, 20.7, x, 21.6));
+    }
     p.setPen(QPen(QColor(196, 20, 12), 0.6));
     p.drawLine(QLineF(14.6, 20.5, 14.6, 23.3));
 }
@@ -241,9 +248,11 @@ QImage paintIcon(int size)
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 32.0, size / 32.0);
-    paintCabinet(p);
-    paintGrille(p);
-    paintDial(p);
+    // Below 24 pixels the finest details merge into noise; draw them coarser.
+    const bool small = size < 24;
+    paintCabinet(p, small);
+    paintGrille(p, small);
+    paintDial(p, small);
     paintKnobs(p);
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
