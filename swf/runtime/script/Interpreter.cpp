@@ -1,0 +1,713 @@
+#include "swf/runtime/script/Interpreter.h"
+
+#include "swf/runtime/script/Builtins.h"
+#include "swf/runtime/script/Frame.h"
+
+#include <QSet>
+
+#include <cmath>
+#include <limits>
+
+namespace swf::script {
+
+namespace {
+
+constexpr size_t MaxStack = 1u << 20;
+constexpr int MaxProtoDepth = 256;
+
+const char* const PropertyNames[] = {
+    "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
+    "_width", "_height", "_rotation", "_target", "_framesloaded", "_name", "_droptarget", "_url",
+    "_highquality", "_focusrect", "_soundbuftime", "_quality", "_xmouse", "_ymouse",
+};
+
+bool isNumericString(const QString& s)
+{
+    return !s.isEmpty() && !std::isnan(stringToNumber(s, 7));
+}
+
+} // namespace
+
+
+Interpreter::Interpreter(int version, ScriptHost* host)
+    : m_version(version), m_host(host)
+{
+    installBuiltins();
+}
+
+Interpreter::~Interpreter()
+{
+    for (Object* o : m_heap)
+        delete o;
+}
+
+void Interpreter::adopt(Object* o)
+{
+    m_heap.push_back(o);
+    ++m_allocsSinceGc;
+}
+
+Object* Interpreter::newObject()
+{
+    return make<Object>(Object::Kind::Plain, m_objectProto, caseSensitive());
+}
+
+Object* Interpreter::newObject(Object* proto)
+{
+    return make<Object>(Object::Kind::Plain, proto, caseSensitive());
+}
+
+ArrayObject* Interpreter::newArray()
+{
+    return make<ArrayObject>(m_arrayProto, caseSensitive());
+}
+
+FunctionObject* Interpreter::newNative(const QString& name, NativeFunction fn, Object* prototype)
+{
+    auto* f = make<FunctionObject>(m_functionProto, caseSensitive());
+    f->native = std::move(fn);
+    if (prototype)
+        f->define(QStringLiteral("prototype"), Value(prototype), DontEnum | DontDelete);
+    (void)name;
+    return f;
+}
+
+FunctionObject* Interpreter::newConstructor(const QString& name, NativeFunction fn, Object* prototype)
+{
+    auto* f = newNative(name, std::move(fn), prototype);
+    if (prototype)
+        prototype->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum);
+    return f;
+}
+
+void Interpreter::defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags)
+{
+    on->define(name, Value(static_cast<Object*>(newNative(name, std::move(fn)))), flags);
+}
+
+void Interpreter::trap(const QString& message)
+{
+    throw ScriptTrap { message };
+}
+
+double Interpreter::random01()
+{
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_random);
+}
+
+// ---------------------------------------------------------------- conversions
+
+double Interpreter::toNumber(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null:
+        return m_version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+    case ValueType::Boolean: return v.asBoolean() ? 1 : 0;
+    case ValueType::Number: return v.asNumber();
+    case ValueType::String:
+        if (m_version < 5 && v.asString().isEmpty())
+            return 0;
+        return stringToNumber(v.asString(), m_version);
+    case ValueType::Object: {
+        Value p = toPrimitive(v);
+        if (p.isObject())
+            return std::numeric_limits<double>::quiet_NaN();
+        return toNumber(p);
+    }
+    }
+    return 0;
+}
+
+QString Interpreter::toString(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Undefined: return m_version >= 7 ? QStringLiteral("undefined") : QString();
+    case ValueType::Null: return QStringLiteral("null");
+    case ValueType::Boolean: return v.asBoolean() ? QStringLiteral("true") : QStringLiteral("false");
+    case ValueType::Number: return numberToString(v.asNumber());
+    case ValueType::String: return v.asString();
+    case ValueType::Object: {
+        Value p = toPrimitive(v, true);
+        if (p.isObject())
+            return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
+                                                                 : QStringLiteral("[type Object]");
+        return toString(p);
+    }
+    }
+    return QString();
+}
+
+bool Interpreter::toBoolean(const Value& v) const
+{
+    switch (v.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return false;
+    case ValueType::Boolean: return v.asBoolean();
+    case ValueType::Number: return v.asNumber() != 0 && !std::isnan(v.asNumber());
+    case ValueType::String: {
+        if (m_version >= 7)
+            return !v.asString().isEmpty();
+        // Older movies convert the string to a number first.
+        double n = stringToNumber(v.asString(), m_version);
+        return n != 0 && !std::isnan(n);
+    }
+    case ValueType::Object: return true;
+    }
+    return false;
+}
+
+Value Interpreter::toPrimitive(const Value& v, bool preferString)
+{
+    Object* o = v.asObject();
+    if (!o)
+        return v;
+    if (o->kind() == Object::Kind::Date)
+        preferString = true;
+    const QString first = preferString ? QStringLiteral("toString") : QStringLiteral("valueOf");
+    const QString second = preferString ? QStringLiteral("valueOf") : QStringLiteral("toString");
+    for (const QString& name : { first, second }) {
+        Value method = getMember(v, name);
+        if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
+            Value r = call(method, v, {});
+            if (!r.isObject())
+                return r;
+        }
+    }
+    return v;
+}
+
+Object* Interpreter::toObject(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Object: return v.asObject();
+    case ValueType::Boolean: {
+        Object* o = make<Object>(Object::Kind::Boolean, m_booleanProto, caseSensitive());
+        o->primitive = v;
+        return o;
+    }
+    case ValueType::Number: {
+        Object* o = make<Object>(Object::Kind::Number, m_numberProto, caseSensitive());
+        o->primitive = v;
+        return o;
+    }
+    case ValueType::String: {
+        Object* o = make<Object>(Object::Kind::String, m_stringProto, caseSensitive());
+        o->primitive = v;
+        return o;
+    }
+    default: return nullptr;
+    }
+}
+
+QString Interpreter::typeOf(const Value& v) const
+{
+    switch (v.type()) {
+    case ValueType::Undefined: return QStringLiteral("undefined");
+    case ValueType::Null: return QStringLiteral("null");
+    case ValueType::Boolean: return QStringLiteral("boolean");
+    case ValueType::Number: return QStringLiteral("number");
+    case ValueType::String: return QStringLiteral("string");
+    case ValueType::Object:
+        switch (v.asObject()->kind()) {
+        case Object::Kind::Function: return QStringLiteral("function");
+        case Object::Kind::Clip: return QStringLiteral("movieclip");
+        default: return QStringLiteral("object");
+        }
+    }
+    return QString();
+}
+
+bool Interpreter::strictEquals(const Value& a, const Value& b) const
+{
+    if (a.type() != b.type())
+        return false;
+    switch (a.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return true;
+    case ValueType::Boolean: return a.asBoolean() == b.asBoolean();
+    case ValueType::Number: return a.asNumber() == b.asNumber();
+    case ValueType::String: return a.asString() == b.asString();
+    case ValueType::Object: return a.asObject() == b.asObject();
+    }
+    return false;
+}
+
+bool Interpreter::abstractEquals(const Value& a, const Value& b)
+{
+    if (a.type() == b.type())
+        return strictEquals(a, b);
+    if (a.isNullish() && b.isNullish())
+        return true;
+    if (a.isNullish() || b.isNullish())
+        return false;
+    if (a.isNumber() && b.isString())
+        return a.asNumber() == toNumber(b);
+    if (a.isString() && b.isNumber())
+        return toNumber(a) == b.asNumber();
+    if (a.isBoolean())
+        return abstractEquals(Value(a.asBoolean() ? 1.0 : 0.0), b);
+    if (b.isBoolean())
+        return abstractEquals(a, Value(b.asBoolean() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = toPrimitive(a);
+        return p.isObject() ? false : abstractEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = toPrimitive(b);
+        return p.isObject() ? false : abstractEquals(a, p);
+    }
+    return false;
+}
+
+Value Interpreter::abstractLess(const Value& a, const Value& b)
+{
+    Value pa = toPrimitive(a);
+    Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString())
+        return Value(pa.asString() < pb.asString());
+    double x = toNumber(pa);
+    double y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return Value(x < y);
+}
+
+// ---------------------------------------------------------------- members
+
+Property* Interpreter::findProperty(Object* o, const QString& name, Object** holder)
+{
+    int depth = 0;
+    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        Property* p = cur->findOwn(name);
+        if (p && p->minVersion <= m_version) {
+            if (holder)
+                *holder = cur;
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+bool Interpreter::hasProperty(Object* o, const QString& name)
+{
+    int depth = 0;
+    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        if (cur->hasVirtual(*this, name))
+            return true;
+        const Property* p = cur->findOwn(name);
+        if (p && p->minVersion <= m_version)
+            return true;
+    }
+    return name == QLatin1String("__proto__") && o->proto();
+}
+
+Value Interpreter::getMember(const Value& object, const QString& name)
+{
+    Object* o = object.asObject();
+    if (!o) {
+        switch (object.type()) {
+        case ValueType::String:
+            if (name == QLatin1String("length"))
+                return Value(double(object.asString().size()));
+            o = m_stringProto;
+            break;
+        case ValueType::Number: o = m_numberProto; break;
+        case ValueType::Boolean: o = m_booleanProto; break;
+        default: return Value();
+        }
+    }
+    if (name == QLatin1String("__proto__") && object.isObject())
+        return o->proto() ? Value(o->proto()) : Value();
+    int depth = 0;
+    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        Value out;
+        if (cur->getVirtual(*this, name, out))
+            return out;
+        Property* p = cur->findOwn(name);
+        if (!p || p->minVersion > m_version)
+            continue;
+        if (p->getter) {
+            Value getter(p->getter);
+            return call(getter, object, {});
+        }
+        return p->value;
+    }
+    return Value();
+}
+
+void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Property* existing)
+{
+    auto* watches = o->watches();
+    if (!watches)
+        return;
+    auto it = watches->find(o->caseSensitive() ? name : name.toLower());
+    if (it == watches->end() || it->running)
+        return;
+    Value old = existing ? existing->value : Value();
+    Object* callback = it->callback;
+    Value userData = it->userData;
+    it->running = true;
+    struct Reset {
+        Object* o;
+        QString key;
+        ~Reset()
+        {
+            if (auto* w = o->watches(); w && w->contains(key))
+                (*w)[key].running = false;
+        }
+    } reset { o, o->caseSensitive() ? name : name.toLower() };
+    value = call(Value(callback), Value(o), { Value(name), old, value, userData });
+}
+
+void Interpreter::setMember(const Value& object, const QString& name, const Value& value)
+{
+    Object* o = object.asObject();
+    if (!o)
+        return;
+    if (name == QLatin1String("__proto__")) {
+        if (value.isObject())
+            o->setProto(value.asObject());
+        else if (value.isNull() || value.isUndefined())
+            o->setProto(nullptr);
+        return;
+    }
+    Value v = value;
+    Property* own = o->findOwn(name);
+    if (own && own->minVersion > m_version)
+        own = nullptr;
+    if (o->watches())
+        callWatcher(o, name, v, own);
+    if (o->setVirtual(*this, name, v))
+        return;
+    own = o->findOwn(name);
+    if (own) {
+        if (own->flags & ReadOnly)
+            return;
+        if (own->setter) {
+            call(Value(own->setter), object, { v });
+            return;
+        }
+        if (own->getter)
+            return; // a read-only accessor
+        own->value = v;
+        return;
+    }
+    // Accessors defined on a prototype apply to instances.
+    int depth = 0;
+    for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        Property* p = cur->findOwn(name);
+        if (p && p->minVersion <= m_version && (p->getter || p->setter)) {
+            if (p->setter)
+                call(Value(p->setter), object, { v });
+            return;
+        }
+    }
+    o->put(name, v);
+}
+
+bool Interpreter::deleteMember(Object* o, const QString& name)
+{
+    if (!o)
+        return false;
+    Property* p = o->findOwn(name);
+    if (p) {
+        if (p->flags & DontDelete)
+            return false;
+        return o->removeOwn(name);
+    }
+    return o->deleteVirtual(*this, name);
+}
+
+QStringList Interpreter::enumerate(Object* o)
+{
+    QStringList out;
+    QSet<QString> seen;
+    int depth = 0;
+    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        QStringList names;
+        cur->virtualNames(*this, names);
+        for (const QString& n : names) {
+            QString k = caseSensitive() ? n : n.toLower();
+            if (!seen.contains(k)) {
+                seen.insert(k);
+                out.push_back(n);
+            }
+        }
+        for (const QString& n : cur->ownNames(true)) {
+            QString k = caseSensitive() ? n : n.toLower();
+            if (seen.contains(k))
+                continue;
+            seen.insert(k);
+            const Property* p = cur->findOwn(n);
+            if (!(p->flags & DontEnum) && p->minVersion <= m_version)
+                out.push_back(n);
+        }
+    }
+    return out;
+}
+
+bool Interpreter::isInstanceOf(Object* o, Object* constructor)
+{
+    if (!o || !constructor)
+        return false;
+    Value protoValue = getMember(Value(constructor), QStringLiteral("prototype"));
+    Object* proto = protoValue.asObject();
+    if (!proto)
+        return false;
+    int depth = 0;
+    for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        if (cur == proto)
+            return true;
+        // Interfaces declared with `implements`, and theirs in turn.
+        std::vector<Object*> pending(cur->interfaces.begin(), cur->interfaces.end());
+        int guard = 0;
+        while (!pending.empty() && guard++ < 1024) {
+            Object* i = pending.back();
+            pending.pop_back();
+            if (i == constructor)
+                return true;
+            if (Object* ip = getMember(Value(i), QStringLiteral("prototype")).asObject())
+                pending.insert(pending.end(), ip->interfaces.begin(), ip->interfaces.end());
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- calls
+
+Value Interpreter::call(const Value& function, const Value& thisValue, std::vector<Value> args)
+{
+    auto* fn = static_cast<FunctionObject*>(function.asObject());
+    if (!fn || fn->kind() != Object::Kind::Function)
+        return Value();
+    if (fn->isNative()) {
+        if (m_depth >= m_maxDepth)
+            trap(QStringLiteral("calls nested too deeply"));
+        ++m_depth;
+        struct Guard { int& d; ~Guard() { --d; } } guard { m_depth };
+        CallArgs ca { thisValue, std::move(args), false, fn };
+        return fn->native(*this, ca);
+    }
+    return callScript(fn, thisValue, args, nullptr, false);
+}
+
+Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
+{
+    auto* fn = static_cast<FunctionObject*>(constructor.asObject());
+    if (!fn || fn->kind() != Object::Kind::Function)
+        return Value();
+    Object* proto = getMember(constructor, QStringLiteral("prototype")).asObject();
+    Object* obj = newObject(proto ? proto : m_objectProto);
+    obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
+    if (m_version < 6)
+        obj->define(QStringLiteral("constructor"), constructor, DontEnum);
+    Value result;
+    if (fn->isNative()) {
+        if (m_depth >= m_maxDepth)
+            trap(QStringLiteral("calls nested too deeply"));
+        ++m_depth;
+        struct Guard { int& d; ~Guard() { --d; } } guard { m_depth };
+        CallArgs ca { Value(obj), std::move(args), true, fn };
+        result = fn->native(*this, ca);
+    } else {
+        result = callScript(fn, Value(obj), args, proto, true);
+    }
+    if (fn->isNative() && result.isObject())
+        return result;
+    return Value(obj);
+}
+
+Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::vector<Value>& args, Object* home, bool constructing)
+{
+    if (m_depth >= m_maxDepth)
+        trap(QStringLiteral("calls nested too deeply"));
+    const FunctionCode& code = *fn->code;
+    Frame f;
+    f.stackBase = m_stack.size();
+    f.activation = newObject(nullptr);
+    f.scope = std::make_shared<Scope>(Scope { f.activation, fn->scope });
+    f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? nullptr : toObject(thisValue));
+    f.base = fn->definingTarget;
+    f.target = f.base;
+    f.pool = fn->constantPool;
+    f.callee = fn;
+    f.home = home ? home : (f.thisObj ? f.thisObj->proto() : nullptr);
+
+    ArrayObject* arguments = newArray();
+    arguments->elements = args;
+    arguments->define(QStringLiteral("callee"), Value(static_cast<Object*>(fn)), DontEnum);
+    Value caller = m_frames.empty() || !m_frames.back()->callee ? Value::null() : Value(static_cast<Object*>(m_frames.back()->callee));
+    arguments->define(QStringLiteral("caller"), caller, DontEnum);
+
+    auto superObject = [&]() -> Value {
+        Object* start = f.home ? f.home->proto() : nullptr;
+        auto* s = make<SuperObject>(f.thisObj, start, caseSensitive());
+        s->define(QStringLiteral("__home__"), f.home ? Value(f.home) : Value(), DontEnum);
+        return Value(static_cast<Object*>(s));
+    };
+
+    if (!code.isV2) {
+        f.regs.resize(4);
+        f.activation->define(QStringLiteral("arguments"), Value(static_cast<Object*>(arguments)), 0);
+        for (size_t i = 0; i < code.params.size(); ++i)
+            f.activation->put(code.params[i].name, i < args.size() ? args[i] : Value());
+    } else {
+        int highest = code.registerCount;
+        for (const FunctionParam& p : code.params)
+            highest = std::max(highest, p.reg + 1);
+        f.regs.resize(size_t(std::max(highest, 7)));
+        int reg = 1;
+        ClipObject* baseClip = f.base && f.base->kind() == Object::Kind::Clip ? static_cast<ClipObject*>(f.base) : nullptr;
+        if (code.flags & PreloadThis)
+            f.regs[size_t(reg++)] = f.thisObj ? Value(f.thisObj) : Value();
+        if (code.flags & PreloadArguments)
+            f.regs[size_t(reg++)] = Value(static_cast<Object*>(arguments));
+        else if (!(code.flags & SuppressArguments))
+            f.activation->define(QStringLiteral("arguments"), Value(static_cast<Object*>(arguments)), 0);
+        if (code.flags & PreloadSuper)
+            f.regs[size_t(reg++)] = superObject();
+        if (code.flags & PreloadRoot)
+            f.regs[size_t(reg++)] = baseClip ? Value(static_cast<Object*>(baseClip->rootClip())) : Value();
+        if (code.flags & PreloadParent) {
+            ClipObject* parent = baseClip ? baseClip->parentClip() : nullptr;
+            f.regs[size_t(reg++)] = parent ? Value(static_cast<Object*>(parent)) : Value();
+        }
+        if (code.flags & PreloadGlobal)
+            f.regs[size_t(reg++)] = Value(m_global);
+        for (size_t i = 0; i < code.params.size(); ++i) {
+            const FunctionParam& p = code.params[i];
+            Value v = i < args.size() ? args[i] : Value();
+            if (p.reg > 0 && size_t(p.reg) < f.regs.size())
+                f.regs[size_t(p.reg)] = v;
+            else
+                f.activation->put(p.name, v);
+        }
+    }
+    (void)constructing;
+
+    m_frames.push_back(&f);
+    ++m_depth;
+    struct Guard {
+        Interpreter& vm;
+        size_t base;
+        ~Guard()
+        {
+            --vm.m_depth;
+            vm.m_frames.pop_back();
+            if (vm.m_stack.size() > base)
+                vm.m_stack.resize(base);
+        }
+    } guard { *this, f.stackBase };
+    execute(f, code.body, 0, int(code.body.code.size()));
+    return f.returned ? f.returnValue : Value();
+}
+
+// ---------------------------------------------------------------- running
+
+void Interpreter::reportFault(const QString& what, QString* out)
+{
+    if (out)
+        *out = what;
+    if (m_host)
+        m_host->scriptFault(what);
+}
+
+bool Interpreter::run(const Block& block, Object* target, QString* fault)
+{
+    Frame f;
+    f.stackBase = m_stack.size();
+    f.base = target;
+    f.target = target;
+    f.thisObj = target;
+    f.regs.resize(4);
+    if (target)
+        f.scope = std::make_shared<Scope>(Scope { target, nullptr });
+    if (m_runNesting == 0)
+        m_runStart = m_executed;
+    ++m_runNesting;
+    m_frames.push_back(&f);
+    bool ok = true;
+    try {
+        execute(f, block, 0, int(block.code.size()));
+    } catch (const ScriptThrow& t) {
+        ok = false;
+        QString text;
+        try {
+            text = toString(t.value);
+        } catch (...) {
+        }
+        reportFault(QStringLiteral("uncaught exception: %1").arg(text), fault);
+    } catch (const ScriptTrap& t) {
+        ok = false;
+        reportFault(t.message, fault);
+    }
+    m_frames.pop_back();
+    --m_runNesting;
+    if (m_stack.size() > f.stackBase)
+        m_stack.resize(f.stackBase);
+    return ok;
+}
+
+Value Interpreter::callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok)
+{
+    if (m_runNesting == 0)
+        m_runStart = m_executed;
+    ++m_runNesting;
+    size_t stackBase = m_stack.size();
+    size_t frames = m_frames.size();
+    int depth = m_depth;
+    Value result;
+    bool good = true;
+    try {
+        result = call(function, thisValue, std::move(args));
+    } catch (const ScriptThrow& t) {
+        good = false;
+        reportFault(QStringLiteral("uncaught exception"), nullptr);
+    } catch (const ScriptTrap& t) {
+        good = false;
+        reportFault(t.message, nullptr);
+    }
+    m_stack.resize(std::min(m_stack.size(), stackBase));
+    m_frames.resize(frames);
+    m_depth = depth;
+    --m_runNesting;
+    if (ok)
+        *ok = good;
+    return result;
+}
+
+Value Interpreter::callMethodSafely(Object* object, const QString& name, std::vector<Value> args, bool* ok)
+{
+    bool good = true;
+    Value method;
+    try {
+        method = getMember(Value(object), name);
+    } catch (...) {
+        good = false;
+    }
+    if (!good || !method.isObject()) {
+        if (ok)
+            *ok = good;
+        return Value();
+    }
+    return callSafely(method, Value(object), std::move(args), ok);
+}
+
+Value Interpreter::pop(Frame& f)
+{
+    if (m_stack.size() <= f.stackBase)
+        trap(QStringLiteral("stack underflow"));
+    Value v = std::move(m_stack.back());
+    m_stack.pop_back();
+    return v;
+}
+
+Value& Interpreter::top(Frame& f)
+{
+    if (m_stack.size() <= f.stackBase)
+        trap(QStringLiteral("stack underflow"));
+    return m_stack.back();
+}
+
+} // namespace swf::script
