@@ -1,5 +1,6 @@
 #include "swf/Playback.h"
 
+#include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
 #include "swf/runtime/Stage.h"
 
@@ -8,7 +9,11 @@
 
 namespace swf {
 
-Playback::Playback(std::unique_ptr<Stage> stage) : m_stage(std::move(stage)) { }
+Playback::Playback(std::unique_ptr<Stage> stage)
+    : m_stage(std::move(stage))
+    , m_renderCache(std::make_unique<RenderCache>())
+{
+}
 
 Playback::~Playback() = default;
 
@@ -66,7 +71,7 @@ void Playback::gotoFrame(int frame)
 
 void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
 {
-    Renderer renderer(*m_stage);
+    Renderer renderer(*m_stage, *m_renderCache);
     renderer.render(painter, stageToDevice);
 }
 

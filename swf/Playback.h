@@ -20,6 +20,7 @@ namespace swf {
 
 class Stage;
 class SoundSink;
+class RenderCache;
 class ScriptRunner;
 
 // The largest movie file we read; a projector may be twice this.
@@ -62,6 +63,7 @@ public:
 private:
     explicit Playback(std::unique_ptr<Stage> stage);
     std::unique_ptr<Stage> m_stage;
+    mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
 };
 
 } // namespace swf

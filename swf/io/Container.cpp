@@ -191,3 +191,30 @@ Result<MovieBytes> unwrapMovie(const QByteArray& file, qint64 limit)
 }
 
 } // namespace swf
+
+namespace swf {
+
+QByteArray inflateBlock(const char* data, qint64 size, qint64 maxOut)
+{
+    QByteArray out;
+    if (maxOut <= 0 || size <= 0)
+        return out;
+    out.resize(qsizetype(maxOut));
+    z_stream zs {};
+    if (inflateInit(&zs) != Z_OK)
+        return QByteArray();
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    zs.avail_in = uInt(std::min<qint64>(size, 0x7fffffff));
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = uInt(maxOut);
+    while (zs.avail_out > 0) {
+        int status = inflate(&zs, Z_NO_FLUSH);
+        if (status != Z_OK)
+            break;
+    }
+    out.resize(qsizetype(maxOut - zs.avail_out));
+    inflateEnd(&zs);
+    return out;
+}
+
+} // namespace swf

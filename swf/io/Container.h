@@ -30,3 +30,11 @@ Result<MovieBytes> unwrapMovie(const QByteArray& file, qint64 limit = MaxMovieBy
 Result<QByteArray> extractProjectorMovie(const QByteArray& file);
 
 } // namespace swf
+
+namespace swf {
+
+// Inflates a zlib block (bitmap pixels, alpha planes) into at most `maxOut`
+// bytes. Output past that is dropped; a stream that ends early yields what it held.
+QByteArray inflateBlock(const char* data, qint64 size, qint64 maxOut);
+
+} // namespace swf

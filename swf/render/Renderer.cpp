@@ -1,17 +1,344 @@
 #include "swf/render/Renderer.h"
 
+#include "swf/render/RenderCache.h"
 #include "swf/runtime/Stage.h"
 
+#include <QLinearGradient>
 #include <QPainter>
+#include <QRadialGradient>
+
+#include <cmath>
 
 namespace swf {
+
+namespace {
+
+// Edges of the square every gradient is defined on, in gradient space.
+constexpr double GradientHalf = 16384;
+
+bool degenerate(const QTransform& t)
+{
+    double det = t.m11() * t.m22() - t.m12() * t.m21();
+    return !std::isfinite(det) || std::abs(det) < 1e-12;
+}
+
+double srgbToLinear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double linearToSrgb(double c)
+{
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
+QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
+{
+    QGradientStops stops;
+    double last = -1;
+    std::vector<std::pair<double, QColor>> points;
+    for (const GradientStop& s : gradient.stops) {
+        // Ratios must not go backwards; equal ratios make a hard edge, which a tiny step keeps in order.
+        double position = std::max(s.ratio / 255.0, last);
+        if (position <= last)
+            position = last + 1e-6;
+        last = position;
+        points.emplace_back(std::min(position, 1.0), cx.apply(s.color.toQColor()));
+    }
+    if (points.empty())
+        return stops;
+    if (gradient.interpolation != 1 || points.size() < 2) {
+        for (auto& [pos, color] : points)
+            stops.append({ pos, color });
+        return stops;
+    }
+    // Linear-RGB interpolation: sample each segment in linear light.
+    constexpr int Steps = 16;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        auto [p0, c0] = points[i];
+        auto [p1, c1] = points[i + 1];
+        for (int k = 0; k < Steps; ++k) {
+            double t = double(k) / Steps;
+            auto mix = [t](int a, int b) {
+                double v = srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t;
+                return int(std::lround(linearToSrgb(v) * 255));
+            };
+            QColor c(mix(c0.red(), c1.red()), mix(c0.green(), c1.green()), mix(c0.blue(), c1.blue()),
+                int(std::lround(c0.alpha() * (1 - t) + c1.alpha() * t)));
+            stops.append({ p0 + (p1 - p0) * t, c });
+        }
+    }
+    stops.append({ points.back().first, points.back().second });
+    return stops;
+}
+
+Qt::PenCapStyle capStyle(int cap)
+{
+    return cap == 1 ? Qt::FlatCap : cap == 2 ? Qt::SquareCap : Qt::RoundCap;
+}
+
+Qt::PenJoinStyle joinStyle(int join)
+{
+    return join == 1 ? Qt::BevelJoin : join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
+}
+
+QPainter::CompositionMode compositionFor(int blendMode)
+{
+    switch (blendMode) {
+    case 3: return QPainter::CompositionMode_Multiply;
+    case 4: return QPainter::CompositionMode_Screen;
+    case 5: return QPainter::CompositionMode_Lighten;
+    case 6: return QPainter::CompositionMode_Darken;
+    case 7: return QPainter::CompositionMode_Difference;
+    case 8: return QPainter::CompositionMode_Plus;
+    case 13: return QPainter::CompositionMode_Overlay;
+    case 14: return QPainter::CompositionMode_HardLight;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+} // namespace
 
 void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
 {
     painter.save();
-    painter.setTransform(stageToDevice, true);
+    painter.setTransform(stageToDevice);
     QRectF stageRect = m_stage.movie().stageTwips().toPixels();
     painter.fillRect(stageRect, m_stage.backgroundColor());
+    QTransform twipsToDevice = QTransform::fromScale(1 / 20.0, 1 / 20.0) * stageToDevice;
+    drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
+    painter.restore();
+}
+
+void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx)
+{
+    std::vector<int> maskEnds; // clip depth of each mask in force, innermost last
+    for (const auto& [depth, child] : sprite.displayList()) {
+        while (!maskEnds.empty() && depth > maskEnds.back()) {
+            painter.restore();
+            maskEnds.pop_back();
+        }
+        if (child->clipDepth() > 0) {
+            QPainterPath area;
+            area.setFillRule(Qt::WindingFill);
+            addMaskArea(area, *child, transform);
+            painter.save();
+            painter.setTransform(QTransform());
+            painter.setClipPath(area, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            maskEnds.push_back(child->clipDepth());
+            continue;
+        }
+        if (child->isVisible())
+            drawObject(painter, *child, transform, cx);
+    }
+    while (!maskEnds.empty()) {
+        painter.restore();
+        maskEnds.pop_back();
+    }
+}
+
+const std::vector<ShapeLayer>* Renderer::layersOf(const DisplayObject& object)
+{
+    const Character* character = object.character();
+    if (!character)
+        return nullptr;
+    if (character->kind == CharacterKind::Shape)
+        return &static_cast<const ShapeDef*>(character)->layers;
+    if (character->kind == CharacterKind::MorphShape)
+        return &m_cache.morphLayers(*static_cast<const MorphDef*>(character), object.ratio());
+    return nullptr;
+}
+
+void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, const QTransform& parent)
+{
+    QTransform transform = object.matrix().toQTransform() * parent;
+    if (degenerate(transform))
+        return;
+    if (auto sprite = object.asSprite()) {
+        for (const auto& [depth, child] : sprite->displayList()) {
+            if (child->clipDepth() == 0)
+                addMaskArea(area, *child, transform);
+        }
+        return;
+    }
+    if (auto layers = layersOf(object)) {
+        for (const ShapeLayer& layer : *layers) {
+            for (const auto& [index, path] : layer.fills)
+                area.addPath(transform.map(path));
+        }
+        return;
+    }
+    if (object.character() && object.character()->kind == CharacterKind::Bitmap) {
+        const auto* bitmap = static_cast<const BitmapDef*>(object.character());
+        QPainterPath rect;
+        rect.addRect(QRectF(0, 0, bitmap->image.width() * 20.0, bitmap->image.height() * 20.0));
+        area.addPath(transform.map(rect));
+    }
+}
+
+void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx)
+{
+    QTransform transform = object.matrix().toQTransform() * parent;
+    if (degenerate(transform))
+        return; // squashed flat: nothing to see
+    ColorTransform cx = parentCx.concat(object.colorTransform());
+    QPainter::CompositionMode mode = compositionFor(object.blendMode());
+    if (mode == QPainter::CompositionMode_SourceOver || !painter.device()) {
+        drawContent(painter, object, transform, cx);
+        return;
+    }
+    // A blend mode applies to the object as a whole: draw it alone, then composite it.
+    const QPaintDevice* device = painter.device();
+    QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter layerPainter(&layer);
+        layerPainter.setRenderHints(painter.renderHints());
+        drawContent(layerPainter, object, transform, cx);
+    }
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.setCompositionMode(mode);
+    painter.drawImage(0, 0, layer);
+    painter.restore();
+}
+
+void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx)
+{
+    if (auto sprite = object.asSprite()) {
+        drawChildren(painter, *sprite, transform, cx);
+        return;
+    }
+    if (auto layers = layersOf(object)) {
+        drawLayers(painter, *layers, transform, cx);
+        return;
+    }
+    if (object.character() && object.character()->kind == CharacterKind::Bitmap) {
+        const auto* bitmap = static_cast<const BitmapDef*>(object.character());
+        painter.save();
+        painter.setTransform(QTransform::fromScale(20, 20) * transform);
+        painter.drawImage(0, 0, cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx));
+        painter.restore();
+    }
+}
+
+bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush)
+{
+    switch (fill.type) {
+    case FillStyle::Type::Solid:
+        brush = QBrush(cx.apply(fill.color.toQColor()));
+        return true;
+    case FillStyle::Type::Linear:
+    case FillStyle::Type::Radial:
+    case FillStyle::Type::Focal: {
+        QGradientStops stops = gradientStops(fill.gradient, cx);
+        if (stops.isEmpty())
+            return false;
+        QTransform matrix = fill.matrix.toQTransform();
+        if (degenerate(matrix)) {
+            // A gradient squeezed to nothing shows its last colour.
+            brush = QBrush(stops.back().second);
+            return true;
+        }
+        QGradient::Spread spread = fill.gradient.spread == 1 ? QGradient::ReflectSpread
+            : fill.gradient.spread == 2                      ? QGradient::RepeatSpread
+                                                             : QGradient::PadSpread;
+        if (fill.type == FillStyle::Type::Linear) {
+            QLinearGradient g(-GradientHalf, 0, GradientHalf, 0);
+            g.setStops(stops);
+            g.setSpread(spread);
+            brush = QBrush(g);
+        } else {
+            double focal = fill.type == FillStyle::Type::Focal ? fill.gradient.focalPoint * GradientHalf : 0;
+            QRadialGradient g(QPointF(0, 0), GradientHalf, QPointF(focal, 0));
+            g.setStops(stops);
+            g.setSpread(spread);
+            brush = QBrush(g);
+        }
+        brush.setTransform(matrix);
+        return true;
+    }
+    case FillStyle::Type::Bitmap: {
+        const auto* bitmap = m_stage.movie().characterAs<BitmapDef>(fill.bitmapId, CharacterKind::Bitmap);
+        if (!bitmap || bitmap->image.isNull())
+            return false;
+        brush = QBrush(cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx));
+        brush.setTransform(fill.matrix.toQTransform());
+        return true;
+    }
+    }
+    return false;
+}
+
+void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QTransform& transform,
+    const ColorTransform& cx)
+{
+    const auto* bitmap = m_stage.movie().characterAs<BitmapDef>(fill.bitmapId, CharacterKind::Bitmap);
+    if (!bitmap || bitmap->image.isNull())
+        return;
+    QTransform matrix = fill.matrix.toQTransform();
+    if (degenerate(matrix))
+        return;
+    const QImage& image = cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, fill.smooth && painter.testRenderHint(QPainter::Antialiasing));
+    painter.setTransform(transform);
+    if (fill.repeat) {
+        QBrush brush(image);
+        brush.setTransform(matrix);
+        painter.fillPath(path, brush);
+    } else {
+        // Clipped: the image once, only where the shape is; pixels never come from outside it.
+        painter.setClipPath(path, Qt::IntersectClip);
+        painter.setTransform(matrix * transform);
+        painter.drawImage(0, 0, image);
+    }
+    painter.restore();
+}
+
+void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx)
+{
+    painter.save();
+    painter.setTransform(transform);
+    painter.setPen(Qt::NoPen);
+    // How many device pixels one twip spans, for strokes that must stay at least a pixel wide.
+    const double scale = std::sqrt(std::abs(transform.m11() * transform.m22() - transform.m12() * transform.m21()));
+    for (const ShapeLayer& layer : layers) {
+        for (const auto& [index, path] : layer.fills) {
+            const FillStyle& fill = layer.styles.fills[std::size_t(index)];
+            if (fill.type == FillStyle::Type::Bitmap) {
+                drawBitmapFill(painter, path, fill, transform, cx);
+                continue;
+            }
+            QBrush brush;
+            if (makeBrush(fill, cx, brush))
+                painter.fillPath(path, brush);
+        }
+        for (const auto& [index, path] : layer.lines) {
+            const LineStyle& line = layer.styles.lines[std::size_t(index)];
+            QBrush brush;
+            if (line.hasFill) {
+                if (!makeBrush(line.fill, cx, brush))
+                    continue;
+            } else {
+                brush = QBrush(cx.apply(line.color.toQColor()));
+            }
+            QPen pen(brush, line.width);
+            pen.setCapStyle(capStyle(line.startCap));
+            pen.setJoinStyle(joinStyle(line.join));
+            pen.setMiterLimit(std::max(1.0, line.miterLimit));
+            double devicePixels = line.width * scale;
+            if (line.noHScale || line.noVScale) {
+                pen.setCosmetic(true);
+                pen.setWidthF(std::max(1.0, line.width / 20.0));
+            } else if (devicePixels < 1) {
+                // Hairlines and strokes thinner than a pixel still show one pixel wide.
+                pen.setCosmetic(true);
+                pen.setWidthF(1);
+            }
+            painter.strokePath(path, pen);
+        }
+    }
     painter.restore();
 }
 

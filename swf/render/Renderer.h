@@ -1,8 +1,14 @@
 #pragma once
 
 // Draws a stage onto a QPainter: background, then each display list in depth
-// order, with matrices, colour transforms and clip-depth masks.
+// order, with matrices, colour transforms, clip-depth masks and blend modes.
+// Drawing never parses: shapes arrive as cached paths.
 
+#include "swf/format/Records.h"
+#include "swf/movie/Shapes.h"
+
+#include <QBrush>
+#include <QPainterPath>
 #include <QTransform>
 
 class QPainter;
@@ -12,15 +18,28 @@ namespace swf {
 class Stage;
 class DisplayObject;
 class SpriteInstance;
-struct ColorTransform;
+class RenderCache;
 
 class Renderer {
 public:
-    explicit Renderer(const Stage& stage) : m_stage(stage) { }
+    Renderer(const Stage& stage, RenderCache& cache) : m_stage(stage), m_cache(cache) { }
     void render(QPainter& painter, const QTransform& stageToDevice);
 
+    // Builds the brush for a fill style under a colour transform; false when it draws nothing.
+    bool makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush);
+
 private:
+    void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);
+    void drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx);
+    void drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx);
+    void drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx);
+    void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QTransform& transform, const ColorTransform& cx);
+    // The area an object covers when used as a mask, in device coordinates.
+    void addMaskArea(QPainterPath& area, const DisplayObject& object, const QTransform& parent);
+    const std::vector<ShapeLayer>* layersOf(const DisplayObject& object);
+
     const Stage& m_stage;
+    RenderCache& m_cache;
 };
 
 } // namespace swf
