@@ -5,6 +5,8 @@
 #include "RenderOptions.h"
 
 #include "swf/Playback.h"
+#include "swf/runtime/Stage.h"
+#include "swf/runtime/script/StageScripts.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -49,8 +51,24 @@ int main(int argc, char** argv)
         return 1;
     }
     auto& playback = *opened.value();
-    for (int i = 1; i < options->frame; ++i)
+    std::unique_ptr<swf::script::StageScripts> scripts;
+    if (options->trace) {
+        // Scripts run from the first frame on: rebuild it with the script machine attached.
+        scripts = std::make_unique<swf::script::StageScripts>(playback.stage());
+        scripts->setTraceSink([](const QString& line) {
+            std::fputs(line.toUtf8().constData(), stdout);
+            std::fputc('\n', stdout);
+        });
+        playback.stage().setScriptRunner(scripts.get());
+        playback.stage().restart();
+    }
+    const double frameMs = 1000.0 / playback.frameRate();
+    for (int i = 1; i < options->frame && !(scripts && scripts->quitRequested()); ++i) {
         playback.nextFrame();
+        if (scripts)
+            scripts->afterTick(i * frameMs);
+    }
+    std::fflush(stdout);
 
     if (options->out.isEmpty())
         return 0;

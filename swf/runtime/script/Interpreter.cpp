@@ -603,6 +603,60 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     return f.returned ? f.returnValue : Value();
 }
 
+// ---------------------------------------------------------------- memory
+
+void Interpreter::collectGarbage(const std::vector<Object*>& roots)
+{
+    std::vector<Object*> pending(roots.begin(), roots.end());
+    for (Object* o : { m_global, m_objectProto, m_functionProto, m_arrayProto, m_stringProto, m_numberProto,
+             m_booleanProto, m_dateProto, m_clipProto, m_objectCtor, m_errorProto, m_classRegistry })
+        if (o)
+            pending.push_back(o);
+    for (const Value& v : m_stack)
+        if (Object* o = v.asObject())
+            pending.push_back(o);
+    for (const Interval& iv : m_intervals) {
+        for (const Value* v : { &iv.function, &iv.thisValue })
+            if (Object* o = v->asObject())
+                pending.push_back(o);
+        for (const Value& v : iv.args)
+            if (Object* o = v.asObject())
+                pending.push_back(o);
+    }
+    for (Frame* f : m_frames) {
+        for (Object* o : { f->thisObj, f->base, f->target, f->activation, static_cast<Object*>(f->callee), f->home })
+            if (o)
+                pending.push_back(o);
+        for (Scope* s = f->scope.get(); s; s = s->parent.get())
+            if (s->object)
+                pending.push_back(s->object);
+        for (const Value& v : f->regs)
+            if (Object* o = v.asObject())
+                pending.push_back(o);
+        if (Object* o = f->returnValue.asObject())
+            pending.push_back(o);
+    }
+    while (!pending.empty()) {
+        Object* o = pending.back();
+        pending.pop_back();
+        if (o->marked)
+            continue;
+        o->marked = true;
+        o->markChildren(pending);
+    }
+    size_t kept = 0;
+    for (Object* o : m_heap) {
+        if (o->marked) {
+            o->marked = false;
+            m_heap[kept++] = o;
+        } else {
+            delete o;
+        }
+    }
+    m_heap.resize(kept);
+    m_allocsSinceGc = 0;
+}
+
 // ---------------------------------------------------------------- running
 
 void Interpreter::reportFault(const QString& what, QString* out)
