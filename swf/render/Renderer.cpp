@@ -302,7 +302,8 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
     painter.setTransform(transform);
     painter.setPen(Qt::NoPen);
     // How many device pixels one twip spans, for strokes that must stay at least a pixel wide.
-    const double scale = std::sqrt(std::abs(transform.m11() * transform.m22() - transform.m12() * transform.m21()));
+    const double axisX = std::hypot(transform.m11(), transform.m12());
+    const double axisY = std::hypot(transform.m21(), transform.m22());
     for (const ShapeLayer& layer : layers) {
         for (const auto& [index, path] : layer.fills) {
             const FillStyle& fill = layer.styles.fills[std::size_t(index)];
@@ -327,14 +328,19 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             pen.setCapStyle(capStyle(line.startCap));
             pen.setJoinStyle(joinStyle(line.join));
             pen.setMiterLimit(std::max(1.0, line.miterLimit));
-            double devicePixels = line.width * scale;
-            if (line.noHScale || line.noVScale) {
-                pen.setCosmetic(true);
-                pen.setWidthF(std::max(1.0, line.width / 20.0));
-            } else if (devicePixels < 1) {
+            // Strokes scale with the object unless a non-scaling flag holds an axis still.
+            double strokeScale = line.noHScale && line.noVScale ? 1 / 20.0
+                : line.noHScale                                 ? axisY
+                : line.noVScale                                 ? axisX
+                                                                : (axisX + axisY) / 2;
+            double devicePixels = line.width * strokeScale;
+            if (devicePixels < 1) {
                 // Hairlines and strokes thinner than a pixel still show one pixel wide.
                 pen.setCosmetic(true);
                 pen.setWidthF(1);
+            } else if (line.noHScale || line.noVScale) {
+                pen.setCosmetic(true);
+                pen.setWidthF(devicePixels);
             }
             painter.strokePath(path, pen);
         }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "swf/Playback.h"
+#include "tools/swfwriter/Movie.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes)
+{
+    auto result = swf::Playback::fromBytes(bytes);
+    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : qPrintable(result.error().detail));
+    return result.ok() ? result.release() : nullptr;
+}
+
+// The stage at its own pixel size, anti-aliasing off so pixel checks are exact.
+inline QImage renderStage(const swf::Playback& playback, bool antialias = false)
+{
+    QRectF stage = playback.stageRect();
+    QImage image(int(stage.width()), int(stage.height()), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    playback.render(painter, QTransform());
+    painter.end();
+    return image;
+}
+
+inline swfw::Shape rectShape(swfw::Rgba color, int x, int y, int w, int h)
+{
+    swfw::Shape shape;
+    int fill = shape.addFillStyle(swfw::FillStyle::solid(color));
+    shape.fill1(fill).rect(x, y, w, h);
+    return shape;
+}
+
+constexpr swfw::Rgba Red { 255, 0, 0, 255 };
+constexpr swfw::Rgba Green { 0, 255, 0, 255 };
+constexpr swfw::Rgba Blue { 0, 0, 255, 255 };
+constexpr swfw::Rgba White { 255, 255, 255, 255 };
+
+} // namespace testing_support
