@@ -49,9 +49,15 @@ constexpr const char* WristRows[] = {
     ".........KKKKKKKKKKKKKKK",
 };
 
-// Builds a 32 x 32 palette image from rows of letters, the first row at `top`.
-// Index 0 is transparent; letters that share a colour share one entry.
-QImage fromRows(const QList<const char*>& rows, int top, const QList<QPair<char, QRgb>>& palette)
+// The column of the art on which the fingertip is centred.
+constexpr int ArtTipColumn = 12;
+
+// Builds a 32 x 32 palette image from rows of letters, placed so that the top
+// of the fingertip lands on `tip` (rows that would fall below the picture are
+// dropped). Index 0 is transparent; letters that share a colour share one
+// entry.
+QImage fromRows(const QList<const char*>& rows, vantrel::pointers::HotSpot tip,
+                const QList<QPair<char, QRgb>>& palette)
 {
     QImage image(32, 32, QImage::Format_Indexed8);
     QList<QRgb> table{qRgba(0, 0, 0, 0)};
@@ -66,18 +72,18 @@ QImage fromRows(const QList<const char*>& rows, int top, const QList<QPair<char,
     }
     image.setColorTable(table);
     image.fill(0);
-    for (int r = 0; r < rows.size(); ++r) {
-        uchar* line = image.scanLine(top + r);
-        for (int x = 0; rows[r][x] != '\0' && x < 32; ++x) {
-            if (rows[r][x] != '.')
-                line[x] = uchar(index.value(rows[r][x]));
+    const int shift = tip.x - ArtTipColumn;
+    for (int r = 0; r < rows.size() && tip.y + r < 32; ++r) {
+        uchar* line = image.scanLine(tip.y + r);
+        for (int x = 0; rows[r][x] != '\0'; ++x) {
+            if (rows[r][x] != '.' && x + shift >= 0 && x + shift < 32)
+                line[x + shift] = uchar(index.value(rows[r][x]));
         }
     }
     return image;
 }
 
-// The hot spot is the top pixel of the fingertip, so the art starts on the hot
-// spot's row.
+// The hand followed by its cuff or wrist.
 QList<const char*> handWith(const QList<const char*>& ending)
 {
     QList<const char*> rows(std::begin(HandRows), std::end(HandRows));
@@ -90,7 +96,7 @@ QList<const char*> handWith(const QList<const char*>& ending)
 QImage paintPointerA()
 {
     const QList<const char*> cuff(std::begin(CuffRows), std::end(CuffRows));
-    return fromRows(handWith(cuff), pointerAHotSpot.y(),
+    return fromRows(handWith(cuff), vantrel::pointers::PointerAHotSpot,
                     {{'K', qRgb(0, 0, 0)},
                      {'W', qRgb(255, 255, 255)},
                      {'S', qRgb(192, 192, 192)},
@@ -103,7 +109,7 @@ QImage paintPointerB()
 {
     const QList<const char*> wrist(std::begin(WristRows), std::end(WristRows));
     // Two colours only: the shading becomes plain white.
-    return fromRows(handWith(wrist), pointerBHotSpot.y(),
+    return fromRows(handWith(wrist), vantrel::pointers::PointerBHotSpot,
                     {{'K', qRgb(0, 0, 0)}, {'W', qRgb(255, 255, 255)}, {'S', qRgb(255, 255, 255)}});
 }
 
