@@ -1,0 +1,224 @@
+#include "player/SwfPlayer.h"
+
+#include "app/Controls.h"
+#include "app/Runtime.h"
+#include "app/TestHooks.h"
+#include "swf/Playback.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace player {
+
+namespace {
+
+// Accumulated zoom stays within these factors so the view can never collapse
+// or overflow, however often the user clicks.
+constexpr double kMinZoom = 1.0 / 1024.0;
+constexpr double kMaxZoom = 1024.0;
+
+void logCall(const char* member, const QString& argument = QString())
+{
+    vantrel::testhooks::log({ QStringLiteral("player"), QString::fromLatin1(member), argument });
+}
+
+QString reasonText(swf::ErrorKind kind)
+{
+    switch (kind) {
+    case swf::ErrorKind::FileNotFound: return QStringLiteral("找不到该文件，或没有读取它的权限。");
+    case swf::ErrorKind::NotAMovie: return QStringLiteral("这个文件不是影片文件（.swf）。");
+    case swf::ErrorKind::Truncated: return QStringLiteral("文件不完整，数据在中途结束。");
+    case swf::ErrorKind::Corrupt: return QStringLiteral("文件已损坏，其中的数据自相矛盾。");
+    case swf::ErrorKind::Unsupported: return QStringLiteral("影片使用了本播放器不支持的格式。");
+    case swf::ErrorKind::TooLarge: return QStringLiteral("影片太大，超出了本播放器允许的大小。");
+    }
+    return QStringLiteral("未知错误。");
+}
+
+} // namespace
+
+QString openFailureText(const swf::Error& error)
+{
+    return QStringLiteral("无法打开影片文件：") + reasonText(error.kind);
+}
+
+QTransform stageTransform(const QRectF& stage, const QSizeF& widget, int scaleMode, double zoom)
+{
+    QTransform fit;
+    if (stage.width() > 0 && stage.height() > 0 && widget.width() > 0 && widget.height() > 0) {
+        double sx = widget.width() / stage.width();
+        double sy = widget.height() / stage.height();
+        switch (scaleMode) {
+        case 1: sx = sy = std::max(sx, sy); break; // no border: fill, crop the rest
+        case 2: break;                             // exact fit: stretch both ways
+        case 3: sx = sy = 1.0; break;              // no scale
+        default: sx = sy = std::min(sx, sy); break; // show all
+        }
+        // Centre the scaled stage in the widget.
+        const double dx = (widget.width() - stage.width() * sx) / 2.0 - stage.x() * sx;
+        const double dy = (widget.height() - stage.height() * sy) / 2.0 - stage.y() * sy;
+        fit = QTransform(sx, 0, 0, sy, dx, dy);
+    }
+    const QPointF centre(widget.width() / 2.0, widget.height() / 2.0);
+    QTransform zoomAbout;
+    zoomAbout.translate(centre.x(), centre.y());
+    zoomAbout.scale(zoom, zoom);
+    zoomAbout.translate(-centre.x(), -centre.y());
+    return fit * zoomAbout;
+}
+
+SwfPlayer::SwfPlayer(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("swf"));
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SwfPlayer::advance);
+}
+
+SwfPlayer::~SwfPlayer() = default;
+
+void SwfPlayer::Movie(const QString& path)
+{
+    logCall("Movie", path);
+    m_timer.stop();
+    m_zoom = 1.0;
+    m_path = path;
+    m_error.clear();
+    if (path.isEmpty()) {
+        m_movie.reset();
+        update();
+        return;
+    }
+    auto opened = swf::Playback::open(path);
+    if (!opened.ok()) {
+        m_movie.reset();
+        m_error = openFailureText(opened.error());
+        update();
+        const int number = opened.error().kind == swf::ErrorKind::FileNotFound ? 53 : 321;
+        throw forms::RuntimeError(number, m_error);
+    }
+    m_movie = opened.release();
+    // The control's stored Play setting is on: a newly loaded movie plays.
+    startClock();
+    update();
+}
+
+void SwfPlayer::Playing(bool playing)
+{
+    logCall("Playing", playing ? QStringLiteral("true") : QStringLiteral("false"));
+    if (playing)
+        startClock();
+    else
+        m_timer.stop();
+}
+
+void SwfPlayer::Stop()
+{
+    logCall("Stop");
+    m_timer.stop();
+}
+
+void SwfPlayer::Back()
+{
+    logCall("Back");
+    m_timer.stop();
+    if (m_movie && m_movie->currentFrame() > 1) {
+        m_movie->previousFrame();
+        update();
+    }
+    vantrel::testhooks::log({ QStringLiteral("frame"), QString::number(currentFrame()) });
+}
+
+void SwfPlayer::Forward()
+{
+    logCall("Forward");
+    m_timer.stop();
+    // Stepping stops at the last frame; only playback loops.
+    if (m_movie && m_movie->currentFrame() < m_movie->frameCount()) {
+        m_movie->nextFrame();
+        update();
+    }
+    vantrel::testhooks::log({ QStringLiteral("frame"), QString::number(currentFrame()) });
+}
+
+void SwfPlayer::Zoom(int percent)
+{
+    logCall("Zoom", QString::number(percent));
+    if (percent == 0)
+        m_zoom = 1.0;
+    else if (percent > 0)
+        m_zoom = std::clamp(m_zoom * 100.0 / percent, kMinZoom, kMaxZoom);
+    else
+        throw forms::errors::invalidProcedureCall();
+    update();
+}
+
+void SwfPlayer::ScaleMode(int mode)
+{
+    logCall("ScaleMode", QString::number(mode));
+    if (mode < 0 || mode > 3)
+        throw forms::errors::invalidPropertyValue();
+    m_scaleMode = mode;
+    update();
+}
+
+void SwfPlayer::setLeft(float value) { forms::setControlLeft(this, value); }
+void SwfPlayer::setTop(float value) { forms::setControlTop(this, value); }
+void SwfPlayer::setWidth(float value) { forms::setControlWidth(this, value); }
+void SwfPlayer::setHeight(float value) { forms::setControlHeight(this, value); }
+
+int SwfPlayer::currentFrame() const
+{
+    return m_movie ? m_movie->currentFrame() : 0;
+}
+
+QTransform SwfPlayer::viewTransform() const
+{
+    if (!m_movie)
+        return {};
+    return stageTransform(m_movie->stageRect(), QSizeF(size()), m_scaleMode, m_zoom);
+}
+
+void SwfPlayer::startClock()
+{
+    if (!m_movie)
+        return;
+    const double rate = std::max(m_movie->frameRate(), 0.01);
+    m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate)), 1, 100000));
+    m_timer.start();
+}
+
+void SwfPlayer::advance()
+{
+    if (!m_movie) {
+        m_timer.stop();
+        return;
+    }
+    m_movie->nextFrame();
+    update();
+}
+
+void SwfPlayer::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_movie) {
+        painter.fillRect(rect(), Qt::white);
+        if (!m_error.isEmpty()) {
+            painter.setPen(QColor(96, 0, 0));
+            painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_error);
+        }
+        return;
+    }
+    // The movie's background fills the whole control, as around a stage
+    // that does not fill it.
+    painter.fillRect(rect(), m_movie->backgroundColor());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_movie->render(painter, viewTransform());
+}
+
+} // namespace player

@@ -1,0 +1,76 @@
+#pragma once
+
+// The movie player control `swf`: a widget over the engine's playback facade.
+// It owns the playback clock (a timer at the movie's frame rate that runs only
+// while playing), fits the stage into its rectangle by the scale mode and the
+// relative zoom, and shows in Chinese why a movie could not be opened.
+
+#include "player/PlayerControl.h"
+
+#include "swf/Result.h"
+
+#include <QTimer>
+#include <QTransform>
+#include <QWidget>
+
+#include <memory>
+
+namespace swf {
+class Playback;
+}
+
+namespace player {
+
+// The text the player area shows for a movie that could not be opened.
+QString openFailureText(const swf::Error& error);
+
+// Stage pixels to widget pixels: the scale mode's fit, then the zoom factor
+// about the widget's centre (zoom 2 shows the picture twice as large).
+QTransform stageTransform(const QRectF& stage, const QSizeF& widget, int scaleMode, double zoom);
+
+class SwfPlayer : public QWidget, public PlayerControl {
+    Q_OBJECT
+
+public:
+    explicit SwfPlayer(QWidget* parent = nullptr);
+    ~SwfPlayer() override;
+
+    void Movie(const QString& path) override;
+    void Playing(bool playing) override;
+    void Stop() override;
+    void Back() override;
+    void Forward() override;
+    void Zoom(int percent) override;
+    void ScaleMode(int mode) override;
+
+    // Container properties, in the form's scale (pixels).
+    void setLeft(float value);
+    void setTop(float value);
+    void setWidth(float value);
+    void setHeight(float value);
+
+    QString movie() const { return m_path; }
+    bool isPlaying() const { return m_timer.isActive(); }
+    bool hasMovie() const { return m_movie != nullptr; }
+    int currentFrame() const;
+    double zoomFactor() const { return m_zoom; }
+    int scaleMode() const { return m_scaleMode; }
+    QString errorText() const { return m_error; }
+    QTransform viewTransform() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void advance();
+    void startClock();
+
+    std::unique_ptr<swf::Playback> m_movie;
+    QString m_path;
+    QString m_error;
+    QTimer m_timer;
+    double m_zoom = 1.0;
+    int m_scaleMode = 0;
+};
+
+} // namespace player
