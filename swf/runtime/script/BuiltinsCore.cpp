@@ -3,6 +3,8 @@
 #include "swf/runtime/script/Builtins.h"
 #include "swf/runtime/script/Interpreter.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 #include <limits>
 
@@ -84,32 +86,45 @@ QString unescapeString(const QString& s, int version)
     return version >= 6 ? QString::fromUtf8(bytes) : QString::fromLocal8Bit(bytes);
 }
 
-double parseIntImpl(const QString& input, const Value& radixValue, Interpreter& vm)
+// parseInt as the player does it, quirks included: a "0x" prefix is only
+// seen at the very start (a sign before it is dropped with the zero), an
+// explicit radix outside 2..36 gives NaN, and a leading zero means octal
+// only when the whole string is octal digits.
+Value parseIntImpl(const CallArgs& a, Interpreter& vm)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    QString s = input.trimmed();
+    if (a.args.empty())
+        return Value();
+    const QString s = vm.toString(a.arg(0));
+    int radix = 0;
+    if (a.args.size() > 1) {
+        double r = toIntegerValue(vm.toNumber(a.arg(1)));
+        if (r < 2 || r > 36)
+            return Value(nan);
+        radix = int(r);
+    }
     int i = 0;
+    auto isX = [&](int k) { return k < s.size() && (s[k] == 'x' || s[k] == 'X'); };
+    if (s.size() >= 2 && (s[0] == '0' || s[0] == '-' || s[0] == '+') && isX(1) && s[0] == '0') {
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+    } else if (s.size() >= 3 && (s[0] == '-' || s[0] == '+') && s[1] == '0' && isX(2)) {
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+    }
+    if (radix == 0) {
+        static const QRegularExpression octal(QStringLiteral("^[-+]?0[0-7]+$"));
+        radix = octal.match(s).hasMatch() ? 8 : 10;
+    }
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+        ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
         negative = s[i] == '-';
         ++i;
     }
-    int radix = radixValue.isUndefined() ? 0 : int(toIntegerValue(vm.toNumber(radixValue)));
-    if (radix != 0 && (radix < 2 || radix > 36))
-        return nan;
-    if ((radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        radix = 16;
-        i += 2;
-    } else if (radix == 0 && i + 1 < s.size() && s[i] == '0') {
-        // A leading zero means octal, unless a digit 8 or 9 follows.
-        bool octal = true;
-        for (int k = i; k < s.size() && s[k].isDigit(); ++k)
-            if (s[k] > '7')
-                octal = false;
-        radix = octal ? 8 : 10;
-    }
-    if (radix == 0)
-        radix = 10;
     double acc = 0;
     int digits = 0;
     for (; i < s.size(); ++i) {
@@ -125,8 +140,8 @@ double parseIntImpl(const QString& input, const Value& radixValue, Interpreter& 
         ++digits;
     }
     if (!digits)
-        return nan;
-    return negative ? -acc : acc;
+        return Value(nan);
+    return Value(negative ? -acc : acc);
 }
 
 double parseFloatImpl(const QString& input)
@@ -298,9 +313,7 @@ void Builtins::installCore(Interpreter& vm)
     auto fn = [&](const char* name, NativeFunction f) { vm.defineMethod(g, QString::fromLatin1(name), std::move(f)); };
     fn("isNaN", [](Interpreter& vm, CallArgs& a) -> Value { return Value(std::isnan(vm.toNumber(a.arg(0)))); });
     fn("isFinite", [](Interpreter& vm, CallArgs& a) -> Value { return Value(std::isfinite(vm.toNumber(a.arg(0)))); });
-    fn("parseInt", [](Interpreter& vm, CallArgs& a) -> Value {
-        return Value(parseIntImpl(vm.toString(a.arg(0)), a.arg(1), vm));
-    });
+    fn("parseInt", [](Interpreter& vm, CallArgs& a) -> Value { return parseIntImpl(a, vm); });
     fn("parseFloat", [](Interpreter& vm, CallArgs& a) -> Value { return Value(parseFloatImpl(vm.toString(a.arg(0)))); });
     fn("escape", [](Interpreter& vm, CallArgs& a) -> Value { return Value(escapeString(vm.toString(a.arg(0)), vm.version())); });
     fn("unescape", [](Interpreter& vm, CallArgs& a) -> Value { return Value(unescapeString(vm.toString(a.arg(0)), vm.version())); });

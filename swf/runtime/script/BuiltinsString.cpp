@@ -37,6 +37,7 @@ void Builtins::installString(Interpreter& vm)
             return Value(s);
         Object* o = vm.make<Object>(Object::Kind::String, vm.stringPrototype(), vm.caseSensitive());
         o->primitive = Value(s);
+        o->define(QStringLiteral("length"), Value(double(s.size())), DontEnum);
         return Value(o);
     }, sp);
     vm.global()->define(QStringLiteral("String"), Value(static_cast<Object*>(ctor)), DontEnum);
@@ -124,8 +125,12 @@ void Builtins::installString(Interpreter& vm)
             start = std::max(len + start, 0.0);
         start = std::min(start, len);
         double count = a.arg(1).isUndefined() ? len - start : toIntegerValue(vm.toNumber(a.arg(1)));
-        if (count < 0)
-            count = std::max(len - start + count, 0.0);
+        if (count < 0) {
+            // A negative count is taken from the length of the whole string.
+            count += len;
+            if (count < 0 || start + count >= len)
+                return Value(QString());
+        }
         count = std::min(count, len - start);
         return Value(s.mid(qsizetype(start), qsizetype(count)));
     });

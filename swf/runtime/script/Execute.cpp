@@ -12,6 +12,7 @@ namespace swf::script {
 namespace {
 
 constexpr size_t MaxStack = 1u << 20;
+constexpr double MaxMissingArgs = 256;
 
 const char* const PropertyNames[] = {
     "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
@@ -322,8 +323,10 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
         double n = toNumber(pop(f));
         if (!(n >= 0))
             n = 0;
-        if (n > double(m_stack.size() - f.stackBase))
-            trap(QStringLiteral("stack underflow"));
+        // Missing arguments read as undefined, as popping an empty stack does;
+        // a count far beyond the stack is garbage and stops the block.
+        if (n > double(m_stack.size() - f.stackBase) + MaxMissingArgs)
+            trap(QStringLiteral("argument count %1 beyond the stack").arg(n));
         args.resize(size_t(n));
         for (size_t i = 0; i < args.size(); ++i)
             args[i] = pop(f);
@@ -393,10 +396,6 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             case Op::Subtract: r = a - b; break;
             case Op::Multiply: r = a * b; break;
             default:
-                if (b == 0 && v4) {
-                    push(Value(QStringLiteral("#ERROR#")));
-                    continue;
-                }
                 r = a / b;
             }
             push(Value(r));
@@ -725,8 +724,8 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             double n = toNumber(pop(f));
             if (!(n >= 0))
                 n = 0;
-            if (n * 2 > double(m_stack.size() - f.stackBase))
-                trap(QStringLiteral("stack underflow"));
+            if (n * 2 > double(m_stack.size() - f.stackBase) + MaxMissingArgs)
+                trap(QStringLiteral("property count %1 beyond the stack").arg(n));
             std::vector<std::pair<QString, Value>> pairs;
             pairs.resize(size_t(n));
             for (size_t i = 0; i < pairs.size(); ++i) {
@@ -837,7 +836,8 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             case Op::BitXor: r = a ^ b; break;
             case Op::BitLShift: r = int32_t(uint32_t(a) << (b & 31)); break;
             case Op::BitRShift: r = a >> (b & 31); break;
-            default: r = uint32_t(a) >> (b & 31); break;
+            // The player hands the unsigned result back as a signed 32-bit value.
+            default: r = int32_t(uint32_t(a) >> (b & 31)); break;
             }
             push(Value(r));
             break;

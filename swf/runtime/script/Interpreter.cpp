@@ -128,6 +128,8 @@ QString Interpreter::toString(const Value& v)
     case ValueType::Number: return numberToString(v.asNumber());
     case ValueType::String: return v.asString();
     case ValueType::Object: {
+        if (v.asObject()->kind() == Object::Kind::Clip)
+            return static_cast<ClipObject*>(v.asObject())->dotPath();
         Value p = toPrimitive(v, true);
         if (p.isObject())
             return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
@@ -194,6 +196,7 @@ Object* Interpreter::toObject(const Value& v)
     case ValueType::String: {
         Object* o = make<Object>(Object::Kind::String, m_stringProto, caseSensitive());
         o->primitive = v;
+        o->define(QStringLiteral("length"), Value(double(v.asString().size())), DontEnum);
         return o;
     }
     default: return nullptr;
@@ -226,7 +229,9 @@ bool Interpreter::strictEquals(const Value& a, const Value& b) const
     case ValueType::Undefined:
     case ValueType::Null: return true;
     case ValueType::Boolean: return a.asBoolean() == b.asBoolean();
-    case ValueType::Number: return a.asNumber() == b.asNumber();
+    case ValueType::Number:
+        // The player compares numbers so that NaN equals itself.
+        return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
     case ValueType::String: return a.asString() == b.asString();
     case ValueType::Object: return a.asObject() == b.asObject();
     }
@@ -750,8 +755,11 @@ Value Interpreter::callMethodSafely(Object* object, const QString& name, std::ve
 
 Value Interpreter::pop(Frame& f)
 {
-    if (m_stack.size() <= f.stackBase)
-        trap(QStringLiteral("stack underflow"));
+    // Movies rely on the player's answer to popping an empty stack: undefined.
+    if (m_stack.size() <= f.stackBase) {
+        ++m_underflows;
+        return Value();
+    }
     Value v = std::move(m_stack.back());
     m_stack.pop_back();
     return v;
@@ -759,8 +767,10 @@ Value Interpreter::pop(Frame& f)
 
 Value& Interpreter::top(Frame& f)
 {
-    if (m_stack.size() <= f.stackBase)
-        trap(QStringLiteral("stack underflow"));
+    if (m_stack.size() <= f.stackBase) {
+        ++m_underflows;
+        m_stack.push_back(Value());
+    }
     return m_stack.back();
 }
 

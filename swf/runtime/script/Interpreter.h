@@ -59,6 +59,8 @@ public:
     void setActionBudget(uint64_t actions) { m_budget = actions; }
     void setMaxCallDepth(int depth) { m_maxDepth = depth; }
     uint64_t actionsExecuted() const { return m_executed; }
+    // Pops of an empty stack so far (each gave undefined).
+    uint64_t stackUnderflows() const { return m_underflows; }
 
     // Runs a block on a timeline (`target`, may be null). Returns false when the
     // block was aborted; the reason went to the host and, if given, `fault`.
@@ -172,6 +174,7 @@ private:
     std::vector<Frame*> m_frames;
     uint64_t m_budget = uint64_t(1) << 22;
     uint64_t m_executed = 0;
+    uint64_t m_underflows = 0;
     uint64_t m_runStart = 0;
     int m_maxDepth = 256;
     int m_depth = 0;
