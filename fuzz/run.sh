@@ -1,0 +1,52 @@
+#!/bin/sh
+# Builds a fuzz target with clang in build-fuzz/ and runs it, seeded with every
+# movie of the shared corpus (plus an uncompressed copy of each, so that
+# mutations reach the tags rather than the zlib stream).
+#
+#   fuzz/run.sh TARGET SECONDS [extra libFuzzer options...]
+#
+# Findings land in build-fuzz/fuzz-work/TARGET/artifacts/. Minimise one with
+#   build-fuzz/fuzz/TARGET -minimize_crash=1 -runs=20000 -exact_artifact_path=OUT FILE
+# and commit OUT under fuzz/regressions/.
+set -eu
+target=${1:?usage: fuzz/run.sh TARGET SECONDS [libFuzzer options]}
+seconds=${2:?usage: fuzz/run.sh TARGET SECONDS [libFuzzer options]}
+shift 2
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VANTREL_FUZZ_BUILD:-$root/build-fuzz}
+corpus=${VANTREL_CORPUS_DIR:-$root/../shared/corpus}
+work=$build/fuzz-work/$target
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_FUZZ=ON -DVANTREL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target "$target"
+
+mkdir -p "$work/found" "$work/seeds" "$work/artifacts"
+if [ -z "$(ls -A "$work/seeds")" ]; then
+    python3 - "$corpus" "$root" "$work/seeds" <<'PY'
+import hashlib, lzma, pathlib, struct, sys, zlib
+corpus, root, out = map(pathlib.Path, sys.argv[1:])
+movies = sorted(corpus.rglob("*.swf")) + sorted((root / "examples").glob("*.swf")) + sorted((root / "fuzz" / "regressions").glob("*"))
+for path in movies:
+    data = path.read_bytes()
+    variants = [data]
+    try:
+        if data[:3] == b"CWS":
+            variants.append(b"FWS" + data[3:8] + zlib.decompressobj().decompress(data[8:]))
+        elif data[:3] == b"ZWS":
+            alone = data[12:17] + b"\xff" * 8 + data[17:]
+            body = lzma.LZMADecompressor(format=lzma.FORMAT_ALONE).decompress(alone)
+            variants.append(b"FWS" + data[3:8] + body)
+    except Exception:
+        pass
+    for v in variants:
+        (out / (hashlib.sha1(v).hexdigest()[:16] + ".swf")).write_bytes(v)
+print("seeds:", len(list(out.iterdir())), file=sys.stderr)
+PY
+fi
+
+cd "$work"
+exec "$build/fuzz/$target" "$work/found" "$work/seeds" \
+    -max_len="${MAX_LEN:-65536}" -rss_limit_mb=2048 -timeout=20 \
+    -max_total_time="$seconds" -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$@"
