@@ -61,6 +61,7 @@ int main(int argc, char** argv)
         });
         playback.stage().setScriptRunner(scripts.get());
         playback.stage().restart();
+        scripts->flush();
     }
     const double frameMs = 1000.0 / playback.frameRate();
     for (int i = 1; i < options->frame && !(scripts && scripts->quitRequested()); ++i) {

@@ -45,10 +45,11 @@ namespace {
 
 uint8_t minVersionOf(uint16_t bits)
 {
-    // Bits that keep a property from movies older than 6, 7, 8 and 9.
-    if (bits & 0x2000) return 9;
-    if (bits & 0x1000) return 8;
-    if (bits & 0x0400) return 7;
+    // Bits that keep a property from movies older than a version.
+    if (bits & 0x2000) return 10;
+    if (bits & 0x1000) return 9;
+    if (bits & 0x0400) return 8;
+    if (bits & 0x0100) return 7;
     if (bits & 0x0080) return 6;
     return 0;
 }
@@ -214,8 +215,7 @@ void Builtins::installCore(Interpreter& vm)
         if (!o || a.args.empty())
             return Value(false);
         QString name = vm.toString(a.arg(0));
-        const Property* p = o->findOwn(name);
-        return Value((p && p->minVersion <= vm.version()) || o->hasVirtual(vm, name));
+        return Value(o->findOwn(name) != nullptr || o->hasVirtual(vm, name));
     });
     vm.defineMethod(op, QStringLiteral("isPropertyEnumerable"), [](Interpreter& vm, CallArgs& a) -> Value {
         Object* o = a.thisObject();

@@ -361,7 +361,8 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
                 f.target = f.base;
                 f.targetLost = false;
             } else {
-                Object* o = t.isObject() ? t.asObject() : resolveTarget(f.base, toString(t));
+                // A clip is its own target; anything else names one by its string form.
+                Object* o = t.isObject() && t.asObject()->kind() == Object::Kind::Clip ? t.asObject() : resolveTarget(f.base, toString(t));
                 f.targetLost = o == nullptr;
                 f.target = o ? o : f.base;
             }
@@ -396,6 +397,11 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             case Op::Subtract: r = a - b; break;
             case Op::Multiply: r = a * b; break;
             default:
+                if (b == 0 && v4) {
+                    // Movies of version 4 show division by zero as an error text.
+                    push(Value(QStringLiteral("#ERROR#")));
+                    continue;
+                }
                 r = a / b;
             }
             push(Value(r));

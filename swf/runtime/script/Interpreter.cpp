@@ -124,7 +124,10 @@ QString Interpreter::toString(const Value& v)
     switch (v.type()) {
     case ValueType::Undefined: return m_version >= 7 ? QStringLiteral("undefined") : QString();
     case ValueType::Null: return QStringLiteral("null");
-    case ValueType::Boolean: return v.asBoolean() ? QStringLiteral("true") : QStringLiteral("false");
+    case ValueType::Boolean:
+        if (m_version < 5)
+            return v.asBoolean() ? QStringLiteral("1") : QStringLiteral("0");
+        return v.asBoolean() ? QStringLiteral("true") : QStringLiteral("false");
     case ValueType::Number: return numberToString(v.asNumber());
     case ValueType::String: return v.asString();
     case ValueType::Object: {
@@ -338,6 +341,12 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         }
         return p->value;
     }
+    // A __resolve method answers for properties an object does not have.
+    if (object.isObject() && name != QLatin1String("__resolve")) {
+        Value resolver = getMember(object, QStringLiteral("__resolve"));
+        if (Object* r = resolver.asObject(); r && r->kind() == Object::Kind::Function)
+            return call(resolver, object, { Value(name) });
+    }
     return Value();
 }
 
@@ -350,6 +359,8 @@ void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Prop
     if (it == watches->end() || it->running)
         return;
     Value old = existing ? existing->value : Value();
+    if (existing && existing->getter)
+        old = call(Value(existing->getter), Value(o), {});
     Object* callback = it->callback;
     Value userData = it->userData;
     it->running = true;
@@ -445,7 +456,7 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
-            if (!(p->flags & DontEnum) && p->minVersion <= m_version)
+            if (!(p->flags & DontEnum))
                 out.push_back(n);
         }
     }

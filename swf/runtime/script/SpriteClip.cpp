@@ -17,7 +17,7 @@ constexpr int DepthOffset = 16384;
 enum class ClipProp { None, X, Y, XScale, YScale, CurrentFrame, TotalFrames, Alpha, Visible, Width, Height, Rotation,
     Target, FramesLoaded, Name, DropTarget, Url, HighQuality, FocusRect, SoundBufTime, Quality, XMouse, YMouse, Parent, Root };
 
-ClipProp propOf(const QString& name)
+ClipProp propOf(const QString& name, bool caseSensitive)
 {
     if (name.isEmpty() || name[0] != '_')
         return ClipProp::None;
@@ -31,8 +31,7 @@ ClipProp propOf(const QString& name)
         { "_soundbuftime", ClipProp::SoundBufTime }, { "_quality", ClipProp::Quality }, { "_xmouse", ClipProp::XMouse },
         { "_ymouse", ClipProp::YMouse }, { "_parent", ClipProp::Parent }, { "_root", ClipProp::Root },
     };
-    // Built-in clip properties match without regard to case in every version.
-    return table.value(name.toLower(), ClipProp::None);
+    return table.value(caseSensitive ? name : name.toLower(), ClipProp::None);
 }
 
 } // namespace
@@ -88,6 +87,8 @@ ClipObject* SpriteClip::childByName(const QString& name)
     if (!m_sprite)
         return nullptr;
     DisplayObject* child = m_sprite->childByName(name);
+    if (child && caseSensitive() && child->name() != name)
+        child = nullptr;
     SpriteInstance* sprite = child ? child->asSprite() : nullptr;
     return sprite ? m_owner.clipFor(*sprite) : nullptr;
 }
@@ -111,7 +112,7 @@ void SpriteClip::remove()
 
 bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
 {
-    ClipProp prop = propOf(name);
+    ClipProp prop = propOf(name, caseSensitive());
     if (prop == ClipProp::None) {
         if (!m_sprite || findOwn(name))
             return false;
@@ -165,7 +166,7 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
 
 bool SpriteClip::setVirtual(Interpreter& vm, const QString& name, const Value& value)
 {
-    ClipProp prop = propOf(name);
+    ClipProp prop = propOf(name, caseSensitive());
     if (prop == ClipProp::None || !m_sprite)
         return false;
     double n = vm.toNumber(value);
@@ -217,7 +218,7 @@ bool SpriteClip::setVirtual(Interpreter& vm, const QString& name, const Value& v
 
 bool SpriteClip::hasVirtual(Interpreter& vm, const QString& name)
 {
-    if (propOf(name) != ClipProp::None)
+    if (propOf(name, caseSensitive()) != ClipProp::None)
         return m_sprite != nullptr;
     return m_sprite && !findOwn(name) && childByName(name);
 }

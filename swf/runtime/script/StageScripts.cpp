@@ -133,7 +133,6 @@ void StageScripts::enqueue(SpriteInstance& timeline, const QByteArray& actions)
     if (!block || m_queue.size() >= MaxQueued)
         return;
     m_queue.push_back({ std::move(block), &timeline });
-    drain();
 }
 
 void StageScripts::drain()
@@ -143,6 +142,11 @@ void StageScripts::drain()
     if (m_draining)
         return;
     m_draining = true;
+    // What one tick of the stage queued runs outer timelines first: a frame's
+    // own actions before those of the clips it placed.
+    std::stable_sort(m_queue.begin(), m_queue.end(), [](const Pending& a, const Pending& b) {
+        return a.timeline->nesting() < b.timeline->nesting();
+    });
     while (!m_queue.empty() && !m_quit) {
         Pending p = std::move(m_queue.front());
         m_queue.pop_front();
@@ -210,7 +214,6 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const QBy
         }
         pos += length;
     }
-    drain();
 }
 
 void StageScripts::instanceRemoved(DisplayObject& instance)
@@ -242,9 +245,15 @@ void StageScripts::fscommand(const QString& command, const QString&)
         m_quit = true;
 }
 
+void StageScripts::flush()
+{
+    drain();
+}
+
 void StageScripts::afterTick(double nowMs)
 {
     m_nowMs = nowMs;
+    drain();
     if (!m_quit)
         m_vm->tickIntervals(nowMs);
     if (m_vm->allocationsSinceCollect() > CollectAfter) {

@@ -32,7 +32,10 @@ public:
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
     // fscommand("quit") was seen: a render run should end.
     bool quitRequested() const { return m_quit; }
-    // Call once per frame of the stage clock (after Stage::tick).
+    // Runs the actions the stage has handed over since the last call, in the
+    // player's order. Call after building the first frame.
+    void flush();
+    // Call once per frame of the stage clock (after Stage::tick); flushes too.
     void afterTick(double nowMs);
 
     // ScriptRunner
