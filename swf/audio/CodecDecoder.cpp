@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 #include <QString>
@@ -30,6 +31,12 @@ constexpr std::size_t MaxReadySamples = 1 << 20;
 
 std::unique_ptr<CodecDecoder> CodecDecoder::create(const SoundFormat& format, QString* why)
 {
+    // A damaged packet is ours to handle quietly, not to print on the console.
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    (void)quiet;
     const bool speex = format.codec == SoundCodec::Speex;
     const AVCodec* codec = avcodec_find_decoder(speex ? AV_CODEC_ID_SPEEX : AV_CODEC_ID_NELLYMOSER);
     if (!codec) {

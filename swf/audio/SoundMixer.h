@@ -45,6 +45,8 @@ public:
 
     // StartSound2 names its sound by the class name it was exported under.
     void exportSound(const QString& className, std::uint16_t soundId);
+    // Reads an ExportAssets (code 56) body and remembers every name it gives.
+    void exportAssets(const QByteArray& body);
     // Starts (or, with syncStop, stops) a defined sound as StartSound does.
     void startSound(std::uint16_t soundId, const SoundInfo& info);
     // While suspended, control tags are ignored: stepping frame by frame is silent.

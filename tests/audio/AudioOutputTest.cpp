@@ -2,6 +2,7 @@
 #include "swf/audio/device/AudioOutput.h"
 
 #include <QCoreApplication>
+#include <QAudioDevice>
 #include <QMediaDevices>
 
 #include <gtest/gtest.h>
