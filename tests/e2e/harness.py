@@ -517,17 +517,20 @@ class Frame:
     def __init__(self, shot, geom):
         gx, gy, gw, gh = geom
         sk = skin()
+        # Cheap samples first (a row through the band's rules and the bar),
+        # the whole region only for offsets that pass them.
         best = None
         for dy in range(0, 13):
             for dx in range(0, 13):
-                bad = _mismatches(shot, sk, gx + dx, gy + dy, 28, 0, 72, 40, 0, 0)
-                bad += _mismatches(shot, sk, gx + dx, gy + dy, 0, 18, 28, 22, 0, 0)
+                if _mismatches(shot, sk, gx + dx, gy + dy, 28, 5, 72, 1, 28, 5) + \
+                        _mismatches(shot, sk, gx + dx, gy + dy, 0, 18, 28, 1, 0, 18) > 2:
+                    continue
+                bad = _mismatches(shot, sk, gx + dx, gy + dy, 28, 0, 72, 40, 28, 0)
+                bad += _mismatches(shot, sk, gx + dx, gy + dy, 0, 18, 28, 22, 0, 18)
                 if best is None or bad < best[0]:
                     best = (bad, dx, dy)
-                if bad == 0:
-                    break
-            if best[0] == 0:
-                break
+        if best is None:
+            best = (28 * 40 + 72 * 40, (gw - DESIGN_W) // 2, (gh - DESIGN_H) // 2)
         self.left_mismatches, self.inset_x, self.inset_y = best
         self.x, self.y = gx + self.inset_x, gy + self.inset_y
         # The right end: bitmap columns 172..366 at client x = W - 195 .. W - 1;
@@ -535,10 +538,14 @@ class Frame:
         # the design width.
         best_w = None
         for w in range(max(200, gw - 2 * self.inset_x - 12), gw - self.inset_x + 1):
+            if _mismatches(shot, sk, self.x, self.y, w - 177, 9, 177, 1, 190, 9) > 2:
+                continue
             bad = _mismatches(shot, sk, self.x, self.y, w - 177, 0, 177, 40, 190, 0)
             if best_w is None or bad < best_w[0]:
                 best_w = (bad, w)
-        self.w = best_w[1]
+        if best_w is None:
+            best_w = (177 * 40, gw - 2 * self.inset_x)
+        self.right_mismatches, self.w = best_w
         right_inset = gw - self.inset_x - self.w
         # The border is the same width all round.
         self.h = gh - self.inset_y - right_inset

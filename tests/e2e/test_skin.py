@@ -64,6 +64,10 @@ class Skin:
         return {(x, y): self.px(x, y) for y in range(by, by + bh) for x in range(bx, bx + bw)
                 if not self.is_title_background(x, y)}
 
+    def ink(self, box):
+        """Positions of the dark core of a caption's strokes (no skin colour is that dark)."""
+        return {xy for xy, p in self.foreground(box).items() if max(p) < 100}
+
     def cell_mismatches(self, cx, src_col):
         """A 29 x 29 button cell at (cx, 6) against the bitmap cell at (src_col, 6)."""
         bad = 0
@@ -150,7 +154,11 @@ class SkinTest(h.E2ETestCase):
                 for cx in range(0, 100):
                     self.assertEqual(before.px(cx, cy), after.px(cx, cy), f"left end changed at ({cx}, {cy})")
             for name, box in LABELS.items():
-                self.assertEqual(before.foreground(box), after.foreground(box), f"{name} moved or changed")
+                # The strokes themselves; their anti-aliased rims blend with a
+                # band that does shift a little when the width changes.
+                ink0, ink1 = before.ink(box), after.ink(box)
+                self.assertGreater(len(ink0), 10, name)
+                self.assertLessEqual(len(ink0 ^ ink1), len(ink0) // 20, f"{name} moved or changed")
 
     def test_movie_background_in_player(self):
         app = self.launch(h.DEMO)
