@@ -62,6 +62,9 @@ Form::Form(const QString& name, QWidget* parent)
     setObjectName(name);
     m_proc = &DefWindowProc;
     m_client = new ClientArea(this);
+    // The border changes the form's own pointer to the sizing arrows; the
+    // client area and its controls keep the plain arrow unless they set one.
+    m_client->setCursor(Qt::ArrowCursor);
     setMouseTracking(true);
     layoutClient();
 }
