@@ -18,6 +18,12 @@ void FramePacer::restart(qint64 nowMs)
 int FramePacer::framesToRun(qint64 nowMs, int currentFrame, std::optional<double> heardFrame)
 {
     const double now = double(nowMs);
+    // A stream frame far from the one shown belongs to another timeline (a
+    // sprite's stream while the root has none) or to before a jump: it
+    // cannot pace this timeline.
+    const double window = std::max(10.0, 2 * m_frameRate);
+    if (heardFrame && std::abs(*heardFrame - currentFrame) > window)
+        heardFrame.reset();
     if (heardFrame) {
         // The block of frame f is heard from f to f+1. Frame f+1 runs as soon
         // as f starts being heard, so that its block is queued before the

@@ -147,6 +147,10 @@ TEST(FramePacer, HoldsSkipsAndFallsBackToTheTimer)
     // The sound stops: the timer takes over a frame after the last run.
     EXPECT_EQ(p.framesToRun(200, 7, std::nullopt), 0);
     EXPECT_EQ(p.framesToRun(230, 7, std::nullopt), 1);
+    // A stream heard far away from the shown frame (another timeline's, or
+    // from before a jump back) does not pace this one: the timer does.
+    EXPECT_EQ(p.framesToRun(240, 8, 300.0), 0);
+    EXPECT_EQ(p.framesToRun(330, 8, 300.0), 1);
     // After a long stall the timer does not rush through the backlog.
     EXPECT_EQ(p.framesToRun(5000, 8, std::nullopt), 1);
     EXPECT_EQ(p.framesToRun(5010, 9, std::nullopt), 0);
