@@ -112,29 +112,47 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
 
 void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx)
 {
-    std::vector<int> maskEnds; // clip depth of each mask in force, innermost last
-    for (const auto& [depth, child] : sprite.displayList()) {
-        while (!maskEnds.empty() && depth > maskEnds.back()) {
-            painter.restore();
-            maskEnds.pop_back();
-        }
-        if (child->clipDepth() > 0) {
-            QPainterPath area;
-            area.setFillRule(Qt::WindingFill);
-            addMaskArea(area, *child, transform);
-            painter.save();
-            painter.setTransform(QTransform());
-            painter.setClipPath(area, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-            maskEnds.push_back(child->clipDepth());
+    std::vector<const DisplayObject*> children;
+    children.reserve(sprite.displayList().size());
+    for (const auto& [depth, child] : sprite.displayList())
+        children.push_back(child.get());
+    drawRange(painter, children, 0, children.size(), transform, cx);
+}
+
+void Renderer::drawRange(QPainter& painter, const std::vector<const DisplayObject*>& children, std::size_t begin, std::size_t end,
+    const QTransform& transform, const ColorTransform& cx)
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        const DisplayObject& child = *children[i];
+        if (child.clipDepth() == 0) {
+            if (child.isVisible())
+                drawObject(painter, child, transform, cx);
             continue;
         }
-        if (child->isVisible())
-            drawObject(painter, *child, transform, cx);
+        // A mask: it hides everything up to its clip depth that lies outside its shape.
+        std::size_t maskedEnd = i + 1;
+        while (maskedEnd < end && children[maskedEnd]->depth() <= child.clipDepth())
+            ++maskedEnd;
+        QPainterPath area;
+        area.setFillRule(Qt::WindingFill);
+        addMaskArea(area, child, transform);
+        if (!area.isEmpty())
+            drawMasked(painter, area, children, i + 1, maskedEnd, transform, cx);
+        i = maskedEnd - 1;
     }
-    while (!maskEnds.empty()) {
-        painter.restore();
-        maskEnds.pop_back();
-    }
+}
+
+void Renderer::drawMasked(QPainter& painter, const QPainterPath& area, const std::vector<const DisplayObject*>& children,
+    std::size_t begin, std::size_t end, const QTransform& transform, const ColorTransform& cx)
+{
+    if (begin >= end)
+        return;
+    // Mask edges are hard: the reference player does not blend them either.
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.setClipPath(area, Qt::IntersectClip);
+    drawRange(painter, children, begin, end, transform, cx);
+    painter.restore();
 }
 
 const std::vector<ShapeLayer>* Renderer::layersOf(const DisplayObject& object)

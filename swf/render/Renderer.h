@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <vector>
+
 class QPainter;
 
 namespace swf {
@@ -30,6 +32,10 @@ public:
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);
+    void drawRange(QPainter& painter, const std::vector<const DisplayObject*>& children, std::size_t begin, std::size_t end,
+        const QTransform& transform, const ColorTransform& cx);
+    void drawMasked(QPainter& painter, const QPainterPath& area, const std::vector<const DisplayObject*>& children,
+        std::size_t begin, std::size_t end, const QTransform& transform, const ColorTransform& cx);
     void drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx);
     void drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx);
     void drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx);
