@@ -404,9 +404,13 @@ class XSession:
         ids = re.findall(r"^\s+(0x[0-9a-f]+) ", out, re.M)
         found = []
         for wid in ids:
-            info = self.run(["xwininfo", "-id", wid, "-wm"], check=False)
             attrs = self.run(["xwininfo", "-id", wid], check=False)
-            if "IsViewable" in attrs and "Override Redirect" in info:
+            if "IsViewable" not in attrs or "Override Redirect State: yes" not in attrs:
+                continue
+            # The window manager keeps a 1x1 window of its own off screen.
+            w = int(re.search(r"Width:\s+(\d+)", attrs).group(1))
+            hgt = int(re.search(r"Height:\s+(\d+)", attrs).group(1))
+            if w > 2 and hgt > 2:
                 found.append(int(wid, 16))
         return found
 
