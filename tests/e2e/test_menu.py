@@ -95,6 +95,8 @@ class MenuTest(h.E2ETestCase):
         f = self.frame(app)
         self.session.xdo("windowactivate", "--sync", app.wid, check=False)
         self.client_click(f, f.w // 2, f.h // 2)  # focus the player
+        active = int(self.session.xdo("getactivewindow").split()[0])
+        self.assertEqual(active, app.wid, "the main window does not have the keyboard")
         mark = app.log.count()
         self.session.key("ctrl+b", "ctrl+f", "ctrl+o", "ctrl+i")
         time.sleep(1.0)
@@ -140,6 +142,64 @@ class MenuTest(h.E2ETestCase):
                 calls = [l for l in app.log.since(mark) if l[0] == "player"]
                 self.assertEqual(len(calls), 1, calls)
 
+    def menu_rows(self, shot, menu):
+        """Splits a screenshot of the open menu into its rows, top to bottom:
+        ("item", top, bottom, darkest ink, has ink on the right) or ("separator", top, bottom)."""
+        mx, my, mw, mh = menu
+        img = shot.crop(mx, my, mw, mh)
+        counts = {}
+        for i in range(0, len(img.data), 3):
+            counts[img.data[i:i + 3]] = counts.get(img.data[i:i + 3], 0) + 1
+        bg = tuple(max(counts, key=counts.get))
+        rows, band = [], None
+        for y in range(3, mh - 3):
+            ink = [(x, img.px(x, y)) for x in range(4, mw - 4) if not h.close(img.px(x, y), bg, 12)]
+            if ink:
+                band = band or {"top": y, "ink": []}
+                band["ink"] += ink
+                band["bottom"] = y
+            elif band:
+                rows.append(band)
+                band = None
+        result = []
+        for b in rows:
+            if b["bottom"] - b["top"] < 3:
+                result.append(("separator", b["top"], b["bottom"]))
+            else:
+                darkest = min(max(p) for _, p in b["ink"])
+                right = any(x > mw * 0.6 for x, _ in b["ink"])
+                result.append(("item", b["top"], b["bottom"], darkest, right))
+        return result
+
+    def test_menu_shows_its_tree(self):
+        app = self.launch()
+        f = self.frame(app)
+        _, menu = self.open_menu(app, f)
+        rows = self.menu_rows(self.session.screenshot(), menu)
+        kinds = "".join("i" if r[0] == "item" else "-" for r in rows)
+        # Open | Play Pause | Back Forward | Zoom in, Zoom out, Full screen | About | Exit
+        self.assertEqual(kinds, "i-ii-ii-iii-i-i", rows)
+        items = [r for r in rows if r[0] == "item"]
+        greyed = [r[3] > 110 for r in items]
+        self.assertEqual(greyed, [False] * 5 + [True] * 3 + [False] * 2,
+                         "only Zoom in, Zoom out and Full screen are greyed out")
+        shortcuts = [r[4] for r in items]
+        self.assertEqual(shortcuts, [False] * 3 + [True] * 4 + [False] * 3,
+                         "shortcuts are shown beside Back, Forward, Zoom in and Zoom out only")
+        # Clicking a greyed-out item does nothing and leaves the menu open.
+        for r in items[5:8]:
+            mark = app.log.count()
+            self.session.click(menu[0] + menu[2] // 3, menu[1] + (r[1] + r[2]) // 2)
+            time.sleep(0.5)
+            self.assertTrue(self.session.popup_windows(), "a click on a greyed-out item closed the menu")
+            self.assertEqual(app.log.since(mark), [])
+        # And a click on an enabled one chooses it: Pause stops the player.
+        mark = app.log.count()
+        pause = items[2]
+        self.session.click(menu[0] + menu[2] // 3, menu[1] + (pause[1] + pause[2]) // 2)
+        self.assertTrue(app.log.wait_for("player", "Stop", timeout=3, start=mark), app.log.since(mark))
+        self.wait_menu_closed()
+
     def test_switched_off_items_do_nothing(self):
         app = self.launch()
         f = self.frame(app)
@@ -148,6 +208,7 @@ class MenuTest(h.E2ETestCase):
         g0 = app.geometry()
         self.session.key("f")  # the greyed-out Full screen item's access key
         time.sleep(0.6)
+        self.assertTrue(self.session.popup_windows(), "the access key of a greyed-out item closed the menu")
         self.assertEqual([l for l in app.log.since(mark) if l[0] in ("player", "state")], [])
         self.assertEqual(app.geometry(), g0)
         self.session.key("Escape")
