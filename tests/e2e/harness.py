@@ -341,7 +341,7 @@ class XSession:
         self.xdo("mouseup", button)
         time.sleep(0.3)
 
-    def click(self, x, y, button=1, repeat=1, hold=0.05, gap=0.1):
+    def click(self, x, y, button=1, repeat=1, hold=0.08, gap=0.12):
         """Clicks (or double-clicks, repeat=2) at (x, y), holding each press a
         moment as a hand does: a press that starts a window-manager move must
         reach the window manager before its release does."""

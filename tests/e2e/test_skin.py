@@ -87,6 +87,8 @@ class SkinTest(h.E2ETestCase):
         frame = h.Frame(shot, app.geometry())
         s = Skin(shot, frame)
         W, H = frame.w, frame.h
+        # The body is stretched from the bitmap, which ends at this row on screen.
+        body_end = min(H, int(40 + 264 * (H + 40) / 304))
         with self.subTest("left end of the title area, unscaled at the top-left"):
             self.assertEqual(frame.left_mismatches, 0, frame)
         with self.subTest("title band: left end, stretched middle and right end"):
@@ -99,7 +101,7 @@ class SkinTest(h.E2ETestCase):
                                  f"{name} cell at client x={cx} does not show bitmap cell {src}")
         with self.subTest("body colour in the margins around the player"):
             samples = []
-            for cy in range(45, H - 10, 23):
+            for cy in range(45, min(H - 10, body_end - 1), 23):
                 samples += [(2, cy), (9, cy), (W - 10, cy), (W - 3, cy)]
             bottom_rows = range(H - 10, H) if H <= 560 else ()
             for cy in bottom_rows:
@@ -109,7 +111,7 @@ class SkinTest(h.E2ETestCase):
         with self.subTest("player rectangle (10, 40, W-20, H-50)"):
             # Just inside each edge of the player the body yellow stops; just
             # outside it the skin shows.
-            for cy in (60, H // 2, H - 12):
+            for cy in (60, H // 2, min(H, body_end) - 12):
                 self.assertTrue(h.close(s.px(9, cy), BODY_YELLOW, 2))
                 self.assertFalse(h.close(s.px(10, cy), BODY_YELLOW, 8), f"player left edge at y={cy}")
                 self.assertFalse(h.close(s.px(W - 11, cy), BODY_YELLOW, 8), f"player right edge at y={cy}")
@@ -159,6 +161,22 @@ class SkinTest(h.E2ETestCase):
                 ink0, ink1 = before.ink(box), after.ink(box)
                 self.assertGreater(len(ink0), 10, name)
                 self.assertLessEqual(len(ink0 ^ ink1), len(ink0) // 20, f"{name} moved or changed")
+
+    def test_maximised(self):
+        app = self.launch()
+        f0 = self.frame(app)
+        self.client_press(f0, f0.w - 81 + 14, 20)  # the maximise button
+        self.assertTrue(h.wait_until(lambda: app.geometry()[2:] == (h.SCREEN_W, h.SCREEN_H), 3), app.geometry())
+        time.sleep(0.5)
+        s, frame = self.check_skin(app)
+        W, H = frame.w, frame.h
+        self.assertGreater(H, 568, frame)
+        # The body is the bitmap's rows 40..303 stretched by (H + 40) / 304 from
+        # y = 40; below where the bitmap ends the plain background shows.
+        end = 40 + 264 * (H + 40) / 304
+        for cx in (3, W - 4):
+            self.assertTrue(h.close(s.px(cx, int(end) - 3), BODY_YELLOW, 2), f"body above y={end:.0f}")
+            self.assertFalse(h.close(s.px(cx, H - 2), BODY_YELLOW, 8), f"bitmap stretched past its last row")
 
     def test_movie_background_in_player(self):
         app = self.launch(h.DEMO)
