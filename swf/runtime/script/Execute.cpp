@@ -701,8 +701,10 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             Object* o = ins.op == Op::Enumerate ? getVariable(f, toString(v)).asObject() : v.asObject();
             push(Value());
             if (o) {
-                for (const QString& name : enumerate(o))
-                    push(Value(name));
+                // The loop pops names off the stack: push the last one first.
+                const QStringList names = enumerate(o);
+                for (auto it = names.rbegin(); it != names.rend(); ++it)
+                    push(Value(*it));
             }
             break;
         }
