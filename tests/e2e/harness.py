@@ -328,12 +328,16 @@ class XSession:
         vals = dict(line.split("=", 1) for line in out.split())
         return int(vals["X"]), int(vals["Y"])
 
-    def drag(self, x0, y0, x1, y1, button=1, steps=12):
-        """Presses at (x0, y0), moves to (x1, y1) in steps, releases."""
+    def drag(self, x0, y0, x1, y1, button=1, steps=12, ready=None):
+        """Presses at (x0, y0), moves to (x1, y1) in steps, releases. `ready`,
+        if given, is polled after the press until the program is ready for the
+        movement (e.g. has begun a window move)."""
         self.move_pointer(x0, y0)
         time.sleep(0.1)
         self.xdo("mousedown", button)
         time.sleep(0.25)
+        if ready is not None:
+            wait_until(ready, 5)
         for i in range(1, steps + 1):
             self.xdo("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
             time.sleep(0.04)
@@ -344,15 +348,16 @@ class XSession:
     def click(self, x, y, button=1, repeat=1, hold=0.08, gap=0.12):
         """Clicks (or double-clicks, repeat=2) at (x, y), holding each press a
         moment as a hand does: a press that starts a window-manager move must
-        reach the window manager before its release does."""
+        reach the window manager before its release does. One chained xdotool
+        call, so that a loaded machine cannot stretch a double-click."""
         self.move_pointer(x, y)
         time.sleep(0.05)
+        chain = []
         for i in range(repeat):
             if i:
-                time.sleep(gap)
-            self.xdo("mousedown", button)
-            time.sleep(hold)
-            self.xdo("mouseup", button)
+                chain += ["sleep", gap]
+            chain += ["mousedown", button, "sleep", hold, "mouseup", button]
+        self.xdo(*chain)
 
     def press(self, x, y, button=1):
         """A single press and release at (x, y), held for a tenth of a second."""

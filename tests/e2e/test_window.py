@@ -27,7 +27,7 @@ class WindowTest(h.E2ETestCase):
         f = self.frame(app)
         x0, y0 = app.geometry()[:2]
         sx, sy = f.to_screen(*STRIP)
-        self.session.drag(sx, sy, sx - 140, sy + 90)
+        self.session.drag(sx, sy, sx - 140, sy + 90, ready=lambda: app.log.has("move", "begin"))
         moved = h.wait_until(lambda: app.geometry()[:2] == (x0 - 140, y0 + 90), 3)
         self.assertTrue(moved, f"window at {app.geometry()[:2]}, expected {(x0 - 140, y0 + 90)}")
         self.assertEqual(app.geometry()[2:], f.outer[2:], "the drag resized the window")
