@@ -96,8 +96,6 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
         if (i)
             out += sep;
         const Value& v = arr->elements[i];
-        if (v.isUndefined())
-            continue;
         if (Object* o = v.asObject(); o && o->kind() == Object::Kind::Array) {
             // Nested arrays join with commas; a cycle stops at a bounded depth.
             if (depth < 64)

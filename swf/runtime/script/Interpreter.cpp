@@ -178,6 +178,9 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
             if (!r.isObject())
                 return r;
         }
+        // A function used as a number stays a function: arithmetic on it gives NaN.
+        if (!preferString && o->kind() == Object::Kind::Function)
+            return Value(std::numeric_limits<double>::quiet_NaN());
     }
     return v;
 }
@@ -569,10 +572,13 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
         for (size_t i = 0; i < code.params.size(); ++i)
             f.activation->put(code.params[i].name, i < args.size() ? args[i] : Value());
     } else {
-        int highest = code.registerCount;
+        // Only the registers the function declares exist; stores past them are lost.
+        int preloads = 1 + bool(code.flags & PreloadThis) + bool(code.flags & PreloadArguments) + bool(code.flags & PreloadSuper)
+            + bool(code.flags & PreloadRoot) + bool(code.flags & PreloadParent) + bool(code.flags & PreloadGlobal);
+        int highest = std::max(int(code.registerCount), preloads);
         for (const FunctionParam& p : code.params)
             highest = std::max(highest, p.reg + 1);
-        f.regs.resize(size_t(std::max(highest, 7)));
+        f.regs.resize(size_t(highest));
         int reg = 1;
         ClipObject* baseClip = f.base && f.base->kind() == Object::Kind::Clip ? static_cast<ClipObject*>(f.base) : nullptr;
         if (code.flags & PreloadThis)

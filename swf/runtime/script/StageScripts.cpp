@@ -34,6 +34,7 @@ StageScripts::StageScripts(Stage& stage)
     , m_vm(std::make_unique<Interpreter>(stage.movie().version(), this))
 {
     installMovieClip();
+    installStageObjects();
 }
 
 StageScripts::~StageScripts() = default;

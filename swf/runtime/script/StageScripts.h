@@ -64,6 +64,7 @@ private:
     void enqueue(SpriteInstance& timeline, const QByteArray& actions);
     void drain();
     void installMovieClip();
+    void installStageObjects();
 
     Stage& m_stage;
     std::unique_ptr<Interpreter> m_vm;
