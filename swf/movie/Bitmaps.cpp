@@ -6,7 +6,11 @@
 #include "swf/movie/Definitions.h"
 #include "swf/movie/Shapes.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
 
 namespace swf {
 
@@ -37,8 +41,16 @@ QByteArray cleanJpeg(QByteArray data)
 
 Result<QImage> decodeImage(const QByteArray& data, qint64 at)
 {
-    QImage image;
-    if (!image.loadFromData(data) || image.isNull())
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // Ask the size first, so a header promising a huge image never allocates it.
+    QSize size = reader.size();
+    if (size.isValid() && !sizeAllowed(size.width(), size.height()))
+        return Error::at(at, QStringLiteral("bitmap of %1x%2 is too large").arg(size.width()).arg(size.height()), ErrorKind::TooLarge);
+    QImage image = reader.read();
+    if (image.isNull())
         return Error::at(at, QStringLiteral("image data does not decode"));
     if (!sizeAllowed(image.width(), image.height()))
         return Error::at(at, QStringLiteral("bitmap of %1x%2 is too large").arg(image.width()).arg(image.height()), ErrorKind::TooLarge);
@@ -80,8 +92,15 @@ Result<QImage> readLossless(Reader& body, bool withAlpha)
     qint64 stride = format == 3 ? (qint64(width) + 3) & ~3 : format == 4 ? (qint64(width) * 2 + 3) & ~3 : qint64(width) * 4;
     qint64 expected = qint64(tableSize) * tableEntry + stride * height;
     QByteArray data = inflateBlock(body.current(), qint64(body.remaining()), expected);
-    // A short stream leaves the missing pixels transparent rather than failing the movie.
-    data.append(QByteArray(qsizetype(expected - data.size()), '\0'));
+    // A short stream keeps only the rows it carries (at least one), the
+    // missing pixels of the last one transparent, rather than failing the
+    // movie. The image is never taller than its data: a few bytes declaring
+    // 8192 x 4096 pixels must not cost that much memory and time.
+    const qint64 tableBytes = qint64(tableSize) * tableEntry;
+    height = int(std::clamp<qint64>((data.size() - tableBytes + stride - 1) / stride, 1, height));
+    expected = tableBytes + stride * height;
+    if (data.size() < expected)
+        data.append(QByteArray(qsizetype(expected - data.size()), '\0'));
     auto bytes = reinterpret_cast<const quint8*>(data.constData());
 
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);

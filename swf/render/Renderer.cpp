@@ -1,5 +1,6 @@
 #include "swf/render/Renderer.h"
 
+#include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
 #include "swf/runtime/Stage.h"
 
@@ -201,11 +202,13 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         return; // squashed flat: nothing to see
     ColorTransform cx = parentCx.concat(object.colorTransform());
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
-    if (mode == QPainter::CompositionMode_SourceOver || !painter.device()) {
+    const bool filtered = hasDrawableFilter(object.filters());
+    if ((mode == QPainter::CompositionMode_SourceOver && !filtered) || !painter.device()) {
         drawContent(painter, object, transform, cx);
         return;
     }
-    // A blend mode applies to the object as a whole: draw it alone, then composite it.
+    // Filters and blend modes act on the object as a whole: draw it alone on a
+    // layer, filter the layer, then composite it.
     const QPaintDevice* device = painter.device();
     QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
@@ -213,6 +216,11 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(painter.renderHints());
         drawContent(layerPainter, object, transform, cx);
+    }
+    if (filtered) {
+        // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.
+        double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
+        applyFilters(layer, object.filters(), scale);
     }
     painter.save();
     painter.setTransform(QTransform());

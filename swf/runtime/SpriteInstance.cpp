@@ -330,8 +330,10 @@ void SpriteInstance::tick()
             children.emplace_back(depth, child.get());
     }
     for (const auto& [depth, child] : children) {
-        if (childAt(depth) != child)
-            continue; // removed by a script while the others ticked
+        // Removed by a script while the others ticked, or replaced by a newcomer
+        // that may even sit at the same address.
+        if (childAt(depth) != child || child->bornTick() >= stage().tickCount())
+            continue;
         if (auto sprite = child->asSprite())
             sprite->tick();
         else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().isEmpty())

@@ -1,0 +1,77 @@
+#include "swf/render/Filters.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace swf;
+
+namespace {
+
+QImage squareLayer()
+{
+    QImage layer(60, 60, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    QPainter(&layer).fillRect(20, 20, 20, 20, Qt::white);
+    return layer;
+}
+
+int alphaAt(const QImage& image, int x, int y)
+{
+    return qAlpha(image.pixel(x, y));
+}
+
+} // namespace
+
+TEST(Filters, BoxBlurSpreadsCoverageSymmetricallyAndKeepsIt)
+{
+    QImage layer = squareLayer();
+    boxBlur(layer, 1, 1, 3);
+    EXPECT_EQ(layer, squareLayer()); // a one-pixel box changes nothing
+
+    boxBlur(layer, 9, 1, 1);
+    EXPECT_EQ(alphaAt(layer, 30, 30), 255);             // the middle stays solid
+    EXPECT_GT(alphaAt(layer, 17, 30), 0);               // coverage leaks left...
+    EXPECT_EQ(alphaAt(layer, 17, 30), alphaAt(layer, 42, 30)); // ...and right alike
+    EXPECT_EQ(alphaAt(layer, 30, 17), 0);               // but not vertically
+    long total = 0;
+    for (int x = 0; x < 60; ++x)
+        total += alphaAt(layer, x, 30);
+    EXPECT_NEAR(total, 20 * 255, 20); // a box blur moves coverage, it does not add any
+}
+
+TEST(Filters, DropShadowFallsAtItsAngleUnderTheObject)
+{
+    Filter shadow;
+    shadow.type = 0;
+    shadow.color = Rgba { 0, 0, 0, 255 };
+    shadow.distance = 10;
+    shadow.angle = 0; // to the right
+    shadow.strength = 1;
+    QImage layer = squareLayer();
+    applyFilters(layer, { shadow }, 1.0);
+    EXPECT_EQ(layer.pixel(30, 30), qRgb(255, 255, 255)); // the object stays on top
+    EXPECT_EQ(layer.pixel(45, 30), qRgb(0, 0, 0));       // shadow past its right edge
+    EXPECT_EQ(alphaAt(layer, 15, 30), 0);                // nothing to the left
+
+    shadow.knockout = true;
+    layer = squareLayer();
+    applyFilters(layer, { shadow }, 1.0);
+    EXPECT_EQ(alphaAt(layer, 30, 30), 0); // knockout: only the shadow is left
+    EXPECT_EQ(alphaAt(layer, 45, 30), 255);
+}
+
+TEST(Filters, ColorMatrixWorksOnStraightColour)
+{
+    Filter swap;
+    swap.type = 6;
+    // Red takes green's value, green takes red's, blue and alpha unchanged.
+    swap.colorMatrix = { 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0 };
+    QImage layer(1, 1, QImage::Format_ARGB32_Premultiplied);
+    layer.setPixel(0, 0, qPremultiply(qRgba(200, 40, 10, 128)));
+    applyFilters(layer, { swap }, 1.0);
+    QRgb out = qUnpremultiply(layer.pixel(0, 0));
+    EXPECT_NEAR(qRed(out), 40, 2);
+    EXPECT_NEAR(qGreen(out), 200, 2);
+    EXPECT_EQ(qAlpha(out), 128);
+}
