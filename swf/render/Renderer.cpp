@@ -36,15 +36,34 @@ double linearToSrgb(double c)
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
 {
     QGradientStops stops;
-    double last = -1;
+    int lastRatio = -1;
+    int heldFrom = -1; // the ratio whose duplicates already have their hard edge
     std::vector<std::pair<double, QColor>> points;
     for (const GradientStop& s : gradient.stops) {
-        // Ratios must not go backwards; equal ratios make a hard edge, which a tiny step keeps in order.
-        double position = std::max(s.ratio / 255.0, last);
-        if (position <= last)
-            position = last + 1e-6;
-        last = position;
-        points.emplace_back(std::min(position, 1.0), cx.apply(s.color.toQColor()));
+        // Ratios must not go backwards. Stops on or before the previous ratio
+        // take over one ratio step later, the previous colour held until then,
+        // as the reference player's 256-entry colour table does: of several
+        // such stops only the last shows, and one pushed past the end never does.
+        QColor color = cx.apply(s.color.toQColor());
+        int ratio = std::max<int>(s.ratio, lastRatio);
+        if (!points.empty() && ratio <= lastRatio) {
+            double position = (lastRatio + 1) / 255.0;
+            if (position > 1.0 + 1e-9)
+                continue;
+            if (heldFrom == lastRatio) {
+                points.back().second = color;
+            } else {
+                points.emplace_back(position - 1e-6, points.back().second);
+                points.emplace_back(position, color);
+                heldFrom = lastRatio;
+            }
+            continue;
+        }
+        double position = ratio / 255.0;
+        if (!points.empty() && position <= points.back().first)
+            position = points.back().first + 1e-6; // keep stops strictly in order
+        points.emplace_back(std::min(position, 1.0), color);
+        lastRatio = ratio;
     }
     if (points.empty())
         return stops;
