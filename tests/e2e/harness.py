@@ -321,7 +321,17 @@ class XSession:
         return self.run(["xdotool"] + [str(a) for a in args], check=check)
 
     def move_pointer(self, x, y):
-        self.xdo("mousemove", "--sync", x, y)
+        # Not xdotool's --sync: it waits forever when the pointer is already there.
+        self.xdo("mousemove", x, y)
+        wait_until(lambda: self.pointer() == (x, y), 2, interval=0.02)
+
+    def activate(self, wid):
+        """Gives a window the focus; True once the window manager says it is active."""
+        self.xdo("windowactivate", wid, check=False)
+        def active():
+            out = self.xdo("getactivewindow", check=False).split()
+            return out and int(out[0]) == wid
+        return bool(wait_until(active, 3))
 
     def pointer(self):
         out = self.xdo("getmouselocation", "--shell")

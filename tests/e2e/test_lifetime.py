@@ -67,7 +67,7 @@ class LifetimeTest(h.E2ETestCase):
         self.assertLess(bw * bh, 600 * 400, "the second copy showed a main window, not a message box")
         self.assertTrue(second.log.wait_for("msgbox", "Vantrel", ALREADY_RUNNING, timeout=3), second.log.lines())
         self.assertTrue(second.alive(), "the copy ended before its box was dismissed")
-        self.session.xdo("windowactivate", "--sync", box[0], check=False)
+        self.session.activate(box[0])
         time.sleep(0.3)
         self.session.key("Return")
         self.assertTrue(second.exited(10), "Return did not dismiss the box and end the second copy")

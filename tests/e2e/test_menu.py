@@ -65,7 +65,7 @@ class MenuTest(h.E2ETestCase):
         self.assertEqual(line, ("msgbox", ABOUT_TITLE, ABOUT_TEXT))
         box = h.wait_until(lambda: self.session.visible_windows(ABOUT_TITLE, pid=app.proc.pid), 5)
         self.assertTrue(box, "no window titled %s" % ABOUT_TITLE)
-        self.session.xdo("windowactivate", "--sync", box[0], check=False)
+        self.session.activate(box[0])
         self.session.key("Return")
         self.assertTrue(h.wait_until(lambda: not self.session.visible_windows(ABOUT_TITLE, pid=app.proc.pid), 5),
                         "Return did not close the About box")
@@ -93,7 +93,7 @@ class MenuTest(h.E2ETestCase):
     def test_shortcuts_are_inert_in_main_window(self):
         app = self.launch(h.DEMO)
         f = self.frame(app)
-        self.session.xdo("windowactivate", "--sync", app.wid, check=False)
+        self.session.activate(app.wid)
         self.client_click(f, f.w // 2, f.h // 2)  # focus the player
         active = int(self.session.xdo("getactivewindow").split()[0])
         self.assertEqual(active, app.wid, "the main window does not have the keyboard")
