@@ -4,6 +4,15 @@
 #include "app/Runtime.h"
 #include "app/TestHooks.h"
 #include "swf/Playback.h"
+#include "swf/audio/FramePacer.h"
+#include "swf/audio/SoundMixer.h"
+#include "swf/runtime/Stage.h"
+#include "swf/runtime/script/StageScripts.h"
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+#include "swf/audio/device/AudioOutput.h"
+#endif
+
+#include <QDateTime>
 
 #include <QPainter>
 
@@ -79,29 +88,80 @@ SwfPlayer::SwfPlayer(QWidget* parent)
     connect(&m_timer, &QTimer::timeout, this, &SwfPlayer::advance);
 }
 
-SwfPlayer::~SwfPlayer() = default;
+SwfPlayer::~SwfPlayer()
+{
+    unloadMovie();
+}
+
+void SwfPlayer::unloadMovie()
+{
+    m_timer.stop();
+    detachSound();
+    if (m_movie)
+        m_movie->stage().setScriptRunner(nullptr);
+    m_scripts.reset();
+    m_movie.reset();
+}
+
+void SwfPlayer::attachScripts()
+{
+    // The movie's scripts run from its first frame on; attachSound builds
+    // that frame again with both attached.
+    m_scripts = std::make_unique<swf::script::StageScripts>(m_movie->stage());
+    m_movie->stage().setScriptRunner(m_scripts.get());
+}
+
+void SwfPlayer::attachSound()
+{
+    m_sound = std::make_unique<swf::SoundMixer>();
+    for (const auto& tag : m_movie->stage().movie().otherTags()) {
+        if (tag.code == 56) // ExportAssets: the names StartSound2 uses
+            m_sound->exportAssets(tag.body);
+    }
+    m_movie->setSoundSink(m_sound.get());
+    // Frame 1 ran while the movie loaded, before anyone listened: run it again.
+    m_movie->stage().restart();
+    m_pacer = std::make_unique<swf::FramePacer>(m_movie->frameRate());
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    m_audio = std::make_unique<swf::AudioOutput>(*m_sound);
+    m_audio->start(); // false without a device: the movie plays on, silent
+#endif
+}
+
+void SwfPlayer::detachSound()
+{
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    m_audio.reset();
+#endif
+    if (m_movie)
+        m_movie->setSoundSink(nullptr);
+    m_pacer.reset();
+    m_sound.reset();
+}
 
 void SwfPlayer::Movie(const QString& path)
 {
     logCall("Movie", path);
-    m_timer.stop();
+    unloadMovie();
     m_zoom = 1.0;
     m_path = path;
     m_error.clear();
     if (path.isEmpty()) {
-        m_movie.reset();
         update();
         return;
     }
     auto opened = swf::Playback::open(path);
     if (!opened.ok()) {
-        m_movie.reset();
         m_error = openFailureText(opened.error());
         update();
         const int number = opened.error().kind == swf::ErrorKind::FileNotFound ? 53 : 321;
         throw forms::RuntimeError(number, m_error);
     }
     m_movie = opened.release();
+    attachScripts();
+    attachSound();
+    m_scripts->flush();
+    m_sinceLoad.start();
     // The control's stored Play setting is on: a newly loaded movie plays.
     startClock();
     update();
@@ -110,22 +170,29 @@ void SwfPlayer::Movie(const QString& path)
 void SwfPlayer::Playing(bool playing)
 {
     logCall("Playing", playing ? QStringLiteral("true") : QStringLiteral("false"));
-    if (playing)
+    if (playing) {
         startClock();
-    else
+    } else {
         m_timer.stop();
+        if (m_sound)
+            m_sound->stopAll();
+    }
 }
 
 void SwfPlayer::Stop()
 {
     logCall("Stop");
     m_timer.stop();
+    if (m_sound)
+        m_sound->stopAll();
 }
 
 void SwfPlayer::Back()
 {
     logCall("Back");
     m_timer.stop();
+    if (m_sound)
+        m_sound->stopAll(); // stepping is silent
     if (m_movie && m_movie->currentFrame() > 1) {
         m_movie->previousFrame();
         update();
@@ -138,10 +205,17 @@ void SwfPlayer::Forward()
     logCall("Forward");
     m_timer.stop();
     // Stepping stops at the last frame; only playback loops.
+    if (m_sound) {
+        m_sound->stopAll(); // stepping is silent
+        m_sound->setSuspended(true);
+    }
     if (m_movie && m_movie->currentFrame() < m_movie->frameCount()) {
         m_movie->nextFrame();
+        m_scripts->afterTick(double(m_sinceLoad.elapsed()));
         update();
     }
+    if (m_sound)
+        m_sound->setSuspended(false);
     vantrel::testhooks::log({ QStringLiteral("frame"), QString::number(currentFrame()) });
 }
 
@@ -190,6 +264,8 @@ void SwfPlayer::startClock()
     const double rate = std::max(m_movie->frameRate(), 0.01);
     m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate)), 1, 100000));
     m_timer.start();
+    if (m_pacer)
+        m_pacer->restart(QDateTime::currentMSecsSinceEpoch());
 }
 
 void SwfPlayer::advance()
@@ -198,8 +274,23 @@ void SwfPlayer::advance()
         m_timer.stop();
         return;
     }
-    m_movie->nextFrame();
-    update();
+    // While a stream sound is heard it sets the pace: frames are held while
+    // the picture is ahead and skipped when it fell behind.
+    int frames = 1;
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    if (m_audio && m_sound && m_pacer) {
+        if (const auto played = m_audio->framesPlayed()) {
+            if (const auto heard = m_sound->streamFrameAt(*played))
+                frames = m_pacer->framesToRun(QDateTime::currentMSecsSinceEpoch(), m_movie->currentFrame(), heard);
+        }
+    }
+#endif
+    for (int i = 0; i < frames; ++i) {
+        m_movie->nextFrame();
+        m_scripts->afterTick(double(m_sinceLoad.elapsed()));
+    }
+    if (frames > 0)
+        update();
 }
 
 void SwfPlayer::paintEvent(QPaintEvent*)

@@ -9,6 +9,7 @@
 
 #include "swf/Result.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTransform>
 #include <QWidget>
@@ -17,6 +18,12 @@
 
 namespace swf {
 class Playback;
+class SoundMixer;
+class FramePacer;
+class AudioOutput;
+namespace script {
+class StageScripts;
+}
 }
 
 namespace player {
@@ -64,13 +71,28 @@ protected:
 private:
     void advance();
     void startClock();
+    void attachScripts();
+    void attachSound();
+    void detachSound();
+    void unloadMovie();
 
+    // The script machine refers to the movie's stage: unloadMovie drops it
+    // before the movie.
     std::unique_ptr<swf::Playback> m_movie;
+    std::unique_ptr<swf::script::StageScripts> m_scripts;
+    QElapsedTimer m_sinceLoad;
     QString m_path;
     QString m_error;
     QTimer m_timer;
     double m_zoom = 1.0;
     int m_scaleMode = 0;
+    // Sound: the mixer hears the movie's sound tags, the output plays it
+    // (silent without a device), and a stream sound paces the frames.
+    std::unique_ptr<swf::SoundMixer> m_sound;
+    std::unique_ptr<swf::FramePacer> m_pacer;
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    std::unique_ptr<swf::AudioOutput> m_audio;
+#endif
 };
 
 } // namespace player
