@@ -139,6 +139,12 @@ class SkinTest(h.E2ETestCase):
         s, frame = self.check_skin(app)
         self.assertEqual((frame.w, frame.h), (h.DESIGN_W, h.DESIGN_H), frame)
         gx, gy, gw, gh = frame.outer
+        with self.subTest("no caption from the window manager, a taskbar entry, an icon"):
+            extents = self.session.run(["xprop", "-id", str(app.wid), "_NET_FRAME_EXTENTS"], check=False)
+            self.assertIn("= 0, 0, 0, 0", extents)
+            self.assertNotIn("_NET_WM_STATE_SKIP_TASKBAR", self.session.net_wm_state(app.wid))
+            icon = self.session.run(["xprop", "-id", str(app.wid), "-notype", "_NET_WM_ICON"], check=False)
+            self.assertIn("Icon (", icon, "the window has no icon")
         with self.subTest("centred on the screen"):
             self.assertLessEqual(abs(gx - (h.SCREEN_W - gw) // 2), 1, frame)
             self.assertLessEqual(abs(gy - (h.SCREEN_H - gh) // 2), 1, frame)
