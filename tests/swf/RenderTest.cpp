@@ -206,3 +206,24 @@ TEST(Render, MorphShapesFollowTheRatio)
     EXPECT_NEAR(c.blue(), 128, 2);
     EXPECT_EQ(at(middle, 10, 10), QColor(Qt::white));
 }
+
+TEST(Render, GradientStopsThatGoBackwardsMakeAHardEdge)
+{
+    // red at ratio 127, then green at ratio 0 and blue at 0: the later stops
+    // take over just past 127, and only the last of them shows.
+    swfw::Shape shape;
+    int fill = shape.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 2000, 2000),
+        { { 127, Red }, { 0, Green }, { 0, Blue } }));
+    shape.fill1(fill).rect(0, 0, 2000, 2000);
+    auto movie = movie100();
+    movie.defineShape(1, shape, 3);
+    movie.placeObject2(swfw::Placement::place(1, 1));
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    QImage image = renderStage(*p);
+    EXPECT_EQ(at(image, 10, 50), QColor(Qt::red));
+    EXPECT_EQ(at(image, 45, 50), QColor(Qt::red));
+    EXPECT_EQ(at(image, 55, 50), QColor(Qt::blue));
+    EXPECT_EQ(at(image, 95, 50), QColor(Qt::blue));
+}
