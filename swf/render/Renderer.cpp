@@ -221,8 +221,14 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         return; // squashed flat: nothing to see
     ColorTransform cx = parentCx.concat(object.colorTransform());
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
+    // Alpha and erase act on the layer they are drawn into; on the stage itself they draw normally.
+    if (m_layerDepth > 0 && object.blendMode() == 11)
+        mode = QPainter::CompositionMode_DestinationIn;
+    else if (m_layerDepth > 0 && object.blendMode() == 12)
+        mode = QPainter::CompositionMode_DestinationOut;
     const bool filtered = hasDrawableFilter(object.filters());
-    if ((mode == QPainter::CompositionMode_SourceOver && !filtered) || !painter.device()) {
+    const bool ownLayer = object.blendMode() == 2;
+    if ((mode == QPainter::CompositionMode_SourceOver && !filtered && !ownLayer) || !painter.device()) {
         drawContent(painter, object, transform, cx);
         return;
     }
@@ -234,7 +240,9 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     {
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(painter.renderHints());
+        ++m_layerDepth; // children's blend modes now mix with this object alone
         drawContent(layerPainter, object, transform, cx);
+        --m_layerDepth;
     }
     if (filtered) {
         // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.

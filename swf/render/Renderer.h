@@ -46,6 +46,7 @@ private:
 
     const Stage& m_stage;
     RenderCache& m_cache;
+    int m_layerDepth = 0; // how many objects drawn on layers of their own enclose the current one
 };
 
 } // namespace swf
