@@ -227,3 +227,36 @@ TEST(Render, GradientStopsThatGoBackwardsMakeAHardEdge)
     EXPECT_EQ(at(image, 55, 50), QColor(Qt::blue));
     EXPECT_EQ(at(image, 95, 50), QColor(Qt::blue));
 }
+
+TEST(Render, LayerBlendModeKeepsChildBlendsInsideTheLayer)
+{
+    // Stage red. A sprite drawn as a layer holds a green square over its left
+    // half, then a blue square in multiply mode over everything and a square
+    // in erase mode over the bottom.
+    swfw::Sprite inner;
+    inner.placeObject2(swfw::Placement::place(1, 1));
+    auto multiply = swfw::Placement::place(2, 2);
+    multiply.blendMode = 3;
+    inner.placeObject3(multiply);
+    auto erase = swfw::Placement::place(3, 3);
+    erase.blendMode = 12;
+    inner.placeObject3(erase);
+    inner.showFrame();
+    swfw::Movie movie(8, 100, 100, 12);
+    movie.setBackgroundColor(Red);
+    movie.defineShape(1, rectShape(Green, 0, 0, 1000, 2000), 3);
+    movie.defineShape(2, rectShape(Blue, 0, 0, 2000, 2000), 3);
+    movie.defineShape(3, rectShape(White, 0, 1000, 2000, 1000), 3);
+    movie.defineSprite(4, inner);
+    auto layer = swfw::Placement::place(1, 4);
+    layer.blendMode = 2;
+    movie.placeObject3(layer);
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    QImage image = renderStage(*p);
+    EXPECT_EQ(at(image, 25, 25), QColor(Qt::black)); // blue multiplied with green
+    EXPECT_EQ(at(image, 75, 25), QColor(Qt::blue));  // nothing under it in the layer: blue stays
+    EXPECT_EQ(at(image, 25, 75), QColor(Qt::red));   // erased: the stage shows through
+    EXPECT_EQ(at(image, 75, 75), QColor(Qt::red));
+}
