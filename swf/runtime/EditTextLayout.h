@@ -1,0 +1,35 @@
+#pragma once
+
+// Lays an edit text's styled spans out in its box: margins, indent, leading,
+// alignment, word wrap, embedded glyphs or system fonts. The result is a
+// ready-to-fill path per colour, in the field's twips, built once per change.
+
+#include "swf/format/Text.h"
+#include "swf/runtime/EditTextHtml.h"
+
+#include <QPainterPath>
+
+namespace swf {
+
+class Movie;
+struct EditTextDef;
+
+struct TextPiece {
+    QColor color;
+    QPainterPath path;
+};
+
+struct EditTextLayout {
+    std::vector<TextPiece> pieces;
+    int lineCount = 0;
+    double textWidth = 0, textHeight = 0; // twips, the widest line and all lines
+    QPointF caret;                        // top of the caret after the last character
+    double caretHeight = 0;
+};
+
+// Space between the box and the text on every side, twips.
+inline constexpr double EditTextGutter = 40;
+
+EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<StyledSpan>& spans, const Movie& movie);
+
+} // namespace swf

@@ -1,0 +1,56 @@
+#pragma once
+
+// Mouse and keyboard for a stage: hit testing through the display lists
+// (masks included), button tracking, the hand pointer, keyboard focus for
+// edit texts and key presses for buttons. Holds no pointer across events
+// without checking it is still on stage.
+
+#include <QPointF>
+#include <QString>
+
+namespace swf {
+
+class DisplayObject;
+class ButtonInstance;
+class EditTextInstance;
+class Stage;
+
+// True when `point` (twips in the object's parent space) falls on the object.
+bool hitTestObject(const DisplayObject& object, const QPointF& point);
+// True when `object` is somewhere in the stage's display lists.
+bool isOnStage(const Stage& stage, const DisplayObject* object);
+// The button key code for a Qt key and the text it typed; 0 when there is none.
+int buttonKeyCode(int qtKey, const QString& text);
+
+class InputDispatcher {
+public:
+    explicit InputDispatcher(Stage& stage) : m_stage(stage) { }
+
+    // Points are in stage pixels.
+    void mouseMove(const QPointF& point);
+    void mouseDown(const QPointF& point);
+    void mouseUp(const QPointF& point);
+    void keyDown(int key, const QString& text);
+    void keyUp(int key, const QString& text);
+
+    bool cursorIsHand() const;
+    EditTextInstance* focus() const;
+    QPointF mousePosition() const { return m_mouse; } // stage pixels
+    bool mouseIsDown() const { return m_down; }
+
+    // The topmost button or selectable edit text under a stage-pixel point.
+    DisplayObject* interactiveAt(const QPointF& point) const;
+
+private:
+    ButtonInstance* liveButton(ButtonInstance* button) const;
+    void update(const QPointF& point);
+
+    Stage& m_stage;
+    QPointF m_mouse;
+    bool m_down = false;
+    ButtonInstance* m_hover = nullptr;   // the button the pointer is over (not pressed)
+    ButtonInstance* m_pressed = nullptr; // the button the press began on
+    EditTextInstance* m_focus = nullptr;
+};
+
+} // namespace swf
