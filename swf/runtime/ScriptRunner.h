@@ -35,6 +35,10 @@ public:
     // the raw clip-action records of its PlaceObject2/3.
     virtual void clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions) { }
 
+    // A button's action block whose condition (a pointer transition or a key
+    // press) just happened. It runs in the button's timeline, `timeline`.
+    virtual void buttonAction(DisplayObject& button, SpriteInstance& timeline, const QByteArray& actions) { }
+
     // The instance is leaving the display list: forget any reference to it.
     virtual void instanceRemoved(DisplayObject& instance) { }
 };
