@@ -3,6 +3,7 @@
 #include "swf/format/TagCodes.h"
 #include "swf/io/Container.h"
 #include "swf/movie/Definitions.h"
+#include "swf/movie/Texts.h"
 
 namespace swf {
 
@@ -255,6 +256,18 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
     movie->m_headerFrameCount = SWF_TRY(reader.readU16());
     MovieLoader loader(*movie, limits);
     SWF_TRY_VOID(loader.readTimeline(reader, movie->m_root, 0));
+    // Fonts, texts and buttons may span several tags; build them once all are read.
+    for (auto& [id, character] : movie->m_characters) {
+        auto raw = dynamic_cast<const RawDef*>(character.get());
+        if (raw && raw->kind != CharacterKind::Sound) {
+            if (auto built = buildTextOrButton(*raw, movie->m_version))
+                character = std::move(built);
+        }
+    }
+    std::vector<const Character*> all;
+    for (const auto& [id, character] : movie->m_characters)
+        all.push_back(character.get());
+    linkEditTextFonts(all);
     return movie;
 }
 
