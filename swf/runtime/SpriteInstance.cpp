@@ -2,6 +2,7 @@
 
 #include "swf/audio/SoundSink.h"
 #include "swf/format/TagCodes.h"
+#include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
 
@@ -71,7 +72,11 @@ std::unique_ptr<DisplayObject> SpriteInstance::createInstance(std::uint16_t char
         return nullptr;
     const Character* character = stage().movie().character(characterId);
     std::unique_ptr<DisplayObject> object;
-    if (character && character->kind == CharacterKind::Sprite && m_nesting + 1 < stage().limits().maxNesting) {
+    if (character && (character->kind == CharacterKind::Button || character->kind == CharacterKind::EditText)) {
+        object = ButtonInstance::createPart(stage(), this, characterId, depth, m_nesting);
+        if (!object)
+            return nullptr;
+    } else if (character && character->kind == CharacterKind::Sprite && m_nesting + 1 < stage().limits().maxNesting) {
         auto sprite = static_cast<const SpriteDef*>(character);
         object = std::make_unique<SpriteInstance>(stage(), this, character, characterId, depth, sprite->timeline, m_nesting + 1);
     } else {
@@ -336,6 +341,8 @@ void SpriteInstance::tick()
             continue;
         if (auto sprite = child->asSprite())
             sprite->tick();
+        else if (auto button = dynamic_cast<ButtonInstance*>(child))
+            button->tick();
         else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().isEmpty())
             runner->clipEvent(*child, ClipEvent::EnterFrame, child->clipActions());
     }
