@@ -2,6 +2,7 @@
 
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
+#include "swf/runtime/Input.h"
 #include "swf/runtime/Stage.h"
 
 #include <QFile>
@@ -12,6 +13,7 @@ namespace swf {
 Playback::Playback(std::unique_ptr<Stage> stage)
     : m_stage(std::move(stage))
     , m_renderCache(std::make_unique<RenderCache>())
+    , m_input(std::make_unique<InputDispatcher>(*m_stage))
 {
 }
 
@@ -80,5 +82,19 @@ void Playback::setSoundSink(SoundSink* sink) { m_stage->setSoundSink(sink); }
 void Playback::setScriptRunner(ScriptRunner* runner) { m_stage->setScriptRunner(runner); }
 
 Stage& Playback::stage() { return *m_stage; }
+
+void Playback::mouseMove(QPointF stagePoint) { m_input->mouseMove(stagePoint); }
+
+void Playback::mouseDown(QPointF stagePoint) { m_input->mouseDown(stagePoint); }
+
+void Playback::mouseUp(QPointF stagePoint) { m_input->mouseUp(stagePoint); }
+
+void Playback::keyDown(int key, QString text) { m_input->keyDown(key, text); }
+
+void Playback::keyUp(int key, QString text) { m_input->keyUp(key, text); }
+
+bool Playback::cursorIsHand() const { return m_input->cursorIsHand(); }
+
+InputDispatcher& Playback::input() { return *m_input; }
 
 } // namespace swf

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QPointF>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -22,6 +23,7 @@ class Stage;
 class SoundSink;
 class RenderCache;
 class ScriptRunner;
+class InputDispatcher;
 
 // The largest movie file we read; a projector may be twice this.
 inline constexpr qint64 MaxMovieFileBytes = 256ll * 1024 * 1024;
@@ -60,10 +62,21 @@ public:
     // The script machine's entry (null = scripts ignored).
     void setScriptRunner(ScriptRunner* runner);
 
+    // Mouse and keyboard, in stage pixels. `key` is a Qt::Key, `text` what it types.
+    void mouseMove(QPointF stagePoint);
+    void mouseDown(QPointF stagePoint);
+    void mouseUp(QPointF stagePoint);
+    void keyDown(int key, QString text);
+    void keyUp(int key, QString text);
+    // True while the pointer is over a button (or holds one pressed): show a hand.
+    bool cursorIsHand() const;
+    InputDispatcher& input();
+
 private:
     explicit Playback(std::unique_ptr<Stage> stage);
     std::unique_ptr<Stage> m_stage;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
+    std::unique_ptr<InputDispatcher> m_input;
 };
 
 } // namespace swf
