@@ -2,6 +2,10 @@
 
 #include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
+#include "swf/render/TextDrawing.h"
+#include "swf/movie/Texts.h"
+#include "swf/runtime/ButtonInstance.h"
+#include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/Stage.h"
 
 #include <QLinearGradient>
@@ -264,6 +268,22 @@ void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const
     }
     if (auto layers = layersOf(object)) {
         drawLayers(painter, *layers, transform, cx);
+        return;
+    }
+    if (auto button = dynamic_cast<const ButtonInstance*>(&object)) {
+        ColorTransform buttonCx = cx.concat(button->definition().colorTransform);
+        for (const auto& [depth, part] : button->parts()) {
+            if (part->isVisible())
+                drawObject(painter, *part, transform, buttonCx);
+        }
+        return;
+    }
+    if (auto edit = dynamic_cast<const EditTextInstance*>(&object)) {
+        drawEditText(painter, *edit, transform, cx);
+        return;
+    }
+    if (auto text = dynamic_cast<const TextDef*>(object.character())) {
+        drawStaticText(painter, m_stage.movie(), *text, transform, cx);
         return;
     }
     if (object.character() && object.character()->kind == CharacterKind::Bitmap) {
