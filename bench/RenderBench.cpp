@@ -109,7 +109,9 @@ int main(int argc, char** argv)
         if (!opened)
             continue;
         double fps = opened.value()->frameRate();
-        QString name = corpus ? QFileInfo(path).dir().dirName() : QFileInfo(path).fileName();
+        // Corpus cases are all called test.swf: their folder names them.
+        QFileInfo info(path);
+        QString name = info.fileName() == QLatin1String("test.swf") ? info.dir().dirName() : info.fileName();
         rows.push_back({ name, renderMs(path, QSize(550, 400)), renderMs(path, QSize(1100, 800)), fps });
     }
     std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.small > b.small; });
