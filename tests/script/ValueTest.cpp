@@ -51,3 +51,12 @@ TEST(Value, Int32Wrapping)
     EXPECT_EQ(toInt32(std::numeric_limits<double>::infinity()), 0);
     EXPECT_EQ(toUint32(-1), 4294967295u);
 }
+
+TEST(Value, CountsAndIndicesClampInsteadOfOverflowing)
+{
+    // Operands such as GetProperty's index arrive as any double at all.
+    EXPECT_EQ(clampToInt(3.75e199), 2147483647);
+    EXPECT_EQ(clampToInt(-1e300), -2147483647 - 1);
+    EXPECT_EQ(clampToInt(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(clampToInt(-2.9), -2);
+}

@@ -237,9 +237,9 @@ void Builtins::installArray(Interpreter& vm)
         int flags = 0;
         if (Object* f = a.arg(0).asObject(); f && f->kind() == Object::Kind::Function) {
             compare = a.arg(0);
-            flags = int(vm.toNumber(a.arg(1)));
+            flags = clampToInt(vm.toNumber(a.arg(1)));
         } else if (!a.args.empty()) {
-            flags = int(vm.toNumber(a.arg(0)));
+            flags = clampToInt(vm.toNumber(a.arg(0)));
         }
         std::vector<Value> items = arr->elements;
         std::vector<size_t> idx(items.size());
@@ -269,13 +269,13 @@ void Builtins::installArray(Interpreter& vm)
             return Value();
         QStringList fields;
         std::vector<int> fieldFlags;
-        int flags = int(vm.toNumber(a.arg(1)));
+        int flags = clampToInt(vm.toNumber(a.arg(1)));
         if (Object* list = a.arg(0).asObject(); list && list->kind() == Object::Kind::Array) {
             for (const Value& v : static_cast<ArrayObject*>(list)->elements)
                 fields.push_back(vm.toString(v));
             if (Object* fl = a.arg(1).asObject(); fl && fl->kind() == Object::Kind::Array) {
                 for (const Value& v : static_cast<ArrayObject*>(fl)->elements)
-                    fieldFlags.push_back(int(vm.toNumber(v)));
+                    fieldFlags.push_back(clampToInt(vm.toNumber(v)));
                 flags = 0;
             }
         } else {

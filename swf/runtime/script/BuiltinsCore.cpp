@@ -371,7 +371,7 @@ void Builtins::installCore(Interpreter& vm)
             return Value(double(id));
     });
     fn("clearInterval", [](Interpreter& vm, CallArgs& a) -> Value {
-        vm.clearInterval(int(vm.toNumber(a.arg(0))));
+        vm.clearInterval(clampToInt(vm.toNumber(a.arg(0))));
         return Value();
     });
 

@@ -71,9 +71,15 @@ double makeTime(double year, double month, double date, double h, double min, do
     return days * MsPerDay + h * 3600000 + min * 60000 + s * 1000 + ms;
 }
 
+// Time values beyond 100 million days either side of 1970 are invalid.
+double timeClip(double t)
+{
+    return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? std::trunc(t) : NaN;
+}
+
 double localOffset(double utc)
 {
-    if (!std::isfinite(utc))
+    if (!(std::fabs(utc) <= 8.64e15))
         return 0;
     return QDateTime::fromMSecsSinceEpoch(qint64(utc)).offsetFromUtc() * 1000.0;
 }
@@ -106,7 +112,7 @@ void Builtins::installDate(Interpreter& vm)
             double local = makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
             t = local - localOffset(local);
         }
-        o->primitive = Value(t);
+        o->primitive = Value(timeClip(t));
         if (a.constructing && a.thisObject()) {
             // Keep the prototype the constructor chose (subclasses of Date).
             o->setProto(a.thisObject()->proto());
@@ -120,7 +126,7 @@ void Builtins::installDate(Interpreter& vm)
             f[i] = vm.toNumber(a.args[i]);
         if (f[0] >= 0 && f[0] <= 99)
             f[0] += 1900;
-        return Value(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]));
+        return Value(timeClip(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6])));
     });
 
     auto getter = [&](const char* name, bool utc, double Parts::*field, double offset = 0) {
@@ -158,7 +164,7 @@ void Builtins::installDate(Interpreter& vm)
         Object* o = a.thisObject();
         if (!o || o->kind() != Object::Kind::Date)
             return Value();
-        o->primitive = Value(vm.toNumber(a.arg(0)));
+        o->primitive = Value(timeClip(vm.toNumber(a.arg(0))));
         return o->primitive;
     });
     // Setters: field index into (year, month, date, hours, minutes, seconds, ms);
@@ -179,6 +185,7 @@ void Builtins::installDate(Interpreter& vm)
             double nt = makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
             if (!utc)
                 nt -= localOffset(nt);
+            nt = timeClip(nt);
             o->primitive = Value(nt);
             return Value(nt);
         });
@@ -208,7 +215,7 @@ void Builtins::installDate(Interpreter& vm)
         double local = std::isnan(t) ? 0 : t + localOffset(t);
         Parts p = split(local);
         double nt = makeTime(y, p.month, p.date, p.hours, p.minutes, p.seconds, p.ms);
-        nt -= localOffset(nt);
+        nt = timeClip(nt - localOffset(nt));
         o->primitive = Value(nt);
         return Value(nt);
     });

@@ -70,7 +70,7 @@ void Builtins::installNumeric(Interpreter& vm)
         Value n = numberOf(a.thisValue);
         if (n.isUndefined())
             return Value();
-        int radix = a.arg(0).isUndefined() ? 10 : int(toIntegerValue(vm.toNumber(a.arg(0))));
+        int radix = a.arg(0).isUndefined() ? 10 : clampToInt(vm.toNumber(a.arg(0)));
         return Value(numberToRadixString(n.asNumber(), radix));
     });
     vm.defineMethod(np, QStringLiteral("valueOf"), [numberOf](Interpreter&, CallArgs& a) -> Value { return numberOf(a.thisValue); });

@@ -488,7 +488,7 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             if (!c)
                 break;
             double n = stringToNumber(s, m_version);
-            int number = std::isnan(n) ? c->frameOfLabel(s) : int(n);
+            int number = std::isnan(n) ? c->frameOfLabel(s) : clampToInt(n);
             if (number >= 1 && number <= c->totalFrames())
                 c->callFrame(number);
             break;
@@ -516,7 +516,7 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             ClipObject* c = clip();
             if (frame.isNumber() || frame.isBoolean()) {
                 if (c)
-                    c->gotoFrame(int(toIntegerValue(toNumber(frame))) + ins.b, play);
+                    c->gotoFrame(clampToInt(double(clampToInt(toNumber(frame))) + ins.b), play);
                 break;
             }
             QString s = toString(frame);
@@ -529,26 +529,26 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
                 break;
             double n = stringToNumber(s, m_version);
             if (!std::isnan(n))
-                c->gotoFrame(int(n) + ins.b, play);
+                c->gotoFrame(clampToInt(n + ins.b), play);
             else
                 c->gotoLabel(s, play);
             break;
         }
         case Op::GetProperty: {
-            int index = int(toIntegerValue(toNumber(pop(f))));
+            int index = clampToInt(toNumber(pop(f)));
             Object* t = resolveTargetValue(f, pop(f));
             push(getClipProperty(t, index));
             break;
         }
         case Op::SetProperty: {
             Value v = pop(f);
-            int index = int(toIntegerValue(toNumber(pop(f))));
+            int index = clampToInt(toNumber(pop(f)));
             Object* t = resolveTargetValue(f, pop(f));
             setClipProperty(t, index, v);
             break;
         }
         case Op::CloneSprite: {
-            int depth = int(toIntegerValue(toNumber(pop(f))));
+            int depth = clampToInt(toNumber(pop(f)));
             QString name = toString(pop(f));
             if (ClipObject* source = asClip(resolveTargetValue(f, pop(f))))
                 source->duplicate(name, depth);

@@ -64,11 +64,11 @@ void StageScripts::installMovieClip()
                     c->gotoLabel(frame.asString(), play);
                     return Value();
                 }
-                c->gotoFrame(int(n), play);
+                c->gotoFrame(clampToInt(n), play);
                 return Value();
             }
             double n = toIntegerValue(vm.toNumber(frame));
-            c->gotoFrame(int(n), play);
+            c->gotoFrame(clampToInt(n), play);
             return Value();
         };
     };
@@ -91,7 +91,7 @@ void StageScripts::installMovieClip()
         auto* c = clipOf(a);
         if (!c || !c->sprite())
             return Value();
-        DisplayObject* child = c->sprite()->childAt(int(vm.toNumber(a.arg(0))) + 16384);
+        DisplayObject* child = c->sprite()->childAt(clampToInt(double(clampToInt(vm.toNumber(a.arg(0)))) + 16384));
         SpriteInstance* s = child ? child->asSprite() : nullptr;
         return s ? Value(static_cast<Object*>(clipFor(*s))) : Value();
     });

@@ -147,4 +147,15 @@ double toIntegerValue(double n)
     return std::trunc(n);
 }
 
+int clampToInt(double n)
+{
+    if (std::isnan(n))
+        return 0;
+    if (n >= 2147483647.0)
+        return 2147483647;
+    if (n <= -2147483648.0)
+        return -2147483647 - 1;
+    return int(n);
+}
+
 } // namespace swf::script

@@ -62,5 +62,8 @@ int32_t toInt32(double n);
 uint32_t toUint32(double n);
 // Truncation towards zero; NaN becomes 0.
 double toIntegerValue(double n);
+// Truncation to an int for counts, indices and frame numbers: NaN is 0 and
+// values beyond the int range stop at its ends (a plain cast would be undefined).
+int clampToInt(double n);
 
 } // namespace swf::script
