@@ -106,8 +106,9 @@ Result<std::shared_ptr<FontDef>> buildFont(const std::vector<std::pair<int, QByt
         }
         case TagDefineFontName: {
             auto name = readFontName(reader, swfVersion);
-            if (font && name.ok() && !name.value().name.isEmpty())
-                font->name = name.value().name;
+            // The full display name ("Face Bold"); text asks for the face name, which stays.
+            if (font && name.ok())
+                font->fullName = name.value().name;
             break;
         }
         case TagDefineFontAlignZones: {

@@ -16,7 +16,8 @@ namespace swf {
 struct FontDef : Character {
     explicit FontDef(std::uint16_t i) : Character(CharacterKind::Font, i) { }
 
-    QString name;
+    QString name;     // the face name text asks for
+    QString fullName; // DefineFontName's display name, when given
     bool bold = false, italic = false;
     int version = 1;
     std::vector<QPainterPath> glyphs;  // in font units, see emSize()
