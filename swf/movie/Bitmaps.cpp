@@ -92,10 +92,10 @@ Result<QImage> readLossless(Reader& body, bool withAlpha)
     qint64 stride = format == 3 ? (qint64(width) + 3) & ~3 : format == 4 ? (qint64(width) * 2 + 3) & ~3 : qint64(width) * 4;
     qint64 expected = qint64(tableSize) * tableEntry + stride * height;
     QByteArray data = inflateBlock(body.current(), qint64(body.remaining()), expected);
-    // A short stream keeps only the rows it carries (at least one), the
-    // missing pixels of the last one transparent, rather than failing the
-    // movie. The image is never taller than its data: a few bytes declaring
-    // 8192 x 4096 pixels must not cost that much memory and time.
+    // A short stream keeps only the rows it carries (at least one, its
+    // missing pixels zero) rather than failing the movie. The image is never
+    // taller than its data: a few bytes declaring 8192 x 4096 pixels must not
+    // cost that much memory and time.
     const qint64 tableBytes = qint64(tableSize) * tableEntry;
     height = int(std::clamp<qint64>((data.size() - tableBytes + stride - 1) / stride, 1, height));
     expected = tableBytes + stride * height;

@@ -5,6 +5,8 @@
 // common way real files break.
 
 #include "swf/Playback.h"
+#include "swf/movie/Movie.h"
+#include "swf/movie/Shapes.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,6 +78,27 @@ TEST(FuzzRegressions, EachInputLoadsOrIsRefusedCleanly)
         for (qsizetype length = 0; length < bytes.size(); length += step)
             replay(bytes.left(length));
     }
+}
+
+// Found by fuzzing: lossless bitmaps declaring 8192 x 4096 pixels with an
+// empty pixel stream each cost 128 MB and seconds of decoding, so a tiny
+// file could take any amount of memory. The image now holds only the rows
+// its data carries.
+TEST(FuzzRegressions, LosslessBitmapIsNoLargerThanItsData)
+{
+    QFile file(QStringLiteral(VANTREL_FUZZ_REGRESSIONS "/lossless-huge-size-empty-stream.swf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    auto movie = swf::Movie::load(file.readAll());
+    ASSERT_TRUE(movie.ok()) << movie.error().detail.toStdString();
+    int bitmaps = 0;
+    for (std::uint16_t id = 1; id <= 8; ++id) {
+        const auto* bitmap = movie.value()->characterAs<swf::BitmapDef>(id, swf::CharacterKind::Bitmap);
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(bitmap->image.width(), 8192);
+        EXPECT_EQ(bitmap->image.height(), 1); // one row of zero pixels, not 4096
+        ++bitmaps;
+    }
+    EXPECT_EQ(bitmaps, 8);
 }
 
 int main(int argc, char** argv)
