@@ -80,7 +80,7 @@ void MouseEvents::handlePress(QMouseEvent* event)
     // handed the pointer to the window manager, so Qt never saw its release.
     const QPoint where = event->globalPosition().toPoint();
     const int distance = QGuiApplication::styleHints()->startDragDistance();
-    if (event->button() == m_lastPressButton && m_lastPressTime != 0
+    if (DblClick && event->button() == m_lastPressButton && m_lastPressTime != 0
         && event->timestamp() - m_lastPressTime <= quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval())
         && (where - m_lastPressAt).manhattanLength() <= distance) {
         handleDoubleClick(event);
@@ -115,8 +115,14 @@ void MouseEvents::handleRelease(QWidget* self, QMouseEvent* event)
 
 void MouseEvents::handleDoubleClick(QMouseEvent* event)
 {
-    // The second press of a double-click is reported as DblClick alone: no
-    // MouseDown, and its release makes no Click.
+    // A control that does not handle double-clicks hears the second press as
+    // a press of its own, so two quick clicks on a command are two commands.
+    if (!DblClick) {
+        handlePress(event);
+        return;
+    }
+    // Otherwise the second press is DblClick alone: no MouseDown, and its
+    // release makes no Click.
     m_pressed = Qt::NoButton;
     m_lastPressTime = 0;
     if (DblClick)

@@ -253,6 +253,25 @@ private slots:
         QCOMPARE(main.recorder.calls, QStringList { call });
     }
 
+    void doubleClicksAreTwoCommandsButOneStripToggle()
+    {
+        ShownMain main;
+        QVERIFY(QTest::qWaitForWindowExposed(&main.form));
+        main.recorder.calls.clear();
+        // Labels handle no double-click: each of the two clicks is a command.
+        QTest::mouseClick(main.form.lblDa, Qt::LeftButton);
+        QTest::mouseDClick(main.form.lblDa, Qt::LeftButton); // the second press, as Qt reports it
+        QTest::mouseRelease(main.form.lblDa, Qt::LeftButton);
+        QCOMPARE(main.recorder.calls, (QStringList { "Zoom(50)", "Zoom(50)" }));
+        // The strip does: its second press toggles instead of moving again.
+        QTest::mouseClick(main.form.ImaBar, Qt::LeftButton, {}, QPoint(200, 20));
+        QTest::mouseDClick(main.form.ImaBar, Qt::LeftButton, {}, QPoint(200, 20));
+        QTest::mouseRelease(main.form.ImaBar, Qt::LeftButton, {}, QPoint(200, 20));
+        QCOMPARE(modMain::LastTitleButton, std::int16_t(1));
+        QCOMPARE(main.form.WindowState(), 2);
+        QCOMPARE(main.form.ImaMax->toolTip(), QStringLiteral("还原"));
+    }
+
     void openPlaysTheChosenFileAndCancelChangesNothing()
     {
         ShownMain main;
