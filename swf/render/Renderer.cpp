@@ -237,27 +237,76 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         return;
     }
     // Filters and blend modes act on the object as a whole: draw it alone on a
-    // layer, filter the layer, then composite it.
+    // layer, filter the layer, then composite it. The layer covers the object
+    // and what its filters spread, not the whole device.
     const QPaintDevice* device = painter.device();
-    QImage layer(device->width(), device->height(), QImage::Format_ARGB32_Premultiplied);
+    QRect area(0, 0, device->width(), device->height());
+    // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.
+    const double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
+    QRectF bounds;
+    if (mode != QPainter::CompositionMode_DestinationIn && objectBounds(object, transform, bounds)) {
+        double margin = 2;
+        if (filtered) {
+            for (const Filter& f : object.filters())
+                margin += (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale;
+        }
+        area &= bounds.adjusted(-margin, -margin, margin, margin).toAlignedRect();
+        if (area.isEmpty())
+            return;
+    }
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
+    const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
     {
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(painter.renderHints());
         ++m_layerDepth; // children's blend modes now mix with this object alone
-        drawContent(layerPainter, object, transform, cx);
+        drawContent(layerPainter, object, transform * shift, cx);
         --m_layerDepth;
     }
-    if (filtered) {
-        // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.
-        double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
+    if (filtered)
         applyFilters(layer, object.filters(), scale);
-    }
     painter.save();
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);
-    painter.drawImage(0, 0, layer);
+    painter.drawImage(area.topLeft(), layer);
     painter.restore();
+}
+
+bool Renderer::objectBounds(const DisplayObject& object, const QTransform& transform, QRectF& bounds) const
+{
+    const Character* character = object.character();
+    if (auto sprite = object.asSprite()) {
+        for (const auto& [depth, child] : sprite->displayList()) {
+            QTransform childTransform = child->matrix().toQTransform() * transform;
+            if (degenerate(childTransform))
+                continue;
+            QRectF childBounds;
+            if (!objectBounds(*child, childTransform, childBounds))
+                return false;
+            bounds |= childBounds;
+        }
+        return true;
+    }
+    if (!character)
+        return true;
+    switch (character->kind) {
+    case CharacterKind::Shape:
+        bounds |= transform.mapRect(static_cast<const ShapeDef*>(character)->bounds.toTwips());
+        return true;
+    case CharacterKind::MorphShape: {
+        const auto* morph = static_cast<const MorphDef*>(character);
+        bounds |= transform.mapRect(morph->startBounds.toTwips()) | transform.mapRect(morph->endBounds.toTwips());
+        return true;
+    }
+    case CharacterKind::Bitmap: {
+        const auto* bitmap = static_cast<const BitmapDef*>(character);
+        bounds |= transform.mapRect(QRectF(0, 0, bitmap->image.width() * 20.0, bitmap->image.height() * 20.0));
+        return true;
+    }
+    default:
+        return false; // buttons and texts: not known here, the layer covers the device
+    }
 }
 
 void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx)

@@ -40,6 +40,8 @@ private:
     void drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx);
     void drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx);
     void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QTransform& transform, const ColorTransform& cx);
+    // Where an object draws, in device coordinates, added to `bounds`; false when not known.
+    bool objectBounds(const DisplayObject& object, const QTransform& transform, QRectF& bounds) const;
     // The area an object covers when used as a mask, in device coordinates.
     void addMaskArea(QPainterPath& area, const DisplayObject& object, const QTransform& parent);
     const std::vector<ShapeLayer>* layersOf(const DisplayObject& object);
