@@ -12,12 +12,26 @@ QString decodeLegacy(const char* data, qsizetype size)
     if (ascii)
         return QString::fromLatin1(data, size);
     // A decoder per call: QStringDecoder keeps state between chunks and is not thread-safe.
-    QStringDecoder gbk("GBK");
+    // Stateless: a lead byte cut off at the end shows as U+FFFD instead of vanishing.
+    QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
     if (!gbk.isValid())
-        gbk = QStringDecoder("GB18030"); // a superset of GBK, present wherever ICU is
+        gbk = QStringDecoder("GB18030", QStringConverter::Flag::Stateless); // a superset of GBK
     if (!gbk.isValid())
         return QString::fromLatin1(data, size);
-    QString text = gbk(QByteArrayView(data, size));
+    // A lead byte cut off by the end of the string would vanish in the
+    // decoder; it shows as U+FFFD instead.
+    qsizetype whole = 0;
+    for (qsizetype i = 0; i < size;) {
+        unsigned char c = static_cast<unsigned char>(data[i]);
+        std::size_t width = c >= 0x81 && c <= 0xfe ? 2 : 1;
+        if (i + qsizetype(width) > size)
+            break;
+        i += qsizetype(width);
+        whole = i;
+    }
+    QString text = gbk(QByteArrayView(data, whole));
+    if (whole < size)
+        text += QChar(QChar::ReplacementCharacter);
     return text;
 }
 

@@ -15,7 +15,7 @@ void drawStaticText(QPainter& painter, const Movie& movie, const TextDef& text, 
     painter.setTransform(text.matrix.toQTransform() * transform);
     painter.setPen(Qt::NoPen);
     for (const GlyphRun& run : text.runs) {
-        const FontDef* font = movie.characterAs<FontDef>(run.fontId, CharacterKind::Font);
+        const auto* font = dynamic_cast<const FontDef*>(movie.character(run.fontId));
         if (!font || run.height <= 0)
             continue;
         const double scale = run.height / font->emSize();

@@ -12,6 +12,7 @@ namespace swf {
 ButtonInstance::ButtonInstance(Stage& stage, SpriteInstance* parent, const ButtonDef* definition, std::uint16_t characterId,
     int depth, int nesting)
     : DisplayObject(stage, parent, definition, characterId, depth)
+    , m_serial(nextInputSerial())
     , m_definition(definition)
     , m_nesting(nesting)
 {

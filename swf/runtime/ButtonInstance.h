@@ -43,7 +43,12 @@ public:
     static std::unique_ptr<DisplayObject> createPart(Stage& stage, SpriteInstance* parent, std::uint16_t characterId,
         int depth, int nesting);
 
+    // Unique for the life of the process, so input never mistakes a new
+    // instance at a reused address for the one it was tracking.
+    quint64 serial() const { return m_serial; }
+
 private:
+    quint64 m_serial;
     void buildParts();
     void runActions(std::uint16_t condition);
     void runBlocks(const std::vector<const QByteArray*>& blocks);

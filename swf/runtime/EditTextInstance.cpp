@@ -1,11 +1,13 @@
 #include "swf/runtime/EditTextInstance.h"
 
+#include "swf/runtime/Input.h"
 #include "swf/runtime/Stage.h"
 
 namespace swf {
 
 EditTextInstance::EditTextInstance(Stage& stage, SpriteInstance* parent, const EditTextDef* definition, std::uint16_t characterId, int depth)
     : DisplayObject(stage, parent, definition, characterId, depth)
+    , m_serial(nextInputSerial())
     , m_definition(definition)
 {
     setText(definition->record.initialText);

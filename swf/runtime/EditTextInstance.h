@@ -44,7 +44,12 @@ public:
     // The laid-out text, rebuilt only after a change.
     const EditTextLayout& layout() const;
 
+    // Unique for the life of the process, so input never mistakes a new
+    // instance at a reused address for the one it was tracking.
+    quint64 serial() const { return m_serial; }
+
 private:
+    quint64 m_serial;
     const EditTextDef* m_definition;
     QString m_text;
     std::vector<StyledSpan> m_spans;

@@ -52,7 +52,7 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
 {
     const EditTextRecord& record = definition.record;
     EditTextLayout layout;
-    const FontDef* fieldFont = record.fontId ? movie.characterAs<FontDef>(*record.fontId, CharacterKind::Font) : nullptr;
+    const auto* fieldFont = record.fontId ? dynamic_cast<const FontDef*>(movie.character(*record.fontId)) : nullptr;
 
     std::vector<Face> faces;
     std::vector<TextStyle> styles;

@@ -6,6 +6,7 @@
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/Stage.h"
 
+#include <atomic>
 #include <functional>
 
 namespace swf {
@@ -179,14 +180,43 @@ int buttonKeyCode(int qtKey, const QString& text)
     return 0;
 }
 
-ButtonInstance* InputDispatcher::liveButton(ButtonInstance* button) const
+quint64 nextInputSerial()
 {
-    return isOnStage(m_stage, button) ? button : nullptr;
+    static std::atomic<quint64> next { 1 };
+    return next++;
+}
+
+ButtonInstance* InputDispatcher::liveButton(quint64 serial) const
+{
+    ButtonInstance* found = nullptr;
+    if (serial == 0)
+        return nullptr;
+    findAll(m_stage.root(), [&](DisplayObject& object) {
+        auto button = dynamic_cast<ButtonInstance*>(&object);
+        if (button && button->serial() == serial)
+            found = button;
+        return found != nullptr;
+    });
+    return found;
+}
+
+quint64 InputDispatcher::serialOf(ButtonInstance* button) const
+{
+    return button ? button->serial() : 0;
 }
 
 EditTextInstance* InputDispatcher::focus() const
 {
-    return isOnStage(m_stage, m_focus) ? m_focus : nullptr;
+    EditTextInstance* found = nullptr;
+    if (m_focus == 0)
+        return nullptr;
+    findAll(m_stage.root(), [&](DisplayObject& object) {
+        auto edit = dynamic_cast<EditTextInstance*>(&object);
+        if (edit && edit->serial() == m_focus)
+            found = edit;
+        return found != nullptr;
+    });
+    return found;
 }
 
 DisplayObject* InputDispatcher::interactiveAt(const QPointF& point) const
@@ -197,36 +227,37 @@ DisplayObject* InputDispatcher::interactiveAt(const QPointF& point) const
 void InputDispatcher::update(const QPointF& point)
 {
     m_mouse = point;
-    m_hover = liveButton(m_hover);
-    m_pressed = liveButton(m_pressed);
     auto* target = dynamic_cast<ButtonInstance*>(interactiveAt(point));
-    if (m_pressed) {
-        bool over = target == m_pressed;
-        if (m_pressed->track() == ButtonTrack::OverDown && !over)
-            m_pressed->moveTo(m_pressed->definition().record.trackAsMenu ? ButtonTrack::Idle : ButtonTrack::OutDown);
-        else if (m_pressed->track() == ButtonTrack::OutDown && over)
-            m_pressed->moveTo(ButtonTrack::OverDown);
-        m_pressed = liveButton(m_pressed);
-        if (m_pressed && m_pressed->track() == ButtonTrack::Idle)
-            m_pressed = nullptr; // a menu button lets go when the pointer leaves
-        if (m_pressed)
+    const quint64 targetSerial = serialOf(target);
+    if (ButtonInstance* pressed = liveButton(m_pressed)) {
+        bool over = targetSerial == m_pressed;
+        if (pressed->track() == ButtonTrack::OverDown && !over)
+            pressed->moveTo(pressed->definition().record.trackAsMenu ? ButtonTrack::Idle : ButtonTrack::OutDown);
+        else if (pressed->track() == ButtonTrack::OutDown && over)
+            pressed->moveTo(ButtonTrack::OverDown);
+        pressed = liveButton(m_pressed);
+        if (pressed && pressed->track() == ButtonTrack::Idle)
+            pressed = nullptr; // a menu button lets go when the pointer leaves
+        m_pressed = serialOf(pressed);
+        if (pressed)
             return;
     }
-    if (target == m_hover)
+    if (targetSerial == m_hover && liveButton(m_hover))
         return;
-    if (m_hover)
-        m_hover->moveTo(ButtonTrack::Idle);
-    m_hover = nullptr;
-    target = liveButton(target);
-    if (target) {
-        // A menu button pressed into while the mouse is held goes straight down.
-        if (m_down && target->definition().record.trackAsMenu) {
-            target->moveTo(ButtonTrack::OverDown);
-            m_pressed = liveButton(target);
-        } else if (!m_down) {
-            target->moveTo(ButtonTrack::OverUp);
-            m_hover = liveButton(target);
-        }
+    if (ButtonInstance* hover = liveButton(m_hover))
+        hover->moveTo(ButtonTrack::Idle);
+    m_hover = 0;
+    // The old button's actions may have changed the stage: look again.
+    target = dynamic_cast<ButtonInstance*>(interactiveAt(point));
+    if (!target)
+        return;
+    if (m_down && target->definition().record.trackAsMenu) {
+        // A menu button entered while the mouse is held goes straight down.
+        m_pressed = target->serial();
+        target->moveTo(ButtonTrack::OverDown);
+    } else if (!m_down) {
+        m_hover = target->serial();
+        target->moveTo(ButtonTrack::OverUp);
     }
 }
 
@@ -240,19 +271,17 @@ void InputDispatcher::mouseDown(const QPointF& point)
     update(point);
     m_down = true;
     DisplayObject* target = interactiveAt(point);
-    EditTextInstance* focused = focus();
     auto* edit = dynamic_cast<EditTextInstance*>(target);
-    if (focused && focused != edit)
+    if (EditTextInstance* focused = focus(); focused && focused != edit)
         focused->setFocus(false);
-    m_focus = edit;
+    m_focus = edit ? edit->serial() : 0;
     if (edit)
         edit->setFocus(true);
-    if (m_hover && m_hover == target) {
-        ButtonInstance* button = m_hover;
-        m_hover = nullptr;
-        m_pressed = button;
-        button->moveTo(ButtonTrack::OverDown);
-        m_pressed = liveButton(m_pressed);
+    ButtonInstance* hover = liveButton(m_hover);
+    if (hover && hover == target) {
+        m_hover = 0;
+        m_pressed = hover->serial();
+        hover->moveTo(ButtonTrack::OverDown);
     }
 }
 
@@ -260,16 +289,16 @@ void InputDispatcher::mouseUp(const QPointF& point)
 {
     m_mouse = point;
     m_down = false;
-    m_pressed = liveButton(m_pressed);
-    if (ButtonInstance* button = m_pressed) {
-        m_pressed = nullptr;
+    if (ButtonInstance* button = liveButton(m_pressed)) {
+        m_pressed = 0;
         if (button->track() == ButtonTrack::OverDown) {
+            m_hover = button->serial();
             button->moveTo(ButtonTrack::OverUp); // the click
-            m_hover = liveButton(button);
         } else {
             button->moveTo(ButtonTrack::Idle);
         }
     }
+    m_pressed = 0;
     update(point);
 }
 
@@ -280,14 +309,14 @@ void InputDispatcher::keyDown(int key, const QString& text)
     int code = buttonKeyCode(key, text);
     if (code == 0)
         return;
-    std::vector<ButtonInstance*> buttons;
+    std::vector<quint64> buttons;
     findAll(m_stage.root(), [&](DisplayObject& object) {
         if (auto button = dynamic_cast<ButtonInstance*>(&object))
-            buttons.push_back(button);
+            buttons.push_back(button->serial());
         return false;
     });
-    for (ButtonInstance* button : buttons) {
-        if (liveButton(button))
+    for (quint64 serial : buttons) {
+        if (ButtonInstance* button = liveButton(serial))
             button->keyPress(code);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <QPointF>
 #include <QString>
+#include <QtGlobal>
 
 namespace swf {
 
@@ -19,6 +20,8 @@ class Stage;
 bool hitTestObject(const DisplayObject& object, const QPointF& point);
 // True when `object` is somewhere in the stage's display lists.
 bool isOnStage(const Stage& stage, const DisplayObject* object);
+// A fresh serial for a button or edit text instance.
+quint64 nextInputSerial();
 // The button key code for a Qt key and the text it typed; 0 when there is none.
 int buttonKeyCode(int qtKey, const QString& text);
 
@@ -42,15 +45,17 @@ public:
     DisplayObject* interactiveAt(const QPointF& point) const;
 
 private:
-    ButtonInstance* liveButton(ButtonInstance* button) const;
+    // Instances are tracked by serial, never by a pointer that may dangle.
+    ButtonInstance* liveButton(quint64 serial) const;
+    quint64 serialOf(ButtonInstance* button) const;
     void update(const QPointF& point);
 
     Stage& m_stage;
     QPointF m_mouse;
     bool m_down = false;
-    ButtonInstance* m_hover = nullptr;   // the button the pointer is over (not pressed)
-    ButtonInstance* m_pressed = nullptr; // the button the press began on
-    EditTextInstance* m_focus = nullptr;
+    quint64 m_hover = 0;   // the button the pointer is over (not pressed)
+    quint64 m_pressed = 0; // the button the press began on
+    quint64 m_focus = 0;   // the edit text with the keyboard
 };
 
 } // namespace swf
