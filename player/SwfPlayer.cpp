@@ -14,6 +14,8 @@
 
 #include <QDateTime>
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -84,6 +86,7 @@ SwfPlayer::SwfPlayer(QWidget* parent)
     setObjectName(QStringLiteral("swf"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // buttons light up under a pointer that moves without pressing
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SwfPlayer::advance);
 }
@@ -310,6 +313,67 @@ void SwfPlayer::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     m_movie->render(painter, viewTransform());
+}
+
+QPointF SwfPlayer::toStage(const QPointF& widgetPoint) const
+{
+    bool invertible = false;
+    const QTransform toStage = viewTransform().inverted(&invertible);
+    return invertible ? toStage.map(widgetPoint) : QPointF(-1e9, -1e9);
+}
+
+void SwfPlayer::afterInput()
+{
+    // Button and clip-event actions queued by the input run now, not a frame later.
+    if (m_scripts)
+        m_scripts->flush();
+    setCursor(m_movie && m_movie->cursorIsHand() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    update();
+}
+
+void SwfPlayer::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_movie)
+        return;
+    m_movie->mouseMove(toStage(event->position()));
+    afterInput();
+}
+
+void SwfPlayer::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    if (!m_movie || event->button() != Qt::LeftButton)
+        return;
+    m_movie->mouseDown(toStage(event->position()));
+    afterInput();
+}
+
+void SwfPlayer::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_movie || event->button() != Qt::LeftButton)
+        return;
+    m_movie->mouseUp(toStage(event->position()));
+    afterInput();
+}
+
+void SwfPlayer::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_movie) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    m_movie->keyDown(event->key(), event->text());
+    afterInput();
+}
+
+void SwfPlayer::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!m_movie || event->isAutoRepeat()) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    m_movie->keyUp(event->key(), event->text());
+    afterInput();
 }
 
 } // namespace player

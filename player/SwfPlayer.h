@@ -67,6 +67,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Mouse and keys go to the movie: buttons, clip events, Key and Mouse.
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void advance();
@@ -75,6 +81,8 @@ private:
     void attachSound();
     void detachSound();
     void unloadMovie();
+    QPointF toStage(const QPointF& widgetPoint) const;
+    void afterInput();
 
     // The script machine refers to the movie's stage: unloadMovie drops it
     // before the movie.

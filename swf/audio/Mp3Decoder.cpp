@@ -44,9 +44,12 @@ Mp3Decoder::~Mp3Decoder()
 
 bool Mp3Decoder::openFeed()
 {
-    // Quiet: a damaged frame is skipped, not printed. 16-bit output at whatever
+    // Quiet: a damaged frame is skipped, not printed. No read-ahead: blocks
+    // carry whole frames, so each frame is decoded as soon as it is fed
+    // instead of waiting for the next block to confirm it (which would leave
+    // a gap at the end of a stream's first frame). 16-bit output at whatever
     // rate and channel count the frames carry; the mixer resamples.
-    mpg123_param(m_handle, MPG123_FLAGS, MPG123_QUIET, 0);
+    mpg123_param(m_handle, MPG123_FLAGS, MPG123_QUIET | MPG123_NO_READAHEAD, 0);
     mpg123_param(m_handle, MPG123_RESYNC_LIMIT, -1, 0);
     mpg123_format_none(m_handle);
     const long* rates = nullptr;

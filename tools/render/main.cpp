@@ -1,10 +1,13 @@
-// vantrel-render MOVIE --frame N --out OUT.png [--size WxH] [--quality low|high]
+// vantrel-render MOVIE --frame N --out OUT.png [--size WxH] [--quality low|high] [--audio OUT.wav]
 // Shows N frames of the movie (N = 1 is the first) and writes the stage as a PNG,
 // at the stage's pixel size or at WxH with the whole stage shown (aspect kept, centred).
+// With --audio, also writes the sound mixed while those N frames ran, in movie time.
 
 #include "RenderOptions.h"
 
 #include "swf/Playback.h"
+#include "swf/audio/SoundMixer.h"
+#include "swf/audio/WavWriter.h"
 #include "swf/runtime/Stage.h"
 #include "swf/runtime/script/StageScripts.h"
 
@@ -51,6 +54,30 @@ int main(int argc, char** argv)
         return 1;
     }
     auto& playback = *opened.value();
+    // Sound: the mixer hears the frames from the first on (the restart below
+    // replays frame 1 with it attached); each frame adds exactly its share of
+    // 44100 samples a second at the movie's frame rate.
+    std::unique_ptr<swf::SoundMixer> mixer;
+    std::vector<std::int16_t> sound;
+    auto mixFrame = [&](int frame) {
+        if (!mixer)
+            return;
+        const double perFrame = swf::SoundMixer::OutputRate / playback.frameRate();
+        const auto frames = int(std::llround(frame * perFrame) - std::llround((frame - 1) * perFrame));
+        const std::size_t at = sound.size();
+        sound.resize(at + std::size_t(frames) * 2);
+        mixer->mix(sound.data() + at, frames);
+    };
+    if (!options->audioOut.isEmpty()) {
+        mixer = std::make_unique<swf::SoundMixer>();
+        for (const auto& tag : playback.stage().movie().otherTags()) {
+            if (tag.code == 56) // ExportAssets: the names StartSound2 uses
+                mixer->exportAssets(tag.body);
+        }
+        playback.setSoundSink(mixer.get());
+        if (!options->trace)
+            playback.stage().restart();
+    }
     std::unique_ptr<swf::script::StageScripts> scripts;
     if (options->trace) {
         // Scripts run from the first frame on: rebuild it with the script machine attached.
@@ -64,12 +91,22 @@ int main(int argc, char** argv)
         scripts->flush();
     }
     const double frameMs = 1000.0 / playback.frameRate();
+    mixFrame(1);
     for (int i = 1; i < options->frame && !(scripts && scripts->quitRequested()); ++i) {
         playback.nextFrame();
         if (scripts)
             scripts->afterTick(i * frameMs);
+        mixFrame(i + 1);
     }
     std::fflush(stdout);
+    if (mixer) {
+        playback.setSoundSink(nullptr);
+        auto written = swf::writeWavFile(options->audioOut, sound);
+        if (!written) {
+            std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(written.error().detail));
+            return 1;
+        }
+    }
 
     if (options->out.isEmpty())
         return 0;
