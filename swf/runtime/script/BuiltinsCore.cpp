@@ -46,6 +46,8 @@ namespace {
 uint8_t minVersionOf(uint16_t bits)
 {
     // Bits that keep a property from movies older than a version.
+    if (bits & 0x8000) return 12;
+    if (bits & 0x4000) return 11;
     if (bits & 0x2000) return 10;
     if (bits & 0x1000) return 9;
     if (bits & 0x0400) return 8;

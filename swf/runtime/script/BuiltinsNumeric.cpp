@@ -20,7 +20,7 @@ void Builtins::installNumeric(Interpreter& vm)
     auto* booleanCtor = vm.newConstructor(QStringLiteral("Boolean"), [](Interpreter& vm, CallArgs& a) -> Value {
         bool b = vm.toBoolean(a.arg(0));
         if (!a.constructing)
-            return Value(b);
+            return a.args.empty() ? Value() : Value(b);
         // `new Boolean` boxes: the new object becomes a Boolean object.
         Object* o = vm.make<Object>(Object::Kind::Boolean, vm.booleanPrototype(), vm.caseSensitive());
         o->primitive = Value(b);

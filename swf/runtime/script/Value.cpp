@@ -63,18 +63,23 @@ static bool isSpace(QChar c)
 
 double stringToNumber(const QString& s, int version)
 {
+    // The player's rules: leading white space of any kind but trailing
+    // spaces only; "0x" hex and, without leading space, "0" octal, both
+    // wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    (void)version;
     int i = 0;
     int end = s.size();
     while (i < end && isSpace(s[i]))
         ++i;
-    while (end > i && isSpace(s[end - 1]))
+    while (end > i && s[end - 1] == ' ')
         --end;
     if (i == end)
         return nan;
     QStringView v = QStringView(s).mid(i, end - i);
+    const bool leadingSpace = i > 0;
     if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
-        double acc = 0;
+        uint32_t acc = 0;
         for (int k = 2; k < v.size(); ++k) {
             int d;
             QChar c = v[k];
@@ -82,10 +87,9 @@ double stringToNumber(const QString& s, int version)
             else if (c >= 'a' && c <= 'f') d = c.unicode() - 'a' + 10;
             else if (c >= 'A' && c <= 'F') d = c.unicode() - 'A' + 10;
             else return nan;
-            acc = acc * 16 + d;
+            acc = acc * 16 + uint32_t(d);
         }
-        // Hex literals are read as signed 32-bit values.
-        return double(toInt32(acc));
+        return double(int32_t(acc));
     }
     int k = 0;
     bool negative = false;
@@ -94,12 +98,25 @@ double stringToNumber(const QString& s, int version)
         ++k;
     }
     QStringView rest = v.mid(k);
-    if (rest == QLatin1String("Infinity"))
-        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    if (!leadingSpace && rest.size() > 1 && rest[0] == '0') {
+        bool octal = true;
+        uint32_t acc = 0;
+        for (QChar c : rest) {
+            if (c < '0' || c > '7') {
+                octal = false;
+                break;
+            }
+            acc = acc * 8 + uint32_t(c.unicode() - '0');
+        }
+        if (octal) {
+            double r = double(int32_t(acc));
+            return negative ? -r : r;
+        }
+    }
     // Validate the decimal literal: digits, optional fraction, optional exponent.
     int p = 0;
     int digits = 0;
-    while (p < rest.size() && rest[p].isDigit() && rest[p].unicode() < 128) { ++p; ++digits; }
+    while (p < rest.size() && rest[p].unicode() >= '0' && rest[p].unicode() <= '9') { ++p; ++digits; }
     if (p < rest.size() && rest[p] == '.') {
         ++p;
         while (p < rest.size() && rest[p].unicode() >= '0' && rest[p].unicode() <= '9') { ++p; ++digits; }
@@ -118,7 +135,6 @@ double stringToNumber(const QString& s, int version)
     }
     if (p != rest.size())
         return nan;
-    (void)version;
     QByteArray latin = rest.toLatin1();
     double r = std::strtod(latin.constData(), nullptr);
     return negative ? -r : r;
