@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace player {
 
@@ -29,6 +30,9 @@ namespace {
 // or overflow, however often the user clicks.
 constexpr double kMinZoom = 1.0 / 1024.0;
 constexpr double kMaxZoom = 1024.0;
+
+// Timer ticks per movie frame while playing (see startClock).
+constexpr double kTicksPerFrame = 8.0;
 
 void logCall(const char* member, const QString& argument = QString())
 {
@@ -264,8 +268,11 @@ void SwfPlayer::startClock()
 {
     if (!m_movie)
         return;
+    // The timer ticks several times per frame and the pacer decides on each
+    // tick whether a frame is due, so that a stream sound can hold or skip
+    // frames with a fine grain instead of a whole frame late.
     const double rate = std::max(m_movie->frameRate(), 0.01);
-    m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate)), 1, 100000));
+    m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate / kTicksPerFrame)), 2, 100000));
     m_timer.start();
     if (m_pacer)
         m_pacer->restart(QDateTime::currentMSecsSinceEpoch());
@@ -280,14 +287,17 @@ void SwfPlayer::advance()
     // While a stream sound is heard it sets the pace: frames are held while
     // the picture is ahead and skipped when it fell behind.
     int frames = 1;
+    if (m_pacer) {
+        std::optional<double> heard;
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
-    if (m_audio && m_sound && m_pacer) {
-        if (const auto played = m_audio->framesPlayed()) {
-            if (const auto heard = m_sound->streamFrameAt(*played))
-                frames = m_pacer->framesToRun(QDateTime::currentMSecsSinceEpoch(), m_movie->currentFrame(), heard);
+        if (m_audio && m_sound) {
+            if (const auto played = m_audio->framesPlayed())
+                heard = m_sound->streamFrameAt(*played);
         }
-    }
 #endif
+        // Without a stream sound the wall clock and the frame rate rule.
+        frames = m_pacer->framesToRun(QDateTime::currentMSecsSinceEpoch(), m_movie->currentFrame(), heard);
+    }
     for (int i = 0; i < frames; ++i) {
         m_movie->nextFrame();
         m_scripts->afterTick(double(m_sinceLoad.elapsed()));

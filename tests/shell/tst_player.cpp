@@ -4,6 +4,8 @@
 
 #include "ShellTestSupport.h"
 
+#include <QElapsedTimer>
+
 #include "app/Runtime.h"
 #include "player/SwfPlayer.h"
 #include "swf/Playback.h"
@@ -36,6 +38,22 @@ private slots:
         QVERIFY(!swf.hasMovie());
         QVERIFY(!swf.isPlaying());
         QCOMPARE(swf.currentFrame(), 0);
+    }
+
+    void playsAtTheMovieFrameRate()
+    {
+        // The clock ticks several times per frame; frames still come at the
+        // movie's rate (12 per second here), not once per tick.
+        QTemporaryDir dir;
+        player::SwfPlayer swf;
+        swf.Movie(writeFile(dir, "long.swf", smallMovie(200, 0, 0, 0)));
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(swf.currentFrame() >= 4, 3000);
+        QTest::qWait(250);
+        const int shown = swf.currentFrame() - 1;
+        const double due = clock.elapsed() * 12.0 / 1000.0;
+        QVERIFY2(shown <= due + 2, qPrintable(QStringLiteral("%1 frames in %2 ms").arg(shown).arg(clock.elapsed())));
     }
 
     void framesStepAndStopPlayback()
