@@ -67,6 +67,11 @@ std::uint8_t ButtonInstance::visualState() const
 
 void ButtonInstance::buildParts()
 {
+    // The parts of the old state go away: anything that refers to them hears it first.
+    if (SpriteInstance* owner = parent()) {
+        for (auto& [depth, part] : m_parts)
+            owner->notifyRemoved(*part);
+    }
     m_parts.clear();
     std::uint8_t state = visualState();
     bool buildHit = m_hitParts.empty();

@@ -33,6 +33,7 @@ public:
     // The parts of the state now shown, by depth.
     using Parts = std::map<int, std::unique_ptr<DisplayObject>>;
     const Parts& parts() const { return m_parts; }
+    const Parts& hitParts() const { return m_hitParts; }
     // True when `point` (twips in the button's own space) lies in the hit area.
     bool hitArea(const QPointF& point) const;
 

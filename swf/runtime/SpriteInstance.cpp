@@ -49,6 +49,13 @@ void SpriteInstance::notifyRemoved(DisplayObject& object)
         if (auto sink = stage().soundSink())
             sink->timelineRemoved(reinterpret_cast<std::uintptr_t>(sprite));
     }
+    // A button's parts are display objects too, sprites with scripts among them.
+    if (auto button = dynamic_cast<ButtonInstance*>(&object)) {
+        for (auto& [depth, part] : button->parts())
+            notifyRemoved(*part);
+        for (auto& [depth, part] : button->hitParts())
+            notifyRemoved(*part);
+    }
     if (auto runner = stage().scriptRunner()) {
         if (!object.clipActions().isEmpty())
             runner->clipEvent(object, ClipEvent::Unload, object.clipActions());

@@ -48,6 +48,10 @@ public:
     // that existed before this tick.
     void tick();
 
+    // Tells the sound and script sides that `object` and everything inside
+    // it (a sprite's children, a button's parts) is about to be destroyed.
+    void notifyRemoved(DisplayObject& object);
+
 private:
     struct PlacementState {
         std::uint16_t characterId = 0;
@@ -61,7 +65,6 @@ private:
     void rewindTo(int frame);
     std::unique_ptr<DisplayObject> createInstance(std::uint16_t characterId, int depth, int frame);
     void insertChild(std::unique_ptr<DisplayObject> child, const PlaceObject* place);
-    void notifyRemoved(DisplayObject& object);
 
     const TimelineDef& m_timeline;
     int m_nesting;
