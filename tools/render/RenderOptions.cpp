@@ -69,7 +69,7 @@ std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString
         }
     }
     if (options.movie.isEmpty()) {
-        error = QStringLiteral("usage: vantrel-render MOVIE --frame N --out OUT.png [--size WxH] [--quality low|high]");
+        error = QStringLiteral("usage: vantrel-render MOVIE --frame N [--out OUT.png] [--size WxH] [--quality low|high] [--trace] [--audio OUT.wav]");
         return std::nullopt;
     }
     if (options.out.isEmpty() && !options.trace && options.audioOut.isEmpty()) {
