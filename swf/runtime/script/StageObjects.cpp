@@ -1,7 +1,8 @@
-// The stage-facing built-ins: Color, Key, Mouse, Stage, Accessibility.
+// The stage-facing built-ins: Key, Mouse, Stage, Accessibility (Color lives in BuiltinsColor.cpp).
 
 #include "swf/runtime/Stage.h"
 #include "swf/runtime/SpriteInstance.h"
+#include "swf/runtime/script/Builtins.h"
 #include "swf/runtime/script/SpriteClip.h"
 #include "swf/runtime/script/StageScripts.h"
 
@@ -10,21 +11,6 @@
 namespace swf::script {
 
 namespace {
-
-// A Color object keeps its clip (or target path) in its primitive slot.
-SpriteInstance* colorTarget(Interpreter& vm, StageScripts& scripts, const CallArgs& a)
-{
-    Object* self = a.thisObject();
-    if (!self)
-        return nullptr;
-    Value target = self->primitive;
-    Object* o = target.asObject();
-    if (!o && target.isString())
-        o = vm.resolveTarget(scripts.clipFor(scripts.stage().root()), target.asString());
-    if (!o || o->kind() != Object::Kind::Clip)
-        return nullptr;
-    return static_cast<SpriteClip*>(o)->sprite();
-}
 
 void addListeners(Interpreter& vm, Object* on)
 {
@@ -60,69 +46,7 @@ void StageScripts::installStageObjects()
     Object* g = vm.global();
     const uint8_t constant = DontEnum | DontDelete | ReadOnly;
 
-    // Color
-    Object* cp = vm.newObject();
-    auto* color = vm.newConstructor(QStringLiteral("Color"), [](Interpreter&, CallArgs& a) -> Value {
-        if (Object* self = a.thisObject(); self && a.constructing)
-            self->primitive = a.arg(0);
-        return Value();
-    }, cp);
-    g->define(QStringLiteral("Color"), Value(static_cast<Object*>(color)), DontEnum);
-    vm.defineMethod(cp, QStringLiteral("setRGB"), [this](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = colorTarget(vm, *this, a);
-        if (!s)
-            return Value();
-        uint32_t rgb = toUint32(vm.toNumber(a.arg(0)));
-        ColorTransform cx = s->colorTransform();
-        cx.rMul = cx.gMul = cx.bMul = 0;
-        cx.rAdd = (rgb >> 16) & 0xFF;
-        cx.gAdd = (rgb >> 8) & 0xFF;
-        cx.bAdd = rgb & 0xFF;
-        s->setColorTransform(cx);
-        return Value();
-    });
-    vm.defineMethod(cp, QStringLiteral("getRGB"), [this](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = colorTarget(vm, *this, a);
-        if (!s)
-            return Value();
-        const ColorTransform& cx = s->colorTransform();
-        int r = int(cx.rAdd) & 0xFF, gr = int(cx.gAdd) & 0xFF, b = int(cx.bAdd) & 0xFF;
-        return Value(double((r << 16) | (gr << 8) | b));
-    });
-    vm.defineMethod(cp, QStringLiteral("setTransform"), [this](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = colorTarget(vm, *this, a);
-        Object* t = a.arg(0).asObject();
-        if (!s || !t)
-            return Value();
-        ColorTransform cx = s->colorTransform();
-        auto field = [&](const char* name, double& slot, double scale) {
-            Value v = vm.getMember(Value(t), QString::fromLatin1(name));
-            if (!v.isUndefined())
-                slot = vm.toNumber(v) / scale;
-        };
-        field("ra", cx.rMul, 100); field("rb", cx.rAdd, 1);
-        field("ga", cx.gMul, 100); field("gb", cx.gAdd, 1);
-        field("ba", cx.bMul, 100); field("bb", cx.bAdd, 1);
-        field("aa", cx.aMul, 100); field("ab", cx.aAdd, 1);
-        s->setColorTransform(cx);
-        return Value();
-    });
-    vm.defineMethod(cp, QStringLiteral("getTransform"), [this](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = colorTarget(vm, *this, a);
-        if (!s)
-            return Value();
-        const ColorTransform& cx = s->colorTransform();
-        Object* t = vm.newObject();
-        t->put(QStringLiteral("ra"), Value(cx.rMul * 100));
-        t->put(QStringLiteral("rb"), Value(cx.rAdd));
-        t->put(QStringLiteral("ga"), Value(cx.gMul * 100));
-        t->put(QStringLiteral("gb"), Value(cx.gAdd));
-        t->put(QStringLiteral("ba"), Value(cx.bMul * 100));
-        t->put(QStringLiteral("bb"), Value(cx.bAdd));
-        t->put(QStringLiteral("aa"), Value(cx.aMul * 100));
-        t->put(QStringLiteral("ab"), Value(cx.aAdd));
-        return Value(t);
-    });
+    Builtins::installColor(vm, *this);
 
     // Key: a render run has no keyboard, so nothing is ever down.
     Object* key = vm.newObject();
