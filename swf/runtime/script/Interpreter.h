@@ -143,6 +143,7 @@ public:
 
 private:
     struct Frame;
+    struct Exec;
     friend struct Builtins;
 
     void adopt(Object* o);
@@ -157,6 +158,8 @@ private:
     Object* resolveTargetValue(Frame& f, const Value& v);
     void defineFunction(Frame& f, const Instruction& ins);
     void runTry(Frame& f, const Block& block, int index, int& pc);
+    void setTarget(Frame& f, const Value& target);
+    void enumerateOnto(Object* o);
     Value getClipProperty(Object* clip, int index);
     void setClipProperty(Object* clip, int index, const Value& v);
     void doGetURL(Frame& f, const QString& url, const QString& window, int method);
@@ -165,6 +168,14 @@ private:
 
     Value pop(Frame& f);
     Value& top(Frame& f);
+    void push(Value v);
+    void pushBool(bool b);
+    void popArgs(Frame& f, std::vector<Value>& args);
+    ClipObject* targetClip(Frame& f);
+
+    // One handler per row of Opcodes.def, in the Execute*.cpp file of its family.
+#define ACTION(code, name, pops, pushes, comment) void op##name(Exec& x, const Instruction& ins);
+#include "swf/runtime/script/Opcodes.def"
 
     int m_version;
     ScriptHost* m_host;

@@ -1,0 +1,44 @@
+#pragma once
+
+// The state one run of the dispatch loop shares with the action handlers, and
+// small helpers the handlers of every family use. Private to the machine's own
+// sources.
+
+#include "swf/runtime/script/Frame.h"
+#include "swf/runtime/script/Interpreter.h"
+
+#include <QString>
+
+namespace swf::script {
+
+struct Interpreter::Exec {
+    Frame& f;
+    const Block& block;
+    int pc;             // index of the next instruction
+    bool leave = false; // End or Return: stop running this block
+};
+
+namespace exec {
+
+// A stack never grows past this; a script that tries is trapped.
+constexpr size_t MaxStack = 1u << 20;
+// Missing call arguments read as undefined, as popping an empty stack does;
+// a count further beyond the stack than this is garbage and stops the block.
+constexpr double MaxMissingArgs = 256;
+
+inline ClipObject* asClip(Object* o)
+{
+    return o && o->kind() == Object::Kind::Clip ? static_cast<ClipObject*>(o) : nullptr;
+}
+
+inline bool isFunction(const Value& v)
+{
+    return v.isObject() && v.asObject()->kind() == Object::Kind::Function;
+}
+
+// "_level3" -> 3, else -1.
+int levelNumber(const QString& name);
+
+} // namespace exec
+
+} // namespace swf::script
