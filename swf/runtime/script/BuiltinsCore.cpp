@@ -33,6 +33,8 @@ void Interpreter::installBuiltins()
     Builtins::installArray(*this);
     Builtins::installString(*this);
     Builtins::installDate(*this);
+    Builtins::installNative(*this);
+    Builtins::installSystem(*this);
 }
 
 Object* Interpreter::registeredClass(const QString& symbol)
@@ -217,6 +219,12 @@ void Builtins::installCore(Interpreter& vm)
         if (!o || a.args.empty())
             return Value(false);
         QString name = vm.toString(a.arg(0));
+        // The player never keeps a member with an empty name.
+        if (name.isEmpty())
+            return Value(false);
+        // Every object made by the machine carries its own prototype link.
+        if (name == QLatin1String("__proto__") || (!vm.caseSensitive() && name.compare(QLatin1String("__proto__"), Qt::CaseInsensitive) == 0))
+            return Value(o->proto() != nullptr || o->findOwn(name) != nullptr);
         return Value(o->findOwn(name) != nullptr || o->hasVirtual(vm, name));
     });
     vm.defineMethod(op, QStringLiteral("isPropertyEnumerable"), [](Interpreter& vm, CallArgs& a) -> Value {
@@ -279,11 +287,14 @@ void Builtins::installCore(Interpreter& vm)
             if (a.args.size() < 2)
                 return Value(false);
             QString symbol = vm.toString(a.arg(0));
+            // A function registers, null (or undefined) unregisters; anything else is refused.
             Value ctor = a.arg(1);
             if (ctor.isObject() && ctor.asObject()->kind() == Object::Kind::Function)
                 vm.m_classRegistry->put(symbol, ctor);
-            else
+            else if (ctor.isNullish())
                 vm.m_classRegistry->removeOwn(symbol);
+            else
+                return Value(false);
             return Value(true);
         }))), DontEnum);
 
@@ -313,8 +324,9 @@ void Builtins::installCore(Interpreter& vm)
 
     // Global functions
     auto fn = [&](const char* name, NativeFunction f) { vm.defineMethod(g, QString::fromLatin1(name), std::move(f)); };
-    fn("isNaN", [](Interpreter& vm, CallArgs& a) -> Value { return Value(std::isnan(vm.toNumber(a.arg(0)))); });
-    fn("isFinite", [](Interpreter& vm, CallArgs& a) -> Value { return Value(std::isfinite(vm.toNumber(a.arg(0)))); });
+    // With no argument at all there is no number: even where undefined converts to 0.
+    fn("isNaN", [](Interpreter& vm, CallArgs& a) -> Value { return Value(a.args.empty() || std::isnan(vm.toNumber(a.arg(0)))); });
+    fn("isFinite", [](Interpreter& vm, CallArgs& a) -> Value { return Value(!a.args.empty() && std::isfinite(vm.toNumber(a.arg(0)))); });
     fn("parseInt", [](Interpreter& vm, CallArgs& a) -> Value { return parseIntImpl(a, vm); });
     fn("parseFloat", [](Interpreter& vm, CallArgs& a) -> Value { return Value(parseFloatImpl(vm.toString(a.arg(0)))); });
     fn("escape", [](Interpreter& vm, CallArgs& a) -> Value { return Value(escapeString(vm.toString(a.arg(0)), vm.version())); });

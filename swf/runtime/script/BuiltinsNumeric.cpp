@@ -41,8 +41,9 @@ void Builtins::installNumeric(Interpreter& vm)
     vm.defineMethod(bp, QStringLiteral("valueOf"), [boolOf](Interpreter&, CallArgs& a) -> Value { return boolOf(a.thisValue); });
 
     // Number
-    Object* np = vm.make<Object>(Object::Kind::Number, vm.objectPrototype(), cs);
-    np->primitive = Value(0.0);
+    // Number.prototype is a plain object, not a boxed zero: its own valueOf
+    // gives undefined and its toString names an object.
+    Object* np = vm.make<Object>(Object::Kind::Plain, vm.objectPrototype(), cs);
     numberProto(vm) = np;
     auto* numberCtor = vm.newConstructor(QStringLiteral("Number"), [](Interpreter& vm, CallArgs& a) -> Value {
         double n = a.args.empty() ? 0.0 : vm.toNumber(a.arg(0));
@@ -69,7 +70,7 @@ void Builtins::installNumeric(Interpreter& vm)
     vm.defineMethod(np, QStringLiteral("toString"), [numberOf](Interpreter& vm, CallArgs& a) -> Value {
         Value n = numberOf(a.thisValue);
         if (n.isUndefined())
-            return Value();
+            return Value(QStringLiteral("[type Object]"));
         int radix = a.arg(0).isUndefined() ? 10 : clampToInt(vm.toNumber(a.arg(0)));
         return Value(numberToRadixString(n.asNumber(), radix));
     });

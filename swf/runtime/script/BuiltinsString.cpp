@@ -37,7 +37,7 @@ void Builtins::installString(Interpreter& vm)
             return Value(s);
         Object* o = vm.make<Object>(Object::Kind::String, vm.stringPrototype(), vm.caseSensitive());
         o->primitive = Value(s);
-        o->define(QStringLiteral("length"), Value(double(s.size())), DontEnum);
+        o->define(QStringLiteral("length"), Value(double(s.size())), DontEnum | DontDelete);
         return Value(o);
     }, sp);
     vm.global()->define(QStringLiteral("String"), Value(static_cast<Object*>(ctor)), DontEnum);
