@@ -3,6 +3,7 @@
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
 #include "swf/runtime/Input.h"
+#include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
 
 #include <QFile>
@@ -58,14 +59,23 @@ void Playback::previousFrame()
 {
     int frame = currentFrame();
     if (frame > 1)
-        m_stage->replayTo(frame - 1);
+        replayTo(frame - 1);
+}
+
+void Playback::replayTo(int frame)
+{
+    // The replay destroys every instance without the usual goodbyes: the
+    // script side lets go of them all first.
+    if (ScriptRunner* runner = m_stage->scriptRunner())
+        runner->stageRestarting();
+    m_stage->replayTo(frame);
 }
 
 void Playback::gotoFrame(int frame)
 {
     frame = std::clamp(frame, 1, frameCount());
     if (frame < currentFrame())
-        m_stage->replayTo(frame);
+        replayTo(frame);
     // Step like the clock does, so nested sprites stand where playing would leave them.
     for (int guard = frameCount(); currentFrame() < frame && guard > 0; --guard)
         m_stage->tick();
@@ -92,6 +102,8 @@ void Playback::mouseUp(QPointF stagePoint) { m_input->mouseUp(stagePoint); }
 void Playback::keyDown(int key, QString text) { m_input->keyDown(key, text); }
 
 void Playback::keyUp(int key, QString text) { m_input->keyUp(key, text); }
+
+void Playback::mouseWheel(int delta) { m_input->mouseWheel(delta); }
 
 bool Playback::cursorIsHand() const { return m_input->cursorIsHand(); }
 

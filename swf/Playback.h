@@ -68,12 +68,15 @@ public:
     void mouseUp(QPointF stagePoint);
     void keyDown(int key, QString text);
     void keyUp(int key, QString text);
+    // Wheel steps (positive away from the user) for Mouse listeners.
+    void mouseWheel(int delta);
     // True while the pointer is over a button (or holds one pressed): show a hand.
     bool cursorIsHand() const;
     InputDispatcher& input();
 
 private:
     explicit Playback(std::unique_ptr<Stage> stage);
+    void replayTo(int frame);
     std::unique_ptr<Stage> m_stage;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
     std::unique_ptr<InputDispatcher> m_input;

@@ -9,6 +9,23 @@
 
 namespace swf {
 
+bool buttonTransitionEvent(ButtonTrack from, ButtonTrack to, ClipEvent& event)
+{
+    using T = ButtonTrack;
+    if (from == T::Idle && to == T::OverUp) event = ClipEvent::RollOver;
+    else if (from == T::OverUp && to == T::Idle) event = ClipEvent::RollOut;
+    else if (from == T::OverUp && to == T::OverDown) event = ClipEvent::Press;
+    else if (from == T::OverDown && to == T::OverUp) event = ClipEvent::Release;
+    else if (from == T::OverDown && to == T::OutDown) event = ClipEvent::DragOut;
+    else if (from == T::OutDown && to == T::OverDown) event = ClipEvent::DragOver;
+    else if (from == T::OutDown && to == T::Idle) event = ClipEvent::ReleaseOutside;
+    // A menu button entered or left with the mouse held.
+    else if (from == T::Idle && to == T::OverDown) event = ClipEvent::DragOver;
+    else if (from == T::OverDown && to == T::Idle) event = ClipEvent::DragOut;
+    else return false;
+    return true;
+}
+
 ButtonInstance::ButtonInstance(Stage& stage, SpriteInstance* parent, const ButtonDef* definition, std::uint16_t characterId,
     int depth, int nesting)
     : DisplayObject(stage, parent, definition, characterId, depth)
@@ -144,8 +161,14 @@ void ButtonInstance::moveTo(ButtonTrack next)
         if (auto sink = stage().soundSink())
             sink->buttonSound(characterId(), sound);
     }
-    // Actions last: a script may remove this very button.
+    // Actions last: a script may remove this very button. Handlers scripts
+    // gave the button follow its own actions.
     runActions(condition);
+    ClipEvent event;
+    if (buttonTransitionEvent(previous, next, event)) {
+        if (ScriptRunner* runner = stage().scriptRunner(); runner && isOnStage(stage(), this))
+            runner->buttonEvent(*this, event);
+    }
 }
 
 bool ButtonInstance::keyPress(int swfKey)

@@ -14,6 +14,11 @@ namespace swf {
 
 enum class ButtonTrack { Idle, OverUp, OverDown, OutDown };
 
+enum class ClipEvent;
+// The script event a move between pointer states raises (press, release,
+// rollOver ...); false when the move raises none.
+bool buttonTransitionEvent(ButtonTrack from, ButtonTrack to, ClipEvent& event);
+
 class ButtonInstance : public DisplayObject {
 public:
     ButtonInstance(Stage& stage, SpriteInstance* parent, const ButtonDef* definition, std::uint16_t characterId, int depth, int nesting);

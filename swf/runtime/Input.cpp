@@ -4,6 +4,7 @@
 #include "swf/movie/Texts.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/EditTextInstance.h"
+#include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
 
 #include <atomic>
@@ -109,7 +110,7 @@ bool findAll(const SpriteInstance& sprite, const std::function<bool(DisplayObjec
     return false;
 }
 
-DisplayObject* findInteractive(const SpriteInstance::DisplayList& list, const QPointF& point)
+DisplayObject* findInteractive(const SpriteInstance::DisplayList& list, const QPointF& point, ScriptRunner* runner)
 {
     DisplayObject* found = nullptr;
     forEachUnmaskedTopDown(list, point, [&](DisplayObject& child) {
@@ -117,13 +118,18 @@ DisplayObject* findInteractive(const SpriteInstance::DisplayList& list, const QP
         if (!toLocal(child, point, local))
             return false;
         if (auto button = dynamic_cast<ButtonInstance*>(&child)) {
-            if (button->hitArea(local))
+            // A button a script disabled lets the pointer through.
+            if (button->hitArea(local) && (!runner || runner->actsAsButton(*button)))
                 found = button;
         } else if (auto edit = dynamic_cast<EditTextInstance*>(&child)) {
             if ((edit->isSelectable() || edit->isInput()) && edit->record().bounds.toTwips().contains(local))
                 found = edit;
         } else if (auto sprite = child.asSprite()) {
-            found = findInteractive(sprite->displayList(), local);
+            // A clip with button handlers takes the pointer for all it holds.
+            if (runner && runner->actsAsButton(*sprite))
+                found = hitTestObject(*sprite, point) ? sprite : nullptr;
+            else
+                found = findInteractive(sprite->displayList(), local, runner);
         }
         return found != nullptr;
     });
@@ -180,6 +186,78 @@ int buttonKeyCode(int qtKey, const QString& text)
     return 0;
 }
 
+int playerKeyCode(int qtKey, const QString& text)
+{
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return qtKey; // letters and digits are their upper-case character
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F15)
+        return 112 + (qtKey - Qt::Key_F1);
+    switch (qtKey) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_NumLock: return 144;
+    case Qt::Key_ScrollLock: return 145;
+    // Shifted digits and punctuation are the key that types them.
+    case Qt::Key_ParenRight: return 48;
+    case Qt::Key_Exclam: return 49;
+    case Qt::Key_At: return 50;
+    case Qt::Key_NumberSign: return 51;
+    case Qt::Key_Dollar: return 52;
+    case Qt::Key_Percent: return 53;
+    case Qt::Key_AsciiCircum: return 54;
+    case Qt::Key_Ampersand: return 55;
+    case Qt::Key_Asterisk: return 56;
+    case Qt::Key_ParenLeft: return 57;
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon: return 186;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus: return 187;
+    case Qt::Key_Comma:
+    case Qt::Key_Less: return 188;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore: return 189;
+    case Qt::Key_Period:
+    case Qt::Key_Greater: return 190;
+    case Qt::Key_Slash:
+    case Qt::Key_Question: return 191;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde: return 192;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft: return 219;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar: return 220;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight: return 221;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl: return 222;
+    default: break;
+    }
+    // A key Qt does not name but that typed a letter or digit.
+    if (text.size() == 1 && text[0].isLetterOrNumber() && text[0].unicode() < 0x80)
+        return text[0].toUpper().unicode();
+    return 0;
+}
+
 quint64 nextInputSerial()
 {
     static std::atomic<quint64> next { 1 };
@@ -200,11 +278,6 @@ ButtonInstance* InputDispatcher::liveButton(quint64 serial) const
     return found;
 }
 
-quint64 InputDispatcher::serialOf(ButtonInstance* button) const
-{
-    return button ? button->serial() : 0;
-}
-
 EditTextInstance* InputDispatcher::focus() const
 {
     EditTextInstance* found = nullptr;
@@ -221,55 +294,122 @@ EditTextInstance* InputDispatcher::focus() const
 
 DisplayObject* InputDispatcher::interactiveAt(const QPointF& point) const
 {
-    return findInteractive(m_stage.root().displayList(), point * 20);
+    return findInteractive(m_stage.root().displayList(), point * 20, m_stage.scriptRunner());
+}
+
+DisplayObject* InputDispatcher::pointerTargetAt(const QPointF& point) const
+{
+    DisplayObject* object = interactiveAt(point);
+    return dynamic_cast<EditTextInstance*>(object) ? nullptr : object;
+}
+
+DisplayObject* InputDispatcher::resolve(const Target& target) const
+{
+    if (target.serial)
+        return liveButton(target.serial);
+    if (target.clip && isOnStage(m_stage, target.clip) && target.clip->bornTick() == target.born)
+        return target.clip;
+    return nullptr;
+}
+
+InputDispatcher::Target InputDispatcher::targetOf(DisplayObject* object) const
+{
+    Target target;
+    if (auto button = dynamic_cast<ButtonInstance*>(object)) {
+        target.serial = button->serial();
+    } else if (object) {
+        target.clip = object;
+        target.born = object->bornTick();
+    }
+    return target;
+}
+
+int InputDispatcher::trackOf(const Target& target) const
+{
+    if (target.serial) {
+        ButtonInstance* button = liveButton(target.serial);
+        return int(button ? button->track() : ButtonTrack::Idle);
+    }
+    return target.track;
+}
+
+void InputDispatcher::moveTo(Target& target, int track)
+{
+    DisplayObject* object = resolve(target);
+    if (!object)
+        return;
+    if (auto button = dynamic_cast<ButtonInstance*>(object)) {
+        button->moveTo(ButtonTrack(track));
+        return;
+    }
+    const auto from = ButtonTrack(target.track);
+    target.track = track;
+    ClipEvent event;
+    if (buttonTransitionEvent(from, ButtonTrack(track), event)) {
+        if (ScriptRunner* runner = m_stage.scriptRunner())
+            runner->buttonEvent(*object, event);
+    }
+}
+
+bool InputDispatcher::isMenu(DisplayObject* object) const
+{
+    auto button = dynamic_cast<ButtonInstance*>(object);
+    return button && button->definition().record.trackAsMenu;
 }
 
 void InputDispatcher::update(const QPointF& point)
 {
     m_mouse = point;
-    auto* target = dynamic_cast<ButtonInstance*>(interactiveAt(point));
-    const quint64 targetSerial = serialOf(target);
-    if (ButtonInstance* pressed = liveButton(m_pressed)) {
-        bool over = targetSerial == m_pressed;
-        if (pressed->track() == ButtonTrack::OverDown && !over)
-            pressed->moveTo(pressed->definition().record.trackAsMenu ? ButtonTrack::Idle : ButtonTrack::OutDown);
-        else if (pressed->track() == ButtonTrack::OutDown && over)
-            pressed->moveTo(ButtonTrack::OverDown);
-        pressed = liveButton(m_pressed);
-        if (pressed && pressed->track() == ButtonTrack::Idle)
+    DisplayObject* target = pointerTargetAt(point);
+    if (DisplayObject* pressed = resolve(m_pressed)) {
+        const bool over = target == pressed;
+        const auto track = ButtonTrack(trackOf(m_pressed));
+        if (track == ButtonTrack::OverDown && !over)
+            moveTo(m_pressed, int(isMenu(pressed) ? ButtonTrack::Idle : ButtonTrack::OutDown));
+        else if (track == ButtonTrack::OutDown && over)
+            moveTo(m_pressed, int(ButtonTrack::OverDown));
+        pressed = resolve(m_pressed);
+        if (pressed && ButtonTrack(trackOf(m_pressed)) == ButtonTrack::Idle)
             pressed = nullptr; // a menu button lets go when the pointer leaves
-        m_pressed = serialOf(pressed);
         if (pressed)
             return;
+        m_pressed = {};
     }
-    if (targetSerial == m_hover && liveButton(m_hover))
+    if (target && target == resolve(m_hover))
         return;
-    if (ButtonInstance* hover = liveButton(m_hover))
-        hover->moveTo(ButtonTrack::Idle);
-    m_hover = 0;
-    // The old button's actions may have changed the stage: look again.
-    target = dynamic_cast<ButtonInstance*>(interactiveAt(point));
+    if (resolve(m_hover))
+        moveTo(m_hover, int(ButtonTrack::Idle));
+    m_hover = {};
+    // The old target's actions may have changed the stage: look again.
+    target = pointerTargetAt(point);
     if (!target)
         return;
-    if (m_down && target->definition().record.trackAsMenu) {
+    if (m_down && isMenu(target)) {
         // A menu button entered while the mouse is held goes straight down.
-        m_pressed = target->serial();
-        target->moveTo(ButtonTrack::OverDown);
+        m_pressed = targetOf(target);
+        moveTo(m_pressed, int(ButtonTrack::OverDown));
     } else if (!m_down) {
-        m_hover = target->serial();
-        target->moveTo(ButtonTrack::OverUp);
+        m_hover = targetOf(target);
+        moveTo(m_hover, int(ButtonTrack::OverUp));
     }
 }
 
 void InputDispatcher::mouseMove(const QPointF& point)
 {
+    const bool moved = point != m_mouse;
     update(point);
+    if (moved) {
+        if (ScriptRunner* runner = m_stage.scriptRunner())
+            runner->mouseEvent(ClipEvent::MouseMove);
+    }
 }
 
 void InputDispatcher::mouseDown(const QPointF& point)
 {
     update(point);
     m_down = true;
+    if (ScriptRunner* runner = m_stage.scriptRunner())
+        runner->mouseEvent(ClipEvent::MouseDown);
     DisplayObject* target = interactiveAt(point);
     auto* edit = dynamic_cast<EditTextInstance*>(target);
     if (EditTextInstance* focused = focus(); focused && focused != edit)
@@ -277,36 +417,50 @@ void InputDispatcher::mouseDown(const QPointF& point)
     m_focus = edit ? edit->serial() : 0;
     if (edit)
         edit->setFocus(true);
-    ButtonInstance* hover = liveButton(m_hover);
+    DisplayObject* hover = resolve(m_hover);
     if (hover && hover == target) {
-        m_hover = 0;
-        m_pressed = hover->serial();
-        hover->moveTo(ButtonTrack::OverDown);
+        m_pressed = m_hover;
+        m_hover = {};
+        moveTo(m_pressed, int(ButtonTrack::OverDown));
     }
 }
 
 void InputDispatcher::mouseUp(const QPointF& point)
 {
-    m_mouse = point;
+    // Where the button is let go decides between a click and a release outside.
+    update(point);
     m_down = false;
-    if (ButtonInstance* button = liveButton(m_pressed)) {
-        m_pressed = 0;
-        if (button->track() == ButtonTrack::OverDown) {
-            m_hover = button->serial();
-            button->moveTo(ButtonTrack::OverUp); // the click
+    if (ScriptRunner* runner = m_stage.scriptRunner())
+        runner->mouseEvent(ClipEvent::MouseUp);
+    if (resolve(m_pressed)) {
+        Target pressed = m_pressed;
+        m_pressed = {};
+        if (ButtonTrack(trackOf(pressed)) == ButtonTrack::OverDown) {
+            moveTo(pressed, int(ButtonTrack::OverUp)); // the click
+            m_hover = pressed;
         } else {
-            button->moveTo(ButtonTrack::Idle);
+            moveTo(pressed, int(ButtonTrack::Idle));
         }
     }
-    m_pressed = 0;
+    m_pressed = {};
     update(point);
+}
+
+void InputDispatcher::mouseWheel(int delta)
+{
+    if (ScriptRunner* runner = m_stage.scriptRunner())
+        runner->mouseWheel(delta);
 }
 
 void InputDispatcher::keyDown(int key, const QString& text)
 {
+    const int code = buttonKeyCode(key, text);
+    if (ScriptRunner* runner = m_stage.scriptRunner()) {
+        const int ascii = text.size() == 1 && text[0].unicode() < 0x80 ? text[0].unicode() : 0;
+        runner->keyEvent(ClipEvent::KeyDown, playerKeyCode(key, text), ascii, code);
+    }
     if (EditTextInstance* edit = focus(); edit && edit->keyDown(key, text))
         return;
-    int code = buttonKeyCode(key, text);
     if (code == 0)
         return;
     std::vector<quint64> buttons;
@@ -321,14 +475,24 @@ void InputDispatcher::keyDown(int key, const QString& text)
     }
 }
 
-void InputDispatcher::keyUp(int, const QString&)
+void InputDispatcher::keyUp(int key, const QString& text)
 {
-    // Buttons act on the press; the key's release reaches scripts through the Key object.
+    // Buttons act on the press; the release reaches scripts through the Key object.
+    if (ScriptRunner* runner = m_stage.scriptRunner()) {
+        const int ascii = text.size() == 1 && text[0].unicode() < 0x80 ? text[0].unicode() : 0;
+        runner->keyEvent(ClipEvent::KeyUp, playerKeyCode(key, text), ascii, 0);
+    }
 }
 
 bool InputDispatcher::cursorIsHand() const
 {
-    return liveButton(m_pressed) != nullptr || liveButton(m_hover) != nullptr;
+    DisplayObject* object = resolve(m_pressed);
+    if (!object)
+        object = resolve(m_hover);
+    if (!object)
+        return false;
+    ScriptRunner* runner = m_stage.scriptRunner();
+    return !runner || runner->wantsHandCursor(*object);
 }
 
 } // namespace swf

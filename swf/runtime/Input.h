@@ -24,6 +24,8 @@ bool isOnStage(const Stage& stage, const DisplayObject* object);
 quint64 nextInputSerial();
 // The button key code for a Qt key and the text it typed; 0 when there is none.
 int buttonKeyCode(int qtKey, const QString& text);
+// The player's virtual key code (what Key.getCode() gives) for a Qt key; 0 when unknown.
+int playerKeyCode(int qtKey, const QString& text);
 
 class InputDispatcher {
 public:
@@ -35,26 +37,43 @@ public:
     void mouseUp(const QPointF& point);
     void keyDown(int key, const QString& text);
     void keyUp(int key, const QString& text);
+    // Wheel steps: positive away from the user.
+    void mouseWheel(int delta);
 
     bool cursorIsHand() const;
     EditTextInstance* focus() const;
     QPointF mousePosition() const { return m_mouse; } // stage pixels
     bool mouseIsDown() const { return m_down; }
 
-    // The topmost button or selectable edit text under a stage-pixel point.
+    // The topmost button, clip acting as a button, or selectable edit text
+    // under a stage-pixel point.
     DisplayObject* interactiveAt(const QPointF& point) const;
 
 private:
-    // Instances are tracked by serial, never by a pointer that may dangle.
+    // A button is tracked by serial, a clip acting as one by its address
+    // checked against the stage and its birth tick, never by a pointer that
+    // may dangle. A clip's pointer state lives here; a button keeps its own.
+    struct Target {
+        quint64 serial = 0;
+        DisplayObject* clip = nullptr;
+        quint64 born = 0;
+        int track = 0; // ButtonTrack of a clip
+        bool isSet() const { return serial != 0 || clip != nullptr; }
+    };
     ButtonInstance* liveButton(quint64 serial) const;
-    quint64 serialOf(ButtonInstance* button) const;
+    DisplayObject* resolve(const Target& target) const;
+    Target targetOf(DisplayObject* object) const;
+    int trackOf(const Target& target) const;
+    void moveTo(Target& target, int track);
+    bool isMenu(DisplayObject* object) const;
+    DisplayObject* pointerTargetAt(const QPointF& point) const;
     void update(const QPointF& point);
 
     Stage& m_stage;
     QPointF m_mouse;
     bool m_down = false;
-    quint64 m_hover = 0;   // the button the pointer is over (not pressed)
-    quint64 m_pressed = 0; // the button the press began on
+    Target m_hover;        // what the pointer is over (not pressed)
+    Target m_pressed;      // what the press began on
     quint64 m_focus = 0;   // the edit text with the keyboard
 };
 

@@ -11,6 +11,23 @@
 
 namespace swf {
 
+namespace {
+
+// A frame's init actions run once per movie, whether the frame is shown or
+// passed over by a goto: a class defined there is there for later frames.
+void queueInitActions(SpriteInstance& sprite, int frame)
+{
+    ScriptRunner* runner = sprite.stage().scriptRunner();
+    if (!runner)
+        return;
+    for (const ControlTag& tag : sprite.timeline().frames[std::size_t(frame - 1)]) {
+        if (tag.code == TagDoInitAction && tag.body.size() >= 2 && sprite.stage().claimInitAction(tag.characterId))
+            runner->runInitActions(sprite, tag.characterId, tag.body.mid(2));
+    }
+}
+
+} // namespace
+
 SpriteInstance::SpriteInstance(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId,
     int depth, const TimelineDef& timeline, int nesting)
     : DisplayObject(stage, parent, character, characterId, depth)
@@ -57,8 +74,7 @@ void SpriteInstance::notifyRemoved(DisplayObject& object)
             notifyRemoved(*part);
     }
     if (auto runner = stage().scriptRunner()) {
-        if (!object.clipActions().isEmpty())
-            runner->clipEvent(object, ClipEvent::Unload, object.clipActions());
+        runner->clipEvent(object, ClipEvent::Unload, object.clipActions());
         runner->instanceRemoved(object);
     }
 }
@@ -102,12 +118,16 @@ void SpriteInstance::insertChild(std::unique_ptr<DisplayObject> child, const Pla
         child->applyPlacement(*place);
     DisplayObject* raw = child.get();
     m_displayList[raw->depth()] = std::move(child);
+    // Its class and its initialize and construct events come before anything
+    // its first frame does; its load event after that frame's own actions.
+    if (auto runner = stage().scriptRunner())
+        runner->instancePlaced(*raw);
     if (auto sprite = raw->asSprite())
         sprite->enterFirstFrame();
-    if (auto runner = stage().scriptRunner()) {
-        if (!raw->clipActions().isEmpty())
-            runner->clipEvent(*raw, ClipEvent::Load, raw->clipActions());
-    }
+    if (childAt(raw->depth()) != raw)
+        return;
+    if (auto runner = stage().scriptRunner())
+        runner->clipEvent(*raw, ClipEvent::Load, raw->clipActions());
 }
 
 void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
@@ -150,6 +170,14 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
     if (frame < 1 || frame > frameCount())
         return;
     m_currentFrame = frame;
+    // Init actions and sounds belong to the frame as a whole; its actions are
+    // queued where they stand among its tags, so a clip placed before a
+    // DoAction has its load event ahead of that block, one placed after it behind.
+    if (withEffects)
+        runEffects(frame);
+    else
+        queueInitActions(*this, frame);
+    ScriptRunner* runner = withEffects ? stage().scriptRunner() : nullptr;
     for (const ControlTag& tag : m_timeline.frames[std::size_t(frame - 1)]) {
         switch (tag.code) {
         case TagPlaceObject:
@@ -170,12 +198,14 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
             if (!parent())
                 stage().setBackgroundColor(tag.color.toQColor());
             break;
+        case TagDoAction:
+            if (runner)
+                runner->runFrameActions(*this, tag.body);
+            break;
         default:
             break;
         }
     }
-    if (withEffects)
-        runEffects(frame);
 }
 
 void SpriteInstance::runEffects(int frame)
@@ -200,17 +230,8 @@ void SpriteInstance::runEffects(int frame)
             }
         }
     }
-    if (runner) {
-        // Init actions first, then the frame's actions, each in file order.
-        for (const ControlTag& tag : tags) {
-            if (tag.code == TagDoInitAction && tag.body.size() >= 2 && stage().claimInitAction(tag.characterId))
-                runner->runInitActions(*this, tag.characterId, tag.body.mid(2));
-        }
-        for (const ControlTag& tag : tags) {
-            if (tag.code == TagDoAction)
-                runner->runFrameActions(*this, tag.body);
-        }
-    }
+    if (runner)
+        queueInitActions(*this, frame);
 }
 
 void SpriteInstance::enterFirstFrame()
@@ -271,13 +292,35 @@ void SpriteInstance::rewindTo(int frame)
             removeChild(depth);
     }
     m_currentFrame = frame;
-    for (auto& [depth, state] : target) {
+    auto ensure = [this](int depth, const PlacementState& state) {
         if (DisplayObject* child = childAt(depth)) {
             child->applyPlacement(state.fields);
-            continue;
+            return;
         }
         if (auto child = createInstance(state.characterId, depth, state.placedFrame))
             insertChild(std::move(child), &state.fields);
+    };
+    // What earlier frames placed stands before the target frame runs; then the
+    // target frame's own placements and actions follow in file order, as
+    // when the frame is played into.
+    runEffects(frame);
+    for (const auto& [depth, state] : target) {
+        if (state.placedFrame < frame)
+            ensure(depth, state);
+    }
+    ScriptRunner* runner = stage().scriptRunner();
+    for (const ControlTag& tag : m_timeline.frames[std::size_t(frame - 1)]) {
+        if (tag.place) {
+            auto it = target.find(tag.place->depth);
+            if (it != target.end())
+                ensure(it->first, it->second);
+        } else if (tag.code == TagDoAction && runner) {
+            runner->runFrameActions(*this, tag.body);
+        }
+    }
+    for (const auto& [depth, state] : target) {
+        if (!childAt(depth))
+            ensure(depth, state);
     }
 }
 
@@ -292,9 +335,8 @@ void SpriteInstance::gotoFrame(int frame, bool andPlay)
     } else {
         for (int f = m_currentFrame + 1; f < frame; ++f)
             runFrame(f, false);
-        runFrame(frame, false);
+        runFrame(frame, true);
     }
-    runEffects(frame);
 }
 
 bool SpriteInstance::gotoLabel(const QString& label, bool andPlay)
@@ -312,7 +354,6 @@ void SpriteInstance::nextFrame()
         return;
     if (m_currentFrame >= frameCount()) {
         rewindTo(1);
-        runEffects(1);
     } else {
         runFrame(m_currentFrame + 1, true);
     }
@@ -328,22 +369,20 @@ void SpriteInstance::prevFrame()
 
 void SpriteInstance::tick()
 {
-    if (auto runner = stage().scriptRunner()) {
-        if (!clipActions().isEmpty())
-            runner->clipEvent(*this, ClipEvent::EnterFrame, clipActions());
-    }
-    if (m_playing)
-        nextFrame();
+    // Children advance before their parent, the newest first, so on every
+    // frame but their first a clip's actions run ahead of its parent's.
     // Children born during this tick already showed their first frame.
     std::vector<std::pair<int, DisplayObject*>> children;
     children.reserve(m_displayList.size());
-    for (const auto& [depth, child] : m_displayList) {
-        if (child->bornTick() < stage().tickCount())
-            children.emplace_back(depth, child.get());
+    for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it) {
+        if (it->second->bornTick() < stage().tickCount())
+            children.emplace_back(it->first, it->second.get());
     }
+    std::stable_sort(children.begin(), children.end(),
+        [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); });
     for (const auto& [depth, child] : children) {
-        // Removed by a script while the others ticked, or replaced by a newcomer
-        // that may even sit at the same address.
+        // Removed while the others ticked, or replaced by a newcomer that may
+        // even sit at the same address.
         if (childAt(depth) != child || child->bornTick() >= stage().tickCount())
             continue;
         if (auto sprite = child->asSprite())
@@ -353,6 +392,11 @@ void SpriteInstance::tick()
         else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().isEmpty())
             runner->clipEvent(*child, ClipEvent::EnterFrame, child->clipActions());
     }
+    // A clip's enterFrame comes before its own frame advances.
+    if (auto runner = stage().scriptRunner())
+        runner->clipEvent(*this, ClipEvent::EnterFrame, clipActions());
+    if (m_playing)
+        nextFrame();
 }
 
 } // namespace swf

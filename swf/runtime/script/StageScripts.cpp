@@ -10,16 +10,8 @@ namespace swf::script {
 
 namespace {
 
-// Scripts hand over work to the stage at most this deep (a frame script that
-// jumps to a frame whose script jumps again, ...).
-constexpr size_t MaxQueued = 100000;
 // Past this many new objects since the last sweep, collect between frames.
 constexpr size_t CollectAfter = 50000;
-
-// Clip-event flag bits (little-endian, as in movies of version 6 and later).
-constexpr uint32_t EventLoad = 0x0001;
-constexpr uint32_t EventEnterFrame = 0x0002;
-constexpr uint32_t EventUnload = 0x0004;
 
 SpriteClip* clipOf(const CallArgs& a)
 {
@@ -35,6 +27,7 @@ StageScripts::StageScripts(Stage& stage)
 {
     installMovieClip();
     installStageObjects();
+    installInputObjects();
 }
 
 StageScripts::~StageScripts() = default;
@@ -128,105 +121,6 @@ std::shared_ptr<const Block> StageScripts::decode(const QByteArray& actions)
     return result;
 }
 
-void StageScripts::enqueue(SpriteInstance& timeline, const QByteArray& actions)
-{
-    auto block = decode(actions);
-    if (!block || m_queue.size() >= MaxQueued)
-        return;
-    m_queue.push_back({ std::move(block), &timeline });
-}
-
-void StageScripts::drain()
-{
-    // Scripts that make the stage run more scripts (a goto from a frame
-    // script) queue them; they run once the current one has finished.
-    if (m_draining)
-        return;
-    m_draining = true;
-    // What one tick of the stage queued runs outer timelines first: a frame's
-    // own actions before those of the clips it placed.
-    std::stable_sort(m_queue.begin(), m_queue.end(), [](const Pending& a, const Pending& b) {
-        return a.timeline->nesting() < b.timeline->nesting();
-    });
-    while (!m_queue.empty() && !m_quit) {
-        Pending p = std::move(m_queue.front());
-        m_queue.pop_front();
-        auto it = m_clips.find(p.timeline);
-        SpriteClip* clip = it != m_clips.end() ? it->second : nullptr;
-        if (!clip) {
-            // The timeline may have left the stage while the block waited;
-            // a live one is still in its parent's list or is the root.
-            if (p.timeline != &m_stage.root() && !m_clipsAlive.contains(p.timeline))
-                continue;
-            clip = clipFor(*p.timeline);
-        }
-        m_vm->run(*p.block, clip);
-    }
-    m_queue.clear();
-    m_draining = false;
-}
-
-void StageScripts::runFrameActions(SpriteInstance& timeline, const QByteArray& actions)
-{
-    m_clipsAlive.insert(&timeline);
-    enqueue(timeline, actions);
-}
-
-void StageScripts::runInitActions(SpriteInstance& timeline, std::uint16_t, const QByteArray& actions)
-{
-    m_clipsAlive.insert(&timeline);
-    enqueue(timeline, actions);
-}
-
-void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions)
-{
-    SpriteInstance* sprite = instance.asSprite();
-    if (!sprite || clipActions.size() < 6)
-        return;
-    m_clipsAlive.insert(sprite);
-    const bool wide = m_stage.movie().version() >= 6;
-    const uint32_t wanted = event == ClipEvent::Load ? EventLoad : event == ClipEvent::EnterFrame ? EventEnterFrame : EventUnload;
-    const auto* data = reinterpret_cast<const uint8_t*>(clipActions.constData());
-    const size_t size = size_t(clipActions.size());
-    size_t pos = 2 + (wide ? 4 : 2); // reserved, then the union of all event flags
-    while (pos + (wide ? 4 : 2) <= size) {
-        uint32_t flags = wide ? uint32_t(data[pos] | data[pos + 1] << 8 | data[pos + 2] << 16 | uint32_t(data[pos + 3]) << 24)
-                              : uint32_t(data[pos] | data[pos + 1] << 8);
-        pos += wide ? 4 : 2;
-        if (flags == 0 || pos + 4 > size)
-            break;
-        uint32_t length = uint32_t(data[pos] | data[pos + 1] << 8 | data[pos + 2] << 16 | uint32_t(data[pos + 3]) << 24);
-        pos += 4;
-        if (length > size - pos)
-            break;
-        size_t start = pos;
-        size_t bodyLength = length;
-        if (wide && (flags & 0x00020000) && bodyLength > 0) { // key press: a key code precedes the actions
-            ++start;
-            --bodyLength;
-        }
-        if (flags & wanted) {
-            QByteArray body = clipActions.mid(qsizetype(start), qsizetype(bodyLength));
-            SpriteClip* clip = clipFor(*sprite);
-            if (auto block = decode(body)) {
-                m_queue.push_back({ block, sprite });
-                (void)clip;
-            }
-        }
-        pos += length;
-    }
-}
-
-void StageScripts::instanceRemoved(DisplayObject& instance)
-{
-    m_clipsAlive.remove(&instance);
-    auto it = m_clips.find(&instance);
-    if (it == m_clips.end())
-        return;
-    it->second->detach();
-    m_clips.erase(it);
-}
-
 void StageScripts::trace(const QString& line)
 {
     if (m_traceSink)
@@ -249,6 +143,9 @@ void StageScripts::fscommand(const QString& command, const QString&)
 void StageScripts::flush()
 {
     drain();
+    // Intervals the scripts just set count from the frame that set them.
+    if (!m_quit)
+        m_vm->tickIntervals(m_nowMs);
 }
 
 void StageScripts::afterTick(double nowMs)
@@ -262,6 +159,8 @@ void StageScripts::afterTick(double nowMs)
         roots.reserve(m_clips.size());
         for (const auto& [instance, clip] : m_clips)
             roots.push_back(clip);
+        for (const auto& [instance, button] : m_buttons)
+            roots.push_back(button);
         m_vm->collectGarbage(roots);
     }
 }

@@ -42,7 +42,16 @@ public:
     void runFrameActions(SpriteInstance& timeline, const QByteArray& actions) override;
     void runInitActions(SpriteInstance& timeline, std::uint16_t spriteId, const QByteArray& actions) override;
     void clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions) override;
+    void instancePlaced(DisplayObject& instance) override;
+    void buttonAction(DisplayObject& button, SpriteInstance& timeline, const QByteArray& actions) override;
+    void buttonEvent(DisplayObject& instance, ClipEvent event) override;
+    bool actsAsButton(const DisplayObject& sprite) override;
+    bool wantsHandCursor(const DisplayObject& instance) override;
+    void mouseEvent(ClipEvent event) override;
+    void mouseWheel(int delta) override;
+    void keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey) override;
     void instanceRemoved(DisplayObject& instance) override;
+    void stageRestarting() override;
 
     // ScriptHost
     void trace(const QString& line) override;
@@ -53,18 +62,55 @@ public:
 
     // The script object of a sprite instance (created on first use).
     SpriteClip* clipFor(SpriteInstance& sprite);
+    // The script object of a sprite or a button instance, made on first use;
+    // null for other instances.
+    Object* objectFor(DisplayObject& instance);
+
+    // The keyboard as the Key object reports it (StageScriptsInput.cpp).
+    bool keyIsDown(int keyCode) const { return m_keysDown.contains(keyCode); }
+    bool keyIsToggled(int keyCode) const { return m_keysToggled.contains(keyCode); }
+    int lastKeyCode() const { return m_lastKeyCode; }
+    int lastKeyAscii() const { return m_lastAscii; }
+    // The size the movie is shown at, in pixels; Stage listeners hear of changes.
+    void setViewSize(double width, double height);
+    // Mouse.hide() was called (and no Mouse.show() since): the player hides its pointer.
+    bool mouseHidden() const { return m_mouseHidden; }
     Stage& stage() { return m_stage; }
 
 private:
+    // Work the stage hands over runs in three bands: init actions and
+    // initialize events first, then class constructors, then frame actions,
+    // events and handlers, each band in the order things happened.
+    enum Band { InitBand, ConstructBand, NormalBand, BandCount };
     struct Pending {
-        std::shared_ptr<const Block> block;
-        SpriteInstance* timeline;
+        std::shared_ptr<const Block> block; // a block to run, or
+        QString method;                     // a handler to call by name, or
+        Value function;                     // a function to call
+        DisplayObject* instance = nullptr;  // on this instance while it is on stage,
+        Object* object = nullptr;           // or on this object
+        std::vector<Value> args;
+        bool construct = false;             // gives a placed instance its registered class
     };
     std::shared_ptr<const Block> decode(const QByteArray& actions);
-    void enqueue(SpriteInstance& timeline, const QByteArray& actions);
+    void enqueue(SpriteInstance& timeline, const QByteArray& actions, Band band = NormalBand);
+    void push(Band band, Pending pending);
+    void runPending(Pending& pending);
     void drain();
     void installMovieClip();
     void installStageObjects();
+    void installInputObjects();
+    bool noScale(Interpreter& vm);
+    // Queues the clip-action blocks of `instance` that answer `wanted` (and,
+    // for a key press, `keyCode`), on `object` when given (an unloading clip).
+    void queueClipActions(DisplayObject& instance, Object* object, std::uint32_t wanted, int keyCode, Band band);
+    bool hasClipAction(const QByteArray& clipActions, std::uint32_t wanted) const;
+    // True when the instance's script object (made or not) would find `name`.
+    bool mayHaveHandler(DisplayObject& instance, const QString& name);
+    void queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args = {});
+    void broadcast(Object* source, const QString& name, std::vector<Value> args = {});
+    Object* registeredClassFor(std::uint16_t characterId);
+    // Every sprite on stage, parents before children (for mouse and key clip events).
+    std::vector<DisplayObject*> allInstances();
 
     Stage& m_stage;
     std::unique_ptr<Interpreter> m_vm;
@@ -72,7 +118,20 @@ private:
     std::unordered_map<const DisplayObject*, SpriteClip*> m_clips;
     QSet<const DisplayObject*> m_clipsAlive; // sprite instances the stage has shown us and not removed
     QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
-    std::deque<Pending> m_queue;
+    std::deque<Pending> m_queues[BandCount];
+    std::unordered_map<const DisplayObject*, Object*> m_buttons; // Button objects by instance
+    QHash<std::uint16_t, QString> m_exportNames; // character id -> linkage name
+    bool m_exportsRead = false;
+    QSet<int> m_keysDown;
+    QSet<int> m_keysToggled;
+    int m_lastKeyCode = 0;
+    int m_lastAscii = 0;
+    Object* m_keyObject = nullptr;
+    Object* m_mouseObject = nullptr;
+    Object* m_stageObject = nullptr;
+    double m_viewWidth = 0;
+    double m_viewHeight = 0;
+    bool m_mouseHidden = false;
     bool m_draining = false;
     bool m_quit = false;
     double m_nowMs = 0;
