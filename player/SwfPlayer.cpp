@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -337,7 +338,11 @@ void SwfPlayer::afterInput()
     // Button and clip-event actions queued by the input run now, not a frame later.
     if (m_scripts)
         m_scripts->flush();
-    setCursor(m_movie && m_movie->cursorIsHand() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    // A movie that hid the pointer (Mouse.hide) draws its own.
+    if (m_scripts && m_scripts->mouseHidden())
+        setCursor(Qt::BlankCursor);
+    else
+        setCursor(m_movie && m_movie->cursorIsHand() ? Qt::PointingHandCursor : Qt::ArrowCursor);
     update();
 }
 
@@ -374,6 +379,21 @@ void SwfPlayer::keyPressEvent(QKeyEvent* event)
     }
     m_movie->keyDown(event->key(), event->text());
     afterInput();
+}
+
+void SwfPlayer::wheelEvent(QWheelEvent* event)
+{
+    if (!m_movie) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // One notch of a wheel is 120 eighths of a degree; the movie hears three lines a notch.
+    const int steps = event->angleDelta().y() * 3 / 120;
+    if (steps != 0) {
+        m_movie->mouseWheel(steps);
+        afterInput();
+    }
+    event->accept();
 }
 
 void SwfPlayer::keyReleaseEvent(QKeyEvent* event)
