@@ -30,14 +30,27 @@ void Interpreter::pushBool(bool b)
     push(m_version < 5 ? Value(b ? 1.0 : 0.0) : Value(b));
 }
 
-void Interpreter::popArgs(Frame& f, std::vector<Value>& args)
+size_t Interpreter::popCount(Frame& f)
 {
+    // The count is taken as an unsigned 32-bit number, saturating at its ends.
     double n = toNumber(pop(f));
     if (!(n >= 0))
-        n = 0;
-    if (n > double(m_stack.size() - f.stackBase) + MaxMissingArgs)
-        trap(QStringLiteral("argument count %1 beyond the stack").arg(n));
-    args.resize(size_t(n));
+        return 0;
+    return n >= 4294967295.0 ? size_t(4294967295u) : size_t(n);
+}
+
+size_t Interpreter::stackDepth(Frame& f) const
+{
+    return m_stack.size() > f.stackBase ? m_stack.size() - f.stackBase : 0;
+}
+
+void Interpreter::popArgs(Frame& f, std::vector<Value>& args)
+{
+    // Arguments missing from the stack read as undefined, as popping an empty
+    // stack does; a count far beyond the stack takes what there is and a few
+    // undefined ones, never an allocation of the count's size.
+    size_t n = std::min(popCount(f), stackDepth(f) + MaxMissingArgs);
+    args.resize(n);
     for (size_t i = 0; i < args.size(); ++i)
         args[i] = pop(f);
 }

@@ -23,8 +23,8 @@ namespace exec {
 // A stack never grows past this; a script that tries is trapped.
 constexpr size_t MaxStack = 1u << 20;
 // Missing call arguments read as undefined, as popping an empty stack does;
-// a count further beyond the stack than this is garbage and stops the block.
-constexpr double MaxMissingArgs = 256;
+// past this many missing ones the rest of a garbage count is dropped.
+constexpr size_t MaxMissingArgs = 256;
 
 inline ClipObject* asClip(Object* o)
 {

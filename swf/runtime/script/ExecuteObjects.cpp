@@ -44,7 +44,9 @@ void Interpreter::opCallFunction(Exec& x, const Instruction&)
     std::vector<Value> args;
     popArgs(x.f, args);
     Value fn = getVariable(x.f, name);
-    push(isFunction(fn) ? call(fn, Value(), std::move(args)) : Value());
+    // A plain call runs with the calling timeline as `this`.
+    Object* timeline = x.f.targetLost ? x.f.base : timelineOf(x.f);
+    push(isFunction(fn) ? call(fn, Value(timeline), std::move(args)) : Value());
 }
 
 void Interpreter::opCallMethod(Exec& x, const Instruction&)
@@ -136,25 +138,32 @@ void Interpreter::opDelete(Exec& x, const Instruction&)
     pushBool(deleteMember(object.asObject(), name));
 }
 
+// Items missing from the stack read as undefined. A literal that claims far
+// more than that is garbage: the result is undefined and the stack is left as it was.
 void Interpreter::opInitArray(Exec& x, const Instruction&)
 {
-    std::vector<Value> items;
-    popArgs(x.f, items);
+    size_t n = popCount(x.f);
+    if (n > stackDepth(x.f) + MaxMissingArgs) {
+        push(Value());
+        return;
+    }
     ArrayObject* a = newArray();
-    a->elements = std::move(items);
+    a->elements.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        a->elements[i] = pop(x.f);
     push(Value(static_cast<Object*>(a)));
 }
 
 void Interpreter::opInitObject(Exec& x, const Instruction&)
 {
     Frame& f = x.f;
-    double n = toNumber(pop(f));
-    if (!(n >= 0))
-        n = 0;
-    if (n * 2 > double(m_stack.size() - f.stackBase) + MaxMissingArgs)
-        trap(QStringLiteral("property count %1 beyond the stack").arg(n));
+    size_t n = popCount(f);
+    if (n > (stackDepth(f) + MaxMissingArgs) / 2) {
+        push(Value());
+        return;
+    }
     std::vector<std::pair<QString, Value>> pairs;
-    pairs.resize(size_t(n));
+    pairs.resize(n);
     for (size_t i = 0; i < pairs.size(); ++i) {
         pairs[i].second = pop(f);
         pairs[i].first = toString(pop(f));

@@ -40,8 +40,12 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
             v = getMember(v, parts[i]);
         return v;
     }
-    if (name == QLatin1String("this") || (!caseSensitive() && name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0))
+    if (name == QLatin1String("this"))
         return f.thisObj ? Value(f.thisObj) : (timelineOf(f) ? Value(timelineOf(f)) : Value());
+    // Any other spelling is no keyword: where names ignore case it is the
+    // path "this", the timeline the code runs on.
+    if (!caseSensitive() && name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0)
+        return timelineOf(f) ? Value(timelineOf(f)) : Value();
     Value out;
     if (lookupInScope(f, name, out))
         return out;

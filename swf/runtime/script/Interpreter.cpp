@@ -33,6 +33,8 @@ Interpreter::Interpreter(int version, ScriptHost* host)
     : m_version(version), m_host(host)
 {
     installBuiltins();
+    // The global object is bare: it inherits nothing from Object.prototype.
+    m_global->setProto(nullptr);
 }
 
 Interpreter::~Interpreter()
@@ -171,9 +173,11 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
         preferString = true;
     const QString first = preferString ? QStringLiteral("toString") : QStringLiteral("valueOf");
     const QString second = preferString ? QStringLiteral("valueOf") : QStringLiteral("toString");
+    bool callable = false;
     for (const QString& name : { first, second }) {
         Value method = getMember(v, name);
         if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
+            callable = true;
             Value r = call(method, v, {});
             if (!r.isObject())
                 return r;
@@ -182,7 +186,8 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
         if (!preferString && o->kind() == Object::Kind::Function)
             return Value(std::numeric_limits<double>::quiet_NaN());
     }
-    return v;
+    // An object without either method (one with no prototype) has no value.
+    return callable ? v : Value();
 }
 
 Object* Interpreter::toObject(const Value& v)
@@ -250,6 +255,11 @@ bool Interpreter::abstractEquals(const Value& a, const Value& b)
         return strictEquals(a, b);
     if (a.isNullish() && b.isNullish())
         return true;
+    // An object equals null only when it has no primitive value at all.
+    if (a.isObject() && b.isNullish())
+        return toPrimitive(a).isNullish();
+    if (b.isObject() && a.isNullish())
+        return toPrimitive(b).isNullish();
     if (a.isNullish() || b.isNullish())
         return false;
     if (a.isNumber() && b.isString())
@@ -330,6 +340,10 @@ Value Interpreter::getMember(const Value& object, const QString& name)
     }
     if (name == QLatin1String("__proto__") && object.isObject())
         return o->proto() ? Value(o->proto()) : Value();
+    // Every clip reaches the global object as a member, as it does _root.
+    if (o->kind() == Object::Kind::Clip && m_version >= 6 && name.size() == 7
+        && name.compare(QLatin1String("_global"), caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
+        return Value(m_global);
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         Value out;
@@ -545,9 +559,18 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     Frame f;
     f.stackBase = m_stack.size();
     f.activation = newObject(nullptr);
-    f.scope = std::make_shared<Scope>(Scope { f.activation, fn->scope });
-    f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? nullptr : toObject(thisValue));
+    // A function called on nothing runs on the global object.
+    f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? m_global : toObject(thisValue));
     f.base = fn->definingTarget;
+    if (m_version < 6) {
+        // Movies before version 6 have no closures: a function sees its own
+        // locals, then the timeline it runs on, which is `this` when that is a clip.
+        if (f.thisObj && f.thisObj->kind() == Object::Kind::Clip)
+            f.base = f.thisObj;
+        f.scope = std::make_shared<Scope>(Scope { f.activation, f.base ? std::make_shared<Scope>(Scope { f.base, nullptr }) : nullptr });
+    } else {
+        f.scope = std::make_shared<Scope>(Scope { f.activation, fn->scope });
+    }
     f.target = f.base;
     f.pool = fn->constantPool;
     f.callee = fn;
@@ -573,7 +596,9 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
             f.activation->put(code.params[i].name, i < args.size() ? args[i] : Value());
     } else {
         // Only the registers the function declares exist; stores past them are lost.
-        int preloads = 1 + bool(code.flags & PreloadThis) + bool(code.flags & PreloadArguments) + bool(code.flags & PreloadSuper)
+        // Suppressing `this` wins over preloading it: the register stays free.
+        const bool preloadThis = (code.flags & PreloadThis) && !(code.flags & SuppressThis);
+        int preloads = 1 + preloadThis + bool(code.flags & PreloadArguments) + bool(code.flags & PreloadSuper)
             + bool(code.flags & PreloadRoot) + bool(code.flags & PreloadParent) + bool(code.flags & PreloadGlobal);
         int highest = std::max(int(code.registerCount), preloads);
         for (const FunctionParam& p : code.params)
@@ -581,7 +606,7 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
         f.regs.resize(size_t(highest));
         int reg = 1;
         ClipObject* baseClip = f.base && f.base->kind() == Object::Kind::Clip ? static_cast<ClipObject*>(f.base) : nullptr;
-        if (code.flags & PreloadThis)
+        if (preloadThis)
             f.regs[size_t(reg++)] = f.thisObj ? Value(f.thisObj) : Value();
         if (code.flags & PreloadArguments)
             f.regs[size_t(reg++)] = Value(static_cast<Object*>(arguments));
@@ -610,17 +635,22 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
 
     m_frames.push_back(&f);
     ++m_depth;
+    // A function body runs by the rules of version 5 even in an older movie:
+    // booleans stay booleans and division by zero gives infinity.
     struct Guard {
         Interpreter& vm;
         size_t base;
+        int version;
         ~Guard()
         {
             --vm.m_depth;
             vm.m_frames.pop_back();
             if (vm.m_stack.size() > base)
                 vm.m_stack.resize(base);
+            vm.m_version = version;
         }
-    } guard { *this, f.stackBase };
+    } guard { *this, f.stackBase, m_version };
+    m_version = std::max(m_version, 5);
     execute(f, code.body, 0, int(code.body.code.size()));
     return f.returned ? f.returnValue : Value();
 }

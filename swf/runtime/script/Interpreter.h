@@ -170,6 +170,8 @@ private:
     Value& top(Frame& f);
     void push(Value v);
     void pushBool(bool b);
+    size_t popCount(Frame& f);
+    size_t stackDepth(Frame& f) const;
     void popArgs(Frame& f, std::vector<Value>& args);
     ClipObject* targetClip(Frame& f);
 
