@@ -110,6 +110,29 @@ bool findAll(const SpriteInstance& sprite, const std::function<bool(DisplayObjec
     return false;
 }
 
+// The object's own space to stage twips, through every parent.
+QTransform toStageTransform(const DisplayObject& object)
+{
+    QTransform t = object.matrix().toQTransform();
+    for (const SpriteInstance* p = object.parent(); p; p = p->parent())
+        t = t * p->matrix().toQTransform();
+    return t;
+}
+
+bool hitsClipOrArea(const DisplayObject& clip, const QPointF& point, ScriptRunner* runner)
+{
+    const DisplayObject* area = runner->hitAreaOf(clip);
+    if (!area || area == &clip)
+        return hitTestObject(clip, point);
+    // The hit area may sit anywhere on stage: compare in stage space.
+    const QPointF stagePoint = clip.parent() ? toStageTransform(*clip.parent()).map(point) : point;
+    bool invertible = false;
+    const QTransform fromStage = area->parent() ? toStageTransform(*area->parent()).inverted(&invertible) : QTransform();
+    if (area->parent() && !invertible)
+        return false;
+    return hitTestObject(*area, area->parent() ? fromStage.map(stagePoint) : stagePoint);
+}
+
 DisplayObject* findInteractive(const SpriteInstance::DisplayList& list, const QPointF& point, ScriptRunner* runner)
 {
     DisplayObject* found = nullptr;
@@ -125,9 +148,10 @@ DisplayObject* findInteractive(const SpriteInstance::DisplayList& list, const QP
             if ((edit->isSelectable() || edit->isInput()) && edit->record().bounds.toTwips().contains(local))
                 found = edit;
         } else if (auto sprite = child.asSprite()) {
-            // A clip with button handlers takes the pointer for all it holds.
+            // A clip with button handlers takes the pointer for all it holds,
+            // or where its hit area clip lies.
             if (runner && runner->actsAsButton(*sprite))
-                found = hitTestObject(*sprite, point) ? sprite : nullptr;
+                found = hitsClipOrArea(*sprite, point, runner) ? sprite : nullptr;
             else
                 found = findInteractive(sprite->displayList(), local, runner);
         }
@@ -360,6 +384,8 @@ bool InputDispatcher::isMenu(DisplayObject* object) const
 void InputDispatcher::update(const QPointF& point)
 {
     m_mouse = point;
+    if (ScriptRunner* runner = m_stage.scriptRunner())
+        runner->pointerAt(point);
     DisplayObject* target = pointerTargetAt(point);
     if (DisplayObject* pressed = resolve(m_pressed)) {
         const bool over = target == pressed;

@@ -5,6 +5,7 @@
 // the instance they belong to. Set on the Stage; none set means scripts are ignored.
 
 #include <QByteArray>
+#include <QPointF>
 
 #include <cstdint>
 
@@ -78,6 +79,10 @@ public:
     // Key codes are the player's virtual key codes (65 = 'A', 37 = left ...);
     // `buttonKey` is the key's button key code (for keyPress clip actions), 0 if none.
     virtual void mouseEvent(ClipEvent event) { }
+    // Where the pointer is, in stage pixels, before any event it causes.
+    virtual void pointerAt(QPointF stagePixels) { }
+    // The clip a script named as this clip's hit area (its hitArea property), or null.
+    virtual DisplayObject* hitAreaOf(const DisplayObject& clip) { return nullptr; }
     virtual void mouseWheel(int delta) { }
     virtual void keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey) { }
 

@@ -4,6 +4,7 @@
 #include "EventMovies.h"
 
 #include "swf/format/Button.h"
+#include "swf/runtime/script/SpriteClip.h"
 
 using namespace events_test;
 
@@ -203,4 +204,59 @@ TEST(InputEvents, IntervalsAndTimeoutsFireOnTheFrameClock)
             byFrame << QStringLiteral("%1: %2").arg(frame).arg(line);
     }
     EXPECT_EQ(byFrame, QStringList({ "3: timeout", "4: interval 1", "6: interval 2" }));
+}
+
+TEST(InputEvents, ClipButtonShowsItsStateFramesAndHonoursItsHitArea)
+{
+    // Sprite 4: frames labelled _up, _over and _down, stopped on the first.
+    swfw::Movie movie = baseMovie();
+    swfw::Sprite holder;
+    holder.placeObject2(swfw::Placement::place(1, 1));
+    holder.showFrame();
+    movie.defineSprite(2, holder);
+    swfw::Sprite states;
+    states.placeObject2(swfw::Placement::place(1, 1));
+    states.frameLabel("_up");
+    states.doAction(Asm().op(0x07).end().bytes());
+    states.showFrame();
+    states.frameLabel("_over");
+    states.showFrame();
+    states.frameLabel("_down");
+    states.showFrame();
+    movie.defineSprite(4, states);
+    placeNamed(movie, 1, 4, "clip", 100, 100);
+    placeNamed(movie, 2, 2, "area", 10, 10);
+    Asm script;
+    setTracer(script, "clip", "onRelease", "release");
+    script.end();
+    movie.doAction(script.bytes());
+    movie.showFrame();
+    Player player(movie.bytes());
+    ASSERT_TRUE(player.ok());
+    auto* clip = player.playback().stage().root().childAt(1)->asSprite();
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->currentFrame(), 1);
+    player.move(110, 110);
+    EXPECT_EQ(clip->currentFrame(), 2);
+    player.down(110, 110);
+    EXPECT_EQ(clip->currentFrame(), 3);
+    player.up(110, 110);
+    EXPECT_EQ(clip->currentFrame(), 2);
+    player.move(190, 190);
+    EXPECT_EQ(clip->currentFrame(), 1);
+    EXPECT_EQ(player.take(), QStringList({ "release" }));
+    // The pointer in the clip's own space, as _xmouse and _ymouse give it.
+    player.move(130, 125);
+    EXPECT_EQ(player.scripts().mouseIn(*clip), QPointF(30, 25));
+
+    // With another clip as its hit area, only that clip's shape takes the pointer.
+    Asm area;
+    area.push({ "clip" }).getVariable().push({ "hitArea" }).push({ "area" }).getVariable().setMember().end();
+    auto block = swf::script::decodeBlock(area.bytes(), 8);
+    ASSERT_TRUE(block.ok());
+    player.scripts().interpreter().run(*block.release(), player.scripts().clipFor(player.playback().stage().root()));
+    player.click(110, 110);
+    EXPECT_EQ(player.take(), QStringList());
+    player.click(20, 20);
+    EXPECT_EQ(player.take(), QStringList({ "release" }));
 }

@@ -48,6 +48,8 @@ public:
     bool actsAsButton(const DisplayObject& sprite) override;
     bool wantsHandCursor(const DisplayObject& instance) override;
     void mouseEvent(ClipEvent event) override;
+    void pointerAt(QPointF stagePixels) override;
+    DisplayObject* hitAreaOf(const DisplayObject& clip) override;
     void mouseWheel(int delta) override;
     void keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey) override;
     void instanceRemoved(DisplayObject& instance) override;
@@ -75,6 +77,9 @@ public:
     void setViewSize(double width, double height);
     // Mouse.hide() was called (and no Mouse.show() since): the player hides its pointer.
     bool mouseHidden() const { return m_mouseHidden; }
+    // The pointer in stage pixels, and in an instance's own space (in pixels: _xmouse, _ymouse).
+    QPointF mousePosition() const { return m_mouse; }
+    QPointF mouseIn(const DisplayObject& instance) const;
     Stage& stage() { return m_stage; }
 
 private:
@@ -132,6 +137,7 @@ private:
     double m_viewWidth = 0;
     double m_viewHeight = 0;
     bool m_mouseHidden = false;
+    QPointF m_mouse;
     bool m_draining = false;
     bool m_quit = false;
     double m_nowMs = 0;

@@ -336,8 +336,32 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const QBy
 void StageScripts::buttonEvent(DisplayObject& instance, ClipEvent event)
 {
     const char* name = handlerName(event);
-    if (instance.asSprite())
+    if (SpriteInstance* sprite = instance.asSprite()) {
+        // A clip acting as a button shows its _up, _over and _down frames when it has them.
+        const char* label = nullptr;
+        switch (event) {
+        case ClipEvent::RollOver:
+        case ClipEvent::Release:
+        case ClipEvent::DragOut:
+            label = "_over";
+            break;
+        case ClipEvent::Press:
+        case ClipEvent::DragOver:
+            label = "_down";
+            break;
+        case ClipEvent::RollOut:
+        case ClipEvent::ReleaseOutside:
+            label = "_up";
+            break;
+        default:
+            break;
+        }
+        if (label) {
+            if (const int frame = sprite->timeline().frameForLabel(QString::fromLatin1(label)))
+                sprite->gotoFrame(frame, false);
+        }
         queueClipActions(instance, nullptr, clipEventFlag(event), 0, NormalBand);
+    }
     if (name && mayHaveHandler(instance, QString::fromLatin1(name)))
         queueHandler(instance, QString::fromLatin1(name));
 }
@@ -463,6 +487,33 @@ void StageScripts::mouseEvent(ClipEvent event)
     }
     if (name)
         broadcast(m_mouseObject, QString::fromLatin1(name));
+}
+
+void StageScripts::pointerAt(QPointF stagePixels)
+{
+    m_mouse = stagePixels;
+}
+
+QPointF StageScripts::mouseIn(const DisplayObject& instance) const
+{
+    QTransform toStage = instance.matrix().toQTransform();
+    for (const SpriteInstance* p = instance.parent(); p; p = p->parent())
+        toStage = toStage * p->matrix().toQTransform();
+    bool invertible = false;
+    const QTransform fromStage = toStage.inverted(&invertible);
+    return invertible ? fromStage.map(m_mouse * 20) / 20 : QPointF();
+}
+
+DisplayObject* StageScripts::hitAreaOf(const DisplayObject& clip)
+{
+    auto it = m_clips.find(&clip);
+    if (it == m_clips.end())
+        return nullptr;
+    Property* area = m_vm->findProperty(it->second, QStringLiteral("hitArea"));
+    Object* o = area && !area->getter ? area->value.asObject() : nullptr;
+    if (!o || o->kind() != Object::Kind::Clip)
+        return nullptr;
+    return static_cast<SpriteClip*>(o)->sprite();
 }
 
 void StageScripts::mouseWheel(int delta)
