@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -117,6 +118,7 @@ void SwfPlayer::attachScripts()
     // that frame again with both attached.
     m_scripts = std::make_unique<swf::script::StageScripts>(m_movie->stage());
     m_movie->stage().setScriptRunner(m_scripts.get());
+    m_scripts->setViewSize(width(), height());
 }
 
 void SwfPlayer::attachSound()
@@ -379,6 +381,16 @@ void SwfPlayer::keyPressEvent(QKeyEvent* event)
     }
     m_movie->keyDown(event->key(), event->text());
     afterInput();
+}
+
+void SwfPlayer::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // A movie that does not scale hears of its new stage size (Stage.onResize).
+    if (m_scripts) {
+        m_scripts->setViewSize(width(), height());
+        m_scripts->flush();
+    }
 }
 
 void SwfPlayer::wheelEvent(QWheelEvent* event)

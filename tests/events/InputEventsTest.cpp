@@ -260,3 +260,30 @@ TEST(InputEvents, ClipButtonShowsItsStateFramesAndHonoursItsHitArea)
     player.click(20, 20);
     EXPECT_EQ(player.take(), QStringList({ "release" }));
 }
+
+TEST(InputEvents, StageSizeFollowsTheViewOnlyWithoutScaling)
+{
+    // A listener traces Stage.width whenever the stage is resized.
+    Asm script;
+    script.push({ "s" }).push({ 0 }).push({ "Object" }).op(0x40).setVariable();
+    Asm resized;
+    resized.push({ "Stage" }).getVariable().push({ "width" }).getMember().trace().end();
+    script.push({ "s" }).getVariable().push({ "onResize" }).function("", {}, resized).setMember();
+    script.push({ "s" }).getVariable().push({ 1 }).push({ "Stage" }).getVariable().push({ "addListener" }).callMethod().pop();
+    script.push({ "Stage" }).getVariable().push({ "width" }).getMember().trace();
+    script.end();
+    Player player(clipMovie(script));
+    ASSERT_TRUE(player.ok());
+    EXPECT_EQ(player.take(), QStringList({ "200" }));
+    // Scaled to fit, the movie keeps its own size and hears nothing.
+    player.scripts().setViewSize(300, 250);
+    player.scripts().flush();
+    EXPECT_EQ(player.take(), QStringList());
+    auto block = swf::script::decodeBlock(
+        Asm().push({ "Stage" }).getVariable().push({ "scaleMode", "noScale" }).setMember().end().bytes(), 8);
+    ASSERT_TRUE(block.ok());
+    player.scripts().interpreter().run(*block.release(), player.scripts().clipFor(player.playback().stage().root()));
+    player.scripts().setViewSize(320, 240);
+    player.scripts().flush();
+    EXPECT_EQ(player.take(), QStringList({ "320" }));
+}
