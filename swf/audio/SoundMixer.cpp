@@ -55,6 +55,8 @@ struct SoundMixer::Voice {
     double endPos = 0;    // source frame where each pass ends (out point or the end)
     std::int64_t t = 0;   // output frames into the current pass
     int loopsLeft = 1;    // passes still to play, this one included
+    std::uintptr_t owner = 0; // the timeline that started it (0: a button or the movie)
+    std::uint64_t serial = 0;
 };
 
 struct SoundMixer::Stream {
@@ -215,7 +217,7 @@ void SoundMixer::controlTag(std::uintptr_t timeline, int tagCode, const QByteArr
             }
             id = it.value();
         }
-        startSoundLocked(id, rec.value().info);
+        startSoundLocked(id, rec.value().info, timeline);
         return;
     }
     case TagSoundStreamHead:
@@ -234,6 +236,8 @@ void SoundMixer::timelineRemoved(std::uintptr_t timeline)
 {
     std::lock_guard lock(m_mutex);
     m_streams.erase(timeline);
+    // A new timeline may come to live at the same address: it starts at full volume.
+    m_transforms.erase(timeline);
 }
 
 void SoundMixer::buttonSound(std::uint16_t buttonId, int transition)
@@ -281,17 +285,17 @@ std::shared_ptr<const DecodedSound> SoundMixer::decodedSoundLocked(std::uint16_t
     return shared;
 }
 
-void SoundMixer::startSoundLocked(std::uint16_t soundId, const SoundInfo& info)
+SoundMixer::Voice* SoundMixer::startSoundLocked(std::uint16_t soundId, const SoundInfo& info, std::uintptr_t owner)
 {
     if (info.syncStop) {
         std::erase_if(m_voices, [&](const auto& v) { return v->soundId == soundId; });
-        return;
+        return nullptr;
     }
     if (info.noMultiple && std::any_of(m_voices.begin(), m_voices.end(), [&](const auto& v) { return v->soundId == soundId; }))
-        return;
+        return nullptr;
     auto sound = decodedSoundLocked(soundId);
     if (!sound || sound->frames() == 0 || sound->rate <= 0)
-        return;
+        return nullptr;
     auto v = std::make_unique<Voice>();
     v->soundId = soundId;
     v->sound = sound;
@@ -303,11 +307,88 @@ void SoundMixer::startSoundLocked(std::uint16_t soundId, const SoundInfo& info)
     if (info.hasOutPoint)
         v->endPos = std::min(v->endPos, info.outPoint * toSource);
     if (v->startPos >= v->endPos)
-        return;
+        return nullptr;
     v->loopsLeft = std::max<int>(1, info.loopCount);
+    v->owner = owner;
+    v->serial = ++m_voiceSerial;
     if (int(m_voices.size()) >= MaxVoices)
         m_voices.erase(m_voices.begin());
     m_voices.push_back(std::move(v));
+    return m_voices.back().get();
+}
+
+std::uint64_t SoundMixer::startScriptSound(std::uintptr_t owner, std::uint16_t soundId, double offsetSeconds, int loops)
+{
+    std::lock_guard lock(m_mutex);
+    auto sound = decodedSoundLocked(soundId);
+    if (!sound || sound->frames() == 0 || sound->rate <= 0)
+        return 0;
+    SoundInfo info;
+    Voice* v = startSoundLocked(soundId, info, owner);
+    if (!v)
+        return 0;
+    if (std::isfinite(offsetSeconds) && offsetSeconds > 0)
+        v->startPos = std::min(offsetSeconds * sound->rate, double(sound->frames()));
+    // Scripts may ask for any number of passes; a million is as good as forever.
+    v->loopsLeft = std::clamp(loops, 1, 1 << 20);
+    if (v->startPos >= v->endPos) {
+        std::erase_if(m_voices, [&](const auto& voice) { return voice.get() == v; });
+        return 0;
+    }
+    return v->serial;
+}
+
+void SoundMixer::stopSounds(std::uintptr_t owner, std::uint16_t soundId)
+{
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_voices, [&](const auto& v) { return (owner == 0 || v->owner == owner) && (soundId == 0 || v->soundId == soundId); });
+}
+
+void SoundMixer::setSoundTransform(std::uintptr_t owner, const SoundTransform& transform)
+{
+    std::lock_guard lock(m_mutex);
+    if (transform == SoundTransform {})
+        m_transforms.erase(owner);
+    else
+        m_transforms[owner] = transform;
+}
+
+double SoundMixer::soundDurationMs(std::uint16_t soundId)
+{
+    std::lock_guard lock(m_mutex);
+    auto sound = decodedSoundLocked(soundId);
+    if (!sound || sound->rate <= 0)
+        return 0;
+    return double(sound->frames()) * 1000 / sound->rate;
+}
+
+double SoundMixer::soundPositionMs(std::uint64_t handle) const
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto& v : m_voices) {
+        if (v->serial == handle && v->loopsLeft > 0) {
+            const double pos = std::min(v->startPos + double(v->t) * v->step, v->endPos);
+            return pos * 1000 / v->sound->rate;
+        }
+    }
+    return -1;
+}
+
+void SoundMixer::channelMatrixLocked(std::uintptr_t owner, double m[4]) const
+{
+    // m = { left→left, right→left, left→right, right→right }: the owner's own, then the movie's.
+    m[0] = 1; m[1] = 0; m[2] = 0; m[3] = 1;
+    auto apply = [&](const SoundTransform& t) {
+        const double v = t.volume / 100;
+        const double a[4] = { t.ll / 100 * v, t.rl / 100 * v, t.lr / 100 * v, t.rr / 100 * v };
+        const double r[4] = { a[0] * m[0] + a[1] * m[2], a[0] * m[1] + a[1] * m[3], a[2] * m[0] + a[3] * m[2], a[2] * m[1] + a[3] * m[3] };
+        std::copy(r, r + 4, m);
+    };
+    if (owner != 0)
+        if (const auto it = m_transforms.find(owner); it != m_transforms.end())
+            apply(it->second);
+    if (const auto it = m_transforms.find(0); it != m_transforms.end())
+        apply(it->second);
 }
 
 void SoundMixer::streamHeadLocked(std::uintptr_t timeline, const QByteArray& body)
@@ -399,8 +480,32 @@ bool SoundMixer::isPacingLocked(const Stream& stream) const
     return std::none_of(m_streams.begin(), m_streams.end(), [&](const auto& s) { return s.second->order < stream.order; });
 }
 
+namespace {
+
+// Adds one stereo frame to the mix through a channel matrix.
+inline void addFrame(std::int32_t* at, int left, int right, const double* m, bool identity)
+{
+    if (identity) {
+        at[0] += left;
+        at[1] += right;
+        return;
+    }
+    at[0] += std::int32_t(std::lround(m[0] * left + m[1] * right));
+    at[1] += std::int32_t(std::lround(m[2] * left + m[3] * right));
+}
+
+bool isIdentity(const double* m)
+{
+    return m[0] == 1 && m[1] == 0 && m[2] == 0 && m[3] == 1;
+}
+
+} // namespace
+
 void SoundMixer::mixVoice(Voice& v, std::int32_t* acc, int frames)
 {
+    double matrix[4];
+    channelMatrixLocked(v.owner, matrix);
+    const bool identity = isIdentity(matrix);
     const DecodedSound& snd = *v.sound;
     const int ch = snd.channels;
     const std::int64_t last = snd.frames() - 1;
@@ -429,14 +534,16 @@ void SoundMixer::mixVoice(Voice& v, std::int32_t* acc, int frames)
             sample[0] = int((std::int64_t(sample[0]) * l) / 32768);
             sample[1] = int((std::int64_t(sample[1]) * r) / 32768);
         }
-        acc[2 * i] += sample[0];
-        acc[2 * i + 1] += sample[1];
+        addFrame(acc + 2 * i, sample[0], sample[1], matrix, identity);
         ++v.t;
     }
 }
 
-void SoundMixer::mixStream(Stream& s, std::int32_t* acc, int frames, bool pacing)
+void SoundMixer::mixStream(Stream& s, std::int32_t* acc, int frames, bool pacing, std::uintptr_t owner)
 {
+    double matrix[4];
+    channelMatrixLocked(owner, matrix);
+    const bool identity = isIdentity(matrix);
     for (int i = 0; i < frames && !s.blocks.empty(); ++i) {
         auto& b = s.blocks.front();
         if (!b.started) {
@@ -447,10 +554,11 @@ void SoundMixer::mixStream(Stream& s, std::int32_t* acc, int frames, bool pacing
                     m_heard.pop_front();
             }
         }
-        acc[2 * i] += s.queue.front();
+        const int left = s.queue.front();
         s.queue.pop_front();
-        acc[2 * i + 1] += s.queue.front();
+        const int right = s.queue.front();
         s.queue.pop_front();
+        addFrame(acc + 2 * i, left, right, matrix, identity);
         if (--b.frames == 0)
             s.blocks.pop_front();
     }
@@ -466,7 +574,7 @@ void SoundMixer::mix(std::int16_t* out, int frames)
         mixVoice(*v, m_acc.data(), frames);
     std::erase_if(m_voices, [](const auto& v) { return v->loopsLeft <= 0; });
     for (auto& [timeline, s] : m_streams)
-        mixStream(*s, m_acc.data(), frames, isPacingLocked(*s));
+        mixStream(*s, m_acc.data(), frames, isPacingLocked(*s), timeline);
     for (int i = 0; i < frames * 2; ++i)
         out[i] = std::int16_t(std::clamp(m_acc[std::size_t(i)], -32768, 32767));
     m_framesMixed += frames;

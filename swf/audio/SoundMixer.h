@@ -42,6 +42,11 @@ public:
     void timelineRemoved(std::uintptr_t timeline) override;
     void buttonSound(std::uint16_t buttonId, int transition) override;
     void stopAll() override;
+    std::uint64_t startScriptSound(std::uintptr_t owner, std::uint16_t soundId, double offsetSeconds, int loops) override;
+    void stopSounds(std::uintptr_t owner, std::uint16_t soundId) override;
+    void setSoundTransform(std::uintptr_t owner, const SoundTransform& transform) override;
+    double soundDurationMs(std::uint16_t soundId) override;
+    double soundPositionMs(std::uint64_t handle) const override;
 
     // StartSound2 names its sound by the class name it was exported under.
     void exportSound(const QString& className, std::uint16_t soundId);
@@ -75,11 +80,13 @@ private:
     struct Stream;
 
     std::shared_ptr<const DecodedSound> decodedSoundLocked(std::uint16_t soundId);
-    void startSoundLocked(std::uint16_t soundId, const SoundInfo& info);
+    Voice* startSoundLocked(std::uint16_t soundId, const SoundInfo& info, std::uintptr_t owner = 0);
+    // The 2x2 channel matrix (scaled to 1.0) for what `owner` plays.
+    void channelMatrixLocked(std::uintptr_t owner, double m[4]) const;
     void streamHeadLocked(std::uintptr_t timeline, const QByteArray& body);
     void streamBlockLocked(std::uintptr_t timeline, const QByteArray& body, int frame);
     void mixVoice(Voice& voice, std::int32_t* acc, int frames);
-    void mixStream(Stream& stream, std::int32_t* acc, int frames, bool pacing);
+    void mixStream(Stream& stream, std::int32_t* acc, int frames, bool pacing, std::uintptr_t owner);
     bool isPacingLocked(const Stream& stream) const;
     void problem(const QString& text);
 
@@ -91,6 +98,8 @@ private:
     std::vector<std::unique_ptr<Voice>> m_voices;
     std::map<std::uintptr_t, std::unique_ptr<Stream>> m_streams;
     std::uint64_t m_streamOrder = 0;
+    std::uint64_t m_voiceSerial = 0;
+    std::map<std::uintptr_t, SoundTransform> m_transforms;
     std::int64_t m_framesMixed = 0;
     bool m_suspended = false;
     QString m_lastProblem;

@@ -10,6 +10,15 @@
 
 namespace swf {
 
+// How a timeline's sounds reach the speakers, as scripts set it: a volume and
+// how much of each input channel goes to each output channel, all in percent.
+struct SoundTransform {
+    double volume = 100;
+    double ll = 100, lr = 0; // left input into the left and right outputs
+    double rl = 0, rr = 100; // right input into the left and right outputs
+    bool operator==(const SoundTransform&) const = default;
+};
+
 class SoundSink {
 public:
     virtual ~SoundSink() = default;
@@ -34,6 +43,21 @@ public:
 
     // Everything falls silent (Stop, a new movie).
     virtual void stopAll() = 0;
+
+    // Sounds under script control. `owner` is the timeline a script's Sound
+    // object speaks for, the same value controlTag gives; 0 means the whole movie.
+    // Starts a defined sound `offsetSeconds` into it, `loops` times; returns a
+    // handle for position queries, 0 when nothing started.
+    virtual std::uint64_t startScriptSound(std::uintptr_t owner, std::uint16_t soundId, double offsetSeconds, int loops) { return 0; }
+    // Stops the event sounds of `owner` (every owner's when 0); only those of
+    // `soundId` unless it is 0.
+    virtual void stopSounds(std::uintptr_t owner, std::uint16_t soundId) { }
+    // The transform for everything `owner` plays (0: on top of every owner's own).
+    virtual void setSoundTransform(std::uintptr_t owner, const SoundTransform& transform) { }
+    // Length of a defined sound in milliseconds; 0 when unknown.
+    virtual double soundDurationMs(std::uint16_t soundId) { return 0; }
+    // How far into its sound a started sound is, in milliseconds; -1 once it has ended.
+    virtual double soundPositionMs(std::uint64_t handle) const { return -1; }
 };
 
 } // namespace swf

@@ -1,6 +1,10 @@
 #include "swf/runtime/EditTextHtml.h"
 
 #include <QHash>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
 
 namespace swf {
 
@@ -226,6 +230,57 @@ QString plainTextOf(const std::vector<StyledSpan>& spans)
     QString out;
     for (const StyledSpan& span : spans)
         out += span.text;
+    return out;
+}
+
+QString htmlOf(const std::vector<StyledSpan>& spans, const QString& defaultFace)
+{
+    static const char* const alignNames[] = { "LEFT", "RIGHT", "CENTER", "JUSTIFY" };
+    QString out;
+    // Paragraphs: split every span at its line breaks, keeping the pieces' styles.
+    std::vector<std::vector<const StyledSpan*>> paragraphs(1);
+    std::vector<StyledSpan> pieces;
+    for (const StyledSpan& span : spans) {
+        const QStringList parts = span.text.split(u'\n');
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                pieces.push_back(StyledSpan { QStringLiteral("\n"), span.style });
+            if (!parts[i].isEmpty())
+                pieces.push_back(StyledSpan { parts[i], span.style });
+        }
+    }
+    TextStyle lastStyle = spans.empty() ? TextStyle {} : spans.front().style;
+    for (const StyledSpan& piece : pieces) {
+        if (piece.text == u"\n")
+            paragraphs.emplace_back();
+        else
+            paragraphs.back().push_back(&piece);
+    }
+    for (const auto& paragraph : paragraphs) {
+        const TextStyle& first = paragraph.empty() ? lastStyle : paragraph.front()->style;
+        out += QStringLiteral("<P ALIGN=\"%1\">").arg(QLatin1String(alignNames[std::clamp(first.align, 0, 3)]));
+        auto font = [&](const TextStyle& style, const QString& inner) {
+            QString face = style.face.isEmpty() ? defaultFace : style.face;
+            QString body = inner.toHtmlEscaped();
+            if (style.underline)
+                body = QStringLiteral("<U>") + body + QStringLiteral("</U>");
+            if (style.italic)
+                body = QStringLiteral("<I>") + body + QStringLiteral("</I>");
+            if (style.bold)
+                body = QStringLiteral("<B>") + body + QStringLiteral("</B>");
+            if (!style.url.isEmpty())
+                body = (QStringLiteral("<A HREF=\"") + style.url.toHtmlEscaped() + QStringLiteral("\" TARGET=\"\">")) + body + QStringLiteral("</A>");
+            const QString color = QString::number(style.color.rgb() & 0xffffff, 16).rightJustified(6, u'0').toUpper();
+            return QStringLiteral("<FONT FACE=\"%1\" SIZE=\"%2\" COLOR=\"#%3\" LETTERSPACING=\"0\" KERNING=\"0\">")
+                       .arg(face.toHtmlEscaped(), QString::number(std::lround(style.size / 20)), color)
+                + body + QStringLiteral("</FONT>");
+        };
+        if (paragraph.empty())
+            out += font(first, QString());
+        for (const StyledSpan* span : paragraph)
+            out += font(span->style, span->text);
+        out += QStringLiteral("</P>");
+    }
     return out;
 }
 

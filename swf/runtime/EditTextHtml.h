@@ -29,5 +29,9 @@ struct StyledSpan {
 std::vector<StyledSpan> parseHtml(const QString& html, const TextStyle& base);
 // The text without its markup, paragraphs ended with '\n'.
 QString plainTextOf(const std::vector<StyledSpan>& spans);
+// The styled text as markup the way a field reports it: one <P> per
+// paragraph, a <FONT> per run (sizes in points), <B>, <I>, <U>, <A> inside it.
+// `defaultFace` names the font of runs that use the field's own.
+QString htmlOf(const std::vector<StyledSpan>& spans, const QString& defaultFace);
 
 } // namespace swf

@@ -234,6 +234,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
                 path.addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
             i = j;
         }
+        layout.lineTops.push_back(y);
+        layout.lineBottoms.push_back(baseline + line.descent);
         layout.textWidth = std::max(layout.textWidth, width);
         layout.caret = QPointF(penX, y);
         layout.caretHeight = line.ascent + line.descent;

@@ -22,6 +22,7 @@ struct TextPiece {
 struct EditTextLayout {
     std::vector<TextPiece> pieces;
     int lineCount = 0;
+    std::vector<double> lineTops, lineBottoms; // twips, for scrolling by lines
     double textWidth = 0, textHeight = 0; // twips, the widest line and all lines
     QPointF caret;                        // top of the caret after the last character
     double caretHeight = 0;

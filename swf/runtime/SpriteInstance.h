@@ -21,6 +21,9 @@ public:
     const SpriteInstance* asSprite() const override { return this; }
 
     const TimelineDef& timeline() const { return m_timeline; }
+    // A text field made by a script (defined with the edit texts), replacing
+    // whatever sat at `depth`; null when the stage is full.
+    class EditTextInstance* createTextChild(std::shared_ptr<const struct EditTextDef> definition, const QString& name, int depth);
     int frameCount() const { return m_timeline.frameCount(); }
     int currentFrame() const { return m_currentFrame; }
     int nesting() const { return m_nesting; }

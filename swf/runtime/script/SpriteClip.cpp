@@ -4,6 +4,7 @@
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 #include "swf/runtime/script/StageScripts.h"
+#include "swf/runtime/script/TextFieldScripts.h"
 
 #include <cmath>
 
@@ -120,6 +121,10 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
             out = Value(static_cast<Object*>(child));
             return true;
         }
+        if (Object* field = m_owner.textFields().childField(*m_sprite, name, caseSensitive())) {
+            out = Value(field);
+            return true;
+        }
         return false;
     }
     if (!m_sprite) {
@@ -220,7 +225,7 @@ bool SpriteClip::hasVirtual(Interpreter& vm, const QString& name)
 {
     if (propOf(name, caseSensitive()) != ClipProp::None)
         return m_sprite != nullptr;
-    return m_sprite && !findOwn(name) && childByName(name);
+    return m_sprite && !findOwn(name) && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive()));
 }
 
 void SpriteClip::virtualNames(Interpreter&, QStringList& out)

@@ -2,7 +2,9 @@
 
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
+#include "swf/runtime/script/SoundScripts.h"
 #include "swf/runtime/script/SpriteClip.h"
+#include "swf/runtime/script/TextFieldScripts.h"
 
 #include <QDebug>
 
@@ -28,6 +30,10 @@ StageScripts::StageScripts(Stage& stage)
     installMovieClip();
     installStageObjects();
     installInputObjects();
+    m_textFields = std::make_unique<TextFieldScripts>(*this);
+    m_textFields->install();
+    m_sounds = std::make_unique<SoundScripts>(*this);
+    m_sounds->install();
 }
 
 StageScripts::~StageScripts() = default;
@@ -146,6 +152,7 @@ void StageScripts::flush()
     // Intervals the scripts just set count from the frame that set them.
     if (!m_quit)
         m_vm->tickIntervals(m_nowMs);
+    m_textFields->afterFrame();
 }
 
 void StageScripts::afterTick(double nowMs)
@@ -154,6 +161,10 @@ void StageScripts::afterTick(double nowMs)
     drain();
     if (!m_quit)
         m_vm->tickIntervals(nowMs);
+    if (!m_quit) {
+        m_textFields->afterFrame();
+        m_sounds->afterFrame();
+    }
     if (m_vm->allocationsSinceCollect() > CollectAfter) {
         std::vector<Object*> roots;
         roots.reserve(m_clips.size());
@@ -161,6 +172,8 @@ void StageScripts::afterTick(double nowMs)
             roots.push_back(clip);
         for (const auto& [instance, button] : m_buttons)
             roots.push_back(button);
+        m_textFields->addRoots(roots);
+        m_sounds->addRoots(roots);
         m_vm->collectGarbage(roots);
     }
 }

@@ -22,6 +22,8 @@ class Stage;
 namespace script {
 
 class SpriteClip;
+class SoundScripts;
+class TextFieldScripts;
 
 class StageScripts : public ScriptRunner, public ScriptHost {
 public:
@@ -81,6 +83,9 @@ public:
     QPointF mousePosition() const { return m_mouse; }
     QPointF mouseIn(const DisplayObject& instance) const;
     Stage& stage() { return m_stage; }
+    // TextField and Sound objects (TextFieldScripts.cpp, SoundScripts.cpp).
+    TextFieldScripts& textFields() { return *m_textFields; }
+    SoundScripts& sounds() { return *m_sounds; }
 
 private:
     // Work the stage hands over runs in three bands: init actions and
@@ -142,6 +147,8 @@ private:
     bool m_quit = false;
     double m_nowMs = 0;
     int m_faults = 0;
+    std::unique_ptr<TextFieldScripts> m_textFields;
+    std::unique_ptr<SoundScripts> m_sounds;
 };
 
 } // namespace script
