@@ -141,3 +141,32 @@ TEST(Calls, CountsFromTheStackAreBounded)
         .push({ "x", -3, "f" }).callFunction().pop().trace();
     expectTrace(negativeCall, 8, { "0", "x" });
 }
+
+TEST(Calls, ParametersMayTakeTheNamesOfKeywords)
+{
+    // function foo(this, arguments) { trace(this); trace(arguments); } foo(42, 84)
+    Asm body;
+    body.push({ "this" }).getVariable().trace().push({ "arguments" }).getVariable().trace();
+    Asm code;
+    code.function2("foo", 0, 0, { { 0, "this" }, { 0, "arguments" } }, body).push({ 84, 42, 2, "foo" }).callFunction().pop();
+    expectTrace(code, 7, { "42", "84" });
+}
+
+TEST(Calls, PrototypeOfAFunctionCannotBeDeleted)
+{
+    // function F() {} delete F.prototype; trace(typeof F.prototype)
+    Asm code;
+    code.function("F", {}, Asm())
+        .push({ "F" }).getVariable().push({ "prototype" }).op(0x3A).trace()
+        .push({ "F" }).getVariable().push({ "prototype" }).getMember().op(0x44).trace();
+    expectTrace(code, 6, { "false", "object" });
+}
+
+TEST(Calls, ClipsConvertToTheirPath)
+{
+    // "x" + this at frame level, in version 5 and in version 8.
+    Asm code;
+    code.push({ "x", "this" }).getVariable().add2().trace();
+    expectTrace(code, 5, { "x_level0" });
+    expectTrace(code, 8, { "x_level0" });
+}

@@ -16,7 +16,8 @@ void Interpreter::defineFunction(Frame& f, const Instruction& ins)
     fn->definingTarget = f.callee ? f.base : timelineOf(f);
     Object* proto = newObject();
     proto->define(QStringLiteral("constructor"), Value(static_cast<Object*>(fn)), DontEnum);
-    fn->define(QStringLiteral("prototype"), Value(proto), DontEnum);
+    // Scripts may replace a function's prototype but never delete it.
+    fn->define(QStringLiteral("prototype"), Value(proto), DontEnum | DontDelete);
     const QString& name = ins.function->name;
     if (name.isEmpty()) {
         push(Value(static_cast<Object*>(fn)));

@@ -220,8 +220,16 @@ void Interpreter::setTarget(Frame& f, const Value& t)
         f.targetLost = false;
         return;
     }
-    // A clip is its own target; anything else names one by its string form.
-    Object* o = t.isObject() && t.asObject()->kind() == Object::Kind::Clip ? t.asObject() : resolveTarget(f.base, toString(t));
+    // A clip names its target by its path (so the first clip of that name
+    // wins); anything else by its string form.
+    Object* o = nullptr;
+    if (ClipObject* c = asClip(t.asObject())) {
+        o = resolveTarget(f.base, c->dotPath());
+        if (!o)
+            o = c;
+    } else {
+        o = resolveTarget(f.base, toString(t));
+    }
     f.targetLost = o == nullptr;
     f.target = o ? o : f.base;
 }

@@ -40,8 +40,12 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
             v = getMember(v, parts[i]);
         return v;
     }
-    if (name == QLatin1String("this"))
+    if (name == QLatin1String("this")) {
+        // A parameter named `this` wins over the keyword.
+        if (const Property* p = f.activation ? f.activation->findOwn(name) : nullptr)
+            return p->value;
         return f.thisObj ? Value(f.thisObj) : (timelineOf(f) ? Value(timelineOf(f)) : Value());
+    }
     // Any other spelling is no keyword: where names ignore case it is the
     // path "this", the timeline the code runs on.
     if (!caseSensitive() && name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0)

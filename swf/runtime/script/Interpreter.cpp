@@ -171,6 +171,9 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
         return v;
     if (o->kind() == Object::Kind::Date)
         preferString = true;
+    // A clip's value is its path.
+    if (o->kind() == Object::Kind::Clip)
+        return Value(static_cast<ClipObject*>(o)->dotPath());
     const QString first = preferString ? QStringLiteral("toString") : QStringLiteral("valueOf");
     const QString second = preferString ? QStringLiteral("valueOf") : QStringLiteral("toString");
     bool callable = false;
