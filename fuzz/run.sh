@@ -24,12 +24,60 @@ cmake --build "$build" --target "$target"
 
 mkdir -p "$work/found" "$work/seeds" "$work/artifacts"
 if [ -z "$(ls -A "$work/seeds")" ]; then
-    python3 - "$corpus" "$root" "$work/seeds" <<'PY'
+    python3 - "$corpus" "$root" "$work/seeds" "$target" <<'PY'
 import hashlib, lzma, pathlib, struct, sys, zlib
-corpus, root, out = map(pathlib.Path, sys.argv[1:])
+corpus, root, out = map(pathlib.Path, sys.argv[1:4])
+target = sys.argv[4]
+
+def tags(body):
+    """Yields (code, body) of every tag, those inside sprites included."""
+    pos = 0
+    while pos + 2 <= len(body):
+        head = struct.unpack_from("<H", body, pos)[0]
+        pos += 2
+        code, length = head >> 6, head & 0x3F
+        if length == 0x3F:
+            if pos + 4 > len(body):
+                return
+            length = struct.unpack_from("<I", body, pos)[0]
+            pos += 4
+        data = body[pos:pos + length]
+        pos += length
+        yield code, data
+        if code == 39 and len(data) > 4:  # DefineSprite: id, frame count, tags
+            yield from tags(data[4:])
+
+def action_blocks(movie):
+    """The script fuzzer eats action blocks, not movies: one version byte, then
+    the bytes of every DoAction and DoInitAction in the movie."""
+    if movie[:3] == b"CWS":
+        movie = b"FWS" + movie[3:8] + zlib.decompressobj().decompress(movie[8:])
+    if movie[:3] != b"FWS":
+        return []
+    version = movie[3]
+    nbits = movie[8] >> 3
+    start = 8 + (5 + 4 * nbits + 7) // 8 + 4
+    blocks = []
+    for code, data in tags(movie[start:]):
+        if code == 12:
+            blocks.append(bytes([version - 4]) + data)
+        elif code == 59 and len(data) > 2:
+            blocks.append(bytes([version - 4]) + data[2:])
+    return blocks
+
 movies = sorted(corpus.rglob("*.swf")) + sorted((root / "examples").glob("*.swf")) + sorted((root / "fuzz" / "regressions").glob("*"))
 for path in movies:
     data = path.read_bytes()
+    if target == "fuzz_script":
+        try:
+            variants = action_blocks(data)
+        except Exception:
+            variants = []
+        if path.suffix == ".bin":
+            variants.append(data)
+        for v in variants:
+            (out / (hashlib.sha1(v).hexdigest()[:16] + ".bin")).write_bytes(v)
+        continue
     variants = [data]
     try:
         if data[:3] == b"CWS":
