@@ -170,3 +170,29 @@ TEST(Calls, ClipsConvertToTheirPath)
     expectTrace(code, 5, { "x_level0" });
     expectTrace(code, 8, { "x_level0" });
 }
+
+TEST(Calls, FunctionsWithoutDeclaredRegistersGetFour)
+{
+    // DefineFunction2 declaring 0 registers: r0..r3 hold a value, r4 does not exist.
+    Asm body;
+    body.push({ "hi" }).storeRegister(3).storeRegister(4).pop()
+        .push({ Reg { 3 } }).trace().push({ Reg { 4 } }).trace();
+    Asm code;
+    code.function2("f", 0, 0, {}, body).push({ 0, "f" }).callFunction().pop();
+    expectTrace(code, 7, { "hi", "undefined" });
+}
+
+TEST(Calls, EnumerationListsPrototypesFirstAndLiteralsAsWritten)
+{
+    // a = {a: 1, b: 2, c: 3}; b = {__proto__: a}; b.c = 4; b.e = 5; for (k in b) trace(k)
+    Asm loop;
+    loop.op(0x55).storeRegister(0).push({ Null {} }).op(0x49).branchIf(11)
+        .push({ Reg { 0 } }).trace().jump(-25);
+    Asm code;
+    code.push({ "a", "a", 1, "b", 2, "c", 3, 3 }).op(0x43).setVariable()
+        .push({ "b", "__proto__", "a" }).getVariable().push({ 1 }).op(0x43).setVariable()
+        .push({ "b" }).getVariable().push({ "c", 4 }).setMember()
+        .push({ "b" }).getVariable().push({ "e", 5 }).setMember()
+        .push({ "b" }).getVariable().raw(loop.bytes());
+    expectTrace(code, 7, { "a", "b", "e", "c" });
+}

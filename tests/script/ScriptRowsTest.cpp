@@ -181,12 +181,13 @@ TEST(ScriptRows, ExceptionsUnwindToTheirHandler)
 TEST(ScriptRows, ObjectsAndPrototypes)
 {
     runRows({
-        { "for..in lists the newest property first", 8, [] {
-              // o = {a:1, b:2}; for (k in o) trace(k)
+        { "for..in lists a literal's members as written", 8, [] {
+              // o = {a:1, b:2}; for (k in o) trace(k): the literal sets b first,
+              // and enumeration lists the newest property first.
               return std::move(Asm().push({ "a", 1, "b", 2, 2 }).op(0x43).op(0x55)
                                    .storeRegister(0).push({ Null {} }).op(0x49).branchIf(11)
                                    .push({ Reg { 0 } }).trace().jump(-25));
-          }, { "b", "a" } },
+          }, { "a", "b" } },
         { "instanceof follows __proto__", 8, [] {
               return std::move(Asm().push({ 0, "Array" }).op(0x40).push({ "Object" }).getVariable().op(0x54).trace());
           }, { "true" } },

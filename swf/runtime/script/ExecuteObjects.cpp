@@ -169,9 +169,11 @@ void Interpreter::opInitObject(Exec& x, const Instruction&)
         pairs[i].second = pop(f);
         pairs[i].first = toString(pop(f));
     }
+    // Members are set in the order they come off the stack, last written
+    // first, so that enumeration (newest first) lists them as written.
     Object* o = newObject();
-    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
-        setMember(Value(o), it->first, it->second);
+    for (auto& [name, value] : pairs)
+        setMember(Value(o), name, value);
     push(Value(o));
 }
 

@@ -457,17 +457,20 @@ bool Interpreter::deleteMember(Object* o, const QString& name)
 
 QStringList Interpreter::enumerate(Object* o)
 {
-    QStringList out;
+    // Each object's names newest first; the prototypes' before the object's
+    // own, and a name shadowed further down the chain listed where it is shadowed.
+    std::vector<QStringList> levels;
     QSet<QString> seen;
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        QStringList level;
         QStringList names;
         cur->virtualNames(*this, names);
         for (const QString& n : names) {
             QString k = caseSensitive() ? n : n.toLower();
             if (!seen.contains(k)) {
                 seen.insert(k);
-                out.push_back(n);
+                level.push_back(n);
             }
         }
         for (const QString& n : cur->ownNames(true)) {
@@ -477,9 +480,13 @@ QStringList Interpreter::enumerate(Object* o)
             seen.insert(k);
             const Property* p = cur->findOwn(n);
             if (!(p->flags & DontEnum))
-                out.push_back(n);
+                level.push_back(n);
         }
+        levels.push_back(std::move(level));
     }
+    QStringList out;
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+        out += *it;
     return out;
 }
 
@@ -603,7 +610,8 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
         const bool preloadThis = (code.flags & PreloadThis) && !(code.flags & SuppressThis);
         int preloads = 1 + preloadThis + bool(code.flags & PreloadArguments) + bool(code.flags & PreloadSuper)
             + bool(code.flags & PreloadRoot) + bool(code.flags & PreloadParent) + bool(code.flags & PreloadGlobal);
-        int highest = std::max(int(code.registerCount), preloads);
+        // A function that declares no registers gets the four every block has.
+        int highest = std::max(code.registerCount == 0 ? 4 : int(code.registerCount), preloads);
         for (const FunctionParam& p : code.params)
             highest = std::max(highest, p.reg + 1);
         f.regs.resize(size_t(highest));
