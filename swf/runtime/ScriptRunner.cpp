@@ -1,5 +1,7 @@
 #include "swf/runtime/ScriptRunner.h"
 
+#include "swf/runtime/DisplayObject.h"
+
 namespace swf {
 
 std::uint32_t clipEventFlag(ClipEvent event)
@@ -28,6 +30,11 @@ std::uint32_t clipEventFlag(ClipEvent event)
     case ClipEvent::Construct: return 0x40000;
     }
     return 0;
+}
+
+bool ScriptRunner::actsAsButton(const DisplayObject& instance)
+{
+    return !instance.asSprite();
 }
 
 } // namespace swf

@@ -71,7 +71,8 @@ public:
     // True when a sprite takes the pointer the way a button does (a script
     // gave it onPress, onRelease, ... or its clip actions answer pointer
     // events); for a button, false once a script set its enabled to false.
-    virtual bool actsAsButton(const DisplayObject& instance) { return false; }
+    // By default buttons take the pointer and clips do not.
+    virtual bool actsAsButton(const DisplayObject& instance);
     // Whether the pointer turns into a hand over this button-like instance.
     virtual bool wantsHandCursor(const DisplayObject& instance) { return true; }
 
