@@ -11,6 +11,8 @@
 
 namespace swf {
 
+class Drawing;
+
 class SpriteInstance : public DisplayObject {
 public:
     SpriteInstance(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth,
@@ -55,6 +57,10 @@ public:
     // it (a sprite's children, a button's parts) is about to be destroyed.
     void notifyRemoved(DisplayObject& object);
 
+    // What scripts drew into this clip (below its children); null until a script draws.
+    Drawing* drawing() const { return m_drawing.get(); }
+    void setDrawing(std::shared_ptr<Drawing> drawing) { m_drawing = std::move(drawing); }
+
 private:
     struct PlacementState {
         std::uint16_t characterId = 0;
@@ -74,6 +80,7 @@ private:
     int m_currentFrame = 0;
     bool m_playing = true;
     DisplayList m_displayList;
+    std::shared_ptr<Drawing> m_drawing;
 };
 
 } // namespace swf
