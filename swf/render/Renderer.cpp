@@ -1,10 +1,12 @@
 #include "swf/render/Renderer.h"
 
+#include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/movie/Texts.h"
 #include "swf/runtime/ButtonInstance.h"
+#include "swf/runtime/Drawing.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/Stage.h"
 
@@ -130,6 +132,8 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     QRectF stageRect = m_stage.movie().stageTwips().toPixels();
     painter.fillRect(stageRect, m_stage.backgroundColor());
     QTransform twipsToDevice = QTransform::fromScale(1 / 20.0, 1 / 20.0) * stageToDevice;
+    if (const Drawing* drawing = m_stage.root().drawing())
+        drawDrawing(painter, *drawing, twipsToDevice, ColorTransform {}, *this);
     drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
     painter.restore();
 }
@@ -197,6 +201,10 @@ void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, cons
     if (degenerate(transform))
         return;
     if (auto sprite = object.asSprite()) {
+        if (const Drawing* drawing = sprite->drawing()) {
+            for (const Drawing::FillPart& part : drawing->fills())
+                area.addPath(transform.map(part.path));
+        }
         for (const auto& [depth, child] : sprite->displayList()) {
             if (child->clipDepth() == 0)
                 addMaskArea(area, *child, transform);
@@ -277,6 +285,8 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
 {
     const Character* character = object.character();
     if (auto sprite = object.asSprite()) {
+        if (const Drawing* drawing = sprite->drawing(); drawing && !drawing->isEmpty())
+            bounds |= transform.mapRect(drawing->bounds());
         for (const auto& [depth, child] : sprite->displayList()) {
             QTransform childTransform = child->matrix().toQTransform() * transform;
             if (degenerate(childTransform))
@@ -312,6 +322,8 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
 void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx)
 {
     if (auto sprite = object.asSprite()) {
+        if (const Drawing* drawing = sprite->drawing())
+            drawDrawing(painter, *drawing, transform, cx, *this); // below the children
         drawChildren(painter, *sprite, transform, cx);
         return;
     }
