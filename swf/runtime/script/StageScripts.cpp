@@ -2,6 +2,7 @@
 
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
+#include "swf/runtime/script/ClipDrawing.h"
 #include "swf/runtime/script/SoundScripts.h"
 #include "swf/runtime/script/SpriteClip.h"
 #include "swf/runtime/script/TextFieldScripts.h"
@@ -95,6 +96,7 @@ void StageScripts::installMovieClip()
         return s ? Value(static_cast<Object*>(clipFor(*s))) : Value();
     });
     method("removeMovieClip", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->remove(); return Value(); });
+    installDrawingApi(*this, vm, proto);
 }
 
 SpriteClip* StageScripts::clipFor(SpriteInstance& sprite)
