@@ -6,39 +6,6 @@ namespace swf {
 
 namespace {
 
-// Steps over a filter list; each filter's size follows from its type.
-Result<void> skipFilters(Reader& reader)
-{
-    unsigned count = SWF_TRY(reader.readU8());
-    for (unsigned i = 0; i < count; ++i) {
-        unsigned type = SWF_TRY(reader.readU8());
-        std::size_t size = 0;
-        switch (type) {
-        case 0: size = 23; break; // drop shadow
-        case 1: size = 9; break;  // blur
-        case 2: size = 15; break; // glow
-        case 3: size = 27; break; // bevel
-        case 4:                   // gradient glow
-        case 7: {                 // gradient bevel
-            unsigned colors = SWF_TRY(reader.readU8());
-            size = 5 * std::size_t(colors) + 19;
-            break;
-        }
-        case 5: { // convolution
-            unsigned columns = SWF_TRY(reader.readU8());
-            unsigned rows = SWF_TRY(reader.readU8());
-            size = 8 + 4 * std::size_t(columns) * rows + 5;
-            break;
-        }
-        case 6: size = 80; break; // colour matrix
-        default:
-            return Error::at(reader.offset(), QStringLiteral("unknown filter type %1").arg(type));
-        }
-        SWF_TRY_VOID(reader.skip(size));
-    }
-    return {};
-}
-
 // Reads part records up to the terminating zero byte.
 Result<void> readParts(Reader& reader, int version, std::vector<ButtonPart>& parts)
 {
@@ -56,7 +23,7 @@ Result<void> readParts(Reader& reader, int version, std::vector<ButtonPart>& par
         if (version == 2) {
             part.colorTransform = SWF_TRY(readColorTransform(reader, true));
             if (flags & 0x10)
-                SWF_TRY_VOID(skipFilters(reader)); // filters on button parts are not drawn
+                part.filters = SWF_TRY(readFilterList(reader));
             if (flags & 0x20)
                 part.blendMode = SWF_TRY(reader.readU8());
         }

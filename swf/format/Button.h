@@ -3,6 +3,7 @@
 // Button records: DefineButton 1-2 (state characters and actions with their
 // conditions) and DefineButtonCxform. DefineButtonSound goes to the sound sink.
 
+#include "swf/format/Control.h"
 #include "swf/format/Records.h"
 
 #include <QByteArray>
@@ -25,6 +26,7 @@ struct ButtonPart {
     Matrix matrix;
     ColorTransform colorTransform;
     int blendMode = 0;
+    std::vector<Filter> filters;
 };
 
 // Transitions a button action can wait for, as the bits of its condition word.

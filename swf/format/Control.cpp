@@ -93,6 +93,19 @@ Result<Filter> readFilter(Reader& reader)
 
 } // namespace
 
+Result<std::vector<Filter>> readFilterList(Reader& reader)
+{
+    // Every filter is read so the fields after the list stay in place; only the first MaxFilters are kept.
+    const unsigned count = SWF_TRY(reader.readU8());
+    std::vector<Filter> filters;
+    for (unsigned i = 0; i < count; ++i) {
+        Filter filter = SWF_TRY(readFilter(reader));
+        if (filters.size() < std::size_t(MaxFilters))
+            filters.push_back(std::move(filter));
+    }
+    return filters;
+}
+
 Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
 {
     PlaceObject p;

@@ -23,6 +23,9 @@ struct Filter {
     std::vector<float> colorMatrix; // 20 values for the colour-matrix filter
 };
 
+// A filter list (count, then the filters) as PlaceObject3 and button parts carry it.
+Result<std::vector<Filter>> readFilterList(Reader& reader);
+
 struct PlaceObject {
     int version = 1;      // 1, 2 or 3
     bool move = false;    // modifies the object already at the depth

@@ -224,6 +224,11 @@ void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, cons
         rect.addRect(QRectF(0, 0, bitmap->image.width() * 20.0, bitmap->image.height() * 20.0));
         area.addPath(transform.map(rect));
     }
+    // Text masks by the shapes of its glyphs.
+    if (auto edit = dynamic_cast<const EditTextInstance*>(&object))
+        addEditTextArea(area, *edit, transform);
+    else if (auto text = dynamic_cast<const TextDef*>(object.character()))
+        addStaticTextArea(area, m_stage.movie(), *text, transform);
 }
 
 void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx)

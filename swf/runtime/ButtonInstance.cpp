@@ -105,6 +105,7 @@ void ButtonInstance::buildParts()
             object->setMatrix(part.matrix);
             object->setColorTransform(part.colorTransform);
             object->setBlendMode(part.blendMode);
+            object->setFilters(part.filters);
             DisplayObject* raw = object.get();
             into.emplace(part.depth, std::move(object));
             if (auto sprite = raw->asSprite())
