@@ -83,6 +83,10 @@ public:
     // delete object.name
     S& remove(const char* object, const char* name) { var(object); m_asm.push({ name }).op(0x3A); return *this; }
     S& typeOf() { m_asm.op(0x44); return *this; }
+    // [items...]
+    S& array(std::initializer_list<Item> items) { args(items); m_asm.op(0x42); return *this; }
+    S& subtract() { m_asm.op(0x0B); return *this; }
+    S& ret() { m_asm.op(0x3E); return *this; }
     S& add() { m_asm.add2(); return *this; }
     S& trace() { m_asm.trace(); return *this; }
     S& pop() { m_asm.pop(); return *this; }

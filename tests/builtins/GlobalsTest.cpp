@@ -127,3 +127,27 @@ TEST(Globals, SharedObjectsLastTheSession)
     s.value("").methodWith("SharedObject", "getLocal", 1).trace();
     runRows({ { "same object for the same name", 7, s, { "true", "42", "null" } } });
 }
+
+TEST(Globals, ApplyTakesArrayLikeObjects)
+{
+    S s;
+    s.function("f", { "a", "b" }, S().var("a").var("b").add().ret());
+    // f.apply(null, { length: 2, 0: 3, 1: 4 })
+    s.object({ { "length", 2 }, { "0", 3 }, { "1", 4 } }).value(Null {}).methodWith("f", "apply", 2).trace();
+    s.array({ 5, 6 }).value(Null {}).methodWith("f", "apply", 2).trace();
+    s.value(Null {}).methodWith("f", "apply", 1).trace();
+    runRows({ { "apply", 7, s, { "7", "11", "NaN" } } });
+}
+
+TEST(ArraySort, ComparisonThatEmptiesTheArrayIsSafe)
+{
+    // a = [3, 1, 2]; a.sort(function (x, y) { a.length = 0; return x - y; }); trace(a)
+    S body;
+    body.setMember("a", "length", S().value(0)).var("x").var("y").subtract().ret();
+    S s;
+    s.assign("a", S().array({ 3, 1, 2 }))
+        .function("", { "x", "y" }, body)
+        .methodWith("a", "sort", 1).pop()
+        .var("a").trace();
+    runRows({ { "sort keeps the elements it started with", 7, s, { "1,2,3" } } });
+}

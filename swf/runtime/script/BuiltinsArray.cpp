@@ -65,8 +65,11 @@ int compareValues(Interpreter& vm, const Value& a, const Value& b, int flags)
     return flags & Descending ? -r : r;
 }
 
-// Sorts `keys` (one per element) and applies the result per the flags.
-Value finishSort(Interpreter& vm, ArrayObject* arr, std::vector<size_t>& idx,
+// Sorts the indices of `items` (the elements as they were when the sort
+// began) and applies the result per the flags. A comparison function or a
+// getter may have resized the array meanwhile, so the result is built from
+// `items`, never by indexing the array again.
+Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& items, std::vector<size_t>& idx,
     const std::function<int(size_t, size_t)>& cmp, int flags)
 {
     mergeSort(idx, cmp);
@@ -84,7 +87,7 @@ Value finishSort(Interpreter& vm, ArrayObject* arr, std::vector<size_t>& idx,
     std::vector<Value> sorted;
     sorted.reserve(idx.size());
     for (size_t i : idx)
-        sorted.push_back(arr->elements[i]);
+        sorted.push_back(items[i]);
     arr->elements = std::move(sorted);
     return Value(static_cast<Object*>(arr));
 }
@@ -261,7 +264,7 @@ void Builtins::installArray(Interpreter& vm)
                 return compareValues(vm, items[x], items[y], flags);
             };
         }
-        return finishSort(vm, arr, idx, cmp, flags);
+        return finishSort(vm, arr, items, idx, cmp, flags);
     });
     method("sortOn", [](Interpreter& vm, CallArgs& a) -> Value {
         ArrayObject* arr = arrayOf(a);
@@ -281,10 +284,11 @@ void Builtins::installArray(Interpreter& vm)
         } else {
             fields.push_back(vm.toString(a.arg(0)));
         }
-        std::vector<std::vector<Value>> keys(arr->elements.size());
+        const std::vector<Value> items = arr->elements;
+        std::vector<std::vector<Value>> keys(items.size());
         for (size_t i = 0; i < keys.size(); ++i)
             for (const QString& field : fields)
-                keys[i].push_back(vm.getMember(arr->elements[i], field));
+                keys[i].push_back(vm.getMember(items[i], field));
         std::vector<size_t> idx(keys.size());
         for (size_t i = 0; i < idx.size(); ++i)
             idx[i] = i;
@@ -297,7 +301,7 @@ void Builtins::installArray(Interpreter& vm)
             }
             return 0;
         };
-        return finishSort(vm, arr, idx, cmp, flags | (fieldFlags.empty() ? 0 : (fieldFlags[0] & (UniqueSort | ReturnIndexedArray))));
+        return finishSort(vm, arr, items, idx, cmp, flags | (fieldFlags.empty() ? 0 : (fieldFlags[0] & (UniqueSort | ReturnIndexedArray))));
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -47,8 +48,8 @@ namespace {
 
 uint8_t minVersionOf(uint16_t bits)
 {
-    // Bits that keep a property from movies older than a version.
-    if (bits & 0x8000) return 12;
+    // Bits that keep a property from movies older than a version. The top
+    // bit hides nothing: movies of every version still see the property.
     if (bits & 0x4000) return 11;
     if (bits & 0x2000) return 10;
     if (bits & 0x1000) return 9;
@@ -314,8 +315,15 @@ void Builtins::installCore(Interpreter& vm)
     });
     vm.defineMethod(fp, QStringLiteral("apply"), [](Interpreter& vm, CallArgs& a) -> Value {
         std::vector<Value> rest;
-        if (auto* arr = a.arg(1).asObject(); arr && arr->kind() == Object::Kind::Array)
+        if (auto* arr = a.arg(1).asObject(); arr && arr->kind() == Object::Kind::Array) {
             rest = static_cast<ArrayObject*>(arr)->elements;
+        } else if (Object* list = a.arg(1).asObject()) {
+            // Any object with a length passes its numbered members.
+            const double length = toIntegerValue(vm.toNumber(vm.getMember(a.arg(1), QStringLiteral("length"))));
+            const size_t n = size_t(std::clamp(length, 0.0, double(ArrayObject::MaxLength)));
+            for (size_t i = 0; i < n; ++i)
+                rest.push_back(vm.getMember(Value(list), QString::number(i)));
+        }
         Value thisArg = a.arg(0);
         if (thisArg.isNullish())
             thisArg = Value();
