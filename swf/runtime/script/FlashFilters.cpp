@@ -84,16 +84,30 @@ ArrayObject* matrixCopy(Interpreter& vm, const Value& v)
     return m;
 }
 
-Object* newFilter(Interpreter& vm, const FilterClass& c, Object* proto, const std::vector<Value>& args)
+// Gives `o` the settings of class `c` from constructor arguments, converted
+// to the type of each setting. With `keepExisting`, settings `o` already has
+// stay (the arguments are still converted, as the player does).
+void initFilter(Interpreter& vm, const FilterClass& c, Object* o, const std::vector<Value>& args, bool keepExisting)
 {
-    auto* o = vm.make<FilterObject>(proto, vm.caseSensitive(), c.type);
     for (size_t i = 0; i < c.params.size(); ++i) {
         const Param& p = c.params[i];
         Value v = i < args.size() && !args[i].isUndefined() ? args[i] : p.fallback;
         if (c.type == ColorMatrix && i == 0)
             v = Value(static_cast<Object*>(matrixCopy(vm, v)));
-        o->put(QString::fromLatin1(p.name), v);
+        else if (p.fallback.isNumber())
+            v = Value(vm.toNumber(v));
+        else if (p.fallback.isBoolean())
+            v = Value(vm.toBoolean(v));
+        const QString name = QString::fromLatin1(p.name);
+        if (!keepExisting || !o->findOwn(name))
+            o->put(name, v);
     }
+}
+
+Object* newFilter(Interpreter& vm, const FilterClass& c, Object* proto, const std::vector<Value>& args)
+{
+    auto* o = vm.make<FilterObject>(proto, vm.caseSensitive(), c.type);
+    initFilter(vm, c, o, args, false);
     return o;
 }
 
@@ -215,6 +229,11 @@ void installFlashFilters(Interpreter& vm, Object* package)
         Object* proto = vm.newObject(base);
         auto* ctor = vm.newConstructor(QString::fromLatin1(c.name), [&c, proto](Interpreter& vm, CallArgs& a) -> Value {
             Object* self = a.thisObject();
+            if (!a.constructing && self && !dynamic_cast<FilterObject*>(self)) {
+                // super(...) from a script subclass: the settings go onto the object being built.
+                initFilter(vm, c, self, a.args, true);
+                return Value();
+            }
             return Value(newFilter(vm, c, self && self->proto() ? self->proto() : proto, a.args));
         }, proto);
         package->define(QString::fromLatin1(c.name), Value(static_cast<Object*>(ctor)), 0);
