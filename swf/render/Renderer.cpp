@@ -5,6 +5,7 @@
 #include "swf/render/RenderCache.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/movie/Texts.h"
+#include "swf/runtime/Bounds.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/Drawing.h"
 #include "swf/runtime/EditTextInstance.h"
@@ -132,6 +133,7 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     QRectF stageRect = m_stage.movie().stageTwips().toPixels();
     painter.fillRect(stageRect, m_stage.backgroundColor());
     QTransform twipsToDevice = QTransform::fromScale(1 / 20.0, 1 / 20.0) * stageToDevice;
+    m_twipsToDevice = twipsToDevice;
     if (const Drawing* drawing = m_stage.root().drawing())
         drawDrawing(painter, *drawing, twipsToDevice, ColorTransform {}, *this);
     drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
@@ -140,47 +142,65 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
 
 void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx)
 {
-    std::vector<const DisplayObject*> children;
-    children.reserve(sprite.displayList().size());
-    for (const auto& [depth, child] : sprite.displayList())
-        children.push_back(child.get());
-    drawRange(painter, children, 0, children.size(), transform, cx);
-}
-
-void Renderer::drawRange(QPainter& painter, const std::vector<const DisplayObject*>& children, std::size_t begin, std::size_t end,
-    const QTransform& transform, const ColorTransform& cx)
-{
-    for (std::size_t i = begin; i < end; ++i) {
-        const DisplayObject& child = *children[i];
-        if (child.clipDepth() == 0) {
-            if (child.isVisible())
-                drawObject(painter, child, transform, cx);
+    // Clip-depth masks in force: each hides what lies outside its shape for
+    // the depths up to its clip depth. A mask inside the range of another is
+    // itself cut by that one, so it carries the areas of the masks around it.
+    struct ActiveMask {
+        int clipDepth;
+        std::vector<QPainterPath> areas; // device coordinates
+    };
+    std::vector<ActiveMask> masks;
+    for (const auto& [depth, entry] : sprite.displayList()) {
+        const DisplayObject& child = *entry;
+        std::erase_if(masks, [depth = depth](const ActiveMask& m) { return m.clipDepth < depth; });
+        if (child.clipDepth() != 0) {
+            ActiveMask mask { child.clipDepth(), {} };
+            QPainterPath area;
+            area.setFillRule(Qt::WindingFill);
+            addMaskArea(area, child, transform);
+            mask.areas.push_back(area);
+            for (const ActiveMask& outer : masks)
+                mask.areas.insert(mask.areas.end(), outer.areas.begin(), outer.areas.end());
+            masks.push_back(std::move(mask));
             continue;
         }
-        // A mask: it hides everything up to its clip depth that lies outside its shape.
-        std::size_t maskedEnd = i + 1;
-        while (maskedEnd < end && children[maskedEnd]->depth() <= child.clipDepth())
-            ++maskedEnd;
-        QPainterPath area;
-        area.setFillRule(Qt::WindingFill);
-        addMaskArea(area, child, transform);
-        if (!area.isEmpty())
-            drawMasked(painter, area, children, i + 1, maskedEnd, transform, cx);
-        i = maskedEnd - 1;
+        if (!child.isVisible() || child.maskedObject())
+            continue; // hidden, or serving a script as a mask
+        std::vector<const QPainterPath*> clips;
+        for (const ActiveMask& m : masks) {
+            for (const QPainterPath& area : m.areas)
+                clips.push_back(&area);
+        }
+        QPainterPath scriptArea;
+        if (const DisplayObject* mask = child.scriptMask()) {
+            scriptArea = scriptMaskArea(*mask);
+            clips.push_back(&scriptArea);
+        }
+        if (clips.empty()) {
+            drawObject(painter, child, transform, cx);
+            continue;
+        }
+        if (std::any_of(clips.begin(), clips.end(), [](const QPainterPath* p) { return p->isEmpty(); }))
+            continue; // masked away entirely
+        // Mask edges are hard: the reference player does not blend them either.
+        painter.save();
+        painter.setTransform(QTransform());
+        for (const QPainterPath* area : clips)
+            painter.setClipPath(*area, Qt::IntersectClip);
+        drawObject(painter, child, transform, cx);
+        painter.restore();
     }
 }
 
-void Renderer::drawMasked(QPainter& painter, const QPainterPath& area, const std::vector<const DisplayObject*>& children,
-    std::size_t begin, std::size_t end, const QTransform& transform, const ColorTransform& cx)
+QPainterPath Renderer::scriptMaskArea(const DisplayObject& mask)
 {
-    if (begin >= end)
-        return;
-    // Mask edges are hard: the reference player does not blend them either.
-    painter.save();
-    painter.setTransform(QTransform());
-    painter.setClipPath(area, Qt::IntersectClip);
-    drawRange(painter, children, begin, end, transform, cx);
-    painter.restore();
+    QTransform parent = m_twipsToDevice;
+    if (const SpriteInstance* p = mask.parent())
+        parent = worldTransform(*p) * m_twipsToDevice;
+    QPainterPath area;
+    area.setFillRule(Qt::WindingFill);
+    addMaskArea(area, mask, parent);
+    return area;
 }
 
 const std::vector<ShapeLayer>* Renderer::layersOf(const DisplayObject& object)
@@ -236,6 +256,20 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     QTransform transform = object.matrix().toQTransform() * parent;
     if (degenerate(transform))
         return; // squashed flat: nothing to see
+    struct Restore {
+        QPainter* painter = nullptr;
+        ~Restore() { if (painter) painter->restore(); }
+    } restore;
+    if (const std::optional<QRectF>& scroll = object.scrollRect()) {
+        // Only the scroll window shows, its corner moved to the object's origin.
+        QPainterPath window;
+        window.addRect(QRectF(QPointF(0, 0), scroll->size()));
+        painter.save();
+        restore.painter = &painter;
+        painter.setTransform(QTransform());
+        painter.setClipPath(transform.map(window), Qt::IntersectClip);
+        transform = QTransform::fromTranslate(-scroll->x(), -scroll->y()) * transform;
+    }
     ColorTransform cx = parentCx.concat(object.colorTransform());
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
     // Alpha and erase act on the layer they are drawn into; on the stage itself they draw normally.

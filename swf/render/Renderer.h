@@ -32,10 +32,8 @@ public:
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);
-    void drawRange(QPainter& painter, const std::vector<const DisplayObject*>& children, std::size_t begin, std::size_t end,
-        const QTransform& transform, const ColorTransform& cx);
-    void drawMasked(QPainter& painter, const QPainterPath& area, const std::vector<const DisplayObject*>& children,
-        std::size_t begin, std::size_t end, const QTransform& transform, const ColorTransform& cx);
+    // The area a script mask (setMask) leaves visible, in device coordinates.
+    QPainterPath scriptMaskArea(const DisplayObject& mask);
     void drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx);
     void drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx);
     void drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx);
@@ -49,6 +47,7 @@ private:
     const Stage& m_stage;
     RenderCache& m_cache;
     int m_layerDepth = 0; // how many objects drawn on layers of their own enclose the current one
+    QTransform m_twipsToDevice; // the root's space to the device, for masks set by scripts
 };
 
 } // namespace swf

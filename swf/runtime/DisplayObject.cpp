@@ -17,7 +17,32 @@ DisplayObject::DisplayObject(Stage& stage, SpriteInstance* parent, const Charact
 
 DisplayObject::~DisplayObject()
 {
+    setScriptMask(nullptr);
+    if (m_maskedObject)
+        m_maskedObject->setScriptMask(nullptr);
     m_stage.countInstance(-1);
+}
+
+void DisplayObject::setScriptMask(DisplayObject* mask)
+{
+    if (mask == this)
+        mask = nullptr;
+    if (m_scriptMask) {
+        m_scriptMask->m_maskedObject = nullptr;
+        m_scriptMask = nullptr;
+    }
+    if (!mask)
+        return;
+    // A mask serves one object at a time; the newest pairing wins.
+    if (mask->m_maskedObject)
+        mask->m_maskedObject->setScriptMask(nullptr);
+    if (mask->m_scriptMask == this)
+        mask->setScriptMask(nullptr); // no object masks its own mask
+    m_scriptMask = mask;
+    mask->m_maskedObject = this;
+    // A script mask ends the clip-depth masking either object took part in.
+    m_clipDepth = 0;
+    mask->m_clipDepth = 0;
 }
 
 void DisplayObject::applyPlacement(const PlaceObject& place)

@@ -7,7 +7,10 @@
 #include "swf/format/Control.h"
 #include "swf/movie/Character.h"
 
+#include <QRectF>
 #include <QString>
+
+#include <optional>
 
 #include <vector>
 
@@ -31,6 +34,8 @@ public:
     const Character* character() const { return m_character; }
     std::uint16_t characterId() const { return m_characterId; }
     int depth() const { return m_depth; }
+    // Only the parent's display list moves an instance (swapDepths).
+    void setDepth(int depth) { m_depth = depth; }
 
     const QString& name() const { return m_name; }
     void setName(const QString& name) { m_name = name; }
@@ -57,6 +62,20 @@ public:
     void setPlacedFrame(int frame) { m_placedFrame = frame; }
     // The stage tick in which the instance was created; it does not advance in that tick.
     quint64 bornTick() const { return m_bornTick; }
+    // Made, duplicated or moved by a script: the timeline's own tags leave it alone.
+    bool isScriptOwned() const { return m_placedFrame == 0; }
+
+    // A mask set by a script (setMask): `mask` hides every part of this
+    // object outside its shape and is not drawn itself. Either side leaving
+    // the stage ends the pairing. Both lose any clip-depth role they had.
+    // A window on the content set by a script (scrollRect), in the object's own
+    // twips: only that rectangle shows, with its corner at the object's origin.
+    const std::optional<QRectF>& scrollRect() const { return m_scrollRect; }
+    void setScrollRect(const std::optional<QRectF>& rect) { m_scrollRect = rect; }
+
+    DisplayObject* scriptMask() const { return m_scriptMask; }
+    DisplayObject* maskedObject() const { return m_maskedObject; }
+    void setScriptMask(DisplayObject* mask);
 
     // Applies the fields a PlaceObject carries (not the character or depth).
     void applyPlacement(const PlaceObject& place);
@@ -78,6 +97,9 @@ private:
     QByteArray m_clipActions;
     int m_placedFrame = 0;
     quint64 m_bornTick = 0;
+    DisplayObject* m_scriptMask = nullptr;
+    DisplayObject* m_maskedObject = nullptr;
+    std::optional<QRectF> m_scrollRect;
 };
 
 } // namespace swf

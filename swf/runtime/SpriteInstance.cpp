@@ -117,6 +117,9 @@ void SpriteInstance::insertChild(std::unique_ptr<DisplayObject> child, const Pla
     if (place)
         child->applyPlacement(*place);
     DisplayObject* raw = child.get();
+    if (raw->name().isEmpty() && (raw->asSprite() || (raw->character() && (raw->character()->kind == CharacterKind::Button
+        || raw->character()->kind == CharacterKind::EditText))))
+        raw->setName(stage().nextInstanceName()); // scripts reach every such instance by a name
     m_displayList[raw->depth()] = std::move(child);
     // Its class and its initialize and construct events come before anything
     // its first frame does; its load event after that frame's own actions.
@@ -144,9 +147,16 @@ void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
             insertChild(std::move(child), &place);
         return;
     }
-    if (!existing)
-        return; // moving nothing
-    if (place.characterId && *place.characterId != existing->characterId()) {
+    if (!existing || existing->isScriptOwned())
+        return; // moving nothing, or what scripts now own
+    // Only a shape (or text, bitmap, morph) becomes another; sprites keep their
+    // character and the timeline changes only the placement.
+    auto isSpriteId = [this](std::uint16_t id) {
+        const Character* c = stage().movie().character(id);
+        return c && c->kind == CharacterKind::Sprite;
+    };
+    if (place.characterId && *place.characterId != existing->characterId() && !existing->asSprite()
+        && !isSpriteId(*place.characterId)) {
         // Swap the character but keep the placement's properties.
         auto child = createInstance(*place.characterId, place.depth, frame);
         if (!child)
@@ -187,12 +197,13 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
             break;
         case TagRemoveObject: {
             DisplayObject* existing = childAt(tag.depth);
-            if (existing && existing->characterId() == tag.characterId)
+            if (existing && existing->characterId() == tag.characterId && !existing->isScriptOwned())
                 removeChild(tag.depth);
             break;
         }
         case TagRemoveObject2:
-            removeChild(tag.depth);
+            if (DisplayObject* existing = childAt(tag.depth); existing && !existing->isScriptOwned())
+                removeChild(tag.depth);
             break;
         case TagSetBackgroundColor:
             if (!parent())
@@ -278,14 +289,14 @@ void SpriteInstance::rewindTo(int frame)
         }
     }
     // Keep the instances the target frame still holds (same character, same
-    // placement); drop the rest. Depths above the timeline's range (placed by
-    // scripts) are left alone.
+    // placement); drop the rest. What scripts placed at script depths stays;
+    // what they left at the timeline's depths goes with the rebuild.
     std::vector<int> depths;
     for (const auto& [depth, child] : m_displayList)
         depths.push_back(depth);
     for (int depth : depths) {
         DisplayObject* child = childAt(depth);
-        if (!child || child->placedFrame() == 0)
+        if (!child || (child->isScriptOwned() && depth >= ScriptDepthOffset))
             continue;
         auto it = target.find(depth);
         if (it == target.end() || it->second.characterId != child->characterId() || it->second.placedFrame != child->placedFrame())

@@ -47,6 +47,22 @@ public:
     DisplayObject* childByName(const QString& name) const;
     void removeChild(int depth);
 
+    // Depth 0 of scripts is this depth of the display list; the timeline's
+    // own depths lie below it.
+    static constexpr int ScriptDepthOffset = 16384;
+
+    // Instances made by scripts (SpriteInstanceDynamic.cpp), at display-list
+    // depths. Each replaces whatever sat at `depth` and returns null when
+    // nothing could be made (not a sprite, too deep, too many instances).
+    SpriteInstance* attachSprite(std::uint16_t characterId, const QString& name, int depth);
+    SpriteInstance* createEmptyChild(const QString& name, int depth);
+    // A copy of `source`, a child of this sprite: same character, matrix,
+    // colour transform and clip actions; its timeline starts at frame 1.
+    DisplayObject* duplicateChild(const DisplayObject& source, const QString& name, int depth);
+    // Moves the child at `from` to `to`, trading places with any child there.
+    // Both then belong to scripts: the timeline no longer moves or removes them.
+    bool swapChildDepths(int from, int to);
+
     // Builds frame 1; called once, right after the instance is created.
     void enterFirstFrame();
     // One tick of the movie clock: advance if playing, then tick the children

@@ -1,6 +1,9 @@
 #include "swf/runtime/Stage.h"
 
 #include "swf/audio/SoundSink.h"
+#include "swf/format/TagCodes.h"
+#include "swf/io/Reader.h"
+#include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/ScriptRunner.h"
 
 namespace swf {
@@ -17,11 +20,60 @@ Stage::~Stage()
     m_root.reset();
 }
 
+void Stage::forgetAll(DisplayObject& object)
+{
+    if (auto sprite = object.asSprite()) {
+        for (const auto& [depth, child] : sprite->displayList())
+            forgetAll(*child);
+    }
+    if (auto button = dynamic_cast<ButtonInstance*>(&object)) {
+        for (const auto& [depth, part] : button->parts())
+            forgetAll(*part);
+        for (const auto& [depth, part] : button->hitParts())
+            forgetAll(*part);
+    }
+    m_scriptRunner->instanceRemoved(object);
+}
+
+std::uint16_t Stage::exportedCharacter(const QString& name) const
+{
+    if (!m_exportsRead) {
+        m_exportsRead = true;
+        for (const ControlTag& tag : m_movie->otherTags()) {
+            if (tag.code != TagExportAssets)
+                continue;
+            Reader reader(tag.body);
+            auto count = reader.readU16();
+            for (int i = 0; count.ok() && i < count.value(); ++i) {
+                auto id = reader.readU16();
+                if (!id.ok())
+                    break;
+                auto exported = reader.readString(m_movie->version() >= 6);
+                if (!exported.ok())
+                    break;
+                // A name exported again names the later character.
+                m_exports.insert(exported.value(), id.value());
+            }
+        }
+    }
+    auto it = m_exports.constFind(name);
+    if (it != m_exports.constEnd())
+        return *it;
+    for (auto e = m_exports.constBegin(); e != m_exports.constEnd(); ++e) {
+        if (e.key().compare(name, Qt::CaseInsensitive) == 0)
+            return e.value();
+    }
+    return 0;
+}
+
 void Stage::restart()
 {
+    if (m_root && m_scriptRunner)
+        forgetAll(*m_root);
     m_root.reset();
     m_background = Qt::white;
     m_tick = 0;
+    m_instanceNames = 0;
     m_initActionsRun.clear();
     m_root = std::make_unique<SpriteInstance>(*this, nullptr, nullptr, 0, 0, m_movie->root(), 0);
     m_root->enterFirstFrame();

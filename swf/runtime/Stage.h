@@ -7,6 +7,7 @@
 #include "swf/runtime/SpriteInstance.h"
 
 #include <QColor>
+#include <QHash>
 
 #include <memory>
 #include <set>
@@ -50,6 +51,14 @@ public:
     // Hands the movie's sound definitions to the sink at once.
     void setSoundSink(SoundSink* sink);
 
+    // The character the movie exports under `name` (ExportAssets), 0 when none.
+    // Names match exactly first, then ignoring case.
+    std::uint16_t exportedCharacter(const QString& name) const;
+
+    // "instance1", "instance2", ...: the names the player gives to sprites,
+    // buttons and edit texts placed without one, counted over the movie's life.
+    QString nextInstanceName() { return QStringLiteral("instance%1").arg(++m_instanceNames); }
+
     // DoInitAction runs once per sprite id in a movie's life; true the first time.
     bool claimInitAction(std::uint16_t spriteId) { return m_initActionsRun.insert(spriteId).second; }
 
@@ -59,16 +68,23 @@ public:
     bool canCreateInstance() const { return m_instances < m_limits.maxInstances; }
 
 private:
+    // Tells the script side to forget every instance of the stage, even
+    // while effects are held back, before the whole stage is thrown away.
+    void forgetAll(DisplayObject& object);
+
     std::shared_ptr<const Movie> m_movie;
     StageLimits m_limits;
     std::unique_ptr<SpriteInstance> m_root;
     QColor m_background = Qt::white;
     quint64 m_tick = 0;
     int m_instances = 0;
+    quint64 m_instanceNames = 0;
     bool m_effects = true;
     ScriptRunner* m_scriptRunner = nullptr;
     SoundSink* m_soundSink = nullptr;
     std::set<std::uint16_t> m_initActionsRun;
+    mutable bool m_exportsRead = false;
+    mutable QHash<QString, std::uint16_t> m_exports;
 };
 
 } // namespace swf

@@ -1,10 +1,15 @@
 #pragma once
 
 // A MovieClip as scripts see it: a ClipObject over one sprite instance of the
-// stage. When the instance leaves the display list the clip is detached and
-// behaves as an empty object.
+// stage. When the instance leaves the display list the clip is detached but
+// keeps the path it had: as long as an instance of that name stands at that
+// path again, the old reference reaches it, as the player's references do.
+// With nothing there it behaves as an empty object.
 
 #include "swf/runtime/script/ClipObject.h"
+
+#include <QRectF>
+#include <QStringList>
 
 namespace swf {
 class SpriteInstance;
@@ -16,8 +21,9 @@ class SpriteClip : public ClipObject {
 public:
     SpriteClip(StageScripts& owner, SpriteInstance* sprite, Object* proto, bool caseSensitive);
 
-    SpriteInstance* sprite() const { return m_sprite; }
-    void detach() { m_sprite = nullptr; }
+    // The instance this reference reaches now, or null.
+    SpriteInstance* sprite() const;
+    void detach();
 
     void gotoFrame(int frame, bool play) override;
     bool gotoLabel(const QString& label, bool play) override;
@@ -33,7 +39,7 @@ public:
     ClipObject* rootClip() override;
     ClipObject* childByName(const QString& name) override;
     QString instanceName() const override;
-    bool removed() const override { return !m_sprite; }
+    bool removed() const override { return !sprite(); }
     void duplicate(const QString& name, int depth) override;
     void remove() override;
 
@@ -42,10 +48,26 @@ public:
     bool hasVirtual(Interpreter&, const QString& name) override;
     void virtualNames(Interpreter&, QStringList& out) override;
 
+    StageScripts& owner() const { return m_owner; }
+
 private:
+    // The live clip a detached reference now stands for, or null.
+    SpriteClip* successor() const;
+    Value scrollRectValue(Interpreter& vm);
+    void setScrollRect(Interpreter& vm, const Value& value);
+
     StageScripts& m_owner;
     SpriteInstance* m_sprite;
+    QStringList m_path; // instance names from the root, kept when detached
+    bool m_hasPath = false;
 };
+
+// The MovieClip methods that make, remove, move and measure clips
+// (SpriteClipMethods.cpp), installed on the MovieClip prototype.
+void installClipMethods(StageScripts& scripts, Interpreter& vm, Object* clipProto);
+
+// Bounds rounded to whole twips as the player reports them, in pixels.
+QRectF roundedBounds(const QRectF& twips);
 
 } // namespace script
 } // namespace swf

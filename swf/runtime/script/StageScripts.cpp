@@ -29,6 +29,7 @@ StageScripts::StageScripts(Stage& stage)
     , m_vm(std::make_unique<Interpreter>(stage.movie().version(), this))
 {
     installMovieClip();
+    installClipMethods(*this, *m_vm, m_vm->clipPrototype());
     installStageObjects();
     installInputObjects();
     m_textFields = std::make_unique<TextFieldScripts>(*this);
