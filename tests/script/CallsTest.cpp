@@ -196,3 +196,38 @@ TEST(Calls, EnumerationListsPrototypesFirstAndLiteralsAsWritten)
         .push({ "b" }).getVariable().raw(loop.bytes());
     expectTrace(code, 7, { "a", "b", "e", "c" });
 }
+
+TEST(Calls, ALoopingPrototypeChainStopsTheBlock)
+{
+    // p = {}; p.__proto__ = p; trace("before"); p.missing; trace("not reached")
+    Asm code;
+    code.push({ "p", 0 }).op(0x43).setVariable()
+        .push({ "p" }).getVariable().push({ "__proto__", "p" }).getVariable().setMember()
+        .push({ "before" }).trace()
+        .push({ "p" }).getVariable().push({ "missing" }).getMember().pop()
+        .push({ "not reached" }).trace();
+    SandboxRun r = run(code, 7);
+    EXPECT_EQ(show(r.trace), QStringLiteral("before"));
+    ASSERT_EQ(r.faults.size(), 1);
+    EXPECT_TRUE(r.faults[0].contains(QLatin1String("prototype chain")));
+}
+
+TEST(Calls, AWatcherThatSetsItsOwnPropertyNestsToABound)
+{
+    // o = {}; o.watch("p", function (n, old, v) { trace("w"); o.p = "c"; return v; }); o.p = "b"; trace(o.p)
+    Asm watcher;
+    watcher.push({ "w" }).trace()
+        .push({ "o" }).getVariable().push({ "p", "c" }).setMember()
+        .push({ "v" }).getVariable().op(0x3E);
+    Asm code;
+    code.push({ "o", 0 }).op(0x43).setVariable()
+        .function("", { "n", "old", "v" }, watcher).storeRegister(1).pop()
+        .push({ Reg { 1 }, "p", 2, "o" }).getVariable().push({ "watch" }).callMethod().pop()
+        .push({ "o" }).getVariable().push({ "p", "b" }).setMember()
+        .push({ "o" }).getVariable().push({ "p" }).getMember().trace();
+    SandboxRun r = run(code, 7);
+    EXPECT_TRUE(r.faults.isEmpty()) << qPrintable(show(r.faults));
+    ASSERT_EQ(r.trace.size(), 66);
+    EXPECT_EQ(r.trace.count(QStringLiteral("w")), 65);
+    EXPECT_EQ(r.trace.last(), QStringLiteral("b"));
+}

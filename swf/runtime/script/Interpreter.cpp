@@ -14,6 +14,16 @@ namespace {
 
 constexpr size_t MaxStack = 1u << 20;
 constexpr int MaxProtoDepth = 256;
+// Getters and watchers together, and setters on their own, nest this deep;
+// past it a getter reads and a setter writes the plain value, and a watcher
+// is not called.
+constexpr int MaxAccessorNesting = 65;
+
+struct NestingGuard {
+    int& count;
+    explicit NestingGuard(int& c) : count(c) { ++count; }
+    ~NestingGuard() { --count; }
+};
 
 const char* const PropertyNames[] = {
     "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
@@ -348,16 +358,19 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         && name.compare(QLatin1String("_global"), caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
         return Value(m_global);
     int depth = 0;
-    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+    for (Object* cur = o; cur; cur = cur->proto(), ++depth) {
+        // A prototype chain this long loops: the script stops.
+        if (depth >= MaxProtoDepth)
+            trap(QStringLiteral("prototype chain too long looking up %1").arg(name));
         Value out;
         if (cur->getVirtual(*this, name, out))
             return out;
         Property* p = cur->findOwn(name);
         if (!p || p->minVersion > m_version)
             continue;
-        if (p->getter) {
-            Value getter(p->getter);
-            return call(getter, object, {});
+        if (p->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {
+            NestingGuard nesting(m_getterNesting);
+            return call(Value(p->getter), object, {});
         }
         return p->value;
     }
@@ -376,23 +389,16 @@ void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Prop
     if (!watches)
         return;
     auto it = watches->find(o->caseSensitive() ? name : name.toLower());
-    if (it == watches->end() || it->running)
+    // A watcher that sets its own property calls itself again, up to the nesting bound.
+    if (it == watches->end() || m_getterNesting + m_watcherNesting >= MaxAccessorNesting)
         return;
+    // The old value is the plain value, wherever on the chain it is; a getter is not asked.
+    if (!existing)
+        existing = findProperty(o, name);
     Value old = existing ? existing->value : Value();
-    if (existing && existing->getter)
-        old = call(Value(existing->getter), Value(o), {});
     Object* callback = it->callback;
     Value userData = it->userData;
-    it->running = true;
-    struct Reset {
-        Object* o;
-        QString key;
-        ~Reset()
-        {
-            if (auto* w = o->watches(); w && w->contains(key))
-                (*w)[key].running = false;
-        }
-    } reset { o, o->caseSensitive() ? name : name.toLower() };
+    NestingGuard nesting(m_watcherNesting);
     value = call(Value(callback), Value(o), { Value(name), old, value, userData });
 }
 
@@ -421,7 +427,14 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
         if (own->flags & ReadOnly)
             return;
         if (own->setter) {
-            call(Value(own->setter), object, { v });
+            // The setter runs, then the plain value behind the accessor takes
+            // the assignment too (a getter nested past the bound reads it).
+            if (m_setterNesting < MaxAccessorNesting) {
+                NestingGuard nesting(m_setterNesting);
+                call(Value(own->setter), object, { v });
+            }
+            if (Property* p = o->findOwn(name); p && p->setter)
+                p->value = v;
             return;
         }
         if (own->getter)
@@ -434,8 +447,10 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         Property* p = cur->findOwn(name);
         if (p && p->minVersion <= m_version && (p->getter || p->setter)) {
-            if (p->setter)
+            if (p->setter && m_setterNesting < MaxAccessorNesting) {
+                NestingGuard nesting(m_setterNesting);
                 call(Value(p->setter), object, { v });
+            }
             return;
         }
     }

@@ -192,6 +192,10 @@ private:
     int m_maxDepth = 256;
     int m_depth = 0;
     int m_runNesting = 0;
+    // Getters, setters and watchers running inside one another, per kind.
+    int m_getterNesting = 0;
+    int m_setterNesting = 0;
+    int m_watcherNesting = 0;
 
     Object* m_global = nullptr;
     Object* m_objectProto = nullptr;
