@@ -75,27 +75,27 @@ int main(int argc, char** argv)
                 mixer->exportAssets(tag.body);
         }
         playback.setSoundSink(mixer.get());
-        if (!options->trace)
-            playback.stage().restart();
     }
-    std::unique_ptr<swf::script::StageScripts> scripts;
-    if (options->trace) {
-        // Scripts run from the first frame on: rebuild it with the script machine attached.
-        scripts = std::make_unique<swf::script::StageScripts>(playback.stage());
-        scripts->setTraceSink([](const QString& line) {
-            std::fputs(line.toUtf8().constData(), stdout);
-            std::fputc('\n', stdout);
-        });
-        playback.stage().setScriptRunner(scripts.get());
-        playback.stage().restart();
-        scripts->flush();
-    }
+    // The movie's scripts always run, as in the player: a scripted movie draws
+    // what its scripts build. --trace only decides whether trace() lines are
+    // printed. Scripts run from the first frame on, so frame 1 is rebuilt with
+    // the script machine attached.
+    auto scripts = std::make_unique<swf::script::StageScripts>(playback.stage());
+    const bool printTrace = options->trace;
+    scripts->setTraceSink([printTrace](const QString& line) {
+        if (!printTrace)
+            return;
+        std::fputs(line.toUtf8().constData(), stdout);
+        std::fputc('\n', stdout);
+    });
+    playback.stage().setScriptRunner(scripts.get());
+    playback.stage().restart();
+    scripts->flush();
     const double frameMs = 1000.0 / playback.frameRate();
     mixFrame(1);
-    for (int i = 1; i < options->frame && !(scripts && scripts->quitRequested()); ++i) {
+    for (int i = 1; i < options->frame && !scripts->quitRequested(); ++i) {
         playback.nextFrame();
-        if (scripts)
-            scripts->afterTick(i * frameMs);
+        scripts->afterTick(i * frameMs);
         mixFrame(i + 1);
     }
     std::fflush(stdout);
