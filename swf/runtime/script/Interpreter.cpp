@@ -536,9 +536,10 @@ bool Interpreter::isInstanceOf(Object* o, Object* constructor)
 
 Value Interpreter::call(const Value& function, const Value& thisValue, std::vector<Value> args)
 {
-    auto* fn = static_cast<FunctionObject*>(function.asObject());
-    if (!fn || fn->kind() != Object::Kind::Function)
+    Object* callee = function.asObject();
+    if (!callee || callee->kind() != Object::Kind::Function)
         return Value();
+    auto* fn = static_cast<FunctionObject*>(callee);
     if (fn->isNative()) {
         if (m_depth >= m_maxDepth)
             trap(QStringLiteral("calls nested too deeply"));
@@ -552,9 +553,10 @@ Value Interpreter::call(const Value& function, const Value& thisValue, std::vect
 
 Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
 {
-    auto* fn = static_cast<FunctionObject*>(constructor.asObject());
-    if (!fn || fn->kind() != Object::Kind::Function)
+    Object* callee = constructor.asObject();
+    if (!callee || callee->kind() != Object::Kind::Function)
         return Value();
+    auto* fn = static_cast<FunctionObject*>(callee);
     Object* proto = getMember(constructor, QStringLiteral("prototype")).asObject();
     Object* obj = newObject(proto ? proto : m_objectProto);
     obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
