@@ -69,6 +69,8 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
         const Instruction& ins = code[size_t(x.pc)];
         if (++m_executed - m_runStart > m_budget)
             trap(QStringLiteral("action budget spent"));
+        if (m_executed - m_frameStart > m_frameBudget)
+            trap(QStringLiteral("action budget of the frame spent"));
         ++x.pc;
         switch (ins.op) {
 #define ACTION(code, name, pops, pushes, comment) \

@@ -57,6 +57,11 @@ public:
 
     // Limits. A run that spends its budget or nests deeper is aborted.
     void setActionBudget(uint64_t actions) { m_budget = actions; }
+    // All runs of one frame together (frame actions, events, intervals) share a
+    // larger budget, so many handlers that each stay under the run budget still
+    // cannot hold a frame for long. The host starts each frame's count.
+    void setFrameBudget(uint64_t actions) { m_frameBudget = actions; }
+    void beginFrame() { m_frameStart = m_executed; }
     void setMaxCallDepth(int depth) { m_maxDepth = depth; }
     uint64_t actionsExecuted() const { return m_executed; }
     // Pops of an empty stack so far (each gave undefined).
@@ -189,6 +194,8 @@ private:
     uint64_t m_executed = 0;
     uint64_t m_underflows = 0;
     uint64_t m_runStart = 0;
+    uint64_t m_frameBudget = uint64_t(1) << 24;
+    uint64_t m_frameStart = 0;
     int m_maxDepth = 256;
     int m_depth = 0;
     int m_runNesting = 0;

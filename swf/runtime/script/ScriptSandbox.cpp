@@ -65,6 +65,7 @@ SandboxRun runInSandbox(const QByteArray& actions, const SandboxOptions& options
     Stage& stage = playback.value()->stage();
     SandboxScripts scripts(stage, run);
     scripts.interpreter().setActionBudget(options.budget);
+    scripts.interpreter().setFrameBudget(options.budget * 4);
     scripts.interpreter().setMaxCallDepth(options.maxCallDepth);
     scripts.setTraceSink([&run](const QString& line) { run.trace.push_back(line); });
     stage.setScriptRunner(&scripts);

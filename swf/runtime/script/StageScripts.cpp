@@ -161,6 +161,7 @@ void StageScripts::flush()
 void StageScripts::afterTick(double nowMs)
 {
     m_nowMs = nowMs;
+    m_vm->beginFrame();
     drain();
     if (!m_quit)
         m_vm->tickIntervals(nowMs);
