@@ -2,6 +2,7 @@
 // clips, duplicates and depth swaps. Everything made here is script-owned
 // (placed in no frame), so the timeline's own tags leave it alone.
 
+#include "swf/runtime/Drawing.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
@@ -78,6 +79,9 @@ DisplayObject* SpriteInstance::duplicateChild(const DisplayObject& source, const
     child->setFilters(source.filters());
     child->setVisible(source.isVisible());
     child->setClipActions(source.clipActions());
+    // Drawn content goes along, with the fill and pen still in progress.
+    if (sourceSprite && sourceSprite->drawing() && child->asSprite())
+        child->asSprite()->setDrawing(std::shared_ptr<Drawing>(sourceSprite->drawing()->clone()));
     // The source may sit at `depth` itself: it is replaced like anything else there.
     removeChild(depth);
     DisplayObject* raw = child.get();

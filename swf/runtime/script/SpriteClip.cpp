@@ -120,8 +120,12 @@ SpriteClip* SpriteClip::successor() const
 
 void SpriteClip::gotoFrame(int frame, bool play)
 {
+    // A frame before the first is no frame: the jump is ignored. One past the
+    // last goes to the last.
+    if (frame < 1)
+        return;
     if (auto s = sprite())
-        s->gotoFrame(std::clamp(frame, 1, s->frameCount()), play);
+        s->gotoFrame(std::min(frame, s->frameCount()), play);
 }
 
 bool SpriteClip::gotoLabel(const QString& label, bool play)
@@ -268,7 +272,11 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
     case ClipProp::SoundBufTime: out = Value(5.0); break;
     case ClipProp::Quality: out = Value(QStringLiteral("HIGH")); break;
     case ClipProp::XMouse:
-    case ClipProp::YMouse: out = Value(0.0); break;
+    case ClipProp::YMouse: {
+        const QPointF p = m_owner.mouseIn(*m_sprite);
+        out = Value(prop == ClipProp::XMouse ? p.x() : p.y());
+        break;
+    }
     case ClipProp::Parent: {
         ClipObject* p = parentClip();
         out = p ? Value(static_cast<Object*>(p)) : Value();
