@@ -4,6 +4,7 @@
 #include "EventMovies.h"
 
 #include "swf/format/Button.h"
+#include "swf/runtime/script/Action.h"
 #include "swf/runtime/script/SpriteClip.h"
 
 using namespace events_test;
@@ -286,4 +287,32 @@ TEST(InputEvents, StageSizeFollowsTheViewOnlyWithoutScaling)
     player.scripts().setViewSize(320, 240);
     player.scripts().flush();
     EXPECT_EQ(player.take(), QStringList({ "320" }));
+}
+
+TEST(InputEvents, DraggedClipFollowsThePointerInsideItsBounds)
+{
+    // clip.startDrag(false, 90, 90, 150, 130): the clip keeps its offset from
+    // the pointer and stays inside the rectangle; stopDrag lets it go.
+    Asm script;
+    script.push({ 130, 150, 90, 90, false, 5 }).push({ "clip" }).getVariable().push({ "startDrag" }).callMethod().pop();
+    script.end();
+    Player player(clipMovie(script));
+    ASSERT_TRUE(player.ok());
+    auto* clip = player.playback().stage().root().childByName(QStringLiteral("clip"));
+    ASSERT_NE(clip, nullptr);
+    auto at = [&] { return QPointF(clip->matrix().tx / 20.0, clip->matrix().ty / 20.0); };
+
+    player.move(10, 10); // the drag began with the pointer at (0, 0): offset (100, 100)
+    EXPECT_EQ(at(), QPointF(110, 110));
+    player.move(30, 25);
+    EXPECT_EQ(at(), QPointF(130, 125));
+    player.move(200, -50); // held inside the rectangle
+    EXPECT_EQ(at(), QPointF(150, 90));
+
+    Asm stop;
+    stop.push({ 0 }).push({ "clip" }).getVariable().push({ "stopDrag" }).callMethod().pop().end();
+    player.scripts().interpreter().run(*swf::script::decodeBlock(stop.bytes(), 8).value(),
+        player.scripts().clipFor(player.playback().stage().root()));
+    player.move(20, 20);
+    EXPECT_EQ(at(), QPointF(150, 90));
 }

@@ -153,6 +153,18 @@ void SpriteClip::callFrame(int frame)
     }
 }
 
+void SpriteClip::startDrag(bool lockCenter, const double* constraint)
+{
+    if (auto s = sprite())
+        m_owner.startDrag(*s, lockCenter, constraint);
+}
+
+void SpriteClip::stopDrag()
+{
+    // Ends whichever drag is on, as the player's stopDrag does.
+    m_owner.stopDrag();
+}
+
 ClipObject* SpriteClip::parentClip() const
 {
     SpriteInstance* s = sprite();

@@ -42,6 +42,8 @@ public:
     bool removed() const override { return !sprite(); }
     void duplicate(const QString& name, int depth) override;
     void remove() override;
+    void startDrag(bool lockCenter, const double* constraint) override;
+    void stopDrag() override;
 
     bool getVirtual(Interpreter&, const QString& name, Value& out) override;
     bool setVirtual(Interpreter&, const QString& name, const Value& value) override;

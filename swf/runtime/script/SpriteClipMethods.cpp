@@ -212,6 +212,23 @@ void installClipMethods(StageScripts& scripts, Interpreter& vm, Object* proto)
         bool found = boundsThrough(*s, toTarget, box);
         return boundsObject(vm, found, box);
     };
+    method("startDrag", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* clip = dynamic_cast<ClipObject*>(a.thisValue.asObject());
+        if (!clip)
+            return Value();
+        const bool lock = a.args.size() > 0 && vm.toBoolean(a.args[0]);
+        double rect[4];
+        const bool constrain = a.args.size() >= 5;
+        for (int i = 0; constrain && i < 4; ++i)
+            rect[i] = vm.toNumber(a.args[size_t(i + 1)]);
+        clip->startDrag(lock, constrain ? rect : nullptr);
+        return Value();
+    });
+    method("stopDrag", [](Interpreter&, CallArgs& a) -> Value {
+        if (auto* clip = dynamic_cast<ClipObject*>(a.thisValue.asObject()))
+            clip->stopDrag();
+        return Value();
+    });
     method("getBounds", getBounds);
     method("getRect", getBounds);
     method("hitTest", [](Interpreter& vm, CallArgs& a) -> Value {

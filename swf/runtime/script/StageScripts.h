@@ -8,11 +8,13 @@
 #include "swf/runtime/script/Interpreter.h"
 
 #include <QHash>
+#include <QRectF>
 #include <QSet>
 
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace swf {
@@ -82,6 +84,12 @@ public:
     // The pointer in stage pixels, and in an instance's own space (in pixels: _xmouse, _ymouse).
     QPointF mousePosition() const { return m_mouse; }
     QPointF mouseIn(const DisplayObject& instance) const;
+    // startDrag/stopDrag: one clip at a time follows the pointer, keeping its
+    // offset from it (or centred on it), inside an optional rectangle of its
+    // parent's space (pixels).
+    void startDrag(SpriteInstance& sprite, bool lockCenter, const double* constraint);
+    void stopDrag() { m_dragged = nullptr; }
+    const SpriteInstance* dragged() const { return m_dragged; }
     Stage& stage() { return m_stage; }
     // TextField and Sound objects (TextFieldScripts.cpp, SoundScripts.cpp).
     TextFieldScripts& textFields() { return *m_textFields; }
@@ -143,6 +151,10 @@ private:
     double m_viewHeight = 0;
     bool m_mouseHidden = false;
     QPointF m_mouse;
+    SpriteInstance* m_dragged = nullptr;
+    QPointF m_dragOffset;
+    std::optional<QRectF> m_dragBounds;
+    void followDrag();
     bool m_draining = false;
     bool m_quit = false;
     double m_nowMs = 0;

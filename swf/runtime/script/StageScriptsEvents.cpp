@@ -407,6 +407,8 @@ bool StageScripts::wantsHandCursor(const DisplayObject& constInstance)
 void StageScripts::instanceRemoved(DisplayObject& instance)
 {
     m_clipsAlive.remove(&instance);
+    if (m_dragged == &instance)
+        m_dragged = nullptr;
     // Work queued for the instance goes with it; its unload work already
     // holds the script object instead.
     for (auto& queue : m_queues) {
@@ -492,6 +494,51 @@ void StageScripts::mouseEvent(ClipEvent event)
 void StageScripts::pointerAt(QPointF stagePixels)
 {
     m_mouse = stagePixels;
+    followDrag();
+}
+
+// The pointer in the space the sprite's own _x and _y are in: its parent's.
+static QPointF pointerInParent(const StageScripts& scripts, const SpriteInstance& sprite)
+{
+    return sprite.parent() ? scripts.mouseIn(*sprite.parent()) : scripts.mousePosition();
+}
+
+void StageScripts::startDrag(SpriteInstance& sprite, bool lockCenter, const double* constraint)
+{
+    m_dragged = &sprite;
+    const QPointF at(sprite.matrix().tx / 20.0, sprite.matrix().ty / 20.0);
+    m_dragOffset = lockCenter ? QPointF() : at - pointerInParent(*this, sprite);
+    m_dragBounds.reset();
+    if (constraint) {
+        bool finite = true;
+        for (int i = 0; i < 4; ++i)
+            finite = finite && std::isfinite(constraint[i]);
+        if (finite) {
+            // left, top, right, bottom; either order is accepted.
+            m_dragBounds = QRectF(QPointF(std::min(constraint[0], constraint[2]), std::min(constraint[1], constraint[3])),
+                QPointF(std::max(constraint[0], constraint[2]), std::max(constraint[1], constraint[3])));
+        }
+    }
+    followDrag();
+}
+
+void StageScripts::followDrag()
+{
+    if (!m_dragged)
+        return;
+    if (!m_clipsAlive.contains(m_dragged)) {
+        m_dragged = nullptr;
+        return;
+    }
+    QPointF p = pointerInParent(*this, *m_dragged) + m_dragOffset;
+    if (m_dragBounds) {
+        p.setX(std::clamp(p.x(), m_dragBounds->left(), m_dragBounds->right()));
+        p.setY(std::clamp(p.y(), m_dragBounds->top(), m_dragBounds->bottom()));
+    }
+    Matrix m = m_dragged->matrix();
+    m.tx = std::lround(p.x() * 20);
+    m.ty = std::lround(p.y() * 20);
+    m_dragged->setMatrix(m);
 }
 
 QPointF StageScripts::mouseIn(const DisplayObject& instance) const
