@@ -21,16 +21,6 @@ bool invertible(const QTransform& t)
     return std::isfinite(det) && std::abs(det) > 1e-12;
 }
 
-Qt::PenCapStyle capStyle(int cap)
-{
-    return cap == 1 ? Qt::FlatCap : cap == 2 ? Qt::SquareCap : Qt::RoundCap;
-}
-
-Qt::PenJoinStyle joinStyle(int join)
-{
-    return join == 1 ? Qt::BevelJoin : join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
-}
-
 } // namespace
 
 QImage clampedBitmap(const QImage& image, const QRect& area)
@@ -102,35 +92,10 @@ void drawDrawing(QPainter& painter, const Drawing& drawing, const QTransform& tr
         if (renderer.makeBrush(style, cx, brush))
             painter.fillPath(part.path, brush);
     }
-    // How many device pixels one twip spans, for strokes that must stay at least a pixel wide.
-    const double axisX = std::hypot(transform.m11(), transform.m12());
-    const double axisY = std::hypot(transform.m21(), transform.m22());
     for (const Drawing::LinePart& part : drawing.lines()) {
-        const LineStyle& line = part.style;
-        QBrush brush;
-        if (line.hasFill) {
-            if (!renderer.makeBrush(line.fill, cx, brush))
-                continue;
-        } else {
-            brush = QBrush(cx.apply(line.color.toQColor()));
-        }
-        QPen pen(brush, line.width);
-        pen.setCapStyle(capStyle(line.startCap));
-        pen.setJoinStyle(joinStyle(line.join));
-        pen.setMiterLimit(std::max(1.0, line.miterLimit));
-        const double strokeScale = line.noHScale && line.noVScale ? 1 / 20.0
-            : line.noHScale                                       ? axisY
-            : line.noVScale                                       ? axisX
-                                                                  : (axisX + axisY) / 2;
-        const double devicePixels = line.width * strokeScale;
-        if (devicePixels < 1) {
-            // Hairlines and strokes thinner than a pixel still show one pixel wide.
-            pen.setCosmetic(true);
-            pen.setWidthF(1);
-        } else if (line.noHScale || line.noVScale) {
-            pen.setCosmetic(true);
-            pen.setWidthF(devicePixels);
-        }
+        QPen pen;
+        if (!renderer.makePen(part.style, cx, transform, pen))
+            continue;
         painter.strokePath(part.path, pen);
     }
     painter.restore();

@@ -469,14 +469,43 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
     painter.restore();
 }
 
+bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen)
+{
+    QBrush brush;
+    if (line.hasFill) {
+        if (!makeBrush(line.fill, cx, brush))
+            return false;
+    } else {
+        brush = QBrush(cx.apply(line.color.toQColor()));
+    }
+    pen = QPen(brush, line.width);
+    pen.setCapStyle(capStyle(line.startCap));
+    pen.setJoinStyle(joinStyle(line.join));
+    pen.setMiterLimit(std::max(1.0, line.miterLimit));
+    // How many device pixels one twip spans along each axis.
+    const double axisX = std::hypot(transform.m11(), transform.m12());
+    const double axisY = std::hypot(transform.m21(), transform.m22());
+    const double strokeScale = line.noHScale && line.noVScale ? 1 / 20.0
+        : line.noHScale                                       ? axisY
+        : line.noVScale                                       ? axisX
+                                                              : (axisX + axisY) / 2;
+    const double devicePixels = line.width * strokeScale;
+    if (devicePixels < 1) {
+        // Hairlines and strokes thinner than a pixel still show one pixel wide.
+        pen.setCosmetic(true);
+        pen.setWidthF(1);
+    } else if (line.noHScale || line.noVScale) {
+        pen.setCosmetic(true);
+        pen.setWidthF(devicePixels);
+    }
+    return true;
+}
+
 void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx)
 {
     painter.save();
     painter.setTransform(transform);
     painter.setPen(Qt::NoPen);
-    // How many device pixels one twip spans, for strokes that must stay at least a pixel wide.
-    const double axisX = std::hypot(transform.m11(), transform.m12());
-    const double axisY = std::hypot(transform.m21(), transform.m22());
     for (const ShapeLayer& layer : layers) {
         for (const auto& [index, path] : layer.fills) {
             const FillStyle& fill = layer.styles.fills[std::size_t(index)];
@@ -490,31 +519,9 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];
-            QBrush brush;
-            if (line.hasFill) {
-                if (!makeBrush(line.fill, cx, brush))
-                    continue;
-            } else {
-                brush = QBrush(cx.apply(line.color.toQColor()));
-            }
-            QPen pen(brush, line.width);
-            pen.setCapStyle(capStyle(line.startCap));
-            pen.setJoinStyle(joinStyle(line.join));
-            pen.setMiterLimit(std::max(1.0, line.miterLimit));
-            // Strokes scale with the object unless a non-scaling flag holds an axis still.
-            double strokeScale = line.noHScale && line.noVScale ? 1 / 20.0
-                : line.noHScale                                 ? axisY
-                : line.noVScale                                 ? axisX
-                                                                : (axisX + axisY) / 2;
-            double devicePixels = line.width * strokeScale;
-            if (devicePixels < 1) {
-                // Hairlines and strokes thinner than a pixel still show one pixel wide.
-                pen.setCosmetic(true);
-                pen.setWidthF(1);
-            } else if (line.noHScale || line.noVScale) {
-                pen.setCosmetic(true);
-                pen.setWidthF(devicePixels);
-            }
+            QPen pen;
+            if (!makePen(line, cx, transform, pen))
+                continue;
             painter.strokePath(path, pen);
         }
     }

@@ -29,6 +29,10 @@ public:
 
     // Builds the brush for a fill style under a colour transform; false when it draws nothing.
     bool makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush);
+    // Builds the pen for a line style drawn through `transform` (twips to device):
+    // strokes scale with the object unless a non-scaling flag holds an axis still,
+    // and never show thinner than one pixel. False when the line draws nothing.
+    bool makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen);
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);
