@@ -7,7 +7,7 @@
 #include "swf/audio/FramePacer.h"
 #include "swf/audio/SoundMixer.h"
 #include "swf/runtime/Stage.h"
-#include "swf/runtime/script/StageScripts.h"
+#include "swf/avm1/stage/StageScripts.h"
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
 #include "swf/audio/device/AudioOutput.h"
 #endif
@@ -116,7 +116,7 @@ void SwfPlayer::attachScripts()
 {
     // The movie's scripts run from its first frame on; attachSound builds
     // that frame again with both attached.
-    m_scripts = std::make_unique<swf::script::StageScripts>(m_movie->stage());
+    m_scripts = std::make_unique<swf::avm1::StageScripts>(m_movie->stage());
     m_movie->stage().setScriptRunner(m_scripts.get());
     m_scripts->setViewSize(width(), height());
 }

@@ -21,7 +21,7 @@ class Playback;
 class SoundMixer;
 class FramePacer;
 class AudioOutput;
-namespace script {
+namespace avm1 {
 class StageScripts;
 }
 }
@@ -89,7 +89,7 @@ private:
     // The script machine refers to the movie's stage: unloadMovie drops it
     // before the movie.
     std::unique_ptr<swf::Playback> m_movie;
-    std::unique_ptr<swf::script::StageScripts> m_scripts;
+    std::unique_ptr<swf::avm1::StageScripts> m_scripts;
     QElapsedTimer m_sinceLoad;
     QString m_path;
     QString m_error;

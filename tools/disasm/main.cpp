@@ -6,7 +6,7 @@
 #include "swf/format/TagCodes.h"
 #include "swf/movie/Buttons.h"
 #include "swf/movie/Movie.h"
-#include "swf/runtime/script/Action.h"
+#include "swf/avm1/vm/Action.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -14,7 +14,7 @@
 #include <cstdio>
 
 using namespace swf;
-using namespace swf::script;
+using namespace swf::avm1;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "swf/audio/SoundMixer.h"
 #include "swf/audio/WavWriter.h"
 #include "swf/runtime/Stage.h"
-#include "swf/runtime/script/StageScripts.h"
+#include "swf/avm1/stage/StageScripts.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     // what its scripts build. --trace only decides whether trace() lines are
     // printed. Scripts run from the first frame on, so frame 1 is rebuilt with
     // the script machine attached.
-    auto scripts = std::make_unique<swf::script::StageScripts>(playback.stage());
+    auto scripts = std::make_unique<swf::avm1::StageScripts>(playback.stage());
     const bool printTrace = options->trace;
     scripts->setTraceSink([printTrace](const QString& line) {
         if (!printTrace)

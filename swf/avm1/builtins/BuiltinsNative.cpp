@@ -1,0 +1,207 @@
+// ASnative, ASSetNative and ASSetNativeAccessor: the numbered tables of
+// built-in functions that movies (and the player's own class library) use to
+// reach a native by family and index instead of by name.
+//
+// A function handed out by these tables looks its target up when it is
+// called, from the globals, so it never holds an object the collector could
+// reclaim under it.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <QStringList>
+
+#include <array>
+#include <limits>
+
+namespace swf::avm1 {
+
+namespace {
+
+enum class NativeKind : uint8_t { Method, Getter, Setter };
+
+struct NativeFamily {
+    int family;
+    const char* owner; // dotted path from the globals
+    const char* members;
+    bool accessors;    // members come in getter/setter pairs
+    int first;         // index of the first member
+};
+
+// The families movies reach for. Indices follow the player's own numbering.
+constexpr std::array<NativeFamily, 4> Families { {
+    { 100, "", "escape,unescape,parseInt,parseFloat", false, 0 },
+    { 200, "Math", "abs,min,max,sin,cos,atan2,tan,exp,log,sqrt,round,random,floor,ceil,atan,asin,acos,pow", false, 0 },
+    { 200, "", "isNaN,isFinite", false, 18 },
+    { 1109, "flash.filters.ConvolutionFilter.prototype",
+        "matrixX,matrixY,matrix,divisor,bias,preserveAlpha,clamp,color,alpha", true, 1 },
+} };
+
+struct NativeTarget {
+    QString owner;
+    QString member;
+    NativeKind kind = NativeKind::Method;
+};
+
+bool findNative(int family, int index, NativeTarget& out)
+{
+    for (const NativeFamily& f : Families) {
+        if (f.family != family || index < f.first)
+            continue;
+        const QStringList names = QString::fromLatin1(f.members).split(QLatin1Char(','));
+        const int offset = index - f.first;
+        const int slot = f.accessors ? offset / 2 : offset;
+        if (slot >= names.size())
+            continue;
+        out.owner = QString::fromLatin1(f.owner);
+        out.member = names[slot];
+        out.kind = !f.accessors ? NativeKind::Method : (offset % 2 == 0 ? NativeKind::Getter : NativeKind::Setter);
+        return true;
+    }
+    return false;
+}
+
+Value resolvePath(Interpreter& vm, const QString& path)
+{
+    Value cur(vm.global());
+    if (path.isEmpty())
+        return cur;
+    for (const QString& part : path.split(QLatin1Char('.'))) {
+        if (!cur.isObject())
+            return Value();
+        cur = vm.getMember(cur, part);
+    }
+    return cur;
+}
+
+// Calls native `index` of `family` as a function of `self` with `args`.
+Value callNative(Interpreter& vm, int family, int index, CallArgs& a)
+{
+    NativeTarget t;
+    if (!findNative(family, index, t))
+        return Value();
+    switch (t.kind) {
+    case NativeKind::Getter:
+        return a.thisValue.isObject() ? vm.getMember(a.thisValue, t.member) : Value();
+    case NativeKind::Setter:
+        if (a.thisValue.isObject())
+            vm.setMember(a.thisValue, t.member, a.arg(0));
+        return Value();
+    case NativeKind::Method:
+        break;
+    }
+    const Value owner = resolvePath(vm, t.owner);
+    if (!owner.isObject())
+        return Value();
+    const Value fn = vm.getMember(owner, t.member);
+    if (!fn.isObject() || fn.asObject()->kind() != Object::Kind::Function)
+        return Value();
+    return vm.call(fn, a.thisValue, a.args);
+}
+
+// A leading version marker on a name given to ASSetNative: "6name" .. "9name"
+// keep the member from older movies, "10name" from movies before version 10,
+// and a lone leading "1" is dropped.
+QString stripVersion(const QString& name, uint8_t& minVersion)
+{
+    minVersion = 0;
+    if (name.isEmpty())
+        return name;
+    const QChar c = name[0];
+    if (c >= QLatin1Char('6') && c <= QLatin1Char('9')) {
+        minVersion = uint8_t(c.unicode() - '0');
+        return name.mid(1);
+    }
+    if (c == QLatin1Char('1')) {
+        if (name.size() > 1 && name[1] == QLatin1Char('0')) {
+            minVersion = 10;
+            return name.mid(2);
+        }
+        return name.mid(1);
+    }
+    return name;
+}
+
+} // namespace
+
+FunctionObject* Builtins::nativeFunction(Interpreter& vm, int family, int index)
+{
+    return vm.newNative(QString(), [family, index](Interpreter& vm, CallArgs& a) -> Value {
+        return callNative(vm, family, index, a);
+    });
+}
+
+void Builtins::installNative(Interpreter& vm)
+{
+    Object* g = vm.global();
+    auto fn = [&](const char* name, NativeFunction f) { vm.defineMethod(g, QString::fromLatin1(name), std::move(f)); };
+
+    fn("ASnative", [](Interpreter& vm, CallArgs& a) -> Value {
+        if (a.args.size() < 2)
+            return Value();
+        const int family = clampToInt(vm.toNumber(a.arg(0)));
+        const int index = clampToInt(vm.toNumber(a.arg(1)));
+        return Value(static_cast<Object*>(nativeFunction(vm, family, index)));
+    });
+
+    // ASSetNative(object, family, "name,name,...", firstIndex): one native per
+    // name; an empty name still uses up its index.
+    fn("ASSetNative", [](Interpreter& vm, CallArgs& a) -> Value {
+        Object* o = a.arg(0).asObject();
+        if (!o || a.args.size() < 3)
+            return Value();
+        const int family = clampToInt(vm.toNumber(a.arg(1)));
+        const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
+        int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
+        for (const QString& raw : names) {
+            const int at = index++;
+            uint8_t minVersion = 0;
+            const QString name = stripVersion(raw, minVersion);
+            if (name.isEmpty())
+                continue;
+            Value f(static_cast<Object*>(nativeFunction(vm, family, at)));
+            if (Property* p = o->findOwn(name)) {
+                // An existing member keeps its place and its flags.
+                p->getter = p->setter = nullptr;
+                p->value = f;
+                continue;
+            }
+            o->define(name, f, 0);
+            o->findOwn(name)->minVersion = minVersion;
+        }
+        return Value();
+    });
+
+    // ASSetNativeAccessor(object, family, "name,...", firstIndex): each name
+    // becomes a property whose getter is native `index` and setter `index + 1`.
+    fn("ASSetNativeAccessor", [](Interpreter& vm, CallArgs& a) -> Value {
+        Object* o = a.arg(0).asObject();
+        if (!o || a.args.size() < 3)
+            return Value();
+        const int family = clampToInt(vm.toNumber(a.arg(1)));
+        const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
+        int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
+        for (const QString& raw : names) {
+            const int at = index;
+            index += 2;
+            uint8_t minVersion = 0;
+            const QString name = stripVersion(raw, minVersion);
+            if (name.isEmpty())
+                continue;
+            FunctionObject* getter = nativeFunction(vm, family, at);
+            FunctionObject* setter = nativeFunction(vm, family, at + 1);
+            Property* p = o->findOwn(name);
+            if (!p) {
+                o->define(name, Value(), 0);
+                p = o->findOwn(name);
+            }
+            p->value = Value();
+            p->getter = getter;
+            p->setter = setter;
+            p->minVersion = minVersion;
+        }
+        return Value();
+    });
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,237 @@
+#include "swf/avm1/stage/BitmapDataObject.h"
+
+#include "swf/movie/Movie.h"
+#include "swf/movie/Shapes.h"
+#include "swf/format/TagCodes.h"
+#include "swf/avm1/stage/ClipDrawing.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+QRgb premultiplied(uint32_t argb, bool transparent)
+{
+    if (!transparent)
+        argb |= 0xff000000u;
+    return qPremultiply(QRgb(argb));
+}
+
+BitmapDataObject* bitmapOf(const CallArgs& a)
+{
+    return dynamic_cast<BitmapDataObject*>(a.thisObject());
+}
+
+// The character an ExportAssets tag gives `name`, or 0.
+std::uint16_t exportedId(const Movie& movie, const QString& name)
+{
+    for (const ControlTag& tag : movie.otherTags()) {
+        if (tag.code != TagExportAssets)
+            continue;
+        const QByteArray& body = tag.body;
+        if (body.size() < 2)
+            continue;
+        const auto* d = reinterpret_cast<const uint8_t*>(body.constData());
+        int count = d[0] | d[1] << 8;
+        qsizetype pos = 2;
+        for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
+            std::uint16_t id = std::uint16_t(d[pos] | d[pos + 1] << 8);
+            pos += 2;
+            qsizetype end = body.indexOf('\0', pos);
+            if (end < 0)
+                break;
+            QByteArray raw = body.mid(pos, end - pos);
+            QString exported = movie.version() >= 6 ? QString::fromUtf8(raw) : QString::fromLatin1(raw);
+            if (exported.compare(name, movie.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
+                return id;
+            pos = end + 1;
+        }
+    }
+    return 0;
+}
+
+Object* newRectangle(Interpreter& vm, double x, double y, double w, double h)
+{
+    Value ctor = vm.getMember(Value(flashPackage(vm, QStringLiteral("geom"))), QStringLiteral("Rectangle"));
+    return vm.construct(ctor, { x, y, w, h }).asObject();
+}
+
+QRect rectFromObject(Interpreter& vm, Object* o)
+{
+    auto n = [&](const char* name) { return clampToInt(numberMember(vm, o, QString::fromLatin1(name), 0)); };
+    return QRect(n("x"), n("y"), n("width"), n("height"));
+}
+
+} // namespace
+
+std::shared_ptr<BitmapPixels> BitmapDataObject::makePixels(int width, int height, bool transparent, uint32_t argb)
+{
+    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide)
+        return nullptr;
+    auto pixels = std::make_shared<BitmapPixels>();
+    pixels->transparent = transparent;
+    pixels->image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (pixels->image.isNull())
+        return nullptr;
+    pixels->image.fill(premultiplied(argb, transparent));
+    return pixels;
+}
+
+uint32_t BitmapDataObject::pixel32(const BitmapPixels& pixels, int x, int y)
+{
+    if (pixels.disposed || x < 0 || y < 0 || x >= pixels.image.width() || y >= pixels.image.height())
+        return 0;
+    QRgb p = reinterpret_cast<const QRgb*>(pixels.image.constScanLine(y))[x];
+    return uint32_t(qUnpremultiply(p));
+}
+
+void BitmapDataObject::setPixel32(BitmapPixels& pixels, int x, int y, uint32_t argb)
+{
+    if (pixels.disposed || x < 0 || y < 0 || x >= pixels.image.width() || y >= pixels.image.height())
+        return;
+    reinterpret_cast<QRgb*>(pixels.image.scanLine(y))[x] = premultiplied(argb, pixels.transparent);
+}
+
+bool BitmapDataObject::getVirtual(Interpreter& vm, const QString& name, Value& out)
+{
+    const bool ok = usable();
+    if (name == QLatin1String("width")) {
+        out = Value(ok ? double(m_pixels->image.width()) : -1.0);
+    } else if (name == QLatin1String("height")) {
+        out = Value(ok ? double(m_pixels->image.height()) : -1.0);
+    } else if (name == QLatin1String("transparent")) {
+        out = ok ? Value(m_pixels->transparent) : Value(-1.0);
+    } else if (name == QLatin1String("rectangle")) {
+        out = ok ? Value(newRectangle(vm, 0, 0, m_pixels->image.width(), m_pixels->image.height())) : Value(-1.0);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool BitmapDataObject::hasVirtual(Interpreter&, const QString& name)
+{
+    return name == QLatin1String("width") || name == QLatin1String("height") || name == QLatin1String("transparent")
+        || name == QLatin1String("rectangle");
+}
+
+std::shared_ptr<BitmapPixels> bitmapPixelsOf(const Value& v)
+{
+    auto* o = dynamic_cast<BitmapDataObject*>(v.asObject());
+    return o && o->usable() ? o->pixels() : nullptr;
+}
+
+void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
+{
+    Object* proto = vm.newObject();
+    auto* ctor = vm.newConstructor(QStringLiteral("BitmapData"), [proto](Interpreter& vm, CallArgs& a) -> Value {
+        Object* self = a.thisObject();
+        int width = clampToInt(vm.toNumber(a.arg(0)));
+        int height = clampToInt(vm.toNumber(a.arg(1)));
+        bool transparent = a.args.size() > 2 ? vm.toBoolean(a.arg(2)) : true;
+        uint32_t fill = a.args.size() > 3 ? toUint32(vm.toNumber(a.arg(3))) : 0xffffffffu;
+        auto* made = vm.make<BitmapDataObject>(self ? self->proto() : proto, vm.caseSensitive(),
+            BitmapDataObject::makePixels(width, height, transparent, fill));
+        return Value(static_cast<Object*>(made));
+    }, proto);
+    package->define(QStringLiteral("BitmapData"), Value(static_cast<Object*>(ctor)), 0);
+
+    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(proto, QString::fromLatin1(name), std::move(f)); };
+    method("getPixel", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (!b || !b->usable())
+            return Value(-1.0);
+        uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
+        return Value(double(p & 0xffffff));
+    });
+    method("getPixel32", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (!b || !b->usable())
+            return Value(-1.0);
+        uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
+        return Value(double(int32_t(p))); // a signed 32-bit number, as scripts of this era see it
+    });
+    method("setPixel", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (!b || !b->usable())
+            return Value();
+        int x = clampToInt(vm.toNumber(a.arg(0))), y = clampToInt(vm.toNumber(a.arg(1)));
+        uint32_t rgb = toUint32(vm.toNumber(a.arg(2))) & 0xffffff;
+        BitmapPixels& pixels = *b->pixels();
+        uint32_t alpha = BitmapDataObject::pixel32(pixels, x, y) & 0xff000000u;
+        BitmapDataObject::setPixel32(pixels, x, y, alpha | rgb);
+        return Value();
+    });
+    method("setPixel32", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (b && b->usable())
+            BitmapDataObject::setPixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))),
+                toUint32(vm.toNumber(a.arg(2))));
+        return Value();
+    });
+    method("fillRect", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        Object* r = a.arg(0).asObject();
+        if (!b || !b->usable() || !r)
+            return Value();
+        BitmapPixels& pixels = *b->pixels();
+        QRect area = rectFromObject(vm, r) & pixels.image.rect();
+        if (area.isEmpty())
+            return Value();
+        const QRgb color = premultiplied(toUint32(vm.toNumber(a.arg(1))), pixels.transparent);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(pixels.image.scanLine(y));
+            std::fill(row + area.left(), row + area.right() + 1, color);
+        }
+        return Value();
+    });
+    method("copyPixels", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        std::shared_ptr<BitmapPixels> source = bitmapPixelsOf(a.arg(0));
+        Object* r = a.arg(1).asObject();
+        Object* at = a.arg(2).asObject();
+        if (!b || !b->usable() || !source || !r || !at)
+            return Value();
+        QRect from = rectFromObject(vm, r) & source->image.rect();
+        QPoint to(clampToInt(numberMember(vm, at, QStringLiteral("x"), 0)), clampToInt(numberMember(vm, at, QStringLiteral("y"), 0)));
+        QImage copy = source->image.copy(from); // the source may be this bitmap
+        QPainter p(&b->pixels()->image);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(to, copy);
+        return Value();
+    });
+    method("clone", [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (!b)
+            return Value();
+        std::shared_ptr<BitmapPixels> copy;
+        if (b->usable())
+            copy = std::make_shared<BitmapPixels>(*b->pixels());
+        return Value(static_cast<Object*>(vm.make<BitmapDataObject>(b->proto(), vm.caseSensitive(), std::move(copy))));
+    });
+    method("dispose", [](Interpreter&, CallArgs& a) -> Value {
+        auto* b = bitmapOf(a);
+        if (b && b->pixels()) {
+            // Fills that draw these pixels stop showing them.
+            b->pixels()->disposed = true;
+            b->pixels()->image = QImage();
+        }
+        return Value();
+    });
+    vm.defineMethod(ctor, QStringLiteral("loadBitmap"), [proto, &movie](Interpreter& vm, CallArgs& a) -> Value {
+        std::uint16_t id = exportedId(movie, vm.toString(a.arg(0)));
+        const auto* bitmap = id ? movie.characterAs<BitmapDef>(id, CharacterKind::Bitmap) : nullptr;
+        if (!bitmap || bitmap->image.isNull() || bitmap->image.width() > BitmapDataObject::MaxSide
+            || bitmap->image.height() > BitmapDataObject::MaxSide)
+            return Value();
+        auto pixels = std::make_shared<BitmapPixels>();
+        pixels->image = bitmap->image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        pixels->transparent = bitmap->image.hasAlphaChannel();
+        return Value(static_cast<Object*>(vm.make<BitmapDataObject>(proto, vm.caseSensitive(), std::move(pixels))));
+    });
+}
+
+} // namespace swf::avm1

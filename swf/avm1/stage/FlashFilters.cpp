@@ -1,0 +1,243 @@
+// flash.filters for scripts: BlurFilter, DropShadowFilter, GlowFilter,
+// BevelFilter and ColorMatrixFilter as objects whose members a clip's
+// `filters` property turns into the runtime's filters and back.
+
+#include "swf/avm1/stage/ClipDrawing.h"
+
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+enum FilterType { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, ColorMatrix = 6 };
+
+// A filter object remembers which class made it; its settings are members.
+class FilterObject : public Object {
+public:
+    FilterObject(Object* proto, bool caseSensitive, int type) : Object(Kind::Plain, proto, caseSensitive), type(type) { }
+    const int type;
+};
+
+struct Param {
+    const char* name;
+    Value fallback;
+};
+
+struct FilterClass {
+    const char* name;
+    int type;
+    std::vector<Param> params; // constructor arguments in order
+};
+
+const std::vector<FilterClass>& filterClasses()
+{
+    static const std::vector<FilterClass> classes = {
+        { "BlurFilter", Blur, { { "blurX", 4.0 }, { "blurY", 4.0 }, { "quality", 1.0 } } },
+        { "DropShadowFilter", DropShadow,
+            { { "distance", 4.0 }, { "angle", 45.0 }, { "color", 0.0 }, { "alpha", 1.0 }, { "blurX", 4.0 }, { "blurY", 4.0 },
+                { "strength", 1.0 }, { "quality", 1.0 }, { "inner", false }, { "knockout", false }, { "hideObject", false } } },
+        { "GlowFilter", Glow,
+            { { "color", double(0xff0000) }, { "alpha", 1.0 }, { "blurX", 6.0 }, { "blurY", 6.0 }, { "strength", 2.0 },
+                { "quality", 1.0 }, { "inner", false }, { "knockout", false } } },
+        { "BevelFilter", Bevel,
+            { { "distance", 4.0 }, { "angle", 45.0 }, { "highlightColor", double(0xffffff) }, { "highlightAlpha", 1.0 },
+                { "shadowColor", 0.0 }, { "shadowAlpha", 1.0 }, { "blurX", 4.0 }, { "blurY", 4.0 }, { "strength", 1.0 },
+                { "quality", 1.0 }, { "type", "inner" }, { "knockout", false } } },
+        { "ColorMatrixFilter", ColorMatrix, { { "matrix", Value() } } },
+    };
+    return classes;
+}
+
+const FilterClass* classOf(int type)
+{
+    for (const FilterClass& c : filterClasses())
+        if (c.type == type)
+            return &c;
+    return nullptr;
+}
+
+double clampNumber(double v, double lo, double hi, double fallback)
+{
+    return std::isnan(v) ? fallback : std::clamp(v, lo, hi);
+}
+
+ArrayObject* identityMatrix(Interpreter& vm)
+{
+    ArrayObject* m = vm.newArray();
+    for (int i = 0; i < 20; ++i)
+        m->elements.push_back(Value(i % 6 == 0 ? 1.0 : 0.0));
+    return m;
+}
+
+// A copy of a colour matrix given by a script: 20 numbers, missing ones 0.
+ArrayObject* matrixCopy(Interpreter& vm, const Value& v)
+{
+    Object* source = v.asObject();
+    if (!source)
+        return identityMatrix(vm);
+    ArrayObject* m = vm.newArray();
+    for (int i = 0; i < 20; ++i) {
+        double n = vm.toNumber(vm.getMember(v, QString::number(i)));
+        m->elements.push_back(Value(std::isfinite(n) ? n : 0.0));
+    }
+    return m;
+}
+
+// Gives `o` the settings of class `c` from constructor arguments, converted
+// to the type of each setting. With `keepExisting`, settings `o` already has
+// stay (the arguments are still converted, as the player does).
+void initFilter(Interpreter& vm, const FilterClass& c, Object* o, const std::vector<Value>& args, bool keepExisting)
+{
+    for (size_t i = 0; i < c.params.size(); ++i) {
+        const Param& p = c.params[i];
+        Value v = i < args.size() && !args[i].isUndefined() ? args[i] : p.fallback;
+        if (c.type == ColorMatrix && i == 0)
+            v = Value(static_cast<Object*>(matrixCopy(vm, v)));
+        else if (p.fallback.isNumber())
+            v = Value(vm.toNumber(v));
+        else if (p.fallback.isBoolean())
+            v = Value(vm.toBoolean(v));
+        const QString name = QString::fromLatin1(p.name);
+        if (!keepExisting || !o->findOwn(name))
+            o->put(name, v);
+    }
+}
+
+Object* newFilter(Interpreter& vm, const FilterClass& c, Object* proto, const std::vector<Value>& args)
+{
+    auto* o = vm.make<FilterObject>(proto, vm.caseSensitive(), c.type);
+    initFilter(vm, c, o, args, false);
+    return o;
+}
+
+Rgba colorWithAlpha(Interpreter& vm, Object* o, const char* color, const char* alpha)
+{
+    uint32_t c = toUint32(numberMember(vm, o, QString::fromLatin1(color), 0));
+    double a = clampNumber(numberMember(vm, o, QString::fromLatin1(alpha), 1), 0, 1, 0);
+    return Rgba { uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(std::lround(a * 255)) };
+}
+
+} // namespace
+
+std::optional<Filter> filterFromObject(Interpreter& vm, Object* o)
+{
+    auto* fo = dynamic_cast<FilterObject*>(o);
+    if (!fo)
+        return std::nullopt;
+    Filter f;
+    f.type = fo->type;
+    auto number = [&](const char* name, double fallback) { return numberMember(vm, o, QString::fromLatin1(name), fallback); };
+    auto flag = [&](const char* name) { return vm.toBoolean(vm.getMember(Value(o), QString::fromLatin1(name))); };
+    if (f.type == ColorMatrix) {
+        Value m = vm.getMember(Value(o), QStringLiteral("matrix"));
+        for (int i = 0; i < 20; ++i) {
+            double n = m.isObject() ? vm.toNumber(vm.getMember(m, QString::number(i))) : (i % 6 == 0 ? 1 : 0);
+            f.colorMatrix.push_back(float(std::isfinite(n) ? n : 0));
+        }
+        return f;
+    }
+    f.blurX = clampNumber(number("blurX", 4), 0, 255, 0);
+    f.blurY = clampNumber(number("blurY", 4), 0, 255, 0);
+    // Quality is how many blur passes run; none leaves the object sharp.
+    f.passes = clampToInt(clampNumber(number("quality", 1), 0, 15, 0));
+    if (f.passes == 0)
+        f.blurX = f.blurY = 0;
+    switch (f.type) {
+    case DropShadow:
+    case Glow:
+        f.color = colorWithAlpha(vm, o, "color", "alpha");
+        f.strength = clampNumber(number("strength", 1), 0, 255, 0);
+        f.inner = flag("inner");
+        f.knockout = flag("knockout");
+        if (f.type == DropShadow) {
+            f.distance = clampNumber(number("distance", 4), -32768, 32767, 0);
+            f.angle = clampNumber(number("angle", 45), -1e9, 1e9, 0) * M_PI / 180;
+            f.compositeSource = !flag("hideObject");
+        }
+        break;
+    case Bevel:
+        f.color = colorWithAlpha(vm, o, "shadowColor", "shadowAlpha");
+        f.strength = clampNumber(number("strength", 1), 0, 255, 0);
+        f.distance = clampNumber(number("distance", 4), -32768, 32767, 0);
+        f.angle = clampNumber(number("angle", 45), -1e9, 1e9, 0) * M_PI / 180;
+        f.knockout = flag("knockout");
+        break;
+    default:
+        break;
+    }
+    return f;
+}
+
+Object* objectFromFilter(Interpreter& vm, const Filter& f)
+{
+    const FilterClass* c = classOf(f.type);
+    if (!c)
+        return nullptr;
+    Object* package = flashPackage(vm, QStringLiteral("filters"));
+    Value ctor = vm.getMember(Value(package), QString::fromLatin1(c->name));
+    Object* proto = ctor.isObject() ? vm.getMember(ctor, QStringLiteral("prototype")).asObject() : nullptr;
+    auto color = [](Rgba c) { return Value(double(c.r << 16 | c.g << 8 | c.b)); };
+    auto alpha = [](Rgba c) { return Value(c.a / 255.0); };
+    auto degrees = [](double radians) { return Value(radians * 180 / M_PI); };
+    std::vector<Value> args;
+    switch (f.type) {
+    case Blur:
+        args = { f.blurX, f.blurY, double(f.passes) };
+        break;
+    case DropShadow:
+        args = { f.distance, degrees(f.angle), color(f.color), alpha(f.color), f.blurX, f.blurY, f.strength, double(f.passes),
+            f.inner, f.knockout, !f.compositeSource };
+        break;
+    case Glow:
+        args = { color(f.color), alpha(f.color), f.blurX, f.blurY, f.strength, double(f.passes), f.inner, f.knockout };
+        break;
+    case Bevel:
+        args = { f.distance, degrees(f.angle), Value(), Value(), color(f.color), alpha(f.color), f.blurX, f.blurY, f.strength,
+            double(f.passes), Value(), f.knockout };
+        break;
+    case ColorMatrix: {
+        ArrayObject* m = vm.newArray();
+        for (float v : f.colorMatrix)
+            m->elements.push_back(Value(double(v)));
+        args = { Value(static_cast<Object*>(m)) };
+        break;
+    }
+    default:
+        return nullptr;
+    }
+    return newFilter(vm, *c, proto ? proto : vm.objectPrototype(), args);
+}
+
+void installFlashFilters(Interpreter& vm, Object* package)
+{
+    Object* base = vm.newObject();
+    auto* baseCtor = vm.newConstructor(QStringLiteral("BitmapFilter"), [](Interpreter&, CallArgs&) -> Value { return Value(); }, base);
+    package->define(QStringLiteral("BitmapFilter"), Value(static_cast<Object*>(baseCtor)), 0);
+    vm.defineMethod(base, QStringLiteral("clone"), [](Interpreter& vm, CallArgs& a) -> Value {
+        auto* fo = dynamic_cast<FilterObject*>(a.thisObject());
+        const FilterClass* c = fo ? classOf(fo->type) : nullptr;
+        if (!c)
+            return Value();
+        std::vector<Value> args;
+        for (const Param& p : c->params)
+            args.push_back(vm.getMember(a.thisValue, QString::fromLatin1(p.name)));
+        return Value(newFilter(vm, *c, fo->proto(), args));
+    });
+
+    for (const FilterClass& c : filterClasses()) {
+        Object* proto = vm.newObject(base);
+        auto* ctor = vm.newConstructor(QString::fromLatin1(c.name), [&c, proto](Interpreter& vm, CallArgs& a) -> Value {
+            Object* self = a.thisObject();
+            if (!a.constructing && self && !dynamic_cast<FilterObject*>(self)) {
+                // super(...) from a script subclass: the settings go onto the object being built.
+                initFilter(vm, c, self, a.args, true);
+                return Value();
+            }
+            return Value(newFilter(vm, c, self && self->proto() ? self->proto() : proto, a.args));
+        }, proto);
+        package->define(QString::fromLatin1(c.name), Value(static_cast<Object*>(ctor)), 0);
+    }
+}
+
+} // namespace swf::avm1

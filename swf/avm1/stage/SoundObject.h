@@ -1,0 +1,40 @@
+#pragma once
+
+// A Sound object of a script: it controls the sounds of one timeline (or of
+// the whole movie when made without a target), plays a sound attached by its
+// export name, and reports the sound's duration and how far it has played.
+
+#include "swf/avm1/vm/Object.h"
+
+#include <cstdint>
+
+namespace swf::avm1 {
+
+class SoundScripts;
+
+class SoundObject final : public Object {
+public:
+    SoundObject(SoundScripts* registry, Object* proto, bool caseSensitive);
+    ~SoundObject() override;
+
+    // The clip this object speaks for; null for the whole movie.
+    Object* target = nullptr;
+    // The attached sound's character id, 0 until attachSound finds one.
+    std::uint16_t soundId = 0;
+    // The sound this object started last, as the sink knows it; 0 when none plays.
+    std::uint64_t playing = 0;
+    // Where the last started sound stood when it was last seen, for position after it ends.
+    double lastPositionMs = 0;
+
+    bool getVirtual(Interpreter&, const QString& name, Value& out) override;
+    bool setVirtual(Interpreter&, const QString& name, const Value& value) override;
+    bool hasVirtual(Interpreter&, const QString& name) override;
+    void markChildren(std::vector<Object*>& stack) override;
+
+    void forget() { m_registry = nullptr; }
+
+private:
+    SoundScripts* m_registry;
+};
+
+} // namespace swf::avm1

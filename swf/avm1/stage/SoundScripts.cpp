@@ -1,0 +1,249 @@
+#include "swf/avm1/stage/SoundScripts.h"
+
+#include "swf/movie/Movie.h"
+#include "swf/runtime/SpriteInstance.h"
+#include "swf/runtime/Stage.h"
+#include "swf/avm1/stage/SoundObject.h"
+#include "swf/avm1/stage/SpriteClip.h"
+#include "swf/avm1/stage/StageScripts.h"
+
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr int TagExportAssets = 56;
+// Volumes past this are as loud as anything gets; it keeps the arithmetic finite.
+constexpr double MaxLevel = 10000;
+
+SoundObject* soundOf(const CallArgs& a)
+{
+    return dynamic_cast<SoundObject*>(a.thisObject());
+}
+
+// A percentage a script gives, or `fallback` when it is not a finite number.
+double level(Interpreter& vm, const Value& v, double fallback)
+{
+    if (v.isUndefined())
+        return fallback;
+    const double n = vm.toNumber(v);
+    return std::isfinite(n) ? std::clamp(n, -MaxLevel, MaxLevel) : fallback;
+}
+
+} // namespace
+
+SoundScripts::SoundScripts(StageScripts& owner)
+    : m_owner(owner)
+{
+    // Export names come from the movie itself, so attachSound works whichever sink is attached.
+    for (const ControlTag& tag : owner.stage().movie().otherTags()) {
+        if (tag.code != TagExportAssets || tag.body.size() < 2)
+            continue;
+        const QByteArray& body = tag.body;
+        const int count = std::uint8_t(body[0]) | (std::uint8_t(body[1]) << 8);
+        qsizetype pos = 2;
+        for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
+            const auto id = std::uint16_t(std::uint8_t(body[pos]) | (std::uint8_t(body[pos + 1]) << 8));
+            const qsizetype end = body.indexOf('\0', pos + 2);
+            if (end < 0)
+                break;
+            m_exports.insert(QString::fromUtf8(body.constData() + pos + 2, end - pos - 2), id);
+            pos = end + 1;
+        }
+    }
+}
+
+SoundScripts::~SoundScripts()
+{
+    for (SoundObject* sound : m_all)
+        sound->forget();
+}
+
+std::uint16_t SoundScripts::exportedSound(const QString& name) const
+{
+    if (auto it = m_exports.constFind(name); it != m_exports.constEnd())
+        return it.value();
+    // Names are matched without regard to case when no exact one exists.
+    for (auto it = m_exports.constBegin(); it != m_exports.constEnd(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    }
+    return 0;
+}
+
+std::uintptr_t SoundScripts::ownerOf(const SoundObject& sound) const
+{
+    auto* clip = dynamic_cast<SpriteClip*>(sound.target);
+    SpriteInstance* sprite = clip ? clip->sprite() : nullptr;
+    return sprite ? reinterpret_cast<std::uintptr_t>(sprite) : 0;
+}
+
+SoundTransform SoundScripts::transformOf(std::uintptr_t owner) const
+{
+    auto it = m_transforms.find(owner);
+    return it == m_transforms.end() ? SoundTransform {} : it->second;
+}
+
+void SoundScripts::setTransform(std::uintptr_t owner, const SoundTransform& transform)
+{
+    m_transforms[owner] = transform;
+    if (SoundSink* sink = m_owner.stage().soundSink())
+        sink->setSoundTransform(owner, transform);
+}
+
+void SoundScripts::afterFrame()
+{
+    SoundSink* sink = m_owner.stage().soundSink();
+    if (!sink || m_playing.empty())
+        return;
+    std::vector<SoundObject*> done;
+    for (SoundObject* sound : m_playing) {
+        const double at = sink->soundPositionMs(sound->playing);
+        if (at >= 0) {
+            sound->lastPositionMs = at;
+            continue;
+        }
+        done.push_back(sound);
+    }
+    for (SoundObject* sound : done) {
+        m_playing.erase(sound);
+        sound->playing = 0;
+        if (sound->soundId)
+            sound->lastPositionMs = sink->soundDurationMs(sound->soundId);
+    }
+    // Handlers run last: they may start sounds again.
+    for (SoundObject* sound : done)
+        m_owner.interpreter().callMethodSafely(sound, QStringLiteral("onSoundComplete"), {});
+}
+
+void SoundScripts::addRoots(std::vector<Object*>& roots) const
+{
+    roots.push_back(m_proto);
+    // A playing sound's object must live to hear that it ended.
+    for (SoundObject* sound : m_playing)
+        roots.push_back(sound);
+}
+
+void SoundScripts::install()
+{
+    Interpreter& vm = m_owner.interpreter();
+    m_proto = vm.newObject();
+    auto* ctor = vm.newConstructor(QStringLiteral("Sound"), [this](Interpreter& vm, CallArgs& a) -> Value {
+        // `new Sound(target)` on an object the machine made from the prototype:
+        // swap in a real Sound object with the same prototype.
+        if (!a.constructing)
+            return Value();
+        Object* proto = a.thisObject() ? a.thisObject()->proto() : m_proto;
+        auto* sound = vm.make<SoundObject>(this, proto, vm.caseSensitive());
+        sound->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), DontEnum);
+        Value target = a.arg(0);
+        Object* clip = target.asObject();
+        if (!clip && target.isString())
+            clip = vm.resolveTarget(m_owner.clipFor(m_owner.stage().root()), target.asString());
+        if (clip && clip->kind() == Object::Kind::Clip)
+            sound->target = clip;
+        return Value(static_cast<Object*>(sound));
+    }, m_proto);
+    vm.global()->define(QStringLiteral("Sound"), Value(static_cast<Object*>(ctor)), DontEnum);
+
+    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(m_proto, QString::fromLatin1(name), std::move(f)); };
+    method("attachSound", [this](Interpreter& vm, CallArgs& a) -> Value {
+        if (SoundObject* s = soundOf(a))
+            s->soundId = exportedSound(vm.toString(a.arg(0)));
+        return Value();
+    });
+    method("start", [this](Interpreter& vm, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        SoundSink* sink = m_owner.stage().soundSink();
+        if (!s || !s->soundId || !sink)
+            return Value();
+        double offset = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
+        double loops = a.args.size() < 2 ? 1 : vm.toNumber(a.arg(1));
+        const std::uint64_t handle = sink->startScriptSound(ownerOf(*s), s->soundId, std::isfinite(offset) ? offset : 0,
+            std::isfinite(loops) ? clampToInt(loops) : 1);
+        if (handle) {
+            s->playing = handle;
+            s->lastPositionMs = std::max(0.0, sink->soundPositionMs(handle));
+            started(s);
+        }
+        return Value();
+    });
+    method("stop", [this](Interpreter& vm, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        SoundSink* sink = m_owner.stage().soundSink();
+        if (!s || !sink)
+            return Value();
+        std::uint16_t id = 0;
+        if (!a.args.empty()) {
+            id = exportedSound(vm.toString(a.arg(0)));
+            if (!id)
+                return Value(); // a name nothing was exported under stops nothing
+        }
+        sink->stopSounds(ownerOf(*s), id);
+        return Value();
+    });
+    method("setVolume", [this](Interpreter& vm, CallArgs& a) -> Value {
+        if (SoundObject* s = soundOf(a)) {
+            SoundTransform t = transformOf(ownerOf(*s));
+            t.volume = level(vm, a.arg(0), t.volume);
+            setTransform(ownerOf(*s), t);
+        }
+        return Value();
+    });
+    method("getVolume", [this](Interpreter&, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        return s ? Value(transformOf(ownerOf(*s)).volume) : Value();
+    });
+    method("setPan", [this](Interpreter& vm, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        if (!s)
+            return Value();
+        SoundTransform t = transformOf(ownerOf(*s));
+        const double pan = std::clamp(level(vm, a.arg(0), 0), -100.0, 100.0);
+        // Panning right turns the left channel down, and the other way round.
+        t.ll = pan > 0 ? 100 - pan : 100;
+        t.rr = pan < 0 ? 100 + pan : 100;
+        t.lr = t.rl = 0;
+        setTransform(ownerOf(*s), t);
+        return Value();
+    });
+    method("getPan", [this](Interpreter&, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        if (!s)
+            return Value();
+        const SoundTransform t = transformOf(ownerOf(*s));
+        return Value(t.rr - t.ll);
+    });
+    method("setTransform", [this](Interpreter& vm, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        Object* o = a.arg(0).asObject();
+        if (!s || !o)
+            return Value();
+        SoundTransform t = transformOf(ownerOf(*s));
+        t.ll = level(vm, vm.getMember(Value(o), QStringLiteral("ll")), t.ll);
+        t.lr = level(vm, vm.getMember(Value(o), QStringLiteral("lr")), t.lr);
+        t.rl = level(vm, vm.getMember(Value(o), QStringLiteral("rl")), t.rl);
+        t.rr = level(vm, vm.getMember(Value(o), QStringLiteral("rr")), t.rr);
+        setTransform(ownerOf(*s), t);
+        return Value();
+    });
+    method("getTransform", [this](Interpreter& vm, CallArgs& a) -> Value {
+        SoundObject* s = soundOf(a);
+        if (!s)
+            return Value();
+        const SoundTransform t = transformOf(ownerOf(*s));
+        Object* o = vm.newObject();
+        o->put(QStringLiteral("ll"), Value(t.ll));
+        o->put(QStringLiteral("lr"), Value(t.lr));
+        o->put(QStringLiteral("rl"), Value(t.rl));
+        o->put(QStringLiteral("rr"), Value(t.rr));
+        return Value(o);
+    });
+    // Attached sounds are part of the movie: always wholly loaded.
+    method("getBytesLoaded", [](Interpreter&, CallArgs& a) -> Value { return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value(); });
+    method("getBytesTotal", [](Interpreter&, CallArgs& a) -> Value { return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value(); });
+    method("loadSound", [](Interpreter&, CallArgs&) -> Value { return Value(); });
+}
+
+} // namespace swf::avm1

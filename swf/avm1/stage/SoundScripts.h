@@ -1,0 +1,60 @@
+#pragma once
+
+// The sound side of the script machine: the Sound constructor and its
+// methods, over the stage's sound sink. Volumes and pans are kept per
+// timeline here (so every Sound object of one clip agrees) and handed to the
+// sink; once a frame the sounds scripts started are checked, and the objects
+// whose sound has ended hear onSoundComplete.
+
+#include "swf/audio/SoundSink.h"
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace swf::avm1 {
+
+class Object;
+class SoundObject;
+class StageScripts;
+
+class SoundScripts {
+public:
+    explicit SoundScripts(StageScripts& owner);
+    ~SoundScripts();
+    SoundScripts(const SoundScripts&) = delete;
+    SoundScripts& operator=(const SoundScripts&) = delete;
+
+    void install();
+    StageScripts& owner() const { return m_owner; }
+
+    // The sink identity of the timeline a Sound object controls (0: the movie).
+    std::uintptr_t ownerOf(const SoundObject& sound) const;
+    // The character id exported under `name`; 0 when none.
+    std::uint16_t exportedSound(const QString& name) const;
+
+    SoundTransform transformOf(std::uintptr_t owner) const;
+    void setTransform(std::uintptr_t owner, const SoundTransform& transform);
+
+    // Once a frame: objects whose sound has ended hear onSoundComplete.
+    void afterFrame();
+    void addRoots(std::vector<Object*>& roots) const;
+
+    void started(SoundObject* sound) { m_playing.insert(sound); }
+    void release(SoundObject* sound) { m_playing.erase(sound); m_all.erase(sound); }
+    void adopt(SoundObject* sound) { m_all.insert(sound); }
+
+private:
+    StageScripts& m_owner;
+    Object* m_proto = nullptr;
+    QHash<QString, std::uint16_t> m_exports;
+    std::map<std::uintptr_t, SoundTransform> m_transforms;
+    std::set<SoundObject*> m_playing;
+    std::set<SoundObject*> m_all;
+};
+
+} // namespace swf::avm1

@@ -1,0 +1,75 @@
+#pragma once
+
+// A MovieClip as scripts see it: a ClipObject over one sprite instance of the
+// stage. When the instance leaves the display list the clip is detached but
+// keeps the path it had: as long as an instance of that name stands at that
+// path again, the old reference reaches it, as the player's references do.
+// With nothing there it behaves as an empty object.
+
+#include "swf/avm1/stage/ClipObject.h"
+
+#include <QRectF>
+#include <QStringList>
+
+namespace swf {
+class SpriteInstance;
+namespace avm1 {
+
+class StageScripts;
+
+class SpriteClip : public ClipObject {
+public:
+    SpriteClip(StageScripts& owner, SpriteInstance* sprite, Object* proto, bool caseSensitive);
+
+    // The instance this reference reaches now, or null.
+    SpriteInstance* sprite() const;
+    void detach();
+
+    void gotoFrame(int frame, bool play) override;
+    bool gotoLabel(const QString& label, bool play) override;
+    void play() override;
+    void stop() override;
+    void nextFrame() override;
+    void prevFrame() override;
+    int currentFrame() const override;
+    int totalFrames() const override;
+    int frameOfLabel(const QString& label) const override;
+    void callFrame(int frame) override;
+    ClipObject* parentClip() const override;
+    ClipObject* rootClip() override;
+    ClipObject* childByName(const QString& name) override;
+    QString instanceName() const override;
+    bool removed() const override { return !sprite(); }
+    void duplicate(const QString& name, int depth) override;
+    void remove() override;
+    void startDrag(bool lockCenter, const double* constraint) override;
+    void stopDrag() override;
+
+    bool getVirtual(Interpreter&, const QString& name, Value& out) override;
+    bool setVirtual(Interpreter&, const QString& name, const Value& value) override;
+    bool hasVirtual(Interpreter&, const QString& name) override;
+    void virtualNames(Interpreter&, QStringList& out) override;
+
+    StageScripts& owner() const { return m_owner; }
+
+private:
+    // The live clip a detached reference now stands for, or null.
+    SpriteClip* successor() const;
+    Value scrollRectValue(Interpreter& vm);
+    void setScrollRect(Interpreter& vm, const Value& value);
+
+    StageScripts& m_owner;
+    SpriteInstance* m_sprite;
+    QStringList m_path; // instance names from the root, kept when detached
+    bool m_hasPath = false;
+};
+
+// The MovieClip methods that make, remove, move and measure clips
+// (SpriteClipMethods.cpp), installed on the MovieClip prototype.
+void installClipMethods(StageScripts& scripts, Interpreter& vm, Object* clipProto);
+
+// Bounds rounded to whole twips as the player reports them, in pixels.
+QRectF roundedBounds(const QRectF& twips);
+
+} // namespace avm1
+} // namespace swf

@@ -1,0 +1,167 @@
+#pragma once
+
+// The script machine wired to a stage: runs the frame, init and clip-event
+// actions the timelines hand over, gives scripts MovieClip objects over the
+// sprite instances, and collects trace output and fscommands.
+
+#include "swf/runtime/ScriptRunner.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <QHash>
+#include <QRectF>
+#include <QSet>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace swf {
+
+class Stage;
+
+namespace avm1 {
+
+class SpriteClip;
+class SoundScripts;
+class TextFieldScripts;
+
+class StageScripts : public ScriptRunner, public ScriptHost {
+public:
+    explicit StageScripts(Stage& stage);
+    ~StageScripts() override;
+
+    Interpreter& interpreter() { return *m_vm; }
+    void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
+    // fscommand("quit") was seen: a render run should end.
+    bool quitRequested() const { return m_quit; }
+    // Runs the actions the stage has handed over since the last call, in the
+    // player's order. Call after building the first frame.
+    void flush();
+    // Call once per frame of the stage clock (after Stage::tick); flushes too.
+    void afterTick(double nowMs);
+
+    // ScriptRunner
+    void runFrameActions(SpriteInstance& timeline, const QByteArray& actions) override;
+    void runInitActions(SpriteInstance& timeline, std::uint16_t spriteId, const QByteArray& actions) override;
+    void clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions) override;
+    void instancePlaced(DisplayObject& instance) override;
+    void buttonAction(DisplayObject& button, SpriteInstance& timeline, const QByteArray& actions) override;
+    void buttonEvent(DisplayObject& instance, ClipEvent event) override;
+    bool actsAsButton(const DisplayObject& sprite) override;
+    bool wantsHandCursor(const DisplayObject& instance) override;
+    void mouseEvent(ClipEvent event) override;
+    void pointerAt(QPointF stagePixels) override;
+    DisplayObject* hitAreaOf(const DisplayObject& clip) override;
+    void mouseWheel(int delta) override;
+    void keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey) override;
+    void instanceRemoved(DisplayObject& instance) override;
+    void stageRestarting() override;
+
+    // ScriptHost
+    void trace(const QString& line) override;
+    void scriptFault(const QString& what) override;
+    void fscommand(const QString& command, const QString& args) override;
+    double timeMs() override { return m_nowMs; }
+    ClipObject* level(int n) override;
+
+    // The script object of a sprite instance (created on first use).
+    SpriteClip* clipFor(SpriteInstance& sprite);
+    // The script object of a sprite or a button instance, made on first use;
+    // null for other instances.
+    Object* objectFor(DisplayObject& instance);
+
+    // The keyboard as the Key object reports it (StageScriptsInput.cpp).
+    bool keyIsDown(int keyCode) const { return m_keysDown.contains(keyCode); }
+    bool keyIsToggled(int keyCode) const { return m_keysToggled.contains(keyCode); }
+    int lastKeyCode() const { return m_lastKeyCode; }
+    int lastKeyAscii() const { return m_lastAscii; }
+    // The size the movie is shown at, in pixels; Stage listeners hear of changes.
+    void setViewSize(double width, double height);
+    // Mouse.hide() was called (and no Mouse.show() since): the player hides its pointer.
+    bool mouseHidden() const { return m_mouseHidden; }
+    // The pointer in stage pixels, and in an instance's own space (in pixels: _xmouse, _ymouse).
+    QPointF mousePosition() const { return m_mouse; }
+    QPointF mouseIn(const DisplayObject& instance) const;
+    // startDrag/stopDrag: one clip at a time follows the pointer, keeping its
+    // offset from it (or centred on it), inside an optional rectangle of its
+    // parent's space (pixels).
+    void startDrag(SpriteInstance& sprite, bool lockCenter, const double* constraint);
+    void stopDrag() { m_dragged = nullptr; }
+    const SpriteInstance* dragged() const { return m_dragged; }
+    Stage& stage() { return m_stage; }
+    // TextField and Sound objects (TextFieldScripts.cpp, SoundScripts.cpp).
+    TextFieldScripts& textFields() { return *m_textFields; }
+    SoundScripts& sounds() { return *m_sounds; }
+
+private:
+    // Work the stage hands over runs in three bands: init actions and
+    // initialize events first, then class constructors, then frame actions,
+    // events and handlers, each band in the order things happened.
+    enum Band { InitBand, ConstructBand, NormalBand, BandCount };
+    struct Pending {
+        std::shared_ptr<const Block> block; // a block to run, or
+        QString method;                     // a handler to call by name, or
+        Value function;                     // a function to call
+        DisplayObject* instance = nullptr;  // on this instance while it is on stage,
+        Object* object = nullptr;           // or on this object
+        std::vector<Value> args;
+        bool construct = false;             // gives a placed instance its registered class
+    };
+    std::shared_ptr<const Block> decode(const QByteArray& actions);
+    void enqueue(SpriteInstance& timeline, const QByteArray& actions, Band band = NormalBand);
+    void push(Band band, Pending pending);
+    void runPending(Pending& pending);
+    void drain();
+    void installMovieClip();
+    void installStageObjects();
+    void installInputObjects();
+    bool noScale(Interpreter& vm);
+    // Queues the clip-action blocks of `instance` that answer `wanted` (and,
+    // for a key press, `keyCode`), on `object` when given (an unloading clip).
+    void queueClipActions(DisplayObject& instance, Object* object, std::uint32_t wanted, int keyCode, Band band);
+    bool hasClipAction(const QByteArray& clipActions, std::uint32_t wanted) const;
+    // True when the instance's script object (made or not) would find `name`.
+    bool mayHaveHandler(DisplayObject& instance, const QString& name);
+    void queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args = {});
+    void broadcast(Object* source, const QString& name, std::vector<Value> args = {});
+    Object* registeredClassFor(std::uint16_t characterId);
+    // Every sprite on stage, parents before children (for mouse and key clip events).
+    std::vector<DisplayObject*> allInstances();
+
+    Stage& m_stage;
+    std::unique_ptr<Interpreter> m_vm;
+    std::function<void(const QString&)> m_traceSink;
+    std::unordered_map<const DisplayObject*, SpriteClip*> m_clips;
+    QSet<const DisplayObject*> m_clipsAlive; // sprite instances the stage has shown us and not removed
+    QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
+    std::deque<Pending> m_queues[BandCount];
+    std::unordered_map<const DisplayObject*, Object*> m_buttons; // Button objects by instance
+    QHash<std::uint16_t, QString> m_exportNames; // character id -> linkage name
+    bool m_exportsRead = false;
+    QSet<int> m_keysDown;
+    QSet<int> m_keysToggled;
+    int m_lastKeyCode = 0;
+    int m_lastAscii = 0;
+    Object* m_keyObject = nullptr;
+    Object* m_mouseObject = nullptr;
+    Object* m_stageObject = nullptr;
+    double m_viewWidth = 0;
+    double m_viewHeight = 0;
+    bool m_mouseHidden = false;
+    QPointF m_mouse;
+    SpriteInstance* m_dragged = nullptr;
+    QPointF m_dragOffset;
+    std::optional<QRectF> m_dragBounds;
+    void followDrag();
+    bool m_draining = false;
+    bool m_quit = false;
+    double m_nowMs = 0;
+    int m_faults = 0;
+    std::unique_ptr<TextFieldScripts> m_textFields;
+    std::unique_ptr<SoundScripts> m_sounds;
+};
+
+} // namespace avm1
+} // namespace swf

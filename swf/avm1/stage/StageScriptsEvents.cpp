@@ -1,0 +1,596 @@
+// The order of things: the queue of work the stage hands the script machine
+// (frame and init actions, clip events, handlers, button actions), and the
+// events set off by the pointer and the keyboard.
+
+#include "swf/runtime/ButtonInstance.h"
+#include "swf/runtime/SpriteInstance.h"
+#include "swf/runtime/Stage.h"
+#include "swf/avm1/stage/SpriteClip.h"
+#include "swf/avm1/stage/StageButtonObject.h"
+#include "swf/avm1/stage/StageScripts.h"
+
+#include <functional>
+
+namespace swf::avm1 {
+
+namespace {
+
+// Work waiting at once, at most; more is dropped (a frame script that jumps
+// to a frame whose script jumps back, ...).
+constexpr size_t MaxQueued = 100000;
+// Entries run in one drain, at most, before the rest is dropped.
+constexpr size_t MaxRunsPerDrain = 1000000;
+
+// Pointer events a clip answers as a button does.
+constexpr std::uint32_t PointerEvents = 0x00400 | 0x00800 | 0x01000 | 0x02000 | 0x04000 | 0x08000 | 0x10000;
+
+const char* handlerName(ClipEvent event)
+{
+    switch (event) {
+    case ClipEvent::Load: return "onLoad";
+    case ClipEvent::EnterFrame: return "onEnterFrame";
+    case ClipEvent::Unload: return "onUnload";
+    case ClipEvent::MouseMove: return "onMouseMove";
+    case ClipEvent::MouseDown: return "onMouseDown";
+    case ClipEvent::MouseUp: return "onMouseUp";
+    case ClipEvent::Data: return "onData";
+    case ClipEvent::Press: return "onPress";
+    case ClipEvent::Release: return "onRelease";
+    case ClipEvent::ReleaseOutside: return "onReleaseOutside";
+    case ClipEvent::RollOver: return "onRollOver";
+    case ClipEvent::RollOut: return "onRollOut";
+    case ClipEvent::DragOver: return "onDragOver";
+    case ClipEvent::DragOut: return "onDragOut";
+    // A clip hears keys through clip actions; handlers hear them as Key listeners.
+    case ClipEvent::KeyDown:
+    case ClipEvent::KeyUp:
+    case ClipEvent::KeyPress:
+    case ClipEvent::Initialize:
+    case ClipEvent::Construct:
+        break;
+    }
+    return nullptr;
+}
+
+// Visits each clip-action record: its event flags, key code (0 when none) and action bytes.
+void forEachClipAction(const QByteArray& clipActions, bool wide,
+    const std::function<void(std::uint32_t flags, int keyCode, const QByteArray& body)>& visit)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(clipActions.constData());
+    const size_t size = size_t(clipActions.size());
+    const size_t flagBytes = wide ? 4 : 2;
+    size_t pos = 2 + flagBytes; // reserved, then the union of all event flags
+    while (pos + flagBytes <= size) {
+        std::uint32_t flags = std::uint32_t(data[pos] | data[pos + 1] << 8);
+        if (wide)
+            flags |= std::uint32_t(data[pos + 2]) << 16 | std::uint32_t(data[pos + 3]) << 24;
+        pos += flagBytes;
+        if (flags == 0 || pos + 4 > size)
+            break;
+        const std::uint32_t length = std::uint32_t(data[pos] | data[pos + 1] << 8 | data[pos + 2] << 16 | std::uint32_t(data[pos + 3]) << 24);
+        pos += 4;
+        if (length > size - pos)
+            break;
+        size_t start = pos;
+        size_t bodyLength = length;
+        int keyCode = 0;
+        if (wide && (flags & clipEventFlag(ClipEvent::KeyPress)) && bodyLength > 0) { // the key code precedes the actions
+            keyCode = data[pos];
+            ++start;
+            --bodyLength;
+        }
+        visit(flags, keyCode, clipActions.mid(qsizetype(start), qsizetype(bodyLength)));
+        pos += length;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the queue
+
+void StageScripts::push(Band band, Pending pending)
+{
+    size_t queued = 0;
+    for (const auto& queue : m_queues)
+        queued += queue.size();
+    if (queued >= MaxQueued)
+        return;
+    m_queues[band].push_back(std::move(pending));
+}
+
+void StageScripts::enqueue(SpriteInstance& timeline, const QByteArray& actions, Band band)
+{
+    auto block = decode(actions);
+    if (!block)
+        return;
+    m_clipsAlive.insert(&timeline);
+    Pending pending;
+    pending.block = std::move(block);
+    pending.instance = &timeline;
+    push(band, std::move(pending));
+}
+
+void StageScripts::runPending(Pending& p)
+{
+    if (p.construct) {
+        // The class is looked up now, after the init actions that register it ran.
+        SpriteInstance* sprite = p.instance ? p.instance->asSprite() : nullptr;
+        Object* ctor = sprite ? registeredClassFor(sprite->characterId()) : nullptr;
+        if (!ctor)
+            return;
+        SpriteClip* clip = clipFor(*sprite);
+        if (Property* proto = m_vm->findProperty(ctor, QStringLiteral("prototype")); proto && proto->value.asObject())
+            clip->setProto(proto->value.asObject());
+        m_vm->callSafely(Value(ctor), Value(static_cast<Object*>(clip)), {});
+        return;
+    }
+    if (p.instance && !p.block && !p.method.isEmpty() && !mayHaveHandler(*p.instance, p.method))
+        return; // nothing answers: no need to make a script object for it
+    Object* target = p.instance ? objectFor(*p.instance) : p.object;
+    if (!target)
+        return;
+    if (p.block)
+        m_vm->run(*p.block, target);
+    else if (!p.method.isEmpty())
+        m_vm->callMethodSafely(target, p.method, std::move(p.args));
+    else if (p.function.isObject())
+        m_vm->callSafely(p.function, Value(target), std::move(p.args));
+}
+
+void StageScripts::drain()
+{
+    // Scripts that make the stage queue more work (a goto from a frame
+    // script) have it run once the current entry has finished, the higher
+    // bands first.
+    if (m_draining)
+        return;
+    m_draining = true;
+    size_t runs = 0;
+    while (!m_quit && runs < MaxRunsPerDrain) {
+        int band = 0;
+        while (band < BandCount && m_queues[band].empty())
+            ++band;
+        if (band == BandCount)
+            break;
+        Pending p = std::move(m_queues[band].front());
+        m_queues[band].pop_front();
+        ++runs;
+        runPending(p);
+    }
+    for (auto& queue : m_queues)
+        queue.clear();
+    m_draining = false;
+}
+
+void StageScripts::runFrameActions(SpriteInstance& timeline, const QByteArray& actions)
+{
+    enqueue(timeline, actions);
+}
+
+void StageScripts::runInitActions(SpriteInstance& timeline, std::uint16_t, const QByteArray& actions)
+{
+    enqueue(timeline, actions, InitBand);
+}
+
+void StageScripts::buttonAction(DisplayObject&, SpriteInstance& timeline, const QByteArray& actions)
+{
+    enqueue(timeline, actions);
+}
+
+// ---------------------------------------------------------------- instances
+
+Object* StageScripts::objectFor(DisplayObject& instance)
+{
+    if (SpriteInstance* sprite = instance.asSprite())
+        return clipFor(*sprite);
+    if (!dynamic_cast<ButtonInstance*>(&instance))
+        return nullptr;
+    auto it = m_buttons.find(&instance);
+    if (it != m_buttons.end())
+        return it->second;
+    auto* button = m_vm->make<StageButtonObject>(&instance, m_vm->objectPrototype(), m_vm->caseSensitive());
+    m_buttons.emplace(&instance, button);
+    return button;
+}
+
+Object* StageScripts::registeredClassFor(std::uint16_t characterId)
+{
+    if (!m_exportsRead) {
+        // ExportAssets: a count, then (character id, linkage name) pairs.
+        m_exportsRead = true;
+        for (const ControlTag& tag : m_stage.movie().otherTags()) {
+            if (tag.code != 56)
+                continue;
+            const QByteArray& body = tag.body;
+            if (body.size() < 2)
+                continue;
+            const int count = std::uint8_t(body[0]) | std::uint8_t(body[1]) << 8;
+            qsizetype pos = 2;
+            for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
+                const std::uint16_t id = std::uint16_t(std::uint8_t(body[pos]) | std::uint8_t(body[pos + 1]) << 8);
+                pos += 2;
+                const qsizetype end = body.indexOf('\0', pos);
+                if (end < 0)
+                    break;
+                m_exportNames.insert(id, QString::fromUtf8(body.constData() + pos, end - pos));
+                pos = end + 1;
+            }
+        }
+    }
+    auto it = m_exportNames.constFind(characterId);
+    return it == m_exportNames.constEnd() ? nullptr : m_vm->registeredClass(*it);
+}
+
+bool StageScripts::hasClipAction(const QByteArray& clipActions, std::uint32_t wanted) const
+{
+    if (clipActions.size() < 6)
+        return false;
+    bool found = false;
+    forEachClipAction(clipActions, m_stage.movie().version() >= 6, [&](std::uint32_t flags, int, const QByteArray&) {
+        found = found || (flags & wanted);
+    });
+    return found;
+}
+
+void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std::uint32_t wanted, int keyCode, Band band)
+{
+    const QByteArray& clipActions = instance.clipActions();
+    if (clipActions.size() < 6 || (!object && !instance.asSprite()))
+        return;
+    forEachClipAction(clipActions, m_stage.movie().version() >= 6, [&](std::uint32_t flags, int code, const QByteArray& body) {
+        if (!(flags & wanted))
+            return;
+        // A keyPress record answers its own key only.
+        if (wanted == clipEventFlag(ClipEvent::KeyPress) && code != keyCode)
+            return;
+        auto block = decode(body);
+        if (!block)
+            return;
+        Pending pending;
+        pending.block = std::move(block);
+        if (object)
+            pending.object = object;
+        else
+            pending.instance = &instance;
+        push(band, std::move(pending));
+    });
+}
+
+bool StageScripts::mayHaveHandler(DisplayObject& instance, const QString& name)
+{
+    Object* o = nullptr;
+    if (auto it = m_clips.find(&instance); it != m_clips.end())
+        o = it->second;
+    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
+        o = it->second;
+    else if (instance.asSprite())
+        o = m_vm->clipPrototype(); // a handler every clip inherits
+    if (!o)
+        return false;
+    Property* p = m_vm->findProperty(o, name);
+    return p && (p->getter || p->value.isObject());
+}
+
+void StageScripts::queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args)
+{
+    Pending pending;
+    pending.method = name;
+    pending.instance = &instance;
+    pending.args = std::move(args);
+    push(NormalBand, std::move(pending));
+}
+
+void StageScripts::instancePlaced(DisplayObject& instance)
+{
+    SpriteInstance* sprite = instance.asSprite();
+    if (!sprite)
+        return;
+    m_clipsAlive.insert(sprite);
+    queueClipActions(instance, nullptr, clipEventFlag(ClipEvent::Initialize), 0, InitBand);
+    queueClipActions(instance, nullptr, clipEventFlag(ClipEvent::Construct), 0, ConstructBand);
+    // Clips made by scripts (attachMovie, duplicates) get their class where they are made.
+    if (instance.placedFrame() == 0 || !instance.character())
+        return;
+    Pending pending;
+    pending.construct = true;
+    pending.instance = &instance;
+    push(ConstructBand, std::move(pending));
+}
+
+void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray&)
+{
+    SpriteInstance* sprite = instance.asSprite();
+    if (!sprite)
+        return;
+    const char* name = handlerName(event);
+    const std::uint32_t flag = clipEventFlag(event);
+    if (event == ClipEvent::Unload) {
+        // The clip is leaving: its unload actions and handler run on its
+        // script object, which outlives the instance.
+        Object* clip = nullptr;
+        if (auto it = m_clips.find(sprite); it != m_clips.end())
+            clip = it->second;
+        else if (hasClipAction(instance.clipActions(), flag) || mayHaveHandler(instance, QString::fromLatin1(name)))
+            clip = clipFor(*sprite);
+        if (!clip)
+            return;
+        queueClipActions(instance, clip, flag, 0, NormalBand);
+        if (mayHaveHandler(instance, QString::fromLatin1(name))) {
+            Pending pending;
+            pending.method = QString::fromLatin1(name);
+            pending.object = clip;
+            push(NormalBand, std::move(pending));
+        }
+        return;
+    }
+    m_clipsAlive.insert(sprite);
+    queueClipActions(instance, nullptr, flag, 0, event == ClipEvent::Initialize ? InitBand : event == ClipEvent::Construct ? ConstructBand : NormalBand);
+    if (!name)
+        return;
+    // A load handler is often set by the parent's frame script that runs
+    // after the placement: look for it when the event comes up in the queue.
+    if (event == ClipEvent::Load || mayHaveHandler(instance, QString::fromLatin1(name)))
+        queueHandler(instance, QString::fromLatin1(name));
+}
+
+void StageScripts::buttonEvent(DisplayObject& instance, ClipEvent event)
+{
+    const char* name = handlerName(event);
+    if (SpriteInstance* sprite = instance.asSprite()) {
+        // A clip acting as a button shows its _up, _over and _down frames when it has them.
+        const char* label = nullptr;
+        switch (event) {
+        case ClipEvent::RollOver:
+        case ClipEvent::Release:
+        case ClipEvent::DragOut:
+            label = "_over";
+            break;
+        case ClipEvent::Press:
+        case ClipEvent::DragOver:
+            label = "_down";
+            break;
+        case ClipEvent::RollOut:
+        case ClipEvent::ReleaseOutside:
+            label = "_up";
+            break;
+        default:
+            break;
+        }
+        if (label) {
+            if (const int frame = sprite->timeline().frameForLabel(QString::fromLatin1(label)))
+                sprite->gotoFrame(frame, false);
+        }
+        queueClipActions(instance, nullptr, clipEventFlag(event), 0, NormalBand);
+    }
+    if (name && mayHaveHandler(instance, QString::fromLatin1(name)))
+        queueHandler(instance, QString::fromLatin1(name));
+}
+
+bool StageScripts::actsAsButton(const DisplayObject& constInstance)
+{
+    auto& instance = const_cast<DisplayObject&>(constInstance);
+    Object* o = nullptr;
+    if (auto it = m_clips.find(&instance); it != m_clips.end())
+        o = it->second;
+    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
+        o = it->second;
+    if (o) {
+        Property* enabled = m_vm->findProperty(o, QStringLiteral("enabled"));
+        if (enabled && !enabled->getter && !m_vm->toBoolean(enabled->value))
+            return false;
+    }
+    if (!instance.asSprite())
+        return true; // a button takes the pointer unless disabled
+    if (hasClipAction(instance.clipActions(), PointerEvents))
+        return true;
+    for (const char* name : { "onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut" }) {
+        if (mayHaveHandler(instance, QString::fromLatin1(name)))
+            return true;
+    }
+    return false;
+}
+
+bool StageScripts::wantsHandCursor(const DisplayObject& constInstance)
+{
+    auto& instance = const_cast<DisplayObject&>(constInstance);
+    Object* o = nullptr;
+    if (auto it = m_clips.find(&instance); it != m_clips.end())
+        o = it->second;
+    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
+        o = it->second;
+    if (!o)
+        return true;
+    Property* hand = m_vm->findProperty(o, QStringLiteral("useHandCursor"));
+    return !hand || hand->getter || m_vm->toBoolean(hand->value);
+}
+
+void StageScripts::instanceRemoved(DisplayObject& instance)
+{
+    m_clipsAlive.remove(&instance);
+    if (m_dragged == &instance)
+        m_dragged = nullptr;
+    // Work queued for the instance goes with it; its unload work already
+    // holds the script object instead.
+    for (auto& queue : m_queues) {
+        for (auto it = queue.begin(); it != queue.end();) {
+            if (it->instance == &instance)
+                it = queue.erase(it);
+            else
+                ++it;
+        }
+    }
+    if (auto it = m_clips.find(&instance); it != m_clips.end()) {
+        it->second->detach();
+        m_clips.erase(it);
+    }
+    if (auto it = m_buttons.find(&instance); it != m_buttons.end()) {
+        static_cast<StageButtonObject*>(it->second)->detach();
+        m_buttons.erase(it);
+    }
+}
+
+void StageScripts::stageRestarting()
+{
+    for (auto& queue : m_queues)
+        queue.clear();
+    for (const auto& [instance, clip] : m_clips)
+        clip->detach();
+    for (const auto& [instance, button] : m_buttons)
+        static_cast<StageButtonObject*>(button)->detach();
+    m_clips.clear();
+    m_buttons.clear();
+    m_clipsAlive.clear();
+}
+
+// ---------------------------------------------------------------- input
+
+std::vector<DisplayObject*> StageScripts::allInstances()
+{
+    std::vector<DisplayObject*> out;
+    std::function<void(SpriteInstance&)> walk = [&](SpriteInstance& sprite) {
+        out.push_back(&sprite);
+        for (const auto& [depth, child] : sprite.displayList()) {
+            if (auto inner = child->asSprite())
+                walk(*inner);
+        }
+    };
+    walk(m_stage.root());
+    return out;
+}
+
+void StageScripts::broadcast(Object* source, const QString& name, std::vector<Value> args)
+{
+    if (!source)
+        return;
+    Property* list = source->findOwn(QStringLiteral("_listeners"));
+    Object* array = list ? list->value.asObject() : nullptr;
+    if (!array || array->kind() != Object::Kind::Array)
+        return;
+    // A listener may remove itself or others while called: work on a copy.
+    const std::vector<Value> listeners = static_cast<ArrayObject*>(array)->elements;
+    for (const Value& listener : listeners) {
+        if (Object* o = listener.asObject()) {
+            Pending pending;
+            pending.method = name;
+            pending.object = o;
+            pending.args = args;
+            push(NormalBand, std::move(pending));
+        }
+    }
+}
+
+void StageScripts::mouseEvent(ClipEvent event)
+{
+    const char* name = handlerName(event);
+    for (DisplayObject* instance : allInstances()) {
+        queueClipActions(*instance, nullptr, clipEventFlag(event), 0, NormalBand);
+        if (name && mayHaveHandler(*instance, QString::fromLatin1(name)))
+            queueHandler(*instance, QString::fromLatin1(name));
+    }
+    if (name)
+        broadcast(m_mouseObject, QString::fromLatin1(name));
+}
+
+void StageScripts::pointerAt(QPointF stagePixels)
+{
+    m_mouse = stagePixels;
+    followDrag();
+}
+
+// The pointer in the space the sprite's own _x and _y are in: its parent's.
+static QPointF pointerInParent(const StageScripts& scripts, const SpriteInstance& sprite)
+{
+    return sprite.parent() ? scripts.mouseIn(*sprite.parent()) : scripts.mousePosition();
+}
+
+void StageScripts::startDrag(SpriteInstance& sprite, bool lockCenter, const double* constraint)
+{
+    m_dragged = &sprite;
+    const QPointF at(sprite.matrix().tx / 20.0, sprite.matrix().ty / 20.0);
+    m_dragOffset = lockCenter ? QPointF() : at - pointerInParent(*this, sprite);
+    m_dragBounds.reset();
+    if (constraint) {
+        bool finite = true;
+        for (int i = 0; i < 4; ++i)
+            finite = finite && std::isfinite(constraint[i]);
+        if (finite) {
+            // left, top, right, bottom; either order is accepted.
+            m_dragBounds = QRectF(QPointF(std::min(constraint[0], constraint[2]), std::min(constraint[1], constraint[3])),
+                QPointF(std::max(constraint[0], constraint[2]), std::max(constraint[1], constraint[3])));
+        }
+    }
+    followDrag();
+}
+
+void StageScripts::followDrag()
+{
+    if (!m_dragged)
+        return;
+    if (!m_clipsAlive.contains(m_dragged)) {
+        m_dragged = nullptr;
+        return;
+    }
+    QPointF p = pointerInParent(*this, *m_dragged) + m_dragOffset;
+    if (m_dragBounds) {
+        p.setX(std::clamp(p.x(), m_dragBounds->left(), m_dragBounds->right()));
+        p.setY(std::clamp(p.y(), m_dragBounds->top(), m_dragBounds->bottom()));
+    }
+    Matrix m = m_dragged->matrix();
+    m.tx = std::lround(p.x() * 20);
+    m.ty = std::lround(p.y() * 20);
+    m_dragged->setMatrix(m);
+}
+
+QPointF StageScripts::mouseIn(const DisplayObject& instance) const
+{
+    QTransform toStage = instance.matrix().toQTransform();
+    for (const SpriteInstance* p = instance.parent(); p; p = p->parent())
+        toStage = toStage * p->matrix().toQTransform();
+    bool invertible = false;
+    const QTransform fromStage = toStage.inverted(&invertible);
+    return invertible ? fromStage.map(m_mouse * 20) / 20 : QPointF();
+}
+
+DisplayObject* StageScripts::hitAreaOf(const DisplayObject& clip)
+{
+    auto it = m_clips.find(&clip);
+    if (it == m_clips.end())
+        return nullptr;
+    Property* area = m_vm->findProperty(it->second, QStringLiteral("hitArea"));
+    Object* o = area && !area->getter ? area->value.asObject() : nullptr;
+    if (!o || o->kind() != Object::Kind::Clip)
+        return nullptr;
+    return static_cast<SpriteClip*>(o)->sprite();
+}
+
+void StageScripts::mouseWheel(int delta)
+{
+    broadcast(m_mouseObject, QStringLiteral("onMouseWheel"), { Value(double(delta)) });
+}
+
+void StageScripts::keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey)
+{
+    const bool down = event == ClipEvent::KeyDown;
+    if (down) {
+        // A toggle key (caps lock, num lock, ...) flips on each press.
+        if (!m_keysDown.contains(keyCode)) {
+            if (m_keysToggled.contains(keyCode))
+                m_keysToggled.remove(keyCode);
+            else
+                m_keysToggled.insert(keyCode);
+        }
+        m_keysDown.insert(keyCode);
+    } else {
+        m_keysDown.remove(keyCode);
+    }
+    m_lastKeyCode = keyCode;
+    m_lastAscii = ascii;
+    for (DisplayObject* instance : allInstances()) {
+        queueClipActions(*instance, nullptr, clipEventFlag(event), 0, NormalBand);
+        if (down && buttonKey)
+            queueClipActions(*instance, nullptr, clipEventFlag(ClipEvent::KeyPress), buttonKey, NormalBand);
+    }
+    broadcast(m_keyObject, down ? QStringLiteral("onKeyDown") : QStringLiteral("onKeyUp"));
+}
+
+} // namespace swf::avm1

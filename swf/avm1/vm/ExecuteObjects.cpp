@@ -1,0 +1,242 @@
+// Actions on objects and functions: calls, construction, members, literals,
+// enumeration, function definition and the class actions of version 6 and 7.
+
+#include "swf/avm1/vm/Execute.h"
+
+namespace swf::avm1 {
+
+using namespace exec;
+
+void Interpreter::defineFunction(Frame& f, const Instruction& ins)
+{
+    auto* fn = make<FunctionObject>(m_functionProto, caseSensitive());
+    fn->code = ins.function;
+    fn->scope = f.scope;
+    fn->constantPool = f.pool;
+    fn->definingTarget = f.callee ? f.base : timelineOf(f);
+    Object* proto = newObject();
+    proto->define(QStringLiteral("constructor"), Value(static_cast<Object*>(fn)), DontEnum);
+    // Scripts may replace a function's prototype but never delete it.
+    fn->define(QStringLiteral("prototype"), Value(proto), DontEnum | DontDelete);
+    const QString& name = ins.function->name;
+    if (name.isEmpty()) {
+        push(Value(static_cast<Object*>(fn)));
+        return;
+    }
+    if (f.activation)
+        f.activation->put(name, Value(static_cast<Object*>(fn)));
+    else
+        setVariable(f, name, Value(static_cast<Object*>(fn)));
+}
+
+void Interpreter::opDefineFunction(Exec& x, const Instruction& ins)
+{
+    defineFunction(x.f, ins);
+}
+
+void Interpreter::opDefineFunction2(Exec& x, const Instruction& ins)
+{
+    defineFunction(x.f, ins);
+}
+
+void Interpreter::opCallFunction(Exec& x, const Instruction&)
+{
+    QString name = toString(pop(x.f));
+    std::vector<Value> args;
+    popArgs(x.f, args);
+    Value fn = getVariable(x.f, name);
+    // A plain call runs with the calling timeline as `this`.
+    Object* timeline = x.f.targetLost ? x.f.base : timelineOf(x.f);
+    push(isFunction(fn) ? call(fn, Value(timeline), std::move(args)) : Value());
+}
+
+void Interpreter::opCallMethod(Exec& x, const Instruction&)
+{
+    Value nameValue = pop(x.f);
+    Value object = pop(x.f);
+    std::vector<Value> args;
+    popArgs(x.f, args);
+    QString name = nameValue.isUndefined() ? QString() : toString(nameValue);
+    Object* o = object.asObject();
+    Value thisValue = object;
+    Object* home = nullptr;
+    Value fn;
+    if (o && o->kind() == Object::Kind::Super) {
+        auto* s = static_cast<SuperObject*>(o);
+        thisValue = s->thisObject ? Value(s->thisObject) : Value();
+        if (name.isEmpty()) {
+            // super(...) runs the constructor of the parent class.
+            const Property* h = s->findOwn(QStringLiteral("__home__"));
+            fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
+            home = s->proto();
+        } else if (s->proto()) {
+            Object* holder = nullptr;
+            Property* p = findProperty(s->proto(), name, &holder);
+            fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
+            home = holder;
+        }
+    } else if (name.isEmpty()) {
+        fn = object;
+        thisValue = Value();
+    } else {
+        fn = getMember(object, name);
+        if (o) {
+            Object* holder = nullptr;
+            findProperty(o, name, &holder);
+            home = holder;
+        }
+    }
+    if (!isFunction(fn)) {
+        push(Value());
+        return;
+    }
+    auto* function = static_cast<FunctionObject*>(fn.asObject());
+    if (function->isNative())
+        push(call(fn, thisValue, std::move(args)));
+    else
+        push(callScript(function, thisValue, args, home, false));
+}
+
+void Interpreter::opNewObject(Exec& x, const Instruction&)
+{
+    QString name = toString(pop(x.f));
+    std::vector<Value> args;
+    popArgs(x.f, args);
+    Value ctor = getVariable(x.f, name);
+    push(isFunction(ctor) ? construct(ctor, std::move(args)) : Value());
+}
+
+void Interpreter::opNewMethod(Exec& x, const Instruction&)
+{
+    Value nameValue = pop(x.f);
+    Value object = pop(x.f);
+    std::vector<Value> args;
+    popArgs(x.f, args);
+    QString name = nameValue.isUndefined() ? QString() : toString(nameValue);
+    Value ctor = name.isEmpty() ? object : getMember(object, name);
+    push(isFunction(ctor) ? construct(ctor, std::move(args)) : Value());
+}
+
+void Interpreter::opGetMember(Exec& x, const Instruction&)
+{
+    Value name = pop(x.f);
+    Value object = pop(x.f);
+    push(getMember(object, toString(name)));
+}
+
+void Interpreter::opSetMember(Exec& x, const Instruction&)
+{
+    Value v = pop(x.f);
+    QString name = toString(pop(x.f));
+    Value object = pop(x.f);
+    setMember(object, name, v);
+}
+
+void Interpreter::opDelete(Exec& x, const Instruction&)
+{
+    QString name = toString(pop(x.f));
+    Value object = pop(x.f);
+    pushBool(deleteMember(object.asObject(), name));
+}
+
+// Items missing from the stack read as undefined. A literal that claims far
+// more than that is garbage: the result is undefined and the stack is left as it was.
+void Interpreter::opInitArray(Exec& x, const Instruction&)
+{
+    size_t n = popCount(x.f);
+    if (n > stackDepth(x.f) + MaxMissingArgs) {
+        push(Value());
+        return;
+    }
+    ArrayObject* a = newArray();
+    a->elements.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        a->elements[i] = pop(x.f);
+    push(Value(static_cast<Object*>(a)));
+}
+
+void Interpreter::opInitObject(Exec& x, const Instruction&)
+{
+    Frame& f = x.f;
+    size_t n = popCount(f);
+    if (n > (stackDepth(f) + MaxMissingArgs) / 2) {
+        push(Value());
+        return;
+    }
+    std::vector<std::pair<QString, Value>> pairs;
+    pairs.resize(n);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        pairs[i].second = pop(f);
+        pairs[i].first = toString(pop(f));
+    }
+    // Members are set in the order they come off the stack, last written
+    // first, so that enumeration (newest first) lists them as written.
+    Object* o = newObject();
+    for (auto& [name, value] : pairs)
+        setMember(Value(o), name, value);
+    push(Value(o));
+}
+
+void Interpreter::enumerateOnto(Object* o)
+{
+    push(Value());
+    if (!o)
+        return;
+    // The loop pops names off the stack: push the last one first.
+    const QStringList names = enumerate(o);
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+        push(Value(*it));
+}
+
+void Interpreter::opEnumerate(Exec& x, const Instruction&)
+{
+    Value v = pop(x.f);
+    enumerateOnto(getVariable(x.f, toString(v)).asObject());
+}
+
+void Interpreter::opEnumerate2(Exec& x, const Instruction&)
+{
+    enumerateOnto(pop(x.f).asObject());
+}
+
+void Interpreter::opInstanceOf(Exec& x, const Instruction&)
+{
+    Value ctor = pop(x.f);
+    Value o = pop(x.f);
+    push(Value(isInstanceOf(o.asObject(), ctor.asObject())));
+}
+
+void Interpreter::opExtends(Exec& x, const Instruction&)
+{
+    Value superclass = pop(x.f);
+    Value subclass = pop(x.f);
+    if (!subclass.isObject() || !superclass.isObject())
+        return;
+    Object* superProto = getMember(superclass, QStringLiteral("prototype")).asObject();
+    Object* proto = newObject(superProto);
+    proto->define(QStringLiteral("__constructor__"), superclass, DontEnum);
+    setMember(subclass, QStringLiteral("prototype"), Value(proto));
+}
+
+void Interpreter::opCastOp(Exec& x, const Instruction&)
+{
+    Value o = pop(x.f);
+    Value ctor = pop(x.f);
+    push(isInstanceOf(o.asObject(), ctor.asObject()) ? o : Value::null());
+}
+
+void Interpreter::opImplementsOp(Exec& x, const Instruction&)
+{
+    Value ctor = pop(x.f);
+    std::vector<Value> list;
+    popArgs(x.f, list);
+    Object* proto = ctor.isObject() ? getMember(ctor, QStringLiteral("prototype")).asObject() : nullptr;
+    if (!proto)
+        return;
+    proto->interfaces.clear();
+    for (const Value& i : list)
+        if (Object* io = i.asObject())
+            proto->interfaces.push_back(io);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,149 @@
+// Variables: lookup along the scope chain, slash and dot paths, locals,
+// and the actions that read, write, declare and delete them.
+
+#include "swf/avm1/vm/Execute.h"
+
+namespace swf::avm1 {
+
+using namespace exec;
+
+bool Interpreter::lookupInScope(Frame& f, const QString& name, Value& out)
+{
+    for (Scope* s = f.scope.get(); s; s = s->parent.get()) {
+        Object* o = s->object;
+        // The outermost link is the timeline; SetTarget redirects it.
+        if (!s->parent && f.target && f.target != f.base && o == f.base)
+            o = f.target;
+        if (o && hasProperty(o, name)) {
+            out = getMember(Value(o), name);
+            return true;
+        }
+    }
+    return false;
+}
+
+Value Interpreter::getVariable(Frame& f, const QString& name)
+{
+    int colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        Object* o = resolveTarget(timelineOf(f), name.left(colon));
+        return o ? getMember(Value(o), name.mid(colon + 1)) : Value();
+    }
+    if (name.contains(QLatin1Char('/'))) {
+        Object* o = resolveTarget(timelineOf(f), name);
+        return o ? Value(o) : Value();
+    }
+    if (name.contains(QLatin1Char('.')) && !name.startsWith(QLatin1Char('.')) && !name.endsWith(QLatin1Char('.'))) {
+        const QStringList parts = name.split(QLatin1Char('.'));
+        Value v = getVariable(f, parts[0]);
+        for (int i = 1; i < parts.size() && !v.isNullish(); ++i)
+            v = getMember(v, parts[i]);
+        return v;
+    }
+    if (name == QLatin1String("this")) {
+        // A parameter named `this` wins over the keyword.
+        if (const Property* p = f.activation ? f.activation->findOwn(name) : nullptr)
+            return p->value;
+        return f.thisObj ? Value(f.thisObj) : (timelineOf(f) ? Value(timelineOf(f)) : Value());
+    }
+    // Any other spelling is no keyword: where names ignore case it is the
+    // path "this", the timeline the code runs on.
+    if (!caseSensitive() && name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0)
+        return timelineOf(f) ? Value(timelineOf(f)) : Value();
+    Value out;
+    if (lookupInScope(f, name, out))
+        return out;
+    if (name == QLatin1String("_global") && m_version >= 6)
+        return Value(m_global);
+    if (int n = levelNumber(name); n >= 0) {
+        ClipObject* c = m_host ? m_host->level(n) : nullptr;
+        return c ? Value(static_cast<Object*>(c)) : Value();
+    }
+    if (name == QLatin1String("super") && f.callee) {
+        Object* start = f.home ? f.home->proto() : nullptr;
+        auto* s = make<SuperObject>(f.thisObj, start, caseSensitive());
+        s->define(QStringLiteral("__home__"), f.home ? Value(f.home) : Value(), DontEnum);
+        return Value(static_cast<Object*>(s));
+    }
+    if (hasProperty(m_global, name))
+        return getMember(Value(m_global), name);
+    return Value();
+}
+
+void Interpreter::setVariable(Frame& f, const QString& name, const Value& value)
+{
+    int colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        if (Object* o = resolveTarget(timelineOf(f), name.left(colon)))
+            setMember(Value(o), name.mid(colon + 1), value);
+        return;
+    }
+    int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && dot < name.size() - 1) {
+        Value holder = getVariable(f, name.left(dot));
+        if (holder.isObject())
+            setMember(holder, name.mid(dot + 1), value);
+        return;
+    }
+    for (Scope* s = f.scope.get(); s; s = s->parent.get()) {
+        Object* o = s->object;
+        if (!s->parent && f.target && f.target != f.base && o == f.base)
+            o = f.target;
+        if (!o)
+            continue;
+        if (!s->parent || hasProperty(o, name)) {
+            setMember(Value(o), name, value);
+            return;
+        }
+    }
+    if (Object* t = timelineOf(f))
+        setMember(Value(t), name, value);
+}
+
+void Interpreter::opGetVariable(Exec& x, const Instruction&)
+{
+    QString name = toString(pop(x.f));
+    push(getVariable(x.f, name));
+}
+
+void Interpreter::opSetVariable(Exec& x, const Instruction&)
+{
+    Value v = pop(x.f);
+    QString name = toString(pop(x.f));
+    setVariable(x.f, name, v);
+}
+
+void Interpreter::opDefineLocal(Exec& x, const Instruction&)
+{
+    Frame& f = x.f;
+    Value v = pop(f);
+    QString name = toString(pop(f));
+    if (f.activation)
+        f.activation->put(name, v);
+    else
+        setVariable(f, name, v);
+}
+
+void Interpreter::opDefineLocal2(Exec& x, const Instruction&)
+{
+    Frame& f = x.f;
+    QString name = toString(pop(f));
+    Object* holder = f.activation ? f.activation : timelineOf(f);
+    if (holder && !holder->findOwn(name))
+        setMember(Value(holder), name, Value());
+}
+
+void Interpreter::opDelete2(Exec& x, const Instruction&)
+{
+    Frame& f = x.f;
+    QString name = toString(pop(f));
+    for (Scope* s = f.scope.get(); s; s = s->parent.get()) {
+        if (s->object && s->object->findOwn(name)) {
+            push(Value(deleteMember(s->object, name)));
+            return;
+        }
+    }
+    push(Value(m_global->findOwn(name) ? deleteMember(m_global, name) : false));
+}
+
+} // namespace swf::avm1

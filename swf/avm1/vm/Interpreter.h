@@ -1,0 +1,235 @@
+#pragma once
+
+// The script machine: runs decoded action blocks against the objects of a
+// movie. Faults in a script (stack underflow, a bad constant index, a spent
+// action budget, runaway recursion, an uncaught throw) abort the block being
+// run and are reported through the host; the movie goes on.
+
+#include "swf/avm1/vm/Action.h"
+#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/Object.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace swf::avm1 {
+
+// What the script machine needs from the player around it.
+class ScriptHost {
+public:
+    virtual ~ScriptHost() = default;
+    virtual void trace(const QString& line) = 0;
+    // A block was aborted; `what` says why (for logs, not for the movie).
+    virtual void scriptFault(const QString& what) { }
+    // getURL / fscommand. Commands arrive without their "FSCommand:" prefix.
+    virtual void fscommand(const QString& command, const QString& args) { }
+    virtual void getURL(const QString& url, const QString& window, int method) { }
+    // Milliseconds since the movie started (getTimer).
+    virtual double timeMs() { return 0; }
+    // _levelN, or nullptr.
+    virtual ClipObject* level(int n) { return nullptr; }
+    virtual void toggleQuality() { }
+    virtual void stopSounds() { }
+};
+
+// Thrown inside the machine only; never leaves the Interpreter's public calls.
+struct ScriptThrow {
+    Value value;
+};
+struct ScriptTrap {
+    QString message;
+};
+
+class Interpreter {
+public:
+    Interpreter(int version, ScriptHost* host);
+    ~Interpreter();
+    Interpreter(const Interpreter&) = delete;
+    Interpreter& operator=(const Interpreter&) = delete;
+
+    int version() const { return m_version; }
+    bool caseSensitive() const { return m_version >= 7; }
+    ScriptHost* host() const { return m_host; }
+
+    // Limits. A run that spends its budget or nests deeper is aborted.
+    void setActionBudget(uint64_t actions) { m_budget = actions; }
+    // All runs of one frame together (frame actions, events, intervals) share a
+    // larger budget, so many handlers that each stay under the run budget still
+    // cannot hold a frame for long. The host starts each frame's count.
+    void setFrameBudget(uint64_t actions) { m_frameBudget = actions; }
+    void beginFrame() { m_frameStart = m_executed; }
+    void setMaxCallDepth(int depth) { m_maxDepth = depth; }
+    uint64_t actionsExecuted() const { return m_executed; }
+    // Pops of an empty stack so far (each gave undefined).
+    uint64_t stackUnderflows() const { return m_underflows; }
+
+    // Runs a block on a timeline (`target`, may be null). Returns false when the
+    // block was aborted; the reason went to the host and, if given, `fault`.
+    bool run(const Block& block, Object* target, QString* fault = nullptr);
+    // Calls a script value as a function from outside any block (clip events,
+    // intervals, watchers set off by the stage). Faults are reported as for run().
+    Value callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok = nullptr);
+    Value callMethodSafely(Object* object, const QString& name, std::vector<Value> args, bool* ok = nullptr);
+
+    // Objects.
+    Object* global() const { return m_global; }
+    Object* objectPrototype() const { return m_objectProto; }
+    Object* functionPrototype() const { return m_functionProto; }
+    Object* arrayPrototype() const { return m_arrayProto; }
+    Object* clipPrototype() const { return m_clipProto; }
+    Object* stringPrototype() const { return m_stringProto; }
+    Object* numberPrototype() const { return m_numberProto; }
+    Object* booleanPrototype() const { return m_booleanProto; }
+    // The constructor registered for a library symbol, or nullptr.
+    Object* registeredClass(const QString& symbol);
+    void setClipPrototype(Object* proto) { m_clipProto = proto; }
+    Object* newObject();
+    Object* newObject(Object* proto);
+    ArrayObject* newArray();
+    FunctionObject* newNative(const QString& name, NativeFunction fn, Object* prototype = nullptr);
+    // A constructor with its own prototype object (prototype.constructor set).
+    FunctionObject* newConstructor(const QString& name, NativeFunction fn, Object* prototype);
+    void defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags = DontEnum);
+    template<typename T, typename... A>
+    T* make(A&&... args)
+    {
+        T* o = new T(std::forward<A>(args)...);
+        adopt(o);
+        return o;
+    }
+
+    // Conversions (may call valueOf/toString on objects).
+    double toNumber(const Value& v);
+    QString toString(const Value& v);
+    bool toBoolean(const Value& v) const;
+    Value toPrimitive(const Value& v, bool preferString = false);
+    Object* toObject(const Value& v);
+    QString typeOf(const Value& v) const;
+    bool strictEquals(const Value& a, const Value& b) const;
+    bool abstractEquals(const Value& a, const Value& b);
+    // a < b: true, false, or undefined (NaN involved).
+    Value abstractLess(const Value& a, const Value& b);
+
+    // Member access, prototype chain, accessors and watchers included.
+    Value getMember(const Value& object, const QString& name);
+    void setMember(const Value& object, const QString& name, const Value& value);
+    bool hasProperty(Object* o, const QString& name);
+    bool deleteMember(Object* o, const QString& name);
+    Property* findProperty(Object* o, const QString& name, Object** holder = nullptr);
+    // Property names as for..in sees them.
+    QStringList enumerate(Object* o);
+    bool isInstanceOf(Object* o, Object* constructor);
+
+    // Calls; these may throw ScriptThrow/ScriptTrap and are for use inside the machine
+    // (built-ins calling back into script).
+    Value call(const Value& function, const Value& thisValue, std::vector<Value> args);
+    Value construct(const Value& constructor, std::vector<Value> args);
+    [[noreturn]] void trap(const QString& message);
+    [[noreturn]] void throwValue(const Value& v) { throw ScriptThrow { v }; }
+
+    // Reclaims objects not reachable from the globals, the stack, running
+    // frames or `roots`. Call between frames.
+    void collectGarbage(const std::vector<Object*>& roots = {});
+    size_t heapSize() const { return m_heap.size(); }
+    size_t allocationsSinceCollect() const { return m_allocsSinceGc; }
+
+    // Resolves a target path ("/a/b", "_root.a", "..", "a") from a clip.
+    Object* resolveTarget(Object* from, const QString& path);
+
+    double random01();
+    // setInterval bookkeeping; the stage calls tickIntervals with frame time.
+    int addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args);
+    void clearInterval(int id);
+    void tickIntervals(double nowMs);
+
+private:
+    struct Frame;
+    struct Exec;
+    friend struct Builtins;
+
+    void adopt(Object* o);
+    void installBuiltins();
+
+    int execute(Frame& f, const Block& block, int from, int to);
+    Value callScript(FunctionObject* fn, const Value& thisValue, std::vector<Value>& args, Object* callee, bool constructing);
+    Value getVariable(Frame& f, const QString& name);
+    void setVariable(Frame& f, const QString& name, const Value& value);
+    bool lookupInScope(Frame& f, const QString& name, Value& out);
+    Object* timelineOf(Frame& f);
+    Object* resolveTargetValue(Frame& f, const Value& v);
+    void defineFunction(Frame& f, const Instruction& ins);
+    void runTry(Frame& f, const Block& block, int index, int& pc);
+    void setTarget(Frame& f, const Value& target);
+    void enumerateOnto(Object* o);
+    Value getClipProperty(Object* clip, int index);
+    void setClipProperty(Object* clip, int index, const Value& v);
+    void doGetURL(Frame& f, const QString& url, const QString& window, int method);
+    void callWatcher(Object* o, const QString& name, Value& value, Property* existing);
+    void reportFault(const QString& what, QString* out);
+
+    Value pop(Frame& f);
+    Value& top(Frame& f);
+    void push(Value v);
+    void pushBool(bool b);
+    size_t popCount(Frame& f);
+    size_t stackDepth(Frame& f) const;
+    void popArgs(Frame& f, std::vector<Value>& args);
+    ClipObject* targetClip(Frame& f);
+
+    // One handler per row of Opcodes.def, in the Execute*.cpp file of its family.
+#define ACTION(code, name, pops, pushes, comment) void op##name(Exec& x, const Instruction& ins);
+#include "swf/avm1/vm/Opcodes.def"
+
+    int m_version;
+    ScriptHost* m_host;
+    std::vector<Object*> m_heap;
+    size_t m_allocsSinceGc = 0;
+    std::vector<Value> m_stack;
+    std::vector<Frame*> m_frames;
+    uint64_t m_budget = uint64_t(1) << 22;
+    uint64_t m_executed = 0;
+    uint64_t m_underflows = 0;
+    uint64_t m_runStart = 0;
+    uint64_t m_frameBudget = uint64_t(1) << 24;
+    uint64_t m_frameStart = 0;
+    int m_maxDepth = 256;
+    int m_depth = 0;
+    int m_runNesting = 0;
+    // Getters, setters and watchers running inside one another, per kind.
+    int m_getterNesting = 0;
+    int m_setterNesting = 0;
+    int m_watcherNesting = 0;
+
+    Object* m_global = nullptr;
+    Object* m_objectProto = nullptr;
+    Object* m_functionProto = nullptr;
+    Object* m_arrayProto = nullptr;
+    Object* m_stringProto = nullptr;
+    Object* m_numberProto = nullptr;
+    Object* m_booleanProto = nullptr;
+    Object* m_dateProto = nullptr;
+    Object* m_clipProto = nullptr;
+    Object* m_objectCtor = nullptr;
+    Object* m_errorProto = nullptr;
+    Object* m_classRegistry = nullptr; // Object.registerClass: symbol name -> constructor
+
+    std::mt19937 m_random { 20061207u };
+
+    struct Interval {
+        int id;
+        Value function;
+        Value thisValue;
+        QString method;
+        double period;
+        double next;
+        std::vector<Value> args;
+    };
+    std::vector<Interval> m_intervals;
+    int m_nextInterval = 1;
+};
+
+} // namespace swf::avm1

@@ -1,0 +1,225 @@
+#include "swf/avm1/vm/Object.h"
+
+#include "swf/avm1/vm/Interpreter.h"
+
+namespace swf::avm1 {
+
+Object::Object(Kind kind, Object* proto, bool caseSensitive)
+    : m_kind(kind), m_caseSensitive(caseSensitive), m_proto(proto)
+{
+}
+
+Object::~Object() = default;
+
+Property* Object::findOwn(const QString& name)
+{
+    auto it = m_index.constFind(key(name));
+    return it == m_index.constEnd() ? nullptr : &m_props[size_t(*it)];
+}
+
+const Property* Object::findOwn(const QString& name) const
+{
+    auto it = m_index.constFind(key(name));
+    return it == m_index.constEnd() ? nullptr : &m_props[size_t(*it)];
+}
+
+void Object::put(const QString& name, const Value& value, uint8_t flags)
+{
+    if (Property* p = findOwn(name)) {
+        p->value = value;
+        return;
+    }
+    define(name, value, flags);
+}
+
+void Object::define(const QString& name, const Value& value, uint8_t flags)
+{
+    if (Property* p = findOwn(name)) {
+        p->value = value;
+        p->getter = p->setter = nullptr;
+        p->flags = flags;
+        return;
+    }
+    m_index.insert(key(name), int(m_props.size()));
+    Property p;
+    p.name = name;
+    p.value = value;
+    p.flags = flags;
+    m_props.push_back(std::move(p));
+}
+
+bool Object::removeOwn(const QString& name)
+{
+    auto it = m_index.find(key(name));
+    if (it == m_index.end())
+        return false;
+    Property& p = m_props[size_t(*it)];
+    p.alive = false;
+    p.value = Value();
+    p.getter = p.setter = nullptr;
+    m_index.erase(it);
+    if (++m_dead > 16 && m_dead * 2 > int(m_props.size()))
+        compact();
+    return true;
+}
+
+void Object::compact()
+{
+    std::vector<Property> live;
+    live.reserve(m_props.size() - size_t(m_dead));
+    m_index.clear();
+    for (Property& p : m_props) {
+        if (!p.alive)
+            continue;
+        m_index.insert(key(p.name), int(live.size()));
+        live.push_back(std::move(p));
+    }
+    m_props = std::move(live);
+    m_dead = 0;
+}
+
+QStringList Object::ownNames(bool includeHidden) const
+{
+    QStringList names;
+    for (auto it = m_props.rbegin(); it != m_props.rend(); ++it) {
+        if (it->alive && (includeHidden || !(it->flags & DontEnum)))
+            names.push_back(it->name);
+    }
+    return names;
+}
+
+QHash<QString, Object::Watch>& Object::ensureWatches()
+{
+    if (!m_watches)
+        m_watches = std::make_unique<QHash<QString, Watch>>();
+    return *m_watches;
+}
+
+void Object::markChildren(std::vector<Object*>& stack)
+{
+    if (m_proto)
+        stack.push_back(m_proto);
+    for (const Property& p : m_props) {
+        if (!p.alive)
+            continue;
+        if (Object* o = p.value.asObject())
+            stack.push_back(o);
+        if (p.getter)
+            stack.push_back(p.getter);
+        if (p.setter)
+            stack.push_back(p.setter);
+    }
+    if (Object* o = primitive.asObject())
+        stack.push_back(o);
+    for (Object* i : interfaces)
+        stack.push_back(i);
+    if (m_watches) {
+        for (const Watch& w : *m_watches) {
+            stack.push_back(w.callback);
+            if (Object* o = w.userData.asObject())
+                stack.push_back(o);
+        }
+    }
+}
+
+void FunctionObject::markChildren(std::vector<Object*>& stack)
+{
+    Object::markChildren(stack);
+    for (Scope* s = scope.get(); s; s = s->parent.get())
+        stack.push_back(s->object);
+    if (definingTarget)
+        stack.push_back(definingTarget);
+}
+
+int64_t ArrayObject::indexOf(const QString& name)
+{
+    if (name.isEmpty() || name.size() > 10)
+        return -1;
+    if (name.size() > 1 && name[0] == '0')
+        return -1;
+    int64_t v = 0;
+    for (QChar c : name) {
+        if (c < '0' || c > '9')
+            return -1;
+        v = v * 10 + (c.unicode() - '0');
+    }
+    return v;
+}
+
+bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
+{
+    if (name == QLatin1String("length")) {
+        out = Value(double(elements.size()));
+        return true;
+    }
+    int64_t i = indexOf(name);
+    if (i >= 0 && size_t(i) < elements.size()) {
+        out = elements[size_t(i)];
+        return true;
+    }
+    return false;
+}
+
+bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& value)
+{
+    if (name == QLatin1String("length")) {
+        setLength(vm.toNumber(value));
+        return true;
+    }
+    int64_t i = indexOf(name);
+    if (i < 0 || size_t(i) >= MaxLength)
+        return false;
+    if (size_t(i) >= elements.size())
+        elements.resize(size_t(i) + 1);
+    elements[size_t(i)] = value;
+    return true;
+}
+
+bool ArrayObject::hasVirtual(Interpreter&, const QString& name)
+{
+    if (name == QLatin1String("length"))
+        return true;
+    int64_t i = indexOf(name);
+    return i >= 0 && size_t(i) < elements.size();
+}
+
+void ArrayObject::virtualNames(Interpreter&, QStringList& out)
+{
+    for (size_t i = elements.size(); i-- > 0;)
+        out.push_back(QString::number(i));
+}
+
+bool ArrayObject::deleteVirtual(Interpreter&, const QString& name)
+{
+    int64_t i = indexOf(name);
+    if (i >= 0 && size_t(i) < elements.size()) {
+        elements[size_t(i)] = Value();
+        return true;
+    }
+    return false;
+}
+
+void ArrayObject::markChildren(std::vector<Object*>& stack)
+{
+    Object::markChildren(stack);
+    for (const Value& v : elements)
+        if (Object* o = v.asObject())
+            stack.push_back(o);
+}
+
+void ArrayObject::setLength(double length)
+{
+    if (!(length >= 0))
+        length = 0;
+    size_t n = length > double(MaxLength) ? MaxLength : size_t(length);
+    elements.resize(n);
+}
+
+void SuperObject::markChildren(std::vector<Object*>& stack)
+{
+    Object::markChildren(stack);
+    if (thisObject)
+        stack.push_back(thisObject);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,169 @@
+#pragma once
+
+// Script objects: a property table with flags and a prototype link.
+// Functions, arrays, boxed primitives and dates are objects of their own kind.
+// Every object lives on the Interpreter's heap and is reclaimed by its
+// mark-and-sweep collector, so objects refer to each other by plain pointers.
+
+#include "swf/avm1/vm/Value.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace swf::avm1 {
+
+class Interpreter;
+struct FunctionCode;
+struct Scope;
+
+enum PropertyFlag : uint8_t {
+    DontEnum = 1,
+    DontDelete = 2,
+    ReadOnly = 4,
+};
+
+struct Property {
+    QString name;               // as first written
+    Value value;
+    Object* getter = nullptr;   // addProperty accessors
+    Object* setter = nullptr;
+    uint8_t flags = 0;
+    bool alive = true;
+    // ASSetPropFlags bits above the first three: hide the property from
+    // movies older than a version.
+    uint16_t versionBits = 0;
+    uint8_t minVersion = 0;
+};
+
+class Object {
+public:
+    enum class Kind : uint8_t { Plain, Function, Array, Boolean, Number, String, Date, Super, Clip, Arguments };
+
+    Object(Kind kind, Object* proto, bool caseSensitive);
+    virtual ~Object();
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    Kind kind() const { return m_kind; }
+    Object* proto() const { return m_proto; }
+    void setProto(Object* p) { m_proto = p; }
+    bool caseSensitive() const { return m_caseSensitive; }
+
+    // Own properties, looked up by name (case-folded for old movies).
+    Property* findOwn(const QString& name);
+    const Property* findOwn(const QString& name) const;
+    // Creates or overwrites a plain data property, keeping existing flags.
+    void put(const QString& name, const Value& value, uint8_t flags = 0);
+    // Adds or replaces, resetting the flags (used to build the built-ins).
+    void define(const QString& name, const Value& value, uint8_t flags);
+    bool removeOwn(const QString& name);
+    // Names of live own properties in enumeration order (newest first).
+    QStringList ownNames(bool includeHidden) const;
+    int propertyCount() const { return int(m_index.size()); }
+
+    // Hooks for objects whose properties come from elsewhere (arrays, clips).
+    virtual bool getVirtual(Interpreter&, const QString& name, Value& out) { return false; }
+    virtual bool setVirtual(Interpreter&, const QString& name, const Value& value) { return false; }
+    virtual bool hasVirtual(Interpreter&, const QString& name) { return false; }
+    virtual void virtualNames(Interpreter&, QStringList& out) { }
+    virtual bool deleteVirtual(Interpreter&, const QString& name) { return false; }
+    virtual void markChildren(std::vector<Object*>& stack);
+
+    // Boxed value of Boolean/Number/String objects, time value of dates.
+    Value primitive;
+    // Interfaces declared with `implements` (on a constructor's prototype).
+    std::vector<Object*> interfaces;
+    // Watchers installed with Object.watch: name -> (callback, user data).
+    struct Watch {
+        Object* callback;
+        Value userData;
+        bool running = false;
+    };
+    QHash<QString, Watch>* watches() { return m_watches.get(); }
+    QHash<QString, Watch>& ensureWatches();
+
+    bool marked = false;
+
+protected:
+    QString key(const QString& name) const { return m_caseSensitive ? name : name.toLower(); }
+
+private:
+    void compact();
+
+    Kind m_kind;
+    bool m_caseSensitive;
+    Object* m_proto;
+    std::vector<Property> m_props;
+    QHash<QString, int> m_index;
+    int m_dead = 0;
+    std::unique_ptr<QHash<QString, Watch>> m_watches;
+};
+
+struct CallArgs {
+    Value thisValue;
+    std::vector<Value> args;
+    bool constructing = false;
+    Object* callee = nullptr;
+
+    Value arg(size_t i) const { return i < args.size() ? args[i] : Value(); }
+    Object* thisObject() const { return thisValue.asObject(); }
+};
+
+using NativeFunction = std::function<Value(Interpreter&, CallArgs&)>;
+
+class FunctionObject : public Object {
+public:
+    FunctionObject(Object* proto, bool caseSensitive) : Object(Kind::Function, proto, caseSensitive) { }
+
+    bool isNative() const { return bool(native); }
+    void markChildren(std::vector<Object*>& stack) override;
+
+    NativeFunction native;
+    // Script functions.
+    std::shared_ptr<const FunctionCode> code;
+    std::shared_ptr<Scope> scope;
+    std::shared_ptr<const std::vector<QString>> constantPool;
+    Object* definingTarget = nullptr; // the timeline the function was defined on
+};
+
+class ArrayObject : public Object {
+public:
+    ArrayObject(Object* proto, bool caseSensitive) : Object(Kind::Array, proto, caseSensitive) { }
+
+    static constexpr size_t MaxLength = 1u << 22;
+
+    bool getVirtual(Interpreter&, const QString& name, Value& out) override;
+    bool setVirtual(Interpreter&, const QString& name, const Value& value) override;
+    bool hasVirtual(Interpreter&, const QString& name) override;
+    void virtualNames(Interpreter&, QStringList& out) override;
+    bool deleteVirtual(Interpreter&, const QString& name) override;
+    void markChildren(std::vector<Object*>& stack) override;
+
+    void setLength(double length);
+    // The element index a property name denotes, or -1.
+    static int64_t indexOf(const QString& name);
+
+    std::vector<Value> elements;
+};
+
+// `super` inside a method: looks members up from a prototype, calls them on `this`.
+class SuperObject : public Object {
+public:
+    SuperObject(Object* thisObject, Object* start, bool caseSensitive)
+        : Object(Kind::Super, start, caseSensitive), thisObject(thisObject) { }
+    void markChildren(std::vector<Object*>& stack) override;
+    Object* thisObject;
+};
+
+// A link of the scope chain: variables are looked up from the innermost link out.
+struct Scope {
+    Object* object;
+    std::shared_ptr<Scope> parent;
+};
+
+} // namespace swf::avm1
