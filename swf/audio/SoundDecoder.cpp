@@ -1,7 +1,7 @@
 #include "swf/audio/SoundDecoder.h"
 
 #include "swf/audio/AdpcmDecoder.h"
-#include "swf/audio/CodecDecoder.h"
+#include "swf/audio/LibavDecoder.h"
 #include "swf/audio/Mp3Decoder.h"
 #include "swf/audio/PcmDecoder.h"
 
@@ -44,7 +44,7 @@ Result<std::unique_ptr<SoundDecoder>> createSoundDecoder(const SoundFormat& form
     case SoundCodec::Nellymoser:
     case SoundCodec::Speex: {
         QString why;
-        auto d = CodecDecoder::create(format, &why);
+        auto d = LibavDecoder::create(format, &why);
         if (!d)
             return Error::at(-1, why, ErrorKind::Unsupported);
         return std::unique_ptr<SoundDecoder>(std::move(d));

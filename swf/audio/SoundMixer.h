@@ -7,7 +7,7 @@
 
 #include "swf/audio/SoundDecoder.h"
 #include "swf/audio/SoundRecords.h"
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 
 #include <QHash>
 #include <QString>

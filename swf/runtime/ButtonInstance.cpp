@@ -1,6 +1,6 @@
 #include "swf/runtime/ButtonInstance.h"
 
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/Input.h"
 #include "swf/runtime/ScriptRunner.h"

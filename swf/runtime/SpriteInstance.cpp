@@ -1,6 +1,6 @@
 #include "swf/runtime/SpriteInstance.h"
 
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 #include "swf/format/TagCodes.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/ScriptRunner.h"

@@ -1,6 +1,6 @@
 #include "swf/runtime/Stage.h"
 
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 #include "swf/format/TagCodes.h"
 #include "swf/io/Reader.h"
 #include "swf/runtime/ButtonInstance.h"

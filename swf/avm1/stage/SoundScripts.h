@@ -6,7 +6,7 @@
 // sink; once a frame the sounds scripts started are checked, and the objects
 // whose sound has ended hear onSoundComplete.
 
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 
 #include <QHash>
 #include <QString>

@@ -283,7 +283,7 @@ TEST(Mp3Decoder, DefinedSoundHonoursItsSeekSamples)
 // Nellymoser goes through libavcodec, as ffmpeg's own decode does: the same
 // decoder on the same packets, so the only difference allowed is the
 // float-to-16-bit rounding (one step).
-TEST(CodecDecoder, NellymoserAtEachRate)
+TEST(LibavDecoder, NellymoserAtEachRate)
 {
     REQUIRE_FFMPEG();
     for (auto [rate, codec] : { std::pair { 8000, SoundCodec::Nellymoser8k }, std::pair { 16000, SoundCodec::Nellymoser16k },
@@ -302,7 +302,7 @@ TEST(CodecDecoder, NellymoserAtEachRate)
     }
 }
 
-TEST(CodecDecoder, Speex)
+TEST(LibavDecoder, Speex)
 {
     REQUIRE_FFMPEG();
     auto f = flvFixture(QStringLiteral("speex"),

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "swf/audio/SoundSink.h"
+#include "swf/runtime/SoundSink.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
 

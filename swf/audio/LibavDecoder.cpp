@@ -1,4 +1,4 @@
-#include "swf/audio/CodecDecoder.h"
+#include "swf/audio/LibavDecoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -29,7 +29,7 @@ constexpr std::size_t MaxReadySamples = 1 << 20;
 
 } // namespace
 
-std::unique_ptr<CodecDecoder> CodecDecoder::create(const SoundFormat& format, QString* why)
+std::unique_ptr<LibavDecoder> LibavDecoder::create(const SoundFormat& format, QString* why)
 {
     // A damaged packet is ours to handle quietly, not to print on the console.
     static const bool quiet = [] {
@@ -55,25 +55,25 @@ std::unique_ptr<CodecDecoder> CodecDecoder::create(const SoundFormat& format, QS
             *why = QStringLiteral("libavcodec could not open the decoder");
         return nullptr;
     }
-    std::unique_ptr<CodecDecoder> d(new CodecDecoder(ctx, format));
+    std::unique_ptr<LibavDecoder> d(new LibavDecoder(ctx, format));
     if (!d->m_packet || !d->m_frame)
         return nullptr;
     return d;
 }
 
-CodecDecoder::CodecDecoder(AVCodecContext* context, const SoundFormat& format)
+LibavDecoder::LibavDecoder(AVCodecContext* context, const SoundFormat& format)
     : m_context(context), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()), m_format(format)
 {
 }
 
-CodecDecoder::~CodecDecoder()
+LibavDecoder::~LibavDecoder()
 {
     av_frame_free(&m_frame);
     av_packet_free(&m_packet);
     avcodec_free_context(&m_context);
 }
 
-void CodecDecoder::resetCodec()
+void LibavDecoder::resetCodec()
 {
     avcodec_flush_buffers(m_context);
     m_pending.clear();
@@ -82,7 +82,7 @@ void CodecDecoder::resetCodec()
     m_readyPos = 0;
 }
 
-void CodecDecoder::feed(const QByteArray& data)
+void LibavDecoder::feed(const QByteArray& data)
 {
     if (data.isEmpty())
         return;
@@ -98,7 +98,7 @@ void CodecDecoder::feed(const QByteArray& data)
     }
 }
 
-bool CodecDecoder::sendPacket(const char* data, int size)
+bool LibavDecoder::sendPacket(const char* data, int size)
 {
     // libavcodec wants zeroed padding past the end of every packet.
     if (av_new_packet(m_packet, size) < 0)
@@ -110,7 +110,7 @@ bool CodecDecoder::sendPacket(const char* data, int size)
     return rc >= 0;
 }
 
-void CodecDecoder::receiveFrames()
+void LibavDecoder::receiveFrames()
 {
     while (avcodec_receive_frame(m_context, m_frame) >= 0) {
         const int n = m_frame->nb_samples;
@@ -136,7 +136,7 @@ void CodecDecoder::receiveFrames()
     }
 }
 
-int CodecDecoder::decodeSome(int frames, std::vector<std::int16_t>& out)
+int LibavDecoder::decodeSome(int frames, std::vector<std::int16_t>& out)
 {
     // Nellymoser: hand over whole blocks until enough is decoded.
     while (m_ready.size() - m_readyPos < std::size_t(frames) && m_format.codec != SoundCodec::Speex) {

@@ -11,11 +11,11 @@ namespace swf {
 // Nellymoser and Speex through libavcodec. Nellymoser data is a run of
 // 64-byte blocks of 256 samples each, so bytes are handed over in whole
 // blocks; Speex data is handed over as fed (one block, one packet).
-class CodecDecoder final : public SoundDecoder {
+class LibavDecoder final : public SoundDecoder {
 public:
     // Null when libavcodec has no decoder for the codec; `why` says so.
-    static std::unique_ptr<CodecDecoder> create(const SoundFormat& format, QString* why);
-    ~CodecDecoder() override;
+    static std::unique_ptr<LibavDecoder> create(const SoundFormat& format, QString* why);
+    ~LibavDecoder() override;
 
     void feed(const QByteArray& data) override;
     double sampleRate() const override { return m_format.rate; }
@@ -28,7 +28,7 @@ protected:
     void resetCodec() override;
 
 private:
-    CodecDecoder(AVCodecContext* context, const SoundFormat& format);
+    LibavDecoder(AVCodecContext* context, const SoundFormat& format);
     bool sendPacket(const char* data, int size);
     void receiveFrames();
 
