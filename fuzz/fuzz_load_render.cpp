@@ -45,7 +45,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    auto opened = swf::Playback::fromBytes(bytes);
+    // The loader and the renderer only; scripts have a fuzzer of their own.
+    swf::PlaybackOptions timelineOnly;
+    timelineOnly.scripts = false;
+    auto opened = swf::Playback::fromBytes(bytes, timelineOnly);
     if (!opened)
         return 0;
     std::unique_ptr<swf::Playback> playback = opened.release();

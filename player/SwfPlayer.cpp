@@ -4,12 +4,8 @@
 #include "app/Runtime.h"
 #include "app/TestHooks.h"
 #include "swf/Playback.h"
-#include "swf/audio/FramePacer.h"
-#include "swf/audio/SoundMixer.h"
-#include "swf/runtime/Stage.h"
-#include "swf/avm1/stage/StageScripts.h"
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
-#include "swf/audio/device/AudioOutput.h"
+#include "player/audio/AudioOutput.h"
 #endif
 
 #include <QDateTime>
@@ -105,48 +101,10 @@ SwfPlayer::~SwfPlayer()
 void SwfPlayer::unloadMovie()
 {
     m_timer.stop();
-    detachSound();
-    if (m_movie)
-        m_movie->stage().setScriptRunner(nullptr);
-    m_scripts.reset();
-    m_movie.reset();
-}
-
-void SwfPlayer::attachScripts()
-{
-    // The movie's scripts run from its first frame on; attachSound builds
-    // that frame again with both attached.
-    m_scripts = std::make_unique<swf::avm1::StageScripts>(m_movie->stage());
-    m_movie->stage().setScriptRunner(m_scripts.get());
-    m_scripts->setViewSize(width(), height());
-}
-
-void SwfPlayer::attachSound()
-{
-    m_sound = std::make_unique<swf::SoundMixer>();
-    for (const auto& tag : m_movie->stage().movie().otherTags()) {
-        if (tag.code == 56) // ExportAssets: the names StartSound2 uses
-            m_sound->exportAssets(tag.body);
-    }
-    m_movie->setSoundSink(m_sound.get());
-    // Frame 1 ran while the movie loaded, before anyone listened: run it again.
-    m_movie->stage().restart();
-    m_pacer = std::make_unique<swf::FramePacer>(m_movie->frameRate());
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
-    m_audio = std::make_unique<swf::AudioOutput>(*m_sound);
-    m_audio->start(); // false without a device: the movie plays on, silent
-#endif
-}
-
-void SwfPlayer::detachSound()
-{
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
     m_audio.reset();
 #endif
-    if (m_movie)
-        m_movie->setSoundSink(nullptr);
-    m_pacer.reset();
-    m_sound.reset();
+    m_movie.reset();
 }
 
 void SwfPlayer::Movie(const QString& path)
@@ -160,7 +118,11 @@ void SwfPlayer::Movie(const QString& path)
         update();
         return;
     }
-    auto opened = swf::Playback::open(path);
+    // The movie's scripts and sounds run from its first frame on.
+    swf::PlaybackOptions options;
+    options.sound = true;
+    options.viewSize = size();
+    auto opened = swf::Playback::open(path, options);
     if (!opened.ok()) {
         m_error = openFailureText(opened.error());
         update();
@@ -168,9 +130,10 @@ void SwfPlayer::Movie(const QString& path)
         throw forms::RuntimeError(number, m_error);
     }
     m_movie = opened.release();
-    attachScripts();
-    attachSound();
-    m_scripts->flush();
+#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    m_audio = std::make_unique<AudioOutput>(*m_movie);
+    m_audio->start(); // false without a device: the movie plays on, silent
+#endif
     m_sinceLoad.start();
     // The control's stored Play setting is on: a newly loaded movie plays.
     startClock();
@@ -184,8 +147,8 @@ void SwfPlayer::Playing(bool playing)
         startClock();
     } else {
         m_timer.stop();
-        if (m_sound)
-            m_sound->stopAll();
+        if (m_movie)
+            m_movie->stopSound();
     }
 }
 
@@ -193,16 +156,16 @@ void SwfPlayer::Stop()
 {
     logCall("Stop");
     m_timer.stop();
-    if (m_sound)
-        m_sound->stopAll();
+    if (m_movie)
+        m_movie->stopSound();
 }
 
 void SwfPlayer::Back()
 {
     logCall("Back");
     m_timer.stop();
-    if (m_sound)
-        m_sound->stopAll(); // stepping is silent
+    if (m_movie)
+        m_movie->stopSound(); // stepping is silent
     if (m_movie && m_movie->currentFrame() > 1) {
         m_movie->previousFrame();
         update();
@@ -215,17 +178,16 @@ void SwfPlayer::Forward()
     logCall("Forward");
     m_timer.stop();
     // Stepping stops at the last frame; only playback loops.
-    if (m_sound) {
-        m_sound->stopAll(); // stepping is silent
-        m_sound->setSuspended(true);
+    if (m_movie) {
+        m_movie->stopSound(); // stepping is silent
+        m_movie->setSoundSuspended(true);
     }
     if (m_movie && m_movie->currentFrame() < m_movie->frameCount()) {
-        m_movie->nextFrame();
-        m_scripts->afterTick(double(m_sinceLoad.elapsed()));
+        m_movie->nextFrame(double(m_sinceLoad.elapsed()));
         update();
     }
-    if (m_sound)
-        m_sound->setSuspended(false);
+    if (m_movie)
+        m_movie->setSoundSuspended(false);
     vantrel::testhooks::log({ QStringLiteral("frame"), QString::number(currentFrame()) });
 }
 
@@ -277,8 +239,7 @@ void SwfPlayer::startClock()
     const double rate = std::max(m_movie->frameRate(), 0.01);
     m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate / kTicksPerFrame)), 2, 100000));
     m_timer.start();
-    if (m_pacer)
-        m_pacer->restart(QDateTime::currentMSecsSinceEpoch());
+    m_movie->startClock(QDateTime::currentMSecsSinceEpoch());
 }
 
 void SwfPlayer::advance()
@@ -289,22 +250,14 @@ void SwfPlayer::advance()
     }
     // While a stream sound is heard it sets the pace: frames are held while
     // the picture is ahead and skipped when it fell behind.
-    int frames = 1;
-    if (m_pacer) {
-        std::optional<double> heard;
+    std::optional<std::int64_t> heard;
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
-        if (m_audio && m_sound) {
-            if (const auto played = m_audio->framesPlayed())
-                heard = m_sound->streamFrameAt(*played);
-        }
+    if (m_audio)
+        heard = m_audio->framesPlayed();
 #endif
-        // Without a stream sound the wall clock and the frame rate rule.
-        frames = m_pacer->framesToRun(QDateTime::currentMSecsSinceEpoch(), m_movie->currentFrame(), heard);
-    }
-    for (int i = 0; i < frames; ++i) {
-        m_movie->nextFrame();
-        m_scripts->afterTick(double(m_sinceLoad.elapsed()));
-    }
+    const int frames = m_movie->framesDue(QDateTime::currentMSecsSinceEpoch(), heard);
+    for (int i = 0; i < frames; ++i)
+        m_movie->nextFrame(double(m_sinceLoad.elapsed()));
     if (frames > 0)
         update();
 }
@@ -337,11 +290,9 @@ QPointF SwfPlayer::toStage(const QPointF& widgetPoint) const
 
 void SwfPlayer::afterInput()
 {
-    // Button and clip-event actions queued by the input run now, not a frame later.
-    if (m_scripts)
-        m_scripts->flush();
+    // The movie has run the button and clip-event actions the input queued.
     // A movie that hid the pointer (Mouse.hide) draws its own.
-    if (m_scripts && m_scripts->mouseHidden())
+    if (m_movie && m_movie->mouseHidden())
         setCursor(Qt::BlankCursor);
     else
         setCursor(m_movie && m_movie->cursorIsHand() ? Qt::PointingHandCursor : Qt::ArrowCursor);
@@ -387,10 +338,8 @@ void SwfPlayer::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // A movie that does not scale hears of its new stage size (Stage.onResize).
-    if (m_scripts) {
-        m_scripts->setViewSize(width(), height());
-        m_scripts->flush();
-    }
+    if (m_movie)
+        m_movie->setViewSize(size());
 }
 
 void SwfPlayer::wheelEvent(QWheelEvent* event)

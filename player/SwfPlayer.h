@@ -18,15 +18,11 @@
 
 namespace swf {
 class Playback;
-class SoundMixer;
-class FramePacer;
-class AudioOutput;
-namespace avm1 {
-class StageScripts;
-}
 }
 
 namespace player {
+
+class AudioOutput;
 
 // The text the player area shows for a movie that could not be opened.
 QString openFailureText(const swf::Error& error);
@@ -79,29 +75,22 @@ protected:
 private:
     void advance();
     void startClock();
-    void attachScripts();
-    void attachSound();
-    void detachSound();
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
 
-    // The script machine refers to the movie's stage: unloadMovie drops it
-    // before the movie.
+    // The movie with its scripts and its sound; a stream sound paces its frames.
     std::unique_ptr<swf::Playback> m_movie;
-    std::unique_ptr<swf::avm1::StageScripts> m_scripts;
     QElapsedTimer m_sinceLoad;
     QString m_path;
     QString m_error;
     QTimer m_timer;
     double m_zoom = 1.0;
     int m_scaleMode = 0;
-    // Sound: the mixer hears the movie's sound tags, the output plays it
-    // (silent without a device), and a stream sound paces the frames.
-    std::unique_ptr<swf::SoundMixer> m_sound;
-    std::unique_ptr<swf::FramePacer> m_pacer;
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
-    std::unique_ptr<swf::AudioOutput> m_audio;
+    // Plays the movie's sound (silent without a device); it pulls from the
+    // movie, so unloadMovie drops it first.
+    std::unique_ptr<AudioOutput> m_audio;
 #endif
 };
 

@@ -1,5 +1,9 @@
 #include "swf/Playback.h"
 
+#include "swf/audio/FramePacer.h"
+#include "swf/audio/SoundMixer.h"
+#include "swf/avm1/stage/StageScripts.h"
+#include "swf/format/TagCodes.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
 #include "swf/runtime/Input.h"
@@ -9,18 +13,50 @@
 #include <QFile>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace swf {
+
+static_assert(Playback::AudioRate == SoundMixer::OutputRate);
+
+namespace {
+
+// The script machine with the caller's report of aborted blocks in place of the log.
+class OwnScripts final : public avm1::StageScripts {
+public:
+    OwnScripts(Stage& stage, std::function<void(const QString&)> fault)
+        : StageScripts(stage), m_fault(std::move(fault))
+    {
+    }
+    void scriptFault(const QString& what) override
+    {
+        if (m_fault)
+            m_fault(what);
+        else
+            StageScripts::scriptFault(what);
+    }
+
+private:
+    std::function<void(const QString&)> m_fault;
+};
+
+} // namespace
 
 Playback::Playback(std::unique_ptr<Stage> stage)
     : m_stage(std::move(stage))
     , m_renderCache(std::make_unique<RenderCache>())
     , m_input(std::make_unique<InputDispatcher>(*m_stage))
+    , m_pacer(std::make_unique<FramePacer>(m_stage->movie().frameRate()))
 {
 }
 
-Playback::~Playback() = default;
+Playback::~Playback()
+{
+    m_stage->setScriptRunner(nullptr);
+    m_stage->setSoundSink(nullptr);
+}
 
-Result<std::unique_ptr<Playback>> Playback::open(const QString& path)
+Result<std::unique_ptr<Playback>> Playback::open(const QString& path, const PlaybackOptions& options)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -31,14 +67,44 @@ Result<std::unique_ptr<Playback>> Playback::open(const QString& path)
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error { ErrorKind::FileNotFound, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()), -1 };
-    return fromBytes(bytes);
+    return fromBytes(bytes, options);
 }
 
-Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes)
+Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, const PlaybackOptions& options)
 {
     auto movie = SWF_TRY(Movie::load(bytes));
     auto stage = std::make_unique<Stage>(std::move(movie));
-    return std::unique_ptr<Playback>(new Playback(std::move(stage)));
+    std::unique_ptr<Playback> playback(new Playback(std::move(stage)));
+    playback->wire(options);
+    return playback;
+}
+
+void Playback::wire(const PlaybackOptions& options)
+{
+    // Everything that listens is attached before frame 1 is built, so frame
+    // 1's actions and sounds run exactly once and are heard.
+    if (options.sound) {
+        m_mixer = std::make_unique<SoundMixer>();
+        for (const ControlTag& tag : m_stage->movie().otherTags()) {
+            if (tag.code == TagExportAssets) // the names StartSound2 uses
+                m_mixer->exportAssets(tag.body);
+        }
+        m_stage->setSoundSink(m_mixer.get());
+    }
+    if (options.scripts) {
+        m_scripts = std::make_unique<OwnScripts>(*m_stage, options.fault);
+        avm1::Interpreter& vm = m_scripts->interpreter();
+        vm.setActionBudget(options.limits.actionsPerBlock);
+        vm.setFrameBudget(options.limits.actionsPerFrame);
+        vm.setMaxCallDepth(options.limits.maxCallDepth);
+        m_scripts->setTraceSink(options.trace);
+        if (options.viewSize.isValid())
+            m_scripts->setViewSize(options.viewSize.width(), options.viewSize.height());
+        m_stage->setScriptRunner(m_scripts.get());
+    }
+    m_stage->begin();
+    if (m_scripts)
+        m_scripts->flush();
 }
 
 int Playback::version() const { return m_stage->movie().version(); }
@@ -53,7 +119,21 @@ QColor Playback::backgroundColor() const { return m_stage->backgroundColor(); }
 
 int Playback::currentFrame() const { return m_stage->root().currentFrame(); }
 
-void Playback::nextFrame() { m_stage->tick(); }
+void Playback::nextFrame()
+{
+    const double frameMs = 1000.0 / frameRate();
+    nextFrame((m_framesShown + 1) * frameMs);
+}
+
+void Playback::nextFrame(double nowMs)
+{
+    ++m_framesShown;
+    m_stage->tick();
+    if (m_scripts)
+        m_scripts->afterTick(nowMs);
+}
+
+bool Playback::quitRequested() const { return m_scripts && m_scripts->quitRequested(); }
 
 void Playback::previousFrame()
 {
@@ -87,25 +167,115 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
     renderer.render(painter, stageToDevice);
 }
 
-void Playback::setSoundSink(SoundSink* sink) { m_stage->setSoundSink(sink); }
+void Playback::setViewSize(QSize size)
+{
+    if (!m_scripts)
+        return;
+    m_scripts->setViewSize(size.width(), size.height());
+    m_scripts->flush();
+}
 
-void Playback::setScriptRunner(ScriptRunner* runner) { m_stage->setScriptRunner(runner); }
+void Playback::mixAudio(std::int16_t* out, int frames)
+{
+    if (m_mixer)
+        m_mixer->mix(out, frames);
+    else
+        std::fill(out, out + 2 * std::max(frames, 0), std::int16_t(0));
+}
+
+std::int64_t Playback::audioFramesMixed() const { return m_mixer ? m_mixer->framesMixed() : 0; }
+
+void Playback::stopSound()
+{
+    if (m_mixer)
+        m_mixer->stopAll();
+}
+
+void Playback::setSoundSuspended(bool suspended)
+{
+    if (m_mixer)
+        m_mixer->setSuspended(suspended);
+}
+
+void Playback::startClock(qint64 nowMs) { m_pacer->restart(nowMs); }
+
+int Playback::framesDue(qint64 nowMs, std::optional<std::int64_t> heardAudioFrame)
+{
+    std::optional<double> heard;
+    if (m_mixer && heardAudioFrame)
+        heard = m_mixer->streamFrameAt(*heardAudioFrame);
+    // Without a stream sound the wall clock and the frame rate rule.
+    return m_pacer->framesToRun(nowMs, currentFrame(), heard);
+}
+
+void Playback::setSoundSink(SoundSink* sink)
+{
+    if (m_mixer && sink != m_mixer.get()) {
+        m_stage->setSoundSink(nullptr);
+        m_mixer.reset();
+    }
+    m_stage->setSoundSink(sink);
+}
+
+void Playback::setScriptRunner(ScriptRunner* runner)
+{
+    m_stage->setScriptRunner(runner);
+    if (m_scripts && runner != m_scripts.get())
+        m_scripts.reset();
+}
 
 Stage& Playback::stage() { return *m_stage; }
 
-void Playback::mouseMove(QPointF stagePoint) { m_input->mouseMove(stagePoint); }
+avm1::StageScripts* Playback::scripts() { return m_scripts.get(); }
 
-void Playback::mouseDown(QPointF stagePoint) { m_input->mouseDown(stagePoint); }
+SoundMixer* Playback::mixer() { return m_mixer.get(); }
 
-void Playback::mouseUp(QPointF stagePoint) { m_input->mouseUp(stagePoint); }
+void Playback::afterInput()
+{
+    // Button and clip-event actions queued by the input run now, not a frame later.
+    if (m_scripts)
+        m_scripts->flush();
+}
 
-void Playback::keyDown(int key, QString text) { m_input->keyDown(key, text); }
+void Playback::mouseMove(QPointF stagePoint)
+{
+    m_input->mouseMove(stagePoint);
+    afterInput();
+}
 
-void Playback::keyUp(int key, QString text) { m_input->keyUp(key, text); }
+void Playback::mouseDown(QPointF stagePoint)
+{
+    m_input->mouseDown(stagePoint);
+    afterInput();
+}
 
-void Playback::mouseWheel(int delta) { m_input->mouseWheel(delta); }
+void Playback::mouseUp(QPointF stagePoint)
+{
+    m_input->mouseUp(stagePoint);
+    afterInput();
+}
+
+void Playback::keyDown(int key, QString text)
+{
+    m_input->keyDown(key, text);
+    afterInput();
+}
+
+void Playback::keyUp(int key, QString text)
+{
+    m_input->keyUp(key, text);
+    afterInput();
+}
+
+void Playback::mouseWheel(int delta)
+{
+    m_input->mouseWheel(delta);
+    afterInput();
+}
 
 bool Playback::cursorIsHand() const { return m_input->cursorIsHand(); }
+
+bool Playback::mouseHidden() const { return m_scripts && m_scripts->mouseHidden(); }
 
 InputDispatcher& Playback::input() { return *m_input; }
 

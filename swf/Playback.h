@@ -1,8 +1,9 @@
 #pragma once
 
 // The engine's one entry point for its users (the player control, the render
-// tool, benchmarks, fuzzers): a loaded movie with its stage. It knows nothing of
-// widgets or windows; the caller owns the clock and the surface.
+// tool, benchmarks, fuzzers): a loaded movie with its stage, its script machine
+// and its mixer, wired together before frame 1 runs. It knows nothing of
+// widgets, windows or audio devices; the caller owns the clock and the surface.
 
 #include "swf/Result.h"
 
@@ -10,10 +11,14 @@
 #include <QColor>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QTransform>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QPainter;
 
@@ -21,18 +26,44 @@ namespace swf {
 
 class Stage;
 class SoundSink;
+class SoundMixer;
+class FramePacer;
 class RenderCache;
 class ScriptRunner;
 class InputDispatcher;
+namespace avm1 {
+class StageScripts;
+}
 
 // The largest movie file we read; a projector may be twice this.
 inline constexpr qint64 MaxMovieFileBytes = 256ll * 1024 * 1024;
 
+// How much a movie's scripts may run before the machine stops them.
+struct ScriptLimits {
+    std::uint64_t actionsPerBlock = std::uint64_t(1) << 22; // one block, handler or call chain
+    std::uint64_t actionsPerFrame = std::uint64_t(1) << 24; // everything one frame runs together
+    int maxCallDepth = 256;                                 // nested function calls
+};
+
+// What runs alongside the timeline once a movie is open.
+struct PlaybackOptions {
+    bool scripts = true;  // run the movie's ActionScript, from frame 1 on
+    bool sound = false;   // mix the movie's sound, for mixAudio to hand out
+    QSize viewSize;       // the size the movie is shown at, for Stage.width/height; invalid: unknown
+    std::function<void(const QString&)> trace; // each trace() line; null drops them
+    std::function<void(const QString&)> fault; // each action block aborted, with why; null logs the first few
+    ScriptLimits limits;
+};
+
 class Playback {
 public:
-    // Reads a movie file: FWS, CWS, ZWS, or a projector executable carrying one.
-    static Result<std::unique_ptr<Playback>> open(const QString& path);
-    static Result<std::unique_ptr<Playback>> fromBytes(const QByteArray& bytes);
+    // Sound comes out as this many stereo frames of two 16-bit samples a second.
+    static constexpr int AudioRate = 44100;
+
+    // Reads a movie file: FWS, CWS, ZWS, or a projector executable carrying
+    // one. The movie comes back showing frame 1, its scripts and sounds run.
+    static Result<std::unique_ptr<Playback>> open(const QString& path, const PlaybackOptions& options = {});
+    static Result<std::unique_ptr<Playback>> fromBytes(const QByteArray& bytes, const PlaybackOptions& options = {});
 
     ~Playback();
     Playback(const Playback&) = delete;
@@ -47,22 +78,56 @@ public:
 
     // Timeline. Frames count from 1; currentFrame() is the frame now shown.
     int currentFrame() const;
-    void nextFrame();     // show the next frame, looping from the last to the first
+    // Shows the next frame, looping from the last to the first, and runs what
+    // the scripts do after it (frame actions, events, intervals). The script
+    // clock (getTimer, intervals) reads `nowMs`, milliseconds since the movie
+    // opened; without it, movie time: the frames shown so far at the frame rate.
+    void nextFrame();
+    void nextFrame(double nowMs);
     void previousFrame(); // show the previous frame exactly as it was (no-op on frame 1)
     void gotoFrame(int frame);
+    // fscommand("quit") was seen: a run of the movie should end.
+    bool quitRequested() const;
 
     // Draws the stage (background included) with stage pixels mapped through
     // `stageToDevice`. Anything outside the stage rectangle is not clipped here.
     void render(QPainter& painter, const QTransform& stageToDevice) const;
 
-    Stage& stage();
+    // The size the movie is shown at changed: a movie that does not scale hears of it.
+    void setViewSize(QSize size);
 
-    // The audio side's entry (null = silent). Sound definitions are handed over at once.
+    // Sound, when opened with it: the next `frames` stereo frames at AudioRate
+    // (2 × frames values, left first); silence without sound.
+    void mixAudio(std::int16_t* out, int frames);
+    // The audio clock: stereo frames handed out by mixAudio so far.
+    std::int64_t audioFramesMixed() const;
+    // Everything falls silent (Stop, or before stepping by hand).
+    void stopSound();
+    // While suspended, frames that run start no sound: stepping is silent.
+    void setSoundSuspended(bool suspended);
+
+    // Frame pacing for a player's timer that ticks several times a frame.
+    // startClock times afresh (play, after a pause); framesDue tells how many
+    // frames to run now: 0 holds, more than 1 catches up. `heardAudioFrame` is
+    // how far the listener has heard mixAudio's output (empty without a
+    // device): while a stream sound plays, the sound is the clock.
+    void startClock(qint64 nowMs);
+    int framesDue(qint64 nowMs, std::optional<std::int64_t> heardAudioFrame);
+
+    Stage& stage();
+    // The script machine and the mixer, for tests that look inside; null
+    // with scripts, or sound, off.
+    avm1::StageScripts* scripts();
+    SoundMixer* mixer();
+
+    // Seams for tests that record what the stage hands over: another sound
+    // sink (sound definitions are handed over at once) or another script
+    // runner, which replaces the movie's own script machine.
     void setSoundSink(SoundSink* sink);
-    // The script machine's entry (null = scripts ignored).
     void setScriptRunner(ScriptRunner* runner);
 
-    // Mouse and keyboard, in stage pixels. `key` is a Qt::Key, `text` what it types.
+    // Mouse and keyboard, in stage pixels. `key` is a Qt::Key, `text` what it
+    // types. The scripts answer at once (buttons, clip events, listeners).
     void mouseMove(QPointF stagePoint);
     void mouseDown(QPointF stagePoint);
     void mouseUp(QPointF stagePoint);
@@ -72,14 +137,23 @@ public:
     void mouseWheel(int delta);
     // True while the pointer is over a button (or holds one pressed): show a hand.
     bool cursorIsHand() const;
+    // Mouse.hide() is in force: the movie draws its own pointer.
+    bool mouseHidden() const;
     InputDispatcher& input();
 
 private:
     explicit Playback(std::unique_ptr<Stage> stage);
+    void wire(const PlaybackOptions& options);
     void replayTo(int frame);
+    void afterInput();
     std::unique_ptr<Stage> m_stage;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
     std::unique_ptr<InputDispatcher> m_input;
+    // Both refer to the stage and go before it, once it no longer calls them.
+    std::unique_ptr<SoundMixer> m_mixer;           // with sound on
+    std::unique_ptr<avm1::StageScripts> m_scripts; // with scripts on
+    std::unique_ptr<FramePacer> m_pacer;
+    int m_framesShown = 0; // nextFrame calls, the movie clock
 };
 
 } // namespace swf

@@ -135,6 +135,14 @@ void SoundMixer::problem(const QString& text)
     m_lastProblem = text;
 }
 
+template<typename Record>
+bool SoundMixer::acceptLocked(const Result<Record>& record)
+{
+    if (!record)
+        problem(record.error().detail);
+    return record.ok();
+}
+
 QString SoundMixer::lastProblem() const
 {
     std::lock_guard lock(m_mutex);
@@ -145,10 +153,8 @@ void SoundMixer::defineSound(const QByteArray& body)
 {
     auto rec = readDefineSound(body);
     std::lock_guard lock(m_mutex);
-    if (!rec) {
-        problem(rec.error().detail);
+    if (!acceptLocked(rec))
         return;
-    }
     const std::uint16_t id = rec.value().soundId;
     m_decoded.erase(id);
     m_definitions[id] = rec.release();
@@ -158,10 +164,8 @@ void SoundMixer::defineButtonSound(const QByteArray& body)
 {
     auto rec = readDefineButtonSound(body);
     std::lock_guard lock(m_mutex);
-    if (!rec) {
-        problem(rec.error().detail);
+    if (!acceptLocked(rec))
         return;
-    }
     m_buttonSounds[rec.value().buttonId] = rec.release();
 }
 
@@ -204,10 +208,8 @@ void SoundMixer::controlTag(std::uintptr_t timeline, int tagCode, const QByteArr
     case TagStartSound:
     case TagStartSound2: {
         auto rec = tagCode == TagStartSound ? readStartSound(body) : readStartSound2(body);
-        if (!rec) {
-            problem(rec.error().detail);
+        if (!acceptLocked(rec))
             return;
-        }
         std::uint16_t id = rec.value().soundId;
         if (tagCode == TagStartSound2) {
             const auto it = m_exports.constFind(rec.value().className);
@@ -394,10 +396,8 @@ void SoundMixer::channelMatrixLocked(std::uintptr_t owner, double m[4]) const
 void SoundMixer::streamHeadLocked(std::uintptr_t timeline, const QByteArray& body)
 {
     auto rec = readSoundStreamHead(body);
-    if (!rec) {
-        problem(rec.error().detail);
+    if (!acceptLocked(rec))
         return;
-    }
     const SoundStreamHeadRecord& head = rec.value();
     auto& slot = m_streams[timeline];
     // A timeline looping back to its head frame meets the same head again;
@@ -441,10 +441,8 @@ void SoundMixer::streamBlockLocked(std::uintptr_t timeline, const QByteArray& bo
     }
     s.lastFrame = frame;
     auto rec = readSoundStreamBlock(body, s.head.stream.codec);
-    if (!rec) {
-        problem(rec.error().detail);
+    if (!acceptLocked(rec))
         return;
-    }
     if (s.startPending) {
         if (s.head.stream.codec == SoundCodec::Mp3)
             s.decoder->skip(rec.value().seekSamples);

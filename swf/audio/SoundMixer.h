@@ -89,6 +89,9 @@ private:
     void mixStream(Stream& stream, std::int32_t* acc, int frames, bool pacing, std::uintptr_t owner);
     bool isPacingLocked(const Stream& stream) const;
     void problem(const QString& text);
+    // True when a tag's record read; otherwise why not becomes the last problem.
+    template<typename Record>
+    bool acceptLocked(const Result<Record>& record);
 
     mutable std::mutex m_mutex;
     std::map<std::uint16_t, DefineSoundRecord> m_definitions;

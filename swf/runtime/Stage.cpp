@@ -12,7 +12,6 @@ Stage::Stage(std::shared_ptr<const Movie> movie, StageLimits limits)
     : m_movie(std::move(movie))
     , m_limits(limits)
 {
-    restart();
 }
 
 Stage::~Stage()
@@ -64,6 +63,12 @@ std::uint16_t Stage::exportedCharacter(const QString& name) const
             return e.value();
     }
     return 0;
+}
+
+void Stage::begin()
+{
+    if (!m_root)
+        restart();
 }
 
 void Stage::restart()

@@ -24,6 +24,8 @@ struct StageLimits {
 
 class Stage {
 public:
+    // Frame 1 is not built yet: attach the script machine and the sound sink,
+    // then call begin(), so that both hear frame 1 the one time it runs.
     explicit Stage(std::shared_ptr<const Movie> movie, StageLimits limits = {});
     ~Stage();
 
@@ -39,8 +41,8 @@ public:
     // Advances every timeline by one frame.
     void tick();
     quint64 tickCount() const { return m_tick; }
-    // Throws the whole stage away and builds frame 1 again from the movie.
-    void restart();
+    // Builds frame 1 from the movie; once, right after construction.
+    void begin();
     // Rebuilds the stage as it stood when the root showed `frame` after playing
     // from the start, with scripts and sounds held back during the replay.
     void replayTo(int frame);
@@ -68,6 +70,8 @@ public:
     bool canCreateInstance() const { return m_instances < m_limits.maxInstances; }
 
 private:
+    // Throws the whole stage away and builds frame 1 again from the movie.
+    void restart();
     // Tells the script side to forget every instance of the stage, even
     // while effects are held back, before the whole stage is thrown away.
     void forgetAll(DisplayObject& object);

@@ -29,7 +29,10 @@ QTransform fitInto(const QRectF& stage, const QSize& target)
 // Returns whether the bytes loaded; either way the run must come back.
 bool replay(const QByteArray& bytes)
 {
-    auto opened = swf::Playback::fromBytes(bytes);
+    // The loader and the renderer, as the fuzzer drives them: no scripts.
+    swf::PlaybackOptions timelineOnly;
+    timelineOnly.scripts = false;
+    auto opened = swf::Playback::fromBytes(bytes, timelineOnly);
     if (!opened) {
         EXPECT_FALSE(opened.error().detail.isEmpty()) << "a refusal says why";
         return false;

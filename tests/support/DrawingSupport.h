@@ -78,16 +78,14 @@ inline QByteArray scriptedMovie(const swf::avm1::test::Asm& script, int width = 
 struct ScriptedPlayback {
     explicit ScriptedPlayback(const QByteArray& bytes)
     {
-        auto loaded = swf::Playback::fromBytes(bytes);
+        swf::PlaybackOptions options;
+        options.trace = [this](const QString& line) { traces << line; };
+        auto loaded = swf::Playback::fromBytes(bytes, options);
         EXPECT_TRUE(loaded.ok());
         if (!loaded.ok())
             return;
         playback = loaded.release();
-        scripts = std::make_unique<swf::avm1::StageScripts>(playback->stage());
-        scripts->setTraceSink([this](const QString& line) { traces << line; });
-        playback->stage().setScriptRunner(scripts.get());
-        playback->stage().restart();
-        scripts->flush();
+        scripts = playback->scripts();
     }
     // The stage at its pixel size; anti-aliasing off so edges are exact.
     QImage render() const
@@ -101,7 +99,7 @@ struct ScriptedPlayback {
     }
 
     std::unique_ptr<swf::Playback> playback;
-    std::unique_ptr<swf::avm1::StageScripts> scripts;
+    swf::avm1::StageScripts* scripts = nullptr;
     QStringList traces;
 };
 

@@ -138,42 +138,32 @@ class Player {
 public:
     explicit Player(const QByteArray& bytes)
     {
-        auto result = swf::Playback::fromBytes(bytes);
+        swf::PlaybackOptions options;
+        options.trace = [this](const QString& line) { m_lines << line; };
+        auto result = swf::Playback::fromBytes(bytes, options);
         EXPECT_TRUE(result.ok()) << (result.ok() ? "" : qPrintable(result.error().detail));
         if (!result.ok())
             return;
         m_playback = result.release();
-        m_scripts = std::make_unique<swf::avm1::StageScripts>(m_playback->stage());
-        m_scripts->setTraceSink([this](const QString& line) { m_lines << line; });
-        m_playback->stage().setScriptRunner(m_scripts.get());
-        m_playback->stage().restart();
-        m_scripts->flush();
-    }
-    ~Player()
-    {
-        if (m_playback)
-            m_playback->stage().setScriptRunner(nullptr);
     }
 
     bool ok() const { return m_playback != nullptr; }
     swf::Playback& playback() { return *m_playback; }
-    swf::avm1::StageScripts& scripts() { return *m_scripts; }
+    swf::avm1::StageScripts& scripts() { return *m_playback->scripts(); }
 
+    // Input reaches the scripts at once: the playback runs what it queued.
     void frames(int n)
     {
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             m_playback->nextFrame();
-            m_nowMs += 1000.0 / m_playback->frameRate();
-            m_scripts->afterTick(m_nowMs);
-        }
     }
-    void move(double x, double y) { m_playback->mouseMove({ x, y }); m_scripts->flush(); }
-    void down(double x, double y) { m_playback->mouseDown({ x, y }); m_scripts->flush(); }
-    void up(double x, double y) { m_playback->mouseUp({ x, y }); m_scripts->flush(); }
+    void move(double x, double y) { m_playback->mouseMove({ x, y }); }
+    void down(double x, double y) { m_playback->mouseDown({ x, y }); }
+    void up(double x, double y) { m_playback->mouseUp({ x, y }); }
     void click(double x, double y) { move(x, y); down(x, y); up(x, y); }
-    void keyDown(int key, const QString& text) { m_playback->keyDown(key, text); m_scripts->flush(); }
-    void keyUp(int key, const QString& text) { m_playback->keyUp(key, text); m_scripts->flush(); }
-    void wheel(int delta) { m_playback->mouseWheel(delta); m_scripts->flush(); }
+    void keyDown(int key, const QString& text) { m_playback->keyDown(key, text); }
+    void keyUp(int key, const QString& text) { m_playback->keyUp(key, text); }
+    void wheel(int delta) { m_playback->mouseWheel(delta); }
 
     // The lines traced since the last call.
     QStringList take()
@@ -185,9 +175,7 @@ public:
 
 private:
     std::unique_ptr<swf::Playback> m_playback;
-    std::unique_ptr<swf::avm1::StageScripts> m_scripts;
     QStringList m_lines;
-    double m_nowMs = 0;
 };
 
 } // namespace events_test

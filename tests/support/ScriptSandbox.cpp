@@ -1,21 +1,11 @@
 #include "support/ScriptSandbox.h"
 
 #include "swf/Playback.h"
-#include "swf/runtime/Stage.h"
 #include "swf/avm1/stage/StageScripts.h"
 
 namespace swf::avm1 {
 
 namespace {
-
-class SandboxScripts : public StageScripts {
-public:
-    SandboxScripts(Stage& stage, SandboxRun& run) : StageScripts(stage), m_run(run) { }
-    void scriptFault(const QString& what) override { m_run.faults.push_back(what); }
-
-private:
-    SandboxRun& m_run;
-};
 
 void appendU16(QByteArray& b, uint32_t v)
 {
@@ -58,27 +48,21 @@ QByteArray movieWithActions(const QByteArray& actions, int version, const QByteA
 SandboxRun runInSandbox(const QByteArray& actions, const SandboxOptions& options)
 {
     SandboxRun run;
-    auto playback = Playback::fromBytes(movieWithActions(actions, options.version, options.secondFrame));
-    if (!playback)
+    PlaybackOptions playbackOptions;
+    playbackOptions.limits.actionsPerBlock = options.budget;
+    playbackOptions.limits.actionsPerFrame = options.budget * 4;
+    playbackOptions.limits.maxCallDepth = options.maxCallDepth;
+    playbackOptions.trace = [&run](const QString& line) { run.trace.push_back(line); };
+    playbackOptions.fault = [&run](const QString& what) { run.faults.push_back(what); };
+    auto opened = Playback::fromBytes(movieWithActions(actions, options.version, options.secondFrame), playbackOptions);
+    if (!opened)
         return run;
     run.loaded = true;
-    Stage& stage = playback.value()->stage();
-    SandboxScripts scripts(stage, run);
-    scripts.interpreter().setActionBudget(options.budget);
-    scripts.interpreter().setFrameBudget(options.budget * 4);
-    scripts.interpreter().setMaxCallDepth(options.maxCallDepth);
-    scripts.setTraceSink([&run](const QString& line) { run.trace.push_back(line); });
-    stage.setScriptRunner(&scripts);
-    stage.restart();
-    scripts.flush();
-    const double frameMs = 1000.0 / playback.value()->frameRate();
-    for (int i = 1; i < options.frames && !scripts.quitRequested(); ++i) {
-        stage.tick();
-        scripts.afterTick(i * frameMs);
-    }
-    run.quit = scripts.quitRequested();
-    run.actions = scripts.interpreter().actionsExecuted();
-    stage.setScriptRunner(nullptr);
+    Playback& playback = *opened.value();
+    for (int i = 1; i < options.frames && !playback.quitRequested(); ++i)
+        playback.nextFrame();
+    run.quit = playback.quitRequested();
+    run.actions = playback.scripts()->interpreter().actionsExecuted();
     return run;
 }
 

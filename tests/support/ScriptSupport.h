@@ -42,32 +42,18 @@ Asm& setMember(Asm& a, const char* object, const char* member, V value)
 // A stage with scripts attached, its traces collected; ticks advance frames.
 struct ScriptedStage {
     std::unique_ptr<swf::Playback> playback;
-    std::unique_ptr<swf::avm1::StageScripts> scripts;
+    swf::avm1::StageScripts* scripts = nullptr;
     QStringList lines;
-    double nowMs = 0;
 
     explicit ScriptedStage(const QByteArray& bytes)
     {
-        playback = load(bytes);
-        if (!playback)
-            return;
-        scripts = std::make_unique<swf::avm1::StageScripts>(playback->stage());
-        scripts->setTraceSink([this](const QString& line) { lines << line; });
-        playback->stage().setScriptRunner(scripts.get());
-        playback->stage().restart();
-        scripts->flush();
-    }
-    ~ScriptedStage()
-    {
+        swf::PlaybackOptions options;
+        options.trace = [this](const QString& line) { lines << line; };
+        playback = load(bytes, options);
         if (playback)
-            playback->stage().setScriptRunner(nullptr);
+            scripts = playback->scripts();
     }
-    void tick()
-    {
-        playback->nextFrame();
-        nowMs += 1000.0 / playback->frameRate();
-        scripts->afterTick(nowMs);
-    }
+    void tick() { playback->nextFrame(); }
     swf::Stage& stage() { return playback->stage(); }
 };
 

@@ -10,9 +10,18 @@
 
 namespace testing_support {
 
-inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes)
+// The timeline alone, without the script machine: what the loader, runtime
+// and render tests look at.
+inline swf::PlaybackOptions timelineOnly()
 {
-    auto result = swf::Playback::fromBytes(bytes);
+    swf::PlaybackOptions options;
+    options.scripts = false;
+    return options;
+}
+
+inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes, const swf::PlaybackOptions& options = timelineOnly())
+{
+    auto result = swf::Playback::fromBytes(bytes, options);
     EXPECT_TRUE(result.ok()) << (result.ok() ? "" : qPrintable(result.error().detail));
     return result.ok() ? result.release() : nullptr;
 }

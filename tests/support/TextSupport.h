@@ -91,7 +91,9 @@ inline QByteArray textBody(uint16_t id, uint16_t fontId, swfw::Rgba color, int x
 
 inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes)
 {
-    auto result = swf::Playback::fromBytes(bytes);
+    swf::PlaybackOptions timelineOnly;
+    timelineOnly.scripts = false;
+    auto result = swf::Playback::fromBytes(bytes, timelineOnly);
     EXPECT_TRUE(result.ok()) << (result.ok() ? "" : qPrintable(result.error().detail));
     return result.ok() ? result.release() : nullptr;
 }

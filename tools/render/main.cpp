@@ -4,12 +4,9 @@
 // With --audio, also writes the sound mixed while those N frames ran, in movie time.
 
 #include "RenderOptions.h"
+#include "WavWriter.h"
 
 #include "swf/Playback.h"
-#include "swf/audio/SoundMixer.h"
-#include "swf/audio/WavWriter.h"
-#include "swf/runtime/Stage.h"
-#include "swf/avm1/stage/StageScripts.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -44,7 +41,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(error));
         return 2;
     }
-    auto opened = swf::Playback::open(options->movie);
+    // The movie's scripts always run, as in the player: a scripted movie draws
+    // what its scripts build. --trace only decides whether trace() lines are
+    // printed; --audio whether the sound is mixed.
+    swf::PlaybackOptions playbackOptions;
+    playbackOptions.sound = !options->audioOut.isEmpty();
+    if (options->trace) {
+        playbackOptions.trace = [](const QString& line) {
+            std::fputs(line.toUtf8().constData(), stdout);
+            std::fputc('\n', stdout);
+        };
+    }
+    auto opened = swf::Playback::open(options->movie, playbackOptions);
     if (!opened) {
         const auto& e = opened.error();
         if (e.offset >= 0)
@@ -54,53 +62,26 @@ int main(int argc, char** argv)
         return 1;
     }
     auto& playback = *opened.value();
-    // Sound: the mixer hears the frames from the first on (the restart below
-    // replays frame 1 with it attached); each frame adds exactly its share of
-    // 44100 samples a second at the movie's frame rate.
-    std::unique_ptr<swf::SoundMixer> mixer;
+    // Sound: the movie is heard from its first frame on; each frame adds
+    // exactly its share of 44100 samples a second at the movie's frame rate.
     std::vector<std::int16_t> sound;
     auto mixFrame = [&](int frame) {
-        if (!mixer)
+        if (!playbackOptions.sound)
             return;
-        const double perFrame = swf::SoundMixer::OutputRate / playback.frameRate();
+        const double perFrame = swf::Playback::AudioRate / playback.frameRate();
         const auto frames = int(std::llround(frame * perFrame) - std::llround((frame - 1) * perFrame));
         const std::size_t at = sound.size();
         sound.resize(at + std::size_t(frames) * 2);
-        mixer->mix(sound.data() + at, frames);
+        playback.mixAudio(sound.data() + at, frames);
     };
-    if (!options->audioOut.isEmpty()) {
-        mixer = std::make_unique<swf::SoundMixer>();
-        for (const auto& tag : playback.stage().movie().otherTags()) {
-            if (tag.code == 56) // ExportAssets: the names StartSound2 uses
-                mixer->exportAssets(tag.body);
-        }
-        playback.setSoundSink(mixer.get());
-    }
-    // The movie's scripts always run, as in the player: a scripted movie draws
-    // what its scripts build. --trace only decides whether trace() lines are
-    // printed. Scripts run from the first frame on, so frame 1 is rebuilt with
-    // the script machine attached.
-    auto scripts = std::make_unique<swf::avm1::StageScripts>(playback.stage());
-    const bool printTrace = options->trace;
-    scripts->setTraceSink([printTrace](const QString& line) {
-        if (!printTrace)
-            return;
-        std::fputs(line.toUtf8().constData(), stdout);
-        std::fputc('\n', stdout);
-    });
-    playback.stage().setScriptRunner(scripts.get());
-    playback.stage().restart();
-    scripts->flush();
-    const double frameMs = 1000.0 / playback.frameRate();
     mixFrame(1);
-    for (int i = 1; i < options->frame && !scripts->quitRequested(); ++i) {
+    // Frames run in movie time: frame i + 1 is shown i frame periods in.
+    for (int i = 1; i < options->frame && !playback.quitRequested(); ++i) {
         playback.nextFrame();
-        scripts->afterTick(i * frameMs);
         mixFrame(i + 1);
     }
     std::fflush(stdout);
-    if (mixer) {
-        playback.setSoundSink(nullptr);
+    if (playbackOptions.sound) {
         auto written = swf::writeWavFile(options->audioOut, sound);
         if (!written) {
             std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(written.error().detail));

@@ -355,16 +355,9 @@ TEST(ScriptClips, AttachMeasureAndFollowReferencesByPath)
     movie.doAction(s.bytes());
     movie.showFrame();
 
-    auto playback = load(movie.bytes());
-    ASSERT_TRUE(playback);
     QStringList lines;
-    {
-        swf::avm1::StageScripts scripts(playback->stage());
-        scripts.setTraceSink([&lines](const QString& line) { lines << line; });
-        playback->stage().setScriptRunner(&scripts);
-        playback->stage().restart();
-        scripts.flush();
-        playback->stage().setScriptRunner(nullptr);
-    }
+    swf::PlaybackOptions options;
+    options.trace = [&lines](const QString& line) { lines << line; };
+    ASSERT_TRUE(load(movie.bytes(), options));
     EXPECT_EQ(lines.join(QLatin1Char('|')), QStringLiteral("100|50|undefined|7|8|110|true|false|15|m"));
 }

@@ -52,38 +52,26 @@ QByteArray toneMovie(const Asm& actions)
 
 struct ScriptedSound {
     std::unique_ptr<swf::Playback> playback;
-    swf::SoundMixer mixer;
-    std::unique_ptr<swf::avm1::StageScripts> scripts;
+    swf::avm1::StageScripts* scripts = nullptr;
     QStringList lines;
-    int frame = 1;
 
     explicit ScriptedSound(const QByteArray& bytes)
     {
-        auto opened = swf::Playback::fromBytes(bytes);
+        swf::PlaybackOptions options;
+        options.sound = true;
+        options.trace = [this](const QString& line) { lines << line; };
+        auto opened = swf::Playback::fromBytes(bytes, options);
         if (!opened.ok())
             return;
         playback = opened.release();
-        playback->setSoundSink(&mixer);
-        scripts = std::make_unique<swf::avm1::StageScripts>(playback->stage());
-        scripts->setTraceSink([this](const QString& line) { lines << line; });
-        playback->stage().setScriptRunner(scripts.get());
-        playback->stage().restart();
-        scripts->flush();
-    }
-    ~ScriptedSound()
-    {
-        if (playback) {
-            playback->stage().setScriptRunner(nullptr);
-            playback->setSoundSink(nullptr);
-        }
+        scripts = playback->scripts();
     }
     // Mixes one frame's worth of sound, then moves to the next frame.
     std::vector<std::int16_t> step()
     {
         std::vector<std::int16_t> out(std::size_t(PerFrame) * 2);
-        mixer.mix(out.data(), PerFrame);
+        playback->mixAudio(out.data(), PerFrame);
         playback->nextFrame();
-        scripts->afterTick(1000.0 * frame++ / FrameRate);
         return out;
     }
 };
@@ -174,7 +162,7 @@ TEST(SoundObject, StopLoopsAndUnknownNames)
     ScriptedSound run(toneMovie(a));
     ASSERT_TRUE(run.scripts);
     EXPECT_EQ(run.lines, QStringList({ "undefined" }));
-    EXPECT_EQ(run.mixer.activeVoices(), 1);
+    EXPECT_EQ(run.playback->mixer()->activeVoices(), 1);
     // Three passes of a quarter second still play after half a second.
     for (int i = 0; i < 6; ++i)
         run.step();
@@ -183,5 +171,5 @@ TEST(SoundObject, StopLoopsAndUnknownNames)
     swf::avm1::Interpreter& vm = run.scripts->interpreter();
     const swf::avm1::Value root(static_cast<swf::avm1::Object*>(run.scripts->clipFor(run.playback->stage().root())));
     vm.callMethodSafely(vm.getMember(root, "s").asObject(), "stop", {});
-    EXPECT_EQ(run.mixer.activeVoices(), 0);
+    EXPECT_EQ(run.playback->mixer()->activeVoices(), 0);
 }

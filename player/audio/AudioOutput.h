@@ -1,8 +1,9 @@
 #pragma once
 
-// Plays the engine's mixer through the default audio device (Qt Multimedia,
-// pull mode: the device asks for sound as it needs it). With no device, or a
-// device that fails, playback is silent: never an error for the user.
+// Plays a movie's sound through the default audio device (Qt Multimedia,
+// pull mode: the device asks for sound as it needs it, and the movie mixes
+// it). With no device, or a device that fails, playback is silent: never an
+// error for the user.
 
 #include <QObject>
 
@@ -13,13 +14,15 @@
 class QAudioSink;
 
 namespace swf {
+class Playback;
+}
 
-class SoundMixer;
+namespace player {
 
 class AudioOutput : public QObject {
     Q_OBJECT
 public:
-    explicit AudioOutput(SoundMixer& mixer, QObject* parent = nullptr);
+    explicit AudioOutput(swf::Playback& movie, QObject* parent = nullptr);
     ~AudioOutput() override;
 
     // Opens the default output device and starts pulling. Returns false (and
@@ -28,15 +31,15 @@ public:
     void stop();
     bool isActive() const;
 
-    // Output frames the listener has heard: what the mixer gave the device,
+    // Output frames the listener has heard: what the movie gave the device,
     // less what still waits in the device's buffer. Empty when silent.
     std::optional<std::int64_t> framesPlayed() const;
 
 private:
     class Pull;
-    SoundMixer& m_mixer;
+    swf::Playback& m_movie;
     std::unique_ptr<Pull> m_pull;
     QAudioSink* m_sink = nullptr;
 };
 
-} // namespace swf
+} // namespace player

@@ -1,6 +1,6 @@
-#include "swf/audio/device/AudioOutput.h"
+#include "player/audio/AudioOutput.h"
 
-#include "swf/audio/SoundMixer.h"
+#include "swf/Playback.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -8,14 +8,14 @@
 #include <QIODevice>
 #include <QMediaDevices>
 
-namespace swf {
+namespace player {
 
 // The device reads from this; every read mixes exactly what was asked for.
 class AudioOutput::Pull final : public QIODevice {
 public:
-    explicit Pull(SoundMixer& mixer) : m_mixer(mixer) { }
+    explicit Pull(swf::Playback& movie) : m_movie(movie) { }
     bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return 1 << 20; } // the mixer never runs dry: silence is sound too
+    qint64 bytesAvailable() const override { return 1 << 20; } // the movie never runs dry: silence is sound too
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
@@ -23,17 +23,17 @@ protected:
         const int frames = int(std::min<qint64>(maxSize / 4, 1 << 16));
         if (frames <= 0)
             return 0;
-        m_mixer.mix(reinterpret_cast<std::int16_t*>(data), frames);
+        m_movie.mixAudio(reinterpret_cast<std::int16_t*>(data), frames);
         return qint64(frames) * 4;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    SoundMixer& m_mixer;
+    swf::Playback& m_movie;
 };
 
-AudioOutput::AudioOutput(SoundMixer& mixer, QObject* parent)
-    : QObject(parent), m_mixer(mixer), m_pull(std::make_unique<Pull>(mixer))
+AudioOutput::AudioOutput(swf::Playback& movie, QObject* parent)
+    : QObject(parent), m_movie(movie), m_pull(std::make_unique<Pull>(movie))
 {
 }
 
@@ -50,7 +50,7 @@ bool AudioOutput::start()
     if (device.isNull())
         return false;
     QAudioFormat format;
-    format.setSampleRate(SoundMixer::OutputRate);
+    format.setSampleRate(swf::Playback::AudioRate);
     format.setChannelCount(2);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
@@ -58,7 +58,7 @@ bool AudioOutput::start()
     m_sink = new QAudioSink(device, format, this);
     // A short buffer keeps what is heard close to what was mixed, which is
     // what the frame pacing relies on. 50 ms.
-    m_sink->setBufferSize(SoundMixer::OutputRate / 20 * 4);
+    m_sink->setBufferSize(swf::Playback::AudioRate / 20 * 4);
     m_pull->open(QIODevice::ReadOnly);
     m_sink->start(m_pull.get());
     if (m_sink->error() != QAudio::NoError) {
@@ -89,7 +89,7 @@ std::optional<std::int64_t> AudioOutput::framesPlayed() const
     if (!isActive())
         return std::nullopt;
     const qint64 buffered = std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree()) / 4;
-    return m_mixer.framesMixed() - buffered;
+    return m_movie.audioFramesMixed() - buffered;
 }
 
-} // namespace swf
+} // namespace player

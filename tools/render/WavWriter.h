@@ -1,6 +1,6 @@
 #pragma once
 
-// Writes 16-bit PCM WAV files: the mixer's output, 44.1 kHz stereo.
+// Writes 16-bit PCM WAV files: the render tool's --audio output, 44.1 kHz stereo.
 
 #include "swf/Result.h"
 

@@ -1,4 +1,4 @@
-#include "swf/audio/WavWriter.h"
+#include "tools/render/WavWriter.h"
 
 #include <QFile>
 #include <QIODevice>

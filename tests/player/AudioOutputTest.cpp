@@ -1,25 +1,28 @@
-#include "swf/audio/SoundMixer.h"
-#include "swf/audio/device/AudioOutput.h"
+#include "player/audio/AudioOutput.h"
 
-#include <QCoreApplication>
+#include "support/ScriptSandbox.h"
+#include "swf/Playback.h"
+
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QMediaDevices>
 
 #include <gtest/gtest.h>
 
-using namespace swf;
-
 // Whatever the machine offers, starting the output never fails loudly:
 // without a device it reports itself inactive and the clock stays empty, so
-// the player falls back to its timer; with one it pulls from the mixer.
+// the player falls back to its timer; with one it pulls from the movie.
 TEST(AudioOutput, SilentWithoutADeviceNeverAnError)
 {
     int argc = 1;
     char name[] = "audio_device_tests";
     char* argv[] = { name };
     QCoreApplication app(argc, argv);
-    SoundMixer mixer;
-    AudioOutput out(mixer);
+    swf::PlaybackOptions options;
+    options.sound = true;
+    auto movie = swf::Playback::fromBytes(swf::avm1::movieWithActions(QByteArray(1, '\0'), 8), options);
+    ASSERT_TRUE(movie.ok());
+    player::AudioOutput out(*movie.value());
     const bool started = out.start();
     const bool haveDevice = !QMediaDevices::defaultAudioOutput().isNull();
     if (!haveDevice) {
