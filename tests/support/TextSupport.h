@@ -89,11 +89,17 @@ inline QByteArray textBody(uint16_t id, uint16_t fontId, swfw::Rgba color, int x
     return out.bytes();
 }
 
-inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes)
+// The timeline alone unless `options` says otherwise.
+inline swf::PlaybackOptions timelineOnly()
 {
-    swf::PlaybackOptions timelineOnly;
-    timelineOnly.scripts = false;
-    auto result = swf::Playback::fromBytes(bytes, timelineOnly);
+    swf::PlaybackOptions options;
+    options.scripts = false;
+    return options;
+}
+
+inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes, const swf::PlaybackOptions& options = timelineOnly())
+{
+    auto result = swf::Playback::fromBytes(bytes, options);
     EXPECT_TRUE(result.ok()) << (result.ok() ? "" : qPrintable(result.error().detail));
     return result.ok() ? result.release() : nullptr;
 }
