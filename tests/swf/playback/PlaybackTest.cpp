@@ -14,8 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 using swf::avm1::test::Asm;
+
+// Failures print traces as text.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
