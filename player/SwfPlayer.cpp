@@ -124,10 +124,7 @@ void SwfPlayer::attachScripts()
 void SwfPlayer::attachSound()
 {
     m_sound = std::make_unique<swf::SoundMixer>();
-    for (const auto& tag : m_movie->stage().movie().otherTags()) {
-        if (tag.code == 56) // ExportAssets: the names StartSound2 uses
-            m_sound->exportAssets(tag.body);
-    }
+    m_sound->exportNames(m_movie->stage().movie().exports().entries()); // the names StartSound2 uses
     m_movie->setSoundSink(m_sound.get());
     // Frame 1 ran while the movie loaded, before anyone listened: run it again.
     m_movie->stage().restart();

@@ -70,10 +70,7 @@ int main(int argc, char** argv)
     };
     if (!options->audioOut.isEmpty()) {
         mixer = std::make_unique<swf::SoundMixer>();
-        for (const auto& tag : playback.stage().movie().otherTags()) {
-            if (tag.code == 56) // ExportAssets: the names StartSound2 uses
-                mixer->exportAssets(tag.body);
-        }
+        mixer->exportNames(playback.stage().movie().exports().entries()); // the names StartSound2 uses
         playback.setSoundSink(mixer.get());
     }
     // The movie's scripts always run, as in the player: a scripted movie draws
