@@ -22,6 +22,19 @@ Result<void> readShadowFlags(Reader& reader, Filter& f)
     return {};
 }
 
+// The fields that end a bevel and the gradient filters: blur, angle, distance,
+// strength, then a flag byte whose low four bits count the passes.
+Result<void> readBevelFields(Reader& reader, Filter& f)
+{
+    f.blurX = SWF_TRY(reader.readFixed16());
+    f.blurY = SWF_TRY(reader.readFixed16());
+    f.angle = SWF_TRY(reader.readFixed16());
+    f.distance = SWF_TRY(reader.readFixed16());
+    f.strength = SWF_TRY(reader.readFixed8());
+    f.passes = SWF_TRY(reader.readU8()) & 0x0f;
+    return {};
+}
+
 Result<Filter> readFilter(Reader& reader)
 {
     Filter f;
@@ -54,26 +67,14 @@ Result<Filter> readFilter(Reader& reader)
     case 3: { // bevel: shadow colour, highlight colour
         f.color = SWF_TRY(readRgba(reader));
         SWF_TRY(readRgba(reader));
-        f.blurX = SWF_TRY(reader.readFixed16());
-        f.blurY = SWF_TRY(reader.readFixed16());
-        f.angle = SWF_TRY(reader.readFixed16());
-        f.distance = SWF_TRY(reader.readFixed16());
-        f.strength = SWF_TRY(reader.readFixed8());
-        auto flags = SWF_TRY(reader.readU8());
-        f.passes = flags & 0x0f;
+        SWF_TRY_VOID(readBevelFields(reader, f));
         break;
     }
     case 4:
     case 7: { // gradient glow / gradient bevel
         auto count = SWF_TRY(reader.readU8());
         SWF_TRY_VOID(reader.skip(std::size_t(count) * 5));
-        f.blurX = SWF_TRY(reader.readFixed16());
-        f.blurY = SWF_TRY(reader.readFixed16());
-        f.angle = SWF_TRY(reader.readFixed16());
-        f.distance = SWF_TRY(reader.readFixed16());
-        f.strength = SWF_TRY(reader.readFixed8());
-        auto flags = SWF_TRY(reader.readU8());
-        f.passes = flags & 0x0f;
+        SWF_TRY_VOID(readBevelFields(reader, f));
         break;
     }
     case 5: { // convolution
