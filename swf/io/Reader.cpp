@@ -99,7 +99,7 @@ Result<std::uint32_t> Reader::readEncodedU32()
 Result<QString> Reader::readString(int swfVersion)
 {
     alignByte();
-    const void* end = std::memchr(m_data + m_pos, 0, m_size - m_pos);
+    const void* end = atEnd() ? nullptr : std::memchr(m_data + m_pos, 0, m_size - m_pos);
     if (!end)
         return truncated("a string without terminator");
     std::size_t length = static_cast<const std::uint8_t*>(end) - (m_data + m_pos);
