@@ -3,7 +3,8 @@
 
 #include "swf/audio/SoundDecoder.h"
 #include "swf/audio/SoundMixer.h"
-#include "swf/audio/SoundRecords.h"
+#include "swf/format/Sound.h"
+#include "swf/format/TagCodes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,8 +51,8 @@ void fuzzDecoder(const std::uint8_t* data, std::size_t size)
 void fuzzRecords(const QByteArray& body)
 {
     (void)readDefineSound(body);
-    (void)readStartSound(body);
-    (void)readStartSound2(body);
+    (void)readStartSound(body, TagStartSound);
+    (void)readStartSound(body, TagStartSound2);
     (void)readSoundStreamHead(body);
     (void)readSoundStreamBlock(body, SoundCodec::Mp3);
     (void)readDefineButtonSound(body);

@@ -85,10 +85,7 @@ void Playback::wire(const PlaybackOptions& options)
     // 1's actions and sounds run exactly once and are heard.
     if (options.sound) {
         m_mixer = std::make_unique<SoundMixer>();
-        for (const ControlTag& tag : m_stage->movie().otherTags()) {
-            if (tag.code == TagExportAssets) // the names StartSound2 uses
-                m_mixer->exportAssets(tag.body);
-        }
+        m_mixer->exportNames(m_stage->movie().exports().entries()); // the names StartSound2 uses
         m_stage->setSoundSink(m_mixer.get());
     }
     if (options.scripts) {

@@ -5,7 +5,7 @@
 // back 16-bit samples, interleaved when stereo, at the codec's own rate.
 
 #include "swf/Result.h"
-#include "swf/audio/SoundRecords.h"
+#include "swf/format/Sound.h"
 
 #include <QByteArray>
 

@@ -175,22 +175,11 @@ void SoundMixer::exportSound(const QString& className, std::uint16_t soundId)
     m_exports.insert(className, soundId);
 }
 
-void SoundMixer::exportAssets(const QByteArray& body)
+void SoundMixer::exportNames(const std::vector<ExportedName>& names)
 {
-    // count, then (id, NUL-terminated name) pairs; a damaged tail just ends the list.
-    if (body.size() < 2)
-        return;
-    const int count = std::uint8_t(body[0]) | (std::uint8_t(body[1]) << 8);
-    qsizetype pos = 2;
     std::lock_guard lock(m_mutex);
-    for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
-        const auto id = std::uint16_t(std::uint8_t(body[pos]) | (std::uint8_t(body[pos + 1]) << 8));
-        const qsizetype end = body.indexOf('\0', pos + 2);
-        if (end < 0)
-            return;
-        m_exports.insert(QString::fromUtf8(body.constData() + pos + 2, end - pos - 2), id);
-        pos = end + 1;
-    }
+    for (const ExportedName& exported : names)
+        m_exports.insert(exported.name, exported.characterId);
 }
 
 void SoundMixer::setSuspended(bool suspended)
@@ -207,7 +196,7 @@ void SoundMixer::controlTag(std::uintptr_t timeline, int tagCode, const QByteArr
     switch (tagCode) {
     case TagStartSound:
     case TagStartSound2: {
-        auto rec = tagCode == TagStartSound ? readStartSound(body) : readStartSound2(body);
+        auto rec = readStartSound(body, tagCode);
         if (!acceptLocked(rec))
             return;
         std::uint16_t id = rec.value().soundId;

@@ -6,7 +6,8 @@
 // of frames mixed so far is the movie's audio clock.
 
 #include "swf/audio/SoundDecoder.h"
-#include "swf/audio/SoundRecords.h"
+#include "swf/format/Exports.h"
+#include "swf/format/Sound.h"
 #include "swf/runtime/SoundSink.h"
 
 #include <QHash>
@@ -50,8 +51,8 @@ public:
 
     // StartSound2 names its sound by the class name it was exported under.
     void exportSound(const QString& className, std::uint16_t soundId);
-    // Reads an ExportAssets (code 56) body and remembers every name it gives.
-    void exportAssets(const QByteArray& body);
+    // The movie's export names (Movie::exports().entries()), in file order.
+    void exportNames(const std::vector<ExportedName>& names);
     // Starts (or, with syncStop, stops) a defined sound as StartSound does.
     void startSound(std::uint16_t soundId, const SoundInfo& info);
     // While suspended, control tags are ignored: stepping frame by frame is silent.

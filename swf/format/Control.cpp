@@ -10,6 +10,31 @@ namespace {
 
 constexpr int MaxFilters = 64;
 
+// The flag byte that ends a drop shadow or a glow: inner, knockout,
+// composite source, then the pass count.
+Result<void> readShadowFlags(Reader& reader, Filter& f)
+{
+    const std::uint8_t flags = SWF_TRY(reader.readU8());
+    f.inner = flags & 0x80;
+    f.knockout = flags & 0x40;
+    f.compositeSource = flags & 0x20;
+    f.passes = flags & 0x1f;
+    return {};
+}
+
+// The fields that end a bevel and the gradient filters: blur, angle, distance,
+// strength, then a flag byte whose low four bits count the passes.
+Result<void> readBevelFields(Reader& reader, Filter& f)
+{
+    f.blurX = SWF_TRY(reader.readFixed16());
+    f.blurY = SWF_TRY(reader.readFixed16());
+    f.angle = SWF_TRY(reader.readFixed16());
+    f.distance = SWF_TRY(reader.readFixed16());
+    f.strength = SWF_TRY(reader.readFixed8());
+    f.passes = SWF_TRY(reader.readU8()) & 0x0f;
+    return {};
+}
+
 Result<Filter> readFilter(Reader& reader)
 {
     Filter f;
@@ -22,13 +47,7 @@ Result<Filter> readFilter(Reader& reader)
         f.angle = SWF_TRY(reader.readFixed16());
         f.distance = SWF_TRY(reader.readFixed16());
         f.strength = SWF_TRY(reader.readFixed8());
-        {
-            auto flags = SWF_TRY(reader.readU8());
-            f.inner = flags & 0x80;
-            f.knockout = flags & 0x40;
-            f.compositeSource = flags & 0x20;
-            f.passes = flags & 0x1f;
-        }
+        SWF_TRY_VOID(readShadowFlags(reader, f));
         break;
     case 1: { // blur
         f.blurX = SWF_TRY(reader.readFixed16());
@@ -42,36 +61,20 @@ Result<Filter> readFilter(Reader& reader)
         f.blurX = SWF_TRY(reader.readFixed16());
         f.blurY = SWF_TRY(reader.readFixed16());
         f.strength = SWF_TRY(reader.readFixed8());
-        auto flags = SWF_TRY(reader.readU8());
-        f.inner = flags & 0x80;
-        f.knockout = flags & 0x40;
-        f.compositeSource = flags & 0x20;
-        f.passes = flags & 0x1f;
+        SWF_TRY_VOID(readShadowFlags(reader, f));
         break;
     }
     case 3: { // bevel: shadow colour, highlight colour
         f.color = SWF_TRY(readRgba(reader));
         SWF_TRY(readRgba(reader));
-        f.blurX = SWF_TRY(reader.readFixed16());
-        f.blurY = SWF_TRY(reader.readFixed16());
-        f.angle = SWF_TRY(reader.readFixed16());
-        f.distance = SWF_TRY(reader.readFixed16());
-        f.strength = SWF_TRY(reader.readFixed8());
-        auto flags = SWF_TRY(reader.readU8());
-        f.passes = flags & 0x0f;
+        SWF_TRY_VOID(readBevelFields(reader, f));
         break;
     }
     case 4:
     case 7: { // gradient glow / gradient bevel
         auto count = SWF_TRY(reader.readU8());
         SWF_TRY_VOID(reader.skip(std::size_t(count) * 5));
-        f.blurX = SWF_TRY(reader.readFixed16());
-        f.blurY = SWF_TRY(reader.readFixed16());
-        f.angle = SWF_TRY(reader.readFixed16());
-        f.distance = SWF_TRY(reader.readFixed16());
-        f.strength = SWF_TRY(reader.readFixed8());
-        auto flags = SWF_TRY(reader.readU8());
-        f.passes = flags & 0x0f;
+        SWF_TRY_VOID(readBevelFields(reader, f));
         break;
     }
     case 5: { // convolution
@@ -109,7 +112,6 @@ Result<std::vector<Filter>> readFilterList(Reader& reader)
 Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
 {
     PlaceObject p;
-    bool utf8 = swfVersion >= 6;
     if (tagCode == TagPlaceObject) {
         p.version = 1;
         p.characterId = SWF_TRY(reader.readU16());
@@ -128,7 +130,7 @@ Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
     p.depth = SWF_TRY(reader.readU16());
     bool hasClassName = (flags2 & 0x08) || ((flags2 & 0x10) && (flags & 0x02));
     if (hasClassName)
-        p.className = SWF_TRY(reader.readString(utf8));
+        p.className = SWF_TRY(reader.readString(swfVersion));
     if (flags & 0x02)
         p.characterId = SWF_TRY(reader.readU16());
     if (flags & 0x04)
@@ -138,16 +140,11 @@ Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
     if (flags & 0x10)
         p.ratio = SWF_TRY(reader.readU16());
     if (flags & 0x20)
-        p.name = SWF_TRY(reader.readString(utf8));
+        p.name = SWF_TRY(reader.readString(swfVersion));
     if (flags & 0x40)
         p.clipDepth = SWF_TRY(reader.readU16());
-    if (flags2 & 0x01) {
-        auto count = SWF_TRY(reader.readU8());
-        std::vector<Filter> filters;
-        for (int i = 0; i < count && i < MaxFilters; ++i)
-            filters.push_back(SWF_TRY(readFilter(reader)));
-        p.filters = std::move(filters);
-    }
+    if (flags2 & 0x01)
+        p.filters = SWF_TRY(readFilterList(reader));
     if (flags2 & 0x02) {
         int mode = SWF_TRY(reader.readU8());
         p.blendMode = mode;
@@ -158,9 +155,35 @@ Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
         p.visible = SWF_TRY(reader.readU8()) != 0;
     if (flags2 & 0x40)
         SWF_TRY(readRgba(reader)); // opaque background colour, not drawn
+    // Damaged clip actions keep the records before the damage; the placement stands.
     if (flags & 0x80)
-        p.clipActions = reader.rest();
+        (void)readClipActions(reader, swfVersion, p.clipActions);
     return p;
+}
+
+Result<void> readClipActions(Reader& reader, int swfVersion, std::vector<ClipAction>& out)
+{
+    const bool wide = swfVersion >= 6;
+    auto readEvents = [&]() -> Result<std::uint32_t> {
+        if (wide)
+            return reader.readU32();
+        return std::uint32_t(SWF_TRY(reader.readU16()));
+    };
+    SWF_TRY(reader.readU16()); // reserved
+    SWF_TRY(readEvents());     // the union of every record's events
+    while (true) {
+        ClipAction action;
+        action.events = SWF_TRY(readEvents());
+        if (action.events == 0)
+            return {};
+        const std::uint32_t length = SWF_TRY(reader.readU32());
+        Reader record = SWF_TRY(reader.subReader(length));
+        // A KeyPress record's key code comes before its actions.
+        if (wide && (action.events & ClipEventKeyPressBit) && !record.atEnd())
+            action.keyCode = SWF_TRY(record.readU8());
+        action.actions = record.rest();
+        out.push_back(std::move(action));
+    }
 }
 
 } // namespace swf

@@ -26,6 +26,23 @@ struct Filter {
 // A filter list (count, then the filters) as PlaceObject3 and button parts carry it.
 Result<std::vector<Filter>> readFilterList(Reader& reader);
 
+// One clip-action record of PlaceObject2/3: the events it answers, in the
+// 32-bit layout (movies before version 6 store only the low 16 bits), the key
+// a KeyPress record answers, and the action bytes it runs.
+struct ClipAction {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0; // KeyPress records (version 6 and later); 0 otherwise
+    QByteArray actions;
+    bool operator==(const ClipAction&) const = default;
+};
+
+inline constexpr std::uint32_t ClipEventKeyPressBit = 0x00020000;
+
+// Reads the clip actions that end a PlaceObject2/3: a reserved word, the union
+// of all events, then records up to one whose events are 0. The records read
+// before a damaged one stay in `out`; the error says where it broke off.
+Result<void> readClipActions(Reader& reader, int swfVersion, std::vector<ClipAction>& out);
+
 struct PlaceObject {
     int version = 1;      // 1, 2 or 3
     bool move = false;    // modifies the object already at the depth
@@ -41,7 +58,7 @@ struct PlaceObject {
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
     std::optional<QString> className;
-    QByteArray clipActions; // the raw clip-action records, for the script machine
+    std::vector<ClipAction> clipActions;
 };
 
 Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion);

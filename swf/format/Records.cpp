@@ -119,11 +119,9 @@ Result<Rgba> readRgba(Reader& reader)
 
 Result<Rgba> readArgb(Reader& reader)
 {
-    Rgba c;
-    c.a = SWF_TRY(reader.readU8());
-    c.r = SWF_TRY(reader.readU8());
-    c.g = SWF_TRY(reader.readU8());
-    c.b = SWF_TRY(reader.readU8());
+    const std::uint8_t alpha = SWF_TRY(reader.readU8());
+    Rgba c = SWF_TRY(readRgb(reader));
+    c.a = alpha;
     return c;
 }
 

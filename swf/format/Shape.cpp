@@ -60,6 +60,23 @@ Result<FillStyle> readFillStyle(Reader& reader, int shapeVersion)
     return fill;
 }
 
+Result<void> readLineStyleFlags(Reader& reader, LineStyle& line)
+{
+    line.startCap = int(SWF_TRY(reader.readUB(2)));
+    line.join = int(SWF_TRY(reader.readUB(2)));
+    line.hasFill = SWF_TRY(reader.readUB(1));
+    line.noHScale = SWF_TRY(reader.readUB(1));
+    line.noVScale = SWF_TRY(reader.readUB(1));
+    line.pixelHinting = SWF_TRY(reader.readUB(1));
+    SWF_TRY(reader.readUB(5)); // reserved
+    line.noClose = SWF_TRY(reader.readUB(1));
+    line.endCap = int(SWF_TRY(reader.readUB(2)));
+    reader.alignByte();
+    if (line.join == 2)
+        line.miterLimit = SWF_TRY(reader.readFixed8());
+    return {};
+}
+
 Result<LineStyle> readLineStyle(Reader& reader, int shapeVersion)
 {
     LineStyle line;
@@ -68,18 +85,7 @@ Result<LineStyle> readLineStyle(Reader& reader, int shapeVersion)
         line.color = shapeVersion >= 3 ? SWF_TRY(readRgba(reader)) : SWF_TRY(readRgb(reader));
         return line;
     }
-    line.startCap = int(SWF_TRY(reader.readUB(2)));
-    line.join = int(SWF_TRY(reader.readUB(2)));
-    line.hasFill = SWF_TRY(reader.readUB(1));
-    line.noHScale = SWF_TRY(reader.readUB(1));
-    line.noVScale = SWF_TRY(reader.readUB(1));
-    line.pixelHinting = SWF_TRY(reader.readUB(1));
-    SWF_TRY(reader.readUB(5));
-    line.noClose = SWF_TRY(reader.readUB(1));
-    line.endCap = int(SWF_TRY(reader.readUB(2)));
-    reader.alignByte();
-    if (line.join == 2)
-        line.miterLimit = SWF_TRY(reader.readFixed8());
+    SWF_TRY_VOID(readLineStyleFlags(reader, line));
     if (line.hasFill) {
         line.fill = SWF_TRY(readFillStyle(reader, shapeVersion));
         line.color = line.fill.color;
@@ -89,23 +95,25 @@ Result<LineStyle> readLineStyle(Reader& reader, int shapeVersion)
     return line;
 }
 
+Result<unsigned> readStyleCount(Reader& reader, bool extended, const char* what)
+{
+    unsigned count = SWF_TRY(reader.readU8());
+    if (count == 0xff && extended)
+        count = SWF_TRY(reader.readU16());
+    // Each style takes at least one byte, so the tag's length bounds the count.
+    if (count > reader.remaining())
+        return reader.truncated(what);
+    return count;
+}
+
 Result<StyleSet> readStyleSet(Reader& reader, int shapeVersion)
 {
     StyleSet set;
-    unsigned fillCount = SWF_TRY(reader.readU8());
-    if (fillCount == 0xff && shapeVersion >= 2)
-        fillCount = SWF_TRY(reader.readU16());
-    // Each style takes at least one byte, so the tag's length bounds the count.
-    if (fillCount > reader.remaining())
-        return reader.truncated("fill styles");
+    const unsigned fillCount = SWF_TRY(readStyleCount(reader, shapeVersion >= 2, "the fill style list"));
     set.fills.reserve(fillCount);
     for (unsigned i = 0; i < fillCount; ++i)
         set.fills.push_back(SWF_TRY(readFillStyle(reader, shapeVersion)));
-    unsigned lineCount = SWF_TRY(reader.readU8());
-    if (lineCount == 0xff)
-        lineCount = SWF_TRY(reader.readU16());
-    if (lineCount > reader.remaining())
-        return reader.truncated("line styles");
+    const unsigned lineCount = SWF_TRY(readStyleCount(reader, true, "the line style list"));
     set.lines.reserve(lineCount);
     for (unsigned i = 0; i < lineCount; ++i)
         set.lines.push_back(SWF_TRY(readLineStyle(reader, shapeVersion)));

@@ -79,6 +79,12 @@ inline constexpr int MaxStyles = 65535;
 
 Result<FillStyle> readFillStyle(Reader& reader, int shapeVersion);
 Result<LineStyle> readLineStyle(Reader& reader, int shapeVersion);
+// The caps, join and scaling flags that open a DefineShape4 line style (and a
+// DefineMorphShape2 one), with the miter limit a miter join brings.
+Result<void> readLineStyleFlags(Reader& reader, LineStyle& line);
+// A style count: a byte, or 0xff and then a 16-bit count where `extended`.
+// The count is checked against the bytes left before anything is reserved.
+Result<unsigned> readStyleCount(Reader& reader, bool extended, const char* what);
 Result<StyleSet> readStyleSet(Reader& reader, int shapeVersion);
 
 // Reads style-change and edge records up to the end record. The initial style

@@ -4,7 +4,6 @@
 #include "swf/io/TextCodec.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace swf {
 
@@ -50,18 +49,6 @@ Result<float> readHalfFloat(Reader& reader)
 }
 
 } // namespace
-
-Result<QString> readMovieString(Reader& reader, int swfVersion)
-{
-    reader.alignByte();
-    const char* start = reader.current();
-    const void* end = std::memchr(start, 0, reader.remaining());
-    if (!end)
-        return reader.truncated("a string");
-    std::size_t length = std::size_t(static_cast<const char*>(end) - start);
-    SWF_TRY_VOID(reader.skip(length + 1));
-    return decodeMovieString(start, qsizetype(length), swfVersion);
-}
 
 Result<FontRecord> readFont(Reader& reader, int tagCode, int swfVersion)
 {
@@ -185,9 +172,9 @@ Result<FontNameRecord> readFontName(Reader& reader, int swfVersion)
 {
     FontNameRecord record;
     record.fontId = SWF_TRY(reader.readU16());
-    record.name = SWF_TRY(readMovieString(reader, swfVersion));
+    record.name = SWF_TRY(reader.readString(swfVersion));
     if (!reader.atEnd())
-        record.copyright = SWF_TRY(readMovieString(reader, swfVersion));
+        record.copyright = SWF_TRY(reader.readString(swfVersion));
     return record;
 }
 
@@ -285,7 +272,7 @@ Result<EditTextRecord> readEditText(Reader& reader, int swfVersion)
     if (hasFont)
         edit.fontId = SWF_TRY(reader.readU16());
     if (hasFontClass)
-        edit.fontClass = SWF_TRY(readMovieString(reader, swfVersion));
+        edit.fontClass = SWF_TRY(reader.readString(swfVersion));
     if (hasFont || hasFontClass)
         edit.height = SWF_TRY(reader.readU16());
     if (hasColor)
@@ -299,9 +286,9 @@ Result<EditTextRecord> readEditText(Reader& reader, int swfVersion)
         edit.indent = SWF_TRY(reader.readU16());
         edit.leading = SWF_TRY(reader.readS16());
     }
-    edit.variableName = SWF_TRY(readMovieString(reader, swfVersion));
+    edit.variableName = SWF_TRY(reader.readString(swfVersion));
     if (hasText)
-        edit.initialText = SWF_TRY(readMovieString(reader, swfVersion));
+        edit.initialText = SWF_TRY(reader.readString(swfVersion));
     return edit;
 }
 

@@ -107,7 +107,4 @@ Result<FontAlignZonesRecord> readFontAlignZones(Reader& reader);
 Result<TextRecord> readText(Reader& reader, int tagCode);
 Result<EditTextRecord> readEditText(Reader& reader, int swfVersion);
 
-// Reads a NUL-terminated string in the movie's encoding (GBK before version 6).
-Result<QString> readMovieString(Reader& reader, int swfVersion);
-
 } // namespace swf

@@ -31,6 +31,21 @@ qint64 reserveHint(std::uint32_t declared, qint64 limit)
     return std::min<qint64>({ qint64(declared), limit, 16ll * 1024 * 1024 });
 }
 
+// Appends what one decompression step produced; false when the movie (with
+// its 8-byte header) would grow past `limit`.
+bool appendWithin(QByteArray& out, const char* chunk, qint64 produced, qint64 limit)
+{
+    if (qint64(out.size()) + 8 + produced > limit)
+        return false;
+    out.append(chunk, qsizetype(produced));
+    return true;
+}
+
+Error tooLarge(qint64 limit)
+{
+    return Error::at(8, QStringLiteral("movie decompresses past %1 bytes").arg(limit), ErrorKind::TooLarge);
+}
+
 Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t declared, qint64 limit)
 {
     QByteArray out;
@@ -46,12 +61,10 @@ Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t decl
         zs.next_out = reinterpret_cast<Bytef*>(chunk);
         zs.avail_out = sizeof chunk;
         status = inflate(&zs, Z_NO_FLUSH);
-        qint64 produced = qint64(sizeof chunk - zs.avail_out);
-        if (qint64(out.size()) + 8 + produced > limit) {
+        if (!appendWithin(out, chunk, qint64(sizeof chunk - zs.avail_out), limit)) {
             inflateEnd(&zs);
-            return Error::at(8, QStringLiteral("movie decompresses past %1 bytes").arg(limit), ErrorKind::TooLarge);
+            return tooLarge(limit);
         }
-        out.append(chunk, qsizetype(produced));
         if (status == Z_STREAM_END)
             break;
         if (status == Z_OK)
@@ -101,12 +114,10 @@ Result<QByteArray> inflateLzma(const char* data, qint64 size, std::uint32_t decl
         ls.next_out = reinterpret_cast<uint8_t*>(chunk);
         ls.avail_out = sizeof chunk;
         status = lzma_code(&ls, headerFed ? LZMA_FINISH : LZMA_RUN);
-        qint64 produced = qint64(sizeof chunk - ls.avail_out);
-        if (qint64(out.size()) + 8 + produced > limit) {
+        if (!appendWithin(out, chunk, qint64(sizeof chunk - ls.avail_out), limit)) {
             lzma_end(&ls);
-            return Error::at(8, QStringLiteral("movie decompresses past %1 bytes").arg(limit), ErrorKind::TooLarge);
+            return tooLarge(limit);
         }
-        out.append(chunk, qsizetype(produced));
         if (status == LZMA_STREAM_END)
             break;
         if (status == LZMA_OK) {

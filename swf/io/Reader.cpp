@@ -1,12 +1,15 @@
 #include "swf/io/Reader.h"
 
+#include "swf/io/TextCodec.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace swf {
 
 Error Reader::truncated(const char* what) const
 {
-    return Error::at(offset(), QStringLiteral("data ends inside %1").arg(QLatin1String(what)), ErrorKind::Truncated);
+    return Error::at(offset(), QStringLiteral("%1 runs past the end of its record").arg(QLatin1String(what)), ErrorKind::Truncated);
 }
 
 Result<std::uint8_t> Reader::readU8()
@@ -93,16 +96,16 @@ Result<std::uint32_t> Reader::readEncodedU32()
     return value;
 }
 
-Result<QString> Reader::readString(bool utf8)
+Result<QString> Reader::readString(int swfVersion)
 {
     alignByte();
-    const void* end = std::memchr(m_data + m_pos, 0, m_size - m_pos);
+    const void* end = atEnd() ? nullptr : std::memchr(m_data + m_pos, 0, m_size - m_pos);
     if (!end)
-        return truncated("a string");
+        return truncated("a string without terminator");
     std::size_t length = static_cast<const std::uint8_t*>(end) - (m_data + m_pos);
     const char* start = current();
     m_pos += length + 1;
-    return utf8 ? QString::fromUtf8(start, qsizetype(length)) : QString::fromLatin1(start, qsizetype(length));
+    return decodeMovieString(start, qsizetype(length), swfVersion);
 }
 
 Result<QByteArray> Reader::readBytes(std::size_t count)
@@ -132,6 +135,13 @@ Result<Reader> Reader::subReader(std::size_t count)
     Reader sub(current(), count, offset());
     m_pos += count;
     return sub;
+}
+
+Result<Reader> Reader::sliceAt(std::size_t start, std::size_t count) const
+{
+    if (start > m_size || count > m_size - start)
+        return Error::at(m_base + qint64(std::min(start, m_size)), QStringLiteral("a record lies past the end of its tag"), ErrorKind::Truncated);
+    return Reader(reinterpret_cast<const char*>(m_data) + start, count, m_base + qint64(start));
 }
 
 QByteArray Reader::rest()

@@ -39,13 +39,16 @@ public:
     Result<float> readFloat();
     Result<double> readDouble();
     Result<std::uint32_t> readEncodedU32(); // 1 to 5 bytes, 7 bits each, low first
-    // A NUL-terminated string; the NUL is consumed. SWF 6+ strings are UTF-8,
-    // older ones are in the author's locale, which we read as Latin-1.
-    Result<QString> readString(bool utf8 = true);
+    // A NUL-terminated string in the encoding of a movie of `swfVersion`
+    // (decodeMovieString); the NUL is consumed.
+    Result<QString> readString(int swfVersion);
     Result<QByteArray> readBytes(std::size_t count);
     Result<void> skip(std::size_t count);
     // A reader limited to the next `count` bytes; this reader moves past them.
     Result<Reader> subReader(std::size_t count);
+    // A reader over `count` bytes starting `start` bytes into this one's range,
+    // wherever this reader stands; its errors carry their place in the movie.
+    Result<Reader> sliceAt(std::size_t start, std::size_t count) const;
     QByteArray rest(); // everything left, consumed
 
     // Bit fields, most significant bit first. Any byte-sized read realigns.

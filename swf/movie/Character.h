@@ -49,10 +49,15 @@ struct SpriteDef : Character {
     TimelineDef timeline;
 };
 
-// Definitions the engine does not draw itself yet (buttons, fonts, texts, sounds):
-// the raw tag bodies, grouped by tag code, for the script and text work.
-struct RawDef : Character {
-    RawDef(CharacterKind k, std::uint16_t i) : Character(k, i) { }
+// A character held as the bodies of the tags that define it, in file order.
+// Fonts, texts and buttons are gathered this way while the movie loads (a
+// font's info, align zones and name, a button's colour transform and sounds
+// come in tags of their own) and are built into their own definitions once
+// every tag is read. A sound stays like this, its bodies going to the sound
+// sink through Movie::soundDefinitions; so does a definition that fails to
+// build, which then draws nothing.
+struct DefinitionTags : Character {
+    DefinitionTags(CharacterKind k, std::uint16_t i) : Character(k, i) { }
     std::vector<std::pair<int, QByteArray>> tags; // (tag code, body) in file order
 };
 

@@ -1,5 +1,6 @@
 #include "swf/movie/Definitions.h"
 
+#include "swf/format/MorphShape.h"
 #include "swf/format/TagCodes.h"
 #include "swf/movie/Shapes.h"
 
@@ -22,109 +23,6 @@ int shapeVersionOf(int tagCode)
     default:
         return 1;
     }
-}
-
-Result<std::pair<FillStyle, FillStyle>> readMorphFill(Reader& reader)
-{
-    FillStyle start, end;
-    qint64 at = reader.offset();
-    auto type = SWF_TRY(reader.readU8());
-    switch (type) {
-    case 0x00:
-        start.color = SWF_TRY(readRgba(reader));
-        end.color = SWF_TRY(readRgba(reader));
-        break;
-    case 0x10:
-    case 0x12:
-    case 0x13: {
-        start.type = end.type = type == 0x10 ? FillStyle::Type::Linear : type == 0x12 ? FillStyle::Type::Radial : FillStyle::Type::Focal;
-        start.matrix = SWF_TRY(readMatrix(reader));
-        end.matrix = SWF_TRY(readMatrix(reader));
-        auto header = SWF_TRY(reader.readU8());
-        start.gradient.spread = end.gradient.spread = (header >> 6) & 3;
-        start.gradient.interpolation = end.gradient.interpolation = (header >> 4) & 3;
-        int count = header & 0x0f;
-        for (int i = 0; i < count; ++i) {
-            GradientStop s, e;
-            s.ratio = SWF_TRY(reader.readU8());
-            s.color = SWF_TRY(readRgba(reader));
-            e.ratio = SWF_TRY(reader.readU8());
-            e.color = SWF_TRY(readRgba(reader));
-            start.gradient.stops.push_back(s);
-            end.gradient.stops.push_back(e);
-        }
-        if (type == 0x13) {
-            start.gradient.focalPoint = std::clamp(SWF_TRY(reader.readFixed8()), -1.0, 1.0);
-            end.gradient.focalPoint = std::clamp(SWF_TRY(reader.readFixed8()), -1.0, 1.0);
-        }
-        break;
-    }
-    case 0x40:
-    case 0x41:
-    case 0x42:
-    case 0x43:
-        start.type = end.type = FillStyle::Type::Bitmap;
-        start.bitmapId = end.bitmapId = SWF_TRY(reader.readU16());
-        start.matrix = SWF_TRY(readMatrix(reader));
-        end.matrix = SWF_TRY(readMatrix(reader));
-        start.repeat = end.repeat = type == 0x40 || type == 0x42;
-        start.smooth = end.smooth = type == 0x40 || type == 0x41;
-        break;
-    default:
-        return Error::at(at, QStringLiteral("unknown morph fill type 0x%1").arg(type, 2, 16, QLatin1Char('0')));
-    }
-    return std::pair { start, end };
-}
-
-Result<std::pair<LineStyle, LineStyle>> readMorphLine(Reader& reader, bool version2)
-{
-    LineStyle start, end;
-    start.width = SWF_TRY(reader.readU16());
-    end.width = SWF_TRY(reader.readU16());
-    if (!version2) {
-        start.color = SWF_TRY(readRgba(reader));
-        end.color = SWF_TRY(readRgba(reader));
-        return std::pair { start, end };
-    }
-    start.startCap = int(SWF_TRY(reader.readUB(2)));
-    start.join = int(SWF_TRY(reader.readUB(2)));
-    start.hasFill = SWF_TRY(reader.readUB(1));
-    start.noHScale = SWF_TRY(reader.readUB(1));
-    start.noVScale = SWF_TRY(reader.readUB(1));
-    start.pixelHinting = SWF_TRY(reader.readUB(1));
-    SWF_TRY(reader.readUB(5));
-    start.noClose = SWF_TRY(reader.readUB(1));
-    start.endCap = int(SWF_TRY(reader.readUB(2)));
-    reader.alignByte();
-    if (start.join == 2)
-        start.miterLimit = SWF_TRY(reader.readFixed8());
-    double startWidth = start.width, endWidth = end.width;
-    if (start.hasFill) {
-        auto [fs, fe] = SWF_TRY(readMorphFill(reader));
-        start.fill = fs;
-        end = start;
-        end.fill = fe;
-        start.color = fs.color;
-        end.color = fe.color;
-    } else {
-        start.color = SWF_TRY(readRgba(reader));
-        Rgba endColor = SWF_TRY(readRgba(reader));
-        end = start;
-        end.color = endColor;
-    }
-    start.width = startWidth;
-    end.width = endWidth;
-    return std::pair { start, end };
-}
-
-Result<unsigned> readStyleCount(Reader& reader)
-{
-    unsigned count = SWF_TRY(reader.readU8());
-    if (count == 0xff)
-        count = SWF_TRY(reader.readU16());
-    if (count > reader.remaining())
-        return reader.truncated("morph styles");
-    return count;
 }
 
 } // namespace
@@ -161,18 +59,9 @@ Result<std::shared_ptr<const Character>> readMorphDefinition(Reader& body, int t
     }
     auto endOffset = SWF_TRY(body.readU32());
     std::size_t endPosition = body.position() + endOffset;
-    unsigned fillCount = SWF_TRY(readStyleCount(body));
-    for (unsigned i = 0; i < fillCount; ++i) {
-        auto [s, e] = SWF_TRY(readMorphFill(body));
-        morph->startStyles.fills.push_back(s);
-        morph->endStyles.fills.push_back(e);
-    }
-    unsigned lineCount = SWF_TRY(readStyleCount(body));
-    for (unsigned i = 0; i < lineCount; ++i) {
-        auto [s, e] = SWF_TRY(readMorphLine(body, version2));
-        morph->startStyles.lines.push_back(s);
-        morph->endStyles.lines.push_back(e);
-    }
+    MorphStyles styles = SWF_TRY(readMorphStyles(body, version2));
+    morph->startStyles = std::move(styles.start);
+    morph->endStyles = std::move(styles.end);
     ShapeRecords start;
     start.styles.push_back(morph->startStyles);
     // Morph shapes bring no new styles mid-way: read as the first shape version.
@@ -181,8 +70,7 @@ Result<std::shared_ptr<const Character>> readMorphDefinition(Reader& body, int t
 
     if (endPosition > body.size())
         return Error::at(body.offset(), QStringLiteral("morph end edges lie past the tag"), ErrorKind::Corrupt);
-    Reader endReader(body.current() - body.position() + endPosition, body.size() - endPosition,
-        body.offset() - qint64(body.position()) + qint64(endPosition));
+    Reader endReader = SWF_TRY(body.sliceAt(endPosition, body.size() - endPosition));
     ShapeRecords end;
     SWF_TRY_VOID(readShapeRecords(endReader, 1, end));
     for (const ShapeRecord& record : end.records) {

@@ -31,11 +31,12 @@ public:
 private:
     Result<void> readDefinition(int code, Reader& body, int nesting);
     void addCharacter(std::shared_ptr<const Character> character);
-    RawDef& rawDef(std::uint16_t id, CharacterKind kind);
+    DefinitionTags& definitionTags(std::uint16_t id, CharacterKind kind);
+    Result<QByteArray> gather(int code, Reader& body, CharacterKind kind);
 
     Movie& m_movie;
     MovieLimits m_limits;
-    std::vector<std::shared_ptr<RawDef>> m_orphans;
+    std::vector<std::shared_ptr<DefinitionTags>> m_orphans;
 };
 
 void MovieLoader::addCharacter(std::shared_ptr<const Character> character)
@@ -46,20 +47,31 @@ void MovieLoader::addCharacter(std::shared_ptr<const Character> character)
     m_movie.m_characters.emplace(character->id, std::move(character));
 }
 
-RawDef& MovieLoader::rawDef(std::uint16_t id, CharacterKind kind)
+DefinitionTags& MovieLoader::definitionTags(std::uint16_t id, CharacterKind kind)
 {
     auto it = m_movie.m_characters.find(id);
     if (it != m_movie.m_characters.end() && it->second->kind == kind) {
-        if (auto raw = dynamic_cast<const RawDef*>(it->second.get()))
-            return const_cast<RawDef&>(*raw);
+        if (auto raw = dynamic_cast<const DefinitionTags*>(it->second.get()))
+            return const_cast<DefinitionTags&>(*raw);
     }
-    auto raw = std::make_shared<RawDef>(kind, id);
-    RawDef& ref = *raw;
+    auto raw = std::make_shared<DefinitionTags>(kind, id);
+    DefinitionTags& ref = *raw;
     if (it == m_movie.m_characters.end())
         m_movie.m_characters.emplace(id, std::move(raw));
     else
         m_orphans.push_back(std::move(raw)); // id taken by another kind: keep it alive, unreachable
     return ref;
+}
+
+// Keeps a tag body with the other tags of the character whose id it starts
+// with; the body is returned for the callers that hand it on as well.
+Result<QByteArray> MovieLoader::gather(int code, Reader& body, CharacterKind kind)
+{
+    Reader idReader = body;
+    auto id = SWF_TRY(idReader.readU16());
+    QByteArray raw = body.rest();
+    definitionTags(id, kind).tags.emplace_back(code, raw);
+    return raw;
 }
 
 Result<void> MovieLoader::readDefinition(int code, Reader& body, int nesting)
@@ -102,12 +114,9 @@ Result<void> MovieLoader::readDefinition(int code, Reader& body, int nesting)
     case TagDefineButton2:
     case TagDefineButtonCxform:
     case TagDefineButtonSound: {
-        QByteArray raw = body.rest();
-        Reader idReader(raw, start);
-        auto id = SWF_TRY(idReader.readU16());
-        rawDef(id, CharacterKind::Button).tags.emplace_back(code, raw);
+        QByteArray raw = SWF_TRY(gather(code, body, CharacterKind::Button));
         if (code == TagDefineButtonSound)
-            m_movie.m_soundDefinitions.emplace_back(code, raw);
+            m_movie.m_soundDefinitions.emplace_back(code, std::move(raw));
         return {};
     }
     case TagDefineFont:
@@ -117,30 +126,17 @@ Result<void> MovieLoader::readDefinition(int code, Reader& body, int nesting)
     case TagDefineFontInfo:
     case TagDefineFontInfo2:
     case TagDefineFontAlignZones:
-    case TagDefineFontName: {
-        QByteArray raw = body.rest();
-        Reader idReader(raw, start);
-        auto id = SWF_TRY(idReader.readU16());
-        rawDef(id, CharacterKind::Font).tags.emplace_back(code, raw);
+    case TagDefineFontName:
+        SWF_TRY(gather(code, body, CharacterKind::Font));
         return {};
-    }
     case TagDefineText:
     case TagDefineText2:
-    case TagDefineEditText: {
-        QByteArray raw = body.rest();
-        Reader idReader(raw, start);
-        auto id = SWF_TRY(idReader.readU16());
-        rawDef(id, code == TagDefineEditText ? CharacterKind::EditText : CharacterKind::Text).tags.emplace_back(code, raw);
+    case TagDefineEditText:
+        SWF_TRY(gather(code, body, code == TagDefineEditText ? CharacterKind::EditText : CharacterKind::Text));
         return {};
-    }
-    case TagDefineSound: {
-        QByteArray raw = body.rest();
-        Reader idReader(raw, start);
-        auto id = SWF_TRY(idReader.readU16());
-        rawDef(id, CharacterKind::Sound).tags.emplace_back(code, raw);
-        m_movie.m_soundDefinitions.emplace_back(code, raw);
+    case TagDefineSound:
+        m_movie.m_soundDefinitions.emplace_back(code, SWF_TRY(gather(code, body, CharacterKind::Sound)));
         return {};
-    }
     default:
         return {};
     }
@@ -202,7 +198,7 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
             frame.push_back(std::move(tag));
             break;
         case TagFrameLabel: {
-            auto label = SWF_TRY(body.readString(m_movie.m_version >= 6));
+            auto label = SWF_TRY(body.readString(m_movie.m_version));
             timeline.labels.emplace_back(label, timeline.frameCount() + 1);
             break;
         }
@@ -220,10 +216,14 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
             tag.body = body.rest();
             frame.push_back(std::move(tag));
             break;
-        case TagExportAssets:
-            tag.body = body.rest();
-            m_movie.m_otherTags.push_back(std::move(tag));
+        case TagExportAssets: {
+            std::vector<ExportedName> names;
+            // A damaged entry ends the list; the names before it still count.
+            (void)readExportAssets(body, m_movie.m_version, names);
+            for (const ExportedName& name : names)
+                m_movie.m_exports.add(name);
             break;
+        }
         default: {
             auto defined = readDefinition(code, body, nesting);
             if (!defined.ok() && defined.error().kind == ErrorKind::TooLarge)
@@ -258,7 +258,7 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
     SWF_TRY_VOID(loader.readTimeline(reader, movie->m_root, 0));
     // Fonts, texts and buttons may span several tags; build them once all are read.
     for (auto& [id, character] : movie->m_characters) {
-        auto raw = dynamic_cast<const RawDef*>(character.get());
+        auto raw = dynamic_cast<const DefinitionTags*>(character.get());
         if (raw && raw->kind != CharacterKind::Sound) {
             if (auto built = buildTextOrButton(*raw, movie->m_version))
                 character = std::move(built);

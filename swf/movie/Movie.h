@@ -4,6 +4,7 @@
 // Immutable once loaded; the runtime plays it.
 
 #include "swf/movie/Character.h"
+#include "swf/movie/ExportTable.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -41,8 +42,8 @@ public:
 
     // Sound definitions in load order, for a sink attached at any time.
     const std::vector<std::pair<int, QByteArray>>& soundDefinitions() const { return m_soundDefinitions; }
-    // Whole-movie tags kept raw for later work (e.g. ExportAssets), in file order.
-    const std::vector<ControlTag>& otherTags() const { return m_otherTags; }
+    // The names the movie exports its characters under (ExportAssets).
+    const ExportTable& exports() const { return m_exports; }
     const QByteArray& jpegTables() const { return m_jpegTables; }
 
 private:
@@ -54,7 +55,7 @@ private:
     TimelineDef m_root;
     std::unordered_map<std::uint16_t, std::shared_ptr<const Character>> m_characters;
     std::vector<std::pair<int, QByteArray>> m_soundDefinitions;
-    std::vector<ControlTag> m_otherTags;
+    ExportTable m_exports;
     QByteArray m_jpegTables;
 };
 

@@ -73,7 +73,7 @@ void linkEditTextFonts(const std::vector<const Character*>& characters)
     }
 }
 
-std::shared_ptr<const Character> buildTextOrButton(const RawDef& raw, int swfVersion)
+std::shared_ptr<const Character> buildTextOrButton(const DefinitionTags& raw, int swfVersion)
 {
     switch (raw.kind) {
     case CharacterKind::Font: {

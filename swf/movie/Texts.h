@@ -47,7 +47,7 @@ std::shared_ptr<TextDef> resolveText(const TextRecord& record);
 
 // Builds the definition a text, edit text, font or button id stands for from
 // its raw tags; null when the definition is damaged (placing it draws nothing).
-std::shared_ptr<const Character> buildTextOrButton(const RawDef& raw, int swfVersion);
+std::shared_ptr<const Character> buildTextOrButton(const DefinitionTags& raw, int swfVersion);
 
 // Gives each edit text of a loaded movie the list of its embedded fonts.
 void linkEditTextFonts(const std::vector<const Character*>& characters);

@@ -63,7 +63,7 @@ void DisplayObject::applyPlacement(const PlaceObject& place)
         m_blendMode = *place.blendMode;
     if (place.visible)
         m_visible = *place.visible;
-    if (!place.clipActions.isEmpty())
+    if (!place.clipActions.empty())
         m_clipActions = place.clipActions;
 }
 

@@ -53,8 +53,8 @@ public:
     void setBlendMode(int mode) { m_blendMode = mode; }
     const std::vector<Filter>& filters() const { return m_filters; }
     void setFilters(std::vector<Filter> filters) { m_filters = std::move(filters); }
-    const QByteArray& clipActions() const { return m_clipActions; }
-    void setClipActions(const QByteArray& actions) { m_clipActions = actions; }
+    const std::vector<ClipAction>& clipActions() const { return m_clipActions; }
+    void setClipActions(const std::vector<ClipAction>& actions) { m_clipActions = actions; }
 
     // The frame of the parent in which this instance was placed; a backward
     // goto keeps an instance only when the target frame places the same one.
@@ -94,7 +94,7 @@ private:
     bool m_visible = true;
     int m_blendMode = 0;
     std::vector<Filter> m_filters;
-    QByteArray m_clipActions;
+    std::vector<ClipAction> m_clipActions;
     int m_placedFrame = 0;
     quint64 m_bornTick = 0;
     DisplayObject* m_scriptMask = nullptr;

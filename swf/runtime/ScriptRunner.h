@@ -1,13 +1,16 @@
 #pragma once
 
 // Where the timeline hands scripts. The runtime knows when a frame's actions,
-// a sprite's init actions or a clip event are due; it passes the raw bytes and
-// the instance they belong to. Set on the Stage; none set means scripts are ignored.
+// a sprite's init actions or a clip event are due; it passes the action bytes
+// (or the clip-action records) and the instance they belong to. Set on the Stage; none set means scripts are ignored.
+
+#include "swf/format/Control.h"
 
 #include <QByteArray>
 #include <QPointF>
 
 #include <cstdint>
+#include <vector>
 
 namespace swf {
 
@@ -54,9 +57,9 @@ public:
     // movie, before the frame's ordinary actions.
     virtual void runInitActions(SpriteInstance& timeline, std::uint16_t spriteId, const QByteArray& actions) = 0;
 
-    // An event for an instance; `clipActions` is the raw clip-action records of
+    // An event for an instance; `clipActions` is the clip-action records of
     // its PlaceObject2/3 (may be empty: handlers set by scripts answer too).
-    virtual void clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions) { }
+    virtual void clipEvent(DisplayObject& instance, ClipEvent event, const std::vector<ClipAction>& clipActions) { }
 
     // A new instance entered a display list (before its first frame is built):
     // the chance to give it its registered class.

@@ -400,7 +400,7 @@ void SpriteInstance::tick()
             sprite->tick();
         else if (auto button = dynamic_cast<ButtonInstance*>(child))
             button->tick();
-        else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().isEmpty())
+        else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().empty())
             runner->clipEvent(*child, ClipEvent::EnterFrame, child->clipActions());
     }
     // A clip's enterFrame comes before its own frame advances.

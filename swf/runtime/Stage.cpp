@@ -1,8 +1,6 @@
 #include "swf/runtime/Stage.h"
 
 #include "swf/runtime/SoundSink.h"
-#include "swf/format/TagCodes.h"
-#include "swf/io/Reader.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/ScriptRunner.h"
 
@@ -36,33 +34,7 @@ void Stage::forgetAll(DisplayObject& object)
 
 std::uint16_t Stage::exportedCharacter(const QString& name) const
 {
-    if (!m_exportsRead) {
-        m_exportsRead = true;
-        for (const ControlTag& tag : m_movie->otherTags()) {
-            if (tag.code != TagExportAssets)
-                continue;
-            Reader reader(tag.body);
-            auto count = reader.readU16();
-            for (int i = 0; count.ok() && i < count.value(); ++i) {
-                auto id = reader.readU16();
-                if (!id.ok())
-                    break;
-                auto exported = reader.readString(m_movie->version() >= 6);
-                if (!exported.ok())
-                    break;
-                // A name exported again names the later character.
-                m_exports.insert(exported.value(), id.value());
-            }
-        }
-    }
-    auto it = m_exports.constFind(name);
-    if (it != m_exports.constEnd())
-        return *it;
-    for (auto e = m_exports.constBegin(); e != m_exports.constEnd(); ++e) {
-        if (e.key().compare(name, Qt::CaseInsensitive) == 0)
-            return e.value();
-    }
-    return 0;
+    return m_movie->exports().characterFor(name);
 }
 
 void Stage::begin()

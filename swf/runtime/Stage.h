@@ -87,8 +87,6 @@ private:
     ScriptRunner* m_scriptRunner = nullptr;
     SoundSink* m_soundSink = nullptr;
     std::set<std::uint16_t> m_initActionsRun;
-    mutable bool m_exportsRead = false;
-    mutable QHash<QString, std::uint16_t> m_exports;
 };
 
 } // namespace swf

@@ -118,40 +118,17 @@ void printActions(const QByteArray& bytes, int version, const QString& indent)
     printBlock(*block.value(), indent);
 }
 
-// Clip-action records of PlaceObject 2/3: event flags, then per record its
-// flags, size, key code (key-press events) and actions.
-void printClipActions(const QByteArray& raw, int version, const QString& indent)
+// Clip-action records of PlaceObject 2/3: per record its events, the key of a
+// key-press record, and its actions.
+void printClipActions(const std::vector<ClipAction>& actions, int version, const QString& indent)
 {
-    const int flagBytes = version >= 6 ? 4 : 2;
-    int pos = 2 + flagBytes;
-    auto readFlags = [&](quint32& flags) {
-        if (pos + flagBytes > raw.size())
-            return false;
-        flags = 0;
-        for (int i = 0; i < flagBytes; ++i)
-            flags |= quint32(quint8(raw[pos + i])) << (8 * i);
-        pos += flagBytes;
-        return true;
-    };
-    quint32 flags = 0;
-    while (readFlags(flags) && flags) {
-        if (pos + 4 > raw.size())
-            return;
-        quint32 size = 0;
-        for (int i = 0; i < 4; ++i)
-            size |= quint32(quint8(raw[pos + i])) << (8 * i);
-        pos += 4;
-        if (size > quint32(raw.size() - pos))
-            size = quint32(raw.size() - pos);
-        int start = pos;
+    const int flagDigits = version >= 6 ? 8 : 4;
+    for (const ClipAction& action : actions) {
         QString key;
-        if (version >= 6 && (flags & 0x00020000) && size > 0) {
-            key = QStringLiteral(" key=%1").arg(quint8(raw[pos]));
-            ++start;
-        }
-        out << indent << QStringLiteral("on events 0x%1%2:\n").arg(flags, flagBytes * 2, 16, QChar('0')).arg(key);
-        printActions(raw.mid(start, int(size) - (start - pos)), version, indent + "  ");
-        pos += int(size);
+        if (version >= 6 && (action.events & ClipEventKeyPressBit))
+            key = QStringLiteral(" key=%1").arg(action.keyCode);
+        out << indent << QStringLiteral("on events 0x%1%2:\n").arg(action.events, flagDigits, 16, QChar('0')).arg(key);
+        printActions(action.actions, version, indent + "  ");
     }
 }
 
@@ -192,7 +169,7 @@ void printTimeline(const TimelineDef& timeline, int version, const QString& inde
                     if (p.clipDepth)
                         out << " clipDepth " << *p.clipDepth;
                     out << '\n';
-                    if (!p.clipActions.isEmpty())
+                    if (!p.clipActions.empty())
                         printClipActions(p.clipActions, version, in + "  ");
                 } else {
                     out << in << "tag " << tag.code << " (" << tag.body.size() << " bytes)\n";
@@ -223,8 +200,8 @@ int main(int argc, char** argv)
     }
     const Movie& m = *movie.value();
     out << "version " << m.version() << ", " << m.frameRate() << " fps, " << m.root().frameCount() << " frames\n";
-    for (const ControlTag& tag : m.otherTags())
-        out << "movie tag " << tag.code << " (" << tag.body.size() << " bytes)\n";
+    for (const ExportedName& exported : m.exports().entries())
+        out << "export character " << exported.characterId << " as " << quoted(exported.name) << '\n';
     out << "root\n";
     printTimeline(m.root(), m.version(), "  ");
     for (int id = 0; id <= 65535; ++id) {

@@ -2,7 +2,6 @@
 
 #include "swf/movie/Movie.h"
 #include "swf/movie/Shapes.h"
-#include "swf/format/TagCodes.h"
 #include "swf/avm1/stage/ClipDrawing.h"
 
 #include <QPainter>
@@ -23,34 +22,6 @@ QRgb premultiplied(uint32_t argb, bool transparent)
 BitmapDataObject* bitmapOf(const CallArgs& a)
 {
     return dynamic_cast<BitmapDataObject*>(a.thisObject());
-}
-
-// The character an ExportAssets tag gives `name`, or 0.
-std::uint16_t exportedId(const Movie& movie, const QString& name)
-{
-    for (const ControlTag& tag : movie.otherTags()) {
-        if (tag.code != TagExportAssets)
-            continue;
-        const QByteArray& body = tag.body;
-        if (body.size() < 2)
-            continue;
-        const auto* d = reinterpret_cast<const uint8_t*>(body.constData());
-        int count = d[0] | d[1] << 8;
-        qsizetype pos = 2;
-        for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
-            std::uint16_t id = std::uint16_t(d[pos] | d[pos + 1] << 8);
-            pos += 2;
-            qsizetype end = body.indexOf('\0', pos);
-            if (end < 0)
-                break;
-            QByteArray raw = body.mid(pos, end - pos);
-            QString exported = movie.version() >= 6 ? QString::fromUtf8(raw) : QString::fromLatin1(raw);
-            if (exported.compare(name, movie.version() >= 7 ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
-                return id;
-            pos = end + 1;
-        }
-    }
-    return 0;
 }
 
 Object* newRectangle(Interpreter& vm, double x, double y, double w, double h)
@@ -222,7 +193,7 @@ void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
         return Value();
     });
     vm.defineMethod(ctor, QStringLiteral("loadBitmap"), [proto, &movie](Interpreter& vm, CallArgs& a) -> Value {
-        std::uint16_t id = exportedId(movie, vm.toString(a.arg(0)));
+        std::uint16_t id = movie.exports().characterFor(vm.toString(a.arg(0)));
         const auto* bitmap = id ? movie.characterAs<BitmapDef>(id, CharacterKind::Bitmap) : nullptr;
         if (!bitmap || bitmap->image.isNull() || bitmap->image.width() > BitmapDataObject::MaxSide
             || bitmap->image.height() > BitmapDataObject::MaxSide)

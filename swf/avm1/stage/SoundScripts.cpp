@@ -13,7 +13,6 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr int TagExportAssets = 56;
 // Volumes past this are as loud as anything gets; it keeps the arithmetic finite.
 constexpr double MaxLevel = 10000;
 
@@ -36,22 +35,6 @@ double level(Interpreter& vm, const Value& v, double fallback)
 SoundScripts::SoundScripts(StageScripts& owner)
     : m_owner(owner)
 {
-    // Export names come from the movie itself, so attachSound works whichever sink is attached.
-    for (const ControlTag& tag : owner.stage().movie().otherTags()) {
-        if (tag.code != TagExportAssets || tag.body.size() < 2)
-            continue;
-        const QByteArray& body = tag.body;
-        const int count = std::uint8_t(body[0]) | (std::uint8_t(body[1]) << 8);
-        qsizetype pos = 2;
-        for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
-            const auto id = std::uint16_t(std::uint8_t(body[pos]) | (std::uint8_t(body[pos + 1]) << 8));
-            const qsizetype end = body.indexOf('\0', pos + 2);
-            if (end < 0)
-                break;
-            m_exports.insert(QString::fromUtf8(body.constData() + pos + 2, end - pos - 2), id);
-            pos = end + 1;
-        }
-    }
 }
 
 SoundScripts::~SoundScripts()
@@ -62,14 +45,8 @@ SoundScripts::~SoundScripts()
 
 std::uint16_t SoundScripts::exportedSound(const QString& name) const
 {
-    if (auto it = m_exports.constFind(name); it != m_exports.constEnd())
-        return it.value();
-    // Names are matched without regard to case when no exact one exists.
-    for (auto it = m_exports.constBegin(); it != m_exports.constEnd(); ++it) {
-        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-            return it.value();
-    }
-    return 0;
+    // Export names come from the movie itself, so attachSound works whichever sink is attached.
+    return m_owner.stage().movie().exports().characterFor(name);
 }
 
 std::uintptr_t SoundScripts::ownerOf(const SoundObject& sound) const

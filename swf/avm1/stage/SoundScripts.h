@@ -51,7 +51,6 @@ public:
 private:
     StageScripts& m_owner;
     Object* m_proto = nullptr;
-    QHash<QString, std::uint16_t> m_exports;
     std::map<std::uintptr_t, SoundTransform> m_transforms;
     std::set<SoundObject*> m_playing;
     std::set<SoundObject*> m_all;

@@ -45,7 +45,7 @@ public:
     // ScriptRunner
     void runFrameActions(SpriteInstance& timeline, const QByteArray& actions) override;
     void runInitActions(SpriteInstance& timeline, std::uint16_t spriteId, const QByteArray& actions) override;
-    void clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray& clipActions) override;
+    void clipEvent(DisplayObject& instance, ClipEvent event, const std::vector<ClipAction>& clipActions) override;
     void instancePlaced(DisplayObject& instance) override;
     void buttonAction(DisplayObject& button, SpriteInstance& timeline, const QByteArray& actions) override;
     void buttonEvent(DisplayObject& instance, ClipEvent event) override;
@@ -121,7 +121,7 @@ private:
     // Queues the clip-action blocks of `instance` that answer `wanted` (and,
     // for a key press, `keyCode`), on `object` when given (an unloading clip).
     void queueClipActions(DisplayObject& instance, Object* object, std::uint32_t wanted, int keyCode, Band band);
-    bool hasClipAction(const QByteArray& clipActions, std::uint32_t wanted) const;
+    bool hasClipAction(const std::vector<ClipAction>& clipActions, std::uint32_t wanted) const;
     // True when the instance's script object (made or not) would find `name`.
     bool mayHaveHandler(DisplayObject& instance, const QString& name);
     void queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args = {});
@@ -138,8 +138,6 @@ private:
     QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
     std::deque<Pending> m_queues[BandCount];
     std::unordered_map<const DisplayObject*, Object*> m_buttons; // Button objects by instance
-    QHash<std::uint16_t, QString> m_exportNames; // character id -> linkage name
-    bool m_exportsRead = false;
     QSet<int> m_keysDown;
     QSet<int> m_keysToggled;
     int m_lastKeyCode = 0;

@@ -52,38 +52,6 @@ const char* handlerName(ClipEvent event)
     return nullptr;
 }
 
-// Visits each clip-action record: its event flags, key code (0 when none) and action bytes.
-void forEachClipAction(const QByteArray& clipActions, bool wide,
-    const std::function<void(std::uint32_t flags, int keyCode, const QByteArray& body)>& visit)
-{
-    const auto* data = reinterpret_cast<const std::uint8_t*>(clipActions.constData());
-    const size_t size = size_t(clipActions.size());
-    const size_t flagBytes = wide ? 4 : 2;
-    size_t pos = 2 + flagBytes; // reserved, then the union of all event flags
-    while (pos + flagBytes <= size) {
-        std::uint32_t flags = std::uint32_t(data[pos] | data[pos + 1] << 8);
-        if (wide)
-            flags |= std::uint32_t(data[pos + 2]) << 16 | std::uint32_t(data[pos + 3]) << 24;
-        pos += flagBytes;
-        if (flags == 0 || pos + 4 > size)
-            break;
-        const std::uint32_t length = std::uint32_t(data[pos] | data[pos + 1] << 8 | data[pos + 2] << 16 | std::uint32_t(data[pos + 3]) << 24);
-        pos += 4;
-        if (length > size - pos)
-            break;
-        size_t start = pos;
-        size_t bodyLength = length;
-        int keyCode = 0;
-        if (wide && (flags & clipEventFlag(ClipEvent::KeyPress)) && bodyLength > 0) { // the key code precedes the actions
-            keyCode = data[pos];
-            ++start;
-            --bodyLength;
-        }
-        visit(flags, keyCode, clipActions.mid(qsizetype(start), qsizetype(bodyLength)));
-        pos += length;
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- the queue
@@ -195,57 +163,32 @@ Object* StageScripts::objectFor(DisplayObject& instance)
 
 Object* StageScripts::registeredClassFor(std::uint16_t characterId)
 {
-    if (!m_exportsRead) {
-        // ExportAssets: a count, then (character id, linkage name) pairs.
-        m_exportsRead = true;
-        for (const ControlTag& tag : m_stage.movie().otherTags()) {
-            if (tag.code != 56)
-                continue;
-            const QByteArray& body = tag.body;
-            if (body.size() < 2)
-                continue;
-            const int count = std::uint8_t(body[0]) | std::uint8_t(body[1]) << 8;
-            qsizetype pos = 2;
-            for (int i = 0; i < count && pos + 2 < body.size(); ++i) {
-                const std::uint16_t id = std::uint16_t(std::uint8_t(body[pos]) | std::uint8_t(body[pos + 1]) << 8);
-                pos += 2;
-                const qsizetype end = body.indexOf('\0', pos);
-                if (end < 0)
-                    break;
-                m_exportNames.insert(id, QString::fromUtf8(body.constData() + pos, end - pos));
-                pos = end + 1;
-            }
-        }
-    }
-    auto it = m_exportNames.constFind(characterId);
-    return it == m_exportNames.constEnd() ? nullptr : m_vm->registeredClass(*it);
+    const QString name = m_stage.movie().exports().nameOf(characterId);
+    return name.isEmpty() ? nullptr : m_vm->registeredClass(name);
 }
 
-bool StageScripts::hasClipAction(const QByteArray& clipActions, std::uint32_t wanted) const
+bool StageScripts::hasClipAction(const std::vector<ClipAction>& clipActions, std::uint32_t wanted) const
 {
-    if (clipActions.size() < 6)
-        return false;
-    bool found = false;
-    forEachClipAction(clipActions, m_stage.movie().version() >= 6, [&](std::uint32_t flags, int, const QByteArray&) {
-        found = found || (flags & wanted);
-    });
-    return found;
+    for (const ClipAction& action : clipActions) {
+        if (action.events & wanted)
+            return true;
+    }
+    return false;
 }
 
 void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std::uint32_t wanted, int keyCode, Band band)
 {
-    const QByteArray& clipActions = instance.clipActions();
-    if (clipActions.size() < 6 || (!object && !instance.asSprite()))
+    if (!object && !instance.asSprite())
         return;
-    forEachClipAction(clipActions, m_stage.movie().version() >= 6, [&](std::uint32_t flags, int code, const QByteArray& body) {
-        if (!(flags & wanted))
-            return;
+    for (const ClipAction& action : instance.clipActions()) {
+        if (!(action.events & wanted))
+            continue;
         // A keyPress record answers its own key only.
-        if (wanted == clipEventFlag(ClipEvent::KeyPress) && code != keyCode)
-            return;
-        auto block = decode(body);
+        if (wanted == clipEventFlag(ClipEvent::KeyPress) && action.keyCode != keyCode)
+            continue;
+        auto block = decode(action.actions);
         if (!block)
-            return;
+            continue;
         Pending pending;
         pending.block = std::move(block);
         if (object)
@@ -253,7 +196,7 @@ void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std
         else
             pending.instance = &instance;
         push(band, std::move(pending));
-    });
+    }
 }
 
 bool StageScripts::mayHaveHandler(DisplayObject& instance, const QString& name)
@@ -297,7 +240,7 @@ void StageScripts::instancePlaced(DisplayObject& instance)
     push(ConstructBand, std::move(pending));
 }
 
-void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const QByteArray&)
+void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std::vector<ClipAction>&)
 {
     SpriteInstance* sprite = instance.asSprite();
     if (!sprite)

@@ -1,9 +1,8 @@
 #include "swf/avm1/vm/Action.h"
 
-#include <QStringDecoder>
+#include "swf/io/Reader.h"
 
 #include <array>
-#include <cstring>
 #include <unordered_map>
 
 namespace swf::avm1 {
@@ -24,73 +23,6 @@ namespace {
 // Function bodies nest; a bound keeps hostile input from exhausting the stack.
 constexpr int MaxNesting = 64;
 
-class PayloadReader {
-public:
-    PayloadReader(const uint8_t* data, size_t size, size_t base, int version)
-        : m_data(data), m_size(size), m_base(base), m_version(version) { }
-
-    size_t pos() const { return m_pos; }
-    size_t remaining() const { return m_size - m_pos; }
-    qint64 where() const { return qint64(m_base + m_pos); }
-
-    Result<uint8_t> u8()
-    {
-        if (remaining() < 1)
-            return Error::at(where(), QStringLiteral("action operand runs past its record"), ErrorKind::Truncated);
-        return m_data[m_pos++];
-    }
-    Result<uint16_t> u16()
-    {
-        if (remaining() < 2)
-            return Error::at(where(), QStringLiteral("action operand runs past its record"), ErrorKind::Truncated);
-        uint16_t v = uint16_t(m_data[m_pos] | (m_data[m_pos + 1] << 8));
-        m_pos += 2;
-        return v;
-    }
-    Result<uint32_t> u32()
-    {
-        if (remaining() < 4)
-            return Error::at(where(), QStringLiteral("action operand runs past its record"), ErrorKind::Truncated);
-        uint32_t v = uint32_t(m_data[m_pos]) | uint32_t(m_data[m_pos + 1]) << 8
-            | uint32_t(m_data[m_pos + 2]) << 16 | uint32_t(m_data[m_pos + 3]) << 24;
-        m_pos += 4;
-        return v;
-    }
-    Result<QString> string()
-    {
-        const void* nul = std::memchr(m_data + m_pos, 0, remaining());
-        if (!nul)
-            return Error::at(where(), QStringLiteral("string without terminator in action operand"), ErrorKind::Truncated);
-        size_t len = size_t(static_cast<const uint8_t*>(nul) - (m_data + m_pos));
-        QByteArray raw(reinterpret_cast<const char*>(m_data + m_pos), qsizetype(len));
-        m_pos += len + 1;
-        return decodeText(raw, m_version);
-    }
-
-    static QString decodeText(const QByteArray& raw, int version)
-    {
-        bool ascii = true;
-        for (char c : raw)
-            if (uchar(c) >= 0x80) { ascii = false; break; }
-        if (ascii)
-            return QString::fromLatin1(raw);
-        if (version >= 6)
-            return QString::fromUtf8(raw);
-        // Old movies carry text in the author's code page; our users' are GBK.
-        QStringDecoder gbk("GBK");
-        if (gbk.isValid())
-            return gbk.decode(raw);
-        return QString::fromLatin1(raw);
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_base;
-    int m_version;
-    size_t m_pos = 0;
-};
-
 Error errorAt(size_t offset, const char* what)
 {
     return Error::at(qint64(offset), QString::fromLatin1(what));
@@ -98,39 +30,24 @@ Error errorAt(size_t offset, const char* what)
 
 Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t base, int version, int depth);
 
-Result<void> readPush(PayloadReader& r, Instruction& ins)
+Result<void> readPush(Reader& r, Instruction& ins, int version)
 {
     while (r.remaining() > 0) {
-        uint8_t type = SWF_TRY(r.u8());
+        uint8_t type = SWF_TRY(r.readU8());
         PushItem item;
         switch (type) {
-        case 0: item.value = Value(SWF_TRY(r.string())); break;
-        case 1: {
-            uint32_t bits = SWF_TRY(r.u32());
-            float f;
-            std::memcpy(&f, &bits, 4);
-            item.value = Value(double(f));
-            break;
-        }
+        case 0: item.value = Value(SWF_TRY(r.readString(version))); break;
+        case 1: item.value = Value(double(SWF_TRY(r.readFloat()))); break;
         case 2: item.value = Value::null(); break;
         case 3: item.value = Value(); break;
-        case 4: item.kind = PushItem::Kind::Register; item.index = SWF_TRY(r.u8()); break;
-        case 5: item.value = Value(SWF_TRY(r.u8()) != 0); break;
-        case 6: {
-            // Doubles are stored as two little-endian words, high word first.
-            uint64_t hi = SWF_TRY(r.u32());
-            uint64_t lo = SWF_TRY(r.u32());
-            uint64_t bits = hi << 32 | lo;
-            double d;
-            std::memcpy(&d, &bits, 8);
-            item.value = Value(d);
-            break;
-        }
-        case 7: item.value = Value(double(int32_t(SWF_TRY(r.u32())))); break;
-        case 8: item.kind = PushItem::Kind::Constant; item.index = SWF_TRY(r.u8()); break;
-        case 9: item.kind = PushItem::Kind::Constant; item.index = SWF_TRY(r.u16()); break;
+        case 4: item.kind = PushItem::Kind::Register; item.index = SWF_TRY(r.readU8()); break;
+        case 5: item.value = Value(SWF_TRY(r.readU8()) != 0); break;
+        case 6: item.value = Value(SWF_TRY(r.readDouble())); break;
+        case 7: item.value = Value(double(SWF_TRY(r.readS32()))); break;
+        case 8: item.kind = PushItem::Kind::Constant; item.index = SWF_TRY(r.readU8()); break;
+        case 9: item.kind = PushItem::Kind::Constant; item.index = SWF_TRY(r.readU16()); break;
         default:
-            return Error::at(r.where() - 1, QStringLiteral("unknown push value type %1").arg(type));
+            return Error::at(r.offset() - 1, QStringLiteral("unknown push value type %1").arg(type));
         }
         ins.push.push_back(std::move(item));
     }
@@ -138,26 +55,26 @@ Result<void> readPush(PayloadReader& r, Instruction& ins)
 }
 
 // Reads a DefineFunction(2) header and its body, which follows the record.
-Result<size_t> readFunction(PayloadReader& r, Instruction& ins, const uint8_t* data, size_t size,
+Result<size_t> readFunction(Reader& r, Instruction& ins, const uint8_t* data, size_t size,
     size_t bodyStart, size_t base, int version, int depth)
 {
     auto fn = std::make_shared<FunctionCode>();
     fn->isV2 = ins.op == Op::DefineFunction2;
-    fn->name = SWF_TRY(r.string());
-    uint16_t count = SWF_TRY(r.u16());
+    fn->name = SWF_TRY(r.readString(version));
+    uint16_t count = SWF_TRY(r.readU16());
     if (fn->isV2) {
-        fn->registerCount = SWF_TRY(r.u8());
-        fn->flags = SWF_TRY(r.u16());
+        fn->registerCount = SWF_TRY(r.readU8());
+        fn->flags = SWF_TRY(r.readU16());
     }
     for (uint16_t i = 0; i < count; ++i) {
         // Each parameter takes at least one byte, so the record bounds the count.
         FunctionParam p;
         if (fn->isV2)
-            p.reg = SWF_TRY(r.u8());
-        p.name = SWF_TRY(r.string());
+            p.reg = SWF_TRY(r.readU8());
+        p.name = SWF_TRY(r.readString(version));
         fn->params.push_back(std::move(p));
     }
-    uint16_t codeSize = SWF_TRY(r.u16());
+    uint16_t codeSize = SWF_TRY(r.readU16());
     if (bodyStart + codeSize > size)
         return errorAt(base + bodyStart, "function body runs past the end of its block");
     auto body = SWF_TRY(decode(data + bodyStart, codeSize, base + bodyStart, version, depth + 1));
@@ -195,68 +112,69 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
                 return errorAt(base + pos, "action record runs past the end of the block");
         }
         size_t next = payloadStart + length;
-        PayloadReader r(data + payloadStart, length, base + payloadStart, version);
+        // Operands are read within the record; errors carry their place in the movie.
+        Reader r(reinterpret_cast<const char*>(data + payloadStart), length, qint64(base + payloadStart));
         if (code == 0) {
             block->code.push_back(std::move(ins));
             pos = next;
             break;
         }
         switch (ins.op) {
-        case Op::GotoFrame: ins.a = SWF_TRY(r.u16()); break;
+        case Op::GotoFrame: ins.a = SWF_TRY(r.readU16()); break;
         case Op::GetURL:
-            ins.s1 = SWF_TRY(r.string());
-            ins.s2 = SWF_TRY(r.string());
+            ins.s1 = SWF_TRY(r.readString(version));
+            ins.s2 = SWF_TRY(r.readString(version));
             break;
         case Op::WaitForFrame:
-            ins.a = SWF_TRY(r.u16());
-            ins.b = SWF_TRY(r.u8());
+            ins.a = SWF_TRY(r.readU16());
+            ins.b = SWF_TRY(r.readU8());
             break;
-        case Op::WaitForFrame2: ins.b = SWF_TRY(r.u8()); break;
+        case Op::WaitForFrame2: ins.b = SWF_TRY(r.readU8()); break;
         case Op::SetTarget:
-        case Op::GotoLabel: ins.s1 = SWF_TRY(r.string()); break;
+        case Op::GotoLabel: ins.s1 = SWF_TRY(r.readString(version)); break;
         case Op::Push:
-            SWF_TRY_VOID(readPush(r, ins));
+            SWF_TRY_VOID(readPush(r, ins, version));
             break;
         case Op::Jump:
         case Op::If: {
-            int16_t delta = int16_t(SWF_TRY(r.u16()));
+            int16_t delta = int16_t(SWF_TRY(r.readU16()));
             pending.push_back({ block->code.size(), int64_t(next) + delta, 0 });
             break;
         }
-        case Op::GetURL2: ins.a = SWF_TRY(r.u8()); break;
+        case Op::GetURL2: ins.a = SWF_TRY(r.readU8()); break;
         case Op::GotoFrame2: {
-            ins.a = SWF_TRY(r.u8());
+            ins.a = SWF_TRY(r.readU8());
             if (ins.a & 2)
-                ins.b = SWF_TRY(r.u16());
+                ins.b = SWF_TRY(r.readU16());
             break;
         }
         case Op::ConstantPool: {
-            uint16_t count = SWF_TRY(r.u16());
+            uint16_t count = SWF_TRY(r.readU16());
             auto pool = std::make_shared<std::vector<QString>>();
             for (uint16_t i = 0; i < count; ++i)
-                pool->push_back(SWF_TRY(r.string()));
+                pool->push_back(SWF_TRY(r.readString(version)));
             ins.strings = std::move(pool);
             break;
         }
-        case Op::StoreRegister: ins.a = SWF_TRY(r.u8()); break;
+        case Op::StoreRegister: ins.a = SWF_TRY(r.readU8()); break;
         case Op::DefineFunction:
         case Op::DefineFunction2:
             next += SWF_TRY(readFunction(r, ins, data, size, next, base, version, depth));
             break;
         case Op::With: {
-            uint16_t bodySize = SWF_TRY(r.u16());
+            uint16_t bodySize = SWF_TRY(r.readU16());
             pending.push_back({ block->code.size(), int64_t(next) + bodySize, 1 });
             break;
         }
         case Op::Try: {
-            ins.a = SWF_TRY(r.u8());
-            uint16_t trySize = SWF_TRY(r.u16());
-            uint16_t catchSize = SWF_TRY(r.u16());
-            uint16_t finallySize = SWF_TRY(r.u16());
+            ins.a = SWF_TRY(r.readU8());
+            uint16_t trySize = SWF_TRY(r.readU16());
+            uint16_t catchSize = SWF_TRY(r.readU16());
+            uint16_t finallySize = SWF_TRY(r.readU16());
             if (ins.a & TryCatchInRegister)
-                ins.b = SWF_TRY(r.u8());
+                ins.b = SWF_TRY(r.readU8());
             else
-                ins.s1 = SWF_TRY(r.string());
+                ins.s1 = SWF_TRY(r.readString(version));
             int64_t catchStart = int64_t(next) + trySize;
             int64_t finallyStart = catchStart + catchSize;
             int64_t end = finallyStart + finallySize;

@@ -2,7 +2,8 @@
 // case holds a tag's bytes and the values an independent reader found in it.
 
 #include "swf/audio/SoundDecoder.h"
-#include "swf/audio/SoundRecords.h"
+#include "swf/format/Sound.h"
+#include "swf/format/TagCodes.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +96,7 @@ TEST(CorpusSounds, RecordsMatchTheIndependentReader)
             }
         } else if (type == "StartSound") {
             ASSERT_EQ(c.code, 15);
-            auto r = readStartSound(c.body);
+            auto r = readStartSound(c.body, TagStartSound);
             ASSERT_TRUE(r.ok());
             const QJsonObject info = c.value.value("sound_info").toObject();
             EXPECT_EQ(r.value().soundId, c.value.value("sound_id").toInt());

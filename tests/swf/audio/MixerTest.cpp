@@ -202,14 +202,8 @@ TEST(SoundMixer, ButtonAndExportedSounds)
     EXPECT_EQ(m.activeVoices(), 2);
     m.controlTag(Root, 89, QByteArray("Nope") + QByteArray(2, '\0'), 1);
     EXPECT_EQ(m.activeVoices(), 2);
-    // Names can also come straight from the movie's ExportAssets tag.
-    QByteArray exports;
-    putU16(exports, 2);
-    putU16(exports, 9);
-    exports.append("Other", 6);
-    putU16(exports, 7);
-    exports.append("Ding", 5);
-    m.exportAssets(exports);
+    // Names can also come from the movie's export table.
+    m.exportNames({ { 9, QStringLiteral("Other") }, { 7, QStringLiteral("Ding") } });
     m.controlTag(Root, 89, QByteArray("Ding") + QByteArray(2, '\0'), 1);
     EXPECT_EQ(m.activeVoices(), 3);
     m.stopAll();

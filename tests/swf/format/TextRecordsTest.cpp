@@ -38,7 +38,7 @@ TEST(TextRecords, ReadsFontWithGlyphsCodesAndLayout)
     EXPECT_EQ(font.value().advances[0], 900);
 
     // The glyph path is built once and spans the EM square above the baseline.
-    swf::RawDef raw(swf::CharacterKind::Font, 7);
+    swf::DefinitionTags raw(swf::CharacterKind::Font, 7);
     raw.tags.emplace_back(swf::TagDefineFont2, body);
     auto def = swf::buildFont(raw.tags, 7, 8);
     ASSERT_TRUE(def.ok());

@@ -62,8 +62,8 @@ TEST(Reader, ReadsPastTheEndFailWithTheOffset)
 {
     const uint8_t bytes[] = { 'a', 'b', 0, 'c', 1, 2 };
     Reader r = readerOver(bytes, 100);
-    EXPECT_EQ(r.readString().value(), QStringLiteral("ab"));
-    auto missingNul = r.readString();
+    EXPECT_EQ(r.readString(6).value(), QStringLiteral("ab"));
+    auto missingNul = r.readString(6);
     ASSERT_FALSE(missingNul.ok());
     EXPECT_EQ(missingNul.error().kind, ErrorKind::Truncated);
     EXPECT_EQ(missingNul.error().offset, 103);
@@ -160,4 +160,39 @@ TEST(Records, ColorTransformsComposeInnerFirst)
     EXPECT_EQ(both.apply(c), outer.apply(inner.apply(c)));
     EXPECT_EQ(both.apply(c).r, 255); // (100*0.5+100)*2-10 = 290, clamped
     EXPECT_EQ(both.apply(c).a, 100);
+}
+
+TEST(Reader, StringsFollowTheMovieVersion)
+{
+    const uint8_t bytes[] = {
+        0xd6, 0xd0, 0,                // "中" in GBK: a version-5 string
+        0xe4, 0xb8, 0xad, 0,          // "中" in UTF-8: a version-6 string
+        'o', 'k', 0,                  // plain ASCII reads the same in both
+    };
+    Reader r = readerOver(bytes);
+    EXPECT_EQ(r.readString(5).value(), QStringLiteral("中"));
+    EXPECT_EQ(r.readString(6).value(), QStringLiteral("中"));
+    EXPECT_EQ(r.readString(4).value(), QStringLiteral("ok"));
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(Reader, SlicesReportTheirPlaceInTheMovie)
+{
+    const uint8_t bytes[] = { 1, 2, 3, 4, 5, 6 };
+    Reader r = readerOver(bytes, 40);
+    ASSERT_TRUE(r.skip(5).ok());
+    // A slice is cut from the whole range, wherever the reader stands.
+    auto slice = r.sliceAt(2, 3);
+    ASSERT_TRUE(slice.ok());
+    EXPECT_EQ(slice.value().offset(), 42);
+    EXPECT_EQ(slice.value().readU8().value(), 3);
+    auto past = slice.value().readU32();
+    ASSERT_FALSE(past.ok());
+    EXPECT_EQ(past.error().offset, 43);
+    EXPECT_EQ(r.position(), 5u); // the reader itself has not moved
+
+    auto outside = r.sliceAt(4, 3);
+    ASSERT_FALSE(outside.ok());
+    EXPECT_EQ(outside.error().kind, ErrorKind::Truncated);
+    EXPECT_EQ(outside.error().offset, 44);
 }

@@ -1,4 +1,5 @@
-#include "swf/audio/SoundRecords.h"
+#include "swf/format/Sound.h"
+#include "swf/format/TagCodes.h"
 
 #include "support/AudioTestSupport.h"
 
@@ -65,7 +66,7 @@ TEST(SoundRecords, StartSoundWithEverySoundInfoField)
         0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, // at 0: left 32768, right 0
         0x44, 0xac, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, // at 44100: left 0, right 32768
     });
-    auto r = readStartSound(body);
+    auto r = readStartSound(body, TagStartSound);
     ASSERT_TRUE(r.ok()) << r.error().detail.toStdString();
     const SoundInfo& i = r.value().info;
     EXPECT_EQ(r.value().soundId, 3);
@@ -82,13 +83,13 @@ TEST(SoundRecords, StartSoundWithEverySoundInfoField)
     // An envelope that claims more points than the record holds.
     QByteArray lying = body.left(14);
     lying[13] = char(200);
-    EXPECT_FALSE(readStartSound(lying).ok());
+    EXPECT_FALSE(readStartSound(lying, TagStartSound).ok());
 
     // A zero loop count still plays once; no flags at all is a plain start.
-    auto zeroLoops = readStartSound(bytes({ 0x01, 0x00, 0x04, 0x00, 0x00 }));
+    auto zeroLoops = readStartSound(bytes({ 0x01, 0x00, 0x04, 0x00, 0x00 }), TagStartSound);
     ASSERT_TRUE(zeroLoops.ok());
     EXPECT_EQ(zeroLoops.value().info.loopCount, 1);
-    auto plain = readStartSound(bytes({ 0x01, 0x00, 0x00 }));
+    auto plain = readStartSound(bytes({ 0x01, 0x00, 0x00 }), TagStartSound);
     ASSERT_TRUE(plain.ok());
     EXPECT_FALSE(plain.value().info.hasInPoint);
     EXPECT_TRUE(plain.value().info.envelope.empty());
@@ -97,11 +98,11 @@ TEST(SoundRecords, StartSoundWithEverySoundInfoField)
 TEST(SoundRecords, StartSound2ByClassName)
 {
     const QByteArray body = QByteArray("Boom") + bytes({ 0x00, 0x10 }); // name, NUL, no multiple
-    auto r = readStartSound2(body);
+    auto r = readStartSound(body, TagStartSound2);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.value().className, QStringLiteral("Boom"));
     EXPECT_TRUE(r.value().info.noMultiple);
-    EXPECT_FALSE(readStartSound2(QByteArray("Boom")).ok()); // no terminator
+    EXPECT_FALSE(readStartSound(QByteArray("Boom"), TagStartSound2).ok()); // no terminator
 }
 
 TEST(SoundRecords, StreamHeadAndBlocks)

@@ -2,7 +2,9 @@
 
 // Sound records as the movie stores them: the sound definitions, the records
 // that start and stop sounds, and the stream headers and blocks a timeline
-// carries frame by frame. Each is read from a tag body with every read bounded.
+// carries frame by frame. Each is read from one tag body with every read
+// bounded; error offsets count from the start of that body. The decoders that
+// turn the data into samples are in swf/audio.
 
 #include "swf/Result.h"
 
@@ -96,8 +98,8 @@ struct ButtonSoundRecord {
 };
 
 Result<DefineSoundRecord> readDefineSound(const QByteArray& body);
-Result<StartSoundRecord> readStartSound(const QByteArray& body);
-Result<StartSoundRecord> readStartSound2(const QByteArray& body);
+// StartSound (by character id) or StartSound2 (by class name), as `tagCode` says.
+Result<StartSoundRecord> readStartSound(const QByteArray& body, int tagCode);
 Result<SoundStreamHeadRecord> readSoundStreamHead(const QByteArray& body);
 Result<SoundStreamBlockRecord> readSoundStreamBlock(const QByteArray& body, SoundCodec codec);
 Result<ButtonSoundRecord> readDefineButtonSound(const QByteArray& body);
