@@ -77,11 +77,11 @@ private slots:
         FrmMain& main = frmMain();
         main.swf->Movie(writeFile(dir, "three.swf", smallMovie(3, 0, 0, 0)));
         main.swf->Stop();
+        FrmMenu& menu = frmMenu();
         const QString log = dir.filePath("events.log");
         qputenv("VANTREL_TEST_LOG", QFile::encodeName(log));
         vantrel::testhooks::reload();
 
-        FrmMenu& menu = frmMenu();
         menu.mnuForward->trigger();
         menu.mnuForward->trigger();
         menu.mnuBack->trigger();
