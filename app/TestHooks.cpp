@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <mutex>
-
 namespace vantrel::testhooks {
 
 namespace {

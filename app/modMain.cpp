@@ -14,28 +14,11 @@ std::int16_t LastTitleButton = 0;
 
 namespace {
 
-std::function<ScreenTwips()>& screenSource()
-{
-    static std::function<ScreenTwips()> source;
-    return source;
-}
-
-ScreenTwips readScreen()
-{
-    if (screenSource())
-        return screenSource()();
-    ScreenTwips s;
-    s.twipsPerPixelX = forms::twipsPerPixelX();
-    s.widthTwips = forms::screenWidthTwips();
-    s.twipsPerPixelY = forms::twipsPerPixelY();
-    s.heightTwips = forms::screenHeightTwips();
-    return s;
-}
-
 // A maximum tracking size: the screen size plus `extra`, both 16-bit; the
 // largest 16-bit value when either step does not fit, so that the query is
 // always answered.
-std::int32_t trackLimit(std::int16_t (*pixels)(), std::int16_t extra)
+template<typename Pixels>
+std::int32_t trackLimit(Pixels pixels, std::int16_t extra)
 {
     try {
         return forms::addInt16(pixels(), extra);
@@ -46,9 +29,14 @@ std::int32_t trackLimit(std::int16_t (*pixels)(), std::int16_t extra)
 
 } // namespace
 
-void setScreenSourceForTesting(std::function<ScreenTwips()> source)
+ScreenTwips CurrentScreen()
 {
-    screenSource() = std::move(source);
+    ScreenTwips s;
+    s.twipsPerPixelX = forms::twipsPerPixelX();
+    s.widthTwips = forms::screenWidthTwips();
+    s.twipsPerPixelY = forms::twipsPerPixelY();
+    s.heightTwips = forms::screenHeightTwips();
+    return s;
 }
 
 void Main()
@@ -72,23 +60,36 @@ std::intptr_t MainWndProc(forms::Form* hwnd, std::uint32_t msg, std::uintptr_t w
 
     forms::MinMaxInfo info {}; // zeroed first
     std::memcpy(&info, reinterpret_cast<const void*>(lParam), sizeof info);
-    info.ptMinTrackSize.x = 611;
-    info.ptMinTrackSize.y = 458;
-    info.ptMaxTrackSize.x = trackLimit(&ScreenWidthPixels, 30);
-    info.ptMaxTrackSize.y = trackLimit(&ScreenHeightPixels, 3);
+    SetTrackSizes(info, CurrentScreen());
     std::memcpy(reinterpret_cast<void*>(lParam), &info, sizeof info);
     return 0;
 }
 
+void SetTrackSizes(forms::MinMaxInfo& info, const ScreenTwips& screen)
+{
+    info.ptMinTrackSize.x = 611;
+    info.ptMinTrackSize.y = 458;
+    info.ptMaxTrackSize.x = trackLimit([&] { return ScreenWidthPixels(screen); }, 30);
+    info.ptMaxTrackSize.y = trackLimit([&] { return ScreenHeightPixels(screen); }, 3);
+}
+
 std::int16_t ScreenWidthPixels()
 {
-    const ScreenTwips screen = readScreen();
-    return forms::CInt(forms::divideSingle(screen.widthTwips, screen.twipsPerPixelX));
+    return ScreenWidthPixels(CurrentScreen());
 }
 
 std::int16_t ScreenHeightPixels()
 {
-    const ScreenTwips screen = readScreen();
+    return ScreenHeightPixels(CurrentScreen());
+}
+
+std::int16_t ScreenWidthPixels(const ScreenTwips& screen)
+{
+    return forms::CInt(forms::divideSingle(screen.widthTwips, screen.twipsPerPixelX));
+}
+
+std::int16_t ScreenHeightPixels(const ScreenTwips& screen)
+{
     return forms::CInt(forms::divideSingle(screen.heightTwips, screen.twipsPerPixelY));
 }
 

@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 
 class FrmMain;
 
@@ -27,22 +26,29 @@ void Main();
 // and hands every other message to OldWndProc.
 std::intptr_t MainWndProc(forms::Form* hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
-// The screen size in pixels as signed 16-bit integers: screen twips divided by
-// twips per pixel. Raise the runtime's errors on a zero divisor or overflow.
-std::int16_t ScreenWidthPixels();
-std::int16_t ScreenHeightPixels();
-
-// Normal -> maximised with the ImaMax tooltip "还原"; otherwise -> normal with "最大化".
-void ToggleMaximize(FrmMain& form);
-
-// Where ScreenWidthPixels/ScreenHeightPixels read the screen: the real primary
-// screen by default; tests put in odd screens.
+// The screen in twips as the runtime reports it.
 struct ScreenTwips {
     float twipsPerPixelX = 15;
     float widthTwips = 0;
     float twipsPerPixelY = 15;
     float heightTwips = 0;
 };
-void setScreenSourceForTesting(std::function<ScreenTwips()> source);
+// The primary screen now.
+ScreenTwips CurrentScreen();
+
+// The screen size in pixels as signed 16-bit integers: screen twips divided by
+// twips per pixel. Raise the runtime's errors on a zero divisor or overflow.
+// Without an argument, of the current screen.
+std::int16_t ScreenWidthPixels();
+std::int16_t ScreenHeightPixels();
+std::int16_t ScreenWidthPixels(const ScreenTwips& screen);
+std::int16_t ScreenHeightPixels(const ScreenTwips& screen);
+
+// The two track sizes of the size-limit answer for `screen`; the other
+// points of `info` are left as they are.
+void SetTrackSizes(forms::MinMaxInfo& info, const ScreenTwips& screen);
+
+// Normal -> maximised with the ImaMax tooltip "还原"; otherwise -> normal with "最大化".
+void ToggleMaximize(FrmMain& form);
 
 } // namespace modMain

@@ -44,8 +44,9 @@ QCursor pointerB()
 
 } // namespace
 
-FrmMain::FrmMain()
+FrmMain::FrmMain(player::PlayerControl* commands)
     : forms::Form(QStringLiteral("frmMain"))
+    , m_commands(commands)
 {
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowIcon(QIcon(QStringLiteral(":/vantrel/icon.png")));
@@ -128,8 +129,8 @@ void FrmMain::createControls()
 
 player::PlayerControl& FrmMain::player()
 {
-    if (m_playerStandIn)
-        return *m_playerStandIn;
+    if (m_commands)
+        return *m_commands;
     return *swf;
 }
 

@@ -20,7 +20,9 @@ class FrmMain : public forms::Form {
     Q_OBJECT
 
 public:
-    FrmMain();
+    // `commands` is the player the commands call; by default (nullptr) the
+    // window's own `swf`.
+    explicit FrmMain(player::PlayerControl* commands = nullptr);
     ~FrmMain() override;
 
     // Controls, in stacking order from front to back.
@@ -43,9 +45,8 @@ public:
     // Unloads this form and the menu form, then ends the program.
     void ExitApp();
 
-    // The player the commands call: `swf` itself, unless a test stands in a recorder.
+    // The player the commands call: `swf` itself unless another was given.
     player::PlayerControl& player();
-    void setPlayerForTesting(player::PlayerControl* stand_in) { m_playerStandIn = stand_in; }
 
     // Event handlers.
     void ImaBar_MouseDown(int button, int shift, float x, float y);
@@ -78,5 +79,5 @@ private:
     // when the move has ended.
     void runSystemMove();
 
-    player::PlayerControl* m_playerStandIn = nullptr;
+    player::PlayerControl* m_commands = nullptr;
 };

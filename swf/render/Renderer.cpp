@@ -1,5 +1,6 @@
 #include "swf/render/Renderer.h"
 
+#include "swf/render/BitmapFill.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
@@ -19,15 +20,51 @@
 
 namespace swf {
 
+// What an object draws as. Every step of the renderer that treats objects by
+// their sort (drawing, bounds, mask areas) switches over this, decided once
+// by drawKindOf. A switch keeps each step's cases side by side in one place
+// and the compiler points out a sort a step forgot; virtual drawing methods
+// would put painting into the runtime, which knows nothing of it.
+enum class DrawKind { Nothing, Sprite, Shape, MorphShape, Bitmap, Button, EditText, StaticText };
+
 namespace {
 
 // Edges of the square every gradient is defined on, in gradient space.
 constexpr double GradientHalf = 16384;
 
-bool degenerate(const QTransform& t)
+// The runtime makes a ButtonInstance for every button character, an
+// EditTextInstance for every text field and a SpriteInstance for every clip;
+// only clips made by scripts, and the root, have no character at all.
+DrawKind drawKindOf(const DisplayObject& object)
 {
-    double det = t.m11() * t.m22() - t.m12() * t.m21();
-    return !std::isfinite(det) || std::abs(det) < 1e-12;
+    if (object.asSprite())
+        return DrawKind::Sprite;
+    const Character* character = object.character();
+    if (!character)
+        return DrawKind::Nothing;
+    switch (character->kind) {
+    case CharacterKind::Shape: return DrawKind::Shape;
+    case CharacterKind::MorphShape: return DrawKind::MorphShape;
+    case CharacterKind::Bitmap: return DrawKind::Bitmap;
+    case CharacterKind::Button: return DrawKind::Button;
+    case CharacterKind::EditText: return DrawKind::EditText;
+    case CharacterKind::Text:
+        // A text whose records did not decode stays a raw definition of the
+        // same kind, and draws nothing.
+        return dynamic_cast<const TextDef*>(character) ? DrawKind::StaticText : DrawKind::Nothing;
+    case CharacterKind::Sprite:
+    case CharacterKind::Font:
+    case CharacterKind::Sound:
+    case CharacterKind::Other:
+        break;
+    }
+    return DrawKind::Nothing;
+}
+
+template<typename T>
+const T& definitionOf(const DisplayObject& object)
+{
+    return *static_cast<const T*>(object.character());
 }
 
 double srgbToLinear(double c)
@@ -203,58 +240,62 @@ QPainterPath Renderer::scriptMaskArea(const DisplayObject& mask)
     return area;
 }
 
-const std::vector<ShapeLayer>* Renderer::layersOf(const DisplayObject& object)
+const std::vector<ShapeLayer>& Renderer::layersOf(const DisplayObject& object, DrawKind kind)
 {
-    const Character* character = object.character();
-    if (!character)
-        return nullptr;
-    if (character->kind == CharacterKind::Shape)
-        return &static_cast<const ShapeDef*>(character)->layers;
-    if (character->kind == CharacterKind::MorphShape)
-        return &m_cache.morphLayers(*static_cast<const MorphDef*>(character), object.ratio());
-    return nullptr;
+    if (kind == DrawKind::MorphShape)
+        return m_cache.morphLayers(definitionOf<MorphDef>(object), object.ratio());
+    return definitionOf<ShapeDef>(object).layers;
 }
 
 void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, const QTransform& parent)
 {
     QTransform transform = object.matrix().toQTransform() * parent;
-    if (degenerate(transform))
+    if (!invertible(transform))
         return;
-    if (auto sprite = object.asSprite()) {
-        if (const Drawing* drawing = sprite->drawing()) {
+    switch (const DrawKind kind = drawKindOf(object)) {
+    case DrawKind::Sprite: {
+        const auto& sprite = static_cast<const SpriteInstance&>(object);
+        if (const Drawing* drawing = sprite.drawing()) {
             for (const Drawing::FillPart& part : drawing->fills())
                 area.addPath(transform.map(part.path));
         }
-        for (const auto& [depth, child] : sprite->displayList()) {
+        for (const auto& [depth, child] : sprite.displayList()) {
             if (child->clipDepth() == 0)
                 addMaskArea(area, *child, transform);
         }
         return;
     }
-    if (auto layers = layersOf(object)) {
-        for (const ShapeLayer& layer : *layers) {
+    case DrawKind::Shape:
+    case DrawKind::MorphShape:
+        for (const ShapeLayer& layer : layersOf(object, kind)) {
             for (const auto& [index, path] : layer.fills)
                 area.addPath(transform.map(path));
         }
         return;
-    }
-    if (object.character() && object.character()->kind == CharacterKind::Bitmap) {
-        const auto* bitmap = static_cast<const BitmapDef*>(object.character());
+    case DrawKind::Bitmap: {
+        const QImage& image = definitionOf<BitmapDef>(object).image;
         QPainterPath rect;
-        rect.addRect(QRectF(0, 0, bitmap->image.width() * 20.0, bitmap->image.height() * 20.0));
+        rect.addRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
         area.addPath(transform.map(rect));
+        return;
     }
     // Text masks by the shapes of its glyphs.
-    if (auto edit = dynamic_cast<const EditTextInstance*>(&object))
-        addEditTextArea(area, *edit, transform);
-    else if (auto text = dynamic_cast<const TextDef*>(object.character()))
-        addStaticTextArea(area, m_stage.movie(), *text, transform);
+    case DrawKind::EditText:
+        addEditTextArea(area, static_cast<const EditTextInstance&>(object), transform);
+        return;
+    case DrawKind::StaticText:
+        addStaticTextArea(area, m_stage.movie(), definitionOf<TextDef>(object), transform);
+        return;
+    case DrawKind::Button:
+    case DrawKind::Nothing:
+        return;
+    }
 }
 
 void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx)
 {
     QTransform transform = object.matrix().toQTransform() * parent;
-    if (degenerate(transform))
+    if (!invertible(transform))
         return; // squashed flat: nothing to see
     struct Restore {
         QPainter* painter = nullptr;
@@ -322,13 +363,14 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
 
 bool Renderer::objectBounds(const DisplayObject& object, const QTransform& transform, QRectF& bounds) const
 {
-    const Character* character = object.character();
-    if (auto sprite = object.asSprite()) {
-        if (const Drawing* drawing = sprite->drawing(); drawing && !drawing->isEmpty())
+    switch (drawKindOf(object)) {
+    case DrawKind::Sprite: {
+        const auto& sprite = static_cast<const SpriteInstance&>(object);
+        if (const Drawing* drawing = sprite.drawing(); drawing && !drawing->isEmpty())
             bounds |= transform.mapRect(drawing->bounds());
-        for (const auto& [depth, child] : sprite->displayList()) {
+        for (const auto& [depth, child] : sprite.displayList()) {
             QTransform childTransform = child->matrix().toQTransform() * transform;
-            if (degenerate(childTransform))
+            if (!invertible(childTransform))
                 continue;
             QRectF childBounds;
             if (!objectBounds(*child, childTransform, childBounds))
@@ -337,61 +379,68 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
         }
         return true;
     }
-    if (!character)
+    case DrawKind::Shape:
+        bounds |= transform.mapRect(definitionOf<ShapeDef>(object).bounds.toTwips());
         return true;
-    switch (character->kind) {
-    case CharacterKind::Shape:
-        bounds |= transform.mapRect(static_cast<const ShapeDef*>(character)->bounds.toTwips());
-        return true;
-    case CharacterKind::MorphShape: {
-        const auto* morph = static_cast<const MorphDef*>(character);
-        bounds |= transform.mapRect(morph->startBounds.toTwips()) | transform.mapRect(morph->endBounds.toTwips());
+    case DrawKind::MorphShape: {
+        const auto& morph = definitionOf<MorphDef>(object);
+        bounds |= transform.mapRect(morph.startBounds.toTwips()) | transform.mapRect(morph.endBounds.toTwips());
         return true;
     }
-    case CharacterKind::Bitmap: {
-        const auto* bitmap = static_cast<const BitmapDef*>(character);
-        bounds |= transform.mapRect(QRectF(0, 0, bitmap->image.width() * 20.0, bitmap->image.height() * 20.0));
+    case DrawKind::Bitmap: {
+        const QImage& image = definitionOf<BitmapDef>(object).image;
+        bounds |= transform.mapRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
         return true;
     }
-    default:
-        return false; // buttons and texts: not known here, the layer covers the device
+    case DrawKind::Nothing:
+        return !object.character(); // an empty place; a character not drawn here is not known
+    case DrawKind::Button:
+    case DrawKind::EditText:
+    case DrawKind::StaticText:
+        return false; // not known here, the layer covers the device
     }
+    return false;
 }
 
 void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx)
 {
-    if (auto sprite = object.asSprite()) {
-        if (const Drawing* drawing = sprite->drawing())
+    switch (const DrawKind kind = drawKindOf(object)) {
+    case DrawKind::Sprite: {
+        const auto& sprite = static_cast<const SpriteInstance&>(object);
+        if (const Drawing* drawing = sprite.drawing())
             drawDrawing(painter, *drawing, transform, cx, *this); // below the children
-        drawChildren(painter, *sprite, transform, cx);
+        drawChildren(painter, sprite, transform, cx);
         return;
     }
-    if (auto layers = layersOf(object)) {
-        drawLayers(painter, *layers, transform, cx);
+    case DrawKind::Shape:
+    case DrawKind::MorphShape:
+        drawLayers(painter, layersOf(object, kind), transform, cx);
         return;
-    }
-    if (auto button = dynamic_cast<const ButtonInstance*>(&object)) {
-        ColorTransform buttonCx = cx.concat(button->definition().colorTransform);
-        for (const auto& [depth, part] : button->parts()) {
+    case DrawKind::Button: {
+        const auto& button = static_cast<const ButtonInstance&>(object);
+        ColorTransform buttonCx = cx.concat(button.definition().colorTransform);
+        for (const auto& [depth, part] : button.parts()) {
             if (part->isVisible())
                 drawObject(painter, *part, transform, buttonCx);
         }
         return;
     }
-    if (auto edit = dynamic_cast<const EditTextInstance*>(&object)) {
-        drawEditText(painter, *edit, transform, cx);
+    case DrawKind::EditText:
+        drawEditText(painter, static_cast<const EditTextInstance&>(object), transform, cx);
         return;
-    }
-    if (auto text = dynamic_cast<const TextDef*>(object.character())) {
-        drawStaticText(painter, m_stage.movie(), *text, transform, cx);
+    case DrawKind::StaticText:
+        drawStaticText(painter, m_stage.movie(), definitionOf<TextDef>(object), transform, cx);
         return;
-    }
-    if (object.character() && object.character()->kind == CharacterKind::Bitmap) {
-        const auto* bitmap = static_cast<const BitmapDef*>(object.character());
+    case DrawKind::Bitmap: {
+        const auto& bitmap = definitionOf<BitmapDef>(object);
         painter.save();
         painter.setTransform(QTransform::fromScale(20, 20) * transform);
-        painter.drawImage(0, 0, cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx));
+        painter.drawImage(0, 0, cx.isIdentity() ? bitmap.image : m_cache.tintedBitmap(bitmap, cx));
         painter.restore();
+        return;
+    }
+    case DrawKind::Nothing:
+        return;
     }
 }
 
@@ -408,7 +457,7 @@ bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush
         if (stops.isEmpty())
             return false;
         QTransform matrix = fill.matrix.toQTransform();
-        if (degenerate(matrix)) {
+        if (!invertible(matrix)) {
             // A gradient squeezed to nothing shows its last colour.
             brush = QBrush(stops.back().second);
             return true;
@@ -449,24 +498,9 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
     const auto* bitmap = m_stage.movie().characterAs<BitmapDef>(fill.bitmapId, CharacterKind::Bitmap);
     if (!bitmap || bitmap->image.isNull())
         return;
-    QTransform matrix = fill.matrix.toQTransform();
-    if (degenerate(matrix))
-        return;
+    // Clipped: the image once, only where the shape is.
     const QImage& image = cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx);
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, fill.smooth && painter.testRenderHint(QPainter::Antialiasing));
-    painter.setTransform(transform);
-    if (fill.repeat) {
-        QBrush brush(image);
-        brush.setTransform(matrix);
-        painter.fillPath(path, brush);
-    } else {
-        // Clipped: the image once, only where the shape is; pixels never come from outside it.
-        painter.setClipPath(path, Qt::IntersectClip);
-        painter.setTransform(matrix * transform);
-        painter.drawImage(0, 0, image);
-    }
-    painter.restore();
+    swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::Clip);
 }
 
 bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen)

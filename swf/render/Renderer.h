@@ -21,6 +21,7 @@ class Stage;
 class DisplayObject;
 class SpriteInstance;
 class RenderCache;
+enum class DrawKind;
 
 class Renderer {
 public:
@@ -46,7 +47,8 @@ private:
     bool objectBounds(const DisplayObject& object, const QTransform& transform, QRectF& bounds) const;
     // The area an object covers when used as a mask, in device coordinates.
     void addMaskArea(QPainterPath& area, const DisplayObject& object, const QTransform& parent);
-    const std::vector<ShapeLayer>* layersOf(const DisplayObject& object);
+    // The layers of a shape or of a morph shape at the object's ratio.
+    const std::vector<ShapeLayer>& layersOf(const DisplayObject& object, DrawKind kind);
 
     const Stage& m_stage;
     RenderCache& m_cache;

@@ -4,6 +4,18 @@
 
 namespace swf {
 
+namespace {
+
+// A PlaceObject field that is present replaces the instance's own.
+template<typename Field, typename Value>
+void setIfPresent(Field& field, const std::optional<Value>& value)
+{
+    if (value)
+        field = *value;
+}
+
+} // namespace
+
 DisplayObject::DisplayObject(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth)
     : m_stage(stage)
     , m_parent(parent)
@@ -47,22 +59,14 @@ void DisplayObject::setScriptMask(DisplayObject* mask)
 
 void DisplayObject::applyPlacement(const PlaceObject& place)
 {
-    if (place.matrix)
-        m_matrix = *place.matrix;
-    if (place.colorTransform)
-        m_colorTransform = *place.colorTransform;
-    if (place.ratio)
-        m_ratio = *place.ratio;
-    if (place.name)
-        m_name = *place.name;
-    if (place.clipDepth)
-        m_clipDepth = *place.clipDepth;
-    if (place.filters)
-        m_filters = *place.filters;
-    if (place.blendMode)
-        m_blendMode = *place.blendMode;
-    if (place.visible)
-        m_visible = *place.visible;
+    setIfPresent(m_matrix, place.matrix);
+    setIfPresent(m_colorTransform, place.colorTransform);
+    setIfPresent(m_ratio, place.ratio);
+    setIfPresent(m_name, place.name);
+    setIfPresent(m_clipDepth, place.clipDepth);
+    setIfPresent(m_filters, place.filters);
+    setIfPresent(m_blendMode, place.blendMode);
+    setIfPresent(m_visible, place.visible);
     if (!place.clipActions.empty())
         m_clipActions = place.clipActions;
 }

@@ -110,6 +110,23 @@ bool findAll(const SpriteInstance& sprite, const std::function<bool(DisplayObjec
     return false;
 }
 
+// The instance of type T on the stage with the given serial; none for serial 0
+// or when it has left the stage.
+template<typename T>
+T* findBySerial(const SpriteInstance& root, quint64 serial)
+{
+    T* found = nullptr;
+    if (serial == 0)
+        return nullptr;
+    findAll(root, [&](DisplayObject& object) {
+        auto candidate = dynamic_cast<T*>(&object);
+        if (candidate && candidate->serial() == serial)
+            found = candidate;
+        return found != nullptr;
+    });
+    return found;
+}
+
 // The object's own space to stage twips, through every parent.
 QTransform toStageTransform(const DisplayObject& object)
 {
@@ -290,30 +307,12 @@ quint64 nextInputSerial()
 
 ButtonInstance* InputDispatcher::liveButton(quint64 serial) const
 {
-    ButtonInstance* found = nullptr;
-    if (serial == 0)
-        return nullptr;
-    findAll(m_stage.root(), [&](DisplayObject& object) {
-        auto button = dynamic_cast<ButtonInstance*>(&object);
-        if (button && button->serial() == serial)
-            found = button;
-        return found != nullptr;
-    });
-    return found;
+    return findBySerial<ButtonInstance>(m_stage.root(), serial);
 }
 
 EditTextInstance* InputDispatcher::focus() const
 {
-    EditTextInstance* found = nullptr;
-    if (m_focus == 0)
-        return nullptr;
-    findAll(m_stage.root(), [&](DisplayObject& object) {
-        auto edit = dynamic_cast<EditTextInstance*>(&object);
-        if (edit && edit->serial() == m_focus)
-            found = edit;
-        return found != nullptr;
-    });
-    return found;
+    return findBySerial<EditTextInstance>(m_stage.root(), m_focus);
 }
 
 DisplayObject* InputDispatcher::interactiveAt(const QPointF& point) const

@@ -20,11 +20,10 @@ QImage skinBitmap()
 // Shows a loaded main window with a recording player and waits for it.
 struct ShownMain {
     RecordingPlayer recorder;
-    FrmMain form;
+    FrmMain form { &recorder };
 
     ShownMain()
     {
-        form.setPlayerForTesting(&recorder);
         form.Show();
     }
 };
@@ -44,8 +43,7 @@ private slots:
     void loadSetsUpWindowDialogAndPlayerInOrder()
     {
         RecordingPlayer recorder;
-        FrmMain form;
-        form.setPlayerForTesting(&recorder);
+        FrmMain form(&recorder);
         QVERIFY(form.windowProc() == &forms::DefWindowProc);
         form.Load();
         QCOMPARE(recorder.calls, (QStringList { "ScaleMode(0)", "Playing(true)" }));

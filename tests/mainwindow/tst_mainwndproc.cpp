@@ -42,17 +42,30 @@ modMain::ScreenTwips screenOf(float widthPixels, float heightPixels, float tppX 
     return { tppX, widthPixels * tppX, tppY, heightPixels * tppY };
 }
 
-forms::MinMaxInfo queryWith(modMain::ScreenTwips screen)
+forms::MinMaxInfo presetRecord()
 {
-    modMain::setScreenSourceForTesting([screen] { return screen; });
     forms::MinMaxInfo info;
     info.ptReserved = { 11, 12 };
     info.ptMaxSize = { 1024, 740 };
     info.ptMaxPosition = { -4, 3 };
     info.ptMinTrackSize = { 1, 2 };
     info.ptMaxTrackSize = { 3, 4 };
+    return info;
+}
+
+// The limits answered for `screen`.
+forms::MinMaxInfo limitsFor(modMain::ScreenTwips screen)
+{
+    forms::MinMaxInfo info = presetRecord();
+    modMain::SetTrackSizes(info, screen);
+    return info;
+}
+
+// The size-limit query through the procedure, on the screen the test runs on.
+forms::MinMaxInfo query()
+{
+    forms::MinMaxInfo info = presetRecord();
     const std::intptr_t result = modMain::MainWndProc(nullptr, forms::WM_GETMINMAXINFO, 0, reinterpret_cast<std::intptr_t>(&info));
-    modMain::setScreenSourceForTesting(nullptr);
     if (result != 0)
         qWarning("MainWndProc returned %ld", long(result));
     return info;
@@ -64,13 +77,26 @@ class MainWndProcTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void answersTheSizeLimitQuery()
+    void limitsForAScreen()
     {
-        const forms::MinMaxInfo info = queryWith(screenOf(1024, 768));
+        const forms::MinMaxInfo info = limitsFor(screenOf(1024, 768));
         QCOMPARE(info.ptMinTrackSize.x, 611);
         QCOMPARE(info.ptMinTrackSize.y, 458);
         QCOMPARE(info.ptMaxTrackSize.x, 1054);
         QCOMPARE(info.ptMaxTrackSize.y, 771);
+        QCOMPARE(info.ptMaxSize.x, 1024);
+    }
+
+    void answersTheSizeLimitQueryForTheCurrentScreen()
+    {
+        const modMain::ScreenTwips screen = modMain::CurrentScreen();
+        QVERIFY(screen.widthTwips > 0 && screen.heightTwips > 0);
+        const forms::MinMaxInfo info = query();
+        QCOMPARE(info.ptMinTrackSize.x, 611);
+        QCOMPARE(info.ptMinTrackSize.y, 458);
+        QCOMPARE(info.ptMaxTrackSize.x, modMain::ScreenWidthPixels() + 30);
+        QCOMPARE(info.ptMaxTrackSize.y, modMain::ScreenHeightPixels() + 3);
+        QCOMPARE(int(modMain::ScreenWidthPixels()), int(modMain::ScreenWidthPixels(screen)));
         // The other three points go back exactly as they came.
         QCOMPARE(info.ptReserved.x, 11);
         QCOMPARE(info.ptReserved.y, 12);
@@ -103,7 +129,7 @@ private slots:
         QFETCH(int, maxY);
         modMain::ScreenTwips screen = screenOf(widthPixels, heightPixels);
         screen.twipsPerPixelX = tppX;
-        const forms::MinMaxInfo info = queryWith(screen);
+        const forms::MinMaxInfo info = limitsFor(screen);
         QCOMPARE(info.ptMaxTrackSize.x, maxX);
         QCOMPARE(info.ptMaxTrackSize.y, maxY);
         QCOMPARE(info.ptMinTrackSize.x, 611);
@@ -111,13 +137,12 @@ private slots:
 
     void screenPixelsRoundHalfToEvenAndRaise()
     {
-        modMain::setScreenSourceForTesting([] { return modMain::ScreenTwips { 15, 100.5f * 15, 15, 101.5f * 15 }; });
-        QCOMPARE(int(modMain::ScreenWidthPixels()), 100);
-        QCOMPARE(int(modMain::ScreenHeightPixels()), 102);
-        modMain::setScreenSourceForTesting([] { return modMain::ScreenTwips { 0, 15360, 15, 40000 * 15 }; });
-        QVERIFY_THROWS_EXCEPTION(forms::RuntimeError, modMain::ScreenWidthPixels());
-        QVERIFY_THROWS_EXCEPTION(forms::RuntimeError, modMain::ScreenHeightPixels());
-        modMain::setScreenSourceForTesting(nullptr);
+        const modMain::ScreenTwips halves { 15, 100.5f * 15, 15, 101.5f * 15 };
+        QCOMPARE(int(modMain::ScreenWidthPixels(halves)), 100);
+        QCOMPARE(int(modMain::ScreenHeightPixels(halves)), 102);
+        const modMain::ScreenTwips odd { 0, 15360, 15, 40000 * 15 };
+        QVERIFY_THROWS_EXCEPTION(forms::RuntimeError, modMain::ScreenWidthPixels(odd));
+        QVERIFY_THROWS_EXCEPTION(forms::RuntimeError, modMain::ScreenHeightPixels(odd));
     }
 
     void forwardsEveryOtherMessageUnchanged()
@@ -134,7 +159,7 @@ private slots:
         QCOMPARE(g_forwarded.wParam, std::uintptr_t(7));
         QCOMPARE(g_forwarded.lParam, std::intptr_t(-9));
         // The size-limit query itself is never forwarded.
-        queryWith(screenOf(800, 600));
+        query();
         QCOMPARE(g_forwarded.calls, 1);
         modMain::OldWndProc = saved;
     }

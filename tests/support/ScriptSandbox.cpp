@@ -1,44 +1,29 @@
 #include "support/ScriptSandbox.h"
 
 #include "swf/Playback.h"
+#include "swf/io/ByteWriter.h"
 #include "swf/avm1/stage/StageScripts.h"
 
 namespace swf::avm1 {
-
-namespace {
-
-void appendU16(QByteArray& b, uint32_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char((v >> 8) & 0xFF));
-}
-
-void appendU32(QByteArray& b, uint32_t v)
-{
-    appendU16(b, v & 0xFFFF);
-    appendU16(b, v >> 16);
-}
-
-} // namespace
 
 QByteArray movieWithActions(const QByteArray& actions, int version, const QByteArray& secondFrame)
 {
     QByteArray m;
     m.append("FWS", 3);
     m.append(char(version));
-    appendU32(m, 0);          // file length, patched below
+    putU32(m, 0);             // file length, patched below
     m.append(char(0x00));     // stage rectangle with 0-bit fields
-    appendU16(m, 12 << 8);    // 12 frames a second
-    appendU16(m, secondFrame.isEmpty() ? 1 : 2); // frame count
+    putU16(m, 12 << 8);       // 12 frames a second
+    putU16(m, secondFrame.isEmpty() ? 1 : 2); // frame count
     for (const QByteArray* frame : { &actions, &secondFrame }) {
         if (frame == &secondFrame && secondFrame.isEmpty())
             break;
-        appendU16(m, (12 << 6) | 0x3F); // DoAction, long length form
-        appendU32(m, uint32_t(frame->size()));
+        putU16(m, (12 << 6) | 0x3F); // DoAction, long length form
+        putU32(m, uint32_t(frame->size()));
         m.append(*frame);
-        appendU16(m, 1 << 6);           // ShowFrame
+        putU16(m, 1 << 6);           // ShowFrame
     }
-    appendU16(m, 0);          // End
+    putU16(m, 0);             // End
     uint32_t length = uint32_t(m.size());
     for (int i = 0; i < 4; ++i)
         m[4 + i] = char((length >> (8 * i)) & 0xFF);

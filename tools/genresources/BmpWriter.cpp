@@ -1,26 +1,11 @@
 #include "BmpWriter.h"
 
-#include <QtEndian>
+#include "swf/io/ByteWriter.h"
 
 namespace genresources {
 
-namespace {
-
-void putU16(QByteArray& out, quint16 v)
-{
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
-
-void putU32(QByteArray& out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
-
-} // namespace
+using swf::putU16;
+using swf::putU32;
 
 QByteArray encodeBmp24(const QImage& source, int pixelsPerMetre)
 {

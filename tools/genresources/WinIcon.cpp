@@ -1,28 +1,12 @@
 #include "WinIcon.h"
 
-#include <QtEndian>
+#include "swf/io/ByteWriter.h"
 
 namespace genresources {
 
-namespace {
-
-void putU8(QByteArray& out, quint8 v) { out.append(char(v)); }
-
-void putU16(QByteArray& out, quint16 v)
-{
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
-
-void putU32(QByteArray& out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
-
-} // namespace
+using swf::putU16;
+using swf::putU32;
+using swf::putU8;
 
 QByteArray encodeIconImage(const QImage& indexed)
 {

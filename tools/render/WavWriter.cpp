@@ -1,26 +1,12 @@
 #include "tools/render/WavWriter.h"
 
+#include "swf/io/ByteWriter.h"
+
 #include <QFile>
 #include <QIODevice>
 #include <QSaveFile>
 
 namespace swf {
-
-namespace {
-
-void putU16(QByteArray& b, std::uint16_t v)
-{
-    b.append(char(v & 0xff));
-    b.append(char(v >> 8));
-}
-
-void putU32(QByteArray& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xff));
-}
-
-} // namespace
 
 Result<void> writeWav(QIODevice& device, const std::vector<std::int16_t>& samples, int sampleRate, int channels)
 {
@@ -46,12 +32,9 @@ Result<void> writeWav(QIODevice& device, const std::vector<std::int16_t>& sample
         return Error::at(-1, QStringLiteral("could not write the WAV header: %1").arg(device.errorString()));
     // Little-endian on disk, whatever the host.
     QByteArray body;
-    body.resize(qsizetype(dataBytes));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto v = std::uint16_t(samples[i]);
-        body[qsizetype(2 * i)] = char(v & 0xff);
-        body[qsizetype(2 * i + 1)] = char(v >> 8);
-    }
+    body.reserve(qsizetype(dataBytes));
+    for (std::int16_t sample : samples)
+        putU16(body, std::uint16_t(sample));
     if (device.write(body) != body.size())
         return Error::at(-1, QStringLiteral("could not write the WAV samples: %1").arg(device.errorString()));
     return {};

@@ -1,0 +1,39 @@
+#pragma once
+
+// Bitmap fills, shared by shapes from the movie and by what scripts draw:
+// the one check that a placing matrix can be used, and the one routine that
+// lays a bitmap over a path.
+
+#include "swf/format/Shape.h"
+
+#include <QImage>
+#include <QTransform>
+
+class QPainter;
+class QPainterPath;
+
+namespace swf {
+
+// Whether `t` can be undone. A matrix that squashes the plane flat, or holds
+// a value that is not finite, places nothing: what it draws is not seen.
+bool invertible(const QTransform& t);
+
+// What a fill without repeat shows outside the bitmap.
+enum class BitmapEdges {
+    Clip,    // nothing: the image once, only where the path is
+    Stretch, // the bitmap's outermost pixels, continued outwards (script fills)
+};
+
+// Fills `path` (twips, drawn with `transform`) with `image` placed by
+// `fill.matrix` (bitmap pixels to twips), smoothed when the fill asks for it
+// and the painter antialiases. A repeating fill tiles the image; otherwise
+// `edges` decides. A fill whose matrix is not invertible draws nothing.
+void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QImage& image,
+    const QTransform& transform, BitmapEdges edges);
+
+// The image a non-repeating fill samples over `area` (bitmap pixel
+// coordinates): the bitmap with its outermost pixels continued outwards.
+// The result's top-left pixel stands for `area.topLeft()`.
+QImage clampedBitmap(const QImage& image, const QRect& area);
+
+} // namespace swf
