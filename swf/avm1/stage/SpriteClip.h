@@ -6,7 +6,7 @@
 // path again, the old reference reaches it, as the player's references do.
 // With nothing there it behaves as an empty object.
 
-#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/ClipObject.h"
 
 #include <QRectF>
 #include <QStringList>

@@ -6,7 +6,7 @@
 // run and are reported through the host; the movie goes on.
 
 #include "swf/avm1/vm/Action.h"
-#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/ClipObject.h"
 #include "swf/avm1/vm/Object.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/ClipObject.h"
 
 namespace swf::avm1 {
 
