@@ -50,7 +50,7 @@ Object* Interpreter::resolveTarget(Object* from, const QString& path)
             cur = c ? c->rootClip() : nullptr;
         } else if (s == QLatin1String("this")) {
         } else if (s == QLatin1String("_global") && m_version >= 6) {
-            cur = m_global;
+            cur = m_realm.global;
         } else if (int n = levelNumber(s); n >= 0) {
             cur = m_host ? m_host->level(n) : nullptr;
         } else {
@@ -107,28 +107,30 @@ void Interpreter::doGetURL(Frame&, const QString& url, const QString& window, in
         m_host->getURL(url, window, method);
 }
 
+void Interpreter::onTargetClip(Frame& f, void (ClipObject::*command)())
+{
+    if (auto* c = targetClip(f))
+        (c->*command)();
+}
+
 void Interpreter::opNextFrame(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->nextFrame();
+    onTargetClip(x.f, &ClipObject::nextFrame);
 }
 
 void Interpreter::opPrevFrame(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->prevFrame();
+    onTargetClip(x.f, &ClipObject::prevFrame);
 }
 
 void Interpreter::opPlay(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->play();
+    onTargetClip(x.f, &ClipObject::play);
 }
 
 void Interpreter::opStop(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->stop();
+    onTargetClip(x.f, &ClipObject::stop);
 }
 
 void Interpreter::opToggleQuality(Exec&, const Instruction&)

@@ -65,8 +65,8 @@ private:
 };
 
 // The MovieClip methods that make, remove, move and measure clips
-// (SpriteClipMethods.cpp), installed on the MovieClip prototype.
-void installClipMethods(StageScripts& scripts, Interpreter& vm, Object* clipProto);
+// (MovieClipClass.cpp), installed on the MovieClip prototype.
+void installClipMethods(Interpreter& vm, Object* clipProto);
 
 // Bounds rounded to whole twips as the player reports them, in pixels.
 QRectF roundedBounds(const QRectF& twips);

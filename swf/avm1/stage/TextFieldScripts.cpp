@@ -120,15 +120,13 @@ void applyTextFormat(Interpreter& vm, Object* format, TextStyle& style)
     v = field("color");
     if (!v.isNullish())
         style.color = QColor::fromRgb(0xff000000u | (toUint32(vm.toNumber(v)) & 0xffffff));
-    v = field("bold");
-    if (!v.isNullish())
-        style.bold = vm.toBoolean(v);
-    v = field("italic");
-    if (!v.isNullish())
-        style.italic = vm.toBoolean(v);
-    v = field("underline");
-    if (!v.isNullish())
-        style.underline = vm.toBoolean(v);
+    // The flags, each left alone when the format does not set it.
+    for (auto [name, flag] : { std::pair { "bold", &TextStyle::bold }, std::pair { "italic", &TextStyle::italic },
+             std::pair { "underline", &TextStyle::underline } }) {
+        v = field(name);
+        if (!v.isNullish())
+            style.*flag = vm.toBoolean(v);
+    }
     v = field("url");
     if (!v.isNullish())
         style.url = vm.toString(v);

@@ -2,27 +2,31 @@
 
 namespace swf::avm1 {
 
-QString ClipObject::slashPath() const
+namespace {
+
+// Instance names from below the root down to `clip`.
+QStringList namesFromRoot(const ClipObject* clip)
 {
     QStringList names;
-    const ClipObject* c = this;
+    const ClipObject* c = clip;
     int guard = 0;
     while (c->parentClip() && guard++ < 1024) {
         names.prepend(c->instanceName());
         c = c->parentClip();
     }
-    return QLatin1Char('/') + names.join(QLatin1Char('/'));
+    return names;
+}
+
+} // namespace
+
+QString ClipObject::slashPath() const
+{
+    return QLatin1Char('/') + namesFromRoot(this).join(QLatin1Char('/'));
 }
 
 QString ClipObject::dotPath() const
 {
-    QStringList names;
-    const ClipObject* c = this;
-    int guard = 0;
-    while (c->parentClip() && guard++ < 1024) {
-        names.prepend(c->instanceName());
-        c = c->parentClip();
-    }
+    QStringList names = namesFromRoot(this);
     names.prepend(QStringLiteral("_level0"));
     return names.join(QLatin1Char('.'));
 }
