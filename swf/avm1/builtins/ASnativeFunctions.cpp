@@ -135,16 +135,22 @@ static Value globalASnative(Interpreter& vm, CallArgs& a)
 
 namespace {
 
-// The arguments ASSetNative and ASSetNativeAccessor share: (object, family,
-// "name,name,...", firstIndex). `object` is null when the call does nothing.
+// What ASSetNative and ASSetNativeAccessor read from their arguments
+// (object, family, "name,name,...", firstIndex): the object, and each named
+// member with the index of its native; `stride` indices per name (an empty
+// name still uses up its indices). `object` is null when the call does nothing.
+struct NativeMember {
+    QString name;
+    int index;
+    uint8_t minVersion;
+};
 struct NativeList {
     Object* object = nullptr;
     int family = 0;
-    QStringList names;
-    int firstIndex = 0;
+    std::vector<NativeMember> members;
 };
 
-NativeList nativeList(Interpreter& vm, const CallArgs& a)
+NativeList nativeList(Interpreter& vm, const CallArgs& a, int stride)
 {
     NativeList list;
     Object* o = a.arg(0).asObject();
@@ -152,8 +158,16 @@ NativeList nativeList(Interpreter& vm, const CallArgs& a)
         return list;
     list.object = o;
     list.family = clampToInt(vm.toNumber(a.arg(1)));
-    list.names = vm.toString(a.arg(2)).split(QLatin1Char(','));
-    list.firstIndex = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
+    const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
+    int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
+    for (const QString& raw : names) {
+        const int at = index;
+        index += stride;
+        uint8_t minVersion = 0;
+        const QString name = stripVersion(raw, minVersion);
+        if (!name.isEmpty())
+            list.members.push_back({ name, at, minVersion });
+    }
     return list;
 }
 
@@ -163,27 +177,20 @@ NativeList nativeList(Interpreter& vm, const CallArgs& a)
 // name; an empty name still uses up its index.
 static Value globalASSetNative(Interpreter& vm, CallArgs& a)
 {
-    const NativeList list = nativeList(vm, a);
+    const NativeList list = nativeList(vm, a, 1);
     Object* o = list.object;
     if (!o)
         return Value();
-    const int family = list.family;
-    int index = list.firstIndex;
-    for (const QString& raw : list.names) {
-        const int at = index++;
-        uint8_t minVersion = 0;
-        const QString name = stripVersion(raw, minVersion);
-        if (name.isEmpty())
-            continue;
-        Value f(static_cast<Object*>(Builtins::nativeFunction(vm, family, at)));
-        if (Property* p = o->findOwn(name)) {
+    for (const NativeMember& m : list.members) {
+        Value f(static_cast<Object*>(Builtins::nativeFunction(vm, list.family, m.index)));
+        if (Property* p = o->findOwn(m.name)) {
             // An existing member keeps its place and its flags.
             p->getter = p->setter = nullptr;
             p->value = f;
             continue;
         }
-        o->define(name, f, 0);
-        o->findOwn(name)->minVersion = minVersion;
+        o->define(m.name, f, 0);
+        o->findOwn(m.name)->minVersion = m.minVersion;
     }
     return Value();
 }
@@ -192,30 +199,22 @@ static Value globalASSetNative(Interpreter& vm, CallArgs& a)
 // becomes a property whose getter is native `index` and setter `index + 1`.
 static Value globalASSetNativeAccessor(Interpreter& vm, CallArgs& a)
 {
-    const NativeList list = nativeList(vm, a);
+    const NativeList list = nativeList(vm, a, 2);
     Object* o = list.object;
     if (!o)
         return Value();
-    const int family = list.family;
-    int index = list.firstIndex;
-    for (const QString& raw : list.names) {
-        const int at = index;
-        index += 2;
-        uint8_t minVersion = 0;
-        const QString name = stripVersion(raw, minVersion);
-        if (name.isEmpty())
-            continue;
-        FunctionObject* getter = Builtins::nativeFunction(vm, family, at);
-        FunctionObject* setter = Builtins::nativeFunction(vm, family, at + 1);
-        Property* p = o->findOwn(name);
+    for (const NativeMember& m : list.members) {
+        FunctionObject* getter = Builtins::nativeFunction(vm, list.family, m.index);
+        FunctionObject* setter = Builtins::nativeFunction(vm, list.family, m.index + 1);
+        Property* p = o->findOwn(m.name);
         if (!p) {
-            o->define(name, Value(), 0);
-            p = o->findOwn(name);
+            o->define(m.name, Value(), 0);
+            p = o->findOwn(m.name);
         }
         p->value = Value();
         p->getter = getter;
         p->setter = setter;
-        p->minVersion = minVersion;
+        p->minVersion = m.minVersion;
     }
     return Value();
 }

@@ -12,6 +12,19 @@ using namespace exec;
 
 namespace {
 
+// A frame given as "path:frame" is a frame of the timeline at `path`, from
+// `timeline`: that clip is returned and `frame` keeps the part after the
+// colon. Without a colon the frame belongs to `current`.
+ClipObject* frameTarget(Interpreter& vm, ClipObject* current, Object* timeline, QString& frame)
+{
+    const int colon = frame.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return current;
+    ClipObject* c = exec::asClip(vm.resolveTarget(timeline, frame.left(colon)));
+    frame = frame.mid(colon + 1);
+    return c;
+}
+
 const char* const PropertyNames[] = {
     "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
     "_width", "_height", "_rotation", "_target", "_framesloaded", "_name", "_droptarget", "_url",
@@ -169,11 +182,7 @@ void Interpreter::opGotoFrame2(Exec& x, const Instruction& ins)
         return;
     }
     QString s = toString(frame);
-    int colon = s.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        c = asClip(resolveTarget(timelineOf(f), s.left(colon)));
-        s = s.mid(colon + 1);
-    }
+    c = frameTarget(*this, c, timelineOf(f), s);
     if (!c)
         return;
     double n = stringToNumber(s, m_version);
@@ -188,11 +197,7 @@ void Interpreter::opCall(Exec& x, const Instruction&)
     Frame& f = x.f;
     QString s = toString(pop(f));
     ClipObject* c = targetClip(f);
-    int colon = s.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        c = asClip(resolveTarget(timelineOf(f), s.left(colon)));
-        s = s.mid(colon + 1);
-    }
+    c = frameTarget(*this, c, timelineOf(f), s);
     if (!c)
         return;
     double n = stringToNumber(s, m_version);

@@ -474,11 +474,18 @@ const NativeMethod colorTransformMethods[] = {
     { "toString", colorTransformToString },
 };
 
+// A class of the package: its constructor, with `proto` as its prototype.
+FunctionObject* defineClass(Interpreter& vm, Object* package, const char* name, NativeMethodFunction constructor, Object* proto)
+{
+    auto* ctor = vm.newConstructor(QString::fromLatin1(name), constructor, proto);
+    package->define(QString::fromLatin1(name), Value(static_cast<Object*>(ctor)), 0);
+    return ctor;
+}
+
 void installMatrix(Interpreter& vm, Object* package)
 {
     Object* matrixProto = vm.newObject();
-    auto* matrixCtor = vm.newConstructor(QStringLiteral("Matrix"), matrixConstructor, matrixProto);
-    package->define(QStringLiteral("Matrix"), Value(static_cast<Object*>(matrixCtor)), 0);
+    defineClass(vm, package, "Matrix", matrixConstructor, matrixProto);
 
     vm.defineMethods(matrixProto, matrixMethods);
 }
@@ -486,8 +493,7 @@ void installMatrix(Interpreter& vm, Object* package)
 void installPoint(Interpreter& vm, Object* package)
 {
     Object* pointProto = vm.newObject();
-    auto* pointCtor = vm.newConstructor(QStringLiteral("Point"), pointConstructor, pointProto);
-    package->define(QStringLiteral("Point"), Value(static_cast<Object*>(pointCtor)), 0);
+    FunctionObject* pointCtor = defineClass(vm, package, "Point", pointConstructor, pointProto);
 
     vm.defineMethods(pointProto, pointMethods);
     auto* length = vm.newNative(QStringLiteral("length"), pointLength);
@@ -500,8 +506,7 @@ void installPoint(Interpreter& vm, Object* package)
 void installRectangle(Interpreter& vm, Object* package)
 {
     Object* rectangleProto = vm.newObject();
-    auto* rectangleCtor = vm.newConstructor(QStringLiteral("Rectangle"), rectangleConstructor, rectangleProto);
-    package->define(QStringLiteral("Rectangle"), Value(static_cast<Object*>(rectangleCtor)), 0);
+    defineClass(vm, package, "Rectangle", rectangleConstructor, rectangleProto);
 
     vm.defineMethods(rectangleProto, rectangleMethods);
 }
@@ -509,8 +514,7 @@ void installRectangle(Interpreter& vm, Object* package)
 void installColorTransform(Interpreter& vm, Object* package)
 {
     Object* colorTransformProto = vm.newObject();
-    auto* colorTransformCtor = vm.newConstructor(QStringLiteral("ColorTransform"), colorTransformConstructor, colorTransformProto);
-    package->define(QStringLiteral("ColorTransform"), Value(static_cast<Object*>(colorTransformCtor)), 0);
+    defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
     vm.defineMethods(colorTransformProto, colorTransformMethods);
     // rgb: the offsets as one colour; setting it clears the multipliers.
     auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);

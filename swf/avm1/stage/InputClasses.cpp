@@ -85,7 +85,7 @@ Value mouseSetHidden(Interpreter& vm, CallArgs&)
 
 // Stage.width and Stage.height.
 template<bool Width>
-Value stageSize(Interpreter& vm, CallArgs&)
+Value stageObjectSize(Interpreter& vm, CallArgs&)
 {
     return Value(StageScripts::of(vm).stageSize(Width));
 }
@@ -178,8 +178,8 @@ void StageScripts::installInputObjects()
     stageObject->define(QStringLiteral("scaleMode"), Value(QStringLiteral("showAll")), DontDelete);
     stageObject->define(QStringLiteral("align"), Value(QString()), DontDelete);
     stageObject->define(QStringLiteral("showMenu"), Value(true), DontDelete);
-    defineGetter(vm, stageObject, QStringLiteral("width"), stageSize<true>);
-    defineGetter(vm, stageObject, QStringLiteral("height"), stageSize<false>);
+    defineGetter(vm, stageObject, QStringLiteral("width"), stageObjectSize<true>);
+    defineGetter(vm, stageObject, QStringLiteral("height"), stageObjectSize<false>);
     addListenerList(vm, stageObject);
 
     vm.defineMethods(g, timeoutFunctions);
