@@ -384,9 +384,7 @@ Object* flashPackage(Interpreter& vm, const QString& name)
 void installDrawingApi(StageScripts& scripts, Interpreter& vm, Object* clipProto)
 {
     installClipDrawing(vm, clipProto);
-    Object* geom = flashPackage(vm, QStringLiteral("geom"));
-    scripts.setGeomPackage(geom);
-    installFlashGeom(vm, geom);
+    installFlashGeom(vm, flashPackage(vm, QStringLiteral("geom")));
     installBitmapData(vm, flashPackage(vm, QStringLiteral("display")), scripts.stage().movie());
     installFlashFilters(vm, flashPackage(vm, QStringLiteral("filters")));
 }

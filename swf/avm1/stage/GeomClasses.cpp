@@ -2,9 +2,9 @@
 // objects with number members, their methods reading and writing those members.
 
 #include "swf/avm1/stage/ClipDrawing.h"
-#include "swf/avm1/stage/StageScripts.h"
 
 #include <cmath>
+#include <span>
 
 namespace swf::avm1 {
 
@@ -80,6 +80,23 @@ Matrix multiply(const Matrix& first, const Matrix& second)
     return r;
 }
 
+// The methods of the geometry classes make their results (new Points,
+// Rectangles, Matrices) from the classes of the package they were installed
+// from, so each is bound with that package.
+using GeomMethodFunction = Value (*)(Interpreter&, CallArgs&, Object* package);
+struct GeomMethod {
+    const char* name;
+    GeomMethodFunction function;
+};
+
+void defineGeomMethods(Interpreter& vm, Object* on, Object* package, std::span<const GeomMethod> methods)
+{
+    for (const GeomMethod& m : methods) {
+        vm.defineMethod(on, QString::fromLatin1(m.name),
+            [package, function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, package); });
+    }
+}
+
 static Value matrixConstructor(Interpreter& vm, CallArgs& a)
 {
     initMembers(vm, a, { { "a", 1 }, { "b", 0 }, { "c", 0 }, { "d", 1 }, { "tx", 0 }, { "ty", 0 } });
@@ -131,19 +148,19 @@ static Value colorTransformSetRgb(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixIdentity(Interpreter& vm, CallArgs& a)
+static Value matrixIdentity(Interpreter& vm, CallArgs& a, Object*)
 {
     writeMatrix(vm, a.thisObject(), Matrix {});
     return Value();
 }
 
-static Value matrixTranslate(Interpreter& vm, CallArgs& a)
+static Value matrixTranslate(Interpreter& vm, CallArgs& a, Object*)
 {
     offsetMembers(vm, a, "tx", "ty");
     return Value();
 }
 
-static Value matrixScale(Interpreter& vm, CallArgs& a)
+static Value matrixScale(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     double sx = vm.toNumber(a.arg(0)), sy = vm.toNumber(a.arg(1));
@@ -151,7 +168,7 @@ static Value matrixScale(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixRotate(Interpreter& vm, CallArgs& a)
+static Value matrixRotate(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     double r = vm.toNumber(a.arg(0));
@@ -160,7 +177,7 @@ static Value matrixRotate(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixConcat(Interpreter& vm, CallArgs& a)
+static Value matrixConcat(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     if (Object* other = a.arg(0).asObject())
@@ -168,7 +185,7 @@ static Value matrixConcat(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixInvert(Interpreter& vm, CallArgs& a)
+static Value matrixInvert(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     Matrix m = matrixFromObject(vm, o);
@@ -188,7 +205,7 @@ static Value matrixInvert(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixCreateBox(Interpreter& vm, CallArgs& a)
+static Value matrixCreateBox(Interpreter& vm, CallArgs& a, Object*)
 {
     double sx = vm.toNumber(a.arg(0)), sy = vm.toNumber(a.arg(1));
     double r = a.args.size() > 2 ? vm.toNumber(a.arg(2)) : 0;
@@ -198,7 +215,7 @@ static Value matrixCreateBox(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixCreateGradientBox(Interpreter& vm, CallArgs& a)
+static Value matrixCreateGradientBox(Interpreter& vm, CallArgs& a, Object*)
 {
     // Maps the 1638.4-pixel gradient square onto a w x h box at (tx, ty).
     double w = vm.toNumber(a.arg(0)), h = vm.toNumber(a.arg(1));
@@ -210,55 +227,51 @@ static Value matrixCreateGradientBox(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value matrixClone(Interpreter& vm, CallArgs& a)
+static Value matrixClone(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Matrix m = matrixFromObject(vm, a.thisObject());
     return Value(construct(vm, package, "Matrix", { m.a, m.b, m.c, m.d, m.tx, m.ty }));
 }
 
-static Value matrixToString(Interpreter& vm, CallArgs& a)
+static Value matrixToString(Interpreter& vm, CallArgs& a, Object*)
 {
     return Value(describe(vm, a.thisObject(), { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" }, { "tx", "tx" }, { "ty", "ty" } }));
 }
 
-static Value pointAdd(Interpreter& vm, CallArgs& a)
+static Value pointAdd(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
     return Value(construct(vm, package, "Point", { num(vm, o, "x") + num(vm, p, "x"), num(vm, o, "y") + num(vm, p, "y") }));
 }
 
-static Value pointSubtract(Interpreter& vm, CallArgs& a)
+static Value pointSubtract(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
     return Value(construct(vm, package, "Point", { num(vm, o, "x") - num(vm, p, "x"), num(vm, o, "y") - num(vm, p, "y") }));
 }
 
-static Value pointClone(Interpreter& vm, CallArgs& a)
+static Value pointClone(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* o = a.thisObject();
     return Value(construct(vm, package, "Point", { num(vm, o, "x"), num(vm, o, "y") }));
 }
 
-static Value pointEquals(Interpreter& vm, CallArgs& a)
+static Value pointEquals(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
     return Value(p && num(vm, o, "x") == num(vm, p, "x") && num(vm, o, "y") == num(vm, p, "y"));
 }
 
-static Value pointOffset(Interpreter& vm, CallArgs& a)
+static Value pointOffset(Interpreter& vm, CallArgs& a, Object*)
 {
     offsetMembers(vm, a, "x", "y");
     return Value();
 }
 
-static Value pointNormalize(Interpreter& vm, CallArgs& a)
+static Value pointNormalize(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     double x = num(vm, o, "x"), y = num(vm, o, "y"), len = std::hypot(x, y);
@@ -270,21 +283,20 @@ static Value pointNormalize(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value pointToString(Interpreter& vm, CallArgs& a)
+static Value pointToString(Interpreter& vm, CallArgs& a, Object*)
 {
     return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" } }));
 }
 
-static Value pointDistance(Interpreter& vm, CallArgs& a)
+static Value pointDistance(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* p = a.arg(0).asObject();
     Object* q = a.arg(1).asObject();
     return Value(std::hypot(num(vm, p, "x") - num(vm, q, "x"), num(vm, p, "y") - num(vm, q, "y")));
 }
 
-static Value pointInterpolate(Interpreter& vm, CallArgs& a)
+static Value pointInterpolate(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* p = a.arg(0).asObject();
     Object* q = a.arg(1).asObject();
     double f = vm.toNumber(a.arg(2));
@@ -292,34 +304,32 @@ static Value pointInterpolate(Interpreter& vm, CallArgs& a)
                                                     num(vm, q, "y") + (num(vm, p, "y") - num(vm, q, "y")) * f }));
 }
 
-static Value pointPolar(Interpreter& vm, CallArgs& a)
+static Value pointPolar(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     double len = vm.toNumber(a.arg(0)), angle = vm.toNumber(a.arg(1));
     return Value(construct(vm, package, "Point", { len * std::cos(angle), len * std::sin(angle) }));
 }
 
-static Value rectangleClone(Interpreter& vm, CallArgs& a)
+static Value rectangleClone(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* o = a.thisObject();
     return Value(construct(vm, package, "Rectangle", { num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height") }));
 }
 
-static Value rectangleIsEmpty(Interpreter& vm, CallArgs& a)
+static Value rectangleIsEmpty(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     return Value(!(num(vm, o, "width") > 0) || !(num(vm, o, "height") > 0));
 }
 
-static Value rectangleSetEmpty(Interpreter& vm, CallArgs& a)
+static Value rectangleSetEmpty(Interpreter& vm, CallArgs& a, Object*)
 {
     for (const char* name : { "x", "y", "width", "height" })
         set(vm, a.thisObject(), name, 0);
     return Value();
 }
 
-static Value rectangleContains(Interpreter& vm, CallArgs& a)
+static Value rectangleContains(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     double x = vm.toNumber(a.arg(0)), y = vm.toNumber(a.arg(1));
@@ -327,13 +337,13 @@ static Value rectangleContains(Interpreter& vm, CallArgs& a)
     return Value(x >= rx && y >= ry && x < rx + num(vm, o, "width") && y < ry + num(vm, o, "height"));
 }
 
-static Value rectangleOffset(Interpreter& vm, CallArgs& a)
+static Value rectangleOffset(Interpreter& vm, CallArgs& a, Object*)
 {
     offsetMembers(vm, a, "x", "y");
     return Value();
 }
 
-static Value rectangleInflate(Interpreter& vm, CallArgs& a)
+static Value rectangleInflate(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     double dx = vm.toNumber(a.arg(0)), dy = vm.toNumber(a.arg(1));
@@ -344,7 +354,7 @@ static Value rectangleInflate(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value rectangleIntersects(Interpreter& vm, CallArgs& a)
+static Value rectangleIntersects(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
@@ -353,7 +363,7 @@ static Value rectangleIntersects(Interpreter& vm, CallArgs& a)
     return Value(r.intersects(s));
 }
 
-static Value rectangleEquals(Interpreter& vm, CallArgs& a)
+static Value rectangleEquals(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
@@ -365,12 +375,12 @@ static Value rectangleEquals(Interpreter& vm, CallArgs& a)
     return Value(true);
 }
 
-static Value rectangleToString(Interpreter& vm, CallArgs& a)
+static Value rectangleToString(Interpreter& vm, CallArgs& a, Object*)
 {
     return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" }, { "w", "width" }, { "h", "height" } }));
 }
 
-static Value colorTransformConcat(Interpreter& vm, CallArgs& a)
+static Value colorTransformConcat(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
@@ -387,7 +397,7 @@ static Value colorTransformConcat(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value colorTransformToString(Interpreter& vm, CallArgs& a)
+static Value colorTransformToString(Interpreter& vm, CallArgs& a, Object*)
 {
     return Value(describe(vm, a.thisObject(), { { "redMultiplier", "redMultiplier" }, { "greenMultiplier", "greenMultiplier" },
                                                   { "blueMultiplier", "blueMultiplier" }, { "alphaMultiplier", "alphaMultiplier" },
@@ -398,9 +408,8 @@ static Value colorTransformToString(Interpreter& vm, CallArgs& a)
 // transformPoint and deltaTransformPoint: a new Point, the argument mapped
 // through the matrix (with or without its translation).
 template<bool Translate>
-Value matrixMapPoint(Interpreter& vm, CallArgs& a)
+Value matrixMapPoint(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Matrix m = matrixFromObject(vm, a.thisObject());
     Object* p = a.arg(0).asObject();
     double x = num(vm, p, "x"), y = num(vm, p, "y");
@@ -411,9 +420,8 @@ Value matrixMapPoint(Interpreter& vm, CallArgs& a)
 
 // union and intersection: a new Rectangle; an empty result is all zeros.
 template<bool Unite>
-Value rectangleCombine(Interpreter& vm, CallArgs& a)
+Value rectangleCombine(Interpreter& vm, CallArgs& a, Object* package)
 {
-    Object* package = StageScripts::of(vm).geomPackage();
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
     QRectF r(num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height"));
@@ -424,7 +432,7 @@ Value rectangleCombine(Interpreter& vm, CallArgs& a)
     return Value(construct(vm, package, "Rectangle", { out.x(), out.y(), out.width(), out.height() }));
 }
 
-const NativeMethod matrixMethods[] = {
+const GeomMethod matrixMethods[] = {
     { "identity", matrixIdentity },
     { "translate", matrixTranslate },
     { "scale", matrixScale },
@@ -439,7 +447,7 @@ const NativeMethod matrixMethods[] = {
     { "toString", matrixToString },
 };
 
-const NativeMethod pointMethods[] = {
+const GeomMethod pointMethods[] = {
     { "add", pointAdd },
     { "subtract", pointSubtract },
     { "clone", pointClone },
@@ -449,13 +457,13 @@ const NativeMethod pointMethods[] = {
     { "toString", pointToString },
 };
 
-const NativeMethod pointStaticMethods[] = {
+const GeomMethod pointStaticMethods[] = {
     { "distance", pointDistance },
     { "interpolate", pointInterpolate },
     { "polar", pointPolar },
 };
 
-const NativeMethod rectangleMethods[] = {
+const GeomMethod rectangleMethods[] = {
     { "clone", rectangleClone },
     { "isEmpty", rectangleIsEmpty },
     { "setEmpty", rectangleSetEmpty },
@@ -469,7 +477,7 @@ const NativeMethod rectangleMethods[] = {
     { "toString", rectangleToString },
 };
 
-const NativeMethod colorTransformMethods[] = {
+const GeomMethod colorTransformMethods[] = {
     { "concat", colorTransformConcat },
     { "toString", colorTransformToString },
 };
@@ -487,7 +495,7 @@ void installMatrix(Interpreter& vm, Object* package)
     Object* matrixProto = vm.newObject();
     defineClass(vm, package, "Matrix", matrixConstructor, matrixProto);
 
-    vm.defineMethods(matrixProto, matrixMethods);
+    defineGeomMethods(vm, matrixProto, package, matrixMethods);
 }
 
 void installPoint(Interpreter& vm, Object* package)
@@ -495,12 +503,12 @@ void installPoint(Interpreter& vm, Object* package)
     Object* pointProto = vm.newObject();
     FunctionObject* pointCtor = defineClass(vm, package, "Point", pointConstructor, pointProto);
 
-    vm.defineMethods(pointProto, pointMethods);
+    defineGeomMethods(vm, pointProto, package, pointMethods);
     auto* length = vm.newNative(QStringLiteral("length"), pointLength);
     pointProto->define(QStringLiteral("length"), Value(), DontEnum);
     pointProto->findOwn(QStringLiteral("length"))->getter = length;
 
-    vm.defineMethods(pointCtor, pointStaticMethods);
+    defineGeomMethods(vm, pointCtor, package, pointStaticMethods);
 }
 
 void installRectangle(Interpreter& vm, Object* package)
@@ -508,14 +516,14 @@ void installRectangle(Interpreter& vm, Object* package)
     Object* rectangleProto = vm.newObject();
     defineClass(vm, package, "Rectangle", rectangleConstructor, rectangleProto);
 
-    vm.defineMethods(rectangleProto, rectangleMethods);
+    defineGeomMethods(vm, rectangleProto, package, rectangleMethods);
 }
 
 void installColorTransform(Interpreter& vm, Object* package)
 {
     Object* colorTransformProto = vm.newObject();
     defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
-    vm.defineMethods(colorTransformProto, colorTransformMethods);
+    defineGeomMethods(vm, colorTransformProto, package, colorTransformMethods);
     // rgb: the offsets as one colour; setting it clears the multipliers.
     auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);
     auto* setRgb = vm.newNative(QStringLiteral("rgb"), colorTransformSetRgb);

@@ -211,8 +211,6 @@ void StageScripts::afterTick(double nowMs)
             roots.push_back(button);
         m_textFields->addRoots(roots);
         m_sounds->addRoots(roots);
-        if (m_geomPackage)
-            roots.push_back(m_geomPackage);
         m_vm->collectGarbage(roots);
     }
 }

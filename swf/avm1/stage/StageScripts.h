@@ -94,10 +94,6 @@ public:
     // Mouse.hide() was called (and no Mouse.show() since): the player hides its pointer.
     bool mouseHidden() const { return m_mouseHidden; }
     void setMouseHidden(bool hidden) { m_mouseHidden = hidden; }
-    // flash.geom as it was made: the geometry methods make their results
-    // (new Points, Rectangles, Matrices) from its classes.
-    Object* geomPackage() const { return m_geomPackage; }
-    void setGeomPackage(Object* package) { m_geomPackage = package; }
     // Stage.width or Stage.height: the movie's size, or the view's when the movie does not scale.
     double stageSize(bool width);
     // The pointer in stage pixels, and in an instance's own space (in pixels: _xmouse, _ymouse).
@@ -165,7 +161,6 @@ private:
     int m_lastAscii = 0;
     Object* m_keyObject = nullptr;
     Object* m_mouseObject = nullptr;
-    Object* m_geomPackage = nullptr;
     Object* m_stageObject = nullptr;
     double m_viewWidth = 0;
     double m_viewHeight = 0;

@@ -12,7 +12,7 @@ TEST(Realm, EachSlotIsSetOnce)
     Interpreter vm(8, nullptr);
     Object* array = vm.arrayPrototype();
     ASSERT_NE(array, nullptr);
-    // The installers filled the built-in slots: a second setting is refused.
+    // The installers filled the built-in filled: a second setting is refused.
     Object* other = vm.newObject();
     EXPECT_FALSE(vm.setRealmSlot(&Realm::arrayPrototype, other));
     EXPECT_EQ(vm.arrayPrototype(), array);
@@ -30,9 +30,9 @@ TEST(Realm, CollectorKeepsEverySlot)
     Object* clipProto = vm.newObject();
     vm.setRealmSlot(&Realm::clipPrototype, clipProto);
     clipProto->put(QStringLiteral("marker"), Value(1.0));
-    size_t slots = 0;
-    vm.realm().forEach([&](Object* o) { slots += o != nullptr; });
-    EXPECT_EQ(slots, size_t(12));
+    size_t filled = 0;
+    vm.realm().forEach([&](Object* o) { filled += o != nullptr; });
+    EXPECT_EQ(filled, size_t(12));
     vm.collectGarbage();
     // No slot was swept: each still holds what its installer put there (under
     // the sanitizer build a swept one would be a use after free).
