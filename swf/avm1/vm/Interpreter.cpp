@@ -1,6 +1,5 @@
 #include "swf/avm1/vm/Interpreter.h"
 
-#include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/vm/Frame.h"
 
 
