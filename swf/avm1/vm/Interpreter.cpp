@@ -2,7 +2,6 @@
 
 #include "swf/avm1/vm/Frame.h"
 
-
 namespace swf::avm1 {
 
 
