@@ -1,6 +1,11 @@
 #pragma once
 
-// The built-in objects of the script machine, one installer per family.
+// The built-in objects of the script machine, one installer per class (or
+// family of small classes), each in its own file named as Builtins.cpp says.
+// The installers need no stage; the classes bound to clips (Color, ...) are
+// installed by the stage room.
+
+#include "swf/avm1/vm/Object.h"
 
 #include <QString>
 
@@ -10,41 +15,34 @@ namespace swf::avm1 {
 
 class Interpreter;
 class Object;
-class StageScripts;
 class FunctionObject;
 
 struct Builtins {
-    static void installCore(Interpreter& vm);   // Object, Function, global functions, Error
-    static void installNumeric(Interpreter& vm); // Boolean, Number, Math
+    static void installObject(Interpreter& vm);
+    static void installFunction(Interpreter& vm);
+    static void installGlobalFunctions(Interpreter& vm);
+    static void installError(Interpreter& vm);
+    static void installBoolean(Interpreter& vm);
+    static void installNumber(Interpreter& vm);
+    static void installMath(Interpreter& vm);
     static void installArray(Interpreter& vm);
     static void installString(Interpreter& vm);
     static void installDate(Interpreter& vm);
     static void installNative(Interpreter& vm); // ASnative and its tables
-    static void installSystem(Interpreter& vm); // getVersion, System, AsBroadcaster, device and network classes
+    static void installPlayerFunctions(Interpreter& vm); // getVersion, updateAfterEvent
+    static void installBroadcaster(Interpreter& vm);
+    static void installSystem(Interpreter& vm);
+    // Network, device and printing classes, SharedObject, Selection.
+    static void installPlaceholderClasses(Interpreter& vm);
+    // Keeps the classes version 6 brought from older movies; runs last.
+    static void hideVersion6Classes(Interpreter& vm);
+    // Answers of the methods that only refuse (false) or do nothing (undefined).
+    static Value refuse(Interpreter&, CallArgs&);
+    static Value nothing(Interpreter&, CallArgs&);
     // The version string getVersion and System.capabilities report.
     static QString playerVersion();
     // Native `index` of `family`, as ASnative hands it out.
     static FunctionObject* nativeFunction(Interpreter& vm, int family, int index);
-    // Color needs the stage to find the clips it colours.
-    static void installColor(Interpreter& vm, StageScripts& scripts);
-
-    // Colour transform fixed point: a percentage as the player's 8.8 multiplier,
-    // an offset as its 16-bit value, and the offsets packed as getRGB gives them.
-    static int16_t colorFixed(double percent);
-    static int16_t colorOffset(double offset);
-    static int32_t colorRgb(double rAdd, double gAdd, double bAdd);
-
-    // Access to the machine's private prototype slots for the installers.
-    static Object*& objectProto(Interpreter& vm);
-    static Object*& functionProto(Interpreter& vm);
-    static Object*& arrayProto(Interpreter& vm);
-    static Object*& stringProto(Interpreter& vm);
-    static Object*& numberProto(Interpreter& vm);
-    static Object*& booleanProto(Interpreter& vm);
-    static Object*& dateProto(Interpreter& vm);
-    static Object*& errorProto(Interpreter& vm);
-    static Object*& classRegistry(Interpreter& vm);
-    static Object*& global(Interpreter& vm);
 };
 
 } // namespace swf::avm1

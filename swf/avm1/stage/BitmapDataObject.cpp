@@ -95,9 +95,119 @@ std::shared_ptr<BitmapPixels> bitmapPixelsOf(const Value& v)
     return o && o->usable() ? o->pixels() : nullptr;
 }
 
+static Value bitmapDataGetPixel(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (!b || !b->usable())
+        return Value(-1.0);
+    uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
+    return Value(double(p & 0xffffff));
+}
+
+static Value bitmapDataGetPixel32(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (!b || !b->usable())
+        return Value(-1.0);
+    uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
+    return Value(double(int32_t(p))); // a signed 32-bit number, as scripts of this era see it
+}
+
+static Value bitmapDataSetPixel(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (!b || !b->usable())
+        return Value();
+    int x = clampToInt(vm.toNumber(a.arg(0))), y = clampToInt(vm.toNumber(a.arg(1)));
+    uint32_t rgb = toUint32(vm.toNumber(a.arg(2))) & 0xffffff;
+    BitmapPixels& pixels = *b->pixels();
+    uint32_t alpha = BitmapDataObject::pixel32(pixels, x, y) & 0xff000000u;
+    BitmapDataObject::setPixel32(pixels, x, y, alpha | rgb);
+    return Value();
+}
+
+static Value bitmapDataSetPixel32(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (b && b->usable())
+        BitmapDataObject::setPixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))),
+            toUint32(vm.toNumber(a.arg(2))));
+    return Value();
+}
+
+static Value bitmapDataFillRect(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    Object* r = a.arg(0).asObject();
+    if (!b || !b->usable() || !r)
+        return Value();
+    BitmapPixels& pixels = *b->pixels();
+    QRect area = rectFromObject(vm, r) & pixels.image.rect();
+    if (area.isEmpty())
+        return Value();
+    const QRgb color = premultiplied(toUint32(vm.toNumber(a.arg(1))), pixels.transparent);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(pixels.image.scanLine(y));
+        std::fill(row + area.left(), row + area.right() + 1, color);
+    }
+    return Value();
+}
+
+static Value bitmapDataCopyPixels(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    std::shared_ptr<BitmapPixels> source = bitmapPixelsOf(a.arg(0));
+    Object* r = a.arg(1).asObject();
+    Object* at = a.arg(2).asObject();
+    if (!b || !b->usable() || !source || !r || !at)
+        return Value();
+    QRect from = rectFromObject(vm, r) & source->image.rect();
+    QPoint to(clampToInt(numberMember(vm, at, QStringLiteral("x"), 0)), clampToInt(numberMember(vm, at, QStringLiteral("y"), 0)));
+    QImage copy = source->image.copy(from); // the source may be this bitmap
+    QPainter p(&b->pixels()->image);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(to, copy);
+    return Value();
+}
+
+static Value bitmapDataClone(Interpreter& vm, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (!b)
+        return Value();
+    std::shared_ptr<BitmapPixels> copy;
+    if (b->usable())
+        copy = std::make_shared<BitmapPixels>(*b->pixels());
+    return Value(static_cast<Object*>(vm.make<BitmapDataObject>(b->proto(), vm.caseSensitive(), std::move(copy))));
+}
+
+static Value bitmapDataDispose(Interpreter&, CallArgs& a)
+{
+    auto* b = bitmapOf(a);
+    if (b && b->pixels()) {
+        // Fills that draw these pixels stop showing them.
+        b->pixels()->disposed = true;
+        b->pixels()->image = QImage();
+    }
+    return Value();
+}
+
+const NativeMethod bitmapDataMethods[] = {
+    { "getPixel", bitmapDataGetPixel },
+    { "getPixel32", bitmapDataGetPixel32 },
+    { "setPixel", bitmapDataSetPixel },
+    { "setPixel32", bitmapDataSetPixel32 },
+    { "fillRect", bitmapDataFillRect },
+    { "copyPixels", bitmapDataCopyPixels },
+    { "clone", bitmapDataClone },
+    { "dispose", bitmapDataDispose },
+};
+
 void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
 {
     Object* proto = vm.newObject();
+    // The constructor and loadBitmap stay closures: both make bitmaps with
+    // this very prototype (and loadBitmap reads this movie's exports).
     auto* ctor = vm.newConstructor(QStringLiteral("BitmapData"), [proto](Interpreter& vm, CallArgs& a) -> Value {
         Object* self = a.thisObject();
         int width = clampToInt(vm.toNumber(a.arg(0)));
@@ -110,88 +220,7 @@ void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
     }, proto);
     package->define(QStringLiteral("BitmapData"), Value(static_cast<Object*>(ctor)), 0);
 
-    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(proto, QString::fromLatin1(name), std::move(f)); };
-    method("getPixel", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (!b || !b->usable())
-            return Value(-1.0);
-        uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
-        return Value(double(p & 0xffffff));
-    });
-    method("getPixel32", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (!b || !b->usable())
-            return Value(-1.0);
-        uint32_t p = BitmapDataObject::pixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))));
-        return Value(double(int32_t(p))); // a signed 32-bit number, as scripts of this era see it
-    });
-    method("setPixel", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (!b || !b->usable())
-            return Value();
-        int x = clampToInt(vm.toNumber(a.arg(0))), y = clampToInt(vm.toNumber(a.arg(1)));
-        uint32_t rgb = toUint32(vm.toNumber(a.arg(2))) & 0xffffff;
-        BitmapPixels& pixels = *b->pixels();
-        uint32_t alpha = BitmapDataObject::pixel32(pixels, x, y) & 0xff000000u;
-        BitmapDataObject::setPixel32(pixels, x, y, alpha | rgb);
-        return Value();
-    });
-    method("setPixel32", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (b && b->usable())
-            BitmapDataObject::setPixel32(*b->pixels(), clampToInt(vm.toNumber(a.arg(0))), clampToInt(vm.toNumber(a.arg(1))),
-                toUint32(vm.toNumber(a.arg(2))));
-        return Value();
-    });
-    method("fillRect", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        Object* r = a.arg(0).asObject();
-        if (!b || !b->usable() || !r)
-            return Value();
-        BitmapPixels& pixels = *b->pixels();
-        QRect area = rectFromObject(vm, r) & pixels.image.rect();
-        if (area.isEmpty())
-            return Value();
-        const QRgb color = premultiplied(toUint32(vm.toNumber(a.arg(1))), pixels.transparent);
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(pixels.image.scanLine(y));
-            std::fill(row + area.left(), row + area.right() + 1, color);
-        }
-        return Value();
-    });
-    method("copyPixels", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        std::shared_ptr<BitmapPixels> source = bitmapPixelsOf(a.arg(0));
-        Object* r = a.arg(1).asObject();
-        Object* at = a.arg(2).asObject();
-        if (!b || !b->usable() || !source || !r || !at)
-            return Value();
-        QRect from = rectFromObject(vm, r) & source->image.rect();
-        QPoint to(clampToInt(numberMember(vm, at, QStringLiteral("x"), 0)), clampToInt(numberMember(vm, at, QStringLiteral("y"), 0)));
-        QImage copy = source->image.copy(from); // the source may be this bitmap
-        QPainter p(&b->pixels()->image);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(to, copy);
-        return Value();
-    });
-    method("clone", [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (!b)
-            return Value();
-        std::shared_ptr<BitmapPixels> copy;
-        if (b->usable())
-            copy = std::make_shared<BitmapPixels>(*b->pixels());
-        return Value(static_cast<Object*>(vm.make<BitmapDataObject>(b->proto(), vm.caseSensitive(), std::move(copy))));
-    });
-    method("dispose", [](Interpreter&, CallArgs& a) -> Value {
-        auto* b = bitmapOf(a);
-        if (b && b->pixels()) {
-            // Fills that draw these pixels stop showing them.
-            b->pixels()->disposed = true;
-            b->pixels()->image = QImage();
-        }
-        return Value();
-    });
+    vm.defineMethods(proto, bitmapDataMethods);
     vm.defineMethod(ctor, QStringLiteral("loadBitmap"), [proto, &movie](Interpreter& vm, CallArgs& a) -> Value {
         std::uint16_t id = movie.exports().characterFor(vm.toString(a.arg(0)));
         const auto* bitmap = id ? movie.characterAs<BitmapDef>(id, CharacterKind::Bitmap) : nullptr;

@@ -161,155 +161,205 @@ std::optional<FillStyle> gradientFromArguments(Interpreter& vm, const CallArgs& 
     return fill;
 }
 
+namespace {
+
+// The drawing a fill or line style call sets a style on. With no first
+// argument the call ends that style instead (`stop`) and there is nothing
+// to set; null then, and when `this` is no clip.
+Drawing* styleTarget(const CallArgs& a, void (Drawing::*stop)())
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s)
+        return nullptr;
+    Drawing& d = drawingOf(*s);
+    if (a.arg(0).isUndefined()) {
+        (d.*stop)();
+        return nullptr;
+    }
+    return &d;
+}
+
+} // namespace
+
+static Value clipFiltersGet(Interpreter& vm, CallArgs& a)
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s)
+        return Value();
+    ArrayObject* list = vm.newArray();
+    for (const Filter& f : s->filters()) {
+        if (Object* o = objectFromFilter(vm, f))
+            list->elements.push_back(Value(o));
+    }
+    return Value(static_cast<Object*>(list));
+}
+
+static Value clipFiltersSet(Interpreter& vm, CallArgs& a)
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s)
+        return Value();
+    std::vector<Filter> filters;
+    Object* list = a.arg(0).asObject();
+    int count = std::min(lengthOf(vm, list), 64); // more than any movie stacks
+    for (int i = 0; i < count; ++i) {
+        if (auto f = filterFromObject(vm, vm.getMember(Value(list), QString::number(i)).asObject()))
+            filters.push_back(*f);
+    }
+    s->setFilters(std::move(filters));
+    return Value();
+}
+
+static Value clipDrawingClear(Interpreter&, CallArgs& a)
+{
+    if (SpriteInstance* s = spriteOf(a); s && s->drawing())
+        s->drawing()->clear();
+    return Value();
+}
+
+static Value clipDrawingMoveTo(Interpreter& vm, CallArgs& a)
+{
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
+        drawingOf(*s).moveTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    return Value();
+}
+
+static Value clipDrawingLineTo(Interpreter& vm, CallArgs& a)
+{
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
+        drawingOf(*s).lineTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    return Value();
+}
+
+static Value clipDrawingCurveTo(Interpreter& vm, CallArgs& a)
+{
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 4) {
+        QPointF control(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1)));
+        QPointF to(pixelsToTwips(vm, a.arg(2)), pixelsToTwips(vm, a.arg(3)));
+        drawingOf(*s).curveTo(control, to);
+    }
+    return Value();
+}
+
+static Value clipDrawingEndFill(Interpreter&, CallArgs& a)
+{
+    if (SpriteInstance* s = spriteOf(a); s && s->drawing())
+        s->drawing()->endFill();
+    return Value();
+}
+
+static Value clipDrawingBeginFill(Interpreter& vm, CallArgs& a)
+{
+    Drawing* drawing = styleTarget(a, &Drawing::endFill);
+    if (!drawing)
+        return Value();
+    Drawing& d = *drawing;
+    DrawingFill fill;
+    fill.style.type = FillStyle::Type::Solid;
+    fill.style.color = colorOf(vm, a.arg(0), a.args.size() > 1 && !a.arg(1).isUndefined() ? vm.toNumber(a.arg(1)) : 100);
+    d.beginFill(fill);
+    return Value();
+}
+
+static Value clipDrawingBeginGradientFill(Interpreter& vm, CallArgs& a)
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s)
+        return Value();
+    Drawing& d = drawingOf(*s);
+    std::optional<FillStyle> style = gradientFromArguments(vm, a);
+    if (!style) {
+        d.endFill();
+        return Value();
+    }
+    d.beginFill(DrawingFill { *style, nullptr });
+    return Value();
+}
+
+static Value clipDrawingBeginBitmapFill(Interpreter& vm, CallArgs& a)
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s)
+        return Value();
+    Drawing& d = drawingOf(*s);
+    std::shared_ptr<BitmapPixels> pixels = bitmapPixelsOf(a.arg(0));
+    if (!pixels) {
+        d.endFill();
+        return Value();
+    }
+    DrawingFill fill;
+    fill.style.type = FillStyle::Type::Bitmap;
+    Matrix m = matrixFromObject(vm, a.arg(1).asObject());
+    // Script matrices place bitmap pixels in clip pixels; fills work in twips.
+    fill.style.matrix = Matrix { m.a * 20, m.b * 20, m.c * 20, m.d * 20, m.tx * 20, m.ty * 20 };
+    fill.style.repeat = a.args.size() > 2 && !a.arg(2).isUndefined() ? vm.toBoolean(a.arg(2)) : true;
+    fill.style.smooth = a.args.size() > 3 && !a.arg(3).isUndefined() ? vm.toBoolean(a.arg(3)) : false;
+    fill.bitmap = std::move(pixels);
+    d.beginFill(fill);
+    return Value();
+}
+
+static Value clipDrawingLineStyle(Interpreter& vm, CallArgs& a)
+{
+    Drawing* drawing = styleTarget(a, &Drawing::clearLineStyle);
+    if (!drawing)
+        return Value();
+    Drawing& d = *drawing;
+    LineStyle line;
+    double thickness = vm.toNumber(a.arg(0));
+    line.width = std::isfinite(thickness) ? std::clamp(thickness, 0.0, 255.0) * 20 : 0;
+    line.color = colorOf(vm, a.arg(1), a.args.size() > 2 && !a.arg(2).isUndefined() ? vm.toNumber(a.arg(2)) : 100);
+    line.pixelHinting = vm.toBoolean(a.arg(3));
+    const QString scaleMode = vm.toString(a.arg(4));
+    if (scaleMode == QLatin1String("none")) {
+        line.noHScale = line.noVScale = true;
+    } else if (scaleMode == QLatin1String("vertical")) {
+        line.noVScale = true;
+    } else if (scaleMode == QLatin1String("horizontal")) {
+        line.noHScale = true;
+    }
+    const QString caps = vm.toString(a.arg(5));
+    line.startCap = line.endCap = caps == QLatin1String("none") ? 1 : caps == QLatin1String("square") ? 2 : 0;
+    const QString joint = vm.toString(a.arg(6));
+    line.join = joint == QLatin1String("bevel") ? 1 : joint == QLatin1String("miter") ? 2 : 0;
+    if (a.args.size() > 7 && !a.arg(7).isUndefined()) {
+        double limit = vm.toNumber(a.arg(7));
+        line.miterLimit = std::isfinite(limit) ? std::clamp(limit, 1.0, 255.0) : 3;
+    }
+    d.setLineStyle(line);
+    return Value();
+}
+
+static Value clipDrawingLineGradientStyle(Interpreter& vm, CallArgs& a)
+{
+    SpriteInstance* s = spriteOf(a);
+    if (!s || !s->drawing())
+        return Value();
+    if (std::optional<FillStyle> style = gradientFromArguments(vm, a))
+        s->drawing()->setLineFill(*style);
+    return Value();
+}
+
+const NativeMethod clipDrawingMethods[] = {
+    { "clear", clipDrawingClear },
+    { "moveTo", clipDrawingMoveTo },
+    { "lineTo", clipDrawingLineTo },
+    { "curveTo", clipDrawingCurveTo },
+    { "endFill", clipDrawingEndFill },
+    { "beginFill", clipDrawingBeginFill },
+    { "beginGradientFill", clipDrawingBeginGradientFill },
+    { "beginBitmapFill", clipDrawingBeginBitmapFill },
+    { "lineStyle", clipDrawingLineStyle },
+    { "lineGradientStyle", clipDrawingLineGradientStyle },
+};
+
 void installClipDrawing(Interpreter& vm, Object* proto)
 {
-    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(proto, QString::fromLatin1(name), std::move(f)); };
-
-    method("clear", [](Interpreter&, CallArgs& a) -> Value {
-        if (SpriteInstance* s = spriteOf(a); s && s->drawing())
-            s->drawing()->clear();
-        return Value();
-    });
-    method("moveTo", [](Interpreter& vm, CallArgs& a) -> Value {
-        if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
-            drawingOf(*s).moveTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
-        return Value();
-    });
-    method("lineTo", [](Interpreter& vm, CallArgs& a) -> Value {
-        if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
-            drawingOf(*s).lineTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
-        return Value();
-    });
-    method("curveTo", [](Interpreter& vm, CallArgs& a) -> Value {
-        if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 4) {
-            QPointF control(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1)));
-            QPointF to(pixelsToTwips(vm, a.arg(2)), pixelsToTwips(vm, a.arg(3)));
-            drawingOf(*s).curveTo(control, to);
-        }
-        return Value();
-    });
-    method("endFill", [](Interpreter&, CallArgs& a) -> Value {
-        if (SpriteInstance* s = spriteOf(a); s && s->drawing())
-            s->drawing()->endFill();
-        return Value();
-    });
-    method("beginFill", [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        Drawing& d = drawingOf(*s);
-        if (a.arg(0).isUndefined()) {
-            d.endFill();
-            return Value();
-        }
-        DrawingFill fill;
-        fill.style.type = FillStyle::Type::Solid;
-        fill.style.color = colorOf(vm, a.arg(0), a.args.size() > 1 && !a.arg(1).isUndefined() ? vm.toNumber(a.arg(1)) : 100);
-        d.beginFill(fill);
-        return Value();
-    });
-    method("beginGradientFill", [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        Drawing& d = drawingOf(*s);
-        std::optional<FillStyle> style = gradientFromArguments(vm, a);
-        if (!style) {
-            d.endFill();
-            return Value();
-        }
-        d.beginFill(DrawingFill { *style, nullptr });
-        return Value();
-    });
-    method("beginBitmapFill", [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        Drawing& d = drawingOf(*s);
-        std::shared_ptr<BitmapPixels> pixels = bitmapPixelsOf(a.arg(0));
-        if (!pixels) {
-            d.endFill();
-            return Value();
-        }
-        DrawingFill fill;
-        fill.style.type = FillStyle::Type::Bitmap;
-        Matrix m = matrixFromObject(vm, a.arg(1).asObject());
-        // Script matrices place bitmap pixels in clip pixels; fills work in twips.
-        fill.style.matrix = Matrix { m.a * 20, m.b * 20, m.c * 20, m.d * 20, m.tx * 20, m.ty * 20 };
-        fill.style.repeat = a.args.size() > 2 && !a.arg(2).isUndefined() ? vm.toBoolean(a.arg(2)) : true;
-        fill.style.smooth = a.args.size() > 3 && !a.arg(3).isUndefined() ? vm.toBoolean(a.arg(3)) : false;
-        fill.bitmap = std::move(pixels);
-        d.beginFill(fill);
-        return Value();
-    });
-    method("lineStyle", [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        Drawing& d = drawingOf(*s);
-        if (a.arg(0).isUndefined()) {
-            d.clearLineStyle();
-            return Value();
-        }
-        LineStyle line;
-        double thickness = vm.toNumber(a.arg(0));
-        line.width = std::isfinite(thickness) ? std::clamp(thickness, 0.0, 255.0) * 20 : 0;
-        line.color = colorOf(vm, a.arg(1), a.args.size() > 2 && !a.arg(2).isUndefined() ? vm.toNumber(a.arg(2)) : 100);
-        line.pixelHinting = vm.toBoolean(a.arg(3));
-        const QString scaleMode = vm.toString(a.arg(4));
-        if (scaleMode == QLatin1String("none")) {
-            line.noHScale = line.noVScale = true;
-        } else if (scaleMode == QLatin1String("vertical")) {
-            line.noVScale = true;
-        } else if (scaleMode == QLatin1String("horizontal")) {
-            line.noHScale = true;
-        }
-        const QString caps = vm.toString(a.arg(5));
-        line.startCap = line.endCap = caps == QLatin1String("none") ? 1 : caps == QLatin1String("square") ? 2 : 0;
-        const QString joint = vm.toString(a.arg(6));
-        line.join = joint == QLatin1String("bevel") ? 1 : joint == QLatin1String("miter") ? 2 : 0;
-        if (a.args.size() > 7 && !a.arg(7).isUndefined()) {
-            double limit = vm.toNumber(a.arg(7));
-            line.miterLimit = std::isfinite(limit) ? std::clamp(limit, 1.0, 255.0) : 3;
-        }
-        d.setLineStyle(line);
-        return Value();
-    });
-    method("lineGradientStyle", [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s || !s->drawing())
-            return Value();
-        if (std::optional<FillStyle> style = gradientFromArguments(vm, a))
-            s->drawing()->setLineFill(*style);
-        return Value();
-    });
+    vm.defineMethods(proto, clipDrawingMethods);
 
     // filters: copies of the clip's filters as script objects, and back.
-    auto* getter = vm.newNative(QStringLiteral("filters"), [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        ArrayObject* list = vm.newArray();
-        for (const Filter& f : s->filters()) {
-            if (Object* o = objectFromFilter(vm, f))
-                list->elements.push_back(Value(o));
-        }
-        return Value(static_cast<Object*>(list));
-    });
-    auto* setter = vm.newNative(QStringLiteral("filters"), [](Interpreter& vm, CallArgs& a) -> Value {
-        SpriteInstance* s = spriteOf(a);
-        if (!s)
-            return Value();
-        std::vector<Filter> filters;
-        Object* list = a.arg(0).asObject();
-        int count = std::min(lengthOf(vm, list), 64); // more than any movie stacks
-        for (int i = 0; i < count; ++i) {
-            if (auto f = filterFromObject(vm, vm.getMember(Value(list), QString::number(i)).asObject()))
-                filters.push_back(*f);
-        }
-        s->setFilters(std::move(filters));
-        return Value();
-    });
+    auto* getter = vm.newNative(QStringLiteral("filters"), clipFiltersGet);
+    auto* setter = vm.newNative(QStringLiteral("filters"), clipFiltersSet);
     proto->define(QStringLiteral("filters"), Value(), DontEnum);
     Property* p = proto->findOwn(QStringLiteral("filters"));
     p->getter = getter;

@@ -12,6 +12,19 @@ using namespace exec;
 
 namespace {
 
+// A frame given as "path:frame" is a frame of the timeline at `path`, from
+// `timeline`: that clip is returned and `frame` keeps the part after the
+// colon. Without a colon the frame belongs to `current`.
+ClipObject* frameTarget(Interpreter& vm, ClipObject* current, Object* timeline, QString& frame)
+{
+    const int colon = frame.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return current;
+    ClipObject* c = exec::asClip(vm.resolveTarget(timeline, frame.left(colon)));
+    frame = frame.mid(colon + 1);
+    return c;
+}
+
 const char* const PropertyNames[] = {
     "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
     "_width", "_height", "_rotation", "_target", "_framesloaded", "_name", "_droptarget", "_url",
@@ -50,7 +63,7 @@ Object* Interpreter::resolveTarget(Object* from, const QString& path)
             cur = c ? c->rootClip() : nullptr;
         } else if (s == QLatin1String("this")) {
         } else if (s == QLatin1String("_global") && m_version >= 6) {
-            cur = m_global;
+            cur = m_realm.global;
         } else if (int n = levelNumber(s); n >= 0) {
             cur = m_host ? m_host->level(n) : nullptr;
         } else {
@@ -107,28 +120,30 @@ void Interpreter::doGetURL(Frame&, const QString& url, const QString& window, in
         m_host->getURL(url, window, method);
 }
 
+void Interpreter::onTargetClip(Frame& f, void (ClipObject::*command)())
+{
+    if (auto* c = targetClip(f))
+        (c->*command)();
+}
+
 void Interpreter::opNextFrame(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->nextFrame();
+    onTargetClip(x.f, &ClipObject::nextFrame);
 }
 
 void Interpreter::opPrevFrame(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->prevFrame();
+    onTargetClip(x.f, &ClipObject::prevFrame);
 }
 
 void Interpreter::opPlay(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->play();
+    onTargetClip(x.f, &ClipObject::play);
 }
 
 void Interpreter::opStop(Exec& x, const Instruction&)
 {
-    if (auto* c = targetClip(x.f))
-        c->stop();
+    onTargetClip(x.f, &ClipObject::stop);
 }
 
 void Interpreter::opToggleQuality(Exec&, const Instruction&)
@@ -167,11 +182,7 @@ void Interpreter::opGotoFrame2(Exec& x, const Instruction& ins)
         return;
     }
     QString s = toString(frame);
-    int colon = s.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        c = asClip(resolveTarget(timelineOf(f), s.left(colon)));
-        s = s.mid(colon + 1);
-    }
+    c = frameTarget(*this, c, timelineOf(f), s);
     if (!c)
         return;
     double n = stringToNumber(s, m_version);
@@ -186,11 +197,7 @@ void Interpreter::opCall(Exec& x, const Instruction&)
     Frame& f = x.f;
     QString s = toString(pop(f));
     ClipObject* c = targetClip(f);
-    int colon = s.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        c = asClip(resolveTarget(timelineOf(f), s.left(colon)));
-        s = s.mid(colon + 1);
-    }
+    c = frameTarget(*this, c, timelineOf(f), s);
     if (!c)
         return;
     double n = stringToNumber(s, m_version);

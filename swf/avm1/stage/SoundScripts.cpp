@@ -102,125 +102,179 @@ void SoundScripts::addRoots(std::vector<Object*>& roots) const
         roots.push_back(sound);
 }
 
+static Value soundConstructor(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    // `new Sound(target)` on an object the machine made from the prototype:
+    // swap in a real Sound object with the same prototype.
+    if (!a.constructing)
+        return Value();
+    Object* proto = a.thisObject() ? a.thisObject()->proto() : self.prototype();
+    auto* sound = vm.make<SoundObject>(&self, proto, vm.caseSensitive());
+    sound->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), DontEnum);
+    Value target = a.arg(0);
+    Object* clip = target.asObject();
+    if (!clip && target.isString())
+        clip = vm.resolveTarget(self.owner().clipFor(self.owner().stage().root()), target.asString());
+    if (clip && clip->kind() == Object::Kind::Clip)
+        sound->target = clip;
+    return Value(static_cast<Object*>(sound));
+}
+
+static Value soundAttachSound(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    if (SoundObject* s = soundOf(a))
+        s->soundId = self.exportedSound(vm.toString(a.arg(0)));
+    return Value();
+}
+
+static Value soundStart(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    SoundSink* sink = self.owner().stage().soundSink();
+    if (!s || !s->soundId || !sink)
+        return Value();
+    double offset = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
+    double loops = a.args.size() < 2 ? 1 : vm.toNumber(a.arg(1));
+    const std::uint64_t handle = sink->startScriptSound(self.ownerOf(*s), s->soundId, std::isfinite(offset) ? offset : 0,
+        std::isfinite(loops) ? clampToInt(loops) : 1);
+    if (handle) {
+        s->playing = handle;
+        s->lastPositionMs = std::max(0.0, sink->soundPositionMs(handle));
+        self.started(s);
+    }
+    return Value();
+}
+
+static Value soundStop(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    SoundSink* sink = self.owner().stage().soundSink();
+    if (!s || !sink)
+        return Value();
+    std::uint16_t id = 0;
+    if (!a.args.empty()) {
+        id = self.exportedSound(vm.toString(a.arg(0)));
+        if (!id)
+            return Value(); // a name nothing was exported under stops nothing
+    }
+    sink->stopSounds(self.ownerOf(*s), id);
+    return Value();
+}
+
+static Value soundSetVolume(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    if (SoundObject* s = soundOf(a)) {
+        SoundTransform t = self.transformOf(self.ownerOf(*s));
+        t.volume = level(vm, a.arg(0), t.volume);
+        self.setTransform(self.ownerOf(*s), t);
+    }
+    return Value();
+}
+
+static Value soundGetVolume(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    return s ? Value(self.transformOf(self.ownerOf(*s)).volume) : Value();
+}
+
+static Value soundSetPan(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    if (!s)
+        return Value();
+    SoundTransform t = self.transformOf(self.ownerOf(*s));
+    const double pan = std::clamp(level(vm, a.arg(0), 0), -100.0, 100.0);
+    // Panning right turns the left channel down, and the other way round.
+    t.ll = pan > 0 ? 100 - pan : 100;
+    t.rr = pan < 0 ? 100 + pan : 100;
+    t.lr = t.rl = 0;
+    self.setTransform(self.ownerOf(*s), t);
+    return Value();
+}
+
+static Value soundGetPan(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    if (!s)
+        return Value();
+    const SoundTransform t = self.transformOf(self.ownerOf(*s));
+    return Value(t.rr - t.ll);
+}
+
+static Value soundSetTransform(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    Object* o = a.arg(0).asObject();
+    if (!s || !o)
+        return Value();
+    SoundTransform t = self.transformOf(self.ownerOf(*s));
+    t.ll = level(vm, vm.getMember(Value(o), QStringLiteral("ll")), t.ll);
+    t.lr = level(vm, vm.getMember(Value(o), QStringLiteral("lr")), t.lr);
+    t.rl = level(vm, vm.getMember(Value(o), QStringLiteral("rl")), t.rl);
+    t.rr = level(vm, vm.getMember(Value(o), QStringLiteral("rr")), t.rr);
+    self.setTransform(self.ownerOf(*s), t);
+    return Value();
+}
+
+static Value soundGetTransform(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    if (!s)
+        return Value();
+    const SoundTransform t = self.transformOf(self.ownerOf(*s));
+    Object* o = vm.newObject();
+    o->put(QStringLiteral("ll"), Value(t.ll));
+    o->put(QStringLiteral("lr"), Value(t.lr));
+    o->put(QStringLiteral("rl"), Value(t.rl));
+    o->put(QStringLiteral("rr"), Value(t.rr));
+    return Value(o);
+}
+
+// getBytesLoaded and getBytesTotal: attached sounds are part of the movie,
+// always wholly loaded.
+static Value soundWhollyLoaded(Interpreter&, CallArgs& a)
+{
+    return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value();
+}
+
+static Value soundLoadSound(Interpreter&, CallArgs&)
+{
+    return Value();
+}
+
+const NativeMethod soundMethods[] = {
+    { "attachSound", soundAttachSound },
+    { "start", soundStart },
+    { "stop", soundStop },
+    { "setVolume", soundSetVolume },
+    { "getVolume", soundGetVolume },
+    { "setPan", soundSetPan },
+    { "getPan", soundGetPan },
+    { "setTransform", soundSetTransform },
+    { "getTransform", soundGetTransform },
+    { "getBytesLoaded", soundWhollyLoaded },
+    { "getBytesTotal", soundWhollyLoaded },
+    { "loadSound", soundLoadSound },
+};
+
 void SoundScripts::install()
 {
     Interpreter& vm = m_owner.interpreter();
     m_proto = vm.newObject();
-    auto* ctor = vm.newConstructor(QStringLiteral("Sound"), [this](Interpreter& vm, CallArgs& a) -> Value {
-        // `new Sound(target)` on an object the machine made from the prototype:
-        // swap in a real Sound object with the same prototype.
-        if (!a.constructing)
-            return Value();
-        Object* proto = a.thisObject() ? a.thisObject()->proto() : m_proto;
-        auto* sound = vm.make<SoundObject>(this, proto, vm.caseSensitive());
-        sound->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), DontEnum);
-        Value target = a.arg(0);
-        Object* clip = target.asObject();
-        if (!clip && target.isString())
-            clip = vm.resolveTarget(m_owner.clipFor(m_owner.stage().root()), target.asString());
-        if (clip && clip->kind() == Object::Kind::Clip)
-            sound->target = clip;
-        return Value(static_cast<Object*>(sound));
-    }, m_proto);
+    auto* ctor = vm.newConstructor(QStringLiteral("Sound"), soundConstructor, m_proto);
     vm.global()->define(QStringLiteral("Sound"), Value(static_cast<Object*>(ctor)), DontEnum);
 
-    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(m_proto, QString::fromLatin1(name), std::move(f)); };
-    method("attachSound", [this](Interpreter& vm, CallArgs& a) -> Value {
-        if (SoundObject* s = soundOf(a))
-            s->soundId = exportedSound(vm.toString(a.arg(0)));
-        return Value();
-    });
-    method("start", [this](Interpreter& vm, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        SoundSink* sink = m_owner.stage().soundSink();
-        if (!s || !s->soundId || !sink)
-            return Value();
-        double offset = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
-        double loops = a.args.size() < 2 ? 1 : vm.toNumber(a.arg(1));
-        const std::uint64_t handle = sink->startScriptSound(ownerOf(*s), s->soundId, std::isfinite(offset) ? offset : 0,
-            std::isfinite(loops) ? clampToInt(loops) : 1);
-        if (handle) {
-            s->playing = handle;
-            s->lastPositionMs = std::max(0.0, sink->soundPositionMs(handle));
-            started(s);
-        }
-        return Value();
-    });
-    method("stop", [this](Interpreter& vm, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        SoundSink* sink = m_owner.stage().soundSink();
-        if (!s || !sink)
-            return Value();
-        std::uint16_t id = 0;
-        if (!a.args.empty()) {
-            id = exportedSound(vm.toString(a.arg(0)));
-            if (!id)
-                return Value(); // a name nothing was exported under stops nothing
-        }
-        sink->stopSounds(ownerOf(*s), id);
-        return Value();
-    });
-    method("setVolume", [this](Interpreter& vm, CallArgs& a) -> Value {
-        if (SoundObject* s = soundOf(a)) {
-            SoundTransform t = transformOf(ownerOf(*s));
-            t.volume = level(vm, a.arg(0), t.volume);
-            setTransform(ownerOf(*s), t);
-        }
-        return Value();
-    });
-    method("getVolume", [this](Interpreter&, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        return s ? Value(transformOf(ownerOf(*s)).volume) : Value();
-    });
-    method("setPan", [this](Interpreter& vm, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        if (!s)
-            return Value();
-        SoundTransform t = transformOf(ownerOf(*s));
-        const double pan = std::clamp(level(vm, a.arg(0), 0), -100.0, 100.0);
-        // Panning right turns the left channel down, and the other way round.
-        t.ll = pan > 0 ? 100 - pan : 100;
-        t.rr = pan < 0 ? 100 + pan : 100;
-        t.lr = t.rl = 0;
-        setTransform(ownerOf(*s), t);
-        return Value();
-    });
-    method("getPan", [this](Interpreter&, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        if (!s)
-            return Value();
-        const SoundTransform t = transformOf(ownerOf(*s));
-        return Value(t.rr - t.ll);
-    });
-    method("setTransform", [this](Interpreter& vm, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        Object* o = a.arg(0).asObject();
-        if (!s || !o)
-            return Value();
-        SoundTransform t = transformOf(ownerOf(*s));
-        t.ll = level(vm, vm.getMember(Value(o), QStringLiteral("ll")), t.ll);
-        t.lr = level(vm, vm.getMember(Value(o), QStringLiteral("lr")), t.lr);
-        t.rl = level(vm, vm.getMember(Value(o), QStringLiteral("rl")), t.rl);
-        t.rr = level(vm, vm.getMember(Value(o), QStringLiteral("rr")), t.rr);
-        setTransform(ownerOf(*s), t);
-        return Value();
-    });
-    method("getTransform", [this](Interpreter& vm, CallArgs& a) -> Value {
-        SoundObject* s = soundOf(a);
-        if (!s)
-            return Value();
-        const SoundTransform t = transformOf(ownerOf(*s));
-        Object* o = vm.newObject();
-        o->put(QStringLiteral("ll"), Value(t.ll));
-        o->put(QStringLiteral("lr"), Value(t.lr));
-        o->put(QStringLiteral("rl"), Value(t.rl));
-        o->put(QStringLiteral("rr"), Value(t.rr));
-        return Value(o);
-    });
-    // Attached sounds are part of the movie: always wholly loaded.
-    method("getBytesLoaded", [](Interpreter&, CallArgs& a) -> Value { return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value(); });
-    method("getBytesTotal", [](Interpreter&, CallArgs& a) -> Value { return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value(); });
-    method("loadSound", [](Interpreter&, CallArgs&) -> Value { return Value(); });
+    vm.defineMethods(m_proto, soundMethods);
 }
 
 } // namespace swf::avm1

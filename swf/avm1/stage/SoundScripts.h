@@ -31,6 +31,8 @@ public:
 
     void install();
     StageScripts& owner() const { return m_owner; }
+    // Sound.prototype, for objects made by `new Sound`.
+    Object* prototype() const { return m_proto; }
 
     // The sink identity of the timeline a Sound object controls (0: the movie).
     std::uintptr_t ownerOf(const SoundObject& sound) const;

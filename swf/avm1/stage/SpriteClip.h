@@ -6,7 +6,7 @@
 // path again, the old reference reaches it, as the player's references do.
 // With nothing there it behaves as an empty object.
 
-#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/ClipObject.h"
 
 #include <QRectF>
 #include <QStringList>
@@ -65,8 +65,8 @@ private:
 };
 
 // The MovieClip methods that make, remove, move and measure clips
-// (SpriteClipMethods.cpp), installed on the MovieClip prototype.
-void installClipMethods(StageScripts& scripts, Interpreter& vm, Object* clipProto);
+// (MovieClipClass.cpp), installed on the MovieClip prototype.
+void installClipMethods(Interpreter& vm, Object* clipProto);
 
 // Bounds rounded to whole twips as the player reports them, in pixels.
 QRectF roundedBounds(const QRectF& twips);

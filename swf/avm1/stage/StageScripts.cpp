@@ -9,6 +9,8 @@
 
 #include <QDebug>
 
+#include <cmath>
+
 namespace swf::avm1 {
 
 namespace {
@@ -24,12 +26,91 @@ SpriteClip* clipOf(const CallArgs& a)
 
 } // namespace
 
+static Value movieClipConstructor(Interpreter&, CallArgs& a)
+{
+    return a.thisValue;
+}
+
+// play, stop, nextFrame, prevFrame and removeMovieClip: one timeline command
+// on the clip `this` is.
+template<void (ClipObject::*Command)()>
+Value movieClipCommand(Interpreter&, CallArgs& a)
+{
+    if (auto* c = clipOf(a))
+        (c->*Command)();
+    return Value();
+}
+
+// gotoAndPlay and gotoAndStop: a frame number, or a label when the argument
+// is a string that reads as no number.
+template<bool Play>
+Value movieClipGoto(Interpreter& vm, CallArgs& a)
+{
+    auto* c = clipOf(a);
+    if (!c || a.args.empty())
+        return Value();
+    Value frame = a.arg(0);
+    if (frame.isString()) {
+        double n = stringToNumber(frame.asString(), vm.version());
+        if (std::isnan(n)) {
+            c->gotoLabel(frame.asString(), Play);
+            return Value();
+        }
+        c->gotoFrame(clampToInt(n), Play);
+        return Value();
+    }
+    double n = toIntegerValue(vm.toNumber(frame));
+    c->gotoFrame(clampToInt(n), Play);
+    return Value();
+}
+
+static Value movieClipGetDepth(Interpreter&, CallArgs& a)
+{
+    auto* c = clipOf(a);
+    return c && c->sprite() ? Value(double(c->sprite()->depth() - 16384)) : Value();
+}
+
+static Value movieClipGetNextHighestDepth(Interpreter&, CallArgs& a)
+{
+    auto* c = clipOf(a);
+    if (!c || !c->sprite())
+        return Value();
+    int highest = -1;
+    for (const auto& [depth, child] : c->sprite()->displayList())
+        highest = std::max(highest, depth - 16384);
+    return Value(double(std::max(highest + 1, 0)));
+}
+
+static Value movieClipGetInstanceAtDepth(Interpreter& vm, CallArgs& a)
+{
+    auto* c = clipOf(a);
+    if (!c || !c->sprite())
+        return Value();
+    DisplayObject* child = c->sprite()->childAt(clampToInt(double(clampToInt(vm.toNumber(a.arg(0)))) + 16384));
+    SpriteInstance* s = child ? child->asSprite() : nullptr;
+    return s ? Value(static_cast<Object*>(StageScripts::of(vm).clipFor(*s))) : Value();
+}
+
+// The timeline methods; MovieClipClass.cpp and ClipDrawing.cpp add the rest.
+const NativeMethod movieClipMethods[] = {
+    { "play", movieClipCommand<&ClipObject::play> },
+    { "stop", movieClipCommand<&ClipObject::stop> },
+    { "nextFrame", movieClipCommand<&ClipObject::nextFrame> },
+    { "prevFrame", movieClipCommand<&ClipObject::prevFrame> },
+    { "gotoAndPlay", movieClipGoto<true> },
+    { "gotoAndStop", movieClipGoto<false> },
+    { "getDepth", movieClipGetDepth },
+    { "getNextHighestDepth", movieClipGetNextHighestDepth },
+    { "getInstanceAtDepth", movieClipGetInstanceAtDepth },
+    { "removeMovieClip", movieClipCommand<&ClipObject::remove> },
+};
+
 StageScripts::StageScripts(Stage& stage)
     : m_stage(stage)
     , m_vm(std::make_unique<Interpreter>(stage.movie().version(), this))
 {
     installMovieClip();
-    installClipMethods(*this, *m_vm, m_vm->clipPrototype());
+    installClipMethods(*m_vm, m_vm->clipPrototype());
     installStageObjects();
     installInputObjects();
     m_textFields = std::make_unique<TextFieldScripts>(*this);
@@ -44,59 +125,11 @@ void StageScripts::installMovieClip()
 {
     Interpreter& vm = *m_vm;
     Object* proto = vm.newObject();
-    vm.setClipPrototype(proto);
-    auto* ctor = vm.newConstructor(QStringLiteral("MovieClip"), [](Interpreter&, CallArgs& a) -> Value { return a.thisValue; }, proto);
+    vm.setRealmSlot(&Realm::clipPrototype, proto);
+    auto* ctor = vm.newConstructor(QStringLiteral("MovieClip"), movieClipConstructor, proto);
     vm.global()->define(QStringLiteral("MovieClip"), Value(static_cast<Object*>(ctor)), DontEnum);
 
-    auto method = [&](const char* name, NativeFunction f) { vm.defineMethod(proto, QString::fromLatin1(name), std::move(f)); };
-    method("play", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->play(); return Value(); });
-    method("stop", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->stop(); return Value(); });
-    method("nextFrame", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->nextFrame(); return Value(); });
-    method("prevFrame", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->prevFrame(); return Value(); });
-    auto gotoImpl = [](bool play) {
-        return [play](Interpreter& vm, CallArgs& a) -> Value {
-            auto* c = clipOf(a);
-            if (!c || a.args.empty())
-                return Value();
-            Value frame = a.arg(0);
-            if (frame.isString()) {
-                double n = stringToNumber(frame.asString(), vm.version());
-                if (std::isnan(n)) {
-                    c->gotoLabel(frame.asString(), play);
-                    return Value();
-                }
-                c->gotoFrame(clampToInt(n), play);
-                return Value();
-            }
-            double n = toIntegerValue(vm.toNumber(frame));
-            c->gotoFrame(clampToInt(n), play);
-            return Value();
-        };
-    };
-    method("gotoAndPlay", gotoImpl(true));
-    method("gotoAndStop", gotoImpl(false));
-    method("getDepth", [](Interpreter&, CallArgs& a) -> Value {
-        auto* c = clipOf(a);
-        return c && c->sprite() ? Value(double(c->sprite()->depth() - 16384)) : Value();
-    });
-    method("getNextHighestDepth", [](Interpreter&, CallArgs& a) -> Value {
-        auto* c = clipOf(a);
-        if (!c || !c->sprite())
-            return Value();
-        int highest = -1;
-        for (const auto& [depth, child] : c->sprite()->displayList())
-            highest = std::max(highest, depth - 16384);
-        return Value(double(std::max(highest + 1, 0)));
-    });
-    method("getInstanceAtDepth", [this](Interpreter& vm, CallArgs& a) -> Value {
-        auto* c = clipOf(a);
-        if (!c || !c->sprite())
-            return Value();
-        DisplayObject* child = c->sprite()->childAt(clampToInt(double(clampToInt(vm.toNumber(a.arg(0)))) + 16384));
-        SpriteInstance* s = child ? child->asSprite() : nullptr;
-        return s ? Value(static_cast<Object*>(clipFor(*s))) : Value();
-    });
-    method("removeMovieClip", [](Interpreter&, CallArgs& a) -> Value { if (auto* c = clipOf(a)) c->remove(); return Value(); });
+    vm.defineMethods(proto, movieClipMethods);
     installDrawingApi(*this, vm, proto);
 }
 

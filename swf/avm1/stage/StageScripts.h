@@ -3,6 +3,13 @@
 // The script machine wired to a stage: runs the frame, init and clip-event
 // actions the timelines hand over, gives scripts MovieClip objects over the
 // sprite instances, and collects trace output and fscommands.
+//
+// The files of this room that bind script classes follow the one naming
+// scheme of builtins/ and stage/: XxxClass.cpp binds one class (MovieClip,
+// Color, Accessibility), XxxClasses.cpp a family of small ones (flash.geom,
+// flash.filters, Key/Mouse/Stage); each method is a named function listed
+// in a NativeMethod table. The rest (the objects behind clips, buttons, text
+// fields and sounds, and the event queue) are named after what they are.
 
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/avm1/vm/Interpreter.h"
@@ -33,6 +40,9 @@ public:
     ~StageScripts() override;
 
     Interpreter& interpreter() { return *m_vm; }
+    // The stage side an interpreter made by a StageScripts runs for (its host):
+    // how the named functions bound to script classes reach the stage.
+    static StageScripts& of(Interpreter& vm) { return *static_cast<StageScripts*>(vm.host()); }
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
     // fscommand("quit") was seen: a render run should end.
     bool quitRequested() const { return m_quit; }
@@ -71,8 +81,10 @@ public:
     // The script object of a sprite or a button instance, made on first use;
     // null for other instances.
     Object* objectFor(DisplayObject& instance);
+    // The script object of a sprite or button instance if one was made, else null.
+    Object* existingObjectOf(const DisplayObject& instance) const;
 
-    // The keyboard as the Key object reports it (StageScriptsInput.cpp).
+    // The keyboard as the Key object reports it (InputClasses.cpp).
     bool keyIsDown(int keyCode) const { return m_keysDown.contains(keyCode); }
     bool keyIsToggled(int keyCode) const { return m_keysToggled.contains(keyCode); }
     int lastKeyCode() const { return m_lastKeyCode; }
@@ -81,6 +93,9 @@ public:
     void setViewSize(double width, double height);
     // Mouse.hide() was called (and no Mouse.show() since): the player hides its pointer.
     bool mouseHidden() const { return m_mouseHidden; }
+    void setMouseHidden(bool hidden) { m_mouseHidden = hidden; }
+    // Stage.width or Stage.height: the movie's size, or the view's when the movie does not scale.
+    double stageSize(bool width);
     // The pointer in stage pixels, and in an instance's own space (in pixels: _xmouse, _ymouse).
     QPointF mousePosition() const { return m_mouse; }
     QPointF mouseIn(const DisplayObject& instance) const;

@@ -199,14 +199,19 @@ void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std
     }
 }
 
+Object* StageScripts::existingObjectOf(const DisplayObject& instance) const
+{
+    if (auto it = m_clips.find(&instance); it != m_clips.end())
+        return it->second;
+    if (auto it = m_buttons.find(&instance); it != m_buttons.end())
+        return it->second;
+    return nullptr;
+}
+
 bool StageScripts::mayHaveHandler(DisplayObject& instance, const QString& name)
 {
-    Object* o = nullptr;
-    if (auto it = m_clips.find(&instance); it != m_clips.end())
-        o = it->second;
-    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
-        o = it->second;
-    else if (instance.asSprite())
+    Object* o = existingObjectOf(instance);
+    if (!o && instance.asSprite())
         o = m_vm->clipPrototype(); // a handler every clip inherits
     if (!o)
         return false;
@@ -312,11 +317,7 @@ void StageScripts::buttonEvent(DisplayObject& instance, ClipEvent event)
 bool StageScripts::actsAsButton(const DisplayObject& constInstance)
 {
     auto& instance = const_cast<DisplayObject&>(constInstance);
-    Object* o = nullptr;
-    if (auto it = m_clips.find(&instance); it != m_clips.end())
-        o = it->second;
-    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
-        o = it->second;
+    Object* o = existingObjectOf(instance);
     if (o) {
         Property* enabled = m_vm->findProperty(o, QStringLiteral("enabled"));
         if (enabled && !enabled->getter && !m_vm->toBoolean(enabled->value))
@@ -336,11 +337,7 @@ bool StageScripts::actsAsButton(const DisplayObject& constInstance)
 bool StageScripts::wantsHandCursor(const DisplayObject& constInstance)
 {
     auto& instance = const_cast<DisplayObject&>(constInstance);
-    Object* o = nullptr;
-    if (auto it = m_clips.find(&instance); it != m_clips.end())
-        o = it->second;
-    else if (auto it = m_buttons.find(&instance); it != m_buttons.end())
-        o = it->second;
+    Object* o = existingObjectOf(instance);
     if (!o)
         return true;
     Property* hand = m_vm->findProperty(o, QStringLiteral("useHandCursor"));

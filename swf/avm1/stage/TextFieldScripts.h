@@ -33,6 +33,8 @@ public:
     void install();
 
     StageScripts& owner() const { return m_owner; }
+    // TextFormat.prototype, for the formats getTextFormat hands out.
+    Object* formatPrototype() const { return m_formatProto; }
 
     // The script object of a field (made on first use; one per instance).
     TextFieldObject* objectFor(EditTextInstance& field);

@@ -55,6 +55,27 @@ void Interpreter::popArgs(Frame& f, std::vector<Value>& args)
         args[i] = pop(f);
 }
 
+std::pair<double, double> Interpreter::popNumbers(Frame& f)
+{
+    double b = toNumber(pop(f));
+    double a = toNumber(pop(f));
+    return { a, b };
+}
+
+std::pair<bool, bool> Interpreter::popBooleans(Frame& f)
+{
+    bool b = toBoolean(pop(f));
+    bool a = toBoolean(pop(f));
+    return { a, b };
+}
+
+std::pair<QString, QString> Interpreter::popStrings(Frame& f)
+{
+    QString b = toString(pop(f));
+    QString a = toString(pop(f));
+    return { a, b };
+}
+
 ClipObject* Interpreter::targetClip(Frame& f)
 {
     return asClip(f.targetLost ? nullptr : timelineOf(f));

@@ -12,29 +12,25 @@ using namespace exec;
 // Version 4 arithmetic converts both operands to numbers.
 void Interpreter::opAdd(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     push(Value(a + b));
 }
 
 void Interpreter::opSubtract(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     push(Value(a - b));
 }
 
 void Interpreter::opMultiply(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     push(Value(a * b));
 }
 
 void Interpreter::opDivide(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     // Movies of version 4 show division by zero as an error text.
     if (b == 0 && m_version < 5)
         push(Value(QStringLiteral("#ERROR#")));
@@ -44,36 +40,31 @@ void Interpreter::opDivide(Exec& x, const Instruction&)
 
 void Interpreter::opModulo(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     push(Value(std::fmod(a, b)));
 }
 
 void Interpreter::opEquals(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     pushBool(a == b);
 }
 
 void Interpreter::opLess(Exec& x, const Instruction&)
 {
-    double b = toNumber(pop(x.f));
-    double a = toNumber(pop(x.f));
+    auto [a, b] = popNumbers(x.f);
     pushBool(a < b);
 }
 
 void Interpreter::opAnd(Exec& x, const Instruction&)
 {
-    bool b = toBoolean(pop(x.f));
-    bool a = toBoolean(pop(x.f));
+    auto [a, b] = popBooleans(x.f);
     pushBool(a && b);
 }
 
 void Interpreter::opOr(Exec& x, const Instruction&)
 {
-    bool b = toBoolean(pop(x.f));
-    bool a = toBoolean(pop(x.f));
+    auto [a, b] = popBooleans(x.f);
     pushBool(a || b);
 }
 

@@ -9,7 +9,7 @@ using namespace exec;
 
 void Interpreter::defineFunction(Frame& f, const Instruction& ins)
 {
-    auto* fn = make<FunctionObject>(m_functionProto, caseSensitive());
+    auto* fn = make<FunctionObject>(m_realm.functionPrototype, caseSensitive());
     fn->code = ins.function;
     fn->scope = f.scope;
     fn->constantPool = f.pool;
@@ -50,13 +50,19 @@ void Interpreter::opCallFunction(Exec& x, const Instruction&)
     push(isFunction(fn) ? call(fn, Value(timeline), std::move(args)) : Value());
 }
 
+Interpreter::MethodOperands Interpreter::popMethodOperands(Frame& f)
+{
+    Value nameValue = pop(f);
+    MethodOperands m;
+    m.object = pop(f);
+    popArgs(f, m.args);
+    m.name = nameValue.isUndefined() ? QString() : toString(nameValue);
+    return m;
+}
+
 void Interpreter::opCallMethod(Exec& x, const Instruction&)
 {
-    Value nameValue = pop(x.f);
-    Value object = pop(x.f);
-    std::vector<Value> args;
-    popArgs(x.f, args);
-    QString name = nameValue.isUndefined() ? QString() : toString(nameValue);
+    auto [name, object, args] = popMethodOperands(x.f);
     Object* o = object.asObject();
     Value thisValue = object;
     Object* home = nullptr;
@@ -108,11 +114,7 @@ void Interpreter::opNewObject(Exec& x, const Instruction&)
 
 void Interpreter::opNewMethod(Exec& x, const Instruction&)
 {
-    Value nameValue = pop(x.f);
-    Value object = pop(x.f);
-    std::vector<Value> args;
-    popArgs(x.f, args);
-    QString name = nameValue.isUndefined() ? QString() : toString(nameValue);
+    auto [name, object, args] = popMethodOperands(x.f);
     Value ctor = name.isEmpty() ? object : getMember(object, name);
     push(isFunction(ctor) ? construct(ctor, std::move(args)) : Value());
 }

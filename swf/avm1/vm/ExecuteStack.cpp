@@ -70,22 +70,19 @@ void Interpreter::opTypeOf(Exec& x, const Instruction&)
 
 void Interpreter::opStringEquals(Exec& x, const Instruction&)
 {
-    QString b = toString(pop(x.f));
-    QString a = toString(pop(x.f));
+    auto [a, b] = popStrings(x.f);
     pushBool(a == b);
 }
 
 void Interpreter::opStringLess(Exec& x, const Instruction&)
 {
-    QString b = toString(pop(x.f));
-    QString a = toString(pop(x.f));
+    auto [a, b] = popStrings(x.f);
     pushBool(a < b);
 }
 
 void Interpreter::opStringGreater(Exec& x, const Instruction&)
 {
-    QString b = toString(pop(x.f));
-    QString a = toString(pop(x.f));
+    auto [a, b] = popStrings(x.f);
     pushBool(a > b);
 }
 
@@ -101,8 +98,7 @@ void Interpreter::opMBStringLength(Exec& x, const Instruction& ins)
 
 void Interpreter::opStringAdd(Exec& x, const Instruction&)
 {
-    QString b = toString(pop(x.f));
-    QString a = toString(pop(x.f));
+    auto [a, b] = popStrings(x.f);
     push(Value(a + b));
 }
 

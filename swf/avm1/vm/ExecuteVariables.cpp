@@ -54,7 +54,7 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
     if (lookupInScope(f, name, out))
         return out;
     if (name == QLatin1String("_global") && m_version >= 6)
-        return Value(m_global);
+        return Value(m_realm.global);
     if (int n = levelNumber(name); n >= 0) {
         ClipObject* c = m_host ? m_host->level(n) : nullptr;
         return c ? Value(static_cast<Object*>(c)) : Value();
@@ -65,8 +65,8 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
         s->define(QStringLiteral("__home__"), f.home ? Value(f.home) : Value(), DontEnum);
         return Value(static_cast<Object*>(s));
     }
-    if (hasProperty(m_global, name))
-        return getMember(Value(m_global), name);
+    if (hasProperty(m_realm.global, name))
+        return getMember(Value(m_realm.global), name);
     return Value();
 }
 
@@ -143,7 +143,7 @@ void Interpreter::opDelete2(Exec& x, const Instruction&)
             return;
         }
     }
-    push(Value(m_global->findOwn(name) ? deleteMember(m_global, name) : false));
+    push(Value(m_realm.global->findOwn(name) ? deleteMember(m_realm.global, name) : false));
 }
 
 } // namespace swf::avm1

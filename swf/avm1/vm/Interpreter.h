@@ -6,14 +6,16 @@
 // run and are reported through the host; the movie goes on.
 
 #include "swf/avm1/vm/Action.h"
-#include "swf/avm1/stage/ClipObject.h"
+#include "swf/avm1/vm/ClipObject.h"
 #include "swf/avm1/vm/Object.h"
+#include "swf/avm1/vm/Realm.h"
 
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace swf::avm1 {
@@ -76,17 +78,21 @@ public:
     Value callMethodSafely(Object* object, const QString& name, std::vector<Value> args, bool* ok = nullptr);
 
     // Objects.
-    Object* global() const { return m_global; }
-    Object* objectPrototype() const { return m_objectProto; }
-    Object* functionPrototype() const { return m_functionProto; }
-    Object* arrayPrototype() const { return m_arrayProto; }
-    Object* clipPrototype() const { return m_clipProto; }
-    Object* stringPrototype() const { return m_stringProto; }
-    Object* numberPrototype() const { return m_numberProto; }
-    Object* booleanPrototype() const { return m_booleanProto; }
+    // The shared objects, read-only; see Realm.h.
+    const Realm& realm() const { return m_realm; }
+    Object* global() const { return m_realm.global; }
+    Object* objectPrototype() const { return m_realm.objectPrototype; }
+    Object* functionPrototype() const { return m_realm.functionPrototype; }
+    Object* arrayPrototype() const { return m_realm.arrayPrototype; }
+    Object* clipPrototype() const { return m_realm.clipPrototype; }
+    Object* stringPrototype() const { return m_realm.stringPrototype; }
+    Object* numberPrototype() const { return m_realm.numberPrototype; }
+    Object* booleanPrototype() const { return m_realm.booleanPrototype; }
+    // The one way to fill in the realm: each slot is set once, by the
+    // installer of its class; a second setting of a slot is refused.
+    bool setRealmSlot(Object* Realm::*slot, Object* object);
     // The constructor registered for a library symbol, or nullptr.
     Object* registeredClass(const QString& symbol);
-    void setClipPrototype(Object* proto) { m_clipProto = proto; }
     Object* newObject();
     Object* newObject(Object* proto);
     ArrayObject* newArray();
@@ -94,6 +100,8 @@ public:
     // A constructor with its own prototype object (prototype.constructor set).
     FunctionObject* newConstructor(const QString& name, NativeFunction fn, Object* prototype);
     void defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags = DontEnum);
+    // Defines every method of a table on `on`, in table order.
+    void defineMethods(Object* on, std::span<const NativeMethod> methods);
     template<typename T, typename... A>
     T* make(A&&... args)
     {
@@ -149,7 +157,6 @@ public:
 private:
     struct Frame;
     struct Exec;
-    friend struct Builtins;
 
     void adopt(Object* o);
     void installBuiltins();
@@ -178,6 +185,21 @@ private:
     size_t popCount(Frame& f);
     size_t stackDepth(Frame& f) const;
     void popArgs(Frame& f, std::vector<Value>& args);
+    // The two operands of a binary action, converted in the order they are
+    // popped (b, then a), returned as (a, b).
+    std::pair<double, double> popNumbers(Frame& f);
+    std::pair<bool, bool> popBooleans(Frame& f);
+    std::pair<QString, QString> popStrings(Frame& f);
+    // The operands of CallMethod and NewMethod: the method name (empty when
+    // undefined: the object itself is called), the object and the arguments.
+    struct MethodOperands {
+        QString name;
+        Value object;
+        std::vector<Value> args;
+    };
+    MethodOperands popMethodOperands(Frame& f);
+    // Runs a timeline command on the current target, if it is a clip.
+    void onTargetClip(Frame& f, void (ClipObject::*command)());
     ClipObject* targetClip(Frame& f);
 
     // One handler per row of Opcodes.def, in the Execute*.cpp file of its family.
@@ -204,18 +226,7 @@ private:
     int m_setterNesting = 0;
     int m_watcherNesting = 0;
 
-    Object* m_global = nullptr;
-    Object* m_objectProto = nullptr;
-    Object* m_functionProto = nullptr;
-    Object* m_arrayProto = nullptr;
-    Object* m_stringProto = nullptr;
-    Object* m_numberProto = nullptr;
-    Object* m_booleanProto = nullptr;
-    Object* m_dateProto = nullptr;
-    Object* m_clipProto = nullptr;
-    Object* m_objectCtor = nullptr;
-    Object* m_errorProto = nullptr;
-    Object* m_classRegistry = nullptr; // Object.registerClass: symbol name -> constructor
+    Realm m_realm;
 
     std::mt19937 m_random { 20061207u };
 

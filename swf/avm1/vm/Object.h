@@ -116,6 +116,17 @@ struct CallArgs {
 
 using NativeFunction = std::function<Value(Interpreter&, CallArgs&)>;
 
+// A built-in method as the installers bind it: the name scripts see, a named
+// function, and the attribute flags of the property that holds it. Each class
+// lists its methods in one table, in the order they are defined (which is the
+// order for..in shows them once they are made enumerable).
+using NativeMethodFunction = Value (*)(Interpreter&, CallArgs&);
+struct NativeMethod {
+    const char* name;
+    NativeMethodFunction function;
+    uint8_t flags = DontEnum;
+};
+
 class FunctionObject : public Object {
 public:
     FunctionObject(Object* proto, bool caseSensitive) : Object(Kind::Function, proto, caseSensitive) { }

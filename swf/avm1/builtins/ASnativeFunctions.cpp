@@ -124,6 +124,107 @@ QString stripVersion(const QString& name, uint8_t& minVersion)
 
 } // namespace
 
+static Value globalASnative(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.size() < 2)
+        return Value();
+    const int family = clampToInt(vm.toNumber(a.arg(0)));
+    const int index = clampToInt(vm.toNumber(a.arg(1)));
+    return Value(static_cast<Object*>(Builtins::nativeFunction(vm, family, index)));
+}
+
+namespace {
+
+// What ASSetNative and ASSetNativeAccessor read from their arguments
+// (object, family, "name,name,...", firstIndex): the object, and each named
+// member with the index of its native; `stride` indices per name (an empty
+// name still uses up its indices). `object` is null when the call does nothing.
+struct NativeMember {
+    QString name;
+    int index;
+    uint8_t minVersion;
+};
+struct NativeList {
+    Object* object = nullptr;
+    int family = 0;
+    std::vector<NativeMember> members;
+};
+
+NativeList nativeList(Interpreter& vm, const CallArgs& a, int stride)
+{
+    NativeList list;
+    Object* o = a.arg(0).asObject();
+    if (!o || a.args.size() < 3)
+        return list;
+    list.object = o;
+    list.family = clampToInt(vm.toNumber(a.arg(1)));
+    const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
+    int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
+    for (const QString& raw : names) {
+        const int at = index;
+        index += stride;
+        uint8_t minVersion = 0;
+        const QString name = stripVersion(raw, minVersion);
+        if (!name.isEmpty())
+            list.members.push_back({ name, at, minVersion });
+    }
+    return list;
+}
+
+} // namespace
+
+// ASSetNative(object, family, "name,name,...", firstIndex): one native per
+// name; an empty name still uses up its index.
+static Value globalASSetNative(Interpreter& vm, CallArgs& a)
+{
+    const NativeList list = nativeList(vm, a, 1);
+    Object* o = list.object;
+    if (!o)
+        return Value();
+    for (const NativeMember& m : list.members) {
+        Value f(static_cast<Object*>(Builtins::nativeFunction(vm, list.family, m.index)));
+        if (Property* p = o->findOwn(m.name)) {
+            // An existing member keeps its place and its flags.
+            p->getter = p->setter = nullptr;
+            p->value = f;
+            continue;
+        }
+        o->define(m.name, f, 0);
+        o->findOwn(m.name)->minVersion = m.minVersion;
+    }
+    return Value();
+}
+
+// ASSetNativeAccessor(object, family, "name,...", firstIndex): each name
+// becomes a property whose getter is native `index` and setter `index + 1`.
+static Value globalASSetNativeAccessor(Interpreter& vm, CallArgs& a)
+{
+    const NativeList list = nativeList(vm, a, 2);
+    Object* o = list.object;
+    if (!o)
+        return Value();
+    for (const NativeMember& m : list.members) {
+        FunctionObject* getter = Builtins::nativeFunction(vm, list.family, m.index);
+        FunctionObject* setter = Builtins::nativeFunction(vm, list.family, m.index + 1);
+        Property* p = o->findOwn(m.name);
+        if (!p) {
+            o->define(m.name, Value(), 0);
+            p = o->findOwn(m.name);
+        }
+        p->value = Value();
+        p->getter = getter;
+        p->setter = setter;
+        p->minVersion = m.minVersion;
+    }
+    return Value();
+}
+
+const NativeMethod nativeTableFunctions[] = {
+    { "ASnative", globalASnative },
+    { "ASSetNative", globalASSetNative },
+    { "ASSetNativeAccessor", globalASSetNativeAccessor },
+};
+
 FunctionObject* Builtins::nativeFunction(Interpreter& vm, int family, int index)
 {
     return vm.newNative(QString(), [family, index](Interpreter& vm, CallArgs& a) -> Value {
@@ -133,75 +234,7 @@ FunctionObject* Builtins::nativeFunction(Interpreter& vm, int family, int index)
 
 void Builtins::installNative(Interpreter& vm)
 {
-    Object* g = vm.global();
-    auto fn = [&](const char* name, NativeFunction f) { vm.defineMethod(g, QString::fromLatin1(name), std::move(f)); };
-
-    fn("ASnative", [](Interpreter& vm, CallArgs& a) -> Value {
-        if (a.args.size() < 2)
-            return Value();
-        const int family = clampToInt(vm.toNumber(a.arg(0)));
-        const int index = clampToInt(vm.toNumber(a.arg(1)));
-        return Value(static_cast<Object*>(nativeFunction(vm, family, index)));
-    });
-
-    // ASSetNative(object, family, "name,name,...", firstIndex): one native per
-    // name; an empty name still uses up its index.
-    fn("ASSetNative", [](Interpreter& vm, CallArgs& a) -> Value {
-        Object* o = a.arg(0).asObject();
-        if (!o || a.args.size() < 3)
-            return Value();
-        const int family = clampToInt(vm.toNumber(a.arg(1)));
-        const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
-        int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
-        for (const QString& raw : names) {
-            const int at = index++;
-            uint8_t minVersion = 0;
-            const QString name = stripVersion(raw, minVersion);
-            if (name.isEmpty())
-                continue;
-            Value f(static_cast<Object*>(nativeFunction(vm, family, at)));
-            if (Property* p = o->findOwn(name)) {
-                // An existing member keeps its place and its flags.
-                p->getter = p->setter = nullptr;
-                p->value = f;
-                continue;
-            }
-            o->define(name, f, 0);
-            o->findOwn(name)->minVersion = minVersion;
-        }
-        return Value();
-    });
-
-    // ASSetNativeAccessor(object, family, "name,...", firstIndex): each name
-    // becomes a property whose getter is native `index` and setter `index + 1`.
-    fn("ASSetNativeAccessor", [](Interpreter& vm, CallArgs& a) -> Value {
-        Object* o = a.arg(0).asObject();
-        if (!o || a.args.size() < 3)
-            return Value();
-        const int family = clampToInt(vm.toNumber(a.arg(1)));
-        const QStringList names = vm.toString(a.arg(2)).split(QLatin1Char(','));
-        int index = a.args.size() > 3 ? clampToInt(vm.toNumber(a.arg(3))) : 0;
-        for (const QString& raw : names) {
-            const int at = index;
-            index += 2;
-            uint8_t minVersion = 0;
-            const QString name = stripVersion(raw, minVersion);
-            if (name.isEmpty())
-                continue;
-            FunctionObject* getter = nativeFunction(vm, family, at);
-            FunctionObject* setter = nativeFunction(vm, family, at + 1);
-            Property* p = o->findOwn(name);
-            if (!p) {
-                o->define(name, Value(), 0);
-                p = o->findOwn(name);
-            }
-            p->value = Value();
-            p->getter = getter;
-            p->setter = setter;
-            p->minVersion = minVersion;
-        }
-        return Value();
-    });
+    vm.defineMethods(vm.global(), nativeTableFunctions);
 }
 
 } // namespace swf::avm1

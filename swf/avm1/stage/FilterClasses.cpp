@@ -209,22 +209,36 @@ Object* objectFromFilter(Interpreter& vm, const Filter& f)
     return newFilter(vm, *c, proto ? proto : vm.objectPrototype(), args);
 }
 
+static Value bitmapFilterConstructor(Interpreter&, CallArgs&)
+{
+    return Value();
+}
+
+static Value bitmapFilterClone(Interpreter& vm, CallArgs& a)
+{
+    auto* fo = dynamic_cast<FilterObject*>(a.thisObject());
+    const FilterClass* c = fo ? classOf(fo->type) : nullptr;
+    if (!c)
+        return Value();
+    std::vector<Value> args;
+    for (const Param& p : c->params)
+        args.push_back(vm.getMember(a.thisValue, QString::fromLatin1(p.name)));
+    return Value(newFilter(vm, *c, fo->proto(), args));
+}
+
+const NativeMethod bitmapFilterMethods[] = {
+    { "clone", bitmapFilterClone },
+};
+
 void installFlashFilters(Interpreter& vm, Object* package)
 {
     Object* base = vm.newObject();
-    auto* baseCtor = vm.newConstructor(QStringLiteral("BitmapFilter"), [](Interpreter&, CallArgs&) -> Value { return Value(); }, base);
+    auto* baseCtor = vm.newConstructor(QStringLiteral("BitmapFilter"), bitmapFilterConstructor, base);
     package->define(QStringLiteral("BitmapFilter"), Value(static_cast<Object*>(baseCtor)), 0);
-    vm.defineMethod(base, QStringLiteral("clone"), [](Interpreter& vm, CallArgs& a) -> Value {
-        auto* fo = dynamic_cast<FilterObject*>(a.thisObject());
-        const FilterClass* c = fo ? classOf(fo->type) : nullptr;
-        if (!c)
-            return Value();
-        std::vector<Value> args;
-        for (const Param& p : c->params)
-            args.push_back(vm.getMember(a.thisValue, QString::fromLatin1(p.name)));
-        return Value(newFilter(vm, *c, fo->proto(), args));
-    });
+    vm.defineMethods(base, bitmapFilterMethods);
 
+    // Each filter class's constructor is made from its row of filterClasses(),
+    // so it stays a closure over that row and its prototype.
     for (const FilterClass& c : filterClasses()) {
         Object* proto = vm.newObject(base);
         auto* ctor = vm.newConstructor(QString::fromLatin1(c.name), [&c, proto](Interpreter& vm, CallArgs& a) -> Value {

@@ -1,0 +1,351 @@
+// Array and its methods.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+enum SortFlag : int { CaseInsensitive = 1, Descending = 2, UniqueSort = 4, ReturnIndexedArray = 8, Numeric = 16 };
+
+ArrayObject* arrayOf(const CallArgs& a)
+{
+    Object* o = a.thisObject();
+    return o && o->kind() == Object::Kind::Array ? static_cast<ArrayObject*>(o) : nullptr;
+}
+
+double relativeIndex(Interpreter& vm, const Value& v, double length, double fallback)
+{
+    if (v.isUndefined())
+        return fallback;
+    double i = toIntegerValue(vm.toNumber(v));
+    if (i < 0)
+        i = std::max(length + i, 0.0);
+    return std::min(i, length);
+}
+
+// A merge sort that stays in bounds whatever the comparison answers, since a
+// script comparison function need not be consistent.
+void mergeSort(std::vector<size_t>& idx, const std::function<int(size_t, size_t)>& cmp)
+{
+    std::vector<size_t> tmp(idx.size());
+    for (size_t width = 1; width < idx.size(); width *= 2) {
+        for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
+            size_t mid = std::min(lo + width, idx.size());
+            size_t hi = std::min(lo + 2 * width, idx.size());
+            size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi)
+                tmp[k++] = cmp(idx[j], idx[i]) < 0 ? idx[j++] : idx[i++];
+            while (i < mid)
+                tmp[k++] = idx[i++];
+            while (j < hi)
+                tmp[k++] = idx[j++];
+        }
+        idx.swap(tmp);
+    }
+}
+
+int compareValues(Interpreter& vm, const Value& a, const Value& b, int flags)
+{
+    int r;
+    if (flags & Numeric && a.isNumber() && b.isNumber()) {
+        double x = a.asNumber(), y = b.asNumber();
+        r = x < y ? -1 : x > y ? 1 : 0;
+    } else {
+        QString x = vm.toString(a), y = vm.toString(b);
+        if (flags & CaseInsensitive)
+            r = x.compare(y, Qt::CaseInsensitive);
+        else
+            r = x.compare(y);
+        r = r < 0 ? -1 : r > 0 ? 1 : 0;
+    }
+    return flags & Descending ? -r : r;
+}
+
+// Sorts the indices of `items` (the elements as they were when the sort
+// began) and applies the result per the flags. A comparison function or a
+// getter may have resized the array meanwhile, so the result is built from
+// `items`, never by indexing the array again.
+Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& items, std::vector<size_t>& idx,
+    const std::function<int(size_t, size_t)>& cmp, int flags)
+{
+    mergeSort(idx, cmp);
+    if (flags & UniqueSort) {
+        for (size_t i = 1; i < idx.size(); ++i)
+            if (cmp(idx[i - 1], idx[i]) == 0)
+                return Value(0.0);
+    }
+    if (flags & ReturnIndexedArray) {
+        ArrayObject* out = vm.newArray();
+        for (size_t i : idx)
+            out->elements.push_back(Value(double(i)));
+        return Value(static_cast<Object*>(out));
+    }
+    std::vector<Value> sorted;
+    sorted.reserve(idx.size());
+    for (size_t i : idx)
+        sorted.push_back(items[i]);
+    arr->elements = std::move(sorted);
+    return Value(static_cast<Object*>(arr));
+}
+
+QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
+{
+    QString out;
+    for (size_t i = 0; i < arr->elements.size(); ++i) {
+        if (i)
+            out += sep;
+        const Value& v = arr->elements[i];
+        if (Object* o = v.asObject(); o && o->kind() == Object::Kind::Array) {
+            // Nested arrays join with commas; a cycle stops at a bounded depth.
+            if (depth < 64)
+                out += join(vm, static_cast<ArrayObject*>(o), QStringLiteral(","), depth + 1);
+            continue;
+        }
+        out += vm.toString(v);
+    }
+    return out;
+}
+
+} // namespace
+
+static Value arrayConstructor(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = vm.newArray();
+    if (a.args.size() == 1 && a.args[0].isNumber()) {
+        double n = a.args[0].asNumber();
+        if (n >= 0 && n == std::trunc(n))
+            arr->setLength(n);
+        else
+            arr->elements.push_back(a.args[0]);
+    } else {
+        arr->elements = a.args;
+    }
+    return Value(static_cast<Object*>(arr));
+
+}
+
+static Value arrayPush(Interpreter&, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr)
+        return Value();
+    for (const Value& v : a.args)
+        if (arr->elements.size() < ArrayObject::MaxLength)
+            arr->elements.push_back(v);
+    return Value(double(arr->elements.size()));
+}
+
+static Value arrayPop(Interpreter&, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr || arr->elements.empty())
+        return Value();
+    Value v = arr->elements.back();
+    arr->elements.pop_back();
+    return v;
+}
+
+static Value arrayShift(Interpreter&, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr || arr->elements.empty())
+        return Value();
+    Value v = arr->elements.front();
+    arr->elements.erase(arr->elements.begin());
+    return v;
+}
+
+static Value arrayUnshift(Interpreter&, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr)
+        return Value();
+    if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+        arr->elements.insert(arr->elements.begin(), a.args.begin(), a.args.end());
+    return Value(double(arr->elements.size()));
+}
+
+static Value arraySlice(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    ArrayObject* out = vm.newArray();
+    if (!arr)
+        return Value(static_cast<Object*>(out));
+    double len = double(arr->elements.size());
+    double start = relativeIndex(vm, a.arg(0), len, 0);
+    double end = relativeIndex(vm, a.arg(1), len, len);
+    for (double i = start; i < end; ++i)
+        out->elements.push_back(arr->elements[size_t(i)]);
+    return Value(static_cast<Object*>(out));
+}
+
+static Value arraySplice(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr || a.args.empty())
+        return Value();
+    double len = double(arr->elements.size());
+    double start = relativeIndex(vm, a.arg(0), len, 0);
+    double count = a.args.size() < 2 ? len - start : std::clamp(toIntegerValue(vm.toNumber(a.arg(1))), 0.0, len - start);
+    ArrayObject* removed = vm.newArray();
+    auto first = arr->elements.begin() + qsizetype(start);
+    removed->elements.assign(first, first + qsizetype(count));
+    arr->elements.erase(first, first + qsizetype(count));
+    if (a.args.size() > 2 && arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+        arr->elements.insert(arr->elements.begin() + qsizetype(start), a.args.begin() + 2, a.args.end());
+    return Value(static_cast<Object*>(removed));
+}
+
+static Value arrayConcat(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    ArrayObject* out = vm.newArray();
+    if (arr)
+        out->elements = arr->elements;
+    for (const Value& v : a.args) {
+        Object* o = v.asObject();
+        if (o && o->kind() == Object::Kind::Array) {
+            const auto& e = static_cast<ArrayObject*>(o)->elements;
+            if (out->elements.size() + e.size() <= ArrayObject::MaxLength)
+                out->elements.insert(out->elements.end(), e.begin(), e.end());
+        } else if (out->elements.size() < ArrayObject::MaxLength) {
+            out->elements.push_back(v);
+        }
+    }
+    return Value(static_cast<Object*>(out));
+}
+
+static Value arrayJoin(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr)
+        return Value();
+    QString sep = a.arg(0).isUndefined() ? QStringLiteral(",") : vm.toString(a.arg(0));
+    return Value(join(vm, arr, sep, 0));
+}
+
+static Value arrayToString(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    return arr ? Value(join(vm, arr, QStringLiteral(","), 0)) : Value();
+}
+
+static Value arrayReverse(Interpreter&, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (arr)
+        std::reverse(arr->elements.begin(), arr->elements.end());
+    return a.thisValue;
+}
+
+static Value arraySort(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr)
+        return Value();
+    Value compare;
+    int flags = 0;
+    if (Object* f = a.arg(0).asObject(); f && f->kind() == Object::Kind::Function) {
+        compare = a.arg(0);
+        flags = clampToInt(vm.toNumber(a.arg(1)));
+    } else if (!a.args.empty()) {
+        flags = clampToInt(vm.toNumber(a.arg(0)));
+    }
+    std::vector<Value> items = arr->elements;
+    std::vector<size_t> idx(items.size());
+    for (size_t i = 0; i < idx.size(); ++i)
+        idx[i] = i;
+    std::function<int(size_t, size_t)> cmp;
+    if (compare.isObject()) {
+        cmp = [&](size_t x, size_t y) {
+            double r = vm.toNumber(vm.call(compare, Value(), { items[x], items[y] }));
+            int c = r < 0 ? -1 : r > 0 ? 1 : 0;
+            return flags & Descending ? -c : c;
+        };
+    } else {
+        cmp = [&](size_t x, size_t y) {
+            // Undefined values sort to the end.
+            bool ux = items[x].isUndefined(), uy = items[y].isUndefined();
+            if (ux || uy)
+                return ux == uy ? 0 : (ux ? 1 : -1);
+            return compareValues(vm, items[x], items[y], flags);
+        };
+    }
+    return finishSort(vm, arr, items, idx, cmp, flags);
+}
+
+static Value arraySortOn(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* arr = arrayOf(a);
+    if (!arr || a.args.empty())
+        return Value();
+    QStringList fields;
+    std::vector<int> fieldFlags;
+    int flags = clampToInt(vm.toNumber(a.arg(1)));
+    if (Object* list = a.arg(0).asObject(); list && list->kind() == Object::Kind::Array) {
+        for (const Value& v : static_cast<ArrayObject*>(list)->elements)
+            fields.push_back(vm.toString(v));
+        if (Object* fl = a.arg(1).asObject(); fl && fl->kind() == Object::Kind::Array) {
+            for (const Value& v : static_cast<ArrayObject*>(fl)->elements)
+                fieldFlags.push_back(clampToInt(vm.toNumber(v)));
+            flags = 0;
+        }
+    } else {
+        fields.push_back(vm.toString(a.arg(0)));
+    }
+    const std::vector<Value> items = arr->elements;
+    std::vector<std::vector<Value>> keys(items.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        for (const QString& field : fields)
+            keys[i].push_back(vm.getMember(items[i], field));
+    std::vector<size_t> idx(keys.size());
+    for (size_t i = 0; i < idx.size(); ++i)
+        idx[i] = i;
+    std::function<int(size_t, size_t)> cmp = [&](size_t x, size_t y) {
+        for (size_t k = 0; k < fields.size(); ++k) {
+            int f = k < fieldFlags.size() ? fieldFlags[k] : flags;
+            int c = compareValues(vm, keys[x][k], keys[y][k], f);
+            if (c)
+                return c;
+        }
+        return 0;
+    };
+    return finishSort(vm, arr, items, idx, cmp, flags | (fieldFlags.empty() ? 0 : (fieldFlags[0] & (UniqueSort | ReturnIndexedArray))));
+}
+
+const NativeMethod arrayMethods[] = {
+    { "push", arrayPush },
+    { "pop", arrayPop },
+    { "shift", arrayShift },
+    { "unshift", arrayUnshift },
+    { "slice", arraySlice },
+    { "splice", arraySplice },
+    { "concat", arrayConcat },
+    { "join", arrayJoin },
+    { "toString", arrayToString },
+    { "reverse", arrayReverse },
+    { "sort", arraySort },
+    { "sortOn", arraySortOn },
+};
+
+void Builtins::installArray(Interpreter& vm)
+{
+    Object* ap = vm.make<ArrayObject>(vm.objectPrototype(), vm.caseSensitive());
+    vm.setRealmSlot(&Realm::arrayPrototype, ap);
+    auto* ctor = vm.newConstructor(QStringLiteral("Array"), arrayConstructor, ap);
+    vm.global()->define(QStringLiteral("Array"), Value(static_cast<Object*>(ctor)), DontEnum);
+    const uint8_t constant = DontEnum | DontDelete | ReadOnly;
+    ctor->define(QStringLiteral("CASEINSENSITIVE"), Value(1.0), constant);
+    ctor->define(QStringLiteral("DESCENDING"), Value(2.0), constant);
+    ctor->define(QStringLiteral("UNIQUESORT"), Value(4.0), constant);
+    ctor->define(QStringLiteral("RETURNINDEXEDARRAY"), Value(8.0), constant);
+    ctor->define(QStringLiteral("NUMERIC"), Value(16.0), constant);
+
+    vm.defineMethods(ap, arrayMethods);
+}
+
+} // namespace swf::avm1

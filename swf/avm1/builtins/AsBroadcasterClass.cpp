@@ -1,0 +1,100 @@
+// AsBroadcaster: the listener list a broadcaster keeps in its _listeners
+// array, and initialize, which makes any object a broadcaster.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+ArrayObject* listenersOf(Interpreter& vm, const Value& self)
+{
+    Object* l = vm.getMember(self, QStringLiteral("_listeners")).asObject();
+    return l && l->kind() == Object::Kind::Array ? static_cast<ArrayObject*>(l) : nullptr;
+}
+
+// Removes the first listener strictly equal to `listener`; true if there was one.
+bool eraseListener(Interpreter& vm, std::vector<Value>& listeners, const Value& listener)
+{
+    for (auto it = listeners.begin(); it != listeners.end(); ++it) {
+        if (vm.strictEquals(*it, listener)) {
+            listeners.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+static Value broadcasterConstructor(Interpreter&, CallArgs&)
+{
+    return Value();
+}
+
+static Value broadcasterAddListener(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* l = listenersOf(vm, a.thisValue);
+    if (!l)
+        return Value(true);
+    // Adding a listener twice keeps one entry, at the end.
+    eraseListener(vm, l->elements, a.arg(0));
+    if (l->elements.size() < ArrayObject::MaxLength)
+        l->elements.push_back(a.arg(0));
+    return Value(true);
+}
+
+static Value broadcasterRemoveListener(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* l = listenersOf(vm, a.thisValue);
+    return Value(l && eraseListener(vm, l->elements, a.arg(0)));
+}
+
+static Value broadcasterBroadcastMessage(Interpreter& vm, CallArgs& a)
+{
+    ArrayObject* l = listenersOf(vm, a.thisValue);
+    if (!l || a.args.empty())
+        return Value();
+    const QString message = vm.toString(a.arg(0));
+    std::vector<Value> rest(a.args.begin() + 1, a.args.end());
+    // Listeners may add or remove listeners while being told: tell the ones there now.
+    const std::vector<Value> listeners = l->elements;
+    for (const Value& listener : listeners) {
+        if (!listener.isObject())
+            continue;
+        Value fn = vm.getMember(listener, message);
+        if (fn.isObject() && fn.asObject()->kind() == Object::Kind::Function)
+            vm.call(fn, listener, rest);
+    }
+    return Value(!listeners.empty());
+}
+
+const NativeMethod broadcasterStaticMethods[] = {
+    { "addListener", broadcasterAddListener },
+    { "removeListener", broadcasterRemoveListener },
+    { "broadcastMessage", broadcasterBroadcastMessage },
+};
+
+void Builtins::installBroadcaster(Interpreter& vm)
+{
+    Object* proto = vm.newObject();
+    auto* ab = vm.newConstructor(QStringLiteral("AsBroadcaster"), broadcasterConstructor, proto);
+    vm.global()->define(QStringLiteral("AsBroadcaster"), Value(static_cast<Object*>(ab)), DontEnum);
+    vm.defineMethods(ab, broadcasterStaticMethods);
+    // initialize copies the methods from this very AsBroadcaster, whatever the
+    // global name holds later, so it keeps the class object it was made with.
+    vm.defineMethod(ab, QStringLiteral("initialize"), [ab](Interpreter& vm, CallArgs& a) -> Value {
+        Object* o = a.arg(0).asObject();
+        if (!o)
+            return Value();
+        for (const char* name : { "broadcastMessage", "addListener", "removeListener" }) {
+            const QString n = QString::fromLatin1(name);
+            o->define(n, vm.getMember(Value(static_cast<Object*>(ab)), n), DontEnum);
+        }
+        o->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), DontEnum);
+        return Value();
+    });
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,276 @@
+// The global functions: isNaN, isFinite, parseInt, parseFloat, escape,
+// unescape, ASSetPropFlags, setInterval and clearInterval, and the NaN and
+// Infinity constants.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+namespace swf::avm1 {
+
+namespace {
+
+uint8_t minVersionOf(uint16_t bits)
+{
+    // Bits that keep a property from movies older than a version. The top
+    // bit hides nothing: movies of every version still see the property.
+    if (bits & 0x4000) return 11;
+    if (bits & 0x2000) return 10;
+    if (bits & 0x1000) return 9;
+    if (bits & 0x0400) return 8;
+    if (bits & 0x0100) return 7;
+    if (bits & 0x0080) return 6;
+    return 0;
+}
+
+QString escapeString(const QString& s, int version)
+{
+    QByteArray bytes = version >= 6 ? s.toUtf8() : s.toLocal8Bit();
+    QString out;
+    for (char ch : bytes) {
+        uchar c = uchar(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+            out += QChar(c);
+        else
+            out += QStringLiteral("%%1").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+QString unescapeString(const QString& s, int version)
+{
+    QByteArray bytes;
+    for (int i = 0; i < s.size(); ++i) {
+        QChar c = s[i];
+        if (c == '%' && i + 2 < s.size() + 0 && i + 2 <= s.size() - 1) {
+            bool ok = false;
+            int v = s.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                bytes.append(char(v));
+                i += 2;
+                continue;
+            }
+        }
+        bytes.append(QString(c).toUtf8());
+    }
+    return version >= 6 ? QString::fromUtf8(bytes) : QString::fromLocal8Bit(bytes);
+}
+
+// parseInt as the player does it, quirks included: a "0x" prefix is only
+// seen at the very start (a sign before it is dropped with the zero), an
+// explicit radix outside 2..36 gives NaN, and a leading zero means octal
+// only when the whole string is octal digits.
+Value parseIntImpl(const CallArgs& a, Interpreter& vm)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (a.args.empty())
+        return Value();
+    const QString s = vm.toString(a.arg(0));
+    int radix = 0;
+    if (a.args.size() > 1) {
+        double r = toIntegerValue(vm.toNumber(a.arg(1)));
+        if (r < 2 || r > 36)
+            return Value(nan);
+        radix = int(r);
+    }
+    int i = 0;
+    auto isX = [&](int k) { return k < s.size() && (s[k] == 'x' || s[k] == 'X'); };
+    if (s.size() >= 2 && (s[0] == '0' || s[0] == '-' || s[0] == '+') && isX(1) && s[0] == '0') {
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+    } else if (s.size() >= 3 && (s[0] == '-' || s[0] == '+') && s[1] == '0' && isX(2)) {
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+    }
+    if (radix == 0) {
+        static const QRegularExpression octal(QStringLiteral("^[-+]?0[0-7]+$"));
+        radix = octal.match(s).hasMatch() ? 8 : 10;
+    }
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    double acc = 0;
+    int digits = 0;
+    for (; i < s.size(); ++i) {
+        ushort c = s[i].unicode();
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'a' && c <= 'z') d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'Z') d = c - 'A' + 10;
+        else break;
+        if (d >= radix)
+            break;
+        acc = acc * radix + d;
+        ++digits;
+    }
+    if (!digits)
+        return Value(nan);
+    return Value(negative ? -acc : acc);
+}
+
+double parseFloatImpl(const QString& input)
+{
+    QString s = input.trimmed();
+    int i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        ++i;
+    int start = i;
+    bool dot = false;
+    bool digits = false;
+    while (i < s.size()) {
+        if (s[i].isDigit() && s[i].unicode() < 128) {
+            digits = true;
+        } else if (s[i] == '.' && !dot) {
+            dot = true;
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (!digits) {
+        if (s.mid(start).startsWith(QLatin1String("Infinity")))
+            return s.startsWith('-') ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        int k = i + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-'))
+            ++k;
+        int e = k;
+        while (k < s.size() && s[k].isDigit() && s[k].unicode() < 128)
+            ++k;
+        if (k > e)
+            i = k;
+    }
+    return std::strtod(s.left(i).toLatin1().constData(), nullptr);
+}
+
+} // namespace
+
+// With no argument at all there is no number: even where undefined converts to 0.
+static Value globalIsNaN(Interpreter& vm, CallArgs& a)
+{
+    return Value(a.args.empty() || std::isnan(vm.toNumber(a.arg(0))));
+}
+
+static Value globalIsFinite(Interpreter& vm, CallArgs& a)
+{
+    return Value(!a.args.empty() && std::isfinite(vm.toNumber(a.arg(0))));
+}
+
+static Value globalParseInt(Interpreter& vm, CallArgs& a)
+{
+    return parseIntImpl(a, vm);
+}
+
+static Value globalParseFloat(Interpreter& vm, CallArgs& a)
+{
+    return Value(parseFloatImpl(vm.toString(a.arg(0))));
+}
+
+static Value globalEscape(Interpreter& vm, CallArgs& a)
+{
+    return Value(escapeString(vm.toString(a.arg(0)), vm.version()));
+}
+
+static Value globalUnescape(Interpreter& vm, CallArgs& a)
+{
+    return Value(unescapeString(vm.toString(a.arg(0)), vm.version()));
+}
+
+static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.arg(0).asObject();
+    if (!o)
+        return Value();
+    uint32_t set = toUint32(vm.toNumber(a.arg(2)));
+    uint32_t clear = toUint32(vm.toNumber(a.arg(3)));
+    QStringList names;
+    Value list = a.arg(1);
+    if (list.isNull()) {
+        names = o->ownNames(true);
+    } else if (Object* arr = list.asObject(); arr && arr->kind() == Object::Kind::Array) {
+        for (const Value& v : static_cast<ArrayObject*>(arr)->elements)
+            names.push_back(vm.toString(v));
+    } else {
+        names = vm.toString(list).split(QLatin1Char(','));
+    }
+    for (const QString& name : names) {
+        Property* p = o->findOwn(name);
+        if (!p)
+            continue;
+        uint32_t all = uint32_t(p->flags) | uint32_t(p->versionBits);
+        all = (all & ~clear) | set;
+        p->flags = uint8_t(all & 7);
+        p->versionBits = uint16_t(all & 0xFFF8);
+        p->minVersion = minVersionOf(p->versionBits);
+    }
+    return Value();
+}
+
+static Value globalSetInterval(Interpreter& vm, CallArgs& a)
+{
+        Value first = a.arg(0);
+        std::vector<Value> rest;
+        size_t argStart;
+        Value function;
+        Value thisValue;
+        QString method;
+        if (first.isObject() && first.asObject()->kind() == Object::Kind::Function) {
+            function = first;
+            argStart = 2;
+        } else if (first.isObject()) {
+            thisValue = first;
+            method = vm.toString(a.arg(1));
+            argStart = 3;
+        } else {
+            return Value();
+        }
+        double period = vm.toNumber(a.arg(argStart - 1));
+        if (a.args.size() > argStart)
+            rest.assign(a.args.begin() + qsizetype(argStart), a.args.end());
+        int id = vm.addInterval(function, thisValue, method, std::isnan(period) ? 0 : period, std::move(rest));
+        return Value(double(id));
+}
+
+static Value globalClearInterval(Interpreter& vm, CallArgs& a)
+{
+    vm.clearInterval(clampToInt(vm.toNumber(a.arg(0))));
+    return Value();
+}
+
+const NativeMethod globalConversionFunctions[] = {
+    { "isNaN", globalIsNaN },
+    { "isFinite", globalIsFinite },
+    { "parseInt", globalParseInt },
+    { "parseFloat", globalParseFloat },
+    { "escape", globalEscape },
+    { "unescape", globalUnescape },
+};
+
+const NativeMethod globalFunctions[] = {
+    { "ASSetPropFlags", globalASSetPropFlags },
+    { "setInterval", globalSetInterval },
+    { "clearInterval", globalClearInterval },
+};
+
+void Builtins::installGlobalFunctions(Interpreter& vm)
+{
+    Object* g = vm.global();
+    vm.defineMethods(g, globalConversionFunctions);
+    g->define(QStringLiteral("NaN"), Value(std::numeric_limits<double>::quiet_NaN()), DontEnum);
+    g->define(QStringLiteral("Infinity"), Value(std::numeric_limits<double>::infinity()), DontEnum);
+    vm.defineMethods(g, globalFunctions);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,95 @@
+// Math: constants and functions on one plain object.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <cmath>
+#include <limits>
+
+namespace swf::avm1 {
+
+namespace {
+
+double roundHalfUp(double x)
+{
+    return std::floor(x + 0.5);
+}
+
+} // namespace
+
+// A function of one number; with no argument at all the answer is NaN.
+template<double (*F)(double)>
+Value mathUnary(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.empty())
+        return Value(std::numeric_limits<double>::quiet_NaN());
+    return Value(F(vm.toNumber(a.arg(0))));
+}
+
+// max and min: NaN as soon as an argument is not a number.
+template<bool Max>
+Value mathExtreme(Interpreter& vm, CallArgs& a)
+{
+    double r = Max ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    for (const Value& v : a.args) {
+        double n = vm.toNumber(v);
+        if (std::isnan(n))
+            return Value(n);
+        r = Max ? std::max(r, n) : std::min(r, n);
+    }
+    return Value(r);
+}
+
+static Value mathAtan2(Interpreter& vm, CallArgs& a)
+{
+    return Value(std::atan2(vm.toNumber(a.arg(0)), vm.toNumber(a.arg(1))));
+}
+
+static Value mathPow(Interpreter& vm, CallArgs& a)
+{
+    return Value(std::pow(vm.toNumber(a.arg(0)), vm.toNumber(a.arg(1))));
+}
+
+static Value mathRandom(Interpreter& vm, CallArgs&)
+{
+    return Value(vm.random01());
+}
+
+const NativeMethod mathMethods[] = {
+    { "abs", mathUnary<std::fabs> },
+    { "acos", mathUnary<std::acos> },
+    { "asin", mathUnary<std::asin> },
+    { "atan", mathUnary<std::atan> },
+    { "ceil", mathUnary<std::ceil> },
+    { "cos", mathUnary<std::cos> },
+    { "exp", mathUnary<std::exp> },
+    { "floor", mathUnary<std::floor> },
+    { "log", mathUnary<std::log> },
+    { "round", mathUnary<roundHalfUp> },
+    { "sin", mathUnary<std::sin> },
+    { "sqrt", mathUnary<std::sqrt> },
+    { "tan", mathUnary<std::tan> },
+    { "atan2", mathAtan2 },
+    { "pow", mathPow },
+    { "max", mathExtreme<true> },
+    { "min", mathExtreme<false> },
+    { "random", mathRandom },
+};
+
+void Builtins::installMath(Interpreter& vm)
+{
+    Object* math = vm.newObject();
+    vm.global()->define(QStringLiteral("Math"), Value(math), DontEnum);
+    const uint8_t constant = DontEnum | DontDelete | ReadOnly;
+    math->define(QStringLiteral("E"), Value(M_E), constant);
+    math->define(QStringLiteral("LN10"), Value(M_LN10), constant);
+    math->define(QStringLiteral("LN2"), Value(M_LN2), constant);
+    math->define(QStringLiteral("LOG10E"), Value(M_LOG10E), constant);
+    math->define(QStringLiteral("LOG2E"), Value(M_LOG2E), constant);
+    math->define(QStringLiteral("PI"), Value(M_PI), constant);
+    math->define(QStringLiteral("SQRT1_2"), Value(M_SQRT1_2), constant);
+    math->define(QStringLiteral("SQRT2"), Value(M_SQRT2), constant);
+    vm.defineMethods(math, mathMethods);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,158 @@
+// Object: the constructor, Object.prototype's methods (ownership, accessors,
+// watchers) and Object.registerClass.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+namespace swf::avm1 {
+
+static Value objectConstructor(Interpreter& vm, CallArgs& a)
+{
+    Value v = a.arg(0);
+    if (v.isNullish())
+        return a.constructing ? a.thisValue : Value(vm.newObject());
+    return Value(vm.toObject(v));
+}
+
+static Value objectToString(Interpreter&, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (o && o->kind() == Object::Kind::Function)
+        return Value(QStringLiteral("[type Function]"));
+    return Value(QStringLiteral("[object Object]"));
+}
+
+static Value objectToLocaleString(Interpreter& vm, CallArgs& a)
+{
+    return vm.call(vm.getMember(a.thisValue, QStringLiteral("toString")), a.thisValue, {});
+}
+
+static Value objectValueOf(Interpreter&, CallArgs& a)
+{
+    return a.thisValue;
+}
+
+static Value objectHasOwnProperty(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (!o || a.args.empty())
+        return Value(false);
+    QString name = vm.toString(a.arg(0));
+    // The player never keeps a member with an empty name.
+    if (name.isEmpty())
+        return Value(false);
+    // Every object made by the machine carries its own prototype link.
+    if (name == QLatin1String("__proto__") || (!vm.caseSensitive() && name.compare(QLatin1String("__proto__"), Qt::CaseInsensitive) == 0))
+        return Value(o->proto() != nullptr || o->findOwn(name) != nullptr);
+    return Value(o->findOwn(name) != nullptr || o->hasVirtual(vm, name));
+}
+
+static Value objectIsPropertyEnumerable(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (!o)
+        return Value(false);
+    QString name = vm.toString(a.arg(0));
+    const Property* p = o->findOwn(name);
+    if (p)
+        return Value(!(p->flags & DontEnum) && p->minVersion <= vm.version());
+    return Value(o->kind() == Object::Kind::Array && ArrayObject::indexOf(name) >= 0 && o->hasVirtual(vm, name));
+}
+
+static Value objectIsPrototypeOf(Interpreter&, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    Object* v = a.arg(0).asObject();
+    int guard = 0;
+    for (Object* cur = v ? v->proto() : nullptr; cur && guard < 256; cur = cur->proto(), ++guard)
+        if (cur == o)
+            return Value(true);
+    return Value(false);
+}
+
+static Value objectAddProperty(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    QString name = vm.toString(a.arg(0));
+    Object* getter = a.arg(1).asObject();
+    Value setterValue = a.arg(2);
+    Object* setter = setterValue.asObject();
+    if (!o || name.isEmpty() || !getter || getter->kind() != Object::Kind::Function)
+        return Value(false);
+    if (setter && setter->kind() != Object::Kind::Function)
+        return Value(false);
+    if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
+        return Value(false);
+    Property* existing = o->findOwn(name);
+    uint8_t flags = existing ? existing->flags : 0;
+    o->define(name, Value(), flags);
+    Property* p = o->findOwn(name);
+    p->getter = getter;
+    p->setter = setter;
+    return Value(true);
+}
+
+static Value objectWatch(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    Object* cb = a.arg(1).asObject();
+    if (!o || a.args.empty() || !cb || cb->kind() != Object::Kind::Function)
+        return Value(false);
+    QString name = vm.toString(a.arg(0));
+    o->ensureWatches().insert(o->caseSensitive() ? name : name.toLower(), Object::Watch { cb, a.arg(2), false });
+    return Value(true);
+}
+
+static Value objectUnwatch(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (!o || !o->watches())
+        return Value(false);
+    QString name = vm.toString(a.arg(0));
+    return Value(o->watches()->remove(o->caseSensitive() ? name : name.toLower()) > 0);
+}
+
+// Object.registerClass(symbol, constructor): a function registers, null (or
+// undefined) unregisters; anything else is refused.
+static Value objectRegisterClass(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.size() < 2)
+        return Value(false);
+    QString symbol = vm.toString(a.arg(0));
+    Value ctor = a.arg(1);
+    if (ctor.isObject() && ctor.asObject()->kind() == Object::Kind::Function)
+        vm.realm().classRegistry->put(symbol, ctor);
+    else if (ctor.isNullish())
+        vm.realm().classRegistry->removeOwn(symbol);
+    else
+        return Value(false);
+    return Value(true);
+}
+
+const NativeMethod objectMethods[] = {
+    { "toString", objectToString },
+    { "toLocaleString", objectToLocaleString },
+    { "valueOf", objectValueOf },
+    { "hasOwnProperty", objectHasOwnProperty },
+    { "isPropertyEnumerable", objectIsPropertyEnumerable },
+    { "isPrototypeOf", objectIsPrototypeOf },
+    { "addProperty", objectAddProperty },
+    { "watch", objectWatch },
+    { "unwatch", objectUnwatch },
+};
+
+const NativeMethod objectStaticMethods[] = {
+    { "registerClass", objectRegisterClass },
+};
+
+void Builtins::installObject(Interpreter& vm)
+{
+    Object* op = vm.objectPrototype();
+    auto* ctor = vm.newConstructor(QStringLiteral("Object"), objectConstructor, op);
+    vm.global()->define(QStringLiteral("Object"), Value(static_cast<Object*>(ctor)), DontEnum);
+    vm.setRealmSlot(&Realm::objectConstructor, ctor);
+    vm.defineMethods(op, objectMethods);
+    vm.defineMethods(ctor, objectStaticMethods);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,134 @@
+// The classes for the network, devices and printing, SharedObject and
+// Selection. This player never opens a connection, a camera or a microphone:
+// those classes exist, so scripts that test for them see what they expect,
+// and each request they make is refused (false, or null).
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+Value constructNothing(Interpreter&, CallArgs&)
+{
+    return Value();
+}
+
+// A constructor whose instances carry nothing of their own, with `methods`
+// on its prototype answering `answer`.
+FunctionObject* placeholderClass(Interpreter& vm, const char* name, std::initializer_list<const char*> methods,
+    NativeMethodFunction answer = Builtins::refuse)
+{
+    Object* proto = vm.newObject();
+    auto* ctor = vm.newConstructor(QString::fromLatin1(name), constructNothing, proto);
+    for (const char* m : methods)
+        vm.defineMethod(proto, QString::fromLatin1(m), answer);
+    vm.global()->define(QString::fromLatin1(name), Value(static_cast<Object*>(ctor)), DontEnum);
+    return ctor;
+}
+
+} // namespace
+
+static Value sharedObjectFlush(Interpreter&, CallArgs&)
+{
+    return Value(true);
+}
+
+static Value sharedObjectGetRemote(Interpreter&, CallArgs&)
+{
+    return Value::null();
+}
+
+static Value selectionNoIndex(Interpreter&, CallArgs&)
+{
+    return Value(-1.0);
+}
+
+static Value selectionGetFocus(Interpreter&, CallArgs&)
+{
+    return Value::null();
+}
+
+const NativeMethod sharedObjectMethods[] = {
+    { "flush", sharedObjectFlush },
+};
+
+const NativeMethod sharedObjectStaticMethods[] = {
+    { "getRemote", sharedObjectGetRemote },
+};
+
+// Selection: no text field has the focus in a render run.
+const NativeMethod selectionStaticMethods[] = {
+    { "getBeginIndex", selectionNoIndex },
+    { "getEndIndex", selectionNoIndex },
+    { "getCaretIndex", selectionNoIndex },
+    { "getFocus", selectionGetFocus },
+    { "setFocus", Builtins::refuse },
+    { "setSelection", Builtins::nothing },
+    { "addListener", Builtins::refuse },
+    { "removeListener", Builtins::refuse },
+};
+
+void Builtins::installPlaceholderClasses(Interpreter& vm)
+{
+    // Classes for the network, devices and printing: present, and refusing.
+    placeholderClass(vm, "Camera", { "setMode", "setMotionLevel", "setQuality", "setKeyFrameInterval", "setLoopback" }, Builtins::nothing);
+    placeholderClass(vm, "Microphone", { "setGain", "setRate", "setSilenceLevel", "setUseEchoSuppression" }, Builtins::nothing);
+    placeholderClass(vm, "LocalConnection", { "connect", "send", "close", "domain" });
+    placeholderClass(vm, "NetConnection", { "connect", "close" });
+    placeholderClass(vm, "NetStream", { "play", "pause", "seek", "close", "setBufferTime" });
+    placeholderClass(vm, "XMLSocket", { "connect", "send", "close" });
+    placeholderClass(vm, "PrintJob", { "start", "addPage", "send" });
+    placeholderClass(vm, "Video", { "attachVideo", "clear" }, Builtins::nothing);
+    placeholderClass(vm, "TextSnapshot", { "findText", "getCount", "getSelected", "getSelectedText", "getText",
+        "hitTestTextNearPos", "setSelectColor", "setSelected" }, Builtins::nothing);
+    placeholderClass(vm, "ContextMenu", { "copy", "hideBuiltInItems" }, Builtins::nothing);
+    placeholderClass(vm, "ContextMenuItem", { "copy" }, Builtins::nothing);
+    placeholderClass(vm, "MovieClipLoader", { "loadClip", "unloadClip", "getProgress", "addListener", "removeListener" });
+    // Button instances are made by the stage; scripts only ever extend its prototype.
+    placeholderClass(vm, "Button", { "getDepth" }, Builtins::nothing);
+    placeholderClass(vm, "XMLNode", { "appendChild", "cloneNode", "hasChildNodes", "insertBefore", "removeNode", "toString" }, Builtins::nothing);
+    placeholderClass(vm, "XML", { "load", "send", "sendAndLoad" });
+    placeholderClass(vm, "LoadVars", { "load", "send", "sendAndLoad" });
+
+    FunctionObject* sharedObject = placeholderClass(vm, "SharedObject", { "flush", "clear", "getSize", "close", "connect", "send" });
+    // Saved games live for the session only: nothing is written to disk, and
+    // getLocal hands the same object back for the same name (which is why
+    // getLocal keeps the store it was made with).
+    Object* store = vm.newObject(nullptr);
+    sharedObject->define(QStringLiteral("_store"), Value(store), DontEnum | DontDelete);
+    vm.defineMethod(sharedObject, QStringLiteral("getLocal"), [store](Interpreter& vm, CallArgs& a) -> Value {
+        const QString name = vm.toString(a.arg(0));
+        if (name.isEmpty())
+            return Value::null();
+        if (const Property* p = store->findOwn(name))
+            return p->value;
+        Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("SharedObject"));
+        Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).asObject();
+        Object* so = vm.newObject(proto ? proto : vm.objectPrototype());
+        so->put(QStringLiteral("data"), Value(vm.newObject()));
+        store->put(name, Value(so));
+        return Value(so);
+    });
+    if (Object* proto = vm.getMember(Value(static_cast<Object*>(sharedObject)), QStringLiteral("prototype")).asObject())
+        vm.defineMethods(proto, sharedObjectMethods);
+    vm.defineMethods(sharedObject, sharedObjectStaticMethods);
+
+    Object* selection = vm.newObject();
+    vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);
+    vm.defineMethods(selection, selectionStaticMethods);
+}
+
+void Builtins::hideVersion6Classes(Interpreter& vm)
+{
+    // Classes the player of version 6 brought: movies of version 5 never saw them.
+    for (const char* name : { "AsBroadcaster", "Camera", "Microphone", "LocalConnection", "NetConnection", "NetStream",
+             "Video", "SharedObject", "LoadVars", "ContextMenu", "ContextMenuItem", "PrintJob", "MovieClipLoader",
+             "TextSnapshot", "System" }) {
+        if (Property* p = vm.global()->findOwn(QString::fromLatin1(name)))
+            p->minVersion = 6;
+    }
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,546 @@
+// flash.geom for scripts: Matrix, Point, Rectangle and ColorTransform as plain
+// objects with number members, their methods reading and writing those members.
+
+#include "swf/avm1/stage/ClipDrawing.h"
+
+#include <cmath>
+#include <span>
+
+namespace swf::avm1 {
+
+namespace {
+
+using Members = std::initializer_list<std::pair<const char*, double>>;
+
+double num(Interpreter& vm, Object* o, const char* name)
+{
+    return o ? vm.toNumber(vm.getMember(Value(o), QString::fromLatin1(name))) : std::nan("");
+}
+
+void set(Interpreter& vm, Object* o, const char* name, double v)
+{
+    if (o)
+        vm.setMember(Value(o), QString::fromLatin1(name), Value(v));
+}
+
+// Sets each member from the arguments in order, the default where one is missing.
+void initMembers(Interpreter& vm, CallArgs& a, Members members)
+{
+    Object* o = a.thisObject();
+    size_t i = 0;
+    for (const auto& [name, fallback] : members) {
+        Value v = a.arg(i++);
+        vm.setMember(Value(o), QString::fromLatin1(name), i <= a.args.size() ? v : Value(fallback));
+    }
+}
+
+Object* construct(Interpreter& vm, Object* package, const char* className, std::vector<Value> args)
+{
+    Value ctor = vm.getMember(Value(package), QString::fromLatin1(className));
+    return vm.construct(ctor, std::move(args)).asObject();
+}
+
+QString describe(Interpreter& vm, Object* o, std::initializer_list<std::pair<const char*, const char*>> members)
+{
+    QStringList parts;
+    for (const auto& [label, name] : members)
+        parts << QStringLiteral("%1=%2").arg(QString::fromLatin1(label), vm.toString(vm.getMember(Value(o), QString::fromLatin1(name))));
+    return QLatin1Char('(') + parts.join(QLatin1String(", ")) + QLatin1Char(')');
+}
+
+// Adds the first two arguments to two number members of `this`
+// (Matrix.translate, Point.offset, Rectangle.offset).
+void offsetMembers(Interpreter& vm, const CallArgs& a, const char* first, const char* second)
+{
+    Object* o = a.thisObject();
+    set(vm, o, first, num(vm, o, first) + vm.toNumber(a.arg(0)));
+    set(vm, o, second, num(vm, o, second) + vm.toNumber(a.arg(1)));
+}
+
+void writeMatrix(Interpreter& vm, Object* o, const Matrix& m)
+{
+    set(vm, o, "a", m.a);
+    set(vm, o, "b", m.b);
+    set(vm, o, "c", m.c);
+    set(vm, o, "d", m.d);
+    set(vm, o, "tx", m.tx);
+    set(vm, o, "ty", m.ty);
+}
+
+// `first` applied, then `second`.
+Matrix multiply(const Matrix& first, const Matrix& second)
+{
+    Matrix r;
+    r.a = first.a * second.a + first.b * second.c;
+    r.b = first.a * second.b + first.b * second.d;
+    r.c = first.c * second.a + first.d * second.c;
+    r.d = first.c * second.b + first.d * second.d;
+    r.tx = first.tx * second.a + first.ty * second.c + second.tx;
+    r.ty = first.tx * second.b + first.ty * second.d + second.ty;
+    return r;
+}
+
+// The methods of the geometry classes make their results (new Points,
+// Rectangles, Matrices) from the classes of the package they were installed
+// from, so each is bound with that package.
+using GeomMethodFunction = Value (*)(Interpreter&, CallArgs&, Object* package);
+struct GeomMethod {
+    const char* name;
+    GeomMethodFunction function;
+};
+
+void defineGeomMethods(Interpreter& vm, Object* on, Object* package, std::span<const GeomMethod> methods)
+{
+    for (const GeomMethod& m : methods) {
+        vm.defineMethod(on, QString::fromLatin1(m.name),
+            [package, function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, package); });
+    }
+}
+
+static Value matrixConstructor(Interpreter& vm, CallArgs& a)
+{
+    initMembers(vm, a, { { "a", 1 }, { "b", 0 }, { "c", 0 }, { "d", 1 }, { "tx", 0 }, { "ty", 0 } });
+    return Value();
+}
+
+static Value pointConstructor(Interpreter& vm, CallArgs& a)
+{
+    initMembers(vm, a, { { "x", 0 }, { "y", 0 } });
+    return Value();
+}
+
+static Value pointLength(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    return Value(std::hypot(num(vm, o, "x"), num(vm, o, "y")));
+}
+
+static Value rectangleConstructor(Interpreter& vm, CallArgs& a)
+{
+    initMembers(vm, a, { { "x", 0 }, { "y", 0 }, { "width", 0 }, { "height", 0 } });
+    return Value();
+}
+
+static Value colorTransformConstructor(Interpreter& vm, CallArgs& a)
+{
+    initMembers(vm, a, { { "redMultiplier", 1 }, { "greenMultiplier", 1 }, { "blueMultiplier", 1 }, { "alphaMultiplier", 1 },
+                           { "redOffset", 0 }, { "greenOffset", 0 }, { "blueOffset", 0 }, { "alphaOffset", 0 } });
+    return Value();
+}
+
+static Value colorTransformGetRgb(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    auto channel = [&](const char* name) { return uint32_t(std::clamp(clampToInt(num(vm, o, name)), 0, 255)); };
+    return Value(double(channel("redOffset") << 16 | channel("greenOffset") << 8 | channel("blueOffset")));
+}
+
+static Value colorTransformSetRgb(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    uint32_t c = toUint32(vm.toNumber(a.arg(0)));
+    set(vm, o, "redMultiplier", 0);
+    set(vm, o, "greenMultiplier", 0);
+    set(vm, o, "blueMultiplier", 0);
+    set(vm, o, "redOffset", (c >> 16) & 0xff);
+    set(vm, o, "greenOffset", (c >> 8) & 0xff);
+    set(vm, o, "blueOffset", c & 0xff);
+    return Value();
+}
+
+static Value matrixIdentity(Interpreter& vm, CallArgs& a, Object*)
+{
+    writeMatrix(vm, a.thisObject(), Matrix {});
+    return Value();
+}
+
+static Value matrixTranslate(Interpreter& vm, CallArgs& a, Object*)
+{
+    offsetMembers(vm, a, "tx", "ty");
+    return Value();
+}
+
+static Value matrixScale(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    double sx = vm.toNumber(a.arg(0)), sy = vm.toNumber(a.arg(1));
+    writeMatrix(vm, o, multiply(matrixFromObject(vm, o), Matrix { sx, 0, 0, sy, 0, 0 }));
+    return Value();
+}
+
+static Value matrixRotate(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    double r = vm.toNumber(a.arg(0));
+    double c = std::cos(r), s = std::sin(r);
+    writeMatrix(vm, o, multiply(matrixFromObject(vm, o), Matrix { c, s, -s, c, 0, 0 }));
+    return Value();
+}
+
+static Value matrixConcat(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    if (Object* other = a.arg(0).asObject())
+        writeMatrix(vm, o, multiply(matrixFromObject(vm, o), matrixFromObject(vm, other)));
+    return Value();
+}
+
+static Value matrixInvert(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    Matrix m = matrixFromObject(vm, o);
+    double det = m.a * m.d - m.b * m.c;
+    if (det == 0 || !std::isfinite(det)) {
+        writeMatrix(vm, o, Matrix {});
+        return Value();
+    }
+    Matrix r;
+    r.a = m.d / det;
+    r.b = -m.b / det;
+    r.c = -m.c / det;
+    r.d = m.a / det;
+    r.tx = -(r.a * m.tx + r.c * m.ty);
+    r.ty = -(r.b * m.tx + r.d * m.ty);
+    writeMatrix(vm, o, r);
+    return Value();
+}
+
+static Value matrixCreateBox(Interpreter& vm, CallArgs& a, Object*)
+{
+    double sx = vm.toNumber(a.arg(0)), sy = vm.toNumber(a.arg(1));
+    double r = a.args.size() > 2 ? vm.toNumber(a.arg(2)) : 0;
+    double c = std::cos(r), s = std::sin(r);
+    writeMatrix(vm, a.thisObject(), Matrix { sx * c, sy * s, -sx * s, sy * c,
+        a.args.size() > 3 ? vm.toNumber(a.arg(3)) : 0, a.args.size() > 4 ? vm.toNumber(a.arg(4)) : 0 });
+    return Value();
+}
+
+static Value matrixCreateGradientBox(Interpreter& vm, CallArgs& a, Object*)
+{
+    // Maps the 1638.4-pixel gradient square onto a w x h box at (tx, ty).
+    double w = vm.toNumber(a.arg(0)), h = vm.toNumber(a.arg(1));
+    double r = a.args.size() > 2 ? vm.toNumber(a.arg(2)) : 0;
+    double tx = a.args.size() > 3 ? vm.toNumber(a.arg(3)) : 0, ty = a.args.size() > 4 ? vm.toNumber(a.arg(4)) : 0;
+    double c = std::cos(r), s = std::sin(r);
+    writeMatrix(vm, a.thisObject(), Matrix { c * w / 1638.4, s * h / 1638.4, -s * w / 1638.4, c * h / 1638.4,
+        tx + w / 2, ty + h / 2 });
+    return Value();
+}
+
+static Value matrixClone(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Matrix m = matrixFromObject(vm, a.thisObject());
+    return Value(construct(vm, package, "Matrix", { m.a, m.b, m.c, m.d, m.tx, m.ty }));
+}
+
+static Value matrixToString(Interpreter& vm, CallArgs& a, Object*)
+{
+    return Value(describe(vm, a.thisObject(), { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" }, { "tx", "tx" }, { "ty", "ty" } }));
+}
+
+static Value pointAdd(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    return Value(construct(vm, package, "Point", { num(vm, o, "x") + num(vm, p, "x"), num(vm, o, "y") + num(vm, p, "y") }));
+}
+
+static Value pointSubtract(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    return Value(construct(vm, package, "Point", { num(vm, o, "x") - num(vm, p, "x"), num(vm, o, "y") - num(vm, p, "y") }));
+}
+
+static Value pointClone(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* o = a.thisObject();
+    return Value(construct(vm, package, "Point", { num(vm, o, "x"), num(vm, o, "y") }));
+}
+
+static Value pointEquals(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    return Value(p && num(vm, o, "x") == num(vm, p, "x") && num(vm, o, "y") == num(vm, p, "y"));
+}
+
+static Value pointOffset(Interpreter& vm, CallArgs& a, Object*)
+{
+    offsetMembers(vm, a, "x", "y");
+    return Value();
+}
+
+static Value pointNormalize(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    double x = num(vm, o, "x"), y = num(vm, o, "y"), len = std::hypot(x, y);
+    if (len > 0) {
+        double k = vm.toNumber(a.arg(0)) / len;
+        set(vm, o, "x", x * k);
+        set(vm, o, "y", y * k);
+    }
+    return Value();
+}
+
+static Value pointToString(Interpreter& vm, CallArgs& a, Object*)
+{
+    return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" } }));
+}
+
+static Value pointDistance(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* p = a.arg(0).asObject();
+    Object* q = a.arg(1).asObject();
+    return Value(std::hypot(num(vm, p, "x") - num(vm, q, "x"), num(vm, p, "y") - num(vm, q, "y")));
+}
+
+static Value pointInterpolate(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* p = a.arg(0).asObject();
+    Object* q = a.arg(1).asObject();
+    double f = vm.toNumber(a.arg(2));
+    return Value(construct(vm, package, "Point", { num(vm, q, "x") + (num(vm, p, "x") - num(vm, q, "x")) * f,
+                                                    num(vm, q, "y") + (num(vm, p, "y") - num(vm, q, "y")) * f }));
+}
+
+static Value pointPolar(Interpreter& vm, CallArgs& a, Object* package)
+{
+    double len = vm.toNumber(a.arg(0)), angle = vm.toNumber(a.arg(1));
+    return Value(construct(vm, package, "Point", { len * std::cos(angle), len * std::sin(angle) }));
+}
+
+static Value rectangleClone(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* o = a.thisObject();
+    return Value(construct(vm, package, "Rectangle", { num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height") }));
+}
+
+static Value rectangleIsEmpty(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    return Value(!(num(vm, o, "width") > 0) || !(num(vm, o, "height") > 0));
+}
+
+static Value rectangleSetEmpty(Interpreter& vm, CallArgs& a, Object*)
+{
+    for (const char* name : { "x", "y", "width", "height" })
+        set(vm, a.thisObject(), name, 0);
+    return Value();
+}
+
+static Value rectangleContains(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    double x = vm.toNumber(a.arg(0)), y = vm.toNumber(a.arg(1));
+    double rx = num(vm, o, "x"), ry = num(vm, o, "y");
+    return Value(x >= rx && y >= ry && x < rx + num(vm, o, "width") && y < ry + num(vm, o, "height"));
+}
+
+static Value rectangleOffset(Interpreter& vm, CallArgs& a, Object*)
+{
+    offsetMembers(vm, a, "x", "y");
+    return Value();
+}
+
+static Value rectangleInflate(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    double dx = vm.toNumber(a.arg(0)), dy = vm.toNumber(a.arg(1));
+    set(vm, o, "x", num(vm, o, "x") - dx);
+    set(vm, o, "y", num(vm, o, "y") - dy);
+    set(vm, o, "width", num(vm, o, "width") + 2 * dx);
+    set(vm, o, "height", num(vm, o, "height") + 2 * dy);
+    return Value();
+}
+
+static Value rectangleIntersects(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    QRectF r(num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height"));
+    QRectF s(num(vm, p, "x"), num(vm, p, "y"), num(vm, p, "width"), num(vm, p, "height"));
+    return Value(r.intersects(s));
+}
+
+static Value rectangleEquals(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    if (!p)
+        return Value(false);
+    for (const char* name : { "x", "y", "width", "height" })
+        if (num(vm, o, name) != num(vm, p, name))
+            return Value(false);
+    return Value(true);
+}
+
+static Value rectangleToString(Interpreter& vm, CallArgs& a, Object*)
+{
+    return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" }, { "w", "width" }, { "h", "height" } }));
+}
+
+static Value colorTransformConcat(Interpreter& vm, CallArgs& a, Object*)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    if (!p)
+        return Value();
+    // The argument applies first, then this transform.
+    for (const char* channel : { "red", "green", "blue", "alpha" }) {
+        QByteArray mul = QByteArray(channel) + "Multiplier", off = QByteArray(channel) + "Offset";
+        double m1 = num(vm, o, mul.constData()), o1 = num(vm, o, off.constData());
+        double m2 = num(vm, p, mul.constData()), o2 = num(vm, p, off.constData());
+        set(vm, o, off.constData(), o1 + m1 * o2);
+        set(vm, o, mul.constData(), m1 * m2);
+    }
+    return Value();
+}
+
+static Value colorTransformToString(Interpreter& vm, CallArgs& a, Object*)
+{
+    return Value(describe(vm, a.thisObject(), { { "redMultiplier", "redMultiplier" }, { "greenMultiplier", "greenMultiplier" },
+                                                  { "blueMultiplier", "blueMultiplier" }, { "alphaMultiplier", "alphaMultiplier" },
+                                                  { "redOffset", "redOffset" }, { "greenOffset", "greenOffset" },
+                                                  { "blueOffset", "blueOffset" }, { "alphaOffset", "alphaOffset" } }));
+}
+
+// transformPoint and deltaTransformPoint: a new Point, the argument mapped
+// through the matrix (with or without its translation).
+template<bool Translate>
+Value matrixMapPoint(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Matrix m = matrixFromObject(vm, a.thisObject());
+    Object* p = a.arg(0).asObject();
+    double x = num(vm, p, "x"), y = num(vm, p, "y");
+    double nx = m.a * x + m.c * y + (Translate ? m.tx : 0);
+    double ny = m.b * x + m.d * y + (Translate ? m.ty : 0);
+    return Value(construct(vm, package, "Point", { nx, ny }));
+}
+
+// union and intersection: a new Rectangle; an empty result is all zeros.
+template<bool Unite>
+Value rectangleCombine(Interpreter& vm, CallArgs& a, Object* package)
+{
+    Object* o = a.thisObject();
+    Object* p = a.arg(0).asObject();
+    QRectF r(num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height"));
+    QRectF s(num(vm, p, "x"), num(vm, p, "y"), num(vm, p, "width"), num(vm, p, "height"));
+    QRectF out = Unite ? (r.isEmpty() ? s : s.isEmpty() ? r : r.united(s)) : r.intersected(s);
+    if (out.isEmpty())
+        out = QRectF();
+    return Value(construct(vm, package, "Rectangle", { out.x(), out.y(), out.width(), out.height() }));
+}
+
+const GeomMethod matrixMethods[] = {
+    { "identity", matrixIdentity },
+    { "translate", matrixTranslate },
+    { "scale", matrixScale },
+    { "rotate", matrixRotate },
+    { "concat", matrixConcat },
+    { "invert", matrixInvert },
+    { "createBox", matrixCreateBox },
+    { "createGradientBox", matrixCreateGradientBox },
+    { "clone", matrixClone },
+    { "transformPoint", matrixMapPoint<true> },
+    { "deltaTransformPoint", matrixMapPoint<false> },
+    { "toString", matrixToString },
+};
+
+const GeomMethod pointMethods[] = {
+    { "add", pointAdd },
+    { "subtract", pointSubtract },
+    { "clone", pointClone },
+    { "equals", pointEquals },
+    { "offset", pointOffset },
+    { "normalize", pointNormalize },
+    { "toString", pointToString },
+};
+
+const GeomMethod pointStaticMethods[] = {
+    { "distance", pointDistance },
+    { "interpolate", pointInterpolate },
+    { "polar", pointPolar },
+};
+
+const GeomMethod rectangleMethods[] = {
+    { "clone", rectangleClone },
+    { "isEmpty", rectangleIsEmpty },
+    { "setEmpty", rectangleSetEmpty },
+    { "contains", rectangleContains },
+    { "offset", rectangleOffset },
+    { "inflate", rectangleInflate },
+    { "union", rectangleCombine<true> },
+    { "intersection", rectangleCombine<false> },
+    { "intersects", rectangleIntersects },
+    { "equals", rectangleEquals },
+    { "toString", rectangleToString },
+};
+
+const GeomMethod colorTransformMethods[] = {
+    { "concat", colorTransformConcat },
+    { "toString", colorTransformToString },
+};
+
+// A class of the package: its constructor, with `proto` as its prototype.
+FunctionObject* defineClass(Interpreter& vm, Object* package, const char* name, NativeMethodFunction constructor, Object* proto)
+{
+    auto* ctor = vm.newConstructor(QString::fromLatin1(name), constructor, proto);
+    package->define(QString::fromLatin1(name), Value(static_cast<Object*>(ctor)), 0);
+    return ctor;
+}
+
+void installMatrix(Interpreter& vm, Object* package)
+{
+    Object* matrixProto = vm.newObject();
+    defineClass(vm, package, "Matrix", matrixConstructor, matrixProto);
+
+    defineGeomMethods(vm, matrixProto, package, matrixMethods);
+}
+
+void installPoint(Interpreter& vm, Object* package)
+{
+    Object* pointProto = vm.newObject();
+    FunctionObject* pointCtor = defineClass(vm, package, "Point", pointConstructor, pointProto);
+
+    defineGeomMethods(vm, pointProto, package, pointMethods);
+    auto* length = vm.newNative(QStringLiteral("length"), pointLength);
+    pointProto->define(QStringLiteral("length"), Value(), DontEnum);
+    pointProto->findOwn(QStringLiteral("length"))->getter = length;
+
+    defineGeomMethods(vm, pointCtor, package, pointStaticMethods);
+}
+
+void installRectangle(Interpreter& vm, Object* package)
+{
+    Object* rectangleProto = vm.newObject();
+    defineClass(vm, package, "Rectangle", rectangleConstructor, rectangleProto);
+
+    defineGeomMethods(vm, rectangleProto, package, rectangleMethods);
+}
+
+void installColorTransform(Interpreter& vm, Object* package)
+{
+    Object* colorTransformProto = vm.newObject();
+    defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
+    defineGeomMethods(vm, colorTransformProto, package, colorTransformMethods);
+    // rgb: the offsets as one colour; setting it clears the multipliers.
+    auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);
+    auto* setRgb = vm.newNative(QStringLiteral("rgb"), colorTransformSetRgb);
+    colorTransformProto->define(QStringLiteral("rgb"), Value(), DontEnum);
+    Property* p = colorTransformProto->findOwn(QStringLiteral("rgb"));
+    p->getter = getRgb;
+    p->setter = setRgb;
+}
+
+} // namespace
+
+void installFlashGeom(Interpreter& vm, Object* package)
+{
+    installMatrix(vm, package);
+    installPoint(vm, package);
+    installRectangle(vm, package);
+    installColorTransform(vm, package);
+}
+
+} // namespace swf::avm1

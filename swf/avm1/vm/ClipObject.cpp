@@ -1,0 +1,34 @@
+#include "swf/avm1/vm/ClipObject.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+// Instance names from below the root down to `clip`.
+QStringList namesFromRoot(const ClipObject* clip)
+{
+    QStringList names;
+    const ClipObject* c = clip;
+    int guard = 0;
+    while (c->parentClip() && guard++ < 1024) {
+        names.prepend(c->instanceName());
+        c = c->parentClip();
+    }
+    return names;
+}
+
+} // namespace
+
+QString ClipObject::slashPath() const
+{
+    return QLatin1Char('/') + namesFromRoot(this).join(QLatin1Char('/'));
+}
+
+QString ClipObject::dotPath() const
+{
+    QStringList names = namesFromRoot(this);
+    names.prepend(QStringLiteral("_level0"));
+    return names.join(QLatin1Char('.'));
+}
+
+} // namespace swf::avm1

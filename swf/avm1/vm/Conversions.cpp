@@ -1,0 +1,209 @@
+// Conversions between values as the player makes them: to number, string,
+// boolean, primitive and object; typeof; and the equality and ordering rules.
+
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <cmath>
+#include <limits>
+
+namespace swf::avm1 {
+
+double Interpreter::toNumber(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null:
+        return m_version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+    case ValueType::Boolean: return v.asBoolean() ? 1 : 0;
+    case ValueType::Number: return v.asNumber();
+    case ValueType::String:
+        if (m_version < 5 && v.asString().isEmpty())
+            return 0;
+        return stringToNumber(v.asString(), m_version);
+    case ValueType::Object: {
+        Value p = toPrimitive(v);
+        if (p.isObject())
+            return std::numeric_limits<double>::quiet_NaN();
+        return toNumber(p);
+    }
+    }
+    return 0;
+}
+
+QString Interpreter::toString(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Undefined: return m_version >= 7 ? QStringLiteral("undefined") : QString();
+    case ValueType::Null: return QStringLiteral("null");
+    case ValueType::Boolean:
+        if (m_version < 5)
+            return v.asBoolean() ? QStringLiteral("1") : QStringLiteral("0");
+        return v.asBoolean() ? QStringLiteral("true") : QStringLiteral("false");
+    case ValueType::Number: return numberToString(v.asNumber());
+    case ValueType::String: return v.asString();
+    case ValueType::Object: {
+        if (v.asObject()->kind() == Object::Kind::Clip)
+            return static_cast<ClipObject*>(v.asObject())->dotPath();
+        Value p = toPrimitive(v, true);
+        if (p.isObject())
+            return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
+                                                                 : QStringLiteral("[type Object]");
+        return toString(p);
+    }
+    }
+    return QString();
+}
+
+bool Interpreter::toBoolean(const Value& v) const
+{
+    switch (v.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return false;
+    case ValueType::Boolean: return v.asBoolean();
+    case ValueType::Number: return v.asNumber() != 0 && !std::isnan(v.asNumber());
+    case ValueType::String: {
+        if (m_version >= 7)
+            return !v.asString().isEmpty();
+        // Older movies convert the string to a number first.
+        double n = stringToNumber(v.asString(), m_version);
+        return n != 0 && !std::isnan(n);
+    }
+    case ValueType::Object: return true;
+    }
+    return false;
+}
+
+Value Interpreter::toPrimitive(const Value& v, bool preferString)
+{
+    Object* o = v.asObject();
+    if (!o)
+        return v;
+    if (o->kind() == Object::Kind::Date)
+        preferString = true;
+    // A clip's value is its path.
+    if (o->kind() == Object::Kind::Clip)
+        return Value(static_cast<ClipObject*>(o)->dotPath());
+    const QString first = preferString ? QStringLiteral("toString") : QStringLiteral("valueOf");
+    const QString second = preferString ? QStringLiteral("valueOf") : QStringLiteral("toString");
+    bool callable = false;
+    for (const QString& name : { first, second }) {
+        Value method = getMember(v, name);
+        if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
+            callable = true;
+            Value r = call(method, v, {});
+            if (!r.isObject())
+                return r;
+        }
+        // A function used as a number stays a function: arithmetic on it gives NaN.
+        if (!preferString && o->kind() == Object::Kind::Function)
+            return Value(std::numeric_limits<double>::quiet_NaN());
+    }
+    // An object without either method (one with no prototype) has no value.
+    return callable ? v : Value();
+}
+
+Object* Interpreter::toObject(const Value& v)
+{
+    switch (v.type()) {
+    case ValueType::Object: return v.asObject();
+    case ValueType::Boolean: {
+        Object* o = make<Object>(Object::Kind::Boolean, m_realm.booleanPrototype, caseSensitive());
+        o->primitive = v;
+        return o;
+    }
+    case ValueType::Number: {
+        Object* o = make<Object>(Object::Kind::Number, m_realm.numberPrototype, caseSensitive());
+        o->primitive = v;
+        return o;
+    }
+    case ValueType::String: {
+        Object* o = make<Object>(Object::Kind::String, m_realm.stringPrototype, caseSensitive());
+        o->primitive = v;
+        o->define(QStringLiteral("length"), Value(double(v.asString().size())), DontEnum);
+        return o;
+    }
+    default: return nullptr;
+    }
+}
+
+QString Interpreter::typeOf(const Value& v) const
+{
+    switch (v.type()) {
+    case ValueType::Undefined: return QStringLiteral("undefined");
+    case ValueType::Null: return QStringLiteral("null");
+    case ValueType::Boolean: return QStringLiteral("boolean");
+    case ValueType::Number: return QStringLiteral("number");
+    case ValueType::String: return QStringLiteral("string");
+    case ValueType::Object:
+        switch (v.asObject()->kind()) {
+        case Object::Kind::Function: return QStringLiteral("function");
+        case Object::Kind::Clip: return QStringLiteral("movieclip");
+        default: return QStringLiteral("object");
+        }
+    }
+    return QString();
+}
+
+bool Interpreter::strictEquals(const Value& a, const Value& b) const
+{
+    if (a.type() != b.type())
+        return false;
+    switch (a.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return true;
+    case ValueType::Boolean: return a.asBoolean() == b.asBoolean();
+    case ValueType::Number:
+        // The player compares numbers so that NaN equals itself.
+        return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
+    case ValueType::String: return a.asString() == b.asString();
+    case ValueType::Object: return a.asObject() == b.asObject();
+    }
+    return false;
+}
+
+bool Interpreter::abstractEquals(const Value& a, const Value& b)
+{
+    if (a.type() == b.type())
+        return strictEquals(a, b);
+    if (a.isNullish() && b.isNullish())
+        return true;
+    // An object equals null only when it has no primitive value at all.
+    if (a.isObject() && b.isNullish())
+        return toPrimitive(a).isNullish();
+    if (b.isObject() && a.isNullish())
+        return toPrimitive(b).isNullish();
+    if (a.isNullish() || b.isNullish())
+        return false;
+    if (a.isNumber() && b.isString())
+        return a.asNumber() == toNumber(b);
+    if (a.isString() && b.isNumber())
+        return toNumber(a) == b.asNumber();
+    if (a.isBoolean())
+        return abstractEquals(Value(a.asBoolean() ? 1.0 : 0.0), b);
+    if (b.isBoolean())
+        return abstractEquals(a, Value(b.asBoolean() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = toPrimitive(a);
+        return p.isObject() ? false : abstractEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = toPrimitive(b);
+        return p.isObject() ? false : abstractEquals(a, p);
+    }
+    return false;
+}
+
+Value Interpreter::abstractLess(const Value& a, const Value& b)
+{
+    Value pa = toPrimitive(a);
+    Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString())
+        return Value(pa.asString() < pb.asString());
+    double x = toNumber(pa);
+    double y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return Value(x < y);
+}
+
+} // namespace swf::avm1

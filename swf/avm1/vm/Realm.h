@@ -1,0 +1,39 @@
+#pragma once
+
+// The objects every script of one movie shares: the global object, the
+// prototypes the machine gives to values it makes (strings, numbers, arrays,
+// functions, clips ...) and the class registry. The Interpreter owns one and
+// shows it read-only; the installers of the built-ins fill it in as they
+// build each class, through Interpreter::setRealmSlot.
+
+namespace swf::avm1 {
+
+class Object;
+
+struct Realm {
+    Object* global = nullptr;
+    Object* objectPrototype = nullptr;
+    Object* objectConstructor = nullptr;
+    Object* functionPrototype = nullptr;
+    Object* arrayPrototype = nullptr;
+    Object* stringPrototype = nullptr;
+    Object* numberPrototype = nullptr;
+    Object* booleanPrototype = nullptr;
+    Object* datePrototype = nullptr;
+    Object* errorPrototype = nullptr;
+    Object* clipPrototype = nullptr;
+    // Object.registerClass: symbol name -> constructor.
+    Object* classRegistry = nullptr;
+
+    // Every slot, for the collector's roots.
+    template<typename F>
+    void forEach(F&& f) const
+    {
+        for (Object* o : { global, objectPrototype, objectConstructor, functionPrototype, arrayPrototype,
+                 stringPrototype, numberPrototype, booleanPrototype, datePrototype, errorPrototype, clipPrototype,
+                 classRegistry })
+            f(o);
+    }
+};
+
+} // namespace swf::avm1
