@@ -81,19 +81,20 @@ Matrix multiply(const Matrix& first, const Matrix& second)
 }
 
 // The methods of the geometry classes make their results (new Points,
-// Rectangles, Matrices) from the classes of the package they were installed
-// from, so each is bound with that package.
+// Rectangles, Matrices) from the classes of the flash.geom package the realm
+// keeps, which the collector sees; a raw pointer held by each method would
+// dangle once a script deleted the package and the collector ran.
 using GeomMethodFunction = Value (*)(Interpreter&, CallArgs&, Object* package);
 struct GeomMethod {
     const char* name;
     GeomMethodFunction function;
 };
 
-void defineGeomMethods(Interpreter& vm, Object* on, Object* package, std::span<const GeomMethod> methods)
+void defineGeomMethods(Interpreter& vm, Object* on, std::span<const GeomMethod> methods)
 {
     for (const GeomMethod& m : methods) {
         vm.defineMethod(on, QString::fromLatin1(m.name),
-            [package, function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, package); });
+            [function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, vm.realm().geomPackage); });
     }
 }
 
@@ -495,7 +496,7 @@ void installMatrix(Interpreter& vm, Object* package)
     Object* matrixProto = vm.newObject();
     defineClass(vm, package, "Matrix", matrixConstructor, matrixProto);
 
-    defineGeomMethods(vm, matrixProto, package, matrixMethods);
+    defineGeomMethods(vm, matrixProto, matrixMethods);
 }
 
 void installPoint(Interpreter& vm, Object* package)
@@ -503,12 +504,12 @@ void installPoint(Interpreter& vm, Object* package)
     Object* pointProto = vm.newObject();
     FunctionObject* pointCtor = defineClass(vm, package, "Point", pointConstructor, pointProto);
 
-    defineGeomMethods(vm, pointProto, package, pointMethods);
+    defineGeomMethods(vm, pointProto, pointMethods);
     auto* length = vm.newNative(QStringLiteral("length"), pointLength);
     pointProto->define(QStringLiteral("length"), Value(), DontEnum);
     pointProto->findOwn(QStringLiteral("length"))->getter = length;
 
-    defineGeomMethods(vm, pointCtor, package, pointStaticMethods);
+    defineGeomMethods(vm, pointCtor, pointStaticMethods);
 }
 
 void installRectangle(Interpreter& vm, Object* package)
@@ -516,14 +517,14 @@ void installRectangle(Interpreter& vm, Object* package)
     Object* rectangleProto = vm.newObject();
     defineClass(vm, package, "Rectangle", rectangleConstructor, rectangleProto);
 
-    defineGeomMethods(vm, rectangleProto, package, rectangleMethods);
+    defineGeomMethods(vm, rectangleProto, rectangleMethods);
 }
 
 void installColorTransform(Interpreter& vm, Object* package)
 {
     Object* colorTransformProto = vm.newObject();
     defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
-    defineGeomMethods(vm, colorTransformProto, package, colorTransformMethods);
+    defineGeomMethods(vm, colorTransformProto, colorTransformMethods);
     // rgb: the offsets as one colour; setting it clears the multipliers.
     auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);
     auto* setRgb = vm.newNative(QStringLiteral("rgb"), colorTransformSetRgb);
@@ -537,6 +538,8 @@ void installColorTransform(Interpreter& vm, Object* package)
 
 void installFlashGeom(Interpreter& vm, Object* package)
 {
+    // The first package installed is the one every geometry method builds from.
+    vm.setRealmSlot(&Realm::geomPackage, package);
     installMatrix(vm, package);
     installPoint(vm, package);
     installRectangle(vm, package);

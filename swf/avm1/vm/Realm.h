@@ -24,6 +24,10 @@ struct Realm {
     Object* clipPrototype = nullptr;
     // Object.registerClass: symbol name -> constructor.
     Object* classRegistry = nullptr;
+    // flash.geom as first installed: the geometry methods build their results
+    // (new Points, Rectangles, Matrices) from its classes, and it must live as
+    // long as they do, even when a script deletes it from the global tree.
+    Object* geomPackage = nullptr;
 
     // Every slot, for the collector's roots.
     template<typename F>
@@ -31,7 +35,7 @@ struct Realm {
     {
         for (Object* o : { global, objectPrototype, objectConstructor, functionPrototype, arrayPrototype,
                  stringPrototype, numberPrototype, booleanPrototype, datePrototype, errorPrototype, clipPrototype,
-                 classRegistry })
+                 classRegistry, geomPackage })
             f(o);
     }
 };

@@ -64,6 +64,27 @@ TEST(FlashGeom, MatrixMethodsCompose)
     EXPECT_EQ(w.vm.toString(Value(w.make("geom", "Matrix", {}))), QStringLiteral("(a=1, b=0, c=0, d=1, tx=0, ty=0)"));
 }
 
+TEST(FlashGeom, MethodsOutliveTheirDeletedPackage)
+{
+    // A script may delete flash.geom; the methods already on its objects go on
+    // building Points from the classes they were installed with, even after the
+    // collector has run.
+    ScriptWorld w;
+    Object* p = w.make("geom", "Point", { 1.0, 2.0 });
+    Object* flash = w.vm.getMember(Value(w.vm.realm().global), QStringLiteral("flash")).asObject();
+    ASSERT_NE(flash, nullptr);
+    ASSERT_TRUE(flash->removeOwn(QStringLiteral("geom")));
+    w.vm.collectGarbage({ p });
+    for (int i = 0; i < 3; ++i)
+        w.make("display", "BitmapData", { 4.0, 4.0 }); // reuse what was freed, if anything was
+    Object* copy = w.call(p, "clone").asObject();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(w.vm.toString(Value(copy)), QStringLiteral("(x=1, y=2)"));
+    Object* sum = w.call(p, "add", { Value(copy) }).asObject();
+    ASSERT_NE(sum, nullptr);
+    EXPECT_EQ(w.number(sum, "y"), 4);
+}
+
 TEST(FlashGeom, GradientBoxAndRectangles)
 {
     ScriptWorld w;
