@@ -4,6 +4,7 @@
 #include "swf/audio/SoundMixer.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/format/TagCodes.h"
+#include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
 #include "swf/runtime/Input.h"
@@ -45,6 +46,7 @@ private:
 Playback::Playback(std::unique_ptr<Stage> stage)
     : m_stage(std::move(stage))
     , m_renderCache(std::make_unique<RenderCache>())
+    , m_rasterizer(std::make_unique<ObjectRasterizer>(*m_stage, *m_renderCache))
     , m_input(std::make_unique<InputDispatcher>(*m_stage))
     , m_pacer(std::make_unique<FramePacer>(m_stage->movie().frameRate()))
 {
@@ -54,6 +56,7 @@ Playback::~Playback()
 {
     m_stage->setScriptRunner(nullptr);
     m_stage->setSoundSink(nullptr);
+    m_stage->setRasterizer(nullptr);
 }
 
 Result<std::unique_ptr<Playback>> Playback::open(const QString& path, const PlaybackOptions& options)
@@ -83,6 +86,7 @@ void Playback::wire(const PlaybackOptions& options)
 {
     // Everything that listens is attached before frame 1 is built, so frame
     // 1's actions and sounds run exactly once and are heard.
+    m_stage->setRasterizer(m_rasterizer.get());
     if (options.sound) {
         m_mixer = std::make_unique<SoundMixer>();
         m_mixer->exportNames(m_stage->movie().exports().entries()); // the names StartSound2 uses

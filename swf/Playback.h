@@ -29,6 +29,7 @@ class SoundSink;
 class SoundMixer;
 class FramePacer;
 class RenderCache;
+class ObjectRasterizer;
 class ScriptRunner;
 class InputDispatcher;
 namespace avm1 {
@@ -148,6 +149,7 @@ private:
     void afterInput();
     std::unique_ptr<Stage> m_stage;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
+    std::unique_ptr<ObjectRasterizer> m_rasterizer; // the stage's drawing port, over the render cache
     std::unique_ptr<InputDispatcher> m_input;
     // Both refer to the stage and go before it, once it no longer calls them.
     std::unique_ptr<SoundMixer> m_mixer;           // with sound on

@@ -177,6 +177,18 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     painter.restore();
 }
 
+void Renderer::renderObject(QPainter& painter, const DisplayObject& object, const QTransform& objectToDevice, const ColorTransform& cx)
+{
+    if (!invertible(objectToDevice))
+        return;
+    // Masks set by scripts are placed from the root's space: carry it along.
+    const QTransform world = worldTransform(object);
+    m_twipsToDevice = invertible(world) ? world.inverted() * objectToDevice : objectToDevice;
+    painter.save();
+    drawContent(painter, object, objectToDevice, cx);
+    painter.restore();
+}
+
 void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx)
 {
     // Clip-depth masks in force: each hides what lies outside its shape for

@@ -27,6 +27,10 @@ class Renderer {
 public:
     Renderer(const Stage& stage, RenderCache& cache) : m_stage(stage), m_cache(cache) { }
     void render(QPainter& painter, const QTransform& stageToDevice);
+    // Draws one object alone, its own matrix left out: `objectToDevice` maps
+    // its own space (twips) to the device. Its children keep their masks,
+    // filters and blend modes as on the stage.
+    void renderObject(QPainter& painter, const DisplayObject& object, const QTransform& objectToDevice, const ColorTransform& cx);
 
     // Builds the brush for a fill style under a colour transform; false when it draws nothing.
     bool makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush);

@@ -14,6 +14,7 @@
 
 namespace swf {
 
+class DisplayRasterizer;
 class ScriptRunner;
 class SoundSink;
 
@@ -53,6 +54,11 @@ public:
     // Hands the movie's sound definitions to the sink at once.
     void setSoundSink(SoundSink* sink);
 
+    // The renderer's drawing port for scripts that ask for pixels; null when
+    // the stage is run without one, and then such requests draw nothing.
+    DisplayRasterizer* rasterizer() const { return m_rasterizer; }
+    void setRasterizer(DisplayRasterizer* rasterizer) { m_rasterizer = rasterizer; }
+
     // The character the movie exports under `name` (ExportAssets), 0 when none.
     // Names match exactly first, then ignoring case.
     std::uint16_t exportedCharacter(const QString& name) const;
@@ -86,6 +92,7 @@ private:
     bool m_effects = true;
     ScriptRunner* m_scriptRunner = nullptr;
     SoundSink* m_soundSink = nullptr;
+    DisplayRasterizer* m_rasterizer = nullptr;
     std::set<std::uint16_t> m_initActionsRun;
 };
 

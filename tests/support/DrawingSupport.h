@@ -28,15 +28,17 @@ struct SilentHost : swf::avm1::ScriptHost {
     QStringList lines;
 };
 
-// An interpreter with flash.geom, flash.filters and BitmapData over `movie`.
+// An interpreter with flash.geom, flash.filters and BitmapData over `movie`
+// (held by a stage with no drawing port).
 struct ScriptWorld {
     explicit ScriptWorld(std::shared_ptr<swf::Movie> m = nullptr)
         : movie(m ? std::move(m) : emptyMovie())
+        , stage(movie)
         , vm(8, &host)
     {
         swf::avm1::installFlashGeom(vm, swf::avm1::flashPackage(vm, QStringLiteral("geom")));
         swf::avm1::installFlashFilters(vm, swf::avm1::flashPackage(vm, QStringLiteral("filters")));
-        swf::avm1::installBitmapData(vm, swf::avm1::flashPackage(vm, QStringLiteral("display")), *movie);
+        swf::avm1::installBitmapData(vm, swf::avm1::flashPackage(vm, QStringLiteral("display")), stage);
     }
 
     static std::shared_ptr<swf::Movie> emptyMovie()
@@ -59,6 +61,7 @@ struct ScriptWorld {
 
     SilentHost host;
     std::shared_ptr<swf::Movie> movie;
+    swf::Stage stage; // never begun: BitmapData only reads its movie and drawing port
     Interpreter vm;
 };
 

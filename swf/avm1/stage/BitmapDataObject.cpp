@@ -3,6 +3,12 @@
 #include "swf/movie/Movie.h"
 #include "swf/movie/Shapes.h"
 #include "swf/avm1/stage/ClipDrawing.h"
+#include "swf/avm1/stage/SpriteClip.h"
+#include "swf/avm1/stage/StageButtonObject.h"
+#include "swf/avm1/stage/TextFieldObject.h"
+#include "swf/runtime/DisplayRasterizer.h"
+#include "swf/runtime/EditTextInstance.h"
+#include "swf/runtime/Stage.h"
 
 #include <QPainter>
 
@@ -34,6 +40,53 @@ QRect rectFromObject(Interpreter& vm, Object* o)
 {
     auto n = [&](const char* name) { return clampToInt(numberMember(vm, o, QString::fromLatin1(name), 0)); };
     return QRect(n("x"), n("y"), n("width"), n("height"));
+}
+
+// The display object a script value stands for: a clip, a button or a text
+// field still on the stage; null for anything else.
+const DisplayObject* displayObjectOf(const Value& v)
+{
+    Object* o = v.asObject();
+    if (auto* clip = dynamic_cast<SpriteClip*>(o))
+        return clip->sprite();
+    if (auto* button = dynamic_cast<StageButtonObject*>(o))
+        return button->button();
+    if (auto* field = dynamic_cast<TextFieldObject*>(o))
+        return field->field();
+    return nullptr;
+}
+
+// A flash.geom.ColorTransform (or any object shaped like it); offsets are in 0..255 units.
+ColorTransform colorTransformFromObject(Interpreter& vm, Object* o)
+{
+    ColorTransform cx;
+    if (!o)
+        return cx;
+    auto n = [&](const char* name, double fallback) { return numberMember(vm, o, QString::fromLatin1(name), fallback); };
+    cx.rMul = n("redMultiplier", 1);
+    cx.gMul = n("greenMultiplier", 1);
+    cx.bMul = n("blueMultiplier", 1);
+    cx.aMul = n("alphaMultiplier", 1);
+    cx.rAdd = n("redOffset", 0);
+    cx.gAdd = n("greenOffset", 0);
+    cx.bAdd = n("blueOffset", 0);
+    cx.aAdd = n("alphaOffset", 0);
+    return cx;
+}
+
+// A copy of premultiplied pixels with `cx` applied to their unpremultiplied colours.
+QImage tinted(const QImage& image, const ColorTransform& cx)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            QRgb p = qUnpremultiply(row[x]);
+            Rgba c = cx.apply(Rgba { std::uint8_t(qRed(p)), std::uint8_t(qGreen(p)), std::uint8_t(qBlue(p)), std::uint8_t(qAlpha(p)) });
+            row[x] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -192,6 +245,54 @@ static Value bitmapDataDispose(Interpreter&, CallArgs& a)
     return Value();
 }
 
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): the
+// source (a clip, button or text field drawn in its own space, its own
+// matrix left out; or another bitmap's pixels) through `matrix` (pixels)
+// onto these pixels. blendMode is not honoured: every source draws as
+// "normal", over what the bitmap holds.
+static void drawInto(Interpreter& vm, CallArgs& a, Stage& stage)
+{
+    auto* b = bitmapOf(a);
+    if (!b || !b->usable())
+        return;
+    BitmapPixels& pixels = *b->pixels();
+    const Matrix m = matrixFromObject(vm, a.arg(1).asObject());
+    const QTransform matrix(m.a, m.b, m.c, m.d, m.tx, m.ty);
+    const ColorTransform cx = colorTransformFromObject(vm, a.arg(2).asObject());
+    QRect clip = pixels.image.rect();
+    if (Object* r = a.arg(4).asObject())
+        clip &= rectFromObject(vm, r);
+    if (clip.isEmpty())
+        return;
+    const bool smoothing = vm.toBoolean(a.arg(5));
+
+    if (std::shared_ptr<BitmapPixels> source = bitmapPixelsOf(a.arg(0))) {
+        // A copy first: the source may be this very bitmap.
+        QImage image = cx.isIdentity() ? source->image.copy() : tinted(source->image, cx);
+        QPainter p(&pixels.image);
+        p.setClipRect(clip);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, smoothing);
+        p.setTransform(matrix);
+        p.drawImage(0, 0, image);
+    } else if (const DisplayObject* object = displayObjectOf(a.arg(0))) {
+        DisplayRasterizer* rasterizer = stage.rasterizer();
+        if (!rasterizer)
+            return;
+        // The object's space is in twips, the matrix maps pixels.
+        rasterizer->rasterize(*object, pixels.image, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, cx, clip, smoothing);
+    } else {
+        return;
+    }
+    if (!pixels.transparent) {
+        // An opaque bitmap stays opaque whatever was drawn on it.
+        for (int y = clip.top(); y <= clip.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(pixels.image.scanLine(y));
+            for (int x = clip.left(); x <= clip.right(); ++x)
+                row[x] = qUnpremultiply(row[x]) | 0xff000000u;
+        }
+    }
+}
+
 const NativeMethod bitmapDataMethods[] = {
     { "getPixel", bitmapDataGetPixel },
     { "getPixel32", bitmapDataGetPixel32 },
@@ -203,8 +304,9 @@ const NativeMethod bitmapDataMethods[] = {
     { "dispose", bitmapDataDispose },
 };
 
-void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
+void installBitmapData(Interpreter& vm, Object* package, Stage& stage)
 {
+    const Movie& movie = stage.movie();
     Object* proto = vm.newObject();
     // The constructor and loadBitmap stay closures: both make bitmaps with
     // this very prototype (and loadBitmap reads this movie's exports).
@@ -221,6 +323,11 @@ void installBitmapData(Interpreter& vm, Object* package, const Movie& movie)
     package->define(QStringLiteral("BitmapData"), Value(static_cast<Object*>(ctor)), 0);
 
     vm.defineMethods(proto, bitmapDataMethods);
+    // draw reaches the stage for its drawing port, so it is bound here.
+    vm.defineMethod(proto, QStringLiteral("draw"), [&stage](Interpreter& vm, CallArgs& a) -> Value {
+        drawInto(vm, a, stage);
+        return Value();
+    });
     vm.defineMethod(ctor, QStringLiteral("loadBitmap"), [proto, &movie](Interpreter& vm, CallArgs& a) -> Value {
         std::uint16_t id = movie.exports().characterFor(vm.toString(a.arg(0)));
         const auto* bitmap = id ? movie.characterAs<BitmapDef>(id, CharacterKind::Bitmap) : nullptr;

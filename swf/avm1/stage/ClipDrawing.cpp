@@ -385,7 +385,7 @@ void installDrawingApi(StageScripts& scripts, Interpreter& vm, Object* clipProto
 {
     installClipDrawing(vm, clipProto);
     installFlashGeom(vm, flashPackage(vm, QStringLiteral("geom")));
-    installBitmapData(vm, flashPackage(vm, QStringLiteral("display")), scripts.stage().movie());
+    installBitmapData(vm, flashPackage(vm, QStringLiteral("display")), scripts.stage());
     installFlashFilters(vm, flashPackage(vm, QStringLiteral("filters")));
 }
 

@@ -14,6 +14,7 @@
 
 namespace swf {
 class Movie;
+class Stage;
 struct BitmapPixels;
 namespace avm1 {
 
@@ -25,7 +26,7 @@ void installDrawingApi(StageScripts& scripts, Interpreter& vm, Object* clipProto
 
 void installClipDrawing(Interpreter& vm, Object* clipProto);
 void installFlashGeom(Interpreter& vm, Object* geomPackage);
-void installBitmapData(Interpreter& vm, Object* displayPackage, const Movie& movie);
+void installBitmapData(Interpreter& vm, Object* displayPackage, Stage& stage);
 void installFlashFilters(Interpreter& vm, Object* filtersPackage);
 
 // The `flash.<name>` package object, made on first use.
