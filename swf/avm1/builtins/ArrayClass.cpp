@@ -306,7 +306,7 @@ static Value arraySortOn(Interpreter& vm, CallArgs& a)
     for (size_t i = 0; i < idx.size(); ++i)
         idx[i] = i;
     std::function<int(size_t, size_t)> cmp = [&](size_t x, size_t y) {
-        for (size_t k = 0; k < fields.size(); ++k) {
+        for (size_t k = 0; k < size_t(fields.size()); ++k) {
             int f = k < fieldFlags.size() ? fieldFlags[k] : flags;
             int c = compareValues(vm, keys[x][k], keys[y][k], f);
             if (c)
