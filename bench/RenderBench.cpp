@@ -58,7 +58,6 @@ double renderMs(const QString& path, const QSize& size)
         playback.gotoFrame(1);
         for (int f = 0; f < frames; ++f) {
             QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
             playback.render(painter, transform);
             painter.end();
             playback.nextFrame();

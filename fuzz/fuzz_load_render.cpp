@@ -29,7 +29,6 @@ void draw(const swf::Playback& playback, QImage& image)
 {
     image.fill(playback.backgroundColor());
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
     playback.render(painter, fitInto(playback.stageRect(), image.size()));
 }
 

@@ -276,8 +276,6 @@ void SwfPlayer::paintEvent(QPaintEvent*)
     // The movie's background fills the whole control, as around a stage
     // that does not fill it.
     painter.fillRect(rect(), m_movie->backgroundColor());
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     m_movie->render(painter, viewTransform());
 }
 

@@ -84,6 +84,7 @@ Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, c
 
 void Playback::wire(const PlaybackOptions& options)
 {
+    m_quality = options.quality;
     // Everything that listens is attached before frame 1 is built, so frame
     // 1's actions and sounds run exactly once and are heard.
     m_stage->setRasterizer(m_rasterizer.get());
@@ -164,6 +165,9 @@ void Playback::gotoFrame(int frame)
 
 void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
 {
+    const bool high = m_quality == Quality::High;
+    painter.setRenderHint(QPainter::Antialiasing, high);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, high);
     Renderer renderer(*m_stage, *m_renderCache);
     renderer.render(painter, stageToDevice);
 }

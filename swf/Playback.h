@@ -47,6 +47,10 @@ struct ScriptLimits {
 };
 
 // What runs alongside the timeline once a movie is open.
+// How finely the stage is drawn: High smooths shape edges and scaled bitmaps,
+// Low draws them hard-edged and nearest-pixel, as a movie asks with _quality.
+enum class Quality { Low, High };
+
 struct PlaybackOptions {
     bool scripts = true;  // run the movie's ActionScript, from frame 1 on
     bool sound = false;   // mix the movie's sound, for mixAudio to hand out
@@ -54,6 +58,7 @@ struct PlaybackOptions {
     std::function<void(const QString&)> trace; // each trace() line; null drops them
     std::function<void(const QString&)> fault; // each action block aborted, with why; null logs the first few
     ScriptLimits limits;
+    Quality quality = Quality::High; // how render() draws until setQuality changes it
 };
 
 class Playback {
@@ -92,7 +97,10 @@ public:
 
     // Draws the stage (background included) with stage pixels mapped through
     // `stageToDevice`. Anything outside the stage rectangle is not clipped here.
+    // The painter's anti-aliasing and bitmap smoothing follow quality().
     void render(QPainter& painter, const QTransform& stageToDevice) const;
+    Quality quality() const { return m_quality; }
+    void setQuality(Quality quality) { m_quality = quality; }
 
     // The size the movie is shown at changed: a movie that does not scale hears of it.
     void setViewSize(QSize size);
@@ -148,6 +156,7 @@ private:
     void replayTo(int frame);
     void afterInput();
     std::unique_ptr<Stage> m_stage;
+    Quality m_quality = Quality::High;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
     std::unique_ptr<ObjectRasterizer> m_rasterizer; // the stage's drawing port, over the render cache
     std::unique_ptr<InputDispatcher> m_input;

@@ -97,6 +97,7 @@ struct ScriptedPlayback {
         QImage image(int(stage.width()), int(stage.height()), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::magenta);
         QPainter painter(&image);
+        playback->setQuality(swf::Quality::Low);
         playback->render(painter, QTransform());
         return image;
     }

@@ -27,13 +27,13 @@ inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes, const swf::P
 }
 
 // The stage at its own pixel size, anti-aliasing off so pixel checks are exact.
-inline QImage renderStage(const swf::Playback& playback, bool antialias = false)
+inline QImage renderStage(swf::Playback& playback, bool antialias = false)
 {
     QRectF stage = playback.stageRect();
     QImage image(int(stage.width()), int(stage.height()), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::magenta);
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, antialias);
+    playback.setQuality(antialias ? swf::Quality::High : swf::Quality::Low);
     playback.render(painter, QTransform());
     painter.end();
     return image;

@@ -104,12 +104,13 @@ inline std::unique_ptr<swf::Playback> load(const QByteArray& bytes, const swf::P
     return result.ok() ? result.release() : nullptr;
 }
 
-inline QImage renderStage(const swf::Playback& playback)
+inline QImage renderStage(swf::Playback& playback)
 {
     QRectF stage = playback.stageRect();
     QImage image(int(stage.width()), int(stage.height()), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::magenta);
     QPainter painter(&image);
+    playback.setQuality(swf::Quality::Low); // hard edges, so pixel checks are exact
     playback.render(painter, QTransform());
     painter.end();
     return image;

@@ -46,6 +46,7 @@ int main(int argc, char** argv)
     // printed; --audio whether the sound is mixed.
     swf::PlaybackOptions playbackOptions;
     playbackOptions.sound = !options->audioOut.isEmpty();
+    playbackOptions.quality = options->lowQuality ? swf::Quality::Low : swf::Quality::High;
     if (options->trace) {
         playbackOptions.trace = [](const QString& line) {
             std::fputs(line.toUtf8().constData(), stdout);
@@ -98,8 +99,6 @@ int main(int argc, char** argv)
     image.fill(playback.backgroundColor());
     {
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, !options->lowQuality);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, !options->lowQuality);
         QTransform transform = options->size ? showAll(stage, size) : QTransform::fromTranslate(-stage.left(), -stage.top());
         playback.render(painter, transform);
     }

@@ -8,6 +8,8 @@
 #include "support/Assembler.h"
 #include "tools/swfwriter/Movie.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -202,4 +204,47 @@ TEST(Playback, BytesThatAreNoMovieGiveAnError)
     auto missing = swf::Playback::open(dir.filePath(QStringLiteral("missing.swf")));
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().kind, swf::ErrorKind::FileNotFound);
+}
+
+TEST(Playback, QualityDecidesHowEdgesAreDrawn)
+{
+    // A red triangle whose long edge crosses pixels diagonally: at high quality
+    // the edge blends red into the white around it, at low quality every pixel
+    // is one or the other. The option sets the start; setQuality changes it.
+    swfw::Shape shape;
+    const int red = shape.addFillStyle(swfw::FillStyle::solid(swfw::Rgba { 255, 0, 0, 255 }));
+    shape.fill0(0).fill1(red).moveTo(0, 0).lineTo(2000, 0).lineTo(0, 1300).lineTo(0, 0);
+    swfw::Movie m(8, 100, 100, FrameRate);
+    m.defineShape(1, shape, 2);
+    m.placeObject2(swfw::Placement::place(1, 1));
+    m.showFrame();
+
+    auto blendedPixels = [](swf::Playback& playback) {
+        QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        playback.render(painter, QTransform());
+        painter.end();
+        int blended = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c != QColor(Qt::white) && c != QColor(Qt::red))
+                    ++blended;
+            }
+        }
+        return blended;
+    };
+
+    swf::PlaybackOptions low;
+    low.scripts = false;
+    low.quality = swf::Quality::Low;
+    auto opened = swf::Playback::fromBytes(m.bytes(), low);
+    ASSERT_TRUE(opened.ok());
+    swf::Playback& playback = *opened.value();
+    EXPECT_EQ(playback.quality(), swf::Quality::Low);
+    EXPECT_EQ(blendedPixels(playback), 0) << "hard edges only";
+    playback.setQuality(swf::Quality::High);
+    EXPECT_GT(blendedPixels(playback), 20) << "the diagonal edge is smoothed";
+    EXPECT_EQ(swf::PlaybackOptions().quality, swf::Quality::High) << "movies open smooth unless asked";
 }
