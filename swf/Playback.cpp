@@ -2,6 +2,7 @@
 
 #include "swf/audio/FramePacer.h"
 #include "swf/audio/SoundMixer.h"
+#include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/format/TagCodes.h"
 #include "swf/render/ObjectRasterizer.h"
@@ -12,6 +13,7 @@
 #include "swf/runtime/Stage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
@@ -25,9 +27,27 @@ namespace {
 // The script machine with the caller's report of aborted blocks in place of the log.
 class OwnScripts final : public avm1::StageScripts {
 public:
-    OwnScripts(Stage& stage, std::function<void(const QString&)> fault)
-        : StageScripts(stage), m_fault(std::move(fault))
+    OwnScripts(Stage& stage, const PlaybackOptions& options)
+        : StageScripts(stage), m_fault(options.fault), m_openUrl(options.openUrl)
     {
+        m_loads.loader().setRoot(options.baseFolder);
+        m_loads.setBaseFolder(options.baseFolder);
+        m_loads.loader().setLog([this](const QString& line) { scriptFault(line); });
+        m_loads.setSaveFolder(options.sharedObjectFolder, options.movieName);
+        avm1::attachLoadQueue(interpreter(), &m_loads);
+    }
+    ~OwnScripts() override
+    {
+        // Saves are written when the movie ends, flushed or not.
+        avm1::flushSharedObjects(interpreter());
+        avm1::attachLoadQueue(interpreter(), nullptr);
+    }
+    void getURL(const QString& url, const QString& window, int) override
+    {
+        // Scripts are never run from a page: javascript: goes nowhere.
+        if (url.startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive) || !m_openUrl)
+            return;
+        m_openUrl(url, window);
     }
     void scriptFault(const QString& what) override
     {
@@ -39,6 +59,8 @@ public:
 
 private:
     std::function<void(const QString&)> m_fault;
+    std::function<void(const QString&, const QString&)> m_openUrl;
+    avm1::LoadQueue m_loads;
 };
 
 } // namespace
@@ -70,7 +92,13 @@ Result<std::unique_ptr<Playback>> Playback::open(const QString& path, const Play
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error { ErrorKind::FileNotFound, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()), -1 };
-    return fromBytes(bytes, options);
+    PlaybackOptions own = options;
+    const QFileInfo info(path);
+    if (own.baseFolder.isEmpty())
+        own.baseFolder = info.absolutePath();
+    if (own.movieName.isEmpty())
+        own.movieName = info.fileName();
+    return fromBytes(bytes, own);
 }
 
 Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, const PlaybackOptions& options)
@@ -94,7 +122,7 @@ void Playback::wire(const PlaybackOptions& options)
         m_stage->setSoundSink(m_mixer.get());
     }
     if (options.scripts) {
-        m_scripts = std::make_unique<OwnScripts>(*m_stage, options.fault);
+        m_scripts = std::make_unique<OwnScripts>(*m_stage, options);
         avm1::Interpreter& vm = m_scripts->interpreter();
         vm.setActionBudget(options.limits.actionsPerBlock);
         vm.setFrameBudget(options.limits.actionsPerFrame);

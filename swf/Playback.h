@@ -59,6 +59,16 @@ struct PlaybackOptions {
     std::function<void(const QString&)> fault; // each action block aborted, with why; null logs the first few
     ScriptLimits limits;
     Quality quality = Quality::High; // how render() draws until setQuality changes it
+    // The folder the movie's requests for other files resolve against, and
+    // that they may not leave; open() sets it to the movie's folder when empty.
+    // Empty with fromBytes: the movie can load nothing.
+    QString baseFolder;
+    // Where SharedObject saves live; empty: $XDG_DATA_HOME/vantrel.
+    QString sharedObjectFolder;
+    // The file name saves are kept under (open() sets it from the path).
+    QString movieName;
+    // getURL to a web page: the player decides whether to open it. Null: ignored.
+    std::function<void(const QString& url, const QString& window)> openUrl;
 };
 
 class Playback {

@@ -8,6 +8,7 @@
 // XxxFunctions.cpp for global functions.
 
 #include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/vm/Interpreter.h"
 
 namespace swf::avm1 {
@@ -34,6 +35,9 @@ void Interpreter::installBuiltins()
     Builtins::installBroadcaster(*this);
     Builtins::installSystem(*this);
     Builtins::installPlaceholderClasses(*this);
+    installXml(*this);
+    installLoadVars(*this);
+    installSharedObject(*this);
     Builtins::hideVersion6Classes(*this);
 }
 

@@ -1,6 +1,5 @@
-// The classes for the network, devices and printing, SharedObject and
-// Selection. This player never opens a connection, a camera or a microphone:
-// those classes exist, so scripts that test for them see what they expect,
+// The classes for the network, devices and printing, and Selection. This
+// player never opens a connection, a camera or a microphone: those classes exist, so scripts that test for them see what they expect,
 // and each request they make is refused (false, or null).
 
 #include "swf/avm1/builtins/Builtins.h"
@@ -30,16 +29,6 @@ FunctionObject* placeholderClass(Interpreter& vm, const char* name, std::initial
 
 } // namespace
 
-static Value sharedObjectFlush(Interpreter&, CallArgs&)
-{
-    return Value(true);
-}
-
-static Value sharedObjectGetRemote(Interpreter&, CallArgs&)
-{
-    return Value::null();
-}
-
 static Value selectionNoIndex(Interpreter&, CallArgs&)
 {
     return Value(-1.0);
@@ -49,14 +38,6 @@ static Value selectionGetFocus(Interpreter&, CallArgs&)
 {
     return Value::null();
 }
-
-const NativeMethod sharedObjectMethods[] = {
-    { "flush", sharedObjectFlush },
-};
-
-const NativeMethod sharedObjectStaticMethods[] = {
-    { "getRemote", sharedObjectGetRemote },
-};
 
 // Selection: no text field has the focus in a render run.
 const NativeMethod selectionStaticMethods[] = {
@@ -88,32 +69,7 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
     placeholderClass(vm, "MovieClipLoader", { "loadClip", "unloadClip", "getProgress", "addListener", "removeListener" });
     // Button instances are made by the stage; scripts only ever extend its prototype.
     placeholderClass(vm, "Button", { "getDepth" }, Builtins::nothing);
-    placeholderClass(vm, "XMLNode", { "appendChild", "cloneNode", "hasChildNodes", "insertBefore", "removeNode", "toString" }, Builtins::nothing);
-    placeholderClass(vm, "XML", { "load", "send", "sendAndLoad" });
-    placeholderClass(vm, "LoadVars", { "load", "send", "sendAndLoad" });
 
-    FunctionObject* sharedObject = placeholderClass(vm, "SharedObject", { "flush", "clear", "getSize", "close", "connect", "send" });
-    // Saved games live for the session only: nothing is written to disk, and
-    // getLocal hands the same object back for the same name (which is why
-    // getLocal keeps the store it was made with).
-    Object* store = vm.newObject(nullptr);
-    sharedObject->define(QStringLiteral("_store"), Value(store), DontEnum | DontDelete);
-    vm.defineMethod(sharedObject, QStringLiteral("getLocal"), [store](Interpreter& vm, CallArgs& a) -> Value {
-        const QString name = vm.toString(a.arg(0));
-        if (name.isEmpty())
-            return Value::null();
-        if (const Property* p = store->findOwn(name))
-            return p->value;
-        Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("SharedObject"));
-        Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).asObject();
-        Object* so = vm.newObject(proto ? proto : vm.objectPrototype());
-        so->put(QStringLiteral("data"), Value(vm.newObject()));
-        store->put(name, Value(so));
-        return Value(so);
-    });
-    if (Object* proto = vm.getMember(Value(static_cast<Object*>(sharedObject)), QStringLiteral("prototype")).asObject())
-        vm.defineMethods(proto, sharedObjectMethods);
-    vm.defineMethods(sharedObject, sharedObjectStaticMethods);
 
     Object* selection = vm.newObject();
     vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);

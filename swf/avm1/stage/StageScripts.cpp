@@ -1,4 +1,5 @@
 #include "swf/avm1/stage/StageScripts.h"
+#include "swf/avm1/builtins/LoadRequests.h"
 
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
@@ -198,6 +199,11 @@ void StageScripts::afterTick(double nowMs)
     drain();
     if (!m_quit)
         m_vm->tickIntervals(nowMs);
+    // Files asked for on earlier frames arrive now, as downloads would.
+    if (!m_quit) {
+        if (LoadQueue* loads = loadQueueOf(*m_vm))
+            loads->pump(*m_vm);
+    }
     if (!m_quit) {
         m_textFields->afterFrame();
         m_sounds->afterFrame();
@@ -211,6 +217,7 @@ void StageScripts::afterTick(double nowMs)
             roots.push_back(button);
         m_textFields->addRoots(roots);
         m_sounds->addRoots(roots);
+        addLoadRoots(*m_vm, roots);
         m_vm->collectGarbage(roots);
     }
 }

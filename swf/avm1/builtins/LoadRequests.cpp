@@ -1,0 +1,182 @@
+#include "swf/avm1/builtins/LoadRequests.h"
+
+#include "swf/avm1/builtins/Builtins.h"
+
+#include "swf/avm1/vm/Interpreter.h"
+#include "swf/io/TextCodec.h"
+
+#include <QHash>
+#include <QUrl>
+
+namespace swf::avm1 {
+
+namespace {
+
+QHash<const Interpreter*, LoadQueue*>& queues()
+{
+    static QHash<const Interpreter*, LoadQueue*> map;
+    return map;
+}
+
+} // namespace
+
+void attachLoadQueue(Interpreter& vm, LoadQueue* queue)
+{
+    if (queue)
+        queues().insert(&vm, queue);
+    else
+        queues().remove(&vm);
+}
+
+LoadQueue* loadQueueOf(Interpreter& vm)
+{
+    return queues().value(&vm, nullptr);
+}
+
+void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots)
+{
+    if (LoadQueue* q = loadQueueOf(vm))
+        q->addRoots(roots);
+}
+
+void LoadQueue::request(Object* target, const QString& url, Delivery delivery)
+{
+    if (target)
+        m_pending.push_back({ target, url, delivery });
+}
+
+void LoadQueue::pump(Interpreter& vm)
+{
+    std::vector<Pending> due;
+    due.swap(m_pending);
+    for (const Pending& p : due) {
+        Result<QByteArray> bytes = m_loader.read(p.url, m_baseFolder);
+        const Value target(p.target);
+        if (p.delivery == Delivery::Variables) {
+            if (!bytes)
+                continue;
+            for (const auto& [name, value] : decodeVariables(decodeLoadedText(vm, bytes.value())))
+                vm.setMember(target, name, Value(value));
+            vm.callMethodSafely(p.target, QStringLiteral("onData"), {});
+            continue;
+        }
+        if (!bytes) {
+            vm.callMethodSafely(p.target, QStringLiteral("onData"), { Value() });
+            continue;
+        }
+        const double size = double(bytes.value().size());
+        p.target->put(QStringLiteral("_bytesLoaded"), Value(size), DontEnum);
+        p.target->put(QStringLiteral("_bytesTotal"), Value(size), DontEnum);
+        vm.callMethodSafely(p.target, QStringLiteral("onData"), { Value(decodeLoadedText(vm, bytes.value())) });
+    }
+}
+
+void LoadQueue::addRoots(std::vector<Object*>& roots) const
+{
+    for (const Pending& p : m_pending)
+        roots.push_back(p.target);
+    for (const Save& s : m_saves)
+        roots.push_back(s.object);
+}
+
+bool requestText(Interpreter& vm, Object* target, const QString& url)
+{
+    LoadQueue* queue = loadQueueOf(vm);
+    if (!queue || !target || url.isEmpty())
+        return false;
+    target->put(QStringLiteral("loaded"), Value(false));
+    target->put(QStringLiteral("_bytesLoaded"), Value(0), DontEnum);
+    target->put(QStringLiteral("_bytesTotal"), Value(), DontEnum);
+    queue->request(target, url);
+    return true;
+}
+
+QString decodeLoadedText(Interpreter& vm, const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
+        QString s;
+        for (qsizetype i = 2; i + 1 < bytes.size(); i += 2)
+            s += QChar(char16_t(uchar(bytes[i]) | uchar(bytes[i + 1]) << 8));
+        return s;
+    }
+    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFE && uchar(bytes[1]) == 0xFF) {
+        QString s;
+        for (qsizetype i = 2; i + 1 < bytes.size(); i += 2)
+            s += QChar(char16_t(uchar(bytes[i]) << 8 | uchar(bytes[i + 1])));
+        return s;
+    }
+    Value system = vm.getMember(Value(vm.global()), QStringLiteral("System"));
+    if (vm.version() < 6 || vm.toBoolean(vm.getMember(system, QStringLiteral("useCodepage"))))
+        return decodeLegacy(bytes);
+    return QString::fromUtf8(bytes);
+}
+
+std::vector<std::pair<QString, QString>> decodeVariables(const QString& text)
+{
+    std::vector<std::pair<QString, QString>> out;
+    const auto unescape = [](QString s) {
+        s.replace(QLatin1Char('+'), QLatin1Char(' '));
+        return QUrl::fromPercentEncoding(s.toUtf8());
+    };
+    for (const QString& pair : text.split(QLatin1Char('&'))) {
+        const int eq = pair.indexOf(QLatin1Char('='));
+        const QString name = unescape(eq < 0 ? pair : pair.left(eq));
+        if (name.isEmpty())
+            continue;
+        out.emplace_back(name, eq < 0 ? QString() : unescape(pair.mid(eq + 1)));
+    }
+    return out;
+}
+
+static Value loadingAddRequestHeader(Interpreter& vm, CallArgs& a)
+{
+    Object* self = a.thisObject();
+    if (!self)
+        return Value();
+    Value headers = vm.getMember(a.thisValue, QStringLiteral("_customHeaders"));
+    auto* list = dynamic_cast<ArrayObject*>(headers.asObject());
+    if (!list) {
+        list = vm.newArray();
+        self->define(QStringLiteral("_customHeaders"), Value(static_cast<Object*>(list)), DontEnum | DontDelete);
+    }
+    // Either a name and a value, or one array of name, value, name, value ...
+    if (auto* pairs = dynamic_cast<ArrayObject*>(a.arg(0).asObject()); pairs && a.args.size() == 1) {
+        for (size_t i = 0; i + 1 < pairs->elements.size() && list->elements.size() < ArrayObject::MaxLength; i += 2) {
+            list->elements.push_back(pairs->elements[i]);
+            list->elements.push_back(pairs->elements[i + 1]);
+        }
+    } else if (a.args.size() >= 2 && list->elements.size() < ArrayObject::MaxLength) {
+        list->elements.push_back(a.arg(0));
+        list->elements.push_back(a.arg(1));
+    }
+    return Value();
+}
+
+static Value loadingGetBytesLoaded(Interpreter& vm, CallArgs& a)
+{
+    return vm.getMember(a.thisValue, QStringLiteral("_bytesLoaded"));
+}
+
+static Value loadingGetBytesTotal(Interpreter& vm, CallArgs& a)
+{
+    return vm.getMember(a.thisValue, QStringLiteral("_bytesTotal"));
+}
+
+void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData)
+{
+    // These were script functions in the player, so each has a prototype of its own.
+    const auto withPrototype = [&vm, proto](const char* name, NativeMethodFunction fn) {
+        Object* own = vm.newObject();
+        auto* f = vm.newConstructor(QString::fromLatin1(name), fn, own);
+        proto->define(QString::fromLatin1(name), Value(static_cast<Object*>(f)), DontEnum);
+    };
+    withPrototype("addRequestHeader", loadingAddRequestHeader);
+    withPrototype("getBytesLoaded", loadingGetBytesLoaded);
+    withPrototype("getBytesTotal", loadingGetBytesTotal);
+    withPrototype("onData", onData);
+    withPrototype("onLoad", Builtins::nothing);
+}
+
+} // namespace swf::avm1

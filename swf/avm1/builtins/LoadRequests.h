@@ -1,0 +1,95 @@
+#pragma once
+
+// Text that scripts load from files beside the movie (XML.load,
+// LoadVars.load, loadVariables): each request is answered on a later frame,
+// as a download would be, by calling the target's onData with the text (or
+// with undefined when the file cannot be had). The host owns one LoadQueue
+// and pumps it once a frame; it holds its targets as roots of the collector.
+
+#include "swf/archive/Loader.h"
+#include "swf/avm1/vm/Object.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace swf::avm1 {
+
+class Interpreter;
+
+class LoadQueue {
+public:
+    archive::Loader& loader() { return m_loader; }
+    // The folder of the movie the scripts belong to; relative addresses start there.
+    void setBaseFolder(const QString& folder) { m_baseFolder = folder; }
+    const QString& baseFolder() const { return m_baseFolder; }
+
+    enum class Delivery {
+        OnData,    // target.onData(text): XML, LoadVars
+        Variables, // the decoded pairs set on the target clip (loadVariables)
+    };
+    void request(Object* target, const QString& url, Delivery delivery = Delivery::OnData);
+    // Answers the requests made before this call; those made while answering wait for the next.
+    void pump(Interpreter& vm);
+    bool idle() const { return m_pending.empty(); }
+    void addRoots(std::vector<Object*>& roots) const;
+
+    // Saved games (SharedObjectClass.cpp): the folder they live under and the
+    // movie's file name, which names the save's folder when the movie gives no path.
+    void setSaveFolder(const QString& folder, const QString& movieName)
+    {
+        m_saveFolder = folder;
+        m_movieName = movieName;
+    }
+    const QString& saveFolder() const { return m_saveFolder; }
+    const QString& movieName() const { return m_movieName; }
+    // The shared objects this movie opened, by file, written again at the end.
+    struct Save {
+        Object* object;
+        QString file;
+    };
+    std::vector<Save>& saves() { return m_saves; }
+
+private:
+    struct Pending {
+        Object* target;
+        QString url;
+        Delivery delivery;
+    };
+    archive::Loader m_loader;
+    QString m_baseFolder;
+    std::vector<Pending> m_pending;
+    QString m_saveFolder;
+    QString m_movieName;
+    std::vector<Save> m_saves;
+};
+
+// The queue the host attached to an interpreter (null: requests fail). The
+// host keeps the queue alive while the interpreter lives and detaches it
+// (null) before it goes.
+void attachLoadQueue(Interpreter& vm, LoadQueue* queue);
+LoadQueue* loadQueueOf(Interpreter& vm);
+// The targets of pending requests, for the collector's roots.
+void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots);
+
+// The installers of the loading classes (XmlClass.cpp, LoadVarsClass.cpp).
+void installXml(Interpreter& vm);
+void installLoadVars(Interpreter& vm);
+void installSharedObject(Interpreter& vm);
+// Writes every shared object the movie opened (the movie is ending).
+void flushSharedObjects(Interpreter& vm);
+
+// Queues a text load for `target` through the host's queue; false when there
+// is no queue or no address. Sets the target's loaded/_bytesLoaded/_bytesTotal
+// as a fresh download does.
+bool requestText(Interpreter& vm, Object* target, const QString& url);
+// Downloaded bytes as text: a byte-order mark picks UTF-8 or UTF-16, else
+// UTF-8, or the movie's code page when System.useCodepage is true.
+QString decodeLoadedText(Interpreter& vm, const QByteArray& bytes);
+// "a=1&b=two" pairs as the player reads them: + is a space, %XX escapes.
+std::vector<std::pair<QString, QString>> decodeVariables(const QString& text);
+// Defines what XML and LoadVars share on their prototype: addRequestHeader,
+// getBytesLoaded, getBytesTotal, the default onData and an empty onLoad.
+void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData);
+
+} // namespace swf::avm1

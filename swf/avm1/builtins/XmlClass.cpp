@@ -1,0 +1,361 @@
+// XMLNode and XML: a node's links and names are accessors on
+// XMLNode.prototype over the tree kept in XmlNodeObject; XML adds the
+// document (parsing, the declarations, status) and loading from a file.
+
+#include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/builtins/LoadRequests.h"
+#include "swf/avm1/builtins/XmlNode.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+XmlNodeObject* nodeOf(const Value& v)
+{
+    return dynamic_cast<XmlNodeObject*>(v.asObject());
+}
+
+Value nodeValue(XmlNodeObject* n)
+{
+    return n ? Value(static_cast<Object*>(n)) : Value::null();
+}
+
+Object* xmlNodePrototype(Interpreter& vm)
+{
+    Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("XMLNode"));
+    Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).asObject();
+    return proto ? proto : vm.objectPrototype();
+}
+
+// The prototype new nodes of a document get: XMLNode.prototype as scripts see it now.
+Object* prototypeForNewNodes(Interpreter& vm)
+{
+    return xmlNodePrototype(vm);
+}
+
+struct Accessor {
+    const char* name;
+    Value (*get)(Interpreter&, XmlNodeObject*);
+    void (*set)(Interpreter&, XmlNodeObject*, const Value&);
+};
+
+Value getAttributes(Interpreter&, XmlNodeObject* n) { return Value(n->attributes); }
+Value getChildNodes(Interpreter&, XmlNodeObject* n) { return Value(static_cast<Object*>(n->childArray)); }
+Value getFirstChild(Interpreter&, XmlNodeObject* n) { return nodeValue(n->children.empty() ? nullptr : n->children.front()); }
+Value getLastChild(Interpreter&, XmlNodeObject* n) { return nodeValue(n->children.empty() ? nullptr : n->children.back()); }
+Value getNextSibling(Interpreter&, XmlNodeObject* n) { return nodeValue(n->nextSibling()); }
+Value getPreviousSibling(Interpreter&, XmlNodeObject* n) { return nodeValue(n->previousSibling()); }
+Value getParentNode(Interpreter&, XmlNodeObject* n) { return nodeValue(n->parent); }
+Value getNodeType(Interpreter&, XmlNodeObject* n) { return Value(n->type); }
+Value getNodeName(Interpreter&, XmlNodeObject* n) { return n->type == XmlNodeObject::Element ? n->name : Value::null(); }
+Value getNodeValue(Interpreter&, XmlNodeObject* n) { return n->type == XmlNodeObject::Element ? Value::null() : n->value; }
+
+Value getLocalName(Interpreter&, XmlNodeObject* n)
+{
+    if (n->type != XmlNodeObject::Element || n->name.isNullish())
+        return Value::null();
+    return Value(n->localName());
+}
+
+Value getPrefix(Interpreter&, XmlNodeObject* n)
+{
+    if (n->type != XmlNodeObject::Element || n->name.isNullish())
+        return Value::null();
+    return Value(n->prefix());
+}
+
+Value getNamespaceUri(Interpreter& vm, XmlNodeObject* n)
+{
+    if (n->type != XmlNodeObject::Element || n->name.isNullish())
+        return Value::null();
+    Value uri = n->namespaceForPrefix(vm, n->prefix());
+    return uri.isNull() ? Value(QString()) : uri;
+}
+
+void setNodeName(Interpreter& vm, XmlNodeObject* n, const Value& v)
+{
+    if (n->type == XmlNodeObject::Element)
+        n->name = v.isNullish() ? Value::null() : Value(vm.toString(v));
+}
+
+void setNodeValue(Interpreter& vm, XmlNodeObject* n, const Value& v)
+{
+    if (n->type != XmlNodeObject::Element)
+        n->value = v.isNullish() ? Value::null() : Value(vm.toString(v));
+}
+
+void setAttributes(Interpreter&, XmlNodeObject* n, const Value& v)
+{
+    if (Object* o = v.asObject())
+        n->attributes = o;
+}
+
+const Accessor nodeAccessors[] = {
+    { "attributes", getAttributes, setAttributes },
+    { "childNodes", getChildNodes, nullptr },
+    { "firstChild", getFirstChild, nullptr },
+    { "lastChild", getLastChild, nullptr },
+    { "localName", getLocalName, nullptr },
+    { "namespaceURI", getNamespaceUri, nullptr },
+    { "nextSibling", getNextSibling, nullptr },
+    { "nodeName", getNodeName, setNodeName },
+    { "nodeType", getNodeType, nullptr },
+    { "nodeValue", getNodeValue, setNodeValue },
+    { "parentNode", getParentNode, nullptr },
+    { "prefix", getPrefix, nullptr },
+    { "previousSibling", getPreviousSibling, nullptr },
+};
+
+XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth)
+{
+    XmlNodeObject* copy = newXmlNode(vm, n->proto(), n->type, n->type == XmlNodeObject::Element ? n->name : n->value);
+    if (n->attributes) {
+        const QStringList names = n->attributes->ownNames(false);
+        for (auto it = names.crbegin(); it != names.crend(); ++it)
+            copy->attributes->put(*it, vm.getMember(Value(n->attributes), *it));
+    }
+    if (deep && depth < 1024) {
+        for (XmlNodeObject* c : n->children) {
+            XmlNodeObject* cc = cloneTree(vm, c, true, depth + 1);
+            cc->parent = copy;
+            copy->children.push_back(cc);
+        }
+        copy->refreshChildArray();
+    }
+    return copy;
+}
+
+} // namespace
+
+static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
+{
+    // Without a type and a value the object is no node: its accessors read undefined.
+    if (a.args.size() < 2 || !a.constructing)
+        return Value();
+    const int type = clampToInt(vm.toNumber(a.arg(0)));
+    const Value v = a.arg(1);
+    Object* self = a.thisObject();
+    Object* proto = self ? self->proto() : xmlNodePrototype(vm);
+    XmlNodeObject* node = newXmlNode(vm, proto, type, v.isNullish() ? Value::null() : Value(vm.toString(v)));
+    if (self) {
+        if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
+            node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
+        if (const Property* p = self->findOwn(QStringLiteral("constructor")))
+            node->define(QStringLiteral("constructor"), p->value, DontEnum);
+    }
+    return Value(static_cast<Object*>(node));
+}
+
+static Value xmlNodeAppendChild(Interpreter&, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    XmlNodeObject* child = nodeOf(a.arg(0));
+    if (self && child)
+        self->insertChild(child, self->children.size());
+    return Value();
+}
+
+static Value xmlNodeInsertBefore(Interpreter&, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    XmlNodeObject* child = nodeOf(a.arg(0));
+    XmlNodeObject* before = nodeOf(a.arg(1));
+    if (!self || !child || !before || before->parent != self || child == before)
+        return Value();
+    self->insertChild(child, size_t(before->indexInParent()));
+    return Value();
+}
+
+static Value xmlNodeRemoveNode(Interpreter&, CallArgs& a)
+{
+    if (XmlNodeObject* self = nodeOf(a.thisValue))
+        self->removeFromParent();
+    return Value();
+}
+
+static Value xmlNodeCloneNode(Interpreter& vm, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self)
+        return Value();
+    return Value(static_cast<Object*>(cloneTree(vm, self, vm.toBoolean(a.arg(0)), 0)));
+}
+
+static Value xmlNodeHasChildNodes(Interpreter&, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self)
+        return Value();
+    return Value(!self->children.empty());
+}
+
+static Value xmlNodeToString(Interpreter& vm, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self)
+        return Value();
+    QString out;
+    // A document writes its declarations before its nodes.
+    if (self->name.isNullish() && self->type == XmlNodeObject::Element) {
+        for (const char* decl : { "xmlDecl", "docTypeDecl" }) {
+            const Value d = vm.getMember(a.thisValue, QString::fromLatin1(decl));
+            if (!d.isNullish())
+                out += vm.toString(d);
+        }
+    }
+    return Value(out + xmlNodeToString(vm, self));
+}
+
+static Value xmlNodeGetNamespaceForPrefix(Interpreter& vm, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self || a.args.empty())
+        return Value();
+    return self->namespaceForPrefix(vm, vm.toString(a.arg(0)));
+}
+
+static Value xmlNodeGetPrefixForNamespace(Interpreter& vm, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self || a.args.empty())
+        return Value();
+    return self->prefixForNamespace(vm, vm.toString(a.arg(0)));
+}
+
+const NativeMethod xmlNodeMethods[] = {
+    { "appendChild", xmlNodeAppendChild },
+    { "cloneNode", xmlNodeCloneNode },
+    { "getNamespaceForPrefix", xmlNodeGetNamespaceForPrefix },
+    { "getPrefixForNamespace", xmlNodeGetPrefixForNamespace },
+    { "hasChildNodes", xmlNodeHasChildNodes },
+    { "insertBefore", xmlNodeInsertBefore },
+    { "removeNode", xmlNodeRemoveNode },
+    { "toString", xmlNodeToString },
+};
+
+static Value xmlParse(Interpreter& vm, CallArgs& a)
+{
+    XmlNodeObject* self = nodeOf(a.thisValue);
+    if (!self)
+        return Value();
+    const QString source = vm.toString(a.arg(0));
+    const bool ignoreWhite = vm.toBoolean(vm.getMember(a.thisValue, QStringLiteral("ignoreWhite")));
+    const XmlParseResult r = parseXmlInto(vm, self, source, ignoreWhite, prototypeForNewNodes(vm));
+    self->put(QStringLiteral("status"), Value(r.status));
+    if (r.hasXmlDecl)
+        self->put(QStringLiteral("xmlDecl"), Value(r.xmlDecl));
+    if (r.hasDocTypeDecl)
+        self->put(QStringLiteral("docTypeDecl"), Value(r.docTypeDecl));
+    return Value();
+}
+
+static Value xmlConstructor(Interpreter& vm, CallArgs& a)
+{
+    if (!a.constructing)
+        return Value();
+    Object* self = a.thisObject();
+    Object* proto = self ? self->proto() : vm.objectPrototype();
+    XmlNodeObject* doc = newXmlNode(vm, proto, XmlNodeObject::Element, Value::null());
+    if (self) {
+        for (const char* name : { "__constructor__", "constructor" }) {
+            if (const Property* p = self->findOwn(QString::fromLatin1(name)))
+                doc->define(QString::fromLatin1(name), p->value, DontEnum);
+        }
+    }
+    doc->define(QStringLiteral("status"), Value(0), DontEnum);
+    if (!a.arg(0).isUndefined()) {
+        vm.callMethodSafely(doc, QStringLiteral("parseXML"), { a.arg(0) });
+    }
+    return Value(static_cast<Object*>(doc));
+}
+
+static Value xmlCreateElement(Interpreter& vm, CallArgs& a)
+{
+    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Element,
+        Value(vm.toString(a.arg(0))))));
+}
+
+static Value xmlCreateTextNode(Interpreter& vm, CallArgs& a)
+{
+    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Text,
+        Value(vm.toString(a.arg(0))))));
+}
+
+// The default onData: parse what came, mark the document loaded, tell onLoad.
+static Value xmlOnData(Interpreter& vm, CallArgs& a)
+{
+    Object* self = a.thisObject();
+    if (!self)
+        return Value();
+    if (a.arg(0).isUndefined()) {
+        vm.call(vm.getMember(a.thisValue, QStringLiteral("onLoad")), a.thisValue, { Value(false) });
+        return Value();
+    }
+    vm.call(vm.getMember(a.thisValue, QStringLiteral("parseXML")), a.thisValue, { a.arg(0) });
+    vm.setMember(a.thisValue, QStringLiteral("loaded"), Value(true));
+    vm.call(vm.getMember(a.thisValue, QStringLiteral("onLoad")), a.thisValue, { Value(true) });
+    return Value();
+}
+
+static Value xmlLoad(Interpreter& vm, CallArgs& a)
+{
+    Object* self = a.thisObject();
+    if (!self || a.args.empty())
+        return Value(false);
+    return Value(requestText(vm, self, vm.toString(a.arg(0))));
+}
+
+static Value xmlSendAndLoad(Interpreter& vm, CallArgs& a)
+{
+    // Nothing is sent anywhere: the target is loaded from the address as a plain load.
+    Object* target = a.arg(1).asObject();
+    if (!a.thisObject() || !target || a.args.empty())
+        return Value(false);
+    return Value(requestText(vm, target, vm.toString(a.arg(0))));
+}
+
+const NativeMethod xmlMethods[] = {
+    { "createElement", xmlCreateElement },
+    { "createTextNode", xmlCreateTextNode },
+    { "load", xmlLoad },
+    { "parseXML", xmlParse },
+    { "send", Builtins::refuse },
+    { "sendAndLoad", xmlSendAndLoad },
+};
+
+void installXml(Interpreter& vm)
+{
+    Object* nodeProto = vm.newObject();
+    auto* nodeCtor = vm.newConstructor(QStringLiteral("XMLNode"), xmlNodeConstructor, nodeProto);
+    vm.global()->define(QStringLiteral("XMLNode"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
+    vm.defineMethods(nodeProto, xmlNodeMethods);
+    for (const Accessor& acc : nodeAccessors) {
+        const QString name = QString::fromLatin1(acc.name);
+        auto get = acc.get;
+        auto set = acc.set;
+        nodeProto->define(name, Value(), DontEnum);
+        Property* p = nodeProto->findOwn(name);
+        p->getter = vm.newNative(name, [get](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            return n ? get(vm, n) : Value();
+        });
+        p->setter = vm.newNative(name, [set](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            if (n && set)
+                set(vm, n, a.arg(0));
+            return Value();
+        });
+    }
+
+    Object* xmlProto = vm.newObject(nodeProto);
+    xmlProto->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
+    auto* xmlCtor = vm.newNative(QStringLiteral("XML"), xmlConstructor, xmlProto);
+    vm.global()->define(QStringLiteral("XML"), Value(static_cast<Object*>(xmlCtor)), DontEnum);
+    vm.defineMethods(xmlProto, xmlMethods);
+    installLoadingMethods(vm, xmlProto, xmlOnData);
+    xmlProto->define(QStringLiteral("contentType"), Value(QStringLiteral("application/x-www-form-urlencoded")), DontEnum);
+    xmlProto->define(QStringLiteral("ignoreWhite"), Value(false), DontEnum);
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,271 @@
+// The XML tree: node bookkeeping, namespaces, writing a tree as text and
+// entity escaping. The parser is in XmlParser.cpp, the script classes in
+// XmlClass.cpp.
+
+#include "swf/avm1/builtins/XmlNode.h"
+#include "swf/avm1/vm/Interpreter.h"
+
+#include <algorithm>
+
+namespace swf::avm1 {
+
+bool XmlNodeObject::insertChild(XmlNodeObject* child, size_t index)
+{
+    if (!child)
+        return false;
+    for (XmlNodeObject* p = this; p; p = p->parent) {
+        if (p == child)
+            return false;
+    }
+    if (child->parent == this) {
+        // Moving within the same parent: the index counts the child's old place.
+        const int old = child->indexInParent();
+        if (old >= 0 && size_t(old) < index)
+            --index;
+    }
+    child->removeFromParent();
+    index = std::min(index, children.size());
+    children.insert(children.begin() + std::ptrdiff_t(index), child);
+    child->parent = this;
+    refreshChildArray();
+    return true;
+}
+
+void XmlNodeObject::removeFromParent()
+{
+    if (!parent)
+        return;
+    XmlNodeObject* p = parent;
+    auto it = std::find(p->children.begin(), p->children.end(), this);
+    if (it != p->children.end())
+        p->children.erase(it);
+    parent = nullptr;
+    p->refreshChildArray();
+}
+
+int XmlNodeObject::indexInParent() const
+{
+    if (!parent)
+        return -1;
+    auto it = std::find(parent->children.begin(), parent->children.end(), this);
+    return it == parent->children.end() ? -1 : int(it - parent->children.begin());
+}
+
+XmlNodeObject* XmlNodeObject::nextSibling() const
+{
+    const int i = indexInParent();
+    if (i < 0 || size_t(i + 1) >= parent->children.size())
+        return nullptr;
+    return parent->children[size_t(i + 1)];
+}
+
+XmlNodeObject* XmlNodeObject::previousSibling() const
+{
+    const int i = indexInParent();
+    return i <= 0 ? nullptr : parent->children[size_t(i - 1)];
+}
+
+void XmlNodeObject::refreshChildArray()
+{
+    if (!childArray)
+        return;
+    childArray->elements.clear();
+    for (XmlNodeObject* c : children)
+        childArray->elements.push_back(Value(static_cast<Object*>(c)));
+}
+
+QString XmlNodeObject::prefix() const
+{
+    if (!name.isString())
+        return QString();
+    const QString& n = name.asString();
+    const int colon = n.indexOf(QLatin1Char(':'));
+    return colon < 0 ? QString() : n.left(colon);
+}
+
+QString XmlNodeObject::localName() const
+{
+    if (!name.isString())
+        return QString();
+    const QString& n = name.asString();
+    const int colon = n.indexOf(QLatin1Char(':'));
+    return colon < 0 ? n : n.mid(colon + 1);
+}
+
+Value XmlNodeObject::namespaceForPrefix(Interpreter& vm, const QString& wanted) const
+{
+    const QString attr = wanted.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + wanted;
+    for (const XmlNodeObject* n = this; n; n = n->parent) {
+        if (n->type != Element || !n->attributes)
+            continue;
+        if (Property* p = n->attributes->findOwn(attr))
+            return Value(vm.toString(p->value));
+    }
+    return Value::null();
+}
+
+Value XmlNodeObject::prefixForNamespace(Interpreter& vm, const QString& uri) const
+{
+    for (const XmlNodeObject* n = this; n; n = n->parent) {
+        if (n->type != Element || !n->attributes)
+            continue;
+        const QStringList names = n->attributes->ownNames(false);
+        for (auto it = names.crbegin(); it != names.crend(); ++it) {
+            const QString& key = *it;
+            if (key != QLatin1String("xmlns") && !key.startsWith(QLatin1String("xmlns:")))
+                continue;
+            const Property* p = n->attributes->findOwn(key);
+            if (p && vm.toString(p->value) == uri)
+                return Value(key.size() > 6 ? key.mid(6) : QString());
+        }
+    }
+    return Value::null();
+}
+
+void XmlNodeObject::markChildren(std::vector<Object*>& stack)
+{
+    Object::markChildren(stack);
+    if (name.isObject())
+        stack.push_back(name.asObject());
+    if (value.isObject())
+        stack.push_back(value.asObject());
+    if (attributes)
+        stack.push_back(attributes);
+    if (parent)
+        stack.push_back(parent);
+    if (childArray)
+        stack.push_back(childArray);
+    for (XmlNodeObject* c : children)
+        stack.push_back(c);
+}
+
+QString xmlEscape(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\'': out += QLatin1String("&apos;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString xmlUnescape(const QString& text)
+{
+    if (!text.contains(QLatin1Char('&')))
+        return text;
+    static const struct {
+        const char* entity;
+        char16_t ch;
+    } named[] = { { "&lt;", '<' }, { "&gt;", '>' }, { "&amp;", '&' }, { "&quot;", '"' }, { "&apos;", '\'' } };
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) {
+            out += text[i];
+            continue;
+        }
+        bool replaced = false;
+        for (const auto& n : named) {
+            const QLatin1String e(n.entity);
+            if (QStringView(text).mid(i).startsWith(e)) {
+                out += QChar(n.ch);
+                i += int(e.size()) - 1;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced && i + 2 < text.size() && text[i + 1] == QLatin1Char('#')) {
+            const int semi = text.indexOf(QLatin1Char(';'), i + 2);
+            if (semi > i + 2 && semi - i <= 10) {
+                QStringView digits = QStringView(text).mid(i + 2, semi - i - 2);
+                bool ok = false;
+                uint code = digits.startsWith(QLatin1Char('x')) || digits.startsWith(QLatin1Char('X'))
+                    ? digits.mid(1).toUInt(&ok, 16)
+                    : digits.toUInt(&ok, 10);
+                if (ok && code > 0 && code <= 0x10FFFF) {
+                    const char32_t c32 = code;
+                    out += QString::fromUcs4(&c32, 1);
+                    i = semi;
+                    replaced = true;
+                }
+            }
+        }
+        if (!replaced)
+            out += text[i];
+    }
+    return out;
+}
+
+XmlNodeObject* newXmlNode(Interpreter& vm, Object* proto, int type, const Value& nameOrValue)
+{
+    auto* node = vm.make<XmlNodeObject>(proto, vm.caseSensitive());
+    node->type = type;
+    if (type == XmlNodeObject::Element) {
+        node->name = nameOrValue;
+        node->value = Value::null();
+    } else {
+        node->name = Value::null();
+        node->value = nameOrValue;
+    }
+    node->attributes = vm.newObject();
+    node->childArray = vm.newArray();
+    return node;
+}
+
+static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, int depth)
+{
+    // A tree deeper than this was built to hurt; its far end is left out.
+    if (depth > 4096)
+        return;
+    if (node->type != XmlNodeObject::Element) {
+        if (!node->value.isNullish())
+            out += xmlEscape(vm.toString(node->value));
+        return;
+    }
+    const bool named = !node->name.isNullish();
+    if (named) {
+        out += QLatin1Char('<');
+        out += vm.toString(node->name);
+        if (node->attributes) {
+            // Attributes in the order they were set.
+            const QStringList names = node->attributes->ownNames(false);
+            for (auto it = names.crbegin(); it != names.crend(); ++it) {
+                out += QLatin1Char(' ');
+                out += *it;
+                out += QLatin1String("=\"");
+                out += xmlEscape(vm.toString(vm.getMember(Value(node->attributes), *it)));
+                out += QLatin1Char('"');
+            }
+        }
+        if (node->children.empty()) {
+            out += QLatin1String(" />");
+            return;
+        }
+        out += QLatin1Char('>');
+    }
+    // Copy: a toString called on an attribute value may change the tree.
+    const std::vector<XmlNodeObject*> children = node->children;
+    for (XmlNodeObject* c : children)
+        writeNode(vm, c, out, depth + 1);
+    if (named) {
+        out += QLatin1String("</");
+        out += vm.toString(node->name);
+        out += QLatin1Char('>');
+    }
+}
+
+QString xmlNodeToString(Interpreter& vm, XmlNodeObject* node)
+{
+    QString out;
+    writeNode(vm, node, out, 0);
+    return out;
+}
+
+} // namespace swf::avm1
