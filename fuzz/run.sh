@@ -65,6 +65,13 @@ def action_blocks(movie):
             blocks.append(bytes([version - 4]) + data[2:])
     return blocks
 
+if target == "fuzz_sol":
+    # Saves, not movies: the committed seed saves and any regression.
+    for path in sorted((root / "fuzz" / "seeds" / "sol").glob("*")) + sorted((root / "fuzz" / "regressions").glob("*.sol")):
+        data = path.read_bytes()
+        (out / (hashlib.sha1(data).hexdigest()[:16] + ".sol")).write_bytes(data)
+    sys.exit(0)
+
 movies = sorted(corpus.rglob("*.swf")) + sorted((root / "examples").glob("*.swf")) + sorted((root / "fuzz" / "regressions").glob("*"))
 for path in movies:
     data = path.read_bytes()

@@ -1,4 +1,5 @@
 #include "player/SwfPlayer.h"
+#include "player/WebPagePrompt.h"
 
 #include "app/Controls.h"
 #include "app/Runtime.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -122,6 +124,11 @@ void SwfPlayer::Movie(const QString& path)
     swf::PlaybackOptions options;
     options.sound = true;
     options.viewSize = size();
+    // A getURL arrives in the middle of a frame: the question waits until the frame is done.
+    options.openUrl = [this](const QString& url, const QString&) {
+        if (isWebPage(url))
+            QTimer::singleShot(0, this, [this, url] { askToOpenWebPage(this, url); });
+    };
     auto opened = swf::Playback::open(path, options);
     if (!opened.ok()) {
         m_error = openFailureText(opened.error());
