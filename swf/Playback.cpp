@@ -139,6 +139,8 @@ void Playback::wire(const PlaybackOptions& options)
 
 int Playback::version() const { return m_stage->movie().version(); }
 
+QString Playback::damage() const { return m_stage->movie().damage(); }
+
 QRectF Playback::stageRect() const { return m_stage->movie().stageTwips().toPixels(); }
 
 double Playback::frameRate() const { return m_stage->movie().frameRate(); }

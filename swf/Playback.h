@@ -87,6 +87,9 @@ public:
 
     // Header facts.
     int version() const;
+    // Why the movie plays only in part (cut short, a tag past the end);
+    // empty when it is whole. Tools print it as a warning; the player says nothing.
+    QString damage() const;
     QRectF stageRect() const;     // in pixels (twips / 20); usually starts at 0,0
     double frameRate() const;     // frames per second, never 0 (a 0 header rate reads as 12)
     int frameCount() const;       // frames on the root timeline, at least 1

@@ -46,7 +46,7 @@ Error tooLarge(qint64 limit)
     return Error::at(8, QStringLiteral("movie decompresses past %1 bytes").arg(limit), ErrorKind::TooLarge);
 }
 
-Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t declared, qint64 limit)
+Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t declared, qint64 limit, bool* truncated)
 {
     QByteArray out;
     out.reserve(qsizetype(reserveHint(declared, limit)));
@@ -71,17 +71,21 @@ Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t decl
             continue;
         if (status == Z_BUF_ERROR && zs.avail_in == 0)
             break; // input ran out before the stream's end
-        inflateEnd(&zs);
-        return Error::at(8 + qint64(out.size()), QStringLiteral("zlib data is damaged"), ErrorKind::Corrupt);
+        // Damaged data: what came before the damage still plays.
+        break;
     }
     inflateEnd(&zs);
-    // A stream cut short is accepted when it already holds what the header promised.
-    if (status != Z_STREAM_END && qint64(out.size()) + 8 < qint64(declared))
-        return Error::at(8 + qint64(out.size()), QStringLiteral("compressed movie ends early"), ErrorKind::Truncated);
+    // A stream cut short keeps what it held; the movie reader plays the frames that are whole.
+    if (status != Z_STREAM_END && qint64(out.size()) + 8 < qint64(declared)) {
+        if (out.isEmpty())
+            return Error::at(8, QStringLiteral("compressed movie ends early"), ErrorKind::Truncated);
+        if (truncated)
+            *truncated = true;
+    }
     return out;
 }
 
-Result<QByteArray> inflateLzma(const char* data, qint64 size, std::uint32_t declared, qint64 limit)
+Result<QByteArray> inflateLzma(const char* data, qint64 size, std::uint32_t declared, qint64 limit, bool* truncated)
 {
     // ZWS: u32 compressed length, 5 bytes of LZMA properties, then raw LZMA data.
     // liblzma's .lzma ("alone") decoder wants properties + u64 size in front; we
@@ -133,13 +137,19 @@ Result<QByteArray> inflateLzma(const char* data, qint64 size, std::uint32_t decl
             return Error::at(8, QStringLiteral("LZMA dictionary too large"), ErrorKind::TooLarge);
         if (qint64(out.size()) >= wanted && wanted > 0)
             break;
-        return Error::at(8 + qint64(out.size()), QStringLiteral("LZMA data is damaged"), ErrorKind::Corrupt);
+        if (out.isEmpty())
+            return Error::at(8, QStringLiteral("LZMA data is damaged"), ErrorKind::Corrupt);
+        break; // damaged data: what came before the damage still plays
     }
     lzma_end(&ls);
     if (wanted > 0 && out.size() > wanted)
         out.truncate(qsizetype(wanted));
-    if (status != LZMA_STREAM_END && out.size() < wanted)
-        return Error::at(8 + qint64(out.size()), QStringLiteral("compressed movie ends early"), ErrorKind::Truncated);
+    if (status != LZMA_STREAM_END && out.size() < wanted) {
+        if (out.isEmpty())
+            return Error::at(8, QStringLiteral("compressed movie ends early"), ErrorKind::Truncated);
+        if (truncated)
+            *truncated = true;
+    }
     return out;
 }
 
@@ -187,10 +197,10 @@ Result<MovieBytes> unwrapMovie(const QByteArray& file, qint64 limit)
         uncompressed = bytes.mid(8);
         break;
     case 'C':
-        uncompressed = SWF_TRY(inflateZlib(body, bodySize, movie.declaredLength, limit));
+        uncompressed = SWF_TRY(inflateZlib(body, bodySize, movie.declaredLength, limit, &movie.truncated));
         break;
     default:
-        uncompressed = SWF_TRY(inflateLzma(body, bodySize, movie.declaredLength, limit));
+        uncompressed = SWF_TRY(inflateLzma(body, bodySize, movie.declaredLength, limit, &movie.truncated));
         break;
     }
     movie.data.reserve(uncompressed.size() + 8);

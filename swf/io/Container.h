@@ -21,6 +21,8 @@ struct MovieBytes {
     int version = 0;
     std::uint32_t declaredLength = 0; // from the header; a hint, not trusted
     QByteArray data;                  // uncompressed, starting with "FWS"
+    // The compressed stream ended early or broke off: `data` is what it held.
+    bool truncated = false;
 };
 
 // `limit` lowers the decompression cap (tests use it); it never raises it.

@@ -22,11 +22,37 @@ const Character* Movie::character(std::uint16_t id) const
     return it == m_characters.end() ? nullptr : it->second.get();
 }
 
+namespace {
+
+bool isMediaDefinition(int code)
+{
+    switch (code) {
+    case TagDefineBits:
+    case TagDefineBitsJpeg2:
+    case TagDefineBitsJpeg3:
+    case TagDefineBitsJpeg4:
+    case TagDefineBitsLossless:
+    case TagDefineBitsLossless2:
+    case TagDefineSound:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 class MovieLoader {
 public:
     MovieLoader(Movie& movie, const MovieLimits& limits) : m_movie(movie), m_limits(limits) { }
 
     Result<void> readTimeline(Reader& reader, TimelineDef& timeline, int nesting);
+    // The first damage seen is the one reported.
+    void noteDamage(const QString& what)
+    {
+        if (m_movie.m_damage.isEmpty())
+            m_movie.m_damage = what;
+    }
 
 private:
     Result<void> readDefinition(int code, Reader& body, int nesting);
@@ -148,15 +174,21 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
     bool ended = false;
     while (!reader.atEnd()) {
         qint64 tagOffset = reader.offset();
-        auto header = SWF_TRY(reader.readU16());
-        int code = header >> 6;
-        std::uint32_t length = header & 0x3f;
-        if (length == 0x3f)
-            length = SWF_TRY(reader.readU32());
-        if (length > reader.remaining()) {
-            return Error::at(tagOffset,
-                QStringLiteral("tag %1 declares %2 bytes but only %3 remain").arg(code).arg(length).arg(reader.remaining()),
-                ErrorKind::Truncated);
+        // A tag cut off by the end of the data ends the timeline there: the
+        // frames before it play (a download that broke off, a damaged copy).
+        auto header = reader.readU16();
+        std::uint32_t length = header.ok() ? header.value() & 0x3f : 0;
+        const int code = header.ok() ? header.value() >> 6 : -1;
+        bool whole = header.ok();
+        if (whole && length == 0x3f) {
+            auto longLength = reader.readU32();
+            whole = longLength.ok();
+            length = whole ? longLength.value() : 0;
+        }
+        if (!whole || length > reader.remaining()) {
+            noteDamage(whole ? QStringLiteral("tag %1 at byte %2 runs past the end of the movie").arg(code).arg(tagOffset)
+                             : QStringLiteral("movie cut short at byte %1").arg(tagOffset));
+            break;
         }
         Reader body = SWF_TRY(reader.subReader(length));
         if (code == TagEnd) {
@@ -226,7 +258,9 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
         }
         default: {
             auto defined = readDefinition(code, body, nesting);
-            if (!defined.ok() && defined.error().kind == ErrorKind::TooLarge)
+            // A bitmap or a sound past our caps is dropped (drawn as nothing,
+            // silent); other caps (sprite nesting) still refuse the movie.
+            if (!defined.ok() && defined.error().kind == ErrorKind::TooLarge && !isMediaDefinition(code))
                 return defined.error();
             // Any other damaged definition is left out; placing it later draws nothing.
             break;
@@ -255,6 +289,8 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
         movie->m_frameRate = 12;
     movie->m_headerFrameCount = SWF_TRY(reader.readU16());
     MovieLoader loader(*movie, limits);
+    if (unwrapped.truncated)
+        loader.noteDamage(QStringLiteral("compressed data ends early"));
     SWF_TRY_VOID(loader.readTimeline(reader, movie->m_root, 0));
     // Fonts, texts and buttons may span several tags; build them once all are read.
     for (auto& [id, character] : movie->m_characters) {

@@ -30,6 +30,9 @@ public:
     TwipsRect stageTwips() const { return m_stage; }
     double frameRate() const { return m_frameRate; }
     int headerFrameCount() const { return m_headerFrameCount; }
+    // Why the movie plays only in part (cut short, a tag running past the
+    // end); empty for a whole movie.
+    const QString& damage() const { return m_damage; }
     const TimelineDef& root() const { return m_root; }
 
     const Character* character(std::uint16_t id) const;
@@ -52,6 +55,7 @@ private:
     TwipsRect m_stage;
     double m_frameRate = 12;
     int m_headerFrameCount = 1;
+    QString m_damage;
     TimelineDef m_root;
     std::unordered_map<std::uint16_t, std::shared_ptr<const Character>> m_characters;
     std::vector<std::pair<int, QByteArray>> m_soundDefinitions;

@@ -63,6 +63,9 @@ int main(int argc, char** argv)
         return 1;
     }
     auto& playback = *opened.value();
+    // A movie that plays only in part still renders: one warning line says why.
+    if (!playback.damage().isEmpty())
+        std::fprintf(stderr, "vantrel-render: warning: %s: %s\n", qPrintable(options->movie), qPrintable(playback.damage()));
     // Sound: the movie is heard from its first frame on; each frame adds
     // exactly its share of 44100 samples a second at the movie's frame rate.
     std::vector<std::int16_t> sound;
