@@ -149,7 +149,7 @@ inline QByteArray doublingRecursion()
 }
 
 // function f() { n++; } n = 0; for (i = 0; i < count; i++) setInterval(f, 1);
-// and frame 2 traces n.
+// and frame 4 traces n and stops.
 inline QByteArray manyIntervals(int count)
 {
     Asm f;
@@ -164,6 +164,8 @@ inline QByteArray manyIntervals(int count)
     swfw::Movie movie(6, 400, 300, 30);
     a.end();
     movie.doAction(a.bytes());
+    movie.showFrame();
+    movie.showFrame();
     movie.showFrame();
     Asm report;
     report.push({ "n" }).getVariable().trace().op(0x07).end(); // Stop
@@ -199,14 +201,17 @@ inline QByteArray manyClips(int count)
     return scriptMovie(a).bytes();
 }
 
-// One shape of `edges` curved edges, each crossing the stage.
-inline QByteArray monsterShape(int edges)
+// One shape of `edges` curved edges, each crossing the stage, filled red
+// (and outlined in black `withLines`).
+inline QByteArray monsterShape(int edges, bool withLines = true)
 {
     swfw::Movie movie(8, 400, 300, 30);
     swfw::Shape shape;
     int fill = shape.addFillStyle(swfw::FillStyle::solid({ 200, 40, 40, 255 }));
-    int line = shape.addLineStyle(swfw::LineStyle::solid(40, { 0, 0, 0, 255 }));
-    shape.fill0(fill).line(line).moveTo(0, 0);
+    shape.fill0(fill);
+    if (withLines)
+        shape.line(shape.addLineStyle(swfw::LineStyle::solid(40, { 0, 0, 0, 255 })));
+    shape.moveTo(0, 0);
     for (int i = 0; i < edges; ++i) {
         const int x = (i % 2) ? 8000 : 0;
         const int y = (i * 37) % 6000;
