@@ -6,7 +6,9 @@
 #include "support/TestSupport.h"
 
 #include "swf/Playback.h"
+#include "swf/avm1/vm/Intervals.h"
 #include "swf/render/PathBudget.h"
+#include "swf/runtime/MemoryBudget.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/SpriteInstance.h"
@@ -21,13 +23,15 @@
 namespace {
 
 using swf::avm1::test::Asm;
+using testing_support::load;
+using testing_support::renderStage;
 
-struct Run {
+struct MoviePlay {
     std::unique_ptr<swf::Playback> playback;
     QStringList traces;
     QStringList faults;
 
-    explicit Run(const QByteArray& bytes, std::uint64_t memoryBytes = swf::ScriptLimits {}.memoryBytes)
+    explicit MoviePlay(const QByteArray& bytes, std::uint64_t memoryBytes = swf::ScriptLimits {}.memoryBytes)
     {
         swf::PlaybackOptions options;
         options.trace = [this](const QString& line) { traces << line; };
@@ -52,7 +56,7 @@ constexpr std::uint64_t MB = 1024 * 1024;
 
 TEST(MemoryBudget, DoublingStringStopsTheScriptAtTheBudget)
 {
-    Run run(hostile::doublingLoop(), 8 * MB);
+    MoviePlay run(hostile::doublingLoop(), 8 * MB);
     ASSERT_TRUE(run.playback);
     // The loop never ends by itself; the budget stops it before "after".
     EXPECT_EQ(run.faultsContaining("memory budget spent"), 1) << run.faults.join('\n').toStdString();
@@ -63,7 +67,7 @@ TEST(MemoryBudget, DoublingStringStopsTheScriptAtTheBudget)
 
 TEST(MemoryBudget, DoublingEachFrameStopsBelowTheBudgetAndTheMovieGoesOn)
 {
-    Run run(hostile::doublingPerFrame(), 8 * MB);
+    MoviePlay run(hostile::doublingPerFrame(), 8 * MB);
     ASSERT_TRUE(run.playback);
     run.frames(60);
     // Lengths 2, 4, 8, ... Doubling L characters holds 2L bytes and asks for
@@ -81,7 +85,7 @@ TEST(MemoryBudget, DoublingEachFrameStopsBelowTheBudgetAndTheMovieGoesOn)
 
 TEST(MemoryBudget, RecursionThatDoublesIsStoppedByOneOfTheLimits)
 {
-    Run run(hostile::doublingRecursion(), 16 * MB);
+    MoviePlay run(hostile::doublingRecursion(), 16 * MB);
     ASSERT_TRUE(run.playback);
     EXPECT_EQ(run.faultsContaining("memory budget spent"), 1) << run.faults.join('\n').toStdString();
     EXPECT_FALSE(run.traces.contains(QStringLiteral("done")));
@@ -99,7 +103,7 @@ TEST(MemoryBudget, StringsMadeAndDroppedInALoopAreNotStopped)
     body.raw(hostile::increment("i").bytes());
     a.raw(hostile::whileLoop(hostile::below("i", 20000), body).bytes());
     a.push({ "i" }).getVariable().trace();
-    Run run(hostile::scriptMovie(a).bytes(), 8 * MB);
+    MoviePlay run(hostile::scriptMovie(a).bytes(), 8 * MB);
     ASSERT_TRUE(run.playback);
     EXPECT_EQ(run.traces, QStringList { QStringLiteral("20000") });
     EXPECT_TRUE(run.faults.isEmpty()) << run.faults.join('\n').toStdString();
@@ -169,7 +173,7 @@ TEST(Intervals, LiveOnesAreCapped)
     // Frame 1 sets 20000 intervals of 1 ms; the clocks start at the tick to
     // frame 2, run once at the tick to frame 3, and frame 4 traces the count
     // before its own tick runs them again: one call per interval kept.
-    Run run(hostile::manyIntervals(20000));
+    MoviePlay run(hostile::manyIntervals(20000));
     ASSERT_TRUE(run.playback);
     run.frames(3);
     EXPECT_EQ(run.traces, QStringList { QString::number(swf::avm1::IntervalTable::MaxLive) });
@@ -177,7 +181,7 @@ TEST(Intervals, LiveOnesAreCapped)
 
 TEST(Intervals, IntervalsThatBreedStayWithinTheCapAndTheFrameBudget)
 {
-    Run run(hostile::breedingIntervals());
+    MoviePlay run(hostile::breedingIntervals());
     ASSERT_TRUE(run.playback);
     run.frames(30); // doubling every tick: 2^30 without the cap
     EXPECT_FALSE(run.playback->failure());
@@ -187,7 +191,7 @@ TEST(Intervals, IntervalsThatBreedStayWithinTheCapAndTheFrameBudget)
 
 TEST(ClipNames, ManyClipsAreMadeAndFoundByName)
 {
-    Run run(hostile::manyClips(5000));
+    MoviePlay run(hostile::manyClips(5000));
     ASSERT_TRUE(run.playback);
     EXPECT_EQ(run.traces, (QStringList { QStringLiteral("5000"), QStringLiteral("c7") }));
     EXPECT_EQ(run.playback->stage().root().displayList().size(), 5000u);
@@ -212,7 +216,7 @@ TEST(ClipNames, TheIndexFollowsRenamesMovesAndRemovals)
     traceDepth(a, "b");                       // 9
     a.push({ 0, "_root" }).getVariable().push({ "b" }).getMember().push({ "removeMovieClip" }).callMethod().pop();
     a.push({ "_root" }).getVariable().push({ "b" }).getMember().op(0x44).trace(); // typeof: gone
-    Run run(hostile::scriptMovie(a).bytes());
+    MoviePlay run(hostile::scriptMovie(a).bytes());
     ASSERT_TRUE(run.playback);
     EXPECT_EQ(run.traces, (QStringList { "2", "5", "2", "9", "undefined" }));
 }
