@@ -5,11 +5,13 @@
 #include "app/modMain.h"
 #include "resources/Resources.h"
 #include "resources/VersionInfo.h"
+#include "tools/QtMessages.h"
 
 #include <QIcon>
 
 int main(int argc, char** argv)
 {
+    vantrel::routeQtMessagesAway(); // stderr carries no Qt chatter (VANTREL_QT_LOG keeps it)
     vantrel::initResources();
 
     forms::Application app(argc, argv);

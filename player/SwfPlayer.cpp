@@ -33,6 +33,11 @@ constexpr double kMaxZoom = 1024.0;
 
 // Timer ticks per movie frame while playing (see startClock).
 constexpr double kTicksPerFrame = 8.0;
+// One timer tick runs frames for at most this many frame periods (and never
+// less than a few tenths of a second) before it goes back to the event loop;
+// the catch-up frames left over are dropped, so the window always answers.
+constexpr double kFramesOfWorkPerTick = 3.0;
+constexpr qint64 kMinWorkPerTickMs = 200;
 
 void logCall(const char* member, const QString& argument = QString())
 {
@@ -263,10 +268,31 @@ void SwfPlayer::advance()
         heard = m_audio->framesPlayed();
 #endif
     const int frames = m_movie->framesDue(QDateTime::currentMSecsSinceEpoch(), heard);
-    for (int i = 0; i < frames; ++i)
+    const qint64 allowedMs = std::max(kMinWorkPerTickMs, qint64(kFramesOfWorkPerTick * 1000.0 / std::max(m_movie->frameRate(), 0.01)));
+    QElapsedTimer work;
+    work.start();
+    for (int i = 0; i < frames && !m_movie->failure(); ++i) {
         m_movie->nextFrame(double(m_sinceLoad.elapsed()));
+        if (i + 1 < frames && work.elapsed() > allowedMs) {
+            m_movie->startClock(QDateTime::currentMSecsSinceEpoch()); // the rest are dropped
+            break;
+        }
+    }
+    if (stopOnFailure())
+        return;
     if (frames > 0)
         update();
+}
+
+bool SwfPlayer::stopOnFailure()
+{
+    if (!m_movie || !m_movie->failure())
+        return false;
+    // The engine stopped this movie (it ran out of memory): say why in its place.
+    m_error = QStringLiteral("影片已停止：内存不足。");
+    unloadMovie();
+    update();
+    return true;
 }
 
 void SwfPlayer::paintEvent(QPaintEvent*)

@@ -74,6 +74,8 @@ protected:
 
 private:
     void advance();
+    // The movie failed while playing: unload it and show why. True if it did.
+    bool stopOnFailure();
     void startClock();
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;

@@ -17,6 +17,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 namespace swf {
 
@@ -65,6 +67,20 @@ private:
 
 } // namespace
 
+template<typename Work>
+void Playback::guarded(Work&& work) const
+{
+    if (m_failure)
+        return;
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        m_failure = Error { ErrorKind::TooLarge, QStringLiteral("the movie ran out of memory and was stopped"), -1 };
+    } catch (const std::length_error&) {
+        m_failure = Error { ErrorKind::TooLarge, QStringLiteral("the movie asked for an object too large to make and was stopped"), -1 };
+    }
+}
+
 Playback::Playback(std::unique_ptr<Stage> stage)
     : m_stage(std::move(stage))
     , m_renderCache(std::make_unique<RenderCache>())
@@ -103,10 +119,20 @@ Result<std::unique_ptr<Playback>> Playback::open(const QString& path, const Play
 
 Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, const PlaybackOptions& options)
 {
-    auto movie = SWF_TRY(Movie::load(bytes));
-    auto stage = std::make_unique<Stage>(std::move(movie));
-    std::unique_ptr<Playback> playback(new Playback(std::move(stage)));
-    playback->wire(options);
+    std::unique_ptr<Playback> playback;
+    try {
+        auto movie = SWF_TRY(Movie::load(bytes));
+        auto stage = std::make_unique<Stage>(std::move(movie));
+        playback.reset(new Playback(std::move(stage)));
+    } catch (const std::bad_alloc&) {
+        return Error { ErrorKind::TooLarge, QStringLiteral("not enough memory to load the movie"), -1 };
+    } catch (const std::length_error&) {
+        return Error { ErrorKind::TooLarge, QStringLiteral("the movie declares an object too large to make"), -1 };
+    }
+    // Frame 1 runs here: a movie that runs out of memory at once fails to open.
+    playback->guarded([&] { playback->wire(options); });
+    if (playback->m_failure)
+        return *playback->m_failure;
     return playback;
 }
 
@@ -127,6 +153,7 @@ void Playback::wire(const PlaybackOptions& options)
         vm.setActionBudget(options.limits.actionsPerBlock);
         vm.setFrameBudget(options.limits.actionsPerFrame);
         vm.setMaxCallDepth(options.limits.maxCallDepth);
+        vm.setMemoryLimit(options.limits.memoryBytes);
         m_scripts->setTraceSink(options.trace);
         if (options.viewSize.isValid())
             m_scripts->setViewSize(options.viewSize.width(), options.viewSize.height());
@@ -159,10 +186,12 @@ void Playback::nextFrame()
 
 void Playback::nextFrame(double nowMs)
 {
-    ++m_framesShown;
-    m_stage->tick();
-    if (m_scripts)
-        m_scripts->afterTick(nowMs);
+    guarded([&] {
+        ++m_framesShown;
+        m_stage->tick();
+        if (m_scripts)
+            m_scripts->afterTick(nowMs);
+    });
 }
 
 bool Playback::quitRequested() const { return m_scripts && m_scripts->quitRequested(); }
@@ -171,7 +200,7 @@ void Playback::previousFrame()
 {
     int frame = currentFrame();
     if (frame > 1)
-        replayTo(frame - 1);
+        guarded([&] { replayTo(frame - 1); });
 }
 
 void Playback::replayTo(int frame)
@@ -186,11 +215,13 @@ void Playback::replayTo(int frame)
 void Playback::gotoFrame(int frame)
 {
     frame = std::clamp(frame, 1, frameCount());
-    if (frame < currentFrame())
-        replayTo(frame);
-    // Step like the clock does, so nested sprites stand where playing would leave them.
-    for (int guard = frameCount(); currentFrame() < frame && guard > 0; --guard)
-        m_stage->tick();
+    guarded([&] {
+        if (frame < currentFrame())
+            replayTo(frame);
+        // Step like the clock does, so nested sprites stand where playing would leave them.
+        for (int guard = frameCount(); currentFrame() < frame && guard > 0; --guard)
+            m_stage->tick();
+    });
 }
 
 void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
@@ -198,21 +229,25 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
     const bool high = m_quality == Quality::High;
     painter.setRenderHint(QPainter::Antialiasing, high);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, high);
-    Renderer renderer(*m_stage, *m_renderCache);
-    renderer.render(painter, stageToDevice);
+    guarded([&] {
+        Renderer renderer(*m_stage, *m_renderCache);
+        renderer.render(painter, stageToDevice);
+    });
 }
 
 void Playback::setViewSize(QSize size)
 {
     if (!m_scripts)
         return;
-    m_scripts->setViewSize(size.width(), size.height());
-    m_scripts->flush();
+    guarded([&] {
+        m_scripts->setViewSize(size.width(), size.height());
+        m_scripts->flush();
+    });
 }
 
 void Playback::mixAudio(std::int16_t* out, int frames)
 {
-    if (m_mixer)
+    if (m_mixer && !m_failure)
         m_mixer->mix(out, frames);
     else
         std::fill(out, out + 2 * std::max(frames, 0), std::int16_t(0));
@@ -274,38 +309,50 @@ void Playback::afterInput()
 
 void Playback::mouseMove(QPointF stagePoint)
 {
-    m_input->mouseMove(stagePoint);
-    afterInput();
+    guarded([&] {
+        m_input->mouseMove(stagePoint);
+        afterInput();
+    });
 }
 
 void Playback::mouseDown(QPointF stagePoint)
 {
-    m_input->mouseDown(stagePoint);
-    afterInput();
+    guarded([&] {
+        m_input->mouseDown(stagePoint);
+        afterInput();
+    });
 }
 
 void Playback::mouseUp(QPointF stagePoint)
 {
-    m_input->mouseUp(stagePoint);
-    afterInput();
+    guarded([&] {
+        m_input->mouseUp(stagePoint);
+        afterInput();
+    });
 }
 
 void Playback::keyDown(int key, QString text)
 {
-    m_input->keyDown(key, text);
-    afterInput();
+    guarded([&] {
+        m_input->keyDown(key, text);
+        afterInput();
+    });
 }
 
 void Playback::keyUp(int key, QString text)
 {
-    m_input->keyUp(key, text);
-    afterInput();
+    guarded([&] {
+        m_input->keyUp(key, text);
+        afterInput();
+    });
 }
 
 void Playback::mouseWheel(int delta)
 {
-    m_input->mouseWheel(delta);
-    afterInput();
+    guarded([&] {
+        m_input->mouseWheel(delta);
+        afterInput();
+    });
 }
 
 bool Playback::cursorIsHand() const { return m_input->cursorIsHand(); }

@@ -44,6 +44,9 @@ struct ScriptLimits {
     std::uint64_t actionsPerBlock = std::uint64_t(1) << 22; // one block, handler or call chain
     std::uint64_t actionsPerFrame = std::uint64_t(1) << 24; // everything one frame runs together
     int maxCallDepth = 256;                                 // nested function calls
+    // Everything the scripts make and hold: strings, arrays, objects, clips,
+    // pixels. A script that asks for more is stopped; the movie goes on.
+    std::uint64_t memoryBytes = std::uint64_t(512) * 1024 * 1024;
 };
 
 // What runs alongside the timeline once a movie is open.
@@ -163,7 +166,16 @@ public:
     bool mouseHidden() const;
     InputDispatcher& input();
 
+    // The movie was stopped for good because the system ran out of memory
+    // while it played: why, for the player to show. Once set, the movie no
+    // longer moves, answers or draws (render shows its background only).
+    const std::optional<Error>& failure() const { return m_failure; }
+
 private:
+    // Runs one entry point's work; an allocation the system refuses anywhere
+    // in the engine stops this movie (failure()) instead of the program.
+    template<typename Work>
+    void guarded(Work&& work) const;
     explicit Playback(std::unique_ptr<Stage> stage);
     void wire(const PlaybackOptions& options);
     void replayTo(int frame);
@@ -178,6 +190,7 @@ private:
     std::unique_ptr<avm1::StageScripts> m_scripts; // with scripts on
     std::unique_ptr<FramePacer> m_pacer;
     int m_framesShown = 0; // nextFrame calls, the movie clock
+    mutable std::optional<Error> m_failure;
 };
 
 } // namespace swf

@@ -560,15 +560,17 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
                 continue;
             }
             QBrush brush;
+            QPainterPath scratch;
             if (makeBrush(fill, cx, brush))
-                painter.fillPath(path, brush);
+                painter.fillPath(m_pathBudget.admit(path, scratch), brush);
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];
             QPen pen;
             if (!makePen(line, cx, transform, pen))
                 continue;
-            painter.strokePath(path, pen);
+            QPainterPath scratch;
+            painter.strokePath(m_pathBudget.admit(path, scratch), pen);
         }
     }
     painter.restore();

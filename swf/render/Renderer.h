@@ -6,6 +6,7 @@
 
 #include "swf/format/Records.h"
 #include "swf/movie/Shapes.h"
+#include "swf/render/PathBudget.h"
 
 #include <QBrush>
 #include <QPainterPath>
@@ -56,6 +57,7 @@ private:
 
     const Stage& m_stage;
     RenderCache& m_cache;
+    PathBudget m_pathBudget; // one Renderer draws one frame: the frame's share of path work
     int m_layerDepth = 0; // how many objects drawn on layers of their own enclose the current one
     QTransform m_twipsToDevice; // the root's space to the device, for masks set by scripts
 };

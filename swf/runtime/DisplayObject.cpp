@@ -1,5 +1,6 @@
 #include "swf/runtime/DisplayObject.h"
 
+#include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
 namespace swf {
@@ -57,12 +58,20 @@ void DisplayObject::setScriptMask(DisplayObject* mask)
     mask->m_clipDepth = 0;
 }
 
+void DisplayObject::setName(const QString& name)
+{
+    m_name = name;
+    if (m_parent)
+        m_parent->childNamed(*this);
+}
+
 void DisplayObject::applyPlacement(const PlaceObject& place)
 {
     setIfPresent(m_matrix, place.matrix);
     setIfPresent(m_colorTransform, place.colorTransform);
     setIfPresent(m_ratio, place.ratio);
-    setIfPresent(m_name, place.name);
+    if (place.name)
+        setName(*place.name);
     setIfPresent(m_clipDepth, place.clipDepth);
     setIfPresent(m_filters, place.filters);
     setIfPresent(m_blendMode, place.blendMode);

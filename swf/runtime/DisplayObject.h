@@ -38,7 +38,8 @@ public:
     void setDepth(int depth) { m_depth = depth; }
 
     const QString& name() const { return m_name; }
-    void setName(const QString& name) { m_name = name; }
+    // Tells the parent's name index too.
+    void setName(const QString& name);
     const Matrix& matrix() const { return m_matrix; }
     void setMatrix(const Matrix& m) { m_matrix = m; }
     const ColorTransform& colorTransform() const { return m_colorTransform; }

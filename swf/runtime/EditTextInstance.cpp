@@ -15,6 +15,17 @@ namespace {
 // A field's box never shrinks below this, so an empty auto-sized field still has a caret line.
 constexpr double MinBoxTwips = 2 * EditTextGutter;
 
+// Cuts styled text to MaxEditTextChars characters in all.
+void capSpans(std::vector<StyledSpan>& spans)
+{
+    qsizetype left = MaxEditTextChars;
+    for (StyledSpan& span : spans) {
+        if (span.text.size() > left)
+            span.text.truncate(left);
+        left -= span.text.size();
+    }
+}
+
 } // namespace
 
 EditTextInstance::EditTextInstance(Stage& stage, SpriteInstance* parent, const EditTextDef* definition, std::uint16_t characterId, int depth)
@@ -55,7 +66,7 @@ TextStyle EditTextInstance::baseStyle() const
 void EditTextInstance::setText(const QString& text)
 {
     const EditTextRecord& record = m_def.record;
-    QString value = text;
+    QString value = text.left(record.html ? 4 * MaxEditTextChars : MaxEditTextChars);
     if (record.maxLength > 0 && !record.html && value.size() > record.maxLength)
         value.truncate(record.maxLength);
     if (value == m_text && !m_spans.empty())
@@ -70,6 +81,7 @@ void EditTextInstance::reparseText()
     const EditTextRecord& record = m_def.record;
     if (record.html) {
         m_spans = parseHtml(m_text, m_newStyle);
+        capSpans(m_spans);
         return;
     }
     QString plain = m_text;
@@ -104,11 +116,12 @@ void EditTextInstance::setPlainText(const QString& text)
 
 void EditTextInstance::setHtmlText(const QString& html)
 {
-    setSpans(parseHtml(html, m_newStyle));
+    setSpans(parseHtml(html.left(4 * MaxEditTextChars), m_newStyle));
 }
 
 void EditTextInstance::setSpans(std::vector<StyledSpan> spans)
 {
+    capSpans(spans);
     std::erase_if(spans, [](const StyledSpan& s) { return s.text.isEmpty(); });
     if (spans.empty())
         spans.push_back(StyledSpan { QString(), m_newStyle });
@@ -253,8 +266,12 @@ bool EditTextInstance::keyDown(int key, const QString& text)
 
 const EditTextLayout& EditTextInstance::layout() const
 {
-    if (!m_layout)
-        m_layout = layoutEditText(m_def, m_spans, stage().movie());
+    // Scrolling shows other lines: their outlines are made then.
+    const int from = std::max(0, m_scroll - 1);
+    if (!m_layout || m_layoutFrom != from) {
+        m_layout = layoutEditText(m_def, m_spans, stage().movie(), from);
+        m_layoutFrom = from;
+    }
     return *m_layout;
 }
 

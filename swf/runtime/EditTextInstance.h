@@ -29,6 +29,11 @@ protected:
 
 enum class AutoSize { None, Left, Center, Right };
 
+// The most characters a field holds, whatever a movie or a script puts in it:
+// far beyond what a field can show, far below what would stall a layout.
+// Markup given to an HTML field is cut at four times as much before parsing.
+inline constexpr qsizetype MaxEditTextChars = qsizetype(1) << 18;
+
 class EditTextInstance : public DisplayObject {
 public:
     EditTextInstance(Stage& stage, SpriteInstance* parent, const EditTextDef* definition, std::uint16_t characterId, int depth);
@@ -109,7 +114,9 @@ public:
     // it types). True when the field used it.
     bool keyDown(int key, const QString& text);
 
-    // The laid-out text, rebuilt only after a change.
+    // The laid-out text, rebuilt only after a change. Outlines are made for
+    // the lines from the first shown to the bottom of the box only; every
+    // line is measured.
     const EditTextLayout& layout() const;
 
     // Unique for the life of the process, so input never mistakes a new
@@ -142,6 +149,7 @@ private:
     double m_hscroll = 0;
     EditTextPeer* m_peer = nullptr;
     mutable std::optional<EditTextLayout> m_layout;
+    mutable int m_layoutFrom = 0; // the first line m_layout made outlines for
 };
 
 } // namespace swf

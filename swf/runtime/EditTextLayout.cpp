@@ -48,7 +48,7 @@ bool breaksAfter(const QString& text)
 
 } // namespace
 
-EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<StyledSpan>& spans, const Movie& movie)
+EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<StyledSpan>& spans, const Movie& movie, int firstShown)
 {
     const EditTextRecord& record = definition.record;
     EditTextLayout layout;
@@ -188,6 +188,11 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
     const double left = record.bounds.xMin + EditTextGutter + record.leftMargin;
     double top = record.bounds.yMin + EditTextGutter;
     double y = top;
+    // Outlines are made from the first line shown down to the box's bottom.
+    const double boxHeight = record.bounds.yMax - record.bounds.yMin;
+    double shownTop = top;
+    // Each embedded glyph scaled once per face, then only moved into place.
+    std::map<std::pair<int, int>, QPainterPath> scaledGlyphs;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         Line& line = lines[l];
         // Trailing spaces take no room when aligning.
@@ -204,6 +209,9 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         else if (line.align == 2)
             x = left + std::max(0.0, boxWidth - width) / 2;
         double baseline = y + line.ascent;
+        if (int(l) == firstShown)
+            shownTop = y;
+        const bool shown = int(l) >= firstShown && y - shownTop < boxHeight;
         // A paragraph's first line starts after its indent, which its width already holds.
         double cellsWidth = 0;
         for (const Cell& c : line.cells)
@@ -220,17 +228,19 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             QString run;
             for (; j < line.cells.size() && line.cells[j].style == first.style; ++j) {
                 const Cell& cell = line.cells[j];
-                if (face.embedded && cell.glyph >= 0) {
-                    QTransform place = QTransform::fromScale(face.scale, face.scale) * QTransform::fromTranslate(penX, baseline);
-                    path.addPath(place.map(face.embedded->glyphs[std::size_t(cell.glyph)]));
+                if (shown && face.embedded && cell.glyph >= 0) {
+                    auto [at, fresh] = scaledGlyphs.try_emplace({ first.style, cell.glyph });
+                    if (fresh)
+                        at->second = QTransform::fromScale(face.scale, face.scale).map(face.embedded->glyphs[std::size_t(cell.glyph)]);
+                    path.addPath(at->second.translated(penX, baseline));
                 }
                 run += cell.text;
                 penX += cell.width;
             }
             // A run in one system font is drawn as one string, so shaping applies.
-            if (!face.embedded)
+            if (shown && !face.embedded)
                 path.addText(QPointF(runStart, baseline), face.system, run);
-            if (style.underline)
+            if (shown && style.underline)
                 path.addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
             i = j;
         }

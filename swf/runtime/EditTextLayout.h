@@ -31,6 +31,9 @@ struct EditTextLayout {
 // Space between the box and the text on every side, twips.
 inline constexpr double EditTextGutter = 40;
 
-EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<StyledSpan>& spans, const Movie& movie);
+// Every line is measured; outlines are made only for the lines from
+// `firstShown` (0-based) down to the bottom of the box, which is all a
+// drawing of the field scrolled there shows.
+EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<StyledSpan>& spans, const Movie& movie, int firstShown = 0);
 
 } // namespace swf

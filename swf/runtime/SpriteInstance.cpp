@@ -49,13 +49,9 @@ DisplayObject* SpriteInstance::childAt(int depth) const
     return it == m_displayList.end() ? nullptr : it->second.get();
 }
 
-DisplayObject* SpriteInstance::childByName(const QString& name) const
+DisplayObject* SpriteInstance::childByName(const QString& name, Qt::CaseSensitivity cs) const
 {
-    for (const auto& [depth, child] : m_displayList) {
-        if (child->name().compare(name, Qt::CaseInsensitive) == 0)
-            return child.get();
-    }
-    return nullptr;
+    return m_names.find(name, cs, m_displayList);
 }
 
 void SpriteInstance::notifyRemoved(DisplayObject& object)
@@ -121,6 +117,7 @@ void SpriteInstance::insertChild(std::unique_ptr<DisplayObject> child, const Pla
         || raw->character()->kind == CharacterKind::EditText))))
         raw->setName(stage().nextInstanceName()); // scripts reach every such instance by a name
     m_displayList[raw->depth()] = std::move(child);
+    childNamed(*raw);
     // Its class and its initialize and construct events come before anything
     // its first frame does; its load event after that frame's own actions.
     if (auto runner = stage().scriptRunner())

@@ -4,6 +4,7 @@
 // list (ordered by depth) and moves through its frames, applying each frame's
 // control tags and handing scripts and sounds on.
 
+#include "swf/runtime/ChildNameIndex.h"
 #include "swf/runtime/DisplayObject.h"
 
 #include <map>
@@ -44,7 +45,10 @@ public:
     using DisplayList = std::map<int, std::unique_ptr<DisplayObject>>;
     const DisplayList& displayList() const { return m_displayList; }
     DisplayObject* childAt(int depth) const;
-    DisplayObject* childByName(const QString& name) const;
+    // The child of lowest depth with that name, through an index (ChildNameIndex).
+    DisplayObject* childByName(const QString& name, Qt::CaseSensitivity cs = Qt::CaseInsensitive) const;
+    // A child was inserted, renamed or moved: the name index learns of it.
+    void childNamed(const DisplayObject& child) { m_names.note(child, m_displayList); }
     void removeChild(int depth);
 
     // Depth 0 of scripts is this depth of the display list; the timeline's
@@ -96,6 +100,7 @@ private:
     int m_currentFrame = 0;
     bool m_playing = true;
     DisplayList m_displayList;
+    mutable ChildNameIndex m_names;
     std::shared_ptr<Drawing> m_drawing;
 };
 

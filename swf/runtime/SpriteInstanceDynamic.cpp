@@ -104,11 +104,15 @@ bool SpriteInstance::swapChildDepths(int from, int to)
         m_displayList.erase(other);
         second->setDepth(from);
         second->setPlacedFrame(0);
+        DisplayObject* moved = second.get();
         m_displayList[from] = std::move(second);
+        childNamed(*moved);
     }
     first->setDepth(to);
     first->setPlacedFrame(0);
+    DisplayObject* moved = first.get();
     m_displayList[to] = std::move(first);
+    childNamed(*moved);
     return true;
 }
 

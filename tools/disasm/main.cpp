@@ -7,6 +7,7 @@
 #include "swf/movie/Buttons.h"
 #include "swf/movie/Movie.h"
 #include "swf/avm1/vm/Action.h"
+#include "tools/QtMessages.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -184,6 +185,7 @@ void printTimeline(const TimelineDef& timeline, int version, const QString& inde
 
 int main(int argc, char** argv)
 {
+    vantrel::routeQtMessagesAway();
     if (argc != 2) {
         std::fprintf(stderr, "usage: vantrel-disasm MOVIE.swf\n");
         return 2;

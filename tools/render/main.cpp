@@ -7,10 +7,13 @@
 #include "WavWriter.h"
 
 #include "swf/Playback.h"
+#include "tools/QtMessages.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+
+#include <QSet>
 
 #include <cmath>
 #include <cstdio>
@@ -27,10 +30,15 @@ QTransform showAll(const QRectF& stage, const QSize& target)
     return QTransform(scale, 0, 0, scale, dx, dy);
 }
 
+// The largest picture written: 8192 × 8192. A header declaring a huge stage
+// (or a flipped bit in one) is refused before any pixel is allocated.
+constexpr qint64 MaxOutputPixels = qint64(64) * 1024 * 1024;
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    vantrel::routeQtMessagesAway();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -52,6 +60,17 @@ int main(int argc, char** argv)
             std::fputs(line.toUtf8().constData(), stdout);
             std::fputc('\n', stdout);
         };
+        // A script stopped (a budget spent, an uncaught throw) is noted on
+        // stderr once per kind; stdout keeps the trace alone.
+        playbackOptions.fault = [seen = QSet<QString>()](const QString& what) mutable {
+            const QString kind = what.section(QLatin1Char('('), 0, 0).trimmed();
+            if (seen.size() >= 20 || seen.contains(kind))
+                return;
+            seen.insert(kind);
+            std::fprintf(stderr, "vantrel-render: script stopped: %s\n", qPrintable(what));
+        };
+    } else {
+        playbackOptions.fault = [](const QString&) { };
     }
     auto opened = swf::Playback::open(options->movie, playbackOptions);
     if (!opened) {
@@ -66,6 +85,14 @@ int main(int argc, char** argv)
     // A movie that plays only in part still renders: one warning line says why.
     if (!playback.damage().isEmpty())
         std::fprintf(stderr, "vantrel-render: warning: %s: %s\n", qPrintable(options->movie), qPrintable(playback.damage()));
+    QRectF stage = playback.stageRect();
+    QSize size = options->size.value_or(QSize(std::max(1, int(std::lround(std::min(stage.width(), 1e9)))),
+        std::max(1, int(std::lround(std::min(stage.height(), 1e9))))));
+    if (!options->out.isEmpty() && qint64(size.width()) * size.height() > MaxOutputPixels) {
+        std::fprintf(stderr, "vantrel-render: %s: a %d x %d picture is larger than %lld pixels; use --size\n",
+            qPrintable(options->movie), size.width(), size.height(), MaxOutputPixels);
+        return 1;
+    }
     // Sound: the movie is heard from its first frame on; each frame adds
     // exactly its share of 44100 samples a second at the movie's frame rate.
     std::vector<std::int16_t> sound;
@@ -80,11 +107,15 @@ int main(int argc, char** argv)
     };
     mixFrame(1);
     // Frames run in movie time: frame i + 1 is shown i frame periods in.
-    for (int i = 1; i < options->frame && !playback.quitRequested(); ++i) {
+    for (int i = 1; i < options->frame && !playback.quitRequested() && !playback.failure(); ++i) {
         playback.nextFrame();
         mixFrame(i + 1);
     }
     std::fflush(stdout);
+    if (playback.failure()) {
+        std::fprintf(stderr, "vantrel-render: %s: %s\n", qPrintable(options->movie), qPrintable(playback.failure()->detail));
+        return 1;
+    }
     if (playbackOptions.sound) {
         auto written = swf::writeWavFile(options->audioOut, sound);
         if (!written) {
@@ -95,10 +126,11 @@ int main(int argc, char** argv)
 
     if (options->out.isEmpty())
         return 0;
-    QRectF stage = playback.stageRect();
-    QSize size = options->size.value_or(QSize(std::max(1, int(std::lround(stage.width()))), std::max(1, int(std::lround(stage.height())))));
-    size = size.boundedTo(QSize(16384, 16384));
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        std::fprintf(stderr, "vantrel-render: not enough memory for a %d x %d picture\n", size.width(), size.height());
+        return 1;
+    }
     image.fill(playback.backgroundColor());
     {
         QPainter painter(&image);

@@ -111,14 +111,11 @@ TextFieldObject* TextFieldScripts::objectFor(EditTextInstance& field)
 
 Object* TextFieldScripts::childField(SpriteInstance& sprite, const QString& name, bool caseSensitive)
 {
-    // The first child of that name wins, as with clips.
-    for (const auto& [depth, child] : sprite.displayList()) {
-        if (child->name().compare(name, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) != 0)
-            continue;
-        if (auto edit = dynamic_cast<EditTextInstance*>(child.get()))
-            return objectFor(*edit);
-        return nullptr;
-    }
+    // The first child of that name wins, as with clips; found through the
+    // sprite's name index, since every failed member lookup on a clip asks.
+    DisplayObject* child = sprite.childByName(name, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    if (auto edit = dynamic_cast<EditTextInstance*>(child))
+        return objectFor(*edit);
     return nullptr;
 }
 

@@ -92,6 +92,9 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
             trap(QStringLiteral("action budget spent"));
         if (m_executed - m_frameStart > m_frameBudget)
             trap(QStringLiteral("action budget of the frame spent"));
+        // Objects made outside a script's say may have spent the memory budget.
+        if (m_memory.needsRecount())
+            checkMemory(0);
         ++x.pc;
         switch (ins.op) {
 #define ACTION(code, name, pops, pushes, comment) \

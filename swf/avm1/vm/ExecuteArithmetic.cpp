@@ -78,8 +78,13 @@ void Interpreter::opAdd2(Exec& x, const Instruction&)
 {
     Value b = toPrimitive(pop(x.f));
     Value a = toPrimitive(pop(x.f));
-    if (a.isString() || b.isString())
-        push(Value(toString(a) + toString(b)));
+    if (a.isString() || b.isString()) {
+        QString sa = toString(a);
+        QString sb = toString(b);
+        // Charged before it is made: a doubling string stops at the budget.
+        chargeMemory(size_t(sa.size() + sb.size()) * sizeof(QChar));
+        push(Value(sa + sb));
+    }
     else
         push(Value(toNumber(a) + toNumber(b)));
 }

@@ -99,6 +99,7 @@ void Interpreter::opMBStringLength(Exec& x, const Instruction& ins)
 void Interpreter::opStringAdd(Exec& x, const Instruction&)
 {
     auto [a, b] = popStrings(x.f);
+    chargeMemory(size_t(a.size() + b.size()) * sizeof(QChar)); // before it is made
     push(Value(a + b));
 }
 

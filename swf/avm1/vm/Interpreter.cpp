@@ -1,6 +1,8 @@
 #include "swf/avm1/vm/Interpreter.h"
 
 #include "swf/avm1/vm/Frame.h"
+#include <new>
+#include <stdexcept>
 
 namespace swf::avm1 {
 
@@ -37,6 +39,8 @@ void Interpreter::adopt(Object* o)
 {
     m_heap.push_back(o);
     ++m_allocsSinceGc;
+    m_memory.charge(160); // the next script action checks the budget
+
 }
 
 Object* Interpreter::newObject()
@@ -256,14 +260,14 @@ void Interpreter::collectGarbage(const std::vector<Object*>& roots)
     for (const Value& v : m_stack)
         if (Object* o = v.asObject())
             pending.push_back(o);
-    for (const Interval& iv : m_intervals) {
+    m_intervals.forEach([&pending](const Interval& iv) {
         for (const Value* v : { &iv.function, &iv.thisValue })
             if (Object* o = v->asObject())
                 pending.push_back(o);
         for (const Value& v : iv.args)
             if (Object* o = v.asObject())
                 pending.push_back(o);
-    }
+    });
     for (Frame* f : m_frames) {
         for (Object* o : { f->thisObj, f->base, f->target, f->activation, static_cast<Object*>(f->callee), f->home })
             if (o)
@@ -296,6 +300,8 @@ void Interpreter::collectGarbage(const std::vector<Object*>& roots)
     }
     m_heap.resize(kept);
     m_allocsSinceGc = 0;
+    // The collector walked everything anyway: count what is held afresh.
+    m_memory.recount(memoryInUse());
 }
 
 // ---------------------------------------------------------------- running
@@ -336,6 +342,13 @@ bool Interpreter::run(const Block& block, Object* target, QString* fault)
     } catch (const ScriptTrap& t) {
         ok = false;
         reportFault(t.message, fault);
+    } catch (const std::bad_alloc&) {
+        // The system refused memory the budget allowed: stop this block alone.
+        ok = false;
+        reportFault(QStringLiteral("out of memory"), fault);
+    } catch (const std::length_error&) {
+        ok = false;
+        reportFault(QStringLiteral("out of memory"), fault);
     }
     m_frames.pop_back();
     --m_runNesting;
@@ -362,6 +375,12 @@ Value Interpreter::callSafely(const Value& function, const Value& thisValue, std
     } catch (const ScriptTrap& t) {
         good = false;
         reportFault(t.message, nullptr);
+    } catch (const std::bad_alloc&) {
+        good = false;
+        reportFault(QStringLiteral("out of memory"), nullptr);
+    } catch (const std::length_error&) {
+        good = false;
+        reportFault(QStringLiteral("out of memory"), nullptr);
     }
     m_stack.resize(std::min(m_stack.size(), stackBase));
     m_frames.resize(frames);

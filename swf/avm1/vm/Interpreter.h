@@ -7,8 +7,10 @@
 
 #include "swf/avm1/vm/Action.h"
 #include "swf/avm1/vm/ClipObject.h"
+#include "swf/avm1/vm/Intervals.h"
 #include "swf/avm1/vm/Object.h"
 #include "swf/avm1/vm/Realm.h"
+#include "swf/runtime/MemoryBudget.h"
 
 #include <QString>
 
@@ -65,6 +67,19 @@ public:
     void setFrameBudget(uint64_t actions) { m_frameBudget = actions; }
     void beginFrame() { m_frameStart = m_executed; }
     void setMaxCallDepth(int depth) { m_maxDepth = depth; }
+    // What the scripts may hold (strings, objects, clips, pixels); a script
+    // that asks for more is stopped like one that spends its action budget.
+    // Counted in MemoryUse.cpp.
+    void setMemoryLimit(uint64_t bytes) { m_memory.setLimit(bytes); }
+    const MemoryBudget& memory() const { return m_memory; }
+    // `bytes` are about to be made for a script: traps when they do not fit.
+    // Inside the machine only (ops and built-ins), like trap().
+    void chargeMemory(size_t bytes);
+    // Something was made outside a script's say (no trap here); the next
+    // action of a script notices when the budget is spent.
+    void noteMemory(size_t bytes) { m_memory.charge(bytes); }
+    // Bytes the scripts hold now, counted object by object.
+    uint64_t memoryInUse() const;
     uint64_t actionsExecuted() const { return m_executed; }
     // Pops of an empty stack so far (each gave undefined).
     uint64_t stackUnderflows() const { return m_underflows; }
@@ -150,6 +165,7 @@ public:
 
     double random01();
     // setInterval bookkeeping; the stage calls tickIntervals with frame time.
+    // addInterval gives 0 when IntervalTable::MaxLive are alive already.
     int addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args);
     void clearInterval(int id);
     void tickIntervals(double nowMs);
@@ -177,6 +193,7 @@ private:
     void doGetURL(Frame& f, const QString& url, const QString& window, int method);
     void callWatcher(Object* o, const QString& name, Value& value, Property* existing);
     void reportFault(const QString& what, QString* out);
+    void checkMemory(size_t pending);
 
     Value pop(Frame& f);
     Value& top(Frame& f);
@@ -219,6 +236,7 @@ private:
     uint64_t m_frameBudget = uint64_t(1) << 24;
     uint64_t m_frameStart = 0;
     int m_maxDepth = 256;
+    MemoryBudget m_memory;
     int m_depth = 0;
     int m_runNesting = 0;
     // Getters, setters and watchers running inside one another, per kind.
@@ -230,17 +248,7 @@ private:
 
     std::mt19937 m_random { 20061207u };
 
-    struct Interval {
-        int id;
-        Value function;
-        Value thisValue;
-        QString method;
-        double period;
-        double next;
-        std::vector<Value> args;
-    };
-    std::vector<Interval> m_intervals;
-    int m_nextInterval = 1;
+    IntervalTable m_intervals; // Intervals.cpp
 };
 
 } // namespace swf::avm1

@@ -1,49 +1,95 @@
 // setInterval bookkeeping: the stage ticks the intervals with the movie's
 // time, and each one due calls its function or method safely.
 
+#include "swf/avm1/vm/Intervals.h"
+
 #include "swf/avm1/vm/Interpreter.h"
 
 #include <algorithm>
 
 namespace swf::avm1 {
 
-int Interpreter::addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args)
+int IntervalTable::add(Interval interval)
 {
+    if (size() >= MaxLive)
+        return 0;
+    interval.id = m_nextId++;
     // A period of 0 would run every tick; the player runs such intervals once per frame at most.
-    Interval iv { m_nextInterval++, function, thisValue, method, std::max(periodMs, 1.0), -1, std::move(args) };
-    m_intervals.push_back(std::move(iv));
-    return m_intervals.back().id;
+    interval.period = std::max(interval.period, 1.0);
+    interval.next = -1;
+    m_starting.push_back(interval.id);
+    const int id = interval.id;
+    m_byId.emplace(id, std::move(interval));
+    return id;
 }
 
-void Interpreter::clearInterval(int id)
+bool IntervalTable::remove(int id)
 {
-    for (auto it = m_intervals.begin(); it != m_intervals.end(); ++it) {
-        if (it->id == id) {
-            m_intervals.erase(it);
-            return;
+    // Its entries in the queue stay until they come up and find it gone.
+    return m_byId.erase(id) > 0;
+}
+
+Interval* IntervalTable::find(int id)
+{
+    auto it = m_byId.find(id);
+    return it == m_byId.end() ? nullptr : &it->second;
+}
+
+void IntervalTable::schedule(const Interval& iv) { m_due.push({ iv.next, iv.id }); }
+
+std::vector<int> IntervalTable::takeDue(double nowMs)
+{
+    for (int id : m_starting) {
+        if (Interval* iv = find(id)) {
+            iv->next = nowMs + iv->period;
+            schedule(*iv);
         }
     }
+    m_starting.clear();
+    std::vector<int> due;
+    while (!m_due.empty() && m_due.top().first <= nowMs) {
+        const auto [at, id] = m_due.top();
+        m_due.pop();
+        Interval* iv = find(id);
+        if (!iv || iv->next != at)
+            continue; // cleared, or a stale entry
+        due.push_back(id);
+    }
+    // Each runs once a tick at most, however far behind it is; rescheduled
+    // after the queue is drained so that one does not come up twice.
+    for (int id : due) {
+        Interval* iv = find(id);
+        iv->next = std::max(iv->next + iv->period, nowMs);
+        schedule(*iv);
+    }
+    std::sort(due.begin(), due.end());
+    return due;
 }
+
+void IntervalTable::forEach(const std::function<void(const Interval&)>& visit) const
+{
+    for (const auto& [id, iv] : m_byId)
+        visit(iv);
+}
+
+int Interpreter::addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args)
+{
+    return m_intervals.add(Interval { 0, function, thisValue, method, periodMs, -1, std::move(args) });
+}
+
+void Interpreter::clearInterval(int id) { m_intervals.remove(id); }
 
 void Interpreter::tickIntervals(double nowMs)
 {
-    // Copy the ids first: callbacks may add or clear intervals.
-    std::vector<int> ids;
-    for (const Interval& iv : m_intervals)
-        ids.push_back(iv.id);
-    for (int id : ids) {
-        auto it = std::find_if(m_intervals.begin(), m_intervals.end(), [id](const Interval& iv) { return iv.id == id; });
-        if (it == m_intervals.end())
+    for (int id : m_intervals.takeDue(nowMs)) {
+        // Earlier callbacks of this tick may have cleared it.
+        const Interval* iv = m_intervals.find(id);
+        if (!iv)
             continue;
-        if (it->next < 0)
-            it->next = nowMs + it->period;
-        if (nowMs < it->next)
-            continue;
-        it->next = std::max(it->next + it->period, nowMs);
-        Value function = it->function;
-        Value thisValue = it->thisValue;
-        QString method = it->method;
-        std::vector<Value> args = it->args;
+        Value function = iv->function;
+        Value thisValue = iv->thisValue;
+        QString method = iv->method;
+        std::vector<Value> args = iv->args;
         if (!method.isEmpty()) {
             if (Object* o = thisValue.asObject())
                 callMethodSafely(o, method, std::move(args));

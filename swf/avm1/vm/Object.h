@@ -73,6 +73,10 @@ public:
     virtual void virtualNames(Interpreter&, QStringList& out) { }
     virtual bool deleteVirtual(Interpreter&, const QString& name) { return false; }
     virtual void markChildren(std::vector<Object*>& stack);
+    // Bytes this object holds beyond its own record, and each value it holds
+    // handed to `value` (strings are counted by the caller, once each).
+    // For the memory budget; defined in MemoryUse.cpp.
+    virtual size_t heldBytes(const std::function<void(const Value&)>& value) const;
 
     // Boxed value of Boolean/Number/String objects, time value of dates.
     Value primitive;
@@ -154,6 +158,7 @@ public:
     void virtualNames(Interpreter&, QStringList& out) override;
     bool deleteVirtual(Interpreter&, const QString& name) override;
     void markChildren(std::vector<Object*>& stack) override;
+    size_t heldBytes(const std::function<void(const Value&)>& value) const override;
 
     void setLength(double length);
     // The element index a property name denotes, or -1.
