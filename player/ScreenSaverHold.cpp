@@ -18,7 +18,7 @@ constexpr int kCallTimeoutMs = 2000;
 } // namespace
 
 ScreenSaverHold::ScreenSaverHold(QObject* parent)
-    : ScreenSaverHold(QDBusConnection::sessionBus(), parent)
+    : QObject(parent)
 {
 }
 
@@ -26,6 +26,13 @@ ScreenSaverHold::ScreenSaverHold(const QDBusConnection& bus, QObject* parent)
     : QObject(parent)
     , m_bus(bus)
 {
+}
+
+QDBusConnection& ScreenSaverHold::bus()
+{
+    if (!m_bus)
+        m_bus = QDBusConnection::sessionBus();
+    return *m_bus;
 }
 
 ScreenSaverHold::~ScreenSaverHold()
@@ -49,12 +56,12 @@ void ScreenSaverHold::setHeld(bool held)
 
 void ScreenSaverHold::inhibit()
 {
-    if (m_cookie || m_pending || !m_bus.isConnected())
+    if (m_cookie || m_pending || !bus().isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QStringLiteral("Vantrel") << QStringLiteral("播放影片");
     m_pending = true;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(call, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &ScreenSaverHold::inhibitAnswered);
 }
 
@@ -73,13 +80,13 @@ void ScreenSaverHold::inhibitAnswered(QDBusPendingCallWatcher* watcher)
 
 void ScreenSaverHold::uninhibit()
 {
-    if (!m_cookie || !m_bus.isConnected())
+    if (!m_cookie || !bus().isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("UnInhibit"));
     call << *m_cookie;
     m_cookie.reset();
     // Nothing to do with the answer; a lost release ends with our connection.
-    m_bus.send(call);
+    bus().send(call);
 }
 
 } // namespace player

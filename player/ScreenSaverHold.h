@@ -19,7 +19,8 @@ class ScreenSaverHold : public QObject {
     Q_OBJECT
 
 public:
-    // Talks to the service on `bus` (the session bus by default).
+    // Talks to the service on `bus`; by default on the session bus, which it
+    // only connects to when the hold is first taken.
     explicit ScreenSaverHold(QObject* parent = nullptr);
     ScreenSaverHold(const QDBusConnection& bus, QObject* parent = nullptr);
     // Releases a hold still taken.
@@ -37,7 +38,9 @@ private:
     void uninhibit();
     void inhibitAnswered(QDBusPendingCallWatcher* watcher);
 
-    QDBusConnection m_bus;
+    QDBusConnection& bus();
+
+    std::optional<QDBusConnection> m_bus;
     bool m_wanted = false;          // what the player asked for last
     bool m_pending = false;         // an Inhibit call awaits its answer
     std::optional<quint32> m_cookie; // the service holds the saver off for this cookie
