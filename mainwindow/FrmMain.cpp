@@ -3,12 +3,16 @@
 #include "app/DefaultInstances.h"
 #include "app/Runtime.h"
 #include "app/modMain.h"
+#include "mainwindow/DroppedMovie.h"
 #include "menu/FrmMenu.h"
 #include "player/Commands.h"
 #include "player/CommonDialog.h"
 #include "player/SwfPlayer.h"
 
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QIcon>
 #include <QPixmap>
 
@@ -51,6 +55,7 @@ FrmMain::FrmMain(player::PlayerControl* commands)
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowIcon(QIcon(QStringLiteral(":/vantrel/icon.png")));
     createControls();
+    setAcceptDrops(true);
     // Client size 9150 x 6510 twips.
     setClientSize(twipsX(9150), twipsY(6510));
 }
@@ -162,6 +167,34 @@ void FrmMain::showEvent(QShowEvent* event)
 {
     forms::Form::showEvent(event);
     swf->setFocus();
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!mainwindow::droppedMovie(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void FrmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!mainwindow::droppedMovie(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void FrmMain::dropEvent(QDropEvent* event)
+{
+    const QString path = mainwindow::droppedMovie(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    player::commands::openFile(player(), *cdg, path);
+    swf->setFocus(); // keys go to the new movie, as after 打开
 }
 
 void FrmMain::ExitApp()

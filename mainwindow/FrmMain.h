@@ -3,7 +3,7 @@
 // The main window: its design-time definition (the fifteen controls, their
 // positions, captions, tooltips, pointers and stacking), its load and unload
 // handlers, the skin painting and layout on every resize, the title strip and
-// window buttons, and the command labels.
+// window buttons, the command labels, and movies dropped on the window.
 
 #include "app/Controls.h"
 #include "app/Form.h"
@@ -72,6 +72,11 @@ protected:
     void Form_Resize() override;
     void Form_Unload(int& cancel) override;
     void showEvent(QShowEvent* event) override;
+    // A movie dropped anywhere on the window opens as one chosen with 打开;
+    // a drag that carries no movie is not accepted.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();

@@ -21,6 +21,14 @@ void open(PlayerControl& swf, CommonDialog& cdg)
     });
 }
 
+void openFile(PlayerControl& swf, CommonDialog& cdg, const QString& path)
+{
+    forms::resumeNext({
+        [&] { cdg.FileName = path; },
+        [&] { swf.Movie(cdg.FileName); },
+    });
+}
+
 void play(PlayerControl& swf)
 {
     swf.Playing(true);

@@ -31,6 +31,10 @@ namespace {
 constexpr double kMinZoom = 1.0 / 1024.0;
 constexpr double kMaxZoom = 1024.0;
 
+// After this long without a sound a playing movie lets the screen saver run:
+// a silent game is played with the keyboard and mouse, which wake it anyway.
+constexpr qint64 kSilenceReleasesSaverMs = 60000;
+
 // Timer ticks per movie frame while playing (see startClock).
 constexpr double kTicksPerFrame = 8.0;
 // One timer tick runs frames for at most this many frame periods (and never
@@ -108,6 +112,8 @@ SwfPlayer::~SwfPlayer()
 void SwfPlayer::unloadMovie()
 {
     m_timer.stop();
+    m_lastHeardMs = -1;
+    updateSaverHold();
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
     m_audio.reset();
 #endif
@@ -149,6 +155,7 @@ void SwfPlayer::Movie(const QString& path)
     m_sinceLoad.start();
     // The control's stored Play setting is on: a newly loaded movie plays.
     startClock();
+    updateSaverHold(); // a sound started by frame 1 is heard from the start
     update();
 }
 
@@ -162,6 +169,7 @@ void SwfPlayer::Playing(bool playing)
         if (m_movie)
             m_movie->stopSound();
     }
+    updateSaverHold();
 }
 
 void SwfPlayer::Stop()
@@ -170,12 +178,14 @@ void SwfPlayer::Stop()
     m_timer.stop();
     if (m_movie)
         m_movie->stopSound();
+    updateSaverHold();
 }
 
 void SwfPlayer::Back()
 {
     logCall("Back");
     m_timer.stop();
+    updateSaverHold();
     if (m_movie)
         m_movie->stopSound(); // stepping is silent
     if (m_movie && m_movie->currentFrame() > 1) {
@@ -189,6 +199,7 @@ void SwfPlayer::Forward()
 {
     logCall("Forward");
     m_timer.stop();
+    updateSaverHold();
     // Stepping stops at the last frame; only playback loops.
     if (m_movie) {
         m_movie->stopSound(); // stepping is silent
@@ -280,8 +291,36 @@ void SwfPlayer::advance()
     }
     if (stopOnFailure())
         return;
-    if (frames > 0)
+    if (frames > 0) {
         update();
+        updateSaverHold();
+    }
+}
+
+void SwfPlayer::updateSaverHold()
+{
+    const bool playing = m_movie && m_timer.isActive();
+    const qint64 now = m_sinceLoad.isValid() ? m_sinceLoad.elapsed() : 0;
+    if (playing && m_movie->soundPlaying())
+        m_lastHeardMs = now;
+    const bool heardLately = m_lastHeardMs >= 0 && now - m_lastHeardMs < kSilenceReleasesSaverMs;
+    const bool minimised = window()->isMinimized();
+    m_saverHold.setHeld(playing && heardLately && !minimised);
+}
+
+void SwfPlayer::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (window() != this)
+        window()->installEventFilter(this);
+    updateSaverHold();
+}
+
+bool SwfPlayer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window() && event->type() == QEvent::WindowStateChange)
+        updateSaverHold();
+    return QWidget::eventFilter(watched, event);
 }
 
 bool SwfPlayer::stopOnFailure()

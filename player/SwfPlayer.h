@@ -6,6 +6,7 @@
 // relative zoom, and shows in Chinese why a movie could not be opened.
 
 #include "player/PlayerControl.h"
+#include "player/ScreenSaverHold.h"
 
 #include "swf/Result.h"
 
@@ -60,6 +61,9 @@ public:
     int scaleMode() const { return m_scaleMode; }
     QString errorText() const { return m_error; }
     QTransform viewTransform() const;
+    // The screen saver is held off: a movie plays, has been heard lately, and
+    // its window is not minimised.
+    bool holdsScreenSaver() const { return m_saverHold.isHeld(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -71,6 +75,9 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Watches the window for minimising (the screen-saver hold follows it).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void advance();
@@ -80,6 +87,7 @@ private:
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
+    void updateSaverHold();
 
     // The movie with its scripts and its sound; a stream sound paces its frames.
     std::unique_ptr<swf::Playback> m_movie;
@@ -89,6 +97,8 @@ private:
     QTimer m_timer;
     double m_zoom = 1.0;
     int m_scaleMode = 0;
+    ScreenSaverHold m_saverHold;
+    qint64 m_lastHeardMs = -1; // m_sinceLoad time a sound last played; -1: none yet
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
     // Plays the movie's sound (silent without a device); it pulls from the
     // movie, so unloadMovie drops it first.

@@ -8,12 +8,13 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-multimedia-dev qt6-qpa-plugins
   libgl-dev zlib1g-dev liblzma-dev libmpg123-dev libavcodec-dev libavutil-dev
+  libavformat-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-wqy-microhei
   xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick wmctrl
   ffmpeg python3
-  desktop-file-utils shared-mime-info
+  desktop-file-utils shared-mime-info appstream dbus-daemon
 )
 
 missing=()

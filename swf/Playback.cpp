@@ -253,6 +253,11 @@ void Playback::mixAudio(std::int16_t* out, int frames)
         std::fill(out, out + 2 * std::max(frames, 0), std::int16_t(0));
 }
 
+bool Playback::soundPlaying() const
+{
+    return m_mixer && (m_mixer->activeVoices() > 0 || m_mixer->streamPlaying());
+}
+
 std::int64_t Playback::audioFramesMixed() const { return m_mixer ? m_mixer->framesMixed() : 0; }
 
 void Playback::stopSound()

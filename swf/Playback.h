@@ -124,6 +124,8 @@ public:
     // Sound, when opened with it: the next `frames` stereo frames at AudioRate
     // (2 × frames values, left first); silence without sound.
     void mixAudio(std::int16_t* out, int frames);
+    // A sound or a stream is playing (with sound on): something can be heard.
+    bool soundPlaying() const;
     // The audio clock: stereo frames handed out by mixAudio so far.
     std::int64_t audioFramesMixed() const;
     // Everything falls silent (Stop, or before stepping by hand).

@@ -1,5 +1,6 @@
 # Installs the desktop component into a scratch prefix and checks what lands
-# there: the menu entry, the MIME package and the icon at every size. Where the
+# there: the menu entry, the MIME package, the thumbnailer, the AppStream
+# record and the icon at every size. Where the
 # freedesktop tools are present, the files are also run through them.
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<scratch> -P CheckInstall.cmake
 
@@ -12,7 +13,8 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(share ${PREFIX}/share)
-foreach(f applications/vantrel.desktop mime/packages/vantrel.xml)
+foreach(f applications/vantrel.desktop mime/packages/vantrel.xml thumbnailers/vantrel.thumbnailer
+        metainfo/io.vantrel.vantrel.metainfo.xml)
     if(NOT EXISTS ${share}/${f})
         message(FATAL_ERROR "not installed: share/${f}")
     endif()
@@ -42,10 +44,20 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 
 file(READ ${share}/applications/vantrel.desktop desktop)
-foreach(line "Exec=vantrel %f" "Icon=vantrel" "MimeType=application/x-shockwave-flash;")
+foreach(line "Exec=vantrel %f" "Icon=vantrel" "MimeType=application/vnd.adobe.flash.movie;application/x-shockwave-flash;")
     string(FIND "${desktop}" "${line}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "vantrel.desktop lacks '${line}'")
+    endif()
+endforeach()
+
+# The thumbnailer is called with the size, the file's URI and the output path,
+# for both names of the movie type.
+file(READ ${share}/thumbnailers/vantrel.thumbnailer thumbnailer)
+foreach(line "Exec=vantrel-thumbnailer -s %s %u %o" "MimeType=application/vnd.adobe.flash.movie;application/x-shockwave-flash;")
+    string(FIND "${thumbnailer}" "${line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "vantrel.thumbnailer lacks '${line}'")
     endif()
 endforeach()
 
@@ -68,17 +80,25 @@ if(UPDATE_MIME_DATABASE)
     if(NOT rc EQUAL 0 OR out MATCHES "[Ee]rror|[Ww]arning|[Ff]ailed")
         message(FATAL_ERROR "update-mime-database:\n${out}")
     endif()
+    # Our package only adds the ZWS signature to the shared type: on its own
+    # it registers no glob and no second type for .swf files.
+    file(READ ${share}/mime/types types)
+    if(NOT types STREQUAL "application/vnd.adobe.flash.movie\n")
+        message(FATAL_ERROR "the MIME package declares other types:\n${types}")
+    endif()
     file(READ ${share}/mime/globs2 globs)
-    if(NOT globs MATCHES ":application/x-shockwave-flash:\\*\\.swf")
-        message(FATAL_ERROR "no *.swf glob for application/x-shockwave-flash:\n${globs}")
+    if(globs MATCHES "swf")
+        message(FATAL_ERROR "the MIME package claims a glob of its own:\n${globs}")
     endif()
     file(STRINGS ${share}/mime/magic magic)
-    foreach(signature FWS CWS ZWS)
-        string(FIND "${magic}" "${signature}" at)
-        if(at EQUAL -1)
-            message(FATAL_ERROR "no ${signature} magic registered")
-        endif()
-    endforeach()
+    string(FIND "${magic}" "[50:application/vnd.adobe.flash.movie]" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "no magic rule for application/vnd.adobe.flash.movie")
+    endif()
+    string(FIND "${magic}" "ZWS" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "no ZWS magic registered")
+    endif()
 else()
     message(STATUS "update-mime-database not found; MIME package not compiled")
 endif()

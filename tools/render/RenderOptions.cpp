@@ -58,6 +58,22 @@ std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString
             if (!v)
                 return std::nullopt;
             options.audioOut = *v;
+        } else if (arg == QLatin1String("--video")) {
+            auto v = value("--video");
+            if (!v)
+                return std::nullopt;
+            options.videoOut = *v;
+        } else if (arg == QLatin1String("--frames")) {
+            auto v = value("--frames");
+            if (!v)
+                return std::nullopt;
+            bool ok = false;
+            const int frames = v->toInt(&ok);
+            if (!ok || frames < 1 || frames > 1000000) {
+                error = QStringLiteral("--frames wants a number from 1 to 1000000, not '%1'").arg(*v);
+                return std::nullopt;
+            }
+            options.videoFrames = frames;
         } else if (arg.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(arg);
             return std::nullopt;
@@ -69,10 +85,19 @@ std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString
         }
     }
     if (options.movie.isEmpty()) {
-        error = QStringLiteral("usage: vantrel-render MOVIE --frame N [--out OUT.png] [--size WxH] [--quality low|high] [--trace] [--audio OUT.wav]");
+        error = QStringLiteral("usage: vantrel-render MOVIE --frame N [--out OUT.png] [--size WxH] [--quality low|high] [--trace] [--audio OUT.wav]\n"
+                               "       vantrel-render MOVIE --video OUT.mp4|OUT.webm|OUT.gif [--size WxH] [--frames N]");
         return std::nullopt;
     }
-    if (options.out.isEmpty() && !options.trace && options.audioOut.isEmpty()) {
+    if (!options.videoOut.isEmpty() && (!options.out.isEmpty() || !options.audioOut.isEmpty() || options.trace)) {
+        error = QStringLiteral("--video goes alone, without --out, --audio or --trace");
+        return std::nullopt;
+    }
+    if (options.videoFrames && options.videoOut.isEmpty()) {
+        error = QStringLiteral("--frames goes with --video");
+        return std::nullopt;
+    }
+    if (options.out.isEmpty() && !options.trace && options.audioOut.isEmpty() && options.videoOut.isEmpty()) {
         error = QStringLiteral("--out OUT.png is required");
         return std::nullopt;
     }

@@ -17,6 +17,8 @@ struct RenderOptions {
     bool lowQuality = false; // no anti-aliasing
     bool trace = false;      // print trace() lines of the frames run
     QString audioOut;        // write the mixed sound of the frames run as WAV
+    QString videoOut;        // write the movie as a video (.mp4, .webm, .gif) instead
+    std::optional<int> videoFrames; // how many frames the video holds; by default one run of the timeline
 };
 
 // Parses arguments (without the program name). On failure returns nothing and sets `error`.

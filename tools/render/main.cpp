@@ -2,8 +2,11 @@
 // Shows N frames of the movie (N = 1 is the first) and writes the stage as a PNG,
 // at the stage's pixel size or at WxH with the whole stage shown (aspect kept, centred).
 // With --audio, also writes the sound mixed while those N frames ran, in movie time.
+// vantrel-render MOVIE --video OUT.mp4|OUT.webm|OUT.gif [--size WxH] [--frames N]
+// writes one run of the root timeline (or N frames) as a video with its sound.
 
 #include "RenderOptions.h"
+#include "VideoExport.h"
 #include "WavWriter.h"
 
 #include "swf/Playback.h"
@@ -33,6 +36,35 @@ QTransform showAll(const QRectF& stage, const QSize& target)
 // The largest picture written: 8192 × 8192. A header declaring a huge stage
 // (or a flipped bit in one) is refused before any pixel is allocated.
 constexpr qint64 MaxOutputPixels = qint64(64) * 1024 * 1024;
+// --video: the whole export, with a progress line on stderr.
+int writeVideo(swf::Playback& playback, const RenderOptions& options)
+{
+    const QRectF stage = playback.stageRect();
+    VideoExportSettings settings;
+    settings.path = options.videoOut;
+    settings.size = options.size.value_or(QSize(std::max(1, int(std::lround(stage.width()))), std::max(1, int(std::lround(stage.height())))));
+    settings.size = settings.size.boundedTo(QSize(8192, 8192));
+    settings.frames = options.videoFrames.value_or(defaultVideoFrames(playback.frameCount(), playback.frameRate()));
+    VideoExportProgress progress;
+    int lastPercent = -1;
+    progress.frameWritten = [&](int done, int total) {
+        const int percent = int(qint64(done) * 100 / total);
+        if (percent != lastPercent || done == total) {
+            lastPercent = percent;
+            std::fprintf(stderr, "\rvantrel-render: frame %d of %d (%d%%)", done, total, percent);
+            std::fflush(stderr);
+        }
+    };
+    progress.note = [](const QString& note) { std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(note)); };
+    const auto error = exportVideo(playback, settings, progress);
+    if (lastPercent >= 0)
+        std::fputc('\n', stderr);
+    if (error) {
+        std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(*error));
+        return 1;
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -53,7 +85,7 @@ int main(int argc, char** argv)
     // what its scripts build. --trace only decides whether trace() lines are
     // printed; --audio whether the sound is mixed.
     swf::PlaybackOptions playbackOptions;
-    playbackOptions.sound = !options->audioOut.isEmpty();
+    playbackOptions.sound = !options->audioOut.isEmpty() || !options->videoOut.isEmpty();
     playbackOptions.quality = options->lowQuality ? swf::Quality::Low : swf::Quality::High;
     if (options->trace) {
         playbackOptions.trace = [](const QString& line) {
@@ -93,6 +125,8 @@ int main(int argc, char** argv)
             qPrintable(options->movie), size.width(), size.height(), MaxOutputPixels);
         return 1;
     }
+    if (!options->videoOut.isEmpty())
+        return writeVideo(playback, *options);
     // Sound: the movie is heard from its first frame on; each frame adds
     // exactly its share of 44100 samples a second at the movie's frame rate.
     std::vector<std::int16_t> sound;
