@@ -97,6 +97,30 @@ bool isVideoKeyFrame(VideoCodec codec, const QByteArray& packet)
     return false;
 }
 
+namespace {
+
+// The image size a screen video packet starts with, when `data` holds one at `offset`.
+bool screenVideoSizeIs(const QByteArray& data, qsizetype offset, int width, int height)
+{
+    if (data.size() < offset + 4)
+        return false;
+    auto u16 = [&](qsizetype at) { return int(std::uint8_t(data[at])) << 8 | std::uint8_t(data[at + 1]); };
+    return (u16(offset) & 0x0fff) == width && (u16(offset + 2) & 0x0fff) == height;
+}
+
+} // namespace
+
+QByteArray videoFramePacket(const VideoStreamHeader& stream, const QByteArray& data)
+{
+    if (stream.codec != VideoCodec::ScreenVideo && stream.codec != VideoCodec::ScreenVideo2)
+        return data;
+    const int flvCodec = data.isEmpty() ? 0 : std::uint8_t(data[0]) & 0x0f;
+    if (flvCodec == int(stream.codec) && !screenVideoSizeIs(data, 0, stream.width, stream.height)
+        && screenVideoSizeIs(data, 1, stream.width, stream.height))
+        return data.mid(1);
+    return data;
+}
+
 Result<VideoStreamHeader> readDefineVideoStream(Reader& body)
 {
     const qint64 start = body.offset();

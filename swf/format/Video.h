@@ -48,6 +48,12 @@ struct VideoFramePacket {
 Result<VideoStreamHeader> readDefineVideoStream(Reader& body);
 Result<VideoFramePacket> readVideoFrame(Reader& body);
 
+// The packet of a VideoFrame as the decoder takes it. Some writers put the
+// frame-type and codec byte of FLV video tags before screen video packets;
+// those packets begin with their picture size, so the byte shows itself
+// when the size after it is the stream's and the size at the start is not.
+QByteArray videoFramePacket(const VideoStreamHeader& stream, const QByteArray& data);
+
 // Whether libavcodec decodes this codec for us in a movie.
 bool isKnownVideoCodec(VideoCodec codec);
 

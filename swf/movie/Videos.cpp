@@ -17,6 +17,7 @@ Result<void> addVideoFrame(Reader& body, const Character* stream, const Timeline
     // The stream is still being loaded: its frames arrive after its definition,
     // and only the loader holds it until the movie is complete.
     auto& def = const_cast<VideoStreamDef&>(static_cast<const VideoStreamDef&>(*stream));
+    packet.data = videoFramePacket(def.header, packet.data);
     const bool key = def.frames.empty() || isVideoKeyFrame(def.header.codec, packet.data);
     def.frames.try_emplace(packet.frameNumber, VideoStreamDef::Frame { std::move(packet.data), key, timeline, timelineFrame });
     return {};

@@ -186,7 +186,7 @@ TEST(Flv, FfmpegFilesDecodeLikeFfmpeg)
 {
     if (!audiotest::haveFfmpeg())
         GTEST_SKIP() << "ffmpeg is not installed";
-    for (const QString codec : { QStringLiteral("flv1"), QStringLiteral("libx264") }) {
+    for (const QString& codec : { QStringLiteral("flv1"), QStringLiteral("libx264") }) {
         const QString path = audiotest::tempPath(QStringLiteral("flv-%1.flv").arg(codec));
         QStringList args { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=12", "-t", "1", "-c:v", codec };
         if (codec == "libx264")

@@ -159,3 +159,31 @@ TEST(VideoFormat, FrameForNoStreamIsLeftOut)
 }
 
 } // namespace
+
+namespace {
+
+// Screen video packets start with block and image sizes: here 64-pixel
+// blocks (nibble 3) over 160 × 120 (0x0a0, 0x078).
+TEST(VideoFormat, StrayFlvByteBeforeScreenVideoIsDropped)
+{
+    VideoStreamHeader stream;
+    stream.codec = VideoCodec::ScreenVideo;
+    stream.width = 160;
+    stream.height = 120;
+    const QByteArray packet = QByteArray::fromHex("30a03078" "0005");
+    // Key frame (1) of codec 3 written before the packet, as FLV tags have it.
+    EXPECT_EQ(videoFramePacket(stream, QByteArray::fromHex("13") + packet), packet);
+    EXPECT_EQ(videoFramePacket(stream, packet), packet);
+    // A byte that looks the same but is followed by another size is data.
+    const QByteArray other = QByteArray::fromHex("1330a03078");
+    stream.width = 0x330;
+    stream.height = 0xa030 & 0x0fff;
+    EXPECT_EQ(videoFramePacket(stream, other), other);
+    // Other codecs are passed on untouched.
+    stream.codec = VideoCodec::H263;
+    stream.width = 160;
+    stream.height = 120;
+    EXPECT_EQ(videoFramePacket(stream, QByteArray::fromHex("13") + packet), QByteArray::fromHex("13") + packet);
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "support/AudioTestSupport.h"
 #include "VideoFixtures.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 
