@@ -42,6 +42,8 @@ enum TagCode : int {
     TagDefineFont2 = 48,
     TagExportAssets = 56,
     TagDoInitAction = 59,
+    TagDefineVideoStream = 60,
+    TagVideoFrame = 61,
     TagDefineFontInfo2 = 62,
     TagFileAttributes = 69,
     TagPlaceObject3 = 70,

@@ -15,7 +15,7 @@
 
 namespace swf {
 
-enum class CharacterKind { Shape, MorphShape, Bitmap, Sprite, Button, Font, Text, EditText, Sound, Other };
+enum class CharacterKind { Shape, MorphShape, Bitmap, Sprite, Button, Font, Text, EditText, Sound, Video, Other };
 
 struct Character {
     explicit Character(CharacterKind k, std::uint16_t i) : kind(k), id(i) { }

@@ -4,6 +4,7 @@
 #include "swf/io/Container.h"
 #include "swf/movie/Definitions.h"
 #include "swf/movie/Texts.h"
+#include "swf/movie/Videos.h"
 
 namespace swf {
 
@@ -160,6 +161,11 @@ Result<void> MovieLoader::readDefinition(int code, Reader& body, int nesting)
     case TagDefineEditText:
         SWF_TRY(gather(code, body, code == TagDefineEditText ? CharacterKind::EditText : CharacterKind::Text));
         return {};
+    // Embedded video: the stream is a character, each VideoFrame joins it
+    // (in readTimeline, which knows the frame it sits in).
+    case TagDefineVideoStream:
+        addCharacter(SWF_TRY(readVideoStreamDefinition(body)));
+        return {};
     case TagDefineSound:
         m_movie.m_soundDefinitions.emplace_back(code, SWF_TRY(gather(code, body, CharacterKind::Sound)));
         return {};
@@ -247,6 +253,13 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
             }
             tag.body = body.rest();
             frame.push_back(std::move(tag));
+            break;
+        case TagVideoFrame:
+            if (body.remaining() >= 2) {
+                Reader idReader = body;
+                const Character* stream = m_movie.character(SWF_TRY(idReader.readU16()));
+                (void)addVideoFrame(body, stream, &timeline, timeline.frameCount() + 1); // a stray frame is dropped
+            }
             break;
         case TagExportAssets: {
             std::vector<ExportedName> names;

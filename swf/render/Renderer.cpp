@@ -5,12 +5,14 @@
 #include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/TextDrawing.h"
+#include "swf/render/VideoDrawing.h"
 #include "swf/movie/Texts.h"
 #include "swf/runtime/Bounds.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/Drawing.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/Stage.h"
+#include "swf/runtime/VideoInstance.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -25,7 +27,7 @@ namespace swf {
 // by drawKindOf. A switch keeps each step's cases side by side in one place
 // and the compiler points out a sort a step forgot; virtual drawing methods
 // would put painting into the runtime, which knows nothing of it.
-enum class DrawKind { Nothing, Sprite, Shape, MorphShape, Bitmap, Button, EditText, StaticText };
+enum class DrawKind { Nothing, Sprite, Shape, MorphShape, Bitmap, Button, EditText, StaticText, Video };
 
 namespace {
 
@@ -52,6 +54,7 @@ DrawKind drawKindOf(const DisplayObject& object)
         // A text whose records did not decode stays a raw definition of the
         // same kind, and draws nothing.
         return dynamic_cast<const TextDef*>(character) ? DrawKind::StaticText : DrawKind::Nothing;
+    case CharacterKind::Video: return DrawKind::Video;
     case CharacterKind::Sprite:
     case CharacterKind::Font:
     case CharacterKind::Sound:
@@ -298,6 +301,9 @@ void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, cons
     case DrawKind::StaticText:
         addStaticTextArea(area, m_stage.movie(), definitionOf<TextDef>(object), transform);
         return;
+    case DrawKind::Video: // masks with its whole box
+        area.addPath(transform.map([&] { QPainterPath box; box.addRect(static_cast<const VideoInstance&>(object).bounds()); return box; }()));
+        return;
     case DrawKind::Button:
     case DrawKind::Nothing:
         return;
@@ -404,6 +410,9 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
         bounds |= transform.mapRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
         return true;
     }
+    case DrawKind::Video:
+        bounds |= transform.mapRect(static_cast<const VideoInstance&>(object).bounds());
+        return true;
     case DrawKind::Nothing:
         return !object.character(); // an empty place; a character not drawn here is not known
     case DrawKind::Button:
@@ -451,6 +460,9 @@ void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const
         painter.restore();
         return;
     }
+    case DrawKind::Video:
+        drawVideo(painter, static_cast<const VideoInstance&>(object), transform, cx);
+        return;
     case DrawKind::Nothing:
         return;
     }

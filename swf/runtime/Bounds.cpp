@@ -6,6 +6,7 @@
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/SpriteInstance.h"
+#include "swf/runtime/VideoInstance.h"
 
 #include <QPainterPathStroker>
 
@@ -97,6 +98,12 @@ bool localBoundsAt(const DisplayObject& object, QRectF& bounds, int depth)
     case CharacterKind::Text:
         if (auto text = dynamic_cast<const TextDef*>(character)) {
             bounds = text->bounds.toTwips();
+            return true;
+        }
+        return false;
+    case CharacterKind::Video: // the stream's declared picture size
+        if (auto video = dynamic_cast<const VideoInstance*>(&object)) {
+            bounds = video->bounds();
             return true;
         }
         return false;

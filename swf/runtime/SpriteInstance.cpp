@@ -5,6 +5,7 @@
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
+#include "swf/runtime/VideoInstance.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -98,6 +99,9 @@ std::unique_ptr<DisplayObject> SpriteInstance::createInstance(std::uint16_t char
     } else if (character && character->kind == CharacterKind::Sprite && m_nesting + 1 < stage().limits().maxNesting) {
         auto sprite = static_cast<const SpriteDef*>(character);
         object = std::make_unique<SpriteInstance>(stage(), this, character, characterId, depth, sprite->timeline, m_nesting + 1);
+    } else if (character && character->kind == CharacterKind::Video) {
+        // A video keeps its own decoding state, so it is an instance of its own kind.
+        object = std::make_unique<VideoInstance>(stage(), this, static_cast<const VideoStreamDef*>(character), characterId, depth);
     } else {
         // Unknown ids and sprites nested past the cap still hold their depth; they draw nothing.
         if (character && character->kind == CharacterKind::Sprite)

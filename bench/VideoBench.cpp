@@ -1,0 +1,67 @@
+// Decode time per video frame, per codec and picture size: ffmpeg's test
+// pattern encoded at run time (ffmpeg is needed), decoded and converted to
+// an image as the renderer receives it. Prints figures, asserts nothing.
+
+#include "support/AudioTestSupport.h"
+#include "swf/video/VideoDecoder.h"
+
+#include <QGuiApplication>
+
+#include <chrono>
+#include <cstdio>
+
+using namespace swf;
+
+namespace {
+
+std::vector<QByteArray> packetsOf(const QByteArray& swf)
+{
+    std::vector<QByteArray> out;
+    for (const auto& t : audiotest::readMovieTags(swf)) {
+        if (t.code == 61 && t.body.size() > 4)
+            out.push_back(t.body.mid(4));
+    }
+    return out;
+}
+
+void bench(const char* name, const QString& encoder, VideoCodec codec, int w, int h)
+{
+    const QString path = audiotest::tempPath(QStringLiteral("bench-%1-%2x%3.swf").arg(encoder).arg(w).arg(h));
+    if (!audiotest::runFfmpeg({ "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=24").arg(w).arg(h), "-t", "5", "-c:v", encoder, path })) {
+        std::printf("%-14s %4dx%-4d  (ffmpeg could not encode it)\n", name, w, h);
+        return;
+    }
+    const auto packets = packetsOf(audiotest::readFile(path));
+    auto decoder = VideoDecoder::create(codec);
+    if (!decoder || packets.empty())
+        return;
+    const int passes = 3;
+    int frames = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int pass = 0; pass < passes; ++pass) {
+        decoder->reset();
+        for (std::size_t i = 0; i < packets.size(); ++i) {
+            if (!decoder->decode(packets[i], i == 0).isNull())
+                ++frames;
+        }
+    }
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%-14s %4dx%-4d  %7.3f ms per frame  (%d frames)\n", name, w, h, frames ? ms / frames : 0.0, frames);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (!audiotest::haveFfmpeg()) {
+        std::printf("ffmpeg is not installed: nothing to decode\n");
+        return 0;
+    }
+    std::printf("video decode, packet to ARGB image, one thread\n");
+    for (auto [w, h] : { std::pair { 320, 240 }, std::pair { 640, 480 } }) {
+        bench("Sorenson H.263", "flv1", VideoCodec::H263, w, h);
+        bench("Screen video", "flashsv", VideoCodec::ScreenVideo, w, h);
+    }
+    return 0;
+}
