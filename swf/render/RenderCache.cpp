@@ -1,5 +1,7 @@
 #include "swf/render/RenderCache.h"
 
+#include "swf/render/ColorMath.h"
+
 #include <cstring>
 
 namespace swf {
@@ -42,16 +44,7 @@ void RenderCache::clear()
 
 QImage applyColorTransform(const QImage& image, const ColorTransform& cx)
 {
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            QRgb p = line[x];
-            Rgba c = cx.apply(Rgba { std::uint8_t(qRed(p)), std::uint8_t(qGreen(p)), std::uint8_t(qBlue(p)), std::uint8_t(qAlpha(p)) });
-            line[x] = qRgba(c.r, c.g, c.b, c.a);
-        }
-    }
-    return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return tintImage(image, cx);
 }
 
 } // namespace swf

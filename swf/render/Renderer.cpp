@@ -1,6 +1,7 @@
 #include "swf/render/Renderer.h"
 
 #include "swf/render/BitmapFill.h"
+#include "swf/render/ColorMath.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
 #include "swf/render/RenderCache.h"
@@ -70,72 +71,18 @@ const T& definitionOf(const DisplayObject& object)
     return *static_cast<const T*>(object.character());
 }
 
-double srgbToLinear(double c)
-{
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double linearToSrgb(double c)
-{
-    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
-}
-
+// The gradient's 256-entry colour table as stops at each ratio: the painter
+// only interpolates between neighbouring entries, so the colours shown are
+// the ones the table gives.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
 {
     QGradientStops stops;
-    int lastRatio = -1;
-    int heldFrom = -1; // the ratio whose duplicates already have their hard edge
-    std::vector<std::pair<double, QColor>> points;
-    for (const GradientStop& s : gradient.stops) {
-        // Ratios must not go backwards. Stops on or before the previous ratio
-        // take over one ratio step later, the previous colour held until then,
-        // as the reference player's 256-entry colour table does: of several
-        // such stops only the last shows, and one pushed past the end never does.
-        QColor color = cx.apply(s.color.toQColor());
-        int ratio = std::max<int>(s.ratio, lastRatio);
-        if (!points.empty() && ratio <= lastRatio) {
-            double position = (lastRatio + 1) / 255.0;
-            if (position > 1.0 + 1e-9)
-                continue;
-            if (heldFrom == lastRatio) {
-                points.back().second = color;
-            } else {
-                points.emplace_back(position - 1e-6, points.back().second);
-                points.emplace_back(position, color);
-                heldFrom = lastRatio;
-            }
-            continue;
-        }
-        double position = ratio / 255.0;
-        if (!points.empty() && position <= points.back().first)
-            position = points.back().first + 1e-6; // keep stops strictly in order
-        points.emplace_back(std::min(position, 1.0), color);
-        lastRatio = ratio;
-    }
-    if (points.empty())
+    if (gradient.stops.empty())
         return stops;
-    if (gradient.interpolation != 1 || points.size() < 2) {
-        for (auto& [pos, color] : points)
-            stops.append({ pos, color });
-        return stops;
-    }
-    // Linear-RGB interpolation: sample each segment in linear light.
-    constexpr int Steps = 16;
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        auto [p0, c0] = points[i];
-        auto [p1, c1] = points[i + 1];
-        for (int k = 0; k < Steps; ++k) {
-            double t = double(k) / Steps;
-            auto mix = [t](int a, int b) {
-                double v = srgbToLinear(a / 255.0) * (1 - t) + srgbToLinear(b / 255.0) * t;
-                return int(std::lround(linearToSrgb(v) * 255));
-            };
-            QColor c(mix(c0.red(), c1.red()), mix(c0.green(), c1.green()), mix(c0.blue(), c1.blue()),
-                int(std::lround(c0.alpha() * (1 - t) + c1.alpha() * t)));
-            stops.append({ p0 + (p1 - p0) * t, c });
-        }
-    }
-    stops.append({ points.back().first, points.back().second });
+    const GradientTable table = gradientTable(gradient, cx);
+    stops.reserve(256);
+    for (int i = 0; i < 256; ++i)
+        stops.append({ i / 255.0, QColor::fromRgba(table[std::size_t(i)]) });
     return stops;
 }
 
@@ -198,15 +145,27 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
     // the depths up to its clip depth. A mask inside the range of another is
     // itself cut by that one, so it carries the areas of the masks around it.
     struct ActiveMask {
+        int depth; // where the mask itself is placed
         int clipDepth;
         std::vector<QPainterPath> areas; // device coordinates
     };
     std::vector<ActiveMask> masks;
+    // Neighbouring children under the same masks are drawn together, cut once.
+    std::vector<const DisplayObject*> group;
+    std::vector<QPainterPath> groupClips;
+    std::vector<int> groupKey; // the depths of the masks over the group
+    auto flush = [&] {
+        if (!group.empty())
+            drawMasked(painter, group, groupClips, transform, cx);
+        group.clear();
+        groupClips.clear();
+        groupKey.clear();
+    };
     for (const auto& [depth, entry] : sprite.displayList()) {
         const DisplayObject& child = *entry;
         std::erase_if(masks, [depth = depth](const ActiveMask& m) { return m.clipDepth < depth; });
         if (child.clipDepth() != 0) {
-            ActiveMask mask { child.clipDepth(), {} };
+            ActiveMask mask { depth, child.clipDepth(), {} };
             QPainterPath area;
             area.setFillRule(Qt::WindingFill);
             addMaskArea(area, child, transform);
@@ -218,30 +177,83 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
         }
         if (!child.isVisible() || child.maskedObject())
             continue; // hidden, or serving a script as a mask
-        std::vector<const QPainterPath*> clips;
-        for (const ActiveMask& m : masks) {
-            for (const QPainterPath& area : m.areas)
-                clips.push_back(&area);
-        }
-        QPainterPath scriptArea;
-        if (const DisplayObject* mask = child.scriptMask()) {
-            scriptArea = scriptMaskArea(*mask);
-            clips.push_back(&scriptArea);
-        }
-        if (clips.empty()) {
-            drawObject(painter, child, transform, cx);
+        std::vector<int> key;
+        for (const ActiveMask& m : masks)
+            key.push_back(m.depth);
+        const DisplayObject* scriptMask = child.scriptMask();
+        if (scriptMask || key != groupKey)
+            flush();
+        if (scriptMask || masks.empty()) {
+            std::vector<QPainterPath> clips;
+            if (scriptMask)
+                clips.push_back(scriptMaskArea(*scriptMask));
+            for (const ActiveMask& m : masks)
+                clips.insert(clips.end(), m.areas.begin(), m.areas.end());
+            const std::vector<const DisplayObject*> alone { &child };
+            drawMasked(painter, alone, clips, transform, cx);
             continue;
         }
-        if (std::any_of(clips.begin(), clips.end(), [](const QPainterPath* p) { return p->isEmpty(); }))
-            continue; // masked away entirely
-        // Mask edges are hard: the reference player does not blend them either.
+        if (group.empty()) {
+            groupKey = key;
+            for (const ActiveMask& m : masks)
+                groupClips.insert(groupClips.end(), m.areas.begin(), m.areas.end());
+        }
+        group.push_back(&child);
+    }
+    flush();
+}
+
+void Renderer::drawMasked(QPainter& painter, const std::vector<const DisplayObject*>& children, const std::vector<QPainterPath>& clips,
+    const QTransform& transform, const ColorTransform& cx)
+{
+    if (clips.empty()) {
+        for (const DisplayObject* child : children)
+            drawObject(painter, *child, transform, cx);
+        return;
+    }
+    if (std::any_of(clips.begin(), clips.end(), [](const QPainterPath& p) { return p.isEmpty(); }))
+        return; // masked away entirely
+    const QPaintDevice* device = painter.device();
+    if (!painter.testRenderHint(QPainter::Antialiasing) || !device) {
+        // Without anti-aliasing a mask's edge is as hard as any other.
         painter.save();
         painter.setTransform(QTransform());
-        for (const QPainterPath* area : clips)
-            painter.setClipPath(*area, Qt::IntersectClip);
-        drawObject(painter, child, transform, cx);
+        for (const QPainterPath& area : clips)
+            painter.setClipPath(area, Qt::IntersectClip);
+        for (const DisplayObject* child : children)
+            drawObject(painter, *child, transform, cx);
         painter.restore();
+        return;
     }
+    // A mask covers its edge pixels in part, as a shape does: draw what it
+    // masks on a layer and keep of each pixel the share the masks cover.
+    QRect area(0, 0, device->width(), device->height());
+    for (const QPainterPath& clip : clips)
+        area &= clip.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (area.isEmpty())
+        return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    QPainter layerPainter(&layer);
+    layerPainter.setRenderHints(painter.renderHints());
+    for (const DisplayObject* child : children)
+        drawObject(layerPainter, *child, transform * shift, cx);
+    QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    for (const QPainterPath& clip : clips) {
+        coverage.fill(Qt::transparent);
+        QPainter maskPainter(&coverage);
+        maskPainter.setRenderHint(QPainter::Antialiasing);
+        maskPainter.fillPath(shift.map(clip), Qt::black);
+        maskPainter.end();
+        layerPainter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        layerPainter.drawImage(0, 0, coverage);
+    }
+    layerPainter.end();
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.drawImage(area.topLeft(), layer);
+    painter.restore();
 }
 
 QPainterPath Renderer::scriptMaskArea(const DisplayObject& mask)
@@ -472,7 +484,7 @@ bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush
 {
     switch (fill.type) {
     case FillStyle::Type::Solid:
-        brush = QBrush(cx.apply(fill.color.toQColor()));
+        brush = QBrush(tint(cx, fill.color.toQColor()));
         return true;
     case FillStyle::Type::Linear:
     case FillStyle::Type::Radial:
@@ -534,7 +546,7 @@ bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QT
         if (!makeBrush(line.fill, cx, brush))
             return false;
     } else {
-        brush = QBrush(cx.apply(line.color.toQColor()));
+        brush = QBrush(tint(cx, line.color.toQColor()));
     }
     pen = QPen(brush, line.width);
     pen.setCapStyle(capStyle(line.startCap));
@@ -548,8 +560,9 @@ bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QT
         : line.noVScale                                       ? axisX
                                                               : (axisX + axisY) / 2;
     const double devicePixels = line.width * strokeScale;
-    if (devicePixels < 1) {
-        // Hairlines and strokes thinner than a pixel still show one pixel wide.
+    if (devicePixels < 1 || line.width <= 1) {
+        // Hairlines (0 or 1 twip) are one pixel wide at any scale, and strokes
+        // thinner than a pixel still show one pixel wide.
         pen.setCosmetic(true);
         pen.setWidthF(1);
     } else if (line.noHScale || line.noVScale) {

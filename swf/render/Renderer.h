@@ -42,6 +42,10 @@ public:
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);
+    // Draws `children` cut by every area in `clips` (device coordinates):
+    // with anti-aliasing the masks' edges cover their pixels in part.
+    void drawMasked(QPainter& painter, const std::vector<const DisplayObject*>& children, const std::vector<QPainterPath>& clips,
+        const QTransform& transform, const ColorTransform& cx);
     // The area a script mask (setMask) leaves visible, in device coordinates.
     QPainterPath scriptMaskArea(const DisplayObject& mask);
     void drawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent, const ColorTransform& parentCx);

@@ -1,5 +1,7 @@
 #include "swf/render/TextDrawing.h"
 
+#include "swf/render/ColorMath.h"
+
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
 #include "swf/movie/Texts.h"
@@ -28,7 +30,7 @@ void drawStaticText(QPainter& painter, const Movie& movie, const TextDef& text, 
             path.addPath(place.map(font->glyphs[std::size_t(glyph.index)]));
         }
         if (!path.isEmpty())
-            painter.fillPath(path, cx.apply(run.color.toQColor()));
+            painter.fillPath(path, tint(cx, run.color.toQColor()));
     }
     painter.restore();
 }
@@ -41,10 +43,10 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
     painter.setTransform(transform);
     if (edit.background()) {
         painter.setPen(Qt::NoPen);
-        painter.fillRect(box, cx.apply(QColor::fromRgb(edit.backgroundColor())));
+        painter.fillRect(box, tint(cx, QColor::fromRgb(edit.backgroundColor())));
     }
     if (edit.border()) {
-        QPen pen(cx.apply(QColor::fromRgb(edit.borderColor())), 0);
+        QPen pen(tint(cx, QColor::fromRgb(edit.borderColor())), 0);
         pen.setCosmetic(true);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
@@ -57,9 +59,9 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
     const QPointF shift = editTextScrollShift(edit);
     painter.translate(shift);
     for (const TextPiece& piece : layout.pieces)
-        painter.fillPath(piece.path, cx.apply(piece.color));
+        painter.fillPath(piece.path, tint(cx, piece.color));
     if (edit.hasFocus() && edit.isInput()) {
-        QPen caret(cx.apply(QColor(Qt::black)), 0);
+        QPen caret(tint(cx, QColor(Qt::black)), 0);
         caret.setCosmetic(true);
         painter.setPen(caret);
         painter.drawLine(layout.caret, layout.caret + QPointF(0, layout.caretHeight));

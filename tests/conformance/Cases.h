@@ -30,6 +30,9 @@ struct Case {
     QByteArray movieBytes; // generated cases: written out before rendering
     std::vector<Capture> captures;
     QString loadError;     // a case whose description cannot be read fails with this
+    // Whether every expected image is the reference player's own screenshot;
+    // false when one was drawn by another engine (an "unverified" provenance).
+    bool referenceScreenshot = true;
 };
 
 // Every visual case under `corpusDir`/visual whose tier is in `tiers`.

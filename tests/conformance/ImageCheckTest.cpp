@@ -79,6 +79,26 @@ TEST(Compare, EveryCheckMustPassAndSizesMustMatch)
     EXPECT_FALSE(compareImages(QImage(), a, { { 255, 1000000 } }).passed);
 }
 
+TEST(Compare, LooksRightAllowsOnePercentOfChannelsPastTwentyFour)
+{
+    // 10x10 pixels: 400 channels, so four may be off by more than 24.
+    QImage a(10, 10, QImage::Format_ARGB32);
+    a.fill(qRgb(100, 100, 100));
+    QImage b = a;
+    for (int x = 0; x < 4; ++x)
+        b.setPixel(x, 0, qRgb(125, 100, 100)); // four red channels off by 25
+    EXPECT_TRUE(looksRight(b, a));
+    b.setPixel(4, 0, qRgb(100, 125, 100)); // a fifth, past the 1 %
+    EXPECT_FALSE(looksRight(b, a));
+    // Off by exactly 24 everywhere still looks right; the strict check does not pass it.
+    QImage c(10, 10, QImage::Format_ARGB32);
+    c.fill(qRgb(124, 124, 124));
+    EXPECT_TRUE(looksRight(c, a));
+    EXPECT_FALSE(compareImages(c, a, { { 3, 0 } }).passed);
+    EXPECT_FALSE(looksRight(a.scaled(20, 20), a));
+    EXPECT_FALSE(looksRight(QImage(), a));
+}
+
 TEST(PixelChecks, ColourWithinToleranceInsideTheImage)
 {
     const QImage img = pattern();
@@ -154,4 +174,14 @@ TEST_F(CorpusHarness, CasesReadWithTiersSizesAndFrames)
         }
     }
     EXPECT_GT(resized, 0);
+}
+
+TEST_F(CorpusHarness, ProvenanceSplitsReferenceScreenshotsFromUnverifiedImages)
+{
+    int reference = 0, unverified = 0;
+    for (const Case& c : loadCorpusCases(kCorpus, { "visual-1-timeline", "visual-2-avm1" }))
+        (c.referenceScreenshot ? reference : unverified) += 1;
+    // Both sorts are in the corpus; a reader that missed the field would see only one.
+    EXPECT_GT(reference, 0);
+    EXPECT_GT(unverified, 0);
 }

@@ -1,6 +1,7 @@
 // The conformance run: renders every case with the render tool, judges each
 // capture, prints a line per tier ("visual-1-timeline: N passed, M failed")
-// with the failing cases, and fails only when a tier passes fewer cases than
+// with how many look right (the looser verdict), both counts apart for
+// reference screenshots and unverified images, then the failing cases, and fails only when a tier passes fewer cases than
 // its floor in floors.txt.
 //
 //   vantrel-conformance --render PATH [--corpus DIR] [--floors FILE]
@@ -264,37 +265,55 @@ int main(int argc, char** argv)
     renderAll(tool, timeoutMs, jobs, work);
 
     std::vector<QString> failures(cases.size());
-    for (size_t i = 0; i < cases.size(); ++i)
+    // The looser verdict: every capture looks right (a case with pixel checks looks right when it passes).
+    std::vector<bool> looks(cases.size(), true);
+    for (size_t i = 0; i < cases.size(); ++i) {
         failures[i] = cases[i].loadError;
+        looks[i] = cases[i].loadError.isEmpty();
+    }
     for (size_t k = 0; k < work.size(); ++k) {
         const auto [i, j] = owner[k];
-        if (!failures[i].isEmpty())
-            continue; // the first failing capture says why
         const Capture& cap = cases[i].captures[j];
         const RenderJob& job = work[k];
         CompareResult result;
         if (!job.rendered) {
             result = { false, job.failure };
+            looks[i] = false;
         } else {
             const QImage actual(job.outPath);
-            result = cap.pixels.empty() ? compareImages(actual, QImage(cap.expectedImage), cap.checks) : checkPixels(actual, cap.pixels);
+            if (cap.pixels.empty()) {
+                const QImage expected(cap.expectedImage);
+                result = compareImages(actual, expected, cap.checks);
+                looks[i] = looks[i] && looksRight(actual, expected);
+            } else {
+                result = checkPixels(actual, cap.pixels);
+                looks[i] = looks[i] && result.passed;
+            }
         }
-        if (!result.passed)
+        if (!result.passed && failures[i].isEmpty()) // the first failing capture says why
             failures[i] = QStringLiteral("after frame %1: %2").arg(cap.frame).arg(result.reason);
     }
 
     bool belowFloor = false;
     for (const QString& tier : tiers) {
         int passed = 0, failed = 0;
+        // Both verdicts, apart for cases judged against the reference's own
+        // screenshots [0] and against images another engine drew [1].
+        int byOrigin[2] = { 0, 0 }, passedBy[2] = { 0, 0 }, looksBy[2] = { 0, 0 };
         QStringList failing;
         for (size_t i = 0; i < cases.size(); ++i) {
             if (cases[i].tier != tier)
                 continue;
+            const int origin = cases[i].referenceScreenshot ? 0 : 1;
+            ++byOrigin[origin];
+            looksBy[origin] += looks[i] ? 1 : 0;
             if (failures[i].isEmpty()) {
                 ++passed;
+                ++passedBy[origin];
             } else {
                 ++failed;
-                failing << cases[i].name + ": " + failures[i];
+                failing << cases[i].name + (cases[i].referenceScreenshot ? QString() : QStringLiteral(" [unverified]"))
+                        + (looks[i] ? QStringLiteral(" [looks right]") : QString()) + ": " + failures[i];
             }
         }
         if (passed + failed == 0 && corpusMissing && tier != QLatin1String("generated"))
@@ -308,6 +327,14 @@ int main(int argc, char** argv)
             out() << "  (floor " << floor << ")";
         }
         out() << '\n';
+        out() << "  looks right (at most 1% of channels off by more than " << LooksRightTolerance << "): "
+              << looksBy[0] + looksBy[1] << " of " << passed + failed << '\n';
+        const char* origins[2] = { "reference screenshots", "unverified images" };
+        for (int o = 0; o < 2; ++o) {
+            if (byOrigin[o] > 0)
+                out() << "  " << origins[o] << ": " << passedBy[o] << " passed, " << looksBy[o] << " look right, of "
+                      << byOrigin[o] << '\n';
+        }
         for (const QString& f : failing)
             out() << "  FAIL " << f << '\n';
     }
