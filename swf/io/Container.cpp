@@ -72,6 +72,10 @@ Result<QByteArray> inflateZlib(const char* data, qint64 size, std::uint32_t decl
         if (status == Z_BUF_ERROR && zs.avail_in == 0)
             break; // input ran out before the stream's end
         // Damaged data: what came before the damage still plays.
+        if (out.isEmpty()) {
+            inflateEnd(&zs);
+            return Error::at(8, QStringLiteral("zlib data is damaged"), ErrorKind::Corrupt);
+        }
         break;
     }
     inflateEnd(&zs);

@@ -197,13 +197,14 @@ void StageScripts::afterTick(double nowMs)
     m_nowMs = nowMs;
     m_vm->beginFrame();
     drain();
-    if (!m_quit)
-        m_vm->tickIntervals(nowMs);
-    // Files asked for on earlier frames arrive now, as downloads would.
+    // Files asked for on earlier frames arrive now, as downloads would: a
+    // local file is there before any interval of this frame runs.
     if (!m_quit) {
         if (LoadQueue* loads = loadQueueOf(*m_vm))
             loads->pump(*m_vm);
     }
+    if (!m_quit)
+        m_vm->tickIntervals(nowMs);
     if (!m_quit) {
         m_textFields->afterFrame();
         m_sounds->afterFrame();

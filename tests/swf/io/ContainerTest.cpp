@@ -136,8 +136,6 @@ TEST(Container, BrokenContainersFailWithTheirKind)
         { "empty", QByteArray(), ErrorKind::NotAMovie },
         { "text file", QByteArray("hello, this is not a movie at all"), ErrorKind::NotAMovie },
         { "header cut", minimal().left(5), ErrorKind::Truncated },
-        { "zlib cut", cws.left(cws.size() - 6), ErrorKind::Truncated },
-        { "lzma cut", zws.left(zws.size() - 14), ErrorKind::Truncated },
         { "zlib damaged", corruptZlib, ErrorKind::Corrupt },
         { "trailer longer than the file", lyingTrailer, ErrorKind::Corrupt },
     };
@@ -163,7 +161,10 @@ TEST(Container, DecompressionStopsAtTheCap)
     EXPECT_TRUE(unwrapMovie(asCws(fws)).ok());
 }
 
-TEST(Container, TagRunningPastTheEndReportsTheTagOffset)
+// Compressed movies cut short are tested with the movie reader (tests/swf/movie/DamagedMovieTest.cpp):
+// they need frames enough that the part left holds whole ones.
+
+TEST(Container, TagRunningPastTheEndEndsTheMovieThere)
 {
     QByteArray fws = minimal();
     // Replace ShowFrame+End with a long-header tag claiming 1000 bytes.
@@ -174,9 +175,10 @@ TEST(Container, TagRunningPastTheEndReportsTheTagOffset)
     fws.append(length);
     fws.append(QByteArray(10, '\0'));
     auto result = Playback::fromBytes(fws);
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error().kind, ErrorKind::Truncated);
-    EXPECT_EQ(result.error().offset, 21);
+    ASSERT_TRUE(result.ok()) << qPrintable(result.error().detail);
+    EXPECT_EQ(result.value()->frameCount(), 1);
+    // The damage names the tag and where it starts.
+    EXPECT_TRUE(result.value()->damage().contains(QLatin1String("tag 8 at byte 21"))) << qPrintable(result.value()->damage());
 }
 
 TEST(Container, MissingFileIsReported)
