@@ -1,8 +1,46 @@
 #include "swf/render/PathBudget.h"
 
+#include <QCache>
+
 #include <algorithm>
 
 namespace swf {
+
+namespace {
+
+// Shapes are made into paths once, so a heavy path comes back frame after
+// frame: its cost and simplified form are kept rather than walked each time.
+// Keyed by the path and what it holds at both ends, so that another path
+// made later at the same address is not mistaken for it.
+constexpr int HeavyElements = 4096;
+
+struct HeavyKey {
+    const QPainterPath* path;
+    int elements;
+    QPointF first, last;
+    bool operator==(const HeavyKey& o) const { return path == o.path && elements == o.elements && first == o.first && last == o.last; }
+};
+
+size_t qHash(const HeavyKey& k, size_t seed = 0) { return ::qHash(quintptr(k.path), seed) ^ ::qHash(k.elements, seed); }
+
+struct Heavy {
+    std::int64_t cost = 0;
+    std::optional<QPainterPath> simplified;
+};
+
+QCache<HeavyKey, Heavy>& heavyPaths()
+{
+    thread_local QCache<HeavyKey, Heavy> cache(64);
+    return cache;
+}
+
+HeavyKey keyOf(const QPainterPath& path)
+{
+    const int n = path.elementCount();
+    return HeavyKey { &path, n, QPointF(path.elementAt(0)), QPointF(path.elementAt(n - 1)) };
+}
+
+} // namespace
 
 std::int64_t PathBudget::cost(const QPainterPath& path)
 {
@@ -54,13 +92,28 @@ QPainterPath PathBudget::simplified(const QPainterPath& path, int maxPoints)
 
 const QPainterPath& PathBudget::admit(const QPainterPath& path, QPainterPath& scratch)
 {
+    Heavy* heavy = nullptr;
+    if (path.elementCount() > HeavyElements) {
+        const HeavyKey key = keyOf(path);
+        heavy = heavyPaths().object(key);
+        if (!heavy) {
+            heavy = new Heavy { cost(path), {} };
+            heavyPaths().insert(key, heavy);
+        }
+    }
     if (m_left >= 0) {
-        m_left -= cost(path);
+        m_left -= heavy ? heavy->cost : cost(path);
         if (m_left >= 0)
             return path;
     }
     ++m_simplified;
-    scratch = simplified(path);
+    if (heavy) {
+        if (!heavy->simplified)
+            heavy->simplified = simplified(path);
+        scratch = *heavy->simplified;
+    } else {
+        scratch = simplified(path);
+    }
     return scratch;
 }
 

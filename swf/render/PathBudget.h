@@ -10,6 +10,7 @@
 #include <QPainterPath>
 
 #include <cstdint>
+#include <optional>
 
 namespace swf {
 

@@ -152,6 +152,10 @@ private:
     QSet<const DisplayObject*> m_clipsAlive; // sprite instances the stage has shown us and not removed
     QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
     std::deque<Pending> m_queues[BandCount];
+    // How many queued entries name each instance, so that a removal scans
+    // the queues only when it has work there: a script making thousands of
+    // clips in one go must not pay for all the others at each replacement.
+    QHash<const DisplayObject*, int> m_queuedFor;
     std::unordered_map<const DisplayObject*, Object*> m_buttons; // Button objects by instance
     QSet<int> m_keysDown;
     QSet<int> m_keysToggled;

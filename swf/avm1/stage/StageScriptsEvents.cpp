@@ -63,6 +63,8 @@ void StageScripts::push(Band band, Pending pending)
         queued += queue.size();
     if (queued >= MaxQueued)
         return;
+    if (pending.instance)
+        ++m_queuedFor[pending.instance];
     m_queues[band].push_back(std::move(pending));
 }
 
@@ -122,11 +124,17 @@ void StageScripts::drain()
             break;
         Pending p = std::move(m_queues[band].front());
         m_queues[band].pop_front();
+        if (p.instance) {
+            auto count = m_queuedFor.find(p.instance);
+            if (count != m_queuedFor.end() && --count.value() <= 0)
+                m_queuedFor.erase(count);
+        }
         ++runs;
         runPending(p);
     }
     for (auto& queue : m_queues)
         queue.clear();
+    m_queuedFor.clear();
     m_draining = false;
 }
 
@@ -351,7 +359,10 @@ void StageScripts::instanceRemoved(DisplayObject& instance)
         m_dragged = nullptr;
     // Work queued for the instance goes with it; its unload work already
     // holds the script object instead.
+    const bool queued = m_queuedFor.remove(&instance); // else nothing queued names it
     for (auto& queue : m_queues) {
+        if (!queued)
+            break;
         for (auto it = queue.begin(); it != queue.end();) {
             if (it->instance == &instance)
                 it = queue.erase(it);
@@ -373,6 +384,7 @@ void StageScripts::stageRestarting()
 {
     for (auto& queue : m_queues)
         queue.clear();
+    m_queuedFor.clear();
     for (const auto& [instance, clip] : m_clips)
         clip->detach();
     for (const auto& [instance, button] : m_buttons)

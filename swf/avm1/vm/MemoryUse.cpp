@@ -94,7 +94,7 @@ void Interpreter::checkMemory(size_t pending)
         if (m_memory.recount(memoryInUse(), pending))
             return;
     }
-    trap(QStringLiteral("memory budget spent (%1 MB held, %2 MB allowed)")
+    trap(QStringLiteral("memory budget spent (%1 MB held or asked for, %2 MB allowed)")
              .arg(m_memory.estimate() >> 20)
              .arg(m_memory.limit() >> 20));
 }

@@ -170,13 +170,14 @@ TEST(Intervals, DueOnesComeInTheOrderTheyWereSet)
 
 TEST(Intervals, LiveOnesAreCapped)
 {
-    // Frame 1 sets 20000 intervals of 1 ms; the clocks start at the tick to
-    // frame 2, run once at the tick to frame 3, and frame 4 traces the count
-    // before its own tick runs them again: one call per interval kept.
+    // Frame 1 sets 20000 intervals of 1 ms; their clocks start with that
+    // frame (time 0), they run at the ticks to frame 2 (33 ms) and frame 3
+    // (67 ms), and frame 4 traces the count before its own tick runs them
+    // again: two calls per interval kept.
     MoviePlay run(hostile::manyIntervals(20000));
     ASSERT_TRUE(run.playback);
     run.frames(3);
-    EXPECT_EQ(run.traces, QStringList { QString::number(swf::avm1::IntervalTable::MaxLive) });
+    EXPECT_EQ(run.traces, QStringList { QString::number(2 * swf::avm1::IntervalTable::MaxLive) });
 }
 
 TEST(Intervals, IntervalsThatBreedStayWithinTheCapAndTheFrameBudget)
@@ -300,13 +301,15 @@ TEST(PathBudget, AMillionCurveShapeIsDrawn)
     // 600000 curves count 4.8 million segments, past the frame's 4 million.
     auto playback = load(hostile::monsterShape(600000, false));
     ASSERT_TRUE(playback);
-    QImage image = renderStage(*playback);
-    // The shape's red fill shows somewhere on the stage.
-    bool red = false;
-    for (int y = 0; y < image.height() && !red; y += 4)
-        for (int x = 0; x < image.width() && !red; x += 4)
-            red = qRed(image.pixel(x, y)) > 150 && qGreen(image.pixel(x, y)) < 100;
-    EXPECT_TRUE(red);
+    QImage image = renderStage(*playback, true); // slivers thinner than a pixel need smoothing
+    // The shape's red fill (200, 40, 40) shows, at least half covering
+    // some pixels of the white stage (red well above green there): its
+    // simplified outline still crosses the stage from side to side.
+    int reddish = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            reddish += qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 60;
+    EXPECT_GT(reddish, image.width() * image.height() / 100);
 }
 
 } // namespace
