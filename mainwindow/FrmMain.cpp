@@ -171,7 +171,8 @@ void FrmMain::showEvent(QShowEvent* event)
 
 void FrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!mainwindow::droppedMovie(event->mimeData()).isEmpty())
+    m_draggedMovie = mainwindow::droppedMovie(event->mimeData());
+    if (!m_draggedMovie.isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -179,15 +180,26 @@ void FrmMain::dragEnterEvent(QDragEnterEvent* event)
 
 void FrmMain::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!mainwindow::droppedMovie(event->mimeData()).isEmpty())
+    if (!m_draggedMovie.isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
+void FrmMain::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_draggedMovie.clear();
+    forms::Form::dragLeaveEvent(event);
+}
+
 void FrmMain::dropEvent(QDropEvent* event)
 {
-    const QString path = mainwindow::droppedMovie(event->mimeData());
+    // The data is read again at the drop; some sources no longer hand it
+    // over then, and the movie named when the drag came in stands.
+    QString path = mainwindow::droppedMovie(event->mimeData());
+    if (path.isEmpty())
+        path = m_draggedMovie;
+    m_draggedMovie.clear();
     if (path.isEmpty()) {
         event->ignore();
         return;

@@ -76,6 +76,7 @@ protected:
     // a drag that carries no movie is not accepted.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -85,4 +86,6 @@ private:
     void runSystemMove();
 
     player::PlayerControl* m_commands = nullptr;
+    // The movie the drag now over the window carries, from its enter event.
+    QString m_draggedMovie;
 };

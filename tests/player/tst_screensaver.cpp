@@ -181,8 +181,12 @@ private slots:
         QVERIFY(swf->holdsScreenSaver());
         swf->Movie(QString()); // unloaded
         QVERIFY(!swf->holdsScreenSaver());
-        QTRY_VERIFY(m_service.calls.size() >= 6);
-        QCOMPARE(m_service.calls.filter(QStringLiteral("UnInhibit")).size(), m_service.calls.filter(QStringLiteral("Inhibit(")).size());
+        // Quick changes may fold into one call, but every hold taken is released.
+        auto count = [&](const char* call) {
+            return std::count_if(m_service.calls.begin(), m_service.calls.end(), [&](const QString& c) { return c.startsWith(QLatin1String(call)); });
+        };
+        QTRY_VERIFY(count("Inhibit(") >= 2 && count("UnInhibit(") == count("Inhibit("));
+        QVERIFY(m_service.calls.last().startsWith(QLatin1String("UnInhibit")));
     }
 
     // A movie without sound leaves the screen saver alone.
@@ -195,7 +199,7 @@ private slots:
         QVERIFY(swf.isPlaying());
         QTest::qWait(300);
         QVERIFY(!swf.holdsScreenSaver());
-        QVERIFY(m_service.calls.isEmpty());
+        QVERIFY(m_service.calls.filter(QRegularExpression(QStringLiteral("^Inhibit"))).isEmpty());
     }
 };
 
