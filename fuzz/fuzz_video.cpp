@@ -47,7 +47,8 @@ void fuzzStream(const QByteArray& bytes)
 {
     if (bytes.size() < 10)
         return;
-    Reader header(bytes.left(10));
+    const QByteArray definition = bytes.left(10); // the reader only borrows its bytes
+    Reader header(definition);
     auto def = readVideoStreamDefinition(header);
     if (!def.ok())
         return;

@@ -91,7 +91,9 @@ QImage fromPacked(const AVFrame& f, bool bgr)
 
 QImage imageFromFrame(const AVFrame& frame)
 {
-    if (frame.width <= 0 || frame.height <= 0 || qint64(frame.width) * frame.height > MaxDecodedPixels)
+    // The limits a stream's declared size must keep hold for what a packet
+    // decodes to as well: an FLV stream declares no size at all.
+    if (frame.width <= 0 || frame.height <= 0 || frame.width > MaxVideoWidth || frame.height > MaxVideoHeight)
         return {};
     switch (frame.format) {
     case AV_PIX_FMT_YUV420P:

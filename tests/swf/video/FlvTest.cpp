@@ -6,6 +6,8 @@
 
 #include "VideoFixtures.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace swf;
@@ -208,6 +210,32 @@ TEST(Flv, FfmpegFilesDecodeLikeFfmpeg)
             EXPECT_GE(videotest::psnr(picture, reference[i]), 30) << codec.toStdString() << " picture " << i;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Found by fuzz_video: an FLV whose H.263 packet header asks for a picture
+// wider than a movie's stream may declare (within libavcodec's pixel cap).
+// Such a picture is not shown, like a stream declaring that size.
+TEST(Flv, PictureWiderThanTheLimitIsNotShown)
+{
+    QFile file(QStringLiteral(VANTREL_FUZZ_REGRESSIONS "/video-flv-frame-wider-than-limit.bin"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray input = file.readAll().mid(1); // the first byte chose the FLV reading
+    auto flv = readFlv(input);
+    ASSERT_TRUE(flv.ok());
+    ASSERT_FALSE(flv.value().video.empty());
+    bool wide = false;
+    for (const FlvVideoPacket& packet : flv.value().video) {
+        auto decoder = VideoDecoder::create(packet.codec, 0, nullptr, flv.value().videoExtraData);
+        if (!decoder)
+            continue;
+        const QImage picture = decoder->decode(packet.data, packet.key);
+        wide = wide || picture.width() > MaxVideoWidth || picture.height() > MaxVideoHeight;
+    }
+    EXPECT_FALSE(wide);
 }
 
 } // namespace
