@@ -71,18 +71,21 @@ const T& definitionOf(const DisplayObject& object)
     return *static_cast<const T*>(object.character());
 }
 
-// The gradient's 256-entry colour table as stops at each ratio: the painter
-// only interpolates between neighbouring entries, so the colours shown are
-// the ones the table gives.
+// The gradient's 256-entry colour table as stops: each entry holds over its
+// 1/256 of the gradient and steps to the next, so the painter shows the
+// table's colours as a per-pixel lookup would, not blends between them.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
 {
     QGradientStops stops;
     if (gradient.stops.empty())
         return stops;
     const GradientTable table = gradientTable(gradient, cx);
-    stops.reserve(256);
-    for (int i = 0; i < 256; ++i)
-        stops.append({ i / 255.0, QColor::fromRgba(table[std::size_t(i)]) });
+    stops.reserve(512);
+    for (int i = 0; i < 256; ++i) {
+        const QColor color = QColor::fromRgba(table[std::size_t(i)]);
+        stops.append({ i / 256.0, color });
+        stops.append({ (i + 1) / 256.0 - 1e-6, color });
+    }
     return stops;
 }
 
