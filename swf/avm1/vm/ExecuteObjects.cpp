@@ -39,15 +39,35 @@ void Interpreter::opDefineFunction2(Exec& x, const Instruction& ins)
     defineFunction(x.f, ins);
 }
 
+namespace {
+
+// A name without path delimiters and no keyword: looked up on the scope chain as it is.
+bool isPlainName(const QString& name)
+{
+    for (QChar c : name) {
+        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c == QLatin1Char('.'))
+            return false;
+    }
+    return name.compare(QLatin1String("this"), Qt::CaseInsensitive) != 0
+        && name.compare(QLatin1String("super"), Qt::CaseInsensitive) != 0;
+}
+
+} // namespace
+
 void Interpreter::opCallFunction(Exec& x, const Instruction&)
 {
     QString name = toString(pop(x.f));
     std::vector<Value> args;
     popArgs(x.f, args);
-    Value fn = getVariable(x.f, name);
-    // A plain call runs with the calling timeline as `this`.
-    Object* timeline = x.f.targetLost ? x.f.base : timelineOf(x.f);
-    push(isFunction(fn) ? call(fn, Value(timeline), std::move(args)) : Value());
+    // A function found on a link of the scope chain (a local, a `with`
+    // object) runs with that object as `this`; one found on the timeline or
+    // elsewhere runs with the calling timeline.
+    Object* holder = nullptr;
+    Value fn;
+    if (!isPlainName(name) || !lookupInScope(x.f, name, fn, &holder))
+        fn = getVariable(x.f, name);
+    Object* thisObject = holder ? holder : (x.f.targetLost ? x.f.base : timelineOf(x.f));
+    push(isFunction(fn) ? call(fn, Value(thisObject), std::move(args)) : Value());
 }
 
 Interpreter::MethodOperands Interpreter::popMethodOperands(Frame& f)
@@ -76,10 +96,11 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
-            Object* holder = nullptr;
-            Property* p = findProperty(s->proto(), name, &holder);
+            // The method runs one level up from this super, wherever along
+            // the chain it was found: its own super goes one level further.
+            Property* p = findProperty(s->proto(), name);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
-            home = holder;
+            home = s->proto();
         }
     } else if (name.isEmpty()) {
         fn = object;
@@ -151,6 +172,12 @@ void Interpreter::opInitArray(Exec& x, const Instruction&)
         return;
     }
     ArrayObject* a = newArray();
+    // An array literal inherits from whatever _global.Array.prototype is now.
+    if (const Property* ctor = m_realm.global->findOwn(QStringLiteral("Array")); ctor && ctor->value.isObject()) {
+        const Property* proto = ctor->value.asObject()->findOwn(QStringLiteral("prototype"));
+        if (proto && proto->value.isObject())
+            a->setProto(proto->value.asObject());
+    }
     a->elements.resize(n);
     for (size_t i = 0; i < n; ++i)
         a->elements[i] = pop(x.f);

@@ -64,10 +64,12 @@ static bool isSpace(QChar c)
 double stringToNumber(const QString& s, int version)
 {
     // The player's rules: leading white space of any kind but trailing
-    // spaces only; "0x" hex and, without leading space, "0" octal, both
-    // wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
+    // spaces only; from version 6, "0x" hex and, without leading space, "0"
+    // octal, both wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
+    // Hex reads a sign after the prefix and stops at the first other
+    // character ("0x2.1" is 2), as parseInt does.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    (void)version;
+    const bool radixPrefixes = version >= 6;
     int i = 0;
     int end = s.size();
     while (i < end && isSpace(s[i]))
@@ -78,18 +80,26 @@ double stringToNumber(const QString& s, int version)
         return nan;
     QStringView v = QStringView(s).mid(i, end - i);
     const bool leadingSpace = i > 0;
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+    if (radixPrefixes && !leadingSpace && v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+        int k = 2;
+        bool negative = false;
+        if (v[k] == '-' || v[k] == '+')
+            negative = v[k++] == '-';
         uint32_t acc = 0;
-        for (int k = 2; k < v.size(); ++k) {
+        int digits = 0;
+        for (; k < v.size(); ++k, ++digits) {
             int d;
             QChar c = v[k];
             if (c >= '0' && c <= '9') d = c.unicode() - '0';
             else if (c >= 'a' && c <= 'f') d = c.unicode() - 'a' + 10;
             else if (c >= 'A' && c <= 'F') d = c.unicode() - 'A' + 10;
-            else return nan;
+            else break;
             acc = acc * 16 + uint32_t(d);
         }
-        return double(int32_t(acc));
+        if (!digits)
+            return nan;
+        const double r = double(int32_t(acc));
+        return negative ? -r : r;
     }
     int k = 0;
     bool negative = false;
@@ -98,7 +108,7 @@ double stringToNumber(const QString& s, int version)
         ++k;
     }
     QStringView rest = v.mid(k);
-    if (!leadingSpace && rest.size() > 1 && rest[0] == '0') {
+    if (radixPrefixes && !leadingSpace && rest.size() > 1 && rest[0] == '0') {
         bool octal = true;
         uint32_t acc = 0;
         for (QChar c : rest) {
