@@ -124,7 +124,6 @@ double parseFloatImpl(const QString& input)
     int i = 0;
     if (i < s.size() && (s[i] == '-' || s[i] == '+'))
         ++i;
-    int start = i;
     bool dot = false;
     bool digits = false;
     while (i < s.size()) {
@@ -137,11 +136,9 @@ double parseFloatImpl(const QString& input)
         }
         ++i;
     }
-    if (!digits) {
-        if (s.mid(start).startsWith(QLatin1String("Infinity")))
-            return s.startsWith('-') ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    // "Infinity" is no number to parseFloat either.
+    if (!digits)
         return std::numeric_limits<double>::quiet_NaN();
-    }
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         int k = i + 1;
         if (k < s.size() && (s[k] == '+' || s[k] == '-'))

@@ -66,6 +66,20 @@ void Interpreter::opCallFunction(Exec& x, const Instruction&)
     Value fn;
     if (!isPlainName(name) || !lookupInScope(x.f, name, fn, &holder))
         fn = getVariable(x.f, name);
+    // super(...) runs the parent class's constructor on this object.
+    if (Object* s = fn.asObject(); s && s->kind() == Object::Kind::Super) {
+        auto* super = static_cast<SuperObject*>(s);
+        const Property* h = super->findOwn(QStringLiteral("__home__"));
+        Value ctor = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
+        if (!isFunction(ctor)) {
+            push(Value());
+            return;
+        }
+        auto* function = static_cast<FunctionObject*>(ctor.asObject());
+        Value self = super->thisObject ? Value(super->thisObject) : Value();
+        push(function->isNative() ? call(ctor, self, std::move(args)) : callScript(function, self, args, super->proto(), false));
+        return;
+    }
     Object* thisObject = holder ? holder : (x.f.targetLost ? x.f.base : timelineOf(x.f));
     push(isFunction(fn) ? call(fn, Value(thisObject), std::move(args)) : Value());
 }
@@ -96,11 +110,11 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
-            // The method runs one level up from this super, wherever along
-            // the chain it was found: its own super goes one level further.
-            Property* p = findProperty(s->proto(), name);
+            // The method's own super starts above the object it was found on.
+            Object* holder = nullptr;
+            Property* p = findProperty(s->proto(), name, &holder);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
-            home = s->proto();
+            home = holder;
         }
     } else if (name.isEmpty()) {
         fn = object;

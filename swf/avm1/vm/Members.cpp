@@ -208,7 +208,9 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
-            if (!(p->flags & DontEnum) && p->visibleIn(m_version))
+            // for..in still lists a property kept from older movies, but not
+            // one hidden from version 6 alone.
+            if (!(p->flags & DontEnum) && !(m_version == 6 && (p->versionBits & Property::HiddenIn6)))
                 level.push_back(n);
         }
         levels.push_back(std::move(level));

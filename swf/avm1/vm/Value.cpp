@@ -66,8 +66,7 @@ double stringToNumber(const QString& s, int version)
     // The player's rules: leading white space of any kind but trailing
     // spaces only; from version 6, "0x" hex and, without leading space, "0"
     // octal, both wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
-    // Hex reads a sign after the prefix and stops at the first other
-    // character ("0x2.1" is 2), as parseInt does.
+    // Hex takes a sign after the prefix ("0x-2" is -2).
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const bool radixPrefixes = version >= 6;
     int i = 0;
@@ -93,7 +92,7 @@ double stringToNumber(const QString& s, int version)
             if (c >= '0' && c <= '9') d = c.unicode() - '0';
             else if (c >= 'a' && c <= 'f') d = c.unicode() - 'a' + 10;
             else if (c >= 'A' && c <= 'F') d = c.unicode() - 'A' + 10;
-            else break;
+            else return nan;
             acc = acc * 16 + uint32_t(d);
         }
         if (!digits)

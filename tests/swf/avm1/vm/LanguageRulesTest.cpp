@@ -149,12 +149,44 @@ Asm superChain()
 
 } // namespace
 
-TEST(LanguageRules, SuperGoesUpOneLevelPerCall)
+TEST(LanguageRules, SuperStartsAboveTheMethodsHolder)
 {
     runRows({
-        // D's super is C.prototype: m is found on B.prototype and runs one level
-        // up from C, so its own super is B.prototype, where m is B's again.
-        { "a method found further up runs at the level of the super that called it", 6, superChain, { "D", "B", "B", "A" } },
+        // D's super is C.prototype: m is found on B.prototype, so B's super
+        // is A.prototype.
+        { "a method's super starts above the object it was found on", 6, superChain, { "D", "B", "A" } },
         { "no super before version 6", 5, superChain, { "D" } },
+    });
+}
+
+TEST(LanguageRules, SuperCalledAsAFunctionRunsTheParentConstructor)
+{
+    // function A() { trace("A"); } function B() { super(); trace("B"); } B extends A;
+    // function C() { super(); trace("C"); } C extends B; new C();
+    auto program = [] {
+        auto ctor = [](const char* label, bool callsSuper) {
+            Asm body;
+            if (callsSuper)
+                body.push({ 0, "super" }).callFunction().pop();
+            body.push({ label }).trace();
+            return body;
+        };
+        return std::move(Asm().function("A", {}, ctor("A", false)).function("B", {}, ctor("B", true)).function("C", {}, ctor("C", true))
+                             .push({ "B" }).getVariable().push({ "A" }).getVariable().op(0x69)
+                             .push({ "C" }).getVariable().push({ "B" }).getVariable().op(0x69)
+                             .push({ 0, "C" }).op(0x40).pop());
+    };
+    runRows({
+        { "each level once, the deepest first", 6, program, { "A", "B", "C" } },
+        { "nothing to call before version 6", 5, program, { "C" } },
+    });
+}
+
+TEST(LanguageRules, ToIntegerWrapsTo32Bits)
+{
+    runRows({
+        { "beyond the int range", 7, [] { return std::move(Asm().push({ 3e13 }).op(0x18).trace()); }, { "-346562560" } },
+        { "truncates towards zero", 7, [] { return std::move(Asm().push({ -2.7 }).op(0x18).trace()); }, { "-2" } },
+        { "NaN is zero", 7, [] { return std::move(Asm().push({ "x" }).op(0x18).trace()); }, { "0" } },
     });
 }
