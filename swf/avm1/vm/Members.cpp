@@ -208,9 +208,8 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
-            // for..in still lists a property kept from older movies, but not
-            // one hidden from version 6 alone.
-            if (!(p->flags & DontEnum) && !(m_version == 6 && (p->versionBits & Property::HiddenIn6)))
+            // for..in lists properties kept from older movies too.
+            if (!(p->flags & DontEnum))
                 level.push_back(n);
         }
         levels.push_back(std::move(level));
