@@ -113,6 +113,22 @@ public:
         if (finallyBody) m_bytes.append(finallyBody->bytes());
         return *this;
     }
+    // A Try record with the flags given as they are: both blocks are laid
+    // out with their sizes whether or not their flag is set.
+    Asm& tryRecord(uint8_t flags, const Asm& body, const char* catchName, const Asm& catchBody, const Asm& finallyBody)
+    {
+        QByteArray p;
+        p.append(char(flags));
+        u16(p, uint16_t(body.bytes().size()));
+        u16(p, uint16_t(catchBody.bytes().size()));
+        u16(p, uint16_t(finallyBody.bytes().size()));
+        p.append(catchName); p.append(char(0));
+        record(0x8F, p);
+        m_bytes.append(body.bytes());
+        m_bytes.append(catchBody.bytes());
+        m_bytes.append(finallyBody.bytes());
+        return *this;
+    }
     Asm& with(const Asm& body)
     {
         QByteArray p;

@@ -89,6 +89,8 @@ public:
     S& ret() { m_asm.op(0x3E); return *this; }
     S& add() { m_asm.add2(); return *this; }
     S& trace() { m_asm.trace(); return *this; }
+    // Any action without operands.
+    S& op(uint8_t code) { m_asm.op(code); return *this; }
     S& pop() { m_asm.pop(); return *this; }
     // function name(params) { body }
     S& function(const char* name, std::initializer_list<const char*> params, const S& body)

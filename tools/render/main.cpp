@@ -68,6 +68,40 @@ int writeVideo(swf::Playback& playback, const RenderOptions& options)
 
 } // namespace
 
+namespace {
+
+// UTF-8 of a trace line. A script can build strings holding half of a
+// surrogate pair (String.fromCharCode(0xD800)); such a unit is written as
+// its own three bytes, as the player writes it, rather than replaced.
+QByteArray traceBytes(const QString& line)
+{
+    QByteArray out;
+    out.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        char32_t c = line[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < line.size() && line[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), line[++i].unicode());
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     vantrel::routeQtMessagesAway();
@@ -89,7 +123,8 @@ int main(int argc, char** argv)
     playbackOptions.quality = options->lowQuality ? swf::Quality::Low : swf::Quality::High;
     if (options->trace) {
         playbackOptions.trace = [](const QString& line) {
-            std::fputs(line.toUtf8().constData(), stdout);
+            const QByteArray bytes = traceBytes(line);
+            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
             std::fputc('\n', stdout);
         };
         // A script stopped (a budget spent, an uncaught throw) is noted on

@@ -77,6 +77,22 @@ Value resolvePath(Interpreter& vm, const QString& path)
 // Calls native `index` of `family` as a function of `self` with `args`.
 Value callNative(Interpreter& vm, int family, int index, CallArgs& a)
 {
+    // ASnative(2, 0): whether the script function calling it runs as a constructor.
+    if (family == 2 && index == 0)
+        return Value(vm.inConstructor());
+    // ASnative(102, 0) and (102, 1): the case changes of version 5 strings,
+    // which touch ASCII letters only.
+    if (family == 102 && (index == 0 || index == 1)) {
+        QString s = vm.toString(a.thisValue);
+        for (QChar& c : s) {
+            const ushort u = c.unicode();
+            if (index == 0 && u >= 'a' && u <= 'z')
+                c = QChar(u - 32);
+            else if (index == 1 && u >= 'A' && u <= 'Z')
+                c = QChar(u + 32);
+        }
+        return Value(s);
+    }
     NativeTarget t;
     if (!findNative(family, index, t))
         return Value();

@@ -115,6 +115,10 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
 static Value arrayConstructor(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = vm.newArray();
+    // Called without `new` from version 6, Array still builds an array, but
+    // one that inherits from Object.prototype alone.
+    if (!a.constructing && vm.version() >= 6)
+        arr->setProto(vm.objectPrototype());
     if (a.args.size() == 1 && a.args[0].isNumber()) {
         double n = a.args[0].asNumber();
         if (n >= 0 && n == std::trunc(n))

@@ -59,15 +59,19 @@ static Value broadcasterBroadcastMessage(Interpreter& vm, CallArgs& a)
     const QString message = vm.toString(a.arg(0));
     std::vector<Value> rest(a.args.begin() + 1, a.args.end());
     // Listeners may add or remove listeners while being told: tell the ones there now.
+    // The answer is true when there was someone to tell: undefined and null
+    // entries are no one, a string or number is asked like its object.
     const std::vector<Value> listeners = l->elements;
+    bool told = false;
     for (const Value& listener : listeners) {
-        if (!listener.isObject())
+        if (listener.isNullish())
             continue;
+        told = true;
         Value fn = vm.getMember(listener, message);
         if (fn.isObject() && fn.asObject()->kind() == Object::Kind::Function)
             vm.call(fn, listener, rest);
     }
-    return Value(!listeners.empty());
+    return told ? Value(true) : Value();
 }
 
 const NativeMethod broadcasterStaticMethods[] = {

@@ -16,13 +16,13 @@ namespace {
 
 uint8_t minVersionOf(uint16_t bits)
 {
-    // Bits that keep a property from movies older than a version. The top
-    // bit hides nothing: movies of every version still see the property.
-    if (bits & 0x4000) return 11;
-    if (bits & 0x2000) return 10;
-    if (bits & 0x1000) return 9;
-    if (bits & 0x0400) return 8;
-    if (bits & 0x0100) return 7;
+    // Bits that keep a property from movies older than a version. Bit 0x100
+    // hides it from version 6 alone (see Property::visibleIn); the top bit
+    // hides nothing.
+    if (bits & 0x4000) return 10;
+    if (bits & 0x2000) return 9;
+    if (bits & 0x1000) return 8;
+    if (bits & 0x0400) return 7;
     if (bits & 0x0080) return 6;
     return 0;
 }
@@ -124,7 +124,6 @@ double parseFloatImpl(const QString& input)
     int i = 0;
     if (i < s.size() && (s[i] == '-' || s[i] == '+'))
         ++i;
-    int start = i;
     bool dot = false;
     bool digits = false;
     while (i < s.size()) {
@@ -137,11 +136,9 @@ double parseFloatImpl(const QString& input)
         }
         ++i;
     }
-    if (!digits) {
-        if (s.mid(start).startsWith(QLatin1String("Infinity")))
-            return s.startsWith('-') ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    // "Infinity" is no number to parseFloat either.
+    if (!digits)
         return std::numeric_limits<double>::quiet_NaN();
-    }
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         int k = i + 1;
         if (k < s.size() && (s[k] == '+' || s[k] == '-'))

@@ -55,7 +55,7 @@ static Value objectIsPropertyEnumerable(Interpreter& vm, CallArgs& a)
     QString name = vm.toString(a.arg(0));
     const Property* p = o->findOwn(name);
     if (p)
-        return Value(!(p->flags & DontEnum) && p->minVersion <= vm.version());
+        return Value(!(p->flags & DontEnum) && p->visibleIn(vm.version()));
     return Value(o->kind() == Object::Kind::Array && ArrayObject::indexOf(name) >= 0 && o->hasVirtual(vm, name));
 }
 

@@ -158,14 +158,20 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
 {
     QString s = thisString(vm, a);
     ArrayObject* out = vm.newArray();
-    double limit = a.arg(1).isUndefined() ? double(ArrayObject::MaxLength) : toIntegerValue(vm.toNumber(a.arg(1)));
-    if (a.arg(0).isUndefined()) {
-        out->elements.push_back(Value(s));
-        return Value(static_cast<Object*>(out));
+    const bool old = vm.version() < 6;
+    double limit = double(ArrayObject::MaxLength);
+    if (!a.arg(1).isUndefined()) {
+        limit = toIntegerValue(vm.toNumber(a.arg(1)));
+        // Version 5 takes a limit below one as it is, later versions ignore it.
+        if (limit < 1 && !old)
+            limit = double(ArrayObject::MaxLength);
     }
-    QString sep = vm.toString(a.arg(0));
+    QString sep = a.arg(0).isUndefined() ? QString() : vm.toString(a.arg(0));
     QStringList parts;
-    if (sep.isEmpty()) {
+    if (a.arg(0).isUndefined() || (old && sep.isEmpty())) {
+        // No separator (or, before version 6, an empty one): the whole string.
+        parts.push_back(s);
+    } else if (sep.isEmpty()) {
         for (QChar c : s)
             parts.push_back(QString(c));
     } else {

@@ -308,7 +308,7 @@ static Value clipGetBounds(Interpreter& vm, CallArgs& a)
 
 const NativeMethod clipMethods[] = {
     { "attachMovie", clipAttachMovie },
-    { "createEmptyMovieClip", clipCreateEmptyMovieClip },
+    { "createEmptyMovieClip", clipCreateEmptyMovieClip, DontEnum, 6 },
     { "duplicateMovieClip", clipDuplicateMovieClip },
     { "removeMovieClip", clipRemoveMovieClip },
     { "swapDepths", clipSwapDepths },

@@ -171,6 +171,12 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
             uint16_t trySize = SWF_TRY(r.readU16());
             uint16_t catchSize = SWF_TRY(r.readU16());
             uint16_t finallySize = SWF_TRY(r.readU16());
+            // A block whose flag is clear is no block at all: its size is
+            // ignored, and what would have been its code follows the others.
+            if (!(ins.a & TryHasCatch))
+                catchSize = 0;
+            if (!(ins.a & TryHasFinally))
+                finallySize = 0;
             if (ins.a & TryCatchInRegister)
                 ins.b = SWF_TRY(r.readU8());
             else

@@ -44,6 +44,10 @@ QString Interpreter::toString(const Value& v)
     case ValueType::Object: {
         if (v.asObject()->kind() == Object::Kind::Clip)
             return static_cast<ClipObject*>(v.asObject())->dotPath();
+        // A String object is its string: a toString or valueOf the script
+        // puts on it is not asked.
+        if (v.asObject()->kind() == Object::Kind::String && v.asObject()->primitive.isString())
+            return v.asObject()->primitive.asString();
         Value p = toPrimitive(v, true);
         if (p.isObject())
             return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")

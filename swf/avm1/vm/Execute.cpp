@@ -136,9 +136,13 @@ void Interpreter::opWith(Exec& x, const Instruction& ins)
     Frame& f = x.f;
     Object* o = toObject(pop(f));
     const int bodyStart = x.pc;
+    // `with` on undefined or null skips its body.
+    if (!o) {
+        x.pc = ins.target;
+        return;
+    }
     std::shared_ptr<Scope> saved = f.scope;
-    if (o)
-        f.scope = std::make_shared<Scope>(Scope { o, f.scope });
+    f.scope = std::make_shared<Scope>(Scope { o, f.scope });
     int next;
     try {
         next = execute(f, x.block, bodyStart, ins.target);

@@ -134,7 +134,8 @@ void Interpreter::opToNumber(Exec& x, const Instruction&)
 
 void Interpreter::opToInteger(Exec& x, const Instruction&)
 {
-    push(Value(toIntegerValue(toNumber(pop(x.f)))));
+    // Wrapped to 32 bits, as the player keeps integers.
+    push(Value(double(toInt32(toNumber(pop(x.f))))));
 }
 
 namespace {

@@ -39,15 +39,49 @@ void Interpreter::opDefineFunction2(Exec& x, const Instruction& ins)
     defineFunction(x.f, ins);
 }
 
+namespace {
+
+// A name without path delimiters and no keyword: looked up on the scope chain as it is.
+bool isPlainName(const QString& name)
+{
+    for (QChar c : name) {
+        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c == QLatin1Char('.'))
+            return false;
+    }
+    return name.compare(QLatin1String("this"), Qt::CaseInsensitive) != 0
+        && name.compare(QLatin1String("super"), Qt::CaseInsensitive) != 0;
+}
+
+} // namespace
+
 void Interpreter::opCallFunction(Exec& x, const Instruction&)
 {
     QString name = toString(pop(x.f));
     std::vector<Value> args;
     popArgs(x.f, args);
-    Value fn = getVariable(x.f, name);
-    // A plain call runs with the calling timeline as `this`.
-    Object* timeline = x.f.targetLost ? x.f.base : timelineOf(x.f);
-    push(isFunction(fn) ? call(fn, Value(timeline), std::move(args)) : Value());
+    // A function found on a link of the scope chain (a local, a `with`
+    // object) runs with that object as `this`; one found on the timeline or
+    // elsewhere runs with the calling timeline.
+    Object* holder = nullptr;
+    Value fn;
+    if (!isPlainName(name) || !lookupInScope(x.f, name, fn, &holder))
+        fn = getVariable(x.f, name);
+    // super(...) runs the parent class's constructor on this object.
+    if (Object* s = fn.asObject(); s && s->kind() == Object::Kind::Super) {
+        auto* super = static_cast<SuperObject*>(s);
+        const Property* h = super->findOwn(QStringLiteral("__home__"));
+        Value ctor = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
+        if (!isFunction(ctor)) {
+            push(Value());
+            return;
+        }
+        auto* function = static_cast<FunctionObject*>(ctor.asObject());
+        Value self = super->thisObject ? Value(super->thisObject) : Value();
+        push(function->isNative() ? call(ctor, self, std::move(args)) : callScript(function, self, args, super->proto(), false));
+        return;
+    }
+    Object* thisObject = holder ? holder : (x.f.targetLost ? x.f.base : timelineOf(x.f));
+    push(isFunction(fn) ? call(fn, Value(thisObject), std::move(args)) : Value());
 }
 
 Interpreter::MethodOperands Interpreter::popMethodOperands(Frame& f)
@@ -76,6 +110,7 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
+            // The method's own super starts above the object it was found on.
             Object* holder = nullptr;
             Property* p = findProperty(s->proto(), name, &holder);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
@@ -151,6 +186,12 @@ void Interpreter::opInitArray(Exec& x, const Instruction&)
         return;
     }
     ArrayObject* a = newArray();
+    // An array literal inherits from whatever _global.Array.prototype is now.
+    if (const Property* ctor = m_realm.global->findOwn(QStringLiteral("Array")); ctor && ctor->value.isObject()) {
+        const Property* proto = ctor->value.asObject()->findOwn(QStringLiteral("prototype"));
+        if (proto && proto->value.isObject())
+            a->setProto(proto->value.asObject());
+    }
     a->elements.resize(n);
     for (size_t i = 0; i < n; ++i)
         a->elements[i] = pop(x.f);

@@ -7,7 +7,7 @@ namespace swf::avm1 {
 
 using namespace exec;
 
-bool Interpreter::lookupInScope(Frame& f, const QString& name, Value& out)
+bool Interpreter::lookupInScope(Frame& f, const QString& name, Value& out, Object** holder)
 {
     for (Scope* s = f.scope.get(); s; s = s->parent.get()) {
         Object* o = s->object;
@@ -16,6 +16,8 @@ bool Interpreter::lookupInScope(Frame& f, const QString& name, Value& out)
             o = f.target;
         if (o && hasProperty(o, name)) {
             out = getMember(Value(o), name);
+            if (holder)
+                *holder = s->parent ? o : nullptr;
             return true;
         }
     }
@@ -59,7 +61,8 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
         ClipObject* c = m_host ? m_host->level(n) : nullptr;
         return c ? Value(static_cast<Object*>(c)) : Value();
     }
-    if (name == QLatin1String("super") && f.callee) {
+    // Movies before version 6 have no `super`.
+    if (name == QLatin1String("super") && f.callee && m_version >= 6) {
         Object* start = f.home ? f.home->proto() : nullptr;
         auto* s = make<SuperObject>(f.thisObj, start, caseSensitive());
         s->define(QStringLiteral("__home__"), f.home ? Value(f.home) : Value(), DontEnum);
@@ -118,7 +121,11 @@ void Interpreter::opDefineLocal(Exec& x, const Instruction&)
     Frame& f = x.f;
     Value v = pop(f);
     QString name = toString(pop(f));
-    if (f.activation)
+    // A local named __proto__ is the activation's own prototype link, so
+    // the function's names are then looked up through that object too.
+    if (f.activation && name == QLatin1String("__proto__"))
+        setMember(Value(f.activation), name, v);
+    else if (f.activation)
         f.activation->put(name, v);
     else
         setVariable(f, name, v);

@@ -19,6 +19,7 @@ struct Interpreter::Frame {
     FunctionObject* callee = nullptr;
     Object* home = nullptr; // object the running method was found on (for super)
     size_t stackBase = 0;
+    bool constructing = false; // a call made by `new`
     bool returned = false;
     Value returnValue;
 };

@@ -83,8 +83,12 @@ void Interpreter::defineMethod(Object* on, const QString& name, NativeFunction f
 
 void Interpreter::defineMethods(Object* on, std::span<const NativeMethod> methods)
 {
-    for (const NativeMethod& m : methods)
-        defineMethod(on, QString::fromLatin1(m.name), m.function, m.flags);
+    for (const NativeMethod& m : methods) {
+        const QString name = QString::fromLatin1(m.name);
+        defineMethod(on, name, m.function, m.flags);
+        if (m.minVersion)
+            on->findOwn(name)->minVersion = m.minVersion;
+    }
 }
 
 void Interpreter::trap(const QString& message)
@@ -224,7 +228,7 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
                 f.activation->put(p.name, v);
         }
     }
-    (void)constructing;
+    f.constructing = constructing;
 
     m_frames.push_back(&f);
     ++m_depth;
@@ -312,6 +316,11 @@ void Interpreter::reportFault(const QString& what, QString* out)
         *out = what;
     if (m_host)
         m_host->scriptFault(what);
+}
+
+bool Interpreter::inConstructor() const
+{
+    return !m_frames.empty() && m_frames.back()->constructing;
 }
 
 bool Interpreter::run(const Block& block, Object* target, QString* fault)

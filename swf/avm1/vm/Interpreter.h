@@ -151,6 +151,8 @@ public:
     // (built-ins calling back into script).
     Value call(const Value& function, const Value& thisValue, std::vector<Value> args);
     Value construct(const Value& constructor, std::vector<Value> args);
+    // Whether the innermost running script function was called by `new`.
+    bool inConstructor() const;
     [[noreturn]] void trap(const QString& message);
     [[noreturn]] void throwValue(const Value& v) { throw ScriptThrow { v }; }
 
@@ -181,7 +183,9 @@ private:
     Value callScript(FunctionObject* fn, const Value& thisValue, std::vector<Value>& args, Object* callee, bool constructing);
     Value getVariable(Frame& f, const QString& name);
     void setVariable(Frame& f, const QString& name, const Value& value);
-    bool lookupInScope(Frame& f, const QString& name, Value& out);
+    // `holder`, when given, is set to the scope object the name was found on,
+    // or to null when it was found on the timeline (the outermost link).
+    bool lookupInScope(Frame& f, const QString& name, Value& out, Object** holder = nullptr);
     Object* timelineOf(Frame& f);
     Object* resolveTargetValue(Frame& f, const Value& v);
     void defineFunction(Frame& f, const Instruction& ins);

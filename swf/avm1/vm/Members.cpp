@@ -28,7 +28,7 @@ Property* Interpreter::findProperty(Object* o, const QString& name, Object** hol
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         Property* p = cur->findOwn(name);
-        if (p && p->minVersion <= m_version) {
+        if (p && p->visibleIn(m_version)) {
             if (holder)
                 *holder = cur;
             return p;
@@ -44,7 +44,7 @@ bool Interpreter::hasProperty(Object* o, const QString& name)
         if (cur->hasVirtual(*this, name))
             return true;
         const Property* p = cur->findOwn(name);
-        if (p && p->minVersion <= m_version)
+        if (p && p->visibleIn(m_version))
             return true;
     }
     return name == QLatin1String("__proto__") && o->proto();
@@ -80,7 +80,7 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         if (cur->getVirtual(*this, name, out))
             return out;
         Property* p = cur->findOwn(name);
-        if (!p || p->minVersion > m_version)
+        if (!p || !p->visibleIn(m_version))
             continue;
         if (p->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {
             NestingGuard nesting(m_getterNesting);
@@ -130,7 +130,7 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     }
     Value v = value;
     Property* own = o->findOwn(name);
-    if (own && own->minVersion > m_version)
+    if (own && !own->visibleIn(m_version))
         own = nullptr;
     if (o->watches())
         callWatcher(o, name, v, own);
@@ -160,7 +160,7 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     int depth = 0;
     for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         Property* p = cur->findOwn(name);
-        if (p && p->minVersion <= m_version && (p->getter || p->setter)) {
+        if (p && p->visibleIn(m_version) && (p->getter || p->setter)) {
             if (p->setter && m_setterNesting < MaxAccessorNesting) {
                 NestingGuard nesting(m_setterNesting);
                 call(Value(p->setter), object, { v });
@@ -208,6 +208,7 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
+            // for..in lists properties kept from older movies too.
             if (!(p->flags & DontEnum))
                 level.push_back(n);
         }

@@ -38,6 +38,13 @@ struct Property {
     // movies older than a version.
     uint16_t versionBits = 0;
     uint8_t minVersion = 0;
+
+    // Bit 0x100 hides a property from movies of version 6 alone.
+    static constexpr uint16_t HiddenIn6 = 0x100;
+    bool visibleIn(int version) const
+    {
+        return minVersion <= version && !(version == 6 && (versionBits & HiddenIn6));
+    }
 };
 
 class Object {
@@ -129,6 +136,8 @@ struct NativeMethod {
     const char* name;
     NativeMethodFunction function;
     uint8_t flags = DontEnum;
+    // Movies older than this version do not see the method.
+    uint8_t minVersion = 0;
 };
 
 class FunctionObject : public Object {

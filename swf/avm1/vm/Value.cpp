@@ -64,10 +64,11 @@ static bool isSpace(QChar c)
 double stringToNumber(const QString& s, int version)
 {
     // The player's rules: leading white space of any kind but trailing
-    // spaces only; "0x" hex and, without leading space, "0" octal, both
-    // wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
+    // spaces only; from version 6, "0x" hex and, without leading space, "0"
+    // octal, both wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
+    // Hex takes a sign after the prefix ("0x-2" is -2).
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    (void)version;
+    const bool radixPrefixes = version >= 6;
     int i = 0;
     int end = s.size();
     while (i < end && isSpace(s[i]))
@@ -78,9 +79,14 @@ double stringToNumber(const QString& s, int version)
         return nan;
     QStringView v = QStringView(s).mid(i, end - i);
     const bool leadingSpace = i > 0;
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+    if (radixPrefixes && !leadingSpace && v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+        int k = 2;
+        bool negative = false;
+        if (v[k] == '-' || v[k] == '+')
+            negative = v[k++] == '-';
         uint32_t acc = 0;
-        for (int k = 2; k < v.size(); ++k) {
+        int digits = 0;
+        for (; k < v.size(); ++k, ++digits) {
             int d;
             QChar c = v[k];
             if (c >= '0' && c <= '9') d = c.unicode() - '0';
@@ -89,7 +95,10 @@ double stringToNumber(const QString& s, int version)
             else return nan;
             acc = acc * 16 + uint32_t(d);
         }
-        return double(int32_t(acc));
+        if (!digits)
+            return nan;
+        const double r = double(int32_t(acc));
+        return negative ? -r : r;
     }
     int k = 0;
     bool negative = false;
@@ -98,7 +107,7 @@ double stringToNumber(const QString& s, int version)
         ++k;
     }
     QStringView rest = v.mid(k);
-    if (!leadingSpace && rest.size() > 1 && rest[0] == '0') {
+    if (radixPrefixes && !leadingSpace && rest.size() > 1 && rest[0] == '0') {
         bool octal = true;
         uint32_t acc = 0;
         for (QChar c : rest) {
