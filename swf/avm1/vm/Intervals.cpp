@@ -27,17 +27,21 @@ void Interpreter::clearInterval(int id)
 
 void Interpreter::tickIntervals(double nowMs)
 {
-    // Copy the ids first: callbacks may add or clear intervals.
-    std::vector<int> ids;
-    for (const Interval& iv : m_intervals)
-        ids.push_back(iv.id);
-    for (int id : ids) {
+    // The intervals due in this tick run in the order they fell due (those
+    // due at the same time in the order they were set), so that one cleared
+    // by another that fell due first does not run. Callbacks may add or
+    // clear intervals: each is looked up again before it runs.
+    std::vector<std::pair<double, int>> due;
+    for (Interval& iv : m_intervals) {
+        if (iv.next < 0)
+            iv.next = nowMs + iv.period;
+        if (nowMs >= iv.next)
+            due.emplace_back(iv.next, iv.id);
+    }
+    std::stable_sort(due.begin(), due.end());
+    for (const auto& [when, id] : due) {
         auto it = std::find_if(m_intervals.begin(), m_intervals.end(), [id](const Interval& iv) { return iv.id == id; });
         if (it == m_intervals.end())
-            continue;
-        if (it->next < 0)
-            it->next = nowMs + it->period;
-        if (nowMs < it->next)
             continue;
         it->next = std::max(it->next + it->period, nowMs);
         Value function = it->function;
