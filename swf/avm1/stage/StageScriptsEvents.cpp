@@ -131,6 +131,19 @@ void StageScripts::drain()
     releaseLeaving();
 }
 
+namespace {
+
+// The instances whose unload work is queued and not yet run: these are kept
+// when they leave. Pointers are unique while their instances live, so one
+// set serves every stage.
+QSet<const DisplayObject*>& unloadQueued()
+{
+    static QSet<const DisplayObject*> set;
+    return set;
+}
+
+} // namespace
+
 void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
 {
     if (!instance)
@@ -153,6 +166,23 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
         }
     };
     drop(*instance);
+    // Only an instance with unload work of its own (or in it) waits for it;
+    // any other goes at once, and a reference to it finds what now stands
+    // at its path.
+    bool waits = false;
+    std::function<void(DisplayObject&)> find = [&](DisplayObject& o) {
+        if (unloadQueued().remove(&o))
+            waits = true;
+        if (auto sprite = o.asSprite()) {
+            for (const auto& [depth, child] : sprite->displayList())
+                find(*child);
+        }
+    };
+    find(*instance);
+    if (!waits) {
+        forgetTree(*instance);
+        return;
+    }
     m_leaving.push_back(std::move(instance));
 }
 
@@ -313,6 +343,7 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             clip = clipFor(*sprite);
         if (!clip)
             return;
+        const size_t queuedBefore = m_queues[NormalBand].size();
         queueClipActions(instance, clip, flag, 0, NormalBand);
         if (mayHaveHandler(instance, QString::fromLatin1(name))) {
             Pending pending;
@@ -320,6 +351,8 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             pending.object = clip;
             push(NormalBand, std::move(pending));
         }
+        if (m_queues[NormalBand].size() > queuedBefore)
+            unloadQueued().insert(&instance);
         return;
     }
     m_clipsAlive.insert(sprite);
