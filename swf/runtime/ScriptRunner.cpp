@@ -1,6 +1,8 @@
 #include "swf/runtime/ScriptRunner.h"
 
 #include "swf/runtime/DisplayObject.h"
+#include "swf/runtime/ButtonInstance.h"
+#include "swf/runtime/SpriteInstance.h"
 
 namespace swf {
 
@@ -30,6 +32,26 @@ std::uint32_t clipEventFlag(ClipEvent event)
     case ClipEvent::Construct: return 0x40000;
     }
     return 0;
+}
+
+void ScriptRunner::instanceLeaving(std::unique_ptr<DisplayObject> instance)
+{
+    forgetTree(*instance);
+}
+
+void ScriptRunner::forgetTree(DisplayObject& instance)
+{
+    if (auto sprite = instance.asSprite()) {
+        for (const auto& [depth, child] : sprite->displayList())
+            forgetTree(*child);
+    }
+    if (auto button = dynamic_cast<ButtonInstance*>(&instance)) {
+        for (const auto& [depth, part] : button->parts())
+            forgetTree(*part);
+        for (const auto& [depth, part] : button->hitParts())
+            forgetTree(*part);
+    }
+    instanceRemoved(instance);
 }
 
 bool ScriptRunner::actsAsButton(const DisplayObject& instance)

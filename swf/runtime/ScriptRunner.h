@@ -10,6 +10,7 @@
 #include <QPointF>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace swf {
@@ -92,6 +93,15 @@ public:
 
     // The instance is leaving the display list: forget any reference to it.
     virtual void instanceRemoved(DisplayObject& instance) { }
+
+    // A removed instance, off every display list, whose unload work was just
+    // queued. Its scripts still see it as it stood (its path, its parent, its
+    // frame) until that work has run, so the runner may keep it alive until
+    // then; it must call forgetTree on it before letting it go. By default
+    // it goes at once.
+    virtual void instanceLeaving(std::unique_ptr<DisplayObject> instance);
+    // instanceRemoved for the instance and everything in it, innermost first.
+    void forgetTree(DisplayObject& instance);
 
     // The whole stage is about to be thrown away and rebuilt (stepping back
     // replays the movie from its start): forget every instance at once.

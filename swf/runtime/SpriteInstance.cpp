@@ -57,23 +57,28 @@ DisplayObject* SpriteInstance::childByName(const QString& name, Qt::CaseSensitiv
 
 void SpriteInstance::notifyRemoved(DisplayObject& object)
 {
+    notifyUnload(object);
+    if (auto runner = stage().scriptRunner())
+        runner->forgetTree(object);
+}
+
+void SpriteInstance::notifyUnload(DisplayObject& object)
+{
     if (auto sprite = object.asSprite()) {
         for (auto& [depth, child] : sprite->m_displayList)
-            notifyRemoved(*child);
+            notifyUnload(*child);
         if (auto sink = stage().soundSink())
             sink->timelineRemoved(reinterpret_cast<std::uintptr_t>(sprite));
     }
     // A button's parts are display objects too, sprites with scripts among them.
     if (auto button = dynamic_cast<ButtonInstance*>(&object)) {
         for (auto& [depth, part] : button->parts())
-            notifyRemoved(*part);
+            notifyUnload(*part);
         for (auto& [depth, part] : button->hitParts())
-            notifyRemoved(*part);
+            notifyUnload(*part);
     }
-    if (auto runner = stage().scriptRunner()) {
+    if (auto runner = stage().scriptRunner())
         runner->clipEvent(object, ClipEvent::Unload, object.clipActions());
-        runner->instanceRemoved(object);
-    }
 }
 
 void SpriteInstance::removeChild(int depth)
@@ -83,7 +88,15 @@ void SpriteInstance::removeChild(int depth)
         return;
     std::unique_ptr<DisplayObject> child = std::move(it->second);
     m_displayList.erase(it);
-    notifyRemoved(*child);
+    ScriptRunner* runner = stage().scriptRunner();
+    if (!runner) {
+        notifyRemoved(*child);
+        return;
+    }
+    // The unload work runs later, on the instance as it stood: the runner
+    // keeps it until then.
+    notifyUnload(*child);
+    runner->instanceLeaving(std::move(child));
 }
 
 std::unique_ptr<DisplayObject> SpriteInstance::createInstance(std::uint16_t characterId, int depth, int frame)

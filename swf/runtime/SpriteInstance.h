@@ -75,7 +75,10 @@ public:
 
     // Tells the sound and script sides that `object` and everything inside
     // it (a sprite's children, a button's parts) is about to be destroyed.
+    // Unload events for the object and everything in it, then forgets it.
     void notifyRemoved(DisplayObject& object);
+    // Only the unload events (and the end of its sounds).
+    void notifyUnload(DisplayObject& object);
 
     // What scripts drew into this clip (below its children); null until a script draws.
     Drawing* drawing() const { return m_drawing.get(); }

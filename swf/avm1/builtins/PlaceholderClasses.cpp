@@ -7,6 +7,9 @@
 
 namespace swf::avm1 {
 
+// ContextMenu and ContextMenuItem (ContextMenuClass.cpp).
+void installContextMenu(Interpreter& vm);
+
 namespace {
 
 Value constructNothing(Interpreter&, CallArgs&)
@@ -64,8 +67,7 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
     placeholderClass(vm, "Video", { "attachVideo", "clear" }, Builtins::nothing);
     placeholderClass(vm, "TextSnapshot", { "findText", "getCount", "getSelected", "getSelectedText", "getText",
         "hitTestTextNearPos", "setSelectColor", "setSelected" }, Builtins::nothing);
-    placeholderClass(vm, "ContextMenu", { "copy", "hideBuiltInItems" }, Builtins::nothing);
-    placeholderClass(vm, "ContextMenuItem", { "copy" }, Builtins::nothing);
+    installContextMenu(vm);
     placeholderClass(vm, "MovieClipLoader", { "loadClip", "unloadClip", "getProgress", "addListener", "removeListener" });
     // Button instances are made by the stage; scripts only ever extend its prototype.
     placeholderClass(vm, "Button", { "getDepth" }, Builtins::nothing);

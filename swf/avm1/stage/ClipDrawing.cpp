@@ -372,6 +372,9 @@ Object* flashPackage(Interpreter& vm, const QString& name)
     if (!flash) {
         flash = vm.newObject();
         vm.global()->define(QStringLiteral("flash"), Value(flash), DontEnum);
+        // The flash packages came with version 8: older movies never see them.
+        if (Property* p = vm.global()->findOwn(QStringLiteral("flash")))
+            p->minVersion = 8;
     }
     Object* package = vm.getMember(Value(flash), name).asObject();
     if (!package) {

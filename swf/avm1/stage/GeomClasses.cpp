@@ -259,11 +259,33 @@ static Value pointClone(Interpreter& vm, CallArgs& a, Object* package)
     return Value(construct(vm, package, "Point", { num(vm, o, "x"), num(vm, o, "y") }));
 }
 
-static Value pointEquals(Interpreter& vm, CallArgs& a, Object*)
+// Only an instance of the same class can be equal: an object with the same
+// members but another prototype chain is not.
+bool isGeomInstance(Interpreter& vm, Object* package, Object* o, const char* className)
+{
+    Object* ctor = package ? vm.getMember(Value(package), QString::fromLatin1(className)).asObject() : nullptr;
+    return o && ctor && vm.isInstanceOf(o, ctor);
+}
+
+// Members compared with ==, as they are: two equal strings match even where
+// they are no number.
+bool sameMembers(Interpreter& vm, Object* o, Object* p, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        const QString n = QString::fromLatin1(name);
+        if (!vm.abstractEquals(vm.getMember(Value(o), n), vm.getMember(Value(p), n)))
+            return false;
+    }
+    return true;
+}
+
+static Value pointEquals(Interpreter& vm, CallArgs& a, Object* package)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
-    return Value(p && num(vm, o, "x") == num(vm, p, "x") && num(vm, o, "y") == num(vm, p, "y"));
+    if (!isGeomInstance(vm, package, p, "Point"))
+        return Value(false);
+    return Value(sameMembers(vm, o, p, { "x", "y" }));
 }
 
 static Value pointOffset(Interpreter& vm, CallArgs& a, Object*)
@@ -364,16 +386,13 @@ static Value rectangleIntersects(Interpreter& vm, CallArgs& a, Object*)
     return Value(r.intersects(s));
 }
 
-static Value rectangleEquals(Interpreter& vm, CallArgs& a, Object*)
+static Value rectangleEquals(Interpreter& vm, CallArgs& a, Object* package)
 {
     Object* o = a.thisObject();
     Object* p = a.arg(0).asObject();
-    if (!p)
+    if (!isGeomInstance(vm, package, p, "Rectangle"))
         return Value(false);
-    for (const char* name : { "x", "y", "width", "height" })
-        if (num(vm, o, name) != num(vm, p, name))
-            return Value(false);
-    return Value(true);
+    return Value(sameMembers(vm, o, p, { "x", "y", "width", "height" }));
 }
 
 static Value rectangleToString(Interpreter& vm, CallArgs& a, Object*)

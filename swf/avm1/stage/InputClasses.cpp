@@ -3,6 +3,7 @@
 
 #include "swf/runtime/Stage.h"
 #include "swf/avm1/stage/StageScripts.h"
+#include "swf/avm1/builtins/Builtins.h"
 
 #include <cmath>
 #include <memory>
@@ -11,35 +12,22 @@ namespace swf::avm1 {
 
 namespace {
 
-// Gives `on` a listener list (kept in a hidden _listeners array) with
-// addListener and removeListener. These two stay closures: each pair keeps
-// the very list it was made with, whatever a script later does to _listeners.
-void addListenerList(Interpreter& vm, Object* on)
+// Makes `on` a broadcaster the way AsBroadcaster.initialize does: a hidden
+// _listeners array, the very addListener and removeListener of AsBroadcaster,
+// and a broadcastMessage of its own. The stage reads _listeners when it has
+// news, so whatever list a script installs there is the one that hears it.
+void makeBroadcaster(Interpreter& vm, Object* on, uint8_t flags)
 {
-    ArrayObject* listeners = vm.newArray();
-    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(listeners)), DontEnum);
-    vm.defineMethod(on, QStringLiteral("addListener"), [listeners](Interpreter&, CallArgs& a) -> Value {
-        Object* l = a.arg(0).asObject();
-        if (!l)
-            return Value(false);
-        for (const Value& v : listeners->elements) {
-            if (v.asObject() == l)
-                return Value(true);
-        }
-        if (listeners->elements.size() < ArrayObject::MaxLength)
-            listeners->elements.push_back(a.arg(0));
-        return Value(true);
-    });
-    vm.defineMethod(on, QStringLiteral("removeListener"), [listeners](Interpreter&, CallArgs& a) -> Value {
-        auto& e = listeners->elements;
-        for (auto it = e.begin(); it != e.end(); ++it) {
-            if (it->asObject() && it->asObject() == a.arg(0).asObject()) {
-                e.erase(it);
-                return Value(true);
-            }
-        }
-        return Value(false);
-    });
+    const Value broadcaster = vm.getMember(Value(vm.global()), QStringLiteral("AsBroadcaster"));
+    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), flags);
+    for (const char* name : { "addListener", "removeListener" }) {
+        const QString n = QString::fromLatin1(name);
+        on->define(n, vm.getMember(broadcaster, n), flags);
+    }
+    const QString message = QStringLiteral("broadcastMessage");
+    Object* shared = vm.getMember(broadcaster, message).asObject();
+    if (shared && shared->kind() == Object::Kind::Function && static_cast<FunctionObject*>(shared)->isNative())
+        on->define(message, Value(static_cast<Object*>(vm.newNative(message, static_cast<FunctionObject*>(shared)->native))), flags);
 }
 
 // A read-only property whose value is computed when read.
@@ -48,6 +36,34 @@ void defineGetter(Interpreter& vm, Object* on, const QString& name, NativeMethod
     on->define(name, Value(), DontDelete | DontEnum);
     if (Property* p = on->findOwn(name))
         p->getter = vm.newNative(name, getter);
+}
+
+// Stage.align keeps only the edges it understands: each of L, T, R and B
+// (in either case) at most once, always in that order, whatever else the
+// script wrote.
+QString normalizeAlign(const QString& requested)
+{
+    QString align;
+    for (QChar edge : { u'L', u'T', u'R', u'B' }) {
+        if (requested.contains(edge, Qt::CaseInsensitive))
+            align.append(edge);
+    }
+    return align;
+}
+
+void defineStageAlign(Interpreter& vm, Object* stageObject)
+{
+    auto align = std::make_shared<QString>();
+    const QString name = QStringLiteral("align");
+    stageObject->define(name, Value(), DontDelete);
+    Property* p = stageObject->findOwn(name);
+    if (!p)
+        return;
+    p->getter = vm.newNative(name, [align](Interpreter&, CallArgs&) -> Value { return Value(*align); });
+    p->setter = vm.newNative(name, [align](Interpreter& vm, CallArgs& a) -> Value {
+        *align = normalizeAlign(vm.toString(a.arg(0)));
+        return Value();
+    });
 }
 
 } // namespace
@@ -132,6 +148,7 @@ const NativeMethod keyStaticMethods[] = {
     { "isToggled", keyIsToggled },
     { "getCode", keyGetCode },
     { "getAscii", keyGetAscii },
+    { "isAccessible", Builtins::refuse },
 };
 
 const NativeMethod mouseStaticMethods[] = {
@@ -162,25 +179,30 @@ void StageScripts::installInputObjects()
     for (const auto& [name, code] : keys)
         key->define(QString::fromLatin1(name), Value(double(code)), constant);
     vm.defineMethods(key, keyStaticMethods);
-    addListenerList(vm, key);
+    makeBroadcaster(vm, key, constant);
+    // Everything on Key is fixed, the methods as much as the codes.
+    for (const QString& name : key->ownNames(true)) {
+        if (Property* p = key->findOwn(name))
+            p->flags = constant;
+    }
 
     // Mouse: listeners hear the pointer; hide and show ask the player to hide the pointer over the movie.
     Object* mouse = vm.newObject();
     m_mouseObject = mouse;
     g->define(QStringLiteral("Mouse"), Value(mouse), DontEnum);
     vm.defineMethods(mouse, mouseStaticMethods);
-    addListenerList(vm, mouse);
+    makeBroadcaster(vm, mouse, DontEnum);
 
     // Stage: the movie's size, or the view's when the movie does not scale.
     Object* stageObject = vm.newObject();
     m_stageObject = stageObject;
     g->define(QStringLiteral("Stage"), Value(stageObject), DontEnum);
     stageObject->define(QStringLiteral("scaleMode"), Value(QStringLiteral("showAll")), DontDelete);
-    stageObject->define(QStringLiteral("align"), Value(QString()), DontDelete);
+    defineStageAlign(vm, stageObject);
     stageObject->define(QStringLiteral("showMenu"), Value(true), DontDelete);
     defineGetter(vm, stageObject, QStringLiteral("width"), stageObjectSize<true>);
     defineGetter(vm, stageObject, QStringLiteral("height"), stageObjectSize<false>);
-    addListenerList(vm, stageObject);
+    makeBroadcaster(vm, stageObject, DontEnum);
 
     vm.defineMethods(g, timeoutFunctions);
 }

@@ -174,7 +174,8 @@ static Value clipSwapDepths(Interpreter& vm, CallArgs& a)
 {
     SpriteClip* c = clipOf(a);
     SpriteInstance* s = c ? c->sprite() : nullptr;
-    if (!s || !s->parent() || a.args.empty())
+    // A removed clip waiting for its unload work has no depth to swap.
+    if (!s || !s->parent() || a.args.empty() || s->parent()->childAt(s->depth()) != s)
         return Value();
     int depth = 0;
     const Value target = a.arg(0);

@@ -201,8 +201,10 @@ void SpriteClip::duplicate(const QString& name, int depth)
     SpriteInstance* s = sprite();
     if (!s || !s->parent())
         return;
-    // Script depths run from -16384 up; the display list's from 0.
-    const qint64 listDepth = qint64(depth) + DepthOffset;
+    // The duplicate action carries a display-list depth (the compiler has
+    // already added the 16384 between script depths and the list's), unlike
+    // the duplicateMovieClip method.
+    const qint64 listDepth = depth;
     if (listDepth < 0 || listDepth > HighestRemovableDepth)
         return;
     s->parent()->duplicateChild(*s, name, int(listDepth));
@@ -212,7 +214,9 @@ void SpriteClip::remove()
 {
     // Only clips at script depths (0 and up) can be removed by a script.
     SpriteInstance* s = sprite();
-    if (s && s->parent() && s->depth() >= DepthOffset && s->depth() <= HighestRemovableDepth)
+    // A clip already removed (its unload work still to run) is no longer
+    // at its depth: whatever stands there now is another clip.
+    if (s && s->parent() && s->depth() >= DepthOffset && s->depth() <= HighestRemovableDepth && s->parent()->childAt(s->depth()) == s)
         s->parent()->removeChild(s->depth());
 }
 

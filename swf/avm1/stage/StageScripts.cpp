@@ -120,7 +120,10 @@ StageScripts::StageScripts(Stage& stage)
     m_sounds->install();
 }
 
-StageScripts::~StageScripts() = default;
+StageScripts::~StageScripts()
+{
+    releaseLeaving();
+}
 
 void StageScripts::installMovieClip()
 {

@@ -67,6 +67,7 @@ public:
     void mouseWheel(int delta) override;
     void keyEvent(ClipEvent event, int keyCode, int ascii, int buttonKey) override;
     void instanceRemoved(DisplayObject& instance) override;
+    void instanceLeaving(std::unique_ptr<DisplayObject> instance) override;
     void stageRestarting() override;
 
     // ScriptHost
@@ -129,6 +130,8 @@ private:
     void push(Band band, Pending pending);
     void runPending(Pending& pending);
     void drain();
+    // Lets go of the removed instances whose unload work has run.
+    void releaseLeaving();
     void installMovieClip();
     void installStageObjects();
     void installInputObjects();
@@ -173,6 +176,8 @@ private:
     std::optional<QRectF> m_dragBounds;
     void followDrag();
     bool m_draining = false;
+    // Removed instances kept until the queued unload work has run, oldest first.
+    std::vector<std::unique_ptr<DisplayObject>> m_leaving;
     bool m_quit = false;
     double m_nowMs = 0;
     int m_faults = 0;

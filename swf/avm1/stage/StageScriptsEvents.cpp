@@ -136,6 +136,74 @@ void StageScripts::drain()
         queue.clear();
     m_queuedFor.clear();
     m_draining = false;
+    releaseLeaving();
+}
+
+namespace {
+
+// The instances whose unload work is queued and not yet run: these are kept
+// when they leave. Pointers are unique while their instances live, so one
+// set serves every stage.
+QSet<const DisplayObject*>& unloadQueued()
+{
+    static QSet<const DisplayObject*> set;
+    return set;
+}
+
+} // namespace
+
+void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
+{
+    if (!instance)
+        return;
+    // Work queued for the instance or anything in it goes with it (its frame
+    // actions, enterFrame); the unload work, queued on its script objects,
+    // stays and runs on it as it stood.
+    std::function<void(DisplayObject&)> drop = [&](DisplayObject& o) {
+        if (auto sprite = o.asSprite()) {
+            for (const auto& [depth, child] : sprite->displayList())
+                drop(*child);
+        }
+        for (auto& queue : m_queues) {
+            for (auto it = queue.begin(); it != queue.end();) {
+                if (it->instance == &o)
+                    it = queue.erase(it);
+                else
+                    ++it;
+            }
+        }
+    };
+    drop(*instance);
+    // Only an instance with unload work of its own (or in it) waits for it;
+    // any other goes at once, and a reference to it finds what now stands
+    // at its path.
+    bool waits = false;
+    std::function<void(DisplayObject&)> find = [&](DisplayObject& o) {
+        if (unloadQueued().remove(&o))
+            waits = true;
+        if (auto sprite = o.asSprite()) {
+            for (const auto& [depth, child] : sprite->displayList())
+                find(*child);
+        }
+    };
+    find(*instance);
+    if (!waits) {
+        forgetTree(*instance);
+        return;
+    }
+    m_leaving.push_back(std::move(instance));
+}
+
+void StageScripts::releaseLeaving()
+{
+    std::vector<std::unique_ptr<DisplayObject>> leaving = std::move(m_leaving);
+    m_leaving.clear();
+    // Forget them all while their parents still stand, then destroy the
+    // newest first: one removed from inside another's unload goes before it.
+    for (const auto& instance : leaving)
+        forgetTree(*instance);
+    while (!leaving.empty())
+        leaving.pop_back();
 }
 
 void StageScripts::runFrameActions(SpriteInstance& timeline, const QByteArray& actions)
@@ -243,9 +311,22 @@ void StageScripts::instancePlaced(DisplayObject& instance)
         return;
     m_clipsAlive.insert(sprite);
     queueClipActions(instance, nullptr, clipEventFlag(ClipEvent::Initialize), 0, InitBand);
+    const size_t queuedBefore = m_queues[ConstructBand].size();
     queueClipActions(instance, nullptr, clipEventFlag(ClipEvent::Construct), 0, ConstructBand);
-    // Clips made by scripts (attachMovie, duplicates) get their class where they are made.
-    if (instance.placedFrame() == 0 || !instance.character())
+    // Clips made by scripts (attachMovie, duplicates) get their class where
+    // they are made, and a duplicate's construct actions run there too, inside
+    // the call that made it; only its init and load wait for the queue.
+    if (instance.placedFrame() == 0) {
+        std::vector<Pending> now;
+        while (m_queues[ConstructBand].size() > queuedBefore) {
+            now.push_back(std::move(m_queues[ConstructBand].back()));
+            m_queues[ConstructBand].pop_back();
+        }
+        for (auto it = now.rbegin(); it != now.rend(); ++it)
+            runPending(*it);
+        return;
+    }
+    if (!instance.character())
         return;
     Pending pending;
     pending.construct = true;
@@ -270,6 +351,7 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             clip = clipFor(*sprite);
         if (!clip)
             return;
+        const size_t queuedBefore = m_queues[NormalBand].size();
         queueClipActions(instance, clip, flag, 0, NormalBand);
         if (mayHaveHandler(instance, QString::fromLatin1(name))) {
             Pending pending;
@@ -277,6 +359,8 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             pending.object = clip;
             push(NormalBand, std::move(pending));
         }
+        if (m_queues[NormalBand].size() > queuedBefore)
+            unloadQueued().insert(&instance);
         return;
     }
     m_clipsAlive.insert(sprite);
@@ -382,6 +466,7 @@ void StageScripts::instanceRemoved(DisplayObject& instance)
 
 void StageScripts::stageRestarting()
 {
+    releaseLeaving();
     for (auto& queue : m_queues)
         queue.clear();
     m_queuedFor.clear();

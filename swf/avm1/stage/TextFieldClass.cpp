@@ -151,7 +151,7 @@ static Value textFieldRemoveTextField(Interpreter&, CallArgs& a)
 {
     // Only fields made by scripts (at script depths) can be removed.
     EditTextInstance* f = fieldOf(a);
-    if (f && f->parent() && f->depth() >= ScriptDepths)
+    if (f && f->parent() && f->depth() >= ScriptDepths && f->parent()->childAt(f->depth()) == f)
         f->parent()->removeChild(f->depth());
     return Value();
 }

@@ -46,23 +46,28 @@ std::vector<int> IntervalTable::takeDue(double nowMs)
         }
     }
     m_starting.clear();
-    std::vector<int> due;
+    std::vector<std::pair<double, int>> fell;
     while (!m_due.empty() && m_due.top().first <= nowMs) {
         const auto [at, id] = m_due.top();
         m_due.pop();
         Interval* iv = find(id);
         if (!iv || iv->next != at)
             continue; // cleared, or a stale entry
-        due.push_back(id);
+        fell.emplace_back(at, id);
     }
-    // Each runs once a tick at most, however far behind it is; rescheduled
-    // after the queue is drained so that one does not come up twice.
-    for (int id : due) {
+    // They run in the order they fell due, those due at the same time in the
+    // order they were set, so that one cleared by another that fell due first
+    // does not run. Each runs once a tick at most, however far behind it is;
+    // rescheduled after the queue is drained so that one does not come up twice.
+    std::sort(fell.begin(), fell.end());
+    std::vector<int> due;
+    due.reserve(fell.size());
+    for (const auto& [at, id] : fell) {
         Interval* iv = find(id);
         iv->next = std::max(iv->next + iv->period, nowMs);
         schedule(*iv);
+        due.push_back(id);
     }
-    std::sort(due.begin(), due.end());
     return due;
 }
 

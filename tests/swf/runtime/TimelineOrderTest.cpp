@@ -154,3 +154,34 @@ TEST(TimelineOrder, InitActionsAndRegisteredClassComeBeforeFrameActions)
     ASSERT_TRUE(player.ok());
     EXPECT_EQ(player.take(), QStringList({ "construct", "frame", "proto onLoad" }));
 }
+
+TEST(TimelineOrder, UnloadWorkSeesTheRemovedClipWhereItStood)
+{
+    // Frame 2 removes "first" and places "second" at the same depth. The
+    // unload actions of "first" run after the placement, yet inside them
+    // `this` is still "first" under the root and the root is reachable.
+    swfw::Movie movie = baseMovie();
+    swfw::Sprite empty;
+    empty.showFrame();
+    movie.defineSprite(2, empty);
+    // trace(_root._currentframe + ": unload " + this)
+    const QByteArray unload = Asm()
+                                  .push({ "_root" }).getVariable().push({ "_currentframe" }).getMember()
+                                  .push({ ": unload " }).add2()
+                                  .push({ "this" }).getVariable().add2()
+                                  .trace().end().bytes();
+    placeNamed(movie, 1, 2, "first", 0, 0, { { 0x04, unload } });
+    movie.showFrame();
+    movie.removeObject2(1);
+    placeNamed(movie, 1, 2, "second", 0, 0, { { 0x01, traceBlock("load second") }, { 0x04, unload } });
+    movie.showFrame();
+    movie.showFrame();
+    Player player(movie.bytes());
+    ASSERT_TRUE(player.ok());
+    EXPECT_EQ(player.take(), QStringList());
+    player.frames(1);
+    EXPECT_EQ(player.take(), QStringList({ "2: unload _level0.first", "load second" }));
+    // Once its unload work has run the old clip is gone: "second" stays alone.
+    player.frames(1);
+    EXPECT_EQ(player.take(), QStringList());
+}
