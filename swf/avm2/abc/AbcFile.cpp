@@ -2,6 +2,7 @@
 
 #include "swf/io/Reader.h"
 
+#include <cstring>
 #include <limits>
 
 namespace swf::avm2 {
@@ -65,7 +66,13 @@ Result<void> AbcReader::readPools()
     auto doubles = SWF_TRY(count(m_limits.maxPoolEntries, "double"));
     m_file.doubles.assign(1, std::numeric_limits<double>::quiet_NaN());
     for (std::uint32_t i = 1; i < doubles; ++i)
-        m_file.doubles.push_back(SWF_TRY(m_in.readDouble()));
+    {
+        // Plain little-endian IEEE doubles, unlike the word-swapped doubles of action blocks.
+        auto bytes = SWF_TRY(m_in.readBytes(8));
+        double v = 0;
+        std::memcpy(&v, bytes.constData(), 8);
+        m_file.doubles.push_back(v);
+    }
     auto strings = SWF_TRY(count(m_limits.maxPoolEntries, "string"));
     m_file.strings.assign(1, QString());
     for (std::uint32_t i = 1; i < strings; ++i) {

@@ -164,6 +164,8 @@
     X(BkptLine, 0xF2, U30, 0, 0)           /* nothing */ \
     X(Timestamp, 0xF3, None, 0, 0)         /* nothing */
 
+#include <cstdint>
+
 namespace swf::avm2 {
 
 enum class Op : std::uint8_t {

@@ -79,7 +79,7 @@ Result<void> Machine::loadAbc(const QByteArray& bytes, bool lazy)
         u.scripts[i].global = global;
         auto scope = std::make_shared<std::vector<ScopeEntry>>(1, ScopeEntry { Value::object(global), false });
         buildTraits(u, const_cast<Traits&>(global->traits()), file.scripts[i].traits, scope, nullptr, global);
-        global->slotValues().resize(global->traits().slotDefaults.size());
+        global->slotValues() = global->traits().slotDefaults;
         for (const AbcTrait& trait : file.scripts[i].traits) {
             const Name& name = u.names[trait.name];
             m_globals[name.local].push_back(GlobalName { name.namespaces.empty() ? Namespace {} : name.namespaces[0], &u, i });

@@ -68,7 +68,7 @@ Object* Machine::newFunction(Method* method, bool isBound, const Value& boundThi
     fn->isBound = isBound;
     fn->boundThis = boundThis;
     // A function made by a closure has a prototype object of its own for `new`.
-    if (!isBound) {
+    if (!isBound && !method->native) {
         Object* prototype = newObject();
         fn->dynamicSet(QStringLiteral("prototype"), Value::object(prototype));
         fn->dontEnum().insert(QStringLiteral("prototype"), true);
@@ -82,7 +82,8 @@ Object* Machine::newNative(const QString& name, NativeFn fn, int length)
     method->native = std::move(fn);
     method->name = name;
     method->paramCount = length;
-    return newFunction(method, true, Value::undefined());
+    // Not bound: a built-in method sees the receiver it is called on.
+    return newFunction(method, false, Value::undefined());
 }
 
 Object* Machine::instantiate(ClassObject* cls)
