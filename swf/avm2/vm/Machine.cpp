@@ -413,7 +413,8 @@ Value Machine::call(const Value& function, const Value& thisValue, Args args)
 
 Value Machine::callMethod(Method* method, const Value& thisValue, Args args)
 {
-    if (m_callDepth >= m_limits.maxCallDepth)
+    // Only bytecode counts: the error made here runs a native constructor itself.
+    if (!method->native && m_callDepth >= m_limits.maxCallDepth)
         throwError(ErrorClass::Error, 1023, QStringLiteral("Stack overflow occurred."));
     struct Depth {
         int& depth;
