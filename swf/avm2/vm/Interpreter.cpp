@@ -134,7 +134,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
     const std::size_t required = declared - std::min(declared, info.optional.size());
     const bool rest = info.flags & AbcMethod::NeedRest;
     const bool arguments = info.flags & AbcMethod::NeedArguments;
-    if (args.size() < required || (args.size() > declared && !rest && !arguments)) {
+    if (args.size() < required || (args.size() > declared && !rest && !arguments && !method->closure)) {
         throwError(ErrorClass::ArgumentError, 1063, QStringLiteral("Argument count mismatch on %1. Expected %2, got %3.")
                 .arg(method->name.isEmpty() ? QStringLiteral("Function/<anonymous>()") : method->name)
                 .arg(required).arg(args.size()));
@@ -320,6 +320,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     fn->index = in.a;
                     fn->scope = chain();
                     fn->paramCount = int(file.methods[in.a].paramTypes.size());
+                    fn->closure = true;
                     stack.push_back(Value::object(newFunction(fn)));
                     break;
                 }

@@ -172,8 +172,10 @@ public:
     Name resolveName(Unit& unit, std::uint32_t multiname) { return unit.names[multiname]; }
     Value constantValue(Unit& unit, const AbcConstant& constant);
     ClassObject* classByName(Unit& unit, std::uint32_t multiname); // null for "any" or unknown
+    std::uint64_t instructionsRun() const { return m_totalInstructions; }
     void countInstruction()
     {
+        ++m_totalInstructions;
         if (++m_runInstructions > m_limits.instructionsPerRun || ++m_frameInstructions > m_limits.instructionsPerFrame)
             throw BudgetSpent {};
     }
@@ -200,6 +202,7 @@ private:
     MachineLimits m_limits;
     std::uint64_t m_runInstructions = 0;
     std::uint64_t m_frameInstructions = 0;
+    std::uint64_t m_totalInstructions = 0;
     int m_callDepth = 0;
     int m_guardDepth = 0;
     std::function<void(const QString&)> m_trace;

@@ -103,6 +103,7 @@ struct Method {
     ClassObject* owner = nullptr; // the class whose traits hold it, for super
     QString name;
     int paramCount = 0; // the declared parameters, for length
+    bool closure = false; // made by newfunction: extra arguments are dropped, not refused
 };
 
 // How a slot coerces what is stored in it.
