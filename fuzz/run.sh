@@ -72,9 +72,35 @@ if target == "fuzz_sol":
         (out / (hashlib.sha1(data).hexdigest()[:16] + ".sol")).write_bytes(data)
     sys.exit(0)
 
+def abc_files(movie):
+    """The bytecode fuzzer eats the files of DoABC tags, not movies."""
+    if movie[:3] == b"CWS":
+        movie = b"FWS" + movie[3:8] + zlib.decompressobj().decompress(movie[8:])
+    if movie[:3] != b"FWS":
+        return []
+    nbits = movie[8] >> 3
+    start = 8 + (5 + 4 * nbits + 7) // 8 + 4
+    files = []
+    for code, data in tags(movie[start:]):
+        if code == 72:
+            files.append(data)
+        elif code == 82 and len(data) > 4:
+            end = data.find(b"\0", 4)
+            if end >= 0:
+                files.append(data[end + 1:])
+    return files
+
 movies = sorted(corpus.rglob("*.swf")) + sorted((root / "examples").glob("*.swf")) + sorted((root / "fuzz" / "regressions").glob("*"))
 for path in movies:
     data = path.read_bytes()
+    if target == "fuzz_abc":
+        try:
+            variants = abc_files(data)
+        except Exception:
+            variants = []
+        for v in variants:
+            (out / (hashlib.sha1(v).hexdigest()[:16] + ".abc")).write_bytes(v)
+        continue
     if target == "fuzz_script":
         try:
             variants = action_blocks(data)

@@ -4,6 +4,7 @@
 #include "swf/audio/SoundMixer.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/stage/StageScripts.h"
+#include "swf/avm2/display/StageScripts.h"
 #include "swf/format/TagCodes.h"
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
@@ -90,6 +91,16 @@ Playback::Playback(std::unique_ptr<Stage> stage)
 {
 }
 
+// FileAttributes says which machine the movie's scripts are written for.
+static bool declaresActionScript3(const Movie& movie)
+{
+    for (const ControlTag& tag : movie.root().frames.front()) {
+        if (tag.code == TagFileAttributes && !tag.body.isEmpty())
+            return (std::uint8_t(tag.body[0]) & 0x08) != 0;
+    }
+    return false;
+}
+
 Playback::~Playback()
 {
     m_stage->setScriptRunner(nullptr);
@@ -147,7 +158,13 @@ void Playback::wire(const PlaybackOptions& options)
         m_mixer->exportNames(m_stage->movie().exports().entries()); // the names StartSound2 uses
         m_stage->setSoundSink(m_mixer.get());
     }
-    if (options.scripts) {
+    if (options.scripts && declaresActionScript3(m_stage->movie())) {
+        m_as3 = std::make_unique<avm2::StageScripts>(*m_stage);
+        m_as3->machine().setLimits({ options.limits.actionsPerBlock, options.limits.actionsPerFrame, options.limits.maxCallDepth });
+        m_as3->setTraceSink(options.trace);
+        m_as3->setFaultSink(options.fault);
+        m_stage->setScriptRunner(m_as3.get());
+    } else if (options.scripts) {
         m_scripts = std::make_unique<OwnScripts>(*m_stage, options);
         avm1::Interpreter& vm = m_scripts->interpreter();
         vm.setActionBudget(options.limits.actionsPerBlock);
@@ -162,6 +179,8 @@ void Playback::wire(const PlaybackOptions& options)
     m_stage->begin();
     if (m_scripts)
         m_scripts->flush();
+    if (m_as3)
+        m_as3->afterFrame();
 }
 
 int Playback::version() const { return m_stage->movie().version(); }
@@ -191,6 +210,8 @@ void Playback::nextFrame(double nowMs)
         m_stage->tick();
         if (m_scripts)
             m_scripts->afterTick(nowMs);
+        if (m_as3)
+            m_as3->afterFrame();
     });
 }
 
@@ -297,6 +318,8 @@ void Playback::setScriptRunner(ScriptRunner* runner)
     m_stage->setScriptRunner(runner);
     if (m_scripts && runner != m_scripts.get())
         m_scripts.reset();
+    if (m_as3 && runner != m_as3.get())
+        m_as3.reset();
 }
 
 Stage& Playback::stage() { return *m_stage; }

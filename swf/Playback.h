@@ -35,6 +35,9 @@ class InputDispatcher;
 namespace avm1 {
 class StageScripts;
 }
+namespace avm2 {
+class StageScripts;
+}
 
 // The largest movie file we read; a projector may be twice this.
 inline constexpr qint64 MaxMovieFileBytes = 256ll * 1024 * 1024;
@@ -189,7 +192,8 @@ private:
     std::unique_ptr<InputDispatcher> m_input;
     // Both refer to the stage and go before it, once it no longer calls them.
     std::unique_ptr<SoundMixer> m_mixer;           // with sound on
-    std::unique_ptr<avm1::StageScripts> m_scripts; // with scripts on
+    std::unique_ptr<avm1::StageScripts> m_scripts; // with scripts on, for ActionScript 1 and 2
+    std::unique_ptr<avm2::StageScripts> m_as3;     // with scripts on, for a movie in ActionScript 3
     std::unique_ptr<FramePacer> m_pacer;
     int m_framesShown = 0; // nextFrame calls, the movie clock
     mutable std::optional<Error> m_failure;

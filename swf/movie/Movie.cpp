@@ -247,6 +247,10 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
         case TagSoundStreamHead:
         case TagSoundStreamHead2:
         case TagSoundStreamBlock:
+        case TagFileAttributes:
+        case TagDoAbc:
+        case TagDoAbcDefine:
+        case TagSymbolClass:
             if (code == TagDoInitAction && body.remaining() >= 2) {
                 Reader idReader = body;
                 tag.characterId = SWF_TRY(idReader.readU16());

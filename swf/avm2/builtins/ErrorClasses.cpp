@@ -1,0 +1,55 @@
+// Error and its kinds. An error made by the machine carries the player's
+// number and message: "TypeError: Error #1009: Cannot access ...".
+
+#include "swf/avm2/vm/Machine.h"
+
+namespace swf::avm2 {
+
+namespace {
+
+Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value::undefined(); }
+
+const char* const Names[] = { "Error", "TypeError", "ReferenceError", "ArgumentError", "RangeError", "VerifyError",
+    "EvalError", "URIError", "SecurityError", "SyntaxError" };
+
+} // namespace
+
+void installErrorClasses(Machine& m)
+{
+    auto& b = m.builtins();
+    for (int i = 0; i < 10; ++i) {
+        const QString name = QLatin1String(Names[i]);
+        ClassObject* base = i == 0 ? b.object : b.error[0];
+        ClassObject* cls = m.defineClass(QString(), name, base, InstanceKind::Error,
+            [name](Machine& m, const Value& self, Args args) {
+                Object* o = self.object();
+                if (!o)
+                    return Value::undefined();
+                const Traits& traits = o->traits();
+                auto set = [&](const QString& field, const Value& value) {
+                    if (const Binding* binding = traits.find(Name::publicName(field)))
+                        o->slotValues()[std::size_t(binding->slot)] = value;
+                };
+                set(QStringLiteral("message"), Value::string(arg(args, 0).isUndefined() ? QString() : m.toString(args[0])));
+                set(QStringLiteral("name"), Value::string(name));
+                set(QStringLiteral("errorID"), Value::number(args.size() > 1 ? toInt32(m.toNumber(args[1])) : 0));
+                return Value::undefined();
+            });
+        cls->sealed = false;
+        cls->callAsFunction = [cls](Machine& m, const Value&, Args args) { return m.constructClass(cls, args); };
+        if (i == 0) {
+            cls->instanceTraits->addSlot(Namespace {}, QStringLiteral("message"), false, Value::string(QString()), SlotType::Any, 0);
+            cls->instanceTraits->addSlot(Namespace {}, QStringLiteral("name"), false, Value::string(name), SlotType::Any, 0);
+            cls->instanceTraits->addSlot(Namespace {}, QStringLiteral("errorID"), true, Value::number(0), SlotType::Any, 0);
+            m.addPrototypeMethod(cls, QStringLiteral("toString"), [](Machine& m, const Value& self, Args) {
+                QString name = m.toString(m.getProperty(self, Name::publicName(QStringLiteral("name"))));
+                QString message = m.toString(m.getProperty(self, Name::publicName(QStringLiteral("message"))));
+                return Value::string(message.isEmpty() ? name : name + QStringLiteral(": ") + message);
+            });
+            m.addMethod(cls, QStringLiteral("getStackTrace"), [](Machine&, const Value&, Args) { return Value::null(); });
+        }
+        b.error[i] = cls;
+    }
+}
+
+} // namespace swf::avm2

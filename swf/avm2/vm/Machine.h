@@ -1,0 +1,219 @@
+#pragma once
+
+// The ActionScript 3 machine: loaded bytecode files, the global names they
+// define, the built-in classes, and the operations the interpreter and the
+// built-ins share (property access, calls, construction, conversions).
+// Script errors travel inside the machine as C++ exceptions (Thrown); the
+// public entry points catch them, so none leaves the machine.
+
+#include "swf/Result.h"
+#include "swf/avm2/abc/AbcFile.h"
+#include "swf/avm2/abc/Verifier.h"
+#include "swf/avm2/vm/Object.h"
+
+#include <QHash>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace swf::avm2 {
+
+// A script error on its way to a handler.
+struct Thrown {
+    Value value;
+};
+// The instruction budget ran out: unwinds every running method, no handler catches it.
+struct BudgetSpent {
+};
+
+struct ScriptState {
+    Object* global = nullptr;
+    bool started = false;
+};
+
+// One loaded bytecode file with what the machine built from it.
+struct Unit {
+    AbcFile file;
+    std::vector<std::optional<DecodedBody>> decoded; // by body index, verified on first call
+    std::vector<Name> names;                         // multinames as far as known before run time
+    std::vector<Namespace> namespaces;
+    std::vector<ClassObject*> classes; // by class index, once made
+    std::vector<ScriptState> scripts;
+    std::vector<std::shared_ptr<Traits>> activations; // by body index, made on first use
+};
+
+struct MachineLimits {
+    std::uint64_t instructionsPerRun = std::uint64_t(1) << 22;   // one entry from the stage
+    std::uint64_t instructionsPerFrame = std::uint64_t(1) << 24; // all a frame runs
+    int maxCallDepth = 256;
+};
+
+enum class ErrorClass { Error, TypeError, ReferenceError, ArgumentError, RangeError, VerifyError, EvalError, URIError, SecurityError, SyntaxError };
+
+class Machine {
+public:
+    Machine();
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    void setTraceSink(std::function<void(const QString&)> sink) { m_trace = std::move(sink); }
+    void trace(const QString& line)
+    {
+        if (m_trace)
+            m_trace(line);
+    }
+    // Errors no script caught: what they said, for the caller's fault report.
+    void setFaultSink(std::function<void(const QString&)> sink) { m_fault = std::move(sink); }
+    void setLimits(const MachineLimits& limits) { m_limits = limits; }
+    const MachineLimits& limits() const { return m_limits; }
+    // A new frame: its instruction budget starts afresh.
+    void startFrame() { m_frameInstructions = 0; }
+
+    // Loads a bytecode file; unless `lazy`, its last script (the entry) runs now.
+    Result<void> loadAbc(const QByteArray& bytes, bool lazy);
+    // The class a movie binds to a symbol, by its qualified name ("pkg.Name"); null when none.
+    ClassObject* findClass(const QString& qualifiedName);
+
+    // Runs `work` as an entry from the outside: an uncaught error is reported
+    // (traced as the player prints it) and false comes back.
+    bool guard(const std::function<void()>& work);
+
+    // --- The operations scripts are made of. Each may throw Thrown.
+    Value getProperty(const Value& object, const Name& name);
+    void setProperty(const Value& object, const Name& name, const Value& value, bool init = false);
+    bool hasProperty(const Value& object, const Name& name);
+    bool deleteProperty(const Value& object, const Name& name);
+    Value callProperty(const Value& object, const Name& name, Args args);
+    Value call(const Value& function, const Value& thisValue, Args args);
+    Value callMethod(Method* method, const Value& thisValue, Args args);
+    Value construct(const Value& constructor, Args args);
+    Value constructClass(ClassObject* cls, Args args);
+    // Finds the object a name is defined on, through the given scopes then the globals.
+    Value findProperty(const std::vector<ScopeEntry>& outer, const std::vector<ScopeEntry>& inner, const Name& name,
+        bool strict);
+    Value globalLookup(const Name& name, bool& found);
+
+    QString toString(const Value& v);
+    double toNumber(const Value& v);
+    bool toBoolean(const Value& v) { return primitiveToBoolean(v); }
+    Value toPrimitive(const Value& v, bool preferString);
+    Object* toObject(const Value& v); // throws on null and undefined
+    QString typeName(const Value& v); // the class name errors show
+    ClassObject* classOf(const Value& v);
+    bool isType(const Value& v, ClassObject* type);
+    Value coerce(const Value& v, ClassObject* type);
+    Value coerceSlot(const Value& v, SlotType type, ClassObject* cls);
+    bool strictEquals(const Value& a, const Value& b);
+    bool looseEquals(const Value& a, const Value& b);
+    // a < b: true, false, or undefined (NaN involved) as nullopt.
+    std::optional<bool> lessThan(const Value& a, const Value& b);
+    Value add(const Value& a, const Value& b);
+
+    [[noreturn]] void throwError(ErrorClass kind, int id, const QString& message);
+    Value makeError(ErrorClass kind, int id, const QString& message);
+
+    // --- Making objects.
+    template<typename T, typename... A>
+    T* allocate(A&&... args)
+    {
+        auto object = std::make_unique<T>(std::forward<A>(args)...);
+        T* raw = object.get();
+        m_heap.push_back(std::move(object));
+        return raw;
+    }
+    Object* newObject();
+    Object* newArray(std::vector<Value> elements = {});
+    Object* newFunction(Method* method, bool isBound = false, const Value& boundThis = {});
+    Object* newNative(const QString& name, NativeFn fn, int length = 0);
+    Method* newMethod();
+    Object* instantiate(ClassObject* cls); // an instance with its slots, before any constructor
+
+    // Built-in classes, made when the machine is.
+    struct Builtins {
+        ClassObject* object = nullptr;
+        ClassObject* cls = nullptr;
+        ClassObject* function = nullptr;
+        ClassObject* array = nullptr;
+        ClassObject* string = nullptr;
+        ClassObject* number = nullptr;
+        ClassObject* intClass = nullptr;
+        ClassObject* uintClass = nullptr;
+        ClassObject* boolean = nullptr;
+        ClassObject* namespaceClass = nullptr;
+        ClassObject* error[10] = {};
+        ClassObject* displayObject = nullptr;
+        ClassObject* sprite = nullptr;
+        ClassObject* movieClip = nullptr;
+    };
+    Builtins& builtins() { return m_builtins; }
+    Object* builtinGlobal() { return m_builtinGlobal; }
+    // Defines a built-in class (instance and static members added by the caller).
+    ClassObject* defineClass(const QString& package, const QString& name, ClassObject* base, InstanceKind kind, NativeFn constructor);
+    // Adds a constant to the built-in globals.
+    void defineGlobal(const QString& package, const QString& name, const Value& value);
+    void addMethod(ClassObject* cls, const QString& name, NativeFn fn, int length = 0);    // on instances
+    void addStatic(ClassObject* cls, const QString& name, NativeFn fn, int length = 0);    // on the class
+    void addGetter(ClassObject* cls, const QString& name, NativeFn getter, NativeFn setter = {});
+    void addStaticConst(ClassObject* cls, const QString& name, const Value& value);
+    void addPrototypeMethod(ClassObject* cls, const QString& name, NativeFn fn, int length = 0);
+
+    // Used by the interpreter.
+    Value runBytecode(Method* method, const Value& thisValue, Args args);
+    std::shared_ptr<Traits> activationTraits(Unit& unit, std::uint32_t bodyIndex);
+    // The next property index of a for-in walk after `index` (0: the walk is over).
+    std::uint32_t nextIndex(const Value& object, std::uint32_t index);
+    Value nameAt(const Value& object, std::uint32_t index);
+    Value valueAt(const Value& object, std::uint32_t index);
+    const DecodedBody& bodyOf(Unit& unit, std::uint32_t methodIndex);
+    ClassObject* newClass(Unit& unit, std::uint32_t index, ClassObject* base, const ScopeChain& scope);
+    Name resolveName(Unit& unit, std::uint32_t multiname) { return unit.names[multiname]; }
+    Value constantValue(Unit& unit, const AbcConstant& constant);
+    ClassObject* classByName(Unit& unit, std::uint32_t multiname); // null for "any" or unknown
+    std::uint64_t instructionsRun() const { return m_totalInstructions; }
+    void countInstruction()
+    {
+        ++m_totalInstructions;
+        if (++m_runInstructions > m_limits.instructionsPerRun || ++m_frameInstructions > m_limits.instructionsPerFrame)
+            throw BudgetSpent {};
+    }
+    int& callDepth() { return m_callDepth; }
+    QString defaultXmlNamespace;
+
+private:
+    void buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait>& list, const ScopeChain& scope,
+        ClassObject* owner, Object* holder);
+    void runScript(Unit& unit, std::size_t index);
+    void report(const Value& error);
+
+    std::vector<std::unique_ptr<Object>> m_heap;
+    std::vector<std::unique_ptr<Method>> m_methods;
+    std::vector<std::unique_ptr<Unit>> m_units;
+    struct GlobalName {
+        Namespace ns;
+        Unit* unit = nullptr;
+        std::size_t script = 0;
+    };
+    QHash<QString, std::vector<GlobalName>> m_globals;
+    Object* m_builtinGlobal = nullptr;
+    Builtins m_builtins;
+    MachineLimits m_limits;
+    std::uint64_t m_runInstructions = 0;
+    std::uint64_t m_frameInstructions = 0;
+    std::uint64_t m_totalInstructions = 0;
+    int m_callDepth = 0;
+    int m_guardDepth = 0;
+    std::function<void(const QString&)> m_trace;
+    std::function<void(const QString&)> m_fault;
+};
+
+// The built-in classes, one file per family (swf/avm2/builtins).
+void installObjectClasses(Machine& machine);   // Object, Class, Function, Namespace
+void installPrimitiveClasses(Machine& machine); // String, Number, int, uint, Boolean, Math
+void installArrayClass(Machine& machine);
+void installErrorClasses(Machine& machine);
+void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
+
+} // namespace swf::avm2

@@ -1,0 +1,50 @@
+#pragma once
+
+// Runs hand-assembled bytecode in a fresh machine and collects its trace.
+
+#include "support/AbcWriter.h"
+#include "swf/avm2/vm/Machine.h"
+
+#include <QStringList>
+
+namespace avm2test {
+
+using abcw::AbcWriter;
+using abcw::Code;
+using swf::avm2::Op;
+
+struct ScriptRun {
+    QStringList trace;
+    QString loadError; // empty when the file loaded
+};
+
+// Loads `writer`'s file with `code` as its one script and runs it.
+inline ScriptRun runScript(AbcWriter& writer, const Code& code, std::uint32_t maxStack = 8, std::uint32_t locals = 4,
+    const std::vector<abcw::Trait>& scriptTraits = {}, const std::vector<abcw::Exception>& exceptions = {},
+    swf::avm2::MachineLimits limits = {})
+{
+    std::uint32_t init = writer.method();
+    writer.body(init, code, maxStack, locals, 0, 4, exceptions);
+    writer.script(init, scriptTraits);
+    swf::avm2::Machine machine;
+    machine.setLimits(limits);
+    ScriptRun run;
+    machine.setTraceSink([&](const QString& line) { run.trace << line; });
+    auto loaded = machine.loadAbc(writer.finish(), false);
+    if (!loaded.ok())
+        run.loadError = loaded.error().detail;
+    return run;
+}
+
+// trace(<what the caller pushed>): the call around a value.
+class Tracer {
+public:
+    explicit Tracer(AbcWriter& w) : m_trace(w.publicName(QStringLiteral("trace"))) { }
+    void begin(Code& c) const { c.op(Op::FindPropStrict, m_trace); }
+    void end(Code& c) const { c.op(Op::CallPropVoid, m_trace, 1); }
+
+private:
+    std::uint32_t m_trace;
+};
+
+} // namespace avm2test
