@@ -151,7 +151,7 @@ TEST(MemoryBudget, ARefusedAllocationStopsTheMovieNotTheProgram)
 
 // ---------------------------------------------------------------- intervals
 
-TEST(Intervals, DueOnesComeInTheOrderTheyWereSet)
+TEST(Intervals, DueOnesComeInTheOrderTheyFellDue)
 {
     swf::avm1::IntervalTable table;
     const int a = table.add({ 0, {}, {}, {}, 30, -1, {} });
@@ -160,9 +160,11 @@ TEST(Intervals, DueOnesComeInTheOrderTheyWereSet)
     // Their clocks start at the first tick: due at 130, 110 and 101.
     EXPECT_TRUE(table.takeDue(100).empty());
     EXPECT_EQ(table.takeDue(105), (std::vector<int> { c }));
-    EXPECT_EQ(table.takeDue(115), (std::vector<int> { b, c }));
-    // At 140 all three are due; each once, however far behind.
-    EXPECT_EQ(table.takeDue(140), (std::vector<int> { a, b, c }));
+    // c came up again at 105, before b at 110.
+    EXPECT_EQ(table.takeDue(115), (std::vector<int> { c, b }));
+    // At 140 all three are due (c at 115, b at 120, a at 130); each once,
+    // however far behind.
+    EXPECT_EQ(table.takeDue(140), (std::vector<int> { c, b, a }));
     EXPECT_TRUE(table.remove(b));
     EXPECT_EQ(table.takeDue(141), (std::vector<int> { c }));
     EXPECT_FALSE(table.remove(b));
