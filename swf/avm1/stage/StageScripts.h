@@ -176,6 +176,9 @@ private:
     std::optional<QRectF> m_dragBounds;
     void followDrag();
     bool m_draining = false;
+    // Instances whose unload work is queued and not yet run: these are kept
+    // when they leave (see instanceLeaving).
+    QSet<const DisplayObject*> m_unloadQueued;
     // Removed instances kept until the queued unload work has run, oldest first.
     std::vector<std::unique_ptr<DisplayObject>> m_leaving;
     bool m_quit = false;

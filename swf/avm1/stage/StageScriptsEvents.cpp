@@ -135,22 +135,10 @@ void StageScripts::drain()
     for (auto& queue : m_queues)
         queue.clear();
     m_queuedFor.clear();
+    m_unloadQueued.clear();
     m_draining = false;
     releaseLeaving();
 }
-
-namespace {
-
-// The instances whose unload work is queued and not yet run: these are kept
-// when they leave. Pointers are unique while their instances live, so one
-// set serves every stage.
-QSet<const DisplayObject*>& unloadQueued()
-{
-    static QSet<const DisplayObject*> set;
-    return set;
-}
-
-} // namespace
 
 void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
 {
@@ -179,7 +167,7 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
     // at its path.
     bool waits = false;
     std::function<void(DisplayObject&)> find = [&](DisplayObject& o) {
-        if (unloadQueued().remove(&o))
+        if (m_unloadQueued.remove(&o))
             waits = true;
         if (auto sprite = o.asSprite()) {
             for (const auto& [depth, child] : sprite->displayList())
@@ -360,7 +348,7 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             push(NormalBand, std::move(pending));
         }
         if (m_queues[NormalBand].size() > queuedBefore)
-            unloadQueued().insert(&instance);
+            m_unloadQueued.insert(&instance);
         return;
     }
     m_clipsAlive.insert(sprite);
@@ -470,6 +458,7 @@ void StageScripts::stageRestarting()
     for (auto& queue : m_queues)
         queue.clear();
     m_queuedFor.clear();
+    m_unloadQueued.clear();
     for (const auto& [instance, clip] : m_clips)
         clip->detach();
     for (const auto& [instance, button] : m_buttons)
