@@ -1,9 +1,10 @@
-# Runs every avm2-trace case (ActionScript 3) of the corpus with vantrel-render --trace and
+# Runs every case of one script-trace tier of the corpus (avm1-trace for
+# ActionScript 1/2, avm2-trace for ActionScript 3) with vantrel-render --trace and
 # compares the lines with output.txt exactly. Prints the score; fails only
 # when it falls below the committed floor.
-#   cmake -DRENDER=... -DCORPUS=... -DFLOORS=... -P avm2_trace.cmake
+#   cmake -DTIER=avm1-trace -DFOLDER=avm1 -DRENDER=... -DCORPUS=... -DFLOORS=... -P trace_tier.cmake
 if(NOT EXISTS "${CORPUS}/MANIFEST.tsv")
-    message("avm2-trace: corpus not found at ${CORPUS}, skipped")
+    message("${TIER}: corpus not found at ${CORPUS}, skipped")
     return()
 endif()
 
@@ -14,12 +15,12 @@ set(failures "")
 foreach(row IN LISTS rows)
     string(REPLACE "\t" ";" cols "${row}")
     list(GET cols 0 tier)
-    if(NOT tier STREQUAL "avm2-trace")
+    if(NOT tier STREQUAL "${TIER}")
         continue()
     endif()
     list(GET cols 1 name)
     list(GET cols 8 frames)
-    set(dir "${CORPUS}/avm2/${name}")
+    set(dir "${CORPUS}/${FOLDER}/${name}")
     execute_process(COMMAND "${RENDER}" "${dir}/test.swf" --frame ${frames} --trace
         OUTPUT_VARIABLE out ERROR_QUIET TIMEOUT 60 RESULT_VARIABLE rc)
     file(READ "${dir}/output.txt" expected)
@@ -35,15 +36,15 @@ foreach(row IN LISTS rows)
     endif()
 endforeach()
 
-message("avm2-trace: ${passed} passed, ${failed} failed")
+message("${TIER}: ${passed} passed, ${failed} failed")
 string(REPLACE ";" " " failures "${failures}")
 message("failing: ${failures}")
 
-file(STRINGS "${FLOORS}" floor_lines REGEX "^avm2-trace[ \t]+[0-9]+")
+file(STRINGS "${FLOORS}" floor_lines REGEX "^${TIER}[ \t]+[0-9]+")
 set(floor 0)
 foreach(line IN LISTS floor_lines)
-    string(REGEX REPLACE "^avm2-trace[ \t]+([0-9]+).*" "\\1" floor "${line}")
+    string(REGEX REPLACE "^${TIER}[ \t]+([0-9]+).*" "\\1" floor "${line}")
 endforeach()
 if(passed LESS floor)
-    message(FATAL_ERROR "avm2-trace: ${passed} passed, below the floor of ${floor}")
+    message(FATAL_ERROR "${TIER}: ${passed} passed, below the floor of ${floor}")
 endif()
