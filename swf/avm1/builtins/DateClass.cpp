@@ -71,10 +71,11 @@ double makeTime(double year, double month, double date, double h, double min, do
     return days * MsPerDay + h * 3600000 + min * 60000 + s * 1000 + ms;
 }
 
-// Time values beyond 100 million days either side of 1970 are invalid.
+// Time values beyond 100 million days either side of 1970 are invalid; the
+// player keeps fractions of a millisecond.
 double timeClip(double t)
 {
-    return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? std::trunc(t) : NaN;
+    return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? t : NaN;
 }
 
 double localOffset(double utc)

@@ -9,8 +9,15 @@ namespace swf::avm1 {
 static Value objectConstructor(Interpreter& vm, CallArgs& a)
 {
     Value v = a.arg(0);
-    if (v.isNullish())
-        return a.constructing ? a.thisValue : Value(vm.newObject());
+    // Called as a function on nothing, Object gives an object without a
+    // prototype: it has no methods, so it converts to undefined.
+    if (v.isNullish()) {
+        if (a.constructing)
+            return a.thisValue;
+        if (a.args.empty())
+            return Value(vm.newObject());
+        return Value(vm.make<Object>(Object::Kind::Plain, nullptr, vm.caseSensitive()));
+    }
     return Value(vm.toObject(v));
 }
 

@@ -30,13 +30,26 @@ Error errorAt(size_t offset, const char* what)
 
 Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t base, int version, int depth);
 
+// Scripts of version 6 and later hold UTF-8; the player reads a string that
+// is not valid UTF-8 as empty. (A replacement character that re-encodes to
+// other bytes than were read marks a byte sequence the decoder rejected.)
+Result<QString> readScriptString(Reader& r, int version)
+{
+    const qint64 start = r.offset();
+    QString s = SWF_TRY(r.readString(version));
+    if (version >= 6 && s.contains(QChar(QChar::ReplacementCharacter))
+        && qint64(s.toUtf8().size()) != r.offset() - start - 1)
+        return QString();
+    return s;
+}
+
 Result<void> readPush(Reader& r, Instruction& ins, int version)
 {
     while (r.remaining() > 0) {
         uint8_t type = SWF_TRY(r.readU8());
         PushItem item;
         switch (type) {
-        case 0: item.value = Value(SWF_TRY(r.readString(version))); break;
+        case 0: item.value = Value(SWF_TRY(readScriptString(r, version))); break;
         case 1: item.value = Value(double(SWF_TRY(r.readFloat()))); break;
         case 2: item.value = Value::null(); break;
         case 3: item.value = Value(); break;
@@ -60,7 +73,7 @@ Result<size_t> readFunction(Reader& r, Instruction& ins, const uint8_t* data, si
 {
     auto fn = std::make_shared<FunctionCode>();
     fn->isV2 = ins.op == Op::DefineFunction2;
-    fn->name = SWF_TRY(r.readString(version));
+    fn->name = SWF_TRY(readScriptString(r, version));
     uint16_t count = SWF_TRY(r.readU16());
     if (fn->isV2) {
         fn->registerCount = SWF_TRY(r.readU8());
@@ -71,7 +84,7 @@ Result<size_t> readFunction(Reader& r, Instruction& ins, const uint8_t* data, si
         FunctionParam p;
         if (fn->isV2)
             p.reg = SWF_TRY(r.readU8());
-        p.name = SWF_TRY(r.readString(version));
+        p.name = SWF_TRY(readScriptString(r, version));
         fn->params.push_back(std::move(p));
     }
     uint16_t codeSize = SWF_TRY(r.readU16());
@@ -122,8 +135,8 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
         switch (ins.op) {
         case Op::GotoFrame: ins.a = SWF_TRY(r.readU16()); break;
         case Op::GetURL:
-            ins.s1 = SWF_TRY(r.readString(version));
-            ins.s2 = SWF_TRY(r.readString(version));
+            ins.s1 = SWF_TRY(readScriptString(r, version));
+            ins.s2 = SWF_TRY(readScriptString(r, version));
             break;
         case Op::WaitForFrame:
             ins.a = SWF_TRY(r.readU16());
@@ -131,7 +144,7 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
             break;
         case Op::WaitForFrame2: ins.b = SWF_TRY(r.readU8()); break;
         case Op::SetTarget:
-        case Op::GotoLabel: ins.s1 = SWF_TRY(r.readString(version)); break;
+        case Op::GotoLabel: ins.s1 = SWF_TRY(readScriptString(r, version)); break;
         case Op::Push:
             SWF_TRY_VOID(readPush(r, ins, version));
             break;
@@ -152,7 +165,7 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
             uint16_t count = SWF_TRY(r.readU16());
             auto pool = std::make_shared<std::vector<QString>>();
             for (uint16_t i = 0; i < count; ++i)
-                pool->push_back(SWF_TRY(r.readString(version)));
+                pool->push_back(SWF_TRY(readScriptString(r, version)));
             ins.strings = std::move(pool);
             break;
         }
@@ -180,7 +193,7 @@ Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t b
             if (ins.a & TryCatchInRegister)
                 ins.b = SWF_TRY(r.readU8());
             else
-                ins.s1 = SWF_TRY(r.readString(version));
+                ins.s1 = SWF_TRY(readScriptString(r, version));
             int64_t catchStart = int64_t(next) + trySize;
             int64_t finallyStart = catchStart + catchSize;
             int64_t end = finallyStart + finallySize;

@@ -21,10 +21,20 @@ double Interpreter::toNumber(const Value& v)
             return 0;
         return stringToNumber(v.asString(), m_version);
     case ValueType::Object: {
-        Value p = toPrimitive(v);
-        if (p.isObject())
+        // A number asks valueOf alone, a Date too; what is not a primitive
+        // (an object, a clip) is NaN, and an object without valueOf counts
+        // as undefined.
+        Object* o = v.asObject();
+        if (o->kind() == Object::Kind::Clip)
             return std::numeric_limits<double>::quiet_NaN();
-        return toNumber(p);
+        Value method = getMember(v, QStringLiteral("valueOf"));
+        Object* m = method.asObject();
+        if (!m || m->kind() != Object::Kind::Function)
+            return toNumber(Value());
+        Value r = call(method, v, {});
+        if (r.isObject())
+            return std::numeric_limits<double>::quiet_NaN();
+        return toNumber(r);
     }
     }
     return 0;
@@ -82,7 +92,8 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
     Object* o = v.asObject();
     if (!o)
         return v;
-    if (o->kind() == Object::Kind::Date)
+    // A Date reads as text from version 6 on; version 5 asks its valueOf first.
+    if (o->kind() == Object::Kind::Date && m_version >= 6)
         preferString = true;
     // A clip's value is its path.
     if (o->kind() == Object::Kind::Clip)
@@ -95,15 +106,19 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
         if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
             callable = true;
             Value r = call(method, v, {});
+            // A clip a method hands back is taken as it is: its path.
+            if (Object* ro = r.asObject(); ro && ro->kind() == Object::Kind::Clip)
+                return Value(static_cast<ClipObject*>(ro)->dotPath());
             if (!r.isObject())
                 return r;
         }
-        // A function used as a number stays a function: arithmetic on it gives NaN.
-        if (!preferString && o->kind() == Object::Kind::Function)
-            return Value(std::numeric_limits<double>::quiet_NaN());
     }
-    // An object without either method (one with no prototype) has no value.
-    return callable ? v : Value();
+    // Both methods gave objects: the player names the type instead of asking
+    // again. An object without either method (one with no prototype) has no value.
+    if (callable)
+        return o->kind() == Object::Kind::Function ? Value(QStringLiteral("[type Function]"))
+                                                   : Value(QStringLiteral("[type Object]"));
+    return Value();
 }
 
 Object* Interpreter::toObject(const Value& v)

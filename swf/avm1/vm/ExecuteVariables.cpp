@@ -26,22 +26,20 @@ bool Interpreter::lookupInScope(Frame& f, const QString& name, Value& out, Objec
 
 Value Interpreter::getVariable(Frame& f, const QString& name)
 {
-    int colon = name.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        Object* o = resolveTarget(timelineOf(f), name.left(colon));
-        return o ? getMember(Value(o), name.mid(colon + 1)) : Value();
+    if (name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('.')) || name.contains(QLatin1Char('/'))) {
+        VariablePath p = splitVariablePath(f, name);
+        switch (p.kind) {
+        case VariablePath::Target: return Value(p.object);
+        case VariablePath::Member: return getMember(Value(p.object), p.name);
+        case VariablePath::Missing: return Value();
+        case VariablePath::Plain: break;
+        }
     }
-    if (name.contains(QLatin1Char('/'))) {
-        Object* o = resolveTarget(timelineOf(f), name);
-        return o ? Value(o) : Value();
-    }
-    if (name.contains(QLatin1Char('.')) && !name.startsWith(QLatin1Char('.')) && !name.endsWith(QLatin1Char('.'))) {
-        const QStringList parts = name.split(QLatin1Char('.'));
-        Value v = getVariable(f, parts[0]);
-        for (int i = 1; i < parts.size() && !v.isNullish(); ++i)
-            v = getMember(v, parts[i]);
-        return v;
-    }
+    return getPlainVariable(f, name);
+}
+
+Value Interpreter::getPlainVariable(Frame& f, const QString& name)
+{
     if (name == QLatin1String("this")) {
         // A parameter named `this` wins over the keyword.
         if (const Property* p = f.activation ? f.activation->findOwn(name) : nullptr)
@@ -75,18 +73,12 @@ Value Interpreter::getVariable(Frame& f, const QString& name)
 
 void Interpreter::setVariable(Frame& f, const QString& name, const Value& value)
 {
-    int colon = name.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        if (Object* o = resolveTarget(timelineOf(f), name.left(colon)))
-            setMember(Value(o), name.mid(colon + 1), value);
-        return;
-    }
-    int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0 && dot < name.size() - 1) {
-        Value holder = getVariable(f, name.left(dot));
-        if (holder.isObject())
-            setMember(holder, name.mid(dot + 1), value);
-        return;
+    if (name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('.'))) {
+        VariablePath p = splitVariablePath(f, name);
+        if (p.kind == VariablePath::Member)
+            setMember(Value(p.object), p.name, value);
+        if (p.kind != VariablePath::Plain)
+            return;
     }
     for (Scope* s = f.scope.get(); s; s = s->parent.get()) {
         Object* o = s->object;

@@ -182,6 +182,18 @@ private:
     int execute(Frame& f, const Block& block, int from, int to);
     Value callScript(FunctionObject* fn, const Value& thisValue, std::vector<Value>& args, Object* callee, bool constructing);
     Value getVariable(Frame& f, const QString& name);
+    // A name looked up as it is, never read as a path.
+    Value getPlainVariable(Frame& f, const QString& name);
+    // A variable name read as a path: a plain name, a target alone ("a/b"),
+    // a member of a target ("a/b:c", "a.b"), or a target that is not there.
+    struct VariablePath {
+        enum Kind { Plain, Target, Member, Missing } kind = Plain;
+        Object* object = nullptr;
+        QString name;
+    };
+    VariablePath splitVariablePath(Frame& f, const QString& name);
+    Object* lookupPath(Frame& f, const QString& path);
+    Object* pathStep(Frame& f, Object* from, const QString& segment);
     void setVariable(Frame& f, const QString& name, const Value& value);
     // `holder`, when given, is set to the scope object the name was found on,
     // or to null when it was found on the timeline (the outermost link).
