@@ -18,6 +18,8 @@ namespace {
 constexpr int DepthOffset = SpriteInstance::ScriptDepthOffset;
 // Scripts place clips from depth -16384 up to this one.
 constexpr double HighestScriptDepth = 1048575;
+// swapDepths reaches much further up; deeper than this it does nothing.
+constexpr double HighestSwapDepth = 2130690044;
 // What getBounds reports for a clip that draws nothing.
 constexpr double NoBounds = 6710886.35;
 
@@ -34,13 +36,13 @@ SpriteInstance* spriteOf(const CallArgs& a)
 }
 
 // A script depth argument as a display-list depth, or false when out of range.
-bool listDepth(Interpreter& vm, const Value& v, int& depth)
+bool listDepth(Interpreter& vm, const Value& v, int& depth, double highest = HighestScriptDepth)
 {
     double d = vm.toNumber(v);
     if (!std::isfinite(d))
         return false;
     d = std::trunc(d);
-    if (d < -DepthOffset || d > HighestScriptDepth)
+    if (d < -DepthOffset || d > highest)
         return false;
     depth = int(d) + DepthOffset;
     return true;
@@ -89,7 +91,9 @@ void applyRegisteredClass(Interpreter& vm, Object* clip, const QString& symbol, 
 
 Value boundsObject(Interpreter& vm, bool found, const QRectF& twips)
 {
+    // The player hands back a bare object, without Object.prototype.
     Object* o = vm.newObject();
+    o->setProto(nullptr);
     if (!found) {
         for (const char* name : { "xMin", "xMax", "yMin", "yMax" })
             o->put(QString::fromLatin1(name), Value(NoBounds));
@@ -184,7 +188,7 @@ static Value clipSwapDepths(Interpreter& vm, CallArgs& a)
         if (!other || other->parent() != s->parent())
             return Value();
         depth = other->depth();
-    } else if (!listDepth(vm, target, depth)) {
+    } else if (!listDepth(vm, target, depth, HighestSwapDepth)) {
         return Value();
     }
     s->parent()->swapChildDepths(s->depth(), depth);

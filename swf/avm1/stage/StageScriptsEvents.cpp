@@ -116,7 +116,7 @@ void StageScripts::drain()
         return;
     m_draining = true;
     size_t runs = 0;
-    while (!m_quit && runs < MaxRunsPerDrain) {
+    while (runs < MaxRunsPerDrain) {
         int band = 0;
         while (band < BandCount && m_queues[band].empty())
             ++band;
