@@ -18,6 +18,9 @@ namespace {
 constexpr int DepthOffset = SpriteInstance::ScriptDepthOffset;
 // Scripts place clips from depth -16384 up to this one.
 constexpr double HighestScriptDepth = 1048575;
+// Clips may be made below the timeline's depths too (where neither a
+// rewind nor removeMovieClip reaches them); this only keeps the sums in range.
+constexpr double LowestCreateDepth = -(1 << 30);
 // swapDepths reaches much further up; deeper than this it does nothing.
 constexpr double HighestSwapDepth = 2130690044;
 // What getBounds reports for a clip that draws nothing.
@@ -36,13 +39,13 @@ SpriteInstance* spriteOf(const CallArgs& a)
 }
 
 // A script depth argument as a display-list depth, or false when out of range.
-bool listDepth(Interpreter& vm, const Value& v, int& depth, double highest = HighestScriptDepth)
+bool listDepth(Interpreter& vm, const Value& v, int& depth, double highest = HighestScriptDepth, double lowest = -DepthOffset)
 {
     double d = vm.toNumber(v);
     if (!std::isfinite(d))
         return false;
     d = std::trunc(d);
-    if (d < -DepthOffset || d > highest)
+    if (d < lowest || d > highest)
         return false;
     depth = int(d) + DepthOffset;
     return true;
@@ -129,7 +132,7 @@ static Value clipAttachMovie(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || a.args.size() < 3 || !listDepth(vm, a.arg(2), depth))
+    if (!s || a.args.size() < 3 || !listDepth(vm, a.arg(2), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     const QString symbol = vm.toString(a.arg(0));
     const std::uint16_t id = owner->stage().exportedCharacter(symbol);
@@ -148,7 +151,7 @@ static Value clipCreateEmptyMovieClip(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth))
+    if (!s || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     return clipValue(*owner, s->createEmptyChild(vm.toString(a.arg(0)), depth));
 }
@@ -158,7 +161,7 @@ static Value clipDuplicateMovieClip(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth))
+    if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     DisplayObject* copy = s->parent()->duplicateChild(*s, vm.toString(a.arg(0)), depth);
     Value result = clipValue(*owner, copy);
