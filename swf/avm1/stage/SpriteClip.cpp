@@ -236,10 +236,11 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
         out = scrollRectValue(vm);
         return true;
     }
-    ClipProp prop = propOf(name, caseSensitive());
-    if (prop == ClipProp::None) {
-        if (!m_sprite || findOwn(name))
-            return false;
+    // A member of the clip's own comes first, then a child of that name,
+    // then the clip's built-in properties: a child named _x hides _x.
+    if (m_sprite && findOwn(name))
+        return false;
+    if (m_sprite) {
         if (ClipObject* child = childByName(name)) {
             out = Value(static_cast<Object*>(child));
             return true;
@@ -248,8 +249,17 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
             out = Value(field);
             return true;
         }
-        return false;
     }
+    return builtInProperty(vm, name, out);
+}
+
+bool SpriteClip::builtInProperty(Interpreter& vm, const QString& name, Value& out)
+{
+    if (SpriteClip* now = successor())
+        return now->builtInProperty(vm, name, out);
+    ClipProp prop = propOf(name, caseSensitive());
+    if (prop == ClipProp::None)
+        return false;
     if (!m_sprite) {
         if (prop == ClipProp::Name || prop == ClipProp::Target)
             return false;

@@ -46,6 +46,9 @@ public:
     void stopDrag() override;
 
     bool getVirtual(Interpreter&, const QString& name, Value& out) override;
+    // One of the clip's own properties (_x, _name, ...) as the player keeps
+    // it, whatever members or children of that name hide it from scripts.
+    bool builtInProperty(Interpreter&, const QString& name, Value& out);
     bool setVirtual(Interpreter&, const QString& name, const Value& value) override;
     bool hasVirtual(Interpreter&, const QString& name) override;
     void virtualNames(Interpreter&, QStringList& out) override;
