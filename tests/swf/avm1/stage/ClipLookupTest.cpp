@@ -73,3 +73,18 @@ TEST(ClipLookup, GetSWFVersionAnswersForClipsAndTextFieldsOnly)
         { "moved to a text field", 8, S().then(field).then(versionOn(S().var("t"))), { "8" } },
     });
 }
+
+TEST(ClipLookup, AReferenceToARemovedClipReadsEmpty)
+{
+    // x = createEmptyMovieClip("b", 1); b.removeMovieClip(); trace(x); trace(typeof x)
+    S s;
+    s.assign("x", S().call("createEmptyMovieClip", { "b", 1 }));
+    s.method("b", "removeMovieClip").pop();
+    s.var("x").trace().var("x").typeOf().trace();
+    // Once a clip of that name stands at the path again, the reference finds it.
+    S again = S().then(s).call("createEmptyMovieClip", { "b", 2 }).pop().var("x").trace();
+    runRows({
+        { "gone", 7, s, { "", "movieclip" } },
+        { "replaced", 7, again, { "", "movieclip", "_level0.b" } },
+    });
+}
