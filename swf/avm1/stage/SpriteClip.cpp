@@ -237,7 +237,10 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
         return true;
     }
     // A member of the clip's own comes first, then a child of that name,
-    // then the clip's built-in properties: a child named _x hides _x.
+    // then the clip's built-in properties: a child named _x hides _x. In
+    // movies of version 5 the built-in properties come first.
+    if (vm.version() < 6 && builtInProperty(vm, name, out))
+        return true;
     if (m_sprite && findOwn(name))
         return false;
     if (m_sprite) {

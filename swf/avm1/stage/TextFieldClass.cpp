@@ -371,26 +371,81 @@ static Value textFormatGetTextExtent(Interpreter& vm, CallArgs& a)
 static Value selectionGetFocus(Interpreter& vm, CallArgs&)
 {
     TextFieldScripts& self = StageScripts::of(vm).textFields();
+    if (auto* clip = dynamic_cast<SpriteClip*>(self.focusedClip()); clip && clip->sprite())
+        return Value(clip->dotPath());
     EditTextInstance* f = self.focusedField();
     if (!f || !f->parent())
         return Value::null();
     return Value(self.owner().clipFor(*f->parent())->dotPath() + u'.' + f->name());
 }
 
+// Moving the focus away from or onto a clip tells at once: the clip losing
+// it (onKillFocus with the new holder, the old one still focused), then the
+// one gaining it (onSetFocus with the old holder), then Selection's
+// listeners (onSetFocus with both). Fields hear of their own focus in the
+// pass after the frame.
+static void moveFocus(Interpreter& vm, TextFieldScripts& self, SpriteClip* to)
+{
+    Object* old = self.focusedClip();
+    auto* oldClip = dynamic_cast<SpriteClip*>(old);
+    if (oldClip && !oldClip->sprite())
+        oldClip = nullptr;
+    Value oldValue = oldClip ? Value(static_cast<Object*>(oldClip)) : Value::null();
+    Value newValue = to ? Value(static_cast<Object*>(to)) : Value::null();
+    if (!oldClip && !to) {
+        self.setFocus(nullptr);
+        return;
+    }
+    if (oldClip)
+        vm.callMethodSafely(oldClip, QStringLiteral("onKillFocus"), { newValue });
+    if (to)
+        self.setFocusClip(to);
+    else
+        self.setFocus(nullptr);
+    if (to)
+        vm.callMethodSafely(to, QStringLiteral("onSetFocus"), { oldValue });
+    Value selection = vm.getMember(Value(vm.global()), QStringLiteral("Selection"));
+    Property* list = selection.asObject() ? selection.asObject()->findOwn(QStringLiteral("_listeners")) : nullptr;
+    if (auto* array = list ? dynamic_cast<ArrayObject*>(list->value.asObject()) : nullptr) {
+        const std::vector<Value> copy = array->elements;
+        for (const Value& l : copy) {
+            if (Object* o = l.asObject())
+                vm.callMethodSafely(o, QStringLiteral("onSetFocus"), { oldValue, newValue });
+        }
+    }
+}
+
+// Any field takes the focus; a clip only when it acts as a button (it has
+// a pointer handler) or says it takes the focus (focusEnabled).
 static Value selectionSetFocus(Interpreter& vm, CallArgs& a)
 {
     TextFieldScripts& self = StageScripts::of(vm).textFields();
     Value target = a.arg(0);
     if (target.isNullish()) {
-        self.setFocus(nullptr);
+        moveFocus(vm, self, nullptr);
         return Value(true);
     }
+    // Movies of version 5 name what takes the focus by its path alone.
+    if (vm.version() < 6 && !target.isString())
+        return Value(false);
     Object* o = target.asObject();
     if (!o && target.isString())
         o = vm.resolveTarget(self.owner().clipFor(self.owner().stage().root()), target.asString());
+    if (auto* clip = dynamic_cast<SpriteClip*>(o)) {
+        SpriteInstance* sprite = clip->sprite();
+        if (!sprite)
+            return Value(false);
+        const bool focusable = self.owner().actsAsButton(*sprite) || vm.toBoolean(vm.getMember(Value(o), QStringLiteral("focusEnabled")));
+        if (!focusable)
+            return Value(false);
+        moveFocus(vm, self, clip);
+        return Value(true);
+    }
     TextFieldObject* field = dynamic_cast<TextFieldObject*>(o);
     if (!field || !field->field())
         return Value(false);
+    if (self.focusedClip())
+        moveFocus(vm, self, nullptr);
     self.setFocus(field->field());
     return Value(true);
 }
@@ -434,11 +489,15 @@ static Value movieClipCreateTextField(Interpreter& vm, CallArgs& a)
     return vm.version() >= 8 ? Value(static_cast<Object*>(object)) : Value();
 }
 
-// The caret of a focused field sits after its last character; nothing is ever selected.
-static Value selectionCaret(Interpreter& vm, CallArgs&)
+// A field given the focus has its whole text selected, the caret at the
+// end; without a focused field every index is -1.
+template<bool Begin>
+Value selectionIndex(Interpreter& vm, CallArgs&)
 {
     EditTextInstance* f = StageScripts::of(vm).textFields().focusedField();
-    return f ? Value(double(f->plainText().size())) : Value(-1.0);
+    if (!f)
+        return Value(-1.0);
+    return Value(Begin ? 0.0 : double(f->plainText().size()));
 }
 
 const NativeMethod textFieldMethods[] = {
@@ -462,9 +521,9 @@ const NativeMethod textFormatMethods[] = {
 const NativeMethod selectionStaticMethods[] = {
     { "getFocus", selectionGetFocus },
     { "setFocus", selectionSetFocus },
-    { "getBeginIndex", selectionCaret },
-    { "getEndIndex", selectionCaret },
-    { "getCaretIndex", selectionCaret },
+    { "getBeginIndex", selectionIndex<true> },
+    { "getEndIndex", selectionIndex<false> },
+    { "getCaretIndex", selectionIndex<false> },
     { "setSelection", selectionSetSelection },
 };
 
@@ -502,7 +561,13 @@ void TextFieldScripts::installSelection()
         selection = vm.newObject();
         vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);
     }
+    const uint8_t fixed = DontEnum | DontDelete | ReadOnly;
     vm.defineMethods(selection, selectionStaticMethods);
+    makeBroadcaster(vm, selection, fixed);
+    for (const QString& name : selection->ownNames(true)) {
+        if (Property* p = selection->findOwn(name))
+            p->flags = fixed;
+    }
 }
 
 void TextFieldScripts::installCreateTextField()

@@ -56,6 +56,8 @@ TEST(ClipLookup, AChildHidesABuiltInPropertyAndAMemberHidesBoth)
     runRows({
         { "child named _x", 7, child, { "_level0._x" } },
         { "member named _x", 7, member, { "got me" } },
+        // Version 5 reads the built-in property whatever hides it.
+        { "member named _x, version 5", 5, member, { "0" } },
         { "member before child", 7, memberThenChild, { "mine" } },
         { "by index", 7, byIndex, { "0" } },
         { "prototype getter", 7, onProto, { "100" } },
