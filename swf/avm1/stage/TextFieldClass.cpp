@@ -112,8 +112,28 @@ ArrayObject* fieldListeners(Interpreter& vm, Object* self)
 
 } // namespace
 
+// The player puts a text field's own properties on TextField.prototype
+// (whatever object that is at the time) when the first field is made from
+// it: by `new TextField` or by a createTextField that makes one.
+static void defineFieldProperties(Object* proto)
+{
+    if (!proto)
+        return;
+    static const char* const names[] = { "text", "htmlText", "html", "textColor", "textWidth", "textHeight", "autoSize",
+        "border", "borderColor", "background", "backgroundColor", "multiline", "wordWrap", "selectable", "type",
+        "variable", "maxChars", "password", "embedFonts", "length", "scroll", "maxscroll", "bottomScroll", "hscroll",
+        "maxhscroll" };
+    for (const char* name : names) {
+        const QString n = QString::fromLatin1(name);
+        if (!proto->findOwn(n))
+            proto->define(n, Value(), DontEnum | DontDelete);
+    }
+}
+
 static Value textFieldConstructor(Interpreter&, CallArgs& a)
 {
+    if (a.constructing && a.thisObject())
+        defineFieldProperties(a.thisObject()->proto());
     return a.thisValue;
 }
 
@@ -486,6 +506,8 @@ static Value movieClipCreateTextField(Interpreter& vm, CallArgs& a)
     m.ty = box[1] * 20;
     field->setMatrix(m);
     TextFieldObject* object = self.objectFor(*field);
+    Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextField"));
+    defineFieldProperties(ctor.isObject() ? vm.getMember(ctor, QStringLiteral("prototype")).asObject() : nullptr);
     return vm.version() >= 8 ? Value(static_cast<Object*>(object)) : Value();
 }
 

@@ -1,4 +1,5 @@
-// PrintJob's page measures appear on its prototype with the first job made.
+// Properties that classes put on their prototypes when the first instance
+// is made: PrintJob's page measures, TextField's own properties.
 
 #include "support/BuiltinsRows.h"
 
@@ -27,5 +28,18 @@ TEST(PrintJob, MeasuresComeWithTheFirstJob)
         { "before any job", 7, before, { "false" } },
         { "after one", 7, after, { "true", "true" } },
         { "new prototype", 8, replaced, { "false", "true" } },
+    });
+}
+
+TEST(TextFieldPrototype, PropertiesComeWithTheFirstFieldMade)
+{
+    // trace(TextField.prototype.hasOwnProperty("text"))
+    S has = S().value("text").value(1).member("TextField", { "prototype" }).value("hasOwnProperty").op(0x52).trace();
+    runRows({
+        { "before any field", 7, S().then(has), { "false" } },
+        { "new TextField", 7, S().assign("x", S().construct("TextField")).then(has), { "true" } },
+        { "createTextField", 7, S().method("this", "createTextField", { "t", 1, 0, 0, 10, 10 }).pop().then(has), { "true" } },
+        // Too few arguments make no field, and put nothing there.
+        { "createTextField short", 7, S().method("this", "createTextField", { "t", 1, 0, 0, 10 }).pop().then(has), { "false" } },
     });
 }
