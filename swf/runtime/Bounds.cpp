@@ -4,6 +4,7 @@
 #include "swf/movie/Shapes.h"
 #include "swf/movie/Texts.h"
 #include "swf/runtime/ButtonInstance.h"
+#include "swf/runtime/Drawing.h"
 #include "swf/runtime/EditTextInstance.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/VideoInstance.h"
@@ -64,6 +65,9 @@ bool localBoundsAt(const DisplayObject& object, QRectF& bounds, int depth)
         return false;
     bool any = false;
     if (auto sprite = object.asSprite()) {
+        QRectF drawn;
+        if (sprite->drawing() && sprite->drawing()->scriptBounds(drawn))
+            unite(bounds, any, drawn);
         addChildren(sprite->displayList(), bounds, any, depth);
         return any;
     }

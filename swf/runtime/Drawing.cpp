@@ -162,6 +162,33 @@ QRectF Drawing::bounds() const
     return area;
 }
 
+bool Drawing::scriptBounds(QRectF& bounds) const
+{
+    bool any = false;
+    auto add = [&](const QRectF& r) {
+        if (!any) {
+            bounds = r;
+            any = true;
+            return;
+        }
+        bounds.setLeft(std::min(bounds.left(), r.left()));
+        bounds.setTop(std::min(bounds.top(), r.top()));
+        bounds.setRight(std::max(bounds.right(), r.right()));
+        bounds.setBottom(std::max(bounds.bottom(), r.bottom()));
+    };
+    for (const FillPart& part : m_fills) {
+        if (!part.path.isEmpty())
+            add(part.path.boundingRect());
+    }
+    for (const LinePart& part : m_lines) {
+        if (part.path.isEmpty())
+            continue;
+        const double w = part.style.width;
+        add(part.path.boundingRect().adjusted(-w, -w, w, w));
+    }
+    return any;
+}
+
 std::unique_ptr<Drawing> Drawing::clone() const
 {
     return std::make_unique<Drawing>(*this);

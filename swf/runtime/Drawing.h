@@ -76,6 +76,11 @@ public:
     bool isEmpty() const { return m_fills.empty() && m_lines.empty(); }
     // The area the drawing covers in twips, strokes included.
     QRectF bounds() const;
+    // The rectangle scripts measure (getBounds, _width): the paths' extent,
+    // grown by each stroke's whole thickness on every side, as the player
+    // reports it; zero-sized paths (a straight vertical line) still count.
+    // False when nothing has been drawn.
+    bool scriptBounds(QRectF& bounds) const;
     // Grows with every change, so a cache can tell when to redraw.
     quint64 revision() const { return m_revision; }
 

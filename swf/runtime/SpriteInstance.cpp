@@ -303,14 +303,15 @@ void SpriteInstance::rewindTo(int frame)
         }
     }
     // Keep the instances the target frame still holds (same character, same
-    // placement); drop the rest. What scripts placed at script depths stays;
-    // what they left at the timeline's depths goes with the rebuild.
+    // placement); drop the rest. What scripts placed at script depths, or
+    // below the timeline's (script depth under -16384), stays; what they
+    // left at the timeline's depths goes with the rebuild.
     std::vector<int> depths;
     for (const auto& [depth, child] : m_displayList)
         depths.push_back(depth);
     for (int depth : depths) {
         DisplayObject* child = childAt(depth);
-        if (!child || (child->isScriptOwned() && depth >= ScriptDepthOffset))
+        if (!child || (child->isScriptOwned() && (depth >= ScriptDepthOffset || depth < 0)))
             continue;
         auto it = target.find(depth);
         if (it == target.end() || it->second.characterId != child->characterId() || it->second.placedFrame != child->placedFrame())

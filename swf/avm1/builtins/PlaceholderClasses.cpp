@@ -20,10 +20,10 @@ Value constructNothing(Interpreter&, CallArgs&)
 // A constructor whose instances carry nothing of their own, with `methods`
 // on its prototype answering `answer`.
 FunctionObject* placeholderClass(Interpreter& vm, const char* name, std::initializer_list<const char*> methods,
-    NativeMethodFunction answer = Builtins::refuse)
+    NativeMethodFunction answer = Builtins::refuse, NativeMethodFunction construct = constructNothing)
 {
     Object* proto = vm.newObject();
-    auto* ctor = vm.newConstructor(QString::fromLatin1(name), constructNothing, proto);
+    auto* ctor = vm.newConstructor(QString::fromLatin1(name), construct, proto);
     for (const char* m : methods)
         vm.defineMethod(proto, QString::fromLatin1(m), answer);
     vm.global()->define(QString::fromLatin1(name), Value(static_cast<Object*>(ctor)), DontEnum);
@@ -31,6 +31,21 @@ FunctionObject* placeholderClass(Interpreter& vm, const char* name, std::initial
 }
 
 } // namespace
+
+// A PrintJob puts its page measures on the prototype it was made from the
+// first time one is made; before that the prototype has none of them.
+static Value constructPrintJob(Interpreter&, CallArgs& a)
+{
+    Object* self = a.thisObject();
+    Object* proto = self ? self->proto() : nullptr;
+    if (!proto)
+        return Value();
+    for (const char* name : { "orientation", "pageHeight", "pageWidth", "paperHeight", "paperWidth" }) {
+        if (!proto->findOwn(QString::fromLatin1(name)))
+            proto->define(QString::fromLatin1(name), Value(), DontEnum);
+    }
+    return Value();
+}
 
 static Value selectionNoIndex(Interpreter&, CallArgs&)
 {
@@ -63,7 +78,7 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
     placeholderClass(vm, "NetConnection", { "connect", "close" });
     placeholderClass(vm, "NetStream", { "play", "pause", "seek", "close", "setBufferTime" });
     placeholderClass(vm, "XMLSocket", { "connect", "send", "close" });
-    placeholderClass(vm, "PrintJob", { "start", "addPage", "send" });
+    placeholderClass(vm, "PrintJob", { "start", "addPage", "send" }, Builtins::refuse, constructPrintJob);
     placeholderClass(vm, "Video", { "attachVideo", "clear" }, Builtins::nothing);
     placeholderClass(vm, "TextSnapshot", { "findText", "getCount", "getSelected", "getSelectedText", "getText",
         "hitTestTextNearPos", "setSelectColor", "setSelected" }, Builtins::nothing);

@@ -368,15 +368,22 @@ void installClipDrawing(Interpreter& vm, Object* proto)
 
 Object* flashPackage(Interpreter& vm, const QString& name)
 {
-    Object* flash = vm.global()->findOwn(QStringLiteral("flash")) ? vm.getMember(Value(vm.global()), QStringLiteral("flash")).asObject() : nullptr;
+    // Read the slot itself: a lookup would not see it in older movies, and
+    // each package would start a new `flash` object of its own.
+    Property* slot = vm.global()->findOwn(QStringLiteral("flash"));
+    Object* flash = slot ? slot->value.asObject() : nullptr;
     if (!flash) {
         flash = vm.newObject();
         vm.global()->define(QStringLiteral("flash"), Value(flash), DontEnum);
-        // The flash packages came with version 8: older movies never see them.
-        if (Property* p = vm.global()->findOwn(QStringLiteral("flash")))
+        // The flash packages came with version 8: older movies see them only
+        // once ASSetPropFlags clears the version bit (0x1000) on them.
+        if (Property* p = vm.global()->findOwn(QStringLiteral("flash"))) {
+            p->versionBits |= 0x1000;
             p->minVersion = 8;
+        }
     }
-    Object* package = vm.getMember(Value(flash), name).asObject();
+    Property* existing = flash->findOwn(name);
+    Object* package = existing ? existing->value.asObject() : nullptr;
     if (!package) {
         package = vm.newObject();
         flash->define(name, Value(package), 0);

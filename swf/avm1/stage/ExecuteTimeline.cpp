@@ -3,6 +3,7 @@
 // getURL and fscommand, trace, the clock and random numbers.
 
 #include "swf/avm1/vm/Execute.h"
+#include "swf/avm1/stage/SpriteClip.h"
 
 #include <cmath>
 
@@ -100,7 +101,13 @@ Value Interpreter::getClipProperty(Object* clip, int index)
 {
     if (!clip || index < 0 || index >= PropertyCount)
         return Value();
-    return getMember(Value(clip), QString::fromLatin1(PropertyNames[index]));
+    const QString name = QString::fromLatin1(PropertyNames[index]);
+    // By index the clip's own property is read, never a member or child
+    // that took its name.
+    Value out;
+    if (auto* sprite = dynamic_cast<SpriteClip*>(clip); sprite && sprite->builtInProperty(*this, name, out))
+        return out;
+    return getMember(Value(clip), name);
 }
 
 void Interpreter::setClipProperty(Object* clip, int index, const Value& v)

@@ -315,7 +315,10 @@ static Value pointDistance(Interpreter& vm, CallArgs& a, Object*)
 {
     Object* p = a.arg(0).asObject();
     Object* q = a.arg(1).asObject();
-    return Value(std::hypot(num(vm, p, "x") - num(vm, q, "x"), num(vm, p, "y") - num(vm, q, "y")));
+    // Plain squares and a root, as the player does: an infinite difference
+    // beside a NaN gives NaN, where hypot would give Infinity.
+    const double dx = num(vm, p, "x") - num(vm, q, "x"), dy = num(vm, p, "y") - num(vm, q, "y");
+    return Value(std::sqrt(dx * dx + dy * dy));
 }
 
 static Value pointInterpolate(Interpreter& vm, CallArgs& a, Object* package)

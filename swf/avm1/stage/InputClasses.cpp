@@ -12,24 +12,6 @@ namespace swf::avm1 {
 
 namespace {
 
-// Makes `on` a broadcaster the way AsBroadcaster.initialize does: a hidden
-// _listeners array, the very addListener and removeListener of AsBroadcaster,
-// and a broadcastMessage of its own. The stage reads _listeners when it has
-// news, so whatever list a script installs there is the one that hears it.
-void makeBroadcaster(Interpreter& vm, Object* on, uint8_t flags)
-{
-    const Value broadcaster = vm.getMember(Value(vm.global()), QStringLiteral("AsBroadcaster"));
-    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), flags);
-    for (const char* name : { "addListener", "removeListener" }) {
-        const QString n = QString::fromLatin1(name);
-        on->define(n, vm.getMember(broadcaster, n), flags);
-    }
-    const QString message = QStringLiteral("broadcastMessage");
-    Object* shared = vm.getMember(broadcaster, message).asObject();
-    if (shared && shared->kind() == Object::Kind::Function && static_cast<FunctionObject*>(shared)->isNative())
-        on->define(message, Value(static_cast<Object*>(vm.newNative(message, static_cast<FunctionObject*>(shared)->native))), flags);
-}
-
 // A read-only property whose value is computed when read.
 void defineGetter(Interpreter& vm, Object* on, const QString& name, NativeMethodFunction getter)
 {
@@ -67,6 +49,24 @@ void defineStageAlign(Interpreter& vm, Object* stageObject)
 }
 
 } // namespace
+
+// Makes `on` a broadcaster the way AsBroadcaster.initialize does: a hidden
+// _listeners array, the very addListener and removeListener of AsBroadcaster,
+// and a broadcastMessage of its own. The stage reads _listeners when it has
+// news, so whatever list a script installs there is the one that hears it.
+void makeBroadcaster(Interpreter& vm, Object* on, uint8_t flags)
+{
+    const Value broadcaster = vm.getMember(Value(vm.global()), QStringLiteral("AsBroadcaster"));
+    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), flags);
+    for (const char* name : { "addListener", "removeListener" }) {
+        const QString n = QString::fromLatin1(name);
+        on->define(n, vm.getMember(broadcaster, n), flags);
+    }
+    const QString message = QStringLiteral("broadcastMessage");
+    Object* shared = vm.getMember(broadcaster, message).asObject();
+    if (shared && shared->kind() == Object::Kind::Function && static_cast<FunctionObject*>(shared)->isNative())
+        on->define(message, Value(static_cast<Object*>(vm.newNative(message, static_cast<FunctionObject*>(shared)->native))), flags);
+}
 
 static Value keyIsDown(Interpreter& vm, CallArgs& a)
 {

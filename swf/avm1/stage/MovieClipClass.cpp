@@ -18,6 +18,11 @@ namespace {
 constexpr int DepthOffset = SpriteInstance::ScriptDepthOffset;
 // Scripts place clips from depth -16384 up to this one.
 constexpr double HighestScriptDepth = 1048575;
+// Clips may be made below the timeline's depths too (where neither a
+// rewind nor removeMovieClip reaches them); this only keeps the sums in range.
+constexpr double LowestCreateDepth = -(1 << 30);
+// swapDepths reaches much further up; deeper than this it does nothing.
+constexpr double HighestSwapDepth = 2130690044;
 // What getBounds reports for a clip that draws nothing.
 constexpr double NoBounds = 6710886.35;
 
@@ -34,13 +39,13 @@ SpriteInstance* spriteOf(const CallArgs& a)
 }
 
 // A script depth argument as a display-list depth, or false when out of range.
-bool listDepth(Interpreter& vm, const Value& v, int& depth)
+bool listDepth(Interpreter& vm, const Value& v, int& depth, double highest = HighestScriptDepth, double lowest = -DepthOffset)
 {
     double d = vm.toNumber(v);
     if (!std::isfinite(d))
         return false;
     d = std::trunc(d);
-    if (d < -DepthOffset || d > HighestScriptDepth)
+    if (d < lowest || d > highest)
         return false;
     depth = int(d) + DepthOffset;
     return true;
@@ -89,7 +94,9 @@ void applyRegisteredClass(Interpreter& vm, Object* clip, const QString& symbol, 
 
 Value boundsObject(Interpreter& vm, bool found, const QRectF& twips)
 {
+    // The player hands back a bare object, without Object.prototype.
     Object* o = vm.newObject();
+    o->setProto(nullptr);
     if (!found) {
         for (const char* name : { "xMin", "xMax", "yMin", "yMax" })
             o->put(QString::fromLatin1(name), Value(NoBounds));
@@ -125,7 +132,7 @@ static Value clipAttachMovie(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || a.args.size() < 3 || !listDepth(vm, a.arg(2), depth))
+    if (!s || a.args.size() < 3 || !listDepth(vm, a.arg(2), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     const QString symbol = vm.toString(a.arg(0));
     const std::uint16_t id = owner->stage().exportedCharacter(symbol);
@@ -144,7 +151,7 @@ static Value clipCreateEmptyMovieClip(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth))
+    if (!s || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     return clipValue(*owner, s->createEmptyChild(vm.toString(a.arg(0)), depth));
 }
@@ -154,7 +161,7 @@ static Value clipDuplicateMovieClip(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteInstance* s = spriteOf(a);
     int depth = 0;
-    if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth))
+    if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     DisplayObject* copy = s->parent()->duplicateChild(*s, vm.toString(a.arg(0)), depth);
     Value result = clipValue(*owner, copy);
@@ -184,7 +191,7 @@ static Value clipSwapDepths(Interpreter& vm, CallArgs& a)
         if (!other || other->parent() != s->parent())
             return Value();
         depth = other->depth();
-    } else if (!listDepth(vm, target, depth)) {
+    } else if (!listDepth(vm, target, depth, HighestSwapDepth)) {
         return Value();
     }
     s->parent()->swapChildDepths(s->depth(), depth);

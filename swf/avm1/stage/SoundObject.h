@@ -17,8 +17,12 @@ public:
     SoundObject(SoundScripts* registry, Object* proto, bool caseSensitive);
     ~SoundObject() override;
 
-    // The clip this object speaks for; null for the whole movie.
+    // What this object speaks for: a clip or a text field, or a target path
+    // looked up on each use; neither for the whole movie. While a target it
+    // was given does not stand, the object does nothing and knows nothing.
     Object* target = nullptr;
+    QString targetPath;
+    bool targeted = false;
     // The attached sound's character id, 0 until attachSound finds one.
     std::uint16_t soundId = 0;
     // The sound this object started last, as the sink knows it; 0 when none plays.

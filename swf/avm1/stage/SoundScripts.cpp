@@ -6,6 +6,7 @@
 #include "swf/avm1/stage/SoundObject.h"
 #include "swf/avm1/stage/SpriteClip.h"
 #include "swf/avm1/stage/StageScripts.h"
+#include "swf/avm1/stage/TextFieldObject.h"
 
 #include <cmath>
 
@@ -49,11 +50,24 @@ std::uint16_t SoundScripts::exportedSound(const QString& name) const
     return m_owner.stage().movie().exports().characterFor(name);
 }
 
-std::uintptr_t SoundScripts::ownerOf(const SoundObject& sound) const
+bool SoundScripts::ownerOf(const SoundObject& sound, std::uintptr_t& owner)
 {
-    auto* clip = dynamic_cast<SpriteClip*>(sound.target);
-    SpriteInstance* sprite = clip ? clip->sprite() : nullptr;
-    return sprite ? reinterpret_cast<std::uintptr_t>(sprite) : 0;
+    owner = 0;
+    if (!sound.targeted)
+        return true;
+    Object* target = sound.target;
+    if (!target && !sound.targetPath.isEmpty())
+        target = m_owner.interpreter().resolveTarget(m_owner.clipFor(m_owner.stage().root()), sound.targetPath);
+    if (auto* clip = dynamic_cast<SpriteClip*>(target)) {
+        SpriteInstance* sprite = clip->sprite();
+        owner = reinterpret_cast<std::uintptr_t>(sprite);
+        return sprite != nullptr;
+    }
+    if (auto* field = dynamic_cast<TextFieldObject*>(target)) {
+        owner = reinterpret_cast<std::uintptr_t>(field->field());
+        return field->field() != nullptr;
+    }
+    return false;
 }
 
 SoundTransform SoundScripts::transformOf(std::uintptr_t owner) const
@@ -112,12 +126,20 @@ static Value soundConstructor(Interpreter& vm, CallArgs& a)
     Object* proto = a.thisObject() ? a.thisObject()->proto() : self.prototype();
     auto* sound = vm.make<SoundObject>(&self, proto, vm.caseSensitive());
     sound->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), DontEnum);
+    // A clip is kept by its path, a string is a path, both looked up on each
+    // use (a renamed clip is lost to it); a text field is kept itself;
+    // anything else leaves the object speaking for the whole movie.
     Value target = a.arg(0);
-    Object* clip = target.asObject();
-    if (!clip && target.isString())
-        clip = vm.resolveTarget(self.owner().clipFor(self.owner().stage().root()), target.asString());
-    if (clip && clip->kind() == Object::Kind::Clip)
-        sound->target = clip;
+    if (Object* o = target.asObject()) {
+        sound->targeted = true;
+        if (o->kind() == Object::Kind::Clip)
+            sound->targetPath = static_cast<ClipObject*>(o)->dotPath();
+        else if (dynamic_cast<TextFieldObject*>(o))
+            sound->target = o;
+    } else if (target.isString()) {
+        sound->targeted = true;
+        sound->targetPath = target.asString();
+    }
     return Value(static_cast<Object*>(sound));
 }
 
@@ -129,16 +151,25 @@ static Value soundAttachSound(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
+// The Sound object `this` is and the display object it speaks for; null
+// when `this` is no Sound or its target does not stand.
+static SoundObject* targetOf(SoundScripts& self, const CallArgs& a, std::uintptr_t& owner)
+{
+    SoundObject* s = soundOf(a);
+    return s && self.ownerOf(*s, owner) ? s : nullptr;
+}
+
 static Value soundStart(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
+    std::uintptr_t owner = 0;
+    SoundObject* s = targetOf(self, a, owner);
     SoundSink* sink = self.owner().stage().soundSink();
     if (!s || !s->soundId || !sink)
         return Value();
     double offset = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
     double loops = a.args.size() < 2 ? 1 : vm.toNumber(a.arg(1));
-    const std::uint64_t handle = sink->startScriptSound(self.ownerOf(*s), s->soundId, std::isfinite(offset) ? offset : 0,
+    const std::uint64_t handle = sink->startScriptSound(owner, s->soundId, std::isfinite(offset) ? offset : 0,
         std::isfinite(loops) ? clampToInt(loops) : 1);
     if (handle) {
         s->playing = handle;
@@ -151,7 +182,8 @@ static Value soundStart(Interpreter& vm, CallArgs& a)
 static Value soundStop(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
+    std::uintptr_t owner = 0;
+    SoundObject* s = targetOf(self, a, owner);
     SoundSink* sink = self.owner().stage().soundSink();
     if (!s || !sink)
         return Value();
@@ -161,17 +193,18 @@ static Value soundStop(Interpreter& vm, CallArgs& a)
         if (!id)
             return Value(); // a name nothing was exported under stops nothing
     }
-    sink->stopSounds(self.ownerOf(*s), id);
+    sink->stopSounds(owner, id);
     return Value();
 }
 
 static Value soundSetVolume(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    if (SoundObject* s = soundOf(a)) {
-        SoundTransform t = self.transformOf(self.ownerOf(*s));
+    std::uintptr_t owner = 0;
+    if (targetOf(self, a, owner)) {
+        SoundTransform t = self.transformOf(owner);
         t.volume = level(vm, a.arg(0), t.volume);
-        self.setTransform(self.ownerOf(*s), t);
+        self.setTransform(owner, t);
     }
     return Value();
 }
@@ -179,59 +212,59 @@ static Value soundSetVolume(Interpreter& vm, CallArgs& a)
 static Value soundGetVolume(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
-    return s ? Value(self.transformOf(self.ownerOf(*s)).volume) : Value();
+    std::uintptr_t owner = 0;
+    return targetOf(self, a, owner) ? Value(self.transformOf(owner).volume) : Value();
 }
 
 static Value soundSetPan(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
-    if (!s)
+    std::uintptr_t owner = 0;
+    if (!targetOf(self, a, owner))
         return Value();
-    SoundTransform t = self.transformOf(self.ownerOf(*s));
+    SoundTransform t = self.transformOf(owner);
     const double pan = std::clamp(level(vm, a.arg(0), 0), -100.0, 100.0);
     // Panning right turns the left channel down, and the other way round.
     t.ll = pan > 0 ? 100 - pan : 100;
     t.rr = pan < 0 ? 100 + pan : 100;
     t.lr = t.rl = 0;
-    self.setTransform(self.ownerOf(*s), t);
+    self.setTransform(owner, t);
     return Value();
 }
 
 static Value soundGetPan(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
-    if (!s)
+    std::uintptr_t owner = 0;
+    if (!targetOf(self, a, owner))
         return Value();
-    const SoundTransform t = self.transformOf(self.ownerOf(*s));
+    const SoundTransform t = self.transformOf(owner);
     return Value(t.rr - t.ll);
 }
 
 static Value soundSetTransform(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
+    std::uintptr_t owner = 0;
     Object* o = a.arg(0).asObject();
-    if (!s || !o)
+    if (!targetOf(self, a, owner) || !o)
         return Value();
-    SoundTransform t = self.transformOf(self.ownerOf(*s));
+    SoundTransform t = self.transformOf(owner);
     t.ll = level(vm, vm.getMember(Value(o), QStringLiteral("ll")), t.ll);
     t.lr = level(vm, vm.getMember(Value(o), QStringLiteral("lr")), t.lr);
     t.rl = level(vm, vm.getMember(Value(o), QStringLiteral("rl")), t.rl);
     t.rr = level(vm, vm.getMember(Value(o), QStringLiteral("rr")), t.rr);
-    self.setTransform(self.ownerOf(*s), t);
+    self.setTransform(owner, t);
     return Value();
 }
 
 static Value soundGetTransform(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
-    SoundObject* s = soundOf(a);
-    if (!s)
+    std::uintptr_t owner = 0;
+    if (!targetOf(self, a, owner))
         return Value();
-    const SoundTransform t = self.transformOf(self.ownerOf(*s));
+    const SoundTransform t = self.transformOf(owner);
     Object* o = vm.newObject();
     o->put(QStringLiteral("ll"), Value(t.ll));
     o->put(QStringLiteral("lr"), Value(t.lr));

@@ -35,7 +35,9 @@ public:
     Object* prototype() const { return m_proto; }
 
     // The sink identity of the timeline a Sound object controls (0: the movie).
-    std::uintptr_t ownerOf(const SoundObject& sound) const;
+    // The display object `sound` speaks for (0: the whole movie); false while
+    // the target it was given does not stand.
+    bool ownerOf(const SoundObject& sound, std::uintptr_t& owner);
     // The character id exported under `name`; 0 when none.
     std::uint16_t exportedSound(const QString& name) const;
 

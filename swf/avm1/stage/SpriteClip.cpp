@@ -8,6 +8,7 @@
 #include "swf/avm1/stage/TextFieldScripts.h"
 
 #include <cmath>
+#include <limits>
 
 namespace swf::avm1 {
 
@@ -236,10 +237,14 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
         out = scrollRectValue(vm);
         return true;
     }
-    ClipProp prop = propOf(name, caseSensitive());
-    if (prop == ClipProp::None) {
-        if (!m_sprite || findOwn(name))
-            return false;
+    // A member of the clip's own comes first, then a child of that name,
+    // then the clip's built-in properties: a child named _x hides _x. In
+    // movies of version 5 the built-in properties come first.
+    if (vm.version() < 6 && builtInProperty(vm, name, out))
+        return true;
+    if (m_sprite && findOwn(name))
+        return false;
+    if (m_sprite) {
         if (ClipObject* child = childByName(name)) {
             out = Value(static_cast<Object*>(child));
             return true;
@@ -248,8 +253,17 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
             out = Value(field);
             return true;
         }
-        return false;
     }
+    return builtInProperty(vm, name, out);
+}
+
+bool SpriteClip::builtInProperty(Interpreter& vm, const QString& name, Value& out)
+{
+    if (SpriteClip* now = successor())
+        return now->builtInProperty(vm, name, out);
+    ClipProp prop = propOf(name, caseSensitive());
+    if (prop == ClipProp::None)
+        return false;
     if (!m_sprite) {
         if (prop == ClipProp::Name || prop == ClipProp::Target)
             return false;
@@ -262,7 +276,13 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
     case ClipProp::Y: out = Value(m.ty / 20.0); break;
     case ClipProp::XScale: out = Value(std::hypot(m.a, m.b) * 100); break;
     case ClipProp::YScale: out = Value(std::hypot(m.c, m.d) * 100); break;
-    case ClipProp::Rotation: out = Value(std::atan2(m.b, m.a) * 180 / M_PI); break;
+    case ClipProp::Rotation:
+        if (m_hasRotation && m.a == m_rotationMatrix.a && m.b == m_rotationMatrix.b && m.c == m_rotationMatrix.c
+            && m.d == m_rotationMatrix.d)
+            out = Value(m_rotation);
+        else
+            out = Value(std::atan2(m.b, m.a) * 180 / M_PI);
+        break;
     case ClipProp::CurrentFrame: out = Value(double(currentFrame())); break;
     case ClipProp::TotalFrames:
     case ClipProp::FramesLoaded: out = Value(double(totalFrames())); break;
@@ -363,12 +383,28 @@ bool SpriteClip::setVirtual(Interpreter& vm, const QString& name, const Value& v
         break;
     }
     case ClipProp::Rotation: {
-        if (!std::isfinite(n))
+        // NaN is ignored; an infinite angle leaves the clip as it stands and
+        // reads back as NaN. Others are kept in -180..180 and read back as set.
+        if (std::isnan(n))
             return true;
+        if (!std::isfinite(n)) {
+            m_rotation = std::numeric_limits<double>::quiet_NaN();
+            m_rotationMatrix = m;
+            m_hasRotation = true;
+            return true;
+        }
+        double degrees = std::fmod(n, 360);
+        if (degrees > 180)
+            degrees -= 360;
+        else if (degrees < -180)
+            degrees += 360;
         double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-        double r = n * M_PI / 180;
+        double r = degrees * M_PI / 180;
         m.a = sx * std::cos(r); m.b = sx * std::sin(r);
         m.c = -sy * std::sin(r); m.d = sy * std::cos(r);
+        m_rotation = degrees;
+        m_rotationMatrix = m;
+        m_hasRotation = true;
         break;
     }
     case ClipProp::Alpha: {

@@ -6,6 +6,7 @@
 // path again, the old reference reaches it, as the player's references do.
 // With nothing there it behaves as an empty object.
 
+#include "swf/format/Records.h"
 #include "swf/avm1/vm/ClipObject.h"
 
 #include <QRectF>
@@ -46,6 +47,9 @@ public:
     void stopDrag() override;
 
     bool getVirtual(Interpreter&, const QString& name, Value& out) override;
+    // One of the clip's own properties (_x, _name, ...) as the player keeps
+    // it, whatever members or children of that name hide it from scripts.
+    bool builtInProperty(Interpreter&, const QString& name, Value& out);
     bool setVirtual(Interpreter&, const QString& name, const Value& value) override;
     bool hasVirtual(Interpreter&, const QString& name) override;
     void virtualNames(Interpreter&, QStringList& out) override;
@@ -62,6 +66,11 @@ private:
     SpriteInstance* m_sprite;
     QStringList m_path; // instance names from the root, kept when detached
     bool m_hasPath = false;
+    // The _rotation a script set last, read back as it was set for as long
+    // as the clip's scale and rotation are the ones that setting made.
+    double m_rotation = 0;
+    swf::Matrix m_rotationMatrix;
+    bool m_hasRotation = false;
 };
 
 // The MovieClip methods that make, remove, move and measure clips

@@ -6,6 +6,7 @@
 #include "swf/avm1/stage/ClipDrawing.h"
 #include "swf/avm1/stage/SoundScripts.h"
 #include "swf/avm1/stage/SpriteClip.h"
+#include "swf/avm1/stage/TextFieldObject.h"
 #include "swf/avm1/stage/TextFieldScripts.h"
 
 #include <QDebug>
@@ -92,6 +93,16 @@ static Value movieClipGetInstanceAtDepth(Interpreter& vm, CallArgs& a)
     return s ? Value(static_cast<Object*>(StageScripts::of(vm).clipFor(*s))) : Value();
 }
 
+// The movie's version for a clip or a text field, -1 for anything else the
+// method is moved onto.
+static Value movieClipGetSWFVersion(Interpreter& vm, CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (o && (o->kind() == Object::Kind::Clip || dynamic_cast<TextFieldObject*>(o)))
+        return Value(double(StageScripts::of(vm).stage().movie().version()));
+    return Value(-1.0);
+}
+
 // The timeline methods; MovieClipClass.cpp and ClipDrawing.cpp add the rest.
 const NativeMethod movieClipMethods[] = {
     { "play", movieClipCommand<&ClipObject::play> },
@@ -101,6 +112,7 @@ const NativeMethod movieClipMethods[] = {
     { "gotoAndPlay", movieClipGoto<true> },
     { "gotoAndStop", movieClipGoto<false> },
     { "getDepth", movieClipGetDepth },
+    { "getSWFVersion", movieClipGetSWFVersion },
     { "getNextHighestDepth", movieClipGetNextHighestDepth },
     { "getInstanceAtDepth", movieClipGetInstanceAtDepth },
     { "removeMovieClip", movieClipCommand<&ClipObject::remove> },

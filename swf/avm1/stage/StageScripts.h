@@ -34,6 +34,11 @@ class SpriteClip;
 class SoundScripts;
 class TextFieldScripts;
 
+// Makes `on` a broadcaster as AsBroadcaster.initialize would (a hidden
+// _listeners array, addListener, removeListener, broadcastMessage), with
+// `flags` on each of them.
+void makeBroadcaster(Interpreter& vm, Object* on, uint8_t flags);
+
 class StageScripts : public ScriptRunner, public ScriptHost {
 public:
     explicit StageScripts(Stage& stage);

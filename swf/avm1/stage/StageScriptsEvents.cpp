@@ -116,7 +116,7 @@ void StageScripts::drain()
         return;
     m_draining = true;
     size_t runs = 0;
-    while (!m_quit && runs < MaxRunsPerDrain) {
+    while (runs < MaxRunsPerDrain) {
         int band = 0;
         while (band < BandCount && m_queues[band].empty())
             ++band;
@@ -179,6 +179,9 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
         forgetTree(*instance);
         return;
     }
+    // While it waits, the player keeps it below every depth a timeline or a
+    // script can use: script depth d moves to -32769 - d, which getDepth shows.
+    instance->setDepth(-1 - instance->depth());
     m_leaving.push_back(std::move(instance));
 }
 

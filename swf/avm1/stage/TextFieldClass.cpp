@@ -112,8 +112,28 @@ ArrayObject* fieldListeners(Interpreter& vm, Object* self)
 
 } // namespace
 
+// The player puts a text field's own properties on TextField.prototype
+// (whatever object that is at the time) when the first field is made from
+// it: by `new TextField` or by a createTextField that makes one.
+static void defineFieldProperties(Object* proto)
+{
+    if (!proto)
+        return;
+    static const char* const names[] = { "text", "htmlText", "html", "textColor", "textWidth", "textHeight", "autoSize",
+        "border", "borderColor", "background", "backgroundColor", "multiline", "wordWrap", "selectable", "type",
+        "variable", "maxChars", "password", "embedFonts", "length", "scroll", "maxscroll", "bottomScroll", "hscroll",
+        "maxhscroll" };
+    for (const char* name : names) {
+        const QString n = QString::fromLatin1(name);
+        if (!proto->findOwn(n))
+            proto->define(n, Value(), DontEnum | DontDelete);
+    }
+}
+
 static Value textFieldConstructor(Interpreter&, CallArgs& a)
 {
+    if (a.constructing && a.thisObject())
+        defineFieldProperties(a.thisObject()->proto());
     return a.thisValue;
 }
 
@@ -371,26 +391,81 @@ static Value textFormatGetTextExtent(Interpreter& vm, CallArgs& a)
 static Value selectionGetFocus(Interpreter& vm, CallArgs&)
 {
     TextFieldScripts& self = StageScripts::of(vm).textFields();
+    if (auto* clip = dynamic_cast<SpriteClip*>(self.focusedClip()); clip && clip->sprite())
+        return Value(clip->dotPath());
     EditTextInstance* f = self.focusedField();
     if (!f || !f->parent())
         return Value::null();
     return Value(self.owner().clipFor(*f->parent())->dotPath() + u'.' + f->name());
 }
 
+// Moving the focus away from or onto a clip tells at once: the clip losing
+// it (onKillFocus with the new holder, the old one still focused), then the
+// one gaining it (onSetFocus with the old holder), then Selection's
+// listeners (onSetFocus with both). Fields hear of their own focus in the
+// pass after the frame.
+static void moveFocus(Interpreter& vm, TextFieldScripts& self, SpriteClip* to)
+{
+    Object* old = self.focusedClip();
+    auto* oldClip = dynamic_cast<SpriteClip*>(old);
+    if (oldClip && !oldClip->sprite())
+        oldClip = nullptr;
+    Value oldValue = oldClip ? Value(static_cast<Object*>(oldClip)) : Value::null();
+    Value newValue = to ? Value(static_cast<Object*>(to)) : Value::null();
+    if (!oldClip && !to) {
+        self.setFocus(nullptr);
+        return;
+    }
+    if (oldClip)
+        vm.callMethodSafely(oldClip, QStringLiteral("onKillFocus"), { newValue });
+    if (to)
+        self.setFocusClip(to);
+    else
+        self.setFocus(nullptr);
+    if (to)
+        vm.callMethodSafely(to, QStringLiteral("onSetFocus"), { oldValue });
+    Value selection = vm.getMember(Value(vm.global()), QStringLiteral("Selection"));
+    Property* list = selection.asObject() ? selection.asObject()->findOwn(QStringLiteral("_listeners")) : nullptr;
+    if (auto* array = list ? dynamic_cast<ArrayObject*>(list->value.asObject()) : nullptr) {
+        const std::vector<Value> copy = array->elements;
+        for (const Value& l : copy) {
+            if (Object* o = l.asObject())
+                vm.callMethodSafely(o, QStringLiteral("onSetFocus"), { oldValue, newValue });
+        }
+    }
+}
+
+// Any field takes the focus; a clip only when it acts as a button (it has
+// a pointer handler) or says it takes the focus (focusEnabled).
 static Value selectionSetFocus(Interpreter& vm, CallArgs& a)
 {
     TextFieldScripts& self = StageScripts::of(vm).textFields();
     Value target = a.arg(0);
     if (target.isNullish()) {
-        self.setFocus(nullptr);
+        moveFocus(vm, self, nullptr);
         return Value(true);
     }
+    // Movies of version 5 name what takes the focus by its path alone.
+    if (vm.version() < 6 && !target.isString())
+        return Value(false);
     Object* o = target.asObject();
     if (!o && target.isString())
         o = vm.resolveTarget(self.owner().clipFor(self.owner().stage().root()), target.asString());
+    if (auto* clip = dynamic_cast<SpriteClip*>(o)) {
+        SpriteInstance* sprite = clip->sprite();
+        if (!sprite)
+            return Value(false);
+        const bool focusable = self.owner().actsAsButton(*sprite) || vm.toBoolean(vm.getMember(Value(o), QStringLiteral("focusEnabled")));
+        if (!focusable)
+            return Value(false);
+        moveFocus(vm, self, clip);
+        return Value(true);
+    }
     TextFieldObject* field = dynamic_cast<TextFieldObject*>(o);
     if (!field || !field->field())
         return Value(false);
+    if (self.focusedClip())
+        moveFocus(vm, self, nullptr);
     self.setFocus(field->field());
     return Value(true);
 }
@@ -431,14 +506,20 @@ static Value movieClipCreateTextField(Interpreter& vm, CallArgs& a)
     m.ty = box[1] * 20;
     field->setMatrix(m);
     TextFieldObject* object = self.objectFor(*field);
+    Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("TextField"));
+    defineFieldProperties(ctor.isObject() ? vm.getMember(ctor, QStringLiteral("prototype")).asObject() : nullptr);
     return vm.version() >= 8 ? Value(static_cast<Object*>(object)) : Value();
 }
 
-// The caret of a focused field sits after its last character; nothing is ever selected.
-static Value selectionCaret(Interpreter& vm, CallArgs&)
+// A field given the focus has its whole text selected, the caret at the
+// end; without a focused field every index is -1.
+template<bool Begin>
+Value selectionIndex(Interpreter& vm, CallArgs&)
 {
     EditTextInstance* f = StageScripts::of(vm).textFields().focusedField();
-    return f ? Value(double(f->plainText().size())) : Value(-1.0);
+    if (!f)
+        return Value(-1.0);
+    return Value(Begin ? 0.0 : double(f->plainText().size()));
 }
 
 const NativeMethod textFieldMethods[] = {
@@ -462,9 +543,9 @@ const NativeMethod textFormatMethods[] = {
 const NativeMethod selectionStaticMethods[] = {
     { "getFocus", selectionGetFocus },
     { "setFocus", selectionSetFocus },
-    { "getBeginIndex", selectionCaret },
-    { "getEndIndex", selectionCaret },
-    { "getCaretIndex", selectionCaret },
+    { "getBeginIndex", selectionIndex<true> },
+    { "getEndIndex", selectionIndex<false> },
+    { "getCaretIndex", selectionIndex<false> },
     { "setSelection", selectionSetSelection },
 };
 
@@ -502,7 +583,13 @@ void TextFieldScripts::installSelection()
         selection = vm.newObject();
         vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);
     }
+    const uint8_t fixed = DontEnum | DontDelete | ReadOnly;
     vm.defineMethods(selection, selectionStaticMethods);
+    makeBroadcaster(vm, selection, fixed);
+    for (const QString& name : selection->ownNames(true)) {
+        if (Property* p = selection->findOwn(name))
+            p->flags = fixed;
+    }
 }
 
 void TextFieldScripts::installCreateTextField()

@@ -180,7 +180,14 @@ void TextFieldScripts::pushVariable(EditTextInstance& field)
 
 void TextFieldScripts::setFocus(EditTextInstance* field)
 {
+    m_focusClip = nullptr;
     forEachField(m_owner.stage().root(), [&](EditTextInstance& edit) { edit.setFocus(&edit == field); });
+}
+
+void TextFieldScripts::setFocusClip(Object* clip)
+{
+    setFocus(nullptr);
+    m_focusClip = clip;
 }
 
 EditTextInstance* TextFieldScripts::focusedField() const
@@ -253,6 +260,8 @@ void TextFieldScripts::addRoots(std::vector<Object*>& roots) const
     // The prototypes too: a movie may delete the globals that lead to them.
     roots.push_back(m_fieldProto);
     roots.push_back(m_formatProto);
+    if (m_focusClip)
+        roots.push_back(m_focusClip);
     for (TextFieldObject* object : m_objects) {
         if (object->field())
             roots.push_back(object);

@@ -59,6 +59,9 @@ public:
     // Gives the keyboard focus to `field` (null: to nobody).
     void setFocus(EditTextInstance* field);
     EditTextInstance* focusedField() const;
+    // A clip that acts as a button may hold the focus instead of a field.
+    void setFocusClip(Object* clip);
+    Object* focusedClip() const { return m_focusClip; }
 
 private:
     void installTextField();
@@ -72,6 +75,7 @@ private:
     Object* m_formatProto = nullptr;
     std::set<TextFieldObject*> m_objects;
     bool m_syncing = false;
+    Object* m_focusClip = nullptr;
 };
 
 // TextFormat fields to a style and back. Fields left null keep `style` as it is.

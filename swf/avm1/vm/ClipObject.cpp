@@ -26,6 +26,10 @@ QString ClipObject::slashPath() const
 
 QString ClipObject::dotPath() const
 {
+    // A reference to a clip that is gone, with nothing at its path now,
+    // reads as an empty string.
+    if (removed())
+        return QString();
     QStringList names = namesFromRoot(this);
     names.prepend(QStringLiteral("_level0"));
     return names.join(QLatin1Char('.'));
