@@ -164,6 +164,9 @@ void installNumbers(Machine& m)
                 m.throwError(ErrorClass::RangeError, 1003, QStringLiteral("The radix argument must be between 2 and 36; got %1.").arg(radix));
             return Value::string(numberToRadixString(v.d, radix));
         }, 1);
+        m.addPrototypeMethod(c, QStringLiteral("toLocaleString"), [](Machine& m, const Value& self, Args) {
+            return Value::string(numberToString(m.toNumber(unbox(self))));
+        });
         m.addPrototypeMethod(c, QStringLiteral("valueOf"), [](Machine& m, const Value& self, Args) {
             return Value::number(m.toNumber(unbox(self)));
         });

@@ -44,8 +44,10 @@ Result<void> Machine::loadAbc(const QByteArray& bytes, bool lazy)
         const AbcMultiname* m = &file.multinames[i];
         Name& name = unit->names[i];
         // A parameterised type is looked up by its generic's name.
-        if (m->kind == MultinameKind::TypeName)
+        if (m->kind == MultinameKind::TypeName) {
+            name.typeParams = m->params;
             m = &file.multinames[m->base];
+        }
         name.attribute = m->attribute();
         if (!m->runtimeName()) {
             name.local = file.string(m->name);
@@ -138,7 +140,10 @@ ClassObject* Machine::classByName(Unit& unit, std::uint32_t multiname)
     if (!found)
         return nullptr;
     Value v = getProperty(holder, name);
-    return v.isObject() && v.o->type() == Object::Type::Class ? static_cast<ClassObject*>(v.o) : nullptr;
+    auto* cls = v.isObject() && v.o->type() == Object::Type::Class ? static_cast<ClassObject*>(v.o) : nullptr;
+    if (cls && cls->isVectorGeneric && name.typeParams.size() == 1)
+        return applyVectorType(cls, name.typeParams[0] ? classByName(unit, name.typeParams[0]) : nullptr);
+    return cls;
 }
 
 void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait>& list, const ScopeChain& scope,

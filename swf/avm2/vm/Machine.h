@@ -130,6 +130,16 @@ public:
     Object* newNative(const QString& name, NativeFn fn, int length = 0);
     Method* newMethod();
     Object* instantiate(ClassObject* cls); // an instance with its slots, before any constructor
+    // Vector.<element>, made on first use (element null: Vector.<*>).
+    ClassObject* applyVectorType(ClassObject* generic, ClassObject* element);
+    Object* newVector(ClassObject* specialisation, std::vector<Value> elements);
+    // Indexed access to a vector's elements; false when the name is no index.
+    bool vectorGet(Object* vector, const QString& name, Value& out);
+    bool vectorSet(Object* vector, const QString& name, const Value& value);
+    // A dictionary's entries keyed by objects (other keys are its dynamic properties).
+    Value dictionaryGet(Object* dictionary, Object* key);
+    void dictionarySet(Object* dictionary, Object* key, const Value& value);
+    bool dictionaryDelete(Object* dictionary, Object* key);
 
     // Built-in classes, made when the machine is.
     struct Builtins {
@@ -147,6 +157,8 @@ public:
         ClassObject* displayObject = nullptr;
         ClassObject* sprite = nullptr;
         ClassObject* movieClip = nullptr;
+        ClassObject* vector = nullptr; // the generic Vector
+        ClassObject* dictionary = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -215,5 +227,8 @@ void installPrimitiveClasses(Machine& machine); // String, Number, int, uint, Bo
 void installArrayClass(Machine& machine);
 void installErrorClasses(Machine& machine);
 void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
+void installVectorClass(Machine& machine);
+void installDictionaryClass(Machine& machine);
+void installJson(Machine& machine);
 
 } // namespace swf::avm2
