@@ -40,6 +40,7 @@ Machine::Machine()
     installVectorClass(*this);
     installDictionaryClass(*this);
     installJson(*this);
+    installRegExpClass(*this);
 }
 
 Machine::~Machine() = default;

@@ -159,6 +159,7 @@ public:
         ClassObject* movieClip = nullptr;
         ClassObject* vector = nullptr; // the generic Vector
         ClassObject* dictionary = nullptr;
+        ClassObject* regexp = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -230,5 +231,6 @@ void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
 void installVectorClass(Machine& machine);
 void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
+void installRegExpClass(Machine& machine); // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

@@ -66,14 +66,16 @@ struct Name {
             if (candidate == ns)
                 return true;
         }
-        return false;
+        return ns.isPublic() && includesPublic();
     }
+    // Public, or the namespace the built-in classes' own methods are compiled
+    // against, which reaches the same prototype methods.
     bool includesPublic() const
     {
         if (anyNamespace)
             return true;
         for (const Namespace& ns : namespaces) {
-            if (ns.isPublic())
+            if (ns.isPublic() || (ns.family == Namespace::Family::Public && ns.uri == QLatin1String("http://adobe.com/AS3/2006/builtin")))
                 return true;
         }
         return false;
@@ -180,6 +182,8 @@ public:
     swf::DisplayObject* display = nullptr;
     // The primitive a Boolean, Number or String object wraps.
     Value primitive;
+    // What a native class keeps beside the script's view (a compiled pattern, a date, bytes).
+    std::shared_ptr<void> host;
 
 private:
     Type m_type;
