@@ -31,31 +31,13 @@ void StageScripts::installDisplayClasses()
 {
     Machine& m = *m_machine;
     auto& b = m.builtins();
-    const QString events = QStringLiteral("flash.events");
     const QString display = QStringLiteral("flash.display");
     auto nothing = [](Machine&, const Value&, Args) { return Value::undefined(); };
 
-    ClassObject* event = m.defineClass(events, QStringLiteral("Event"), b.object, InstanceKind::Plain,
-        [](Machine& m, const Value& self, Args args) {
-            if (Object* o = self.object()) {
-                const Binding* type = o->traits().find(Name::publicName(QStringLiteral("type")));
-                if (type)
-                    o->slotValues()[std::size_t(type->slot)] = Value::string(m.toString(arg(args, 0)));
-            }
-            return Value::undefined();
-        });
-    event->instanceTraits->addSlot(Namespace {}, QStringLiteral("type"), true, Value::null(), SlotType::Any, 0);
-    for (auto [name, value] : { std::pair { "ENTER_FRAME", "enterFrame" }, { "ADDED", "added" },
-             { "ADDED_TO_STAGE", "addedToStage" }, { "COMPLETE", "complete" }, { "INIT", "init" },
-             { "REMOVED", "removed" }, { "FRAME_CONSTRUCTED", "frameConstructed" }, { "EXIT_FRAME", "exitFrame" } })
-        m.addStaticConst(event, QLatin1String(name), Value::string(QLatin1String(value)));
-
-    ClassObject* dispatcher = m.defineClass(events, QStringLiteral("EventDispatcher"), b.object, InstanceKind::Plain, nothing);
-    dispatcher->sealed = true;
-    m.addMethod(dispatcher, QStringLiteral("addEventListener"), nothing, 2);
-    m.addMethod(dispatcher, QStringLiteral("removeEventListener"), nothing, 2);
-    m.addMethod(dispatcher, QStringLiteral("hasEventListener"), [](Machine&, const Value&, Args) { return Value::boolean(false); }, 1);
-    m.addMethod(dispatcher, QStringLiteral("dispatchEvent"), [](Machine&, const Value&, Args) { return Value::boolean(true); }, 1);
+    ClassObject* dispatcher = b.eventDispatcher;
+    m.displayParent = [this](Object* o) -> Object* {
+        return o && o->display && o->display->parent() ? objectFor(o->display->parent()) : nullptr;
+    };
 
     b.displayObject = m.defineClass(display, QStringLiteral("DisplayObject"), dispatcher, InstanceKind::Display, nothing);
     b.displayObject->sealed = true;

@@ -77,7 +77,15 @@ Result<void> Machine::loadAbc(const QByteArray& bytes, bool lazy)
     Unit& u = *unit;
     m_units.push_back(std::move(unit));
     for (std::size_t i = 0; i < file.scripts.size(); ++i) {
-        Object* global = allocate<Object>(Object::Type::Scope, m_builtins.object, m_builtins.object->instancePrototype, nullptr);
+        if (!m_globalClass) {
+            // Script globals print as [object global]; the class has no name a script can reach.
+            m_globalClass = allocate<ClassObject>(m_builtins.cls, m_builtins.cls->instancePrototype, std::make_shared<Traits>());
+            m_globalClass->name = QStringLiteral("global");
+            m_globalClass->base = m_builtins.object;
+            m_globalClass->instanceTraits = std::make_shared<Traits>();
+            m_globalClass->instancePrototype = m_builtins.object->instancePrototype;
+        }
+        Object* global = allocate<Object>(Object::Type::Scope, m_globalClass, m_builtins.object->instancePrototype, nullptr);
         u.scripts[i].global = global;
         auto scope = std::make_shared<std::vector<ScopeEntry>>(1, ScopeEntry { Value::object(global), false });
         buildTraits(u, const_cast<Traits&>(global->traits()), file.scripts[i].traits, scope, nullptr, global);

@@ -85,6 +85,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
     }
     std::vector<Value> locals(std::max<std::size_t>(raw.localCount, 1));
     locals[0] = thisValue;
+    // A function called on no receiver runs with its script's global object as `this`.
+    if (method->closure && thisValue.isNullish() && !outer.empty())
+        locals[0] = outer.front().object;
     for (std::size_t i = 0; i < declared && i + 1 < locals.size(); ++i) {
         Value v = i < args.size() ? args[i] : constantValue(unit, info.optional[i - required]);
         SlotType type = declaredType(unit, info.paramTypes[i]);

@@ -41,6 +41,7 @@ Machine::Machine()
     installDictionaryClass(*this);
     installJson(*this);
     installRegExpClass(*this);
+    installEventClasses(*this);
 }
 
 Machine::~Machine() = default;

@@ -160,6 +160,8 @@ public:
         ClassObject* vector = nullptr; // the generic Vector
         ClassObject* dictionary = nullptr;
         ClassObject* regexp = nullptr;
+        ClassObject* event = nullptr;
+        ClassObject* eventDispatcher = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -193,6 +195,14 @@ public:
             throw BudgetSpent {};
     }
     int& callDepth() { return m_callDepth; }
+    // The display parent of a script object, for the capture and bubble
+    // phases of events; the stage's binding sets it.
+    std::function<Object*(Object*)> displayParent;
+    // Sends `event` (an Event) from `target` through its listeners; false when a listener prevented the default.
+    bool dispatchEvent(const Value& target, const Value& event);
+    bool hasListeners(Object* target, const QString& type);
+    // Traces an error no script caught, as the player prints it.
+    void reportUncaught(const Value& error) { report(error); }
     QString defaultXmlNamespace;
 
 private:
@@ -211,6 +221,7 @@ private:
     };
     QHash<QString, std::vector<GlobalName>> m_globals;
     Object* m_builtinGlobal = nullptr;
+    ClassObject* m_globalClass = nullptr;
     Builtins m_builtins;
     MachineLimits m_limits;
     std::uint64_t m_runInstructions = 0;
@@ -231,6 +242,7 @@ void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
 void installVectorClass(Machine& machine);
 void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
-void installRegExpClass(Machine& machine); // RegExp, and String's match, replace, search and split
+void installRegExpClass(Machine& machine);
+void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

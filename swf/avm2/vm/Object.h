@@ -184,6 +184,8 @@ public:
     Value primitive;
     // What a native class keeps beside the script's view (a compiled pattern, a date, bytes).
     std::shared_ptr<void> host;
+    // An event dispatcher's listeners (swf/avm2/builtins/EventClasses.cpp).
+    std::shared_ptr<void> listeners;
 
 private:
     Type m_type;
