@@ -100,6 +100,13 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
         locals[declared + 1] = Value::object(newArray(std::move(extra)));
     }
 
+    // What a method returns is converted to its declared return type.
+    auto returned = [&](const Value& v) {
+        if (info.returnType == 0 || unit.names[info.returnType].local == QLatin1String("void"))
+            return info.returnType == 0 ? v : Value::undefined();
+        const SlotType type = declaredType(unit, info.returnType);
+        return type == SlotType::Object ? coerce(v, classByName(unit, info.returnType)) : coerceSlot(v, type, nullptr);
+    };
     std::vector<Value> stack;
     stack.reserve(raw.maxStack);
     std::vector<ScopeEntry> scopes;
@@ -334,9 +341,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     break;
                 }
                 case Op::ReturnVoid:
-                    return Value::undefined();
+                    return returned(Value::undefined());
                 case Op::ReturnValue:
-                    return pop();
+                    return returned(pop());
                 case Op::ConstructSuper: {
                     auto callArgs = popArgs(in.a);
                     Value receiver = pop();
