@@ -179,11 +179,12 @@ public:
 
     // A method signature: `params` parameters of any type; optional defaults as (value index, kind).
     std::uint32_t method(std::uint32_t params = 0, std::uint8_t flags = 0,
-        const std::vector<std::pair<std::uint32_t, std::uint8_t>>& optional = {}, std::uint32_t paramType = 0)
+        const std::vector<std::pair<std::uint32_t, std::uint8_t>>& optional = {}, std::uint32_t paramType = 0,
+        std::uint32_t returnType = 0)
     {
         QByteArray entry;
         u30(entry, params);
-        u30(entry, 0); // return type: any
+        u30(entry, returnType); // 0: any
         for (std::uint32_t i = 0; i < params; ++i)
             u30(entry, paramType);
         u30(entry, 0); // no name

@@ -151,6 +151,23 @@ void installArrayClass(Machine& m)
         }
         return Value::object(m.newArray(std::move(out)));
     }, 1);
+    m.addPrototypeMethod(b.array, QStringLiteral("insertAt"), [](Machine& m, const Value& v, Args args) {
+        Object* a = self(m, v);
+        int at = relative(m, arg(args, 0), int(a->elements.size()), 0);
+        a->elements.insert(a->elements.begin() + at, arg(args, 1));
+        return Value::undefined();
+    }, 2);
+    // An index past either end removes nothing; a negative one counts from the end.
+    m.addPrototypeMethod(b.array, QStringLiteral("removeAt"), [](Machine& m, const Value& v, Args args) {
+        Object* a = self(m, v);
+        int length = int(a->elements.size());
+        int at = relative(m, arg(args, 0), length, 0);
+        if (at >= length)
+            return Value::undefined();
+        Value out = a->elements[std::size_t(at)];
+        a->elements.erase(a->elements.begin() + at);
+        return out;
+    }, 1);
     m.addPrototypeMethod(b.array, QStringLiteral("reverse"), [](Machine& m, const Value& v, Args) {
         Object* a = self(m, v);
         std::reverse(a->elements.begin(), a->elements.end());

@@ -104,40 +104,6 @@ void installString(Machine& m)
             s += m.toString(v);
         return Value::string(s);
     });
-    m.addPrototypeMethod(b.string, QStringLiteral("split"), [text](Machine& m, const Value& self, Args args) {
-        QString s = text(m, self);
-        std::vector<Value> parts;
-        if (arg(args, 0).isUndefined()) {
-            parts.push_back(Value::string(s));
-        } else {
-            QString sep = m.toString(args[0]);
-            const QStringList list = sep.isEmpty() ? s.split(QString(), Qt::SkipEmptyParts) : s.split(sep);
-            for (const QString& p : list)
-                parts.push_back(Value::string(p));
-        }
-        if (args.size() > 1 && !args[1].isUndefined()) {
-            std::size_t limit = toUint32(m.toNumber(args[1]));
-            if (parts.size() > limit)
-                parts.resize(limit);
-        }
-        return Value::object(m.newArray(std::move(parts)));
-    }, 2);
-    m.addPrototypeMethod(b.string, QStringLiteral("replace"), [text](Machine& m, const Value& self, Args args) {
-        QString s = text(m, self);
-        QString pattern = m.toString(arg(args, 0));
-        int at = s.indexOf(pattern);
-        if (at < 0)
-            return Value::string(s);
-        Value with = arg(args, 1);
-        QString replacement;
-        if (with.isObject() && with.o->type() == Object::Type::Function) {
-            Value callArgs[] = { Value::string(pattern), Value::number(at), Value::string(s) };
-            replacement = m.toString(m.call(with, Value::null(), callArgs));
-        } else {
-            replacement = m.toString(with);
-        }
-        return Value::string(s.left(at) + replacement + s.mid(at + pattern.size()));
-    }, 2);
     m.addStatic(b.string, QStringLiteral("fromCharCode"), [](Machine& m, const Value&, Args args) {
         QString s;
         for (const Value& v : args)
@@ -164,6 +130,9 @@ void installNumbers(Machine& m)
                 m.throwError(ErrorClass::RangeError, 1003, QStringLiteral("The radix argument must be between 2 and 36; got %1.").arg(radix));
             return Value::string(numberToRadixString(v.d, radix));
         }, 1);
+        m.addPrototypeMethod(c, QStringLiteral("toLocaleString"), [](Machine& m, const Value& self, Args) {
+            return Value::string(numberToString(m.toNumber(unbox(self))));
+        });
         m.addPrototypeMethod(c, QStringLiteral("valueOf"), [](Machine& m, const Value& self, Args) {
             return Value::number(m.toNumber(unbox(self)));
         });

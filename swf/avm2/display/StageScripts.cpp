@@ -1,6 +1,7 @@
 #include "swf/avm2/display/StageScripts.h"
 
 #include "swf/format/TagCodes.h"
+#include "swf/movie/Character.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
@@ -31,31 +32,13 @@ void StageScripts::installDisplayClasses()
 {
     Machine& m = *m_machine;
     auto& b = m.builtins();
-    const QString events = QStringLiteral("flash.events");
     const QString display = QStringLiteral("flash.display");
     auto nothing = [](Machine&, const Value&, Args) { return Value::undefined(); };
 
-    ClassObject* event = m.defineClass(events, QStringLiteral("Event"), b.object, InstanceKind::Plain,
-        [](Machine& m, const Value& self, Args args) {
-            if (Object* o = self.object()) {
-                const Binding* type = o->traits().find(Name::publicName(QStringLiteral("type")));
-                if (type)
-                    o->slotValues()[std::size_t(type->slot)] = Value::string(m.toString(arg(args, 0)));
-            }
-            return Value::undefined();
-        });
-    event->instanceTraits->addSlot(Namespace {}, QStringLiteral("type"), true, Value::null(), SlotType::Any, 0);
-    for (auto [name, value] : { std::pair { "ENTER_FRAME", "enterFrame" }, { "ADDED", "added" },
-             { "ADDED_TO_STAGE", "addedToStage" }, { "COMPLETE", "complete" }, { "INIT", "init" },
-             { "REMOVED", "removed" }, { "FRAME_CONSTRUCTED", "frameConstructed" }, { "EXIT_FRAME", "exitFrame" } })
-        m.addStaticConst(event, QLatin1String(name), Value::string(QLatin1String(value)));
-
-    ClassObject* dispatcher = m.defineClass(events, QStringLiteral("EventDispatcher"), b.object, InstanceKind::Plain, nothing);
-    dispatcher->sealed = true;
-    m.addMethod(dispatcher, QStringLiteral("addEventListener"), nothing, 2);
-    m.addMethod(dispatcher, QStringLiteral("removeEventListener"), nothing, 2);
-    m.addMethod(dispatcher, QStringLiteral("hasEventListener"), [](Machine&, const Value&, Args) { return Value::boolean(false); }, 1);
-    m.addMethod(dispatcher, QStringLiteral("dispatchEvent"), [](Machine&, const Value&, Args) { return Value::boolean(true); }, 1);
+    ClassObject* dispatcher = b.eventDispatcher;
+    m.displayParent = [this](Object* o) -> Object* {
+        return o && o->display && o->display->parent() ? objectFor(o->display->parent()) : nullptr;
+    };
 
     b.displayObject = m.defineClass(display, QStringLiteral("DisplayObject"), dispatcher, InstanceKind::Display, nothing);
     b.displayObject->sealed = true;
@@ -84,6 +67,66 @@ void StageScripts::installDisplayClasses()
         SpriteInstance* sprite = spriteOf(m, self);
         return Value::number(sprite ? double(sprite->displayList().size()) : 0);
     });
+    m.addMethod(container, QStringLiteral("getChildAt"), [this](Machine& m, const Value& self, Args args) {
+        return childAt(m, self, toInt32(m.toNumber(arg(args, 0))));
+    }, 1);
+    m.addMethod(container, QStringLiteral("getChildByName"), [this](Machine& m, const Value& self, Args args) {
+        SpriteInstance* sprite = spriteOf(m, self);
+        const QString name = m.toString(arg(args, 0));
+        if (sprite) {
+            for (const auto& [depth, child] : sprite->displayList()) {
+                if (child->name() == name)
+                    return Value::object(objectFor(child.get()));
+            }
+        }
+        return Value::null();
+    }, 1);
+    m.addMethod(container, QStringLiteral("getChildIndex"), [this](Machine& m, const Value& self, Args args) {
+        SpriteInstance* sprite = spriteOf(m, self);
+        Object* child = arg(args, 0).object();
+        int index = 0;
+        if (sprite && child) {
+            for (const auto& [depth, entry] : sprite->displayList()) {
+                if (entry.get() == child->display)
+                    return Value::number(index);
+                ++index;
+            }
+        }
+        m.throwError(ErrorClass::ArgumentError, 2025, QStringLiteral("The supplied DisplayObject must be a child of the caller."));
+    }, 1);
+    m.addMethod(container, QStringLiteral("contains"), [](Machine&, const Value& self, Args args) {
+        Object* o = self.object();
+        Object* child = arg(args, 0).object();
+        if (!o || !o->display || !child || !child->display)
+            return Value::boolean(false);
+        for (DisplayObject* d = child->display; d; d = d->parent()) {
+            if (d == o->display)
+                return Value::boolean(true);
+        }
+        return Value::boolean(false);
+    }, 1);
+    m.addGetter(b.displayObject, QStringLiteral("root"), [this](Machine&, const Value& self, Args) {
+        Object* o = self.object();
+        if (!o || !o->display)
+            return Value::null();
+        return Value::object(objectFor(&m_stage.root()));
+    });
+    m.addGetter(b.displayObject, QStringLiteral("visible"),
+        [](Machine&, const Value& self, Args) {
+            Object* o = self.object();
+            return Value::boolean(!o || !o->display || o->display->isVisible());
+        },
+        [](Machine& m, const Value& self, Args args) {
+            if (Object* o = self.object(); o && o->display)
+                o->display->setVisible(m.toBoolean(arg(args, 0)));
+            return Value::undefined();
+        });
+    m_shapeClass = m.defineClass(display, QStringLiteral("Shape"), b.displayObject, InstanceKind::Display, nothing);
+    m_shapeClass->sealed = true;
+    m_buttonClass = m.defineClass(display, QStringLiteral("SimpleButton"), interactive, InstanceKind::Display, nothing);
+    m_buttonClass->sealed = true;
+    m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, nothing);
+    m_textClass->sealed = true;
     b.sprite = m.defineClass(display, QStringLiteral("Sprite"), container, InstanceKind::Display, nothing);
     b.sprite->sealed = true;
     b.movieClip = m.defineClass(display, QStringLiteral("MovieClip"), b.sprite, InstanceKind::Display, nothing);
@@ -188,22 +231,105 @@ void StageScripts::afterFrame()
     Machine& m = *m_machine;
     m.startFrame();
     loadFrameTags(m_stage.root().currentFrame());
-    if (!m_documentMade && m_symbolClasses.contains(0)) {
+    if (!m_documentMade) {
         m_documentMade = true;
-        SpriteInstance& root = m_stage.root();
+        m_placed.insert(m_placed.begin(), &m_stage.root());
+    }
+    makePlacedObjects();
+    runDueFrameScripts();
+}
+
+ClassObject* StageScripts::classFor(const DisplayObject& display)
+{
+    Machine& m = *m_machine;
+    const bool isRoot = &display == &m_stage.root();
+    const std::uint16_t id = isRoot ? 0 : display.characterId();
+    if (m_symbolClasses.contains(id)) {
+        if (ClassObject* cls = m.findClass(m_symbolClasses.value(id)))
+            return cls;
+    }
+    if (isRoot)
+        return m_symbolClasses.contains(0) ? nullptr : m.builtins().movieClip;
+    if (display.asSprite())
+        return m.builtins().movieClip;
+    const CharacterKind kind = display.character() ? display.character()->kind : CharacterKind::Other;
+    if (kind == CharacterKind::Button)
+        return m_buttonClass;
+    if (kind == CharacterKind::EditText || kind == CharacterKind::Text)
+        return m_textClass;
+    return m_shapeClass;
+}
+
+void StageScripts::instancePlaced(DisplayObject& instance)
+{
+    m_placed.push_back(&instance);
+}
+
+// Instances placed since the last frame get their objects; then, children
+// before their parents (as the player builds a timeline's frame), each
+// constructor runs and a named child is stored in its parent's property.
+void StageScripts::makePlacedObjects()
+{
+    Machine& m = *m_machine;
+    std::vector<DisplayObject*> placed;
+    placed.swap(m_placed);
+    std::vector<DisplayObject*> made;
+    for (DisplayObject* display : placed) {
+        if (m_objects.contains(display))
+            continue;
         m.guard([&] {
-            ClassObject* cls = m.findClass(m_symbolClasses.value(0));
+            ClassObject* cls = classFor(*display);
             if (!cls)
                 return;
             Object* object = m.instantiate(cls);
-            object->display = &root;
-            m_objects.insert(&root, object);
-            m_timelines.push_back(object);
-            if (cls->constructor)
-                m.callMethod(cls->constructor, Value::object(object), {});
+            object->display = display;
+            m_objects.insert(display, object);
+            if (display->asSprite())
+                m_timelines.push_back(object);
+            made.push_back(display);
         });
     }
-    runDueFrameScripts();
+    if (!made.empty())
+        constructTree(m_stage.root());
+}
+
+void StageScripts::constructTree(DisplayObject& display)
+{
+    if (SpriteInstance* sprite = display.asSprite()) {
+        std::vector<DisplayObject*> children;
+        for (const auto& [depth, child] : sprite->displayList())
+            children.push_back(child.get());
+        for (DisplayObject* child : children)
+            constructTree(*child);
+    }
+    Object* object = objectFor(&display);
+    if (!object || m_constructed.contains(object))
+        return;
+    m_constructed.insert(object, true);
+    Machine& m = *m_machine;
+    Value self = Value::object(object);
+    Object* parent = display.parent() ? objectFor(display.parent()) : nullptr;
+    if (parent && !display.name().isEmpty()) {
+        // The parent's declared variable (or, on a dynamic class, a new property) holds the child.
+        Name name = Name::publicName(display.name());
+        if (parent->traits().find(name) || parent->isDynamic())
+            m.guard([&] { m.setProperty(Value::object(parent), name, self); });
+    }
+    m.guard([&] {
+        if (object->classObject()->constructor)
+            m.callMethod(object->classObject()->constructor, self, {});
+    });
+}
+
+Value StageScripts::childAt(Machine& m, const Value& self, int index)
+{
+    SpriteInstance* sprite = spriteOf(m, self);
+    const int count = sprite ? int(sprite->displayList().size()) : 0;
+    if (index < 0 || index >= count)
+        m.throwError(ErrorClass::RangeError, 2006, QStringLiteral("The supplied index is out of bounds."));
+    auto it = sprite->displayList().begin();
+    std::advance(it, index);
+    return Value::object(objectFor(it->second.get()));
 }
 
 void StageScripts::runDueFrameScripts()
@@ -233,6 +359,7 @@ void StageScripts::runFrameScript(Object* object)
 
 void StageScripts::instanceRemoved(DisplayObject& instance)
 {
+    m_placed.erase(std::remove(m_placed.begin(), m_placed.end(), &instance), m_placed.end());
     auto it = m_objects.find(&instance);
     if (it == m_objects.end())
         return;
@@ -250,6 +377,7 @@ void StageScripts::stageRestarting()
         it.value()->display = nullptr;
     m_objects.clear();
     m_timelines.clear();
+    m_placed.clear();
 }
 
 } // namespace swf::avm2

@@ -37,6 +37,8 @@ public:
     void runFrameActions(SpriteInstance&, const QByteArray&) override { }
     void runInitActions(SpriteInstance&, std::uint16_t, const QByteArray&) override { }
     void instanceRemoved(DisplayObject& instance) override;
+    // Every placed instance gets a script object once the classes of its frame are loaded.
+    void instancePlaced(DisplayObject& instance) override;
     void stageRestarting() override;
 
     // The script object of a display object, null when none was made.
@@ -46,6 +48,10 @@ private:
     void installDisplayClasses();
     void loadFrameTags(int frame);
     void runDueFrameScripts();
+    void makePlacedObjects();
+    void constructTree(DisplayObject& display);
+    ClassObject* classFor(const DisplayObject& display);
+    Value childAt(Machine& m, const Value& self, int index);
     void runFrameScript(Object* object);
     SpriteInstance* spriteOf(Machine& m, const Value& self);
 
@@ -54,6 +60,11 @@ private:
     int m_framesLoaded = 0;
     QHash<std::uint16_t, QString> m_symbolClasses; // character id -> class name; 0 the root
     bool m_documentMade = false;
+    std::vector<DisplayObject*> m_placed;       // waiting for a script object
+    QHash<Object*, bool> m_constructed;         // objects whose constructor has run
+    ClassObject* m_shapeClass = nullptr;
+    ClassObject* m_buttonClass = nullptr;
+    ClassObject* m_textClass = nullptr;
     QHash<DisplayObject*, Object*> m_objects;
     std::vector<Object*> m_timelines; // objects over sprites, in the order they were made
     QHash<Object*, QHash<int, Value>> m_frameScripts; // frame (from 1) -> function

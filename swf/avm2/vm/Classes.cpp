@@ -44,8 +44,10 @@ Result<void> Machine::loadAbc(const QByteArray& bytes, bool lazy)
         const AbcMultiname* m = &file.multinames[i];
         Name& name = unit->names[i];
         // A parameterised type is looked up by its generic's name.
-        if (m->kind == MultinameKind::TypeName)
+        if (m->kind == MultinameKind::TypeName) {
+            name.typeParams = m->params;
             m = &file.multinames[m->base];
+        }
         name.attribute = m->attribute();
         if (!m->runtimeName()) {
             name.local = file.string(m->name);
@@ -75,7 +77,15 @@ Result<void> Machine::loadAbc(const QByteArray& bytes, bool lazy)
     Unit& u = *unit;
     m_units.push_back(std::move(unit));
     for (std::size_t i = 0; i < file.scripts.size(); ++i) {
-        Object* global = allocate<Object>(Object::Type::Scope, m_builtins.object, m_builtins.object->instancePrototype, nullptr);
+        if (!m_globalClass) {
+            // Script globals print as [object global]; the class has no name a script can reach.
+            m_globalClass = allocate<ClassObject>(m_builtins.cls, m_builtins.cls->instancePrototype, std::make_shared<Traits>());
+            m_globalClass->name = QStringLiteral("global");
+            m_globalClass->base = m_builtins.object;
+            m_globalClass->instanceTraits = std::make_shared<Traits>();
+            m_globalClass->instancePrototype = m_builtins.object->instancePrototype;
+        }
+        Object* global = allocate<Object>(Object::Type::Scope, m_globalClass, m_builtins.object->instancePrototype, nullptr);
         u.scripts[i].global = global;
         auto scope = std::make_shared<std::vector<ScopeEntry>>(1, ScopeEntry { Value::object(global), false });
         buildTraits(u, const_cast<Traits&>(global->traits()), file.scripts[i].traits, scope, nullptr, global);
@@ -138,7 +148,10 @@ ClassObject* Machine::classByName(Unit& unit, std::uint32_t multiname)
     if (!found)
         return nullptr;
     Value v = getProperty(holder, name);
-    return v.isObject() && v.o->type() == Object::Type::Class ? static_cast<ClassObject*>(v.o) : nullptr;
+    auto* cls = v.isObject() && v.o->type() == Object::Type::Class ? static_cast<ClassObject*>(v.o) : nullptr;
+    if (cls && cls->isVectorGeneric && name.typeParams.size() == 1)
+        return applyVectorType(cls, name.typeParams[0] ? classByName(unit, name.typeParams[0]) : nullptr);
+    return cls;
 }
 
 void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait>& list, const ScopeChain& scope,

@@ -96,6 +96,9 @@ bool Machine::isType(const Value& v, ClassObject* type)
             return type == b.cls;
         if (v.o->type() == Object::Type::Function && type == b.function)
             return true;
+        // Every vector is a Vector.<*>.
+        if (type->isVector && !type->elementType && v.o->type() == Object::Type::Vector)
+            return true;
         return v.o->classObject() && v.o->classObject()->isSubclassOf(type);
     }
     return false;

@@ -64,62 +64,6 @@ SlotType declaredType(const Unit& unit, std::uint32_t multiname)
 
 } // namespace
 
-std::shared_ptr<Traits> Machine::activationTraits(Unit& unit, std::uint32_t bodyIndex)
-{
-    if (unit.activations.size() < unit.file.bodies.size())
-        unit.activations.resize(unit.file.bodies.size());
-    auto& traits = unit.activations[bodyIndex];
-    if (!traits) {
-        traits = std::make_shared<Traits>();
-        buildTraits(unit, *traits, unit.file.bodies[bodyIndex].traits, std::make_shared<std::vector<ScopeEntry>>(), nullptr, nullptr);
-    }
-    return traits;
-}
-
-std::uint32_t Machine::nextIndex(const Value& object, std::uint32_t index)
-{
-    Object* o = object.object();
-    if (!o)
-        return 0;
-    const std::uint32_t elements = std::uint32_t(o->elements.size());
-    const auto& props = o->dynamicProperties();
-    for (std::uint32_t i = index + 1; i <= elements + props.size(); ++i) {
-        if (i <= elements)
-            return i;
-        if (!o->dontEnum().value(props[i - elements - 1].first))
-            return i;
-    }
-    return 0;
-}
-
-Value Machine::nameAt(const Value& object, std::uint32_t index)
-{
-    Object* o = object.object();
-    if (!o || index == 0)
-        return Value::undefined();
-    const std::uint32_t elements = std::uint32_t(o->elements.size());
-    if (index <= elements)
-        return o->type() == Object::Type::Array ? Value::string(QString::number(index - 1)) : Value::number(index - 1);
-    const auto& props = o->dynamicProperties();
-    if (index - elements - 1 < props.size())
-        return Value::string(props[index - elements - 1].first);
-    return Value::undefined();
-}
-
-Value Machine::valueAt(const Value& object, std::uint32_t index)
-{
-    Object* o = object.object();
-    if (!o || index == 0)
-        return Value::undefined();
-    const std::uint32_t elements = std::uint32_t(o->elements.size());
-    if (index <= elements)
-        return o->elements[index - 1];
-    const auto& props = o->dynamicProperties();
-    if (index - elements - 1 < props.size())
-        return props[index - elements - 1].second;
-    return Value::undefined();
-}
-
 Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
 {
     Unit& unit = *method->unit;
@@ -141,6 +85,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
     }
     std::vector<Value> locals(std::max<std::size_t>(raw.localCount, 1));
     locals[0] = thisValue;
+    // A function called on no receiver runs with its script's global object as `this`.
+    if (method->closure && thisValue.isNullish() && !outer.empty())
+        locals[0] = outer.front().object;
     for (std::size_t i = 0; i < declared && i + 1 < locals.size(); ++i) {
         Value v = i < args.size() ? args[i] : constantValue(unit, info.optional[i - required]);
         SlotType type = declaredType(unit, info.paramTypes[i]);
@@ -153,6 +100,13 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
         locals[declared + 1] = Value::object(newArray(std::move(extra)));
     }
 
+    // What a method returns is converted to its declared return type.
+    auto returned = [&](const Value& v) {
+        if (info.returnType == 0 || unit.names[info.returnType].local == QLatin1String("void"))
+            return info.returnType == 0 ? v : Value::undefined();
+        const SlotType type = declaredType(unit, info.returnType);
+        return type == SlotType::Object ? coerce(v, classByName(unit, info.returnType)) : coerceSlot(v, type, nullptr);
+    };
     std::vector<Value> stack;
     stack.reserve(raw.maxStack);
     std::vector<ScopeEntry> scopes;
@@ -173,7 +127,10 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
         const AbcMultiname& m = file.multinames[index];
         if (m.runtimeName()) {
             Value local = pop();
-            name.local = toString(local);
+            // Dictionaries key by the object itself, not by its text.
+            if (local.isObject() && !stack.empty() && stack.back().isObject() && stack.back().o->type() == Object::Type::Dictionary)
+                name.keyObject = local.o;
+            name.local = local.isObject() && name.keyObject ? QString() : toString(local);
         }
         if (m.runtimeNamespace()) {
             Value ns = pop();
@@ -384,9 +341,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     break;
                 }
                 case Op::ReturnVoid:
-                    return Value::undefined();
+                    return returned(Value::undefined());
                 case Op::ReturnValue:
-                    return pop();
+                    return returned(pop());
                 case Op::ConstructSuper: {
                     auto callArgs = popArgs(in.a);
                     Value receiver = pop();
@@ -409,8 +366,18 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                 case Op::Sxi8: { std::int32_t v = toInt32(toNumber(pop())); stack.push_back(Value::number(std::int8_t(v))); break; }
                 case Op::Sxi16: { std::int32_t v = toInt32(toNumber(pop())); stack.push_back(Value::number(std::int16_t(v))); break; }
                 case Op::ApplyType: {
-                    popArgs(in.a);
-                    // Without typed vectors the generic stands for itself.
+                    auto params = popArgs(in.a);
+                    Value& generic = stack.back();
+                    if (!generic.isObject() || generic.o->type() != Object::Type::Class || !static_cast<ClassObject*>(generic.o)->isVectorGeneric)
+                        throwError(ErrorClass::TypeError, 1127, QStringLiteral("Type application attempted on a non-parameterized type."));
+                    if (params.size() != 1)
+                        throwError(ErrorClass::TypeError, 1128, QStringLiteral("Incorrect number of type parameters for %1. Expected 1, got %2.").arg(typeName(generic)).arg(params.size()));
+                    ClassObject* element = nullptr;
+                    if (params[0].isObject() && params[0].o->type() == Object::Type::Class)
+                        element = static_cast<ClassObject*>(params[0].o);
+                    else if (!params[0].isNullish())
+                        throwError(ErrorClass::TypeError, 1034, QStringLiteral("Type Coercion failed: cannot convert %1 to Class.").arg(toString(params[0])));
+                    generic = Value::object(applyVectorType(static_cast<ClassObject*>(generic.o), element));
                     break;
                 }
                 case Op::NewObject: {
@@ -651,7 +618,12 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                 case Op::In: {
                     Value object = pop();
                     Value name = pop();
-                    stack.push_back(Value::boolean(hasProperty(object, Name::publicName(toString(name)))));
+                    Name asked = Name::publicName(QString());
+                    if (name.isObject() && object.isObject() && object.o->type() == Object::Type::Dictionary)
+                        asked.keyObject = name.o;
+                    else
+                        asked.local = toString(name);
+                    stack.push_back(Value::boolean(hasProperty(object, asked)));
                     break;
                 }
                 case Op::GetLocal0: case Op::GetLocal1: case Op::GetLocal2: case Op::GetLocal3:

@@ -37,6 +37,11 @@ Machine::Machine()
     installArrayClass(*this);
     installErrorClasses(*this);
     installGlobalFunctions(*this);
+    installVectorClass(*this);
+    installDictionaryClass(*this);
+    installJson(*this);
+    installRegExpClass(*this);
+    installEventClasses(*this);
 }
 
 Machine::~Machine() = default;
@@ -94,6 +99,8 @@ Object* Machine::instantiate(ClassObject* cls)
     case InstanceKind::Error: type = Object::Type::Error; break;
     case InstanceKind::Display: type = Object::Type::Display; break;
     case InstanceKind::Function: type = Object::Type::Function; break;
+    case InstanceKind::Vector: type = Object::Type::Vector; break;
+    case InstanceKind::Dictionary: type = Object::Type::Dictionary; break;
     default: break;
     }
     auto object = allocate<Object>(type, cls, cls->instancePrototype, cls->instanceTraits);
@@ -264,8 +271,15 @@ Value Machine::getProperty(const Value& object, const Name& name)
             return callMethod(binding->getter, object, {});
         }
     }
+    if (o && o->type() == Object::Type::Dictionary && name.keyObject)
+        return dictionaryGet(o, name.keyObject);
     if (name.includesPublic()) {
         std::uint32_t index = 0;
+        if (o && o->type() == Object::Type::Vector) {
+            Value element;
+            if (vectorGet(o, name.local, element))
+                return element;
+        }
         if (o && o->type() == Object::Type::Array && arrayIndex(name.local, index)) {
             if (index < o->elements.size())
                 return o->elements[index];
@@ -321,6 +335,12 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
             return;
         }
     }
+    if (o && o->type() == Object::Type::Vector && name.includesPublic() && vectorSet(o, name.local, value))
+        return;
+    if (o && o->type() == Object::Type::Dictionary && name.keyObject) {
+        dictionarySet(o, name.keyObject, value);
+        return;
+    }
     if (o && o->isDynamic() && name.includesPublic()) {
         std::uint32_t index = 0;
         if (o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < MaxDenseIndex) {
@@ -349,6 +369,10 @@ bool Machine::hasProperty(const Value& object, const Name& name)
     std::uint32_t index = 0;
     if (o && o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < o->elements.size())
         return true;
+    if (o && o->type() == Object::Type::Vector && arrayIndex(name.local, index))
+        return index < o->elements.size();
+    if (o && o->type() == Object::Type::Dictionary && name.keyObject)
+        return o->keyed.contains(name.keyObject);
     if (o && o->dynamicHas(name.local))
         return true;
     for (Object* p = o ? o->prototype() : cls->instancePrototype; p; p = p->prototype()) {
@@ -369,6 +393,8 @@ bool Machine::deleteProperty(const Value& object, const Name& name)
     if (!o || o->traits().find(name))
         return false;
     std::uint32_t index = 0;
+    if (o->type() == Object::Type::Dictionary && name.keyObject)
+        return dictionaryDelete(o, name.keyObject);
     if (o->type() == Object::Type::Array && arrayIndex(name.local, index)) {
         if (index < o->elements.size())
             o->elements[index] = Value::undefined();

@@ -130,6 +130,16 @@ public:
     Object* newNative(const QString& name, NativeFn fn, int length = 0);
     Method* newMethod();
     Object* instantiate(ClassObject* cls); // an instance with its slots, before any constructor
+    // Vector.<element>, made on first use (element null: Vector.<*>).
+    ClassObject* applyVectorType(ClassObject* generic, ClassObject* element);
+    Object* newVector(ClassObject* specialisation, std::vector<Value> elements);
+    // Indexed access to a vector's elements; false when the name is no index.
+    bool vectorGet(Object* vector, const QString& name, Value& out);
+    bool vectorSet(Object* vector, const QString& name, const Value& value);
+    // A dictionary's entries keyed by objects (other keys are its dynamic properties).
+    Value dictionaryGet(Object* dictionary, Object* key);
+    void dictionarySet(Object* dictionary, Object* key, const Value& value);
+    bool dictionaryDelete(Object* dictionary, Object* key);
 
     // Built-in classes, made when the machine is.
     struct Builtins {
@@ -147,6 +157,11 @@ public:
         ClassObject* displayObject = nullptr;
         ClassObject* sprite = nullptr;
         ClassObject* movieClip = nullptr;
+        ClassObject* vector = nullptr; // the generic Vector
+        ClassObject* dictionary = nullptr;
+        ClassObject* regexp = nullptr;
+        ClassObject* event = nullptr;
+        ClassObject* eventDispatcher = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -180,6 +195,14 @@ public:
             throw BudgetSpent {};
     }
     int& callDepth() { return m_callDepth; }
+    // The display parent of a script object, for the capture and bubble
+    // phases of events; the stage's binding sets it.
+    std::function<Object*(Object*)> displayParent;
+    // Sends `event` (an Event) from `target` through its listeners; false when a listener prevented the default.
+    bool dispatchEvent(const Value& target, const Value& event);
+    bool hasListeners(Object* target, const QString& type);
+    // Traces an error no script caught, as the player prints it.
+    void reportUncaught(const Value& error) { report(error); }
     QString defaultXmlNamespace;
 
 private:
@@ -198,6 +221,7 @@ private:
     };
     QHash<QString, std::vector<GlobalName>> m_globals;
     Object* m_builtinGlobal = nullptr;
+    ClassObject* m_globalClass = nullptr;
     Builtins m_builtins;
     MachineLimits m_limits;
     std::uint64_t m_runInstructions = 0;
@@ -215,5 +239,10 @@ void installPrimitiveClasses(Machine& machine); // String, Number, int, uint, Bo
 void installArrayClass(Machine& machine);
 void installErrorClasses(Machine& machine);
 void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
+void installVectorClass(Machine& machine);
+void installDictionaryClass(Machine& machine);
+void installJson(Machine& machine);
+void installRegExpClass(Machine& machine);
+void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

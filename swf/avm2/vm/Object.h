@@ -55,6 +55,8 @@ struct Name {
     bool anyNamespace = false;
     bool anyName = false;
     bool attribute = false;
+    std::vector<std::uint32_t> typeParams; // Vector.<T>: the parameters' multinames
+    Object* keyObject = nullptr; // a name given at run time as an object (dictionary keys)
 
     bool matches(const Namespace& ns) const
     {
@@ -64,14 +66,16 @@ struct Name {
             if (candidate == ns)
                 return true;
         }
-        return false;
+        return ns.isPublic() && includesPublic();
     }
+    // Public, or the namespace the built-in classes' own methods are compiled
+    // against, which reaches the same prototype methods.
     bool includesPublic() const
     {
         if (anyNamespace)
             return true;
         for (const Namespace& ns : namespaces) {
-            if (ns.isPublic())
+            if (ns.isPublic() || (ns.family == Namespace::Family::Public && ns.uri == QLatin1String("http://adobe.com/AS3/2006/builtin")))
                 return true;
         }
         return false;
@@ -138,7 +142,7 @@ struct Traits {
 
 class Object {
 public:
-    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error };
+    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error, Vector, Dictionary };
 
     Object(Type type, ClassObject* cls, Object* prototype, std::shared_ptr<Traits> traits);
     virtual ~Object() = default;
@@ -164,8 +168,12 @@ public:
     // Hidden from for-in (setPropertyIsEnumerable).
     QHash<QString, bool>& dontEnum() { return m_dontEnum; }
 
-    // Arrays keep their elements here.
+    // Arrays and vectors keep their elements here.
     std::vector<Value> elements;
+    bool fixed = false; // a vector whose length may not change
+    // A dictionary's object keys, in the order they were made.
+    QHash<Object*, std::size_t> keyed;
+    std::vector<std::pair<Object*, Value>> keyedValues;
     // Functions.
     Method* method = nullptr;
     Value boundThis;       // a method closure's receiver
@@ -174,6 +182,10 @@ public:
     swf::DisplayObject* display = nullptr;
     // The primitive a Boolean, Number or String object wraps.
     Value primitive;
+    // What a native class keeps beside the script's view (a compiled pattern, a date, bytes).
+    std::shared_ptr<void> host;
+    // An event dispatcher's listeners (swf/avm2/builtins/EventClasses.cpp).
+    std::shared_ptr<void> listeners;
 
 private:
     Type m_type;
@@ -188,7 +200,7 @@ private:
 };
 
 // What kind of object a class's constructor makes.
-enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed };
+enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed, Vector, Dictionary };
 
 class ClassObject : public Object {
 public:
@@ -210,6 +222,11 @@ public:
     std::vector<ClassObject*> interfaces;
     Unit* unit = nullptr;
     std::uint32_t classIndex = 0;
+    // Vector.<T>: the generic holds its specialisations; each one its element type (null for *).
+    bool isVectorGeneric = false;
+    bool isVector = false;
+    ClassObject* elementType = nullptr;
+    QHash<const ClassObject*, ClassObject*> specialisations;
 
     QString qualifiedName() const { return packageName.isEmpty() ? name : packageName + QStringLiteral("::") + name; }
     bool isSubclassOf(const ClassObject* other) const;

@@ -198,3 +198,25 @@ TEST(Interpreter, EndlessLoopsAndDeepRecursionAreStopped)
         EXPECT_EQ(run.trace, QStringList { QStringLiteral("Error: Error #1023: Stack overflow occurred.") });
     }
 }
+
+TEST(Interpreter, ReturnsTakeTheDeclaredReturnType)
+{
+    // function f():T { return; } called for T = int, Boolean, String, void: 0, false, null, undefined.
+    AbcWriter w;
+    Tracer t(w);
+    Code c;
+    c.op(Op::GetLocal0).op(Op::PushScope);
+    for (const char* type : { "int", "Boolean", "String", "void" }) {
+        std::uint32_t fn = w.method(0, 0, {}, 0, w.publicName(QLatin1String(type)));
+        Code body;
+        body.op(Op::ReturnVoid);
+        w.body(fn, body, 1, 1);
+        t.begin(c);
+        c.op(Op::NewFunction, fn).op(Op::PushNull).op(Op::Call, 0);
+        t.end(c);
+    }
+    c.op(Op::ReturnVoid);
+    ScriptRun run = runScript(w, c, 6);
+    EXPECT_TRUE(run.loadError.isEmpty()) << run.loadError.toStdString();
+    EXPECT_EQ(run.trace, (QStringList { "0", "false", "null", "undefined" }));
+}
