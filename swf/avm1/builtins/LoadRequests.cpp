@@ -50,6 +50,13 @@ void LoadQueue::pump(Interpreter& vm)
     std::vector<Pending> due;
     due.swap(m_pending);
     for (const Pending& p : due) {
+        if (p.delivery == Delivery::FlushDeclined) {
+            Object* info = vm.newObject();
+            info->put(QStringLiteral("code"), Value(QStringLiteral("SharedObject.Flush.Failed")));
+            info->put(QStringLiteral("level"), Value(QStringLiteral("error")));
+            vm.callMethodSafely(p.target, QStringLiteral("onStatus"), { Value(info) });
+            continue;
+        }
         Result<QByteArray> bytes = m_loader.read(p.url, m_baseFolder);
         const Value target(p.target);
         if (p.delivery == Delivery::Variables) {

@@ -27,6 +27,7 @@ public:
     enum class Delivery {
         OnData,    // target.onData(text): XML, LoadVars
         Variables, // the decoded pairs set on the target clip (loadVariables)
+        FlushDeclined, // target.onStatus({code: "SharedObject.Flush.Failed"}): more room was not given
     };
     void request(Object* target, const QString& url, Delivery delivery = Delivery::OnData);
     // Answers the requests made before this call; those made while answering wait for the next.
