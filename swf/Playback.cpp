@@ -6,6 +6,7 @@
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm2/display/StageScripts.h"
 #include "swf/format/TagCodes.h"
+#include "swf/io/TextCodec.h"
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
@@ -73,6 +74,9 @@ void Playback::guarded(Work&& work) const
 {
     if (m_failure)
         return;
+    // Strings decoded while the movie plays (its scripts, text it loads)
+    // read in the movie's own code page.
+    const LegacyCodePageScope codePage(m_stage->movie().codePage());
     try {
         work();
     } catch (const std::bad_alloc&) {
