@@ -53,6 +53,7 @@ public:
         avm1::flushSharedObjects(interpreter());
         avm1::attachLoadQueue(interpreter(), nullptr);
         avm1::attachMovieQueue(interpreter(), nullptr);
+        avm1::forgetMovieLoads(interpreter());
     }
     // Movies asked for arrive after the stage ticked, before the frame's scripts run.
     void pumpMovies()

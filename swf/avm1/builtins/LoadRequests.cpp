@@ -18,7 +18,26 @@ QHash<const Interpreter*, LoadQueue*>& queues()
     return map;
 }
 
+QHash<const Interpreter*, LoadQueue*>& movieQueues()
+{
+    static QHash<const Interpreter*, LoadQueue*> map;
+    return map;
+}
+
 } // namespace
+
+void attachMovieQueue(Interpreter& vm, LoadQueue* queue)
+{
+    if (queue)
+        movieQueues().insert(&vm, queue);
+    else
+        movieQueues().remove(&vm);
+}
+
+LoadQueue* movieQueueOf(Interpreter& vm)
+{
+    return movieQueues().value(&vm, nullptr);
+}
 
 void attachLoadQueue(Interpreter& vm, LoadQueue* queue)
 {
@@ -36,6 +55,8 @@ LoadQueue* loadQueueOf(Interpreter& vm)
 void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots)
 {
     if (LoadQueue* q = loadQueueOf(vm))
+        q->addRoots(roots);
+    if (LoadQueue* q = movieQueueOf(vm))
         q->addRoots(roots);
 }
 

@@ -88,7 +88,11 @@ private:
 // (null) before it goes.
 void attachLoadQueue(Interpreter& vm, LoadQueue* queue);
 LoadQueue* loadQueueOf(Interpreter& vm);
-// The targets of pending requests, for the collector's roots.
+// The queue movie requests (loadMovie, MovieClipLoader) wait in; the host
+// pumps it after each stage tick, before the frame's scripts.
+void attachMovieQueue(Interpreter& vm, LoadQueue* queue);
+LoadQueue* movieQueueOf(Interpreter& vm);
+// The targets of pending requests of both queues, for the collector's roots.
 void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots);
 
 // The installers of the loading classes (XmlClass.cpp, LoadVarsClass.cpp).

@@ -1,5 +1,6 @@
 #include "swf/avm1/stage/MovieLoading.h"
 
+#include "swf/archive/ImageMovie.h"
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/stage/SpriteClip.h"
@@ -15,12 +16,6 @@
 namespace swf::avm1 {
 
 namespace {
-
-QHash<const Interpreter*, LoadQueue*>& movieQueues()
-{
-    static QHash<const Interpreter*, LoadQueue*> map;
-    return map;
-}
 
 QHash<const Interpreter*, int>& loadCounts()
 {
@@ -94,7 +89,9 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
         fail(errorWord(owner, url));
         return;
     }
-    auto movie = Movie::load(bytes.value());
+    // A picture becomes a one-frame movie showing it.
+    const QByteArray image = archive::movieFromImage(bytes.value());
+    auto movie = Movie::load(image.isEmpty() ? bytes.value() : image);
     if (!movie) {
         owner.scriptFault(QStringLiteral("loaded file is no movie: %1 (%2)").arg(url, movie.error().detail));
         fail(QStringLiteral("LoadNeverCompleted"));
@@ -130,19 +127,9 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
 
 } // namespace
 
-void attachMovieQueue(Interpreter& vm, LoadQueue* queue)
+void forgetMovieLoads(Interpreter& vm)
 {
-    if (queue) {
-        movieQueues().insert(&vm, queue);
-    } else {
-        movieQueues().remove(&vm);
-        loadCounts().remove(&vm);
-    }
-}
-
-LoadQueue* movieQueueOf(Interpreter& vm)
-{
-    return movieQueues().value(&vm, nullptr);
+    loadCounts().remove(&vm);
 }
 
 bool requestMovie(StageScripts& owner, Object* target, int level, const QString& url, Object* loader)

@@ -23,10 +23,10 @@ inline constexpr int MaxLoadedMovieNesting = 8;
 // per frame at most answered per request, nothing can hold the player.
 inline constexpr int MaxMovieLoads = 1000;
 
-// The queue movie requests wait in (answered with a frame's delay more
-// than text requests); the host owns it and pumps it after each stage tick.
-void attachMovieQueue(Interpreter& vm, LoadQueue* queue);
-LoadQueue* movieQueueOf(Interpreter& vm);
+// Movie requests wait in the interpreter's movie queue (LoadRequests.h),
+// answered a frame later than text requests. The host calls this as the
+// interpreter goes, to drop its count of loads.
+void forgetMovieLoads(Interpreter& vm);
 
 // Queues `url` for the clip `target` or, with a null target, for level
 // `level`; an empty address unloads. `loader` is the MovieClipLoader to

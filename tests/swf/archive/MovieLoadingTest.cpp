@@ -7,7 +7,9 @@
 #include "swf/Playback.h"
 #include "swf/avm1/stage/MovieLoading.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -158,4 +160,39 @@ TEST(MovieLoading, AMovieLoadingItselfStopsAtTheNestingCap)
     // The first movie, then MaxLoadedMovieNesting copies inside each other.
     EXPECT_EQ(lines.size(), 1 + MaxLoadedMovieNesting);
     EXPECT_TRUE(faults.join(QLatin1Char('\n')).contains(QStringLiteral("movies inside each other")));
+}
+
+TEST(MovieLoading, LoadedPicturesBecomeTheClipsContent)
+{
+    Folder folder;
+    // A 6 x 4 PNG written by Qt's own writer.
+    const auto encoded = [](int w, int h, const char* format) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
+    };
+    folder.write(QStringLiteral("pic.png"), encoded(6, 4, "PNG"));
+    folder.write(QStringLiteral("fake.png"), "\x89PNG\r\n\x1A\nnot really");
+    S report;
+    report.member("a", { "_width" }).trace().member("a", { "_height" }).trace().member("a", { "_x" }).trace();
+    S s;
+    s.call("createEmptyMovieClip", { "a", 1 }).pop().setMember("a", "_x", S().value(5));
+    getUrl2(s, "pic.png", "a", 0x40);
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    // Before the picture: an empty clip; then the picture's size in pixels, the placement kept.
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 3).join(QLatin1Char('|')), QStringLiteral("0|0|5|6|4|5"));
+
+    // A damaged picture is no movie: the clip keeps its content and the loader hears of it.
+    S error;
+    error.value("error ").var("code").add().trace();
+    S bad;
+    bad.call("createEmptyMovieClip", { "a", 1 }).pop()
+        .assign("l", S().construct("MovieClipLoader"))
+        .function("f", { "t", "code" }, error).setMember("l", "onLoadError", S().var("f"))
+        .method("l", "loadClip", { "fake.png", "a" }).pop();
+    EXPECT_EQ(folder.run(QStringLiteral("bad.swf"), bad, 4).join(QLatin1Char('|')), QStringLiteral("error LoadNeverCompleted"));
 }
