@@ -1,8 +1,10 @@
-// Loads arbitrary bytes as a movie and, when they load, draws its first frames
+// Loads arbitrary bytes as a movie (or as a loaded picture, wrapped as a
+// movie, when they start like one) and, when they load, draws its first frames
 // onto a small image, steps back once, and draws again. Any crash, leak,
 // sanitizer report or hang here is a fault in the engine.
 
 #include "swf/Playback.h"
+#include "swf/archive/ImageMovie.h"
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -47,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The loader and the renderer only; scripts have a fuzzer of their own.
     swf::PlaybackOptions timelineOnly;
     timelineOnly.scripts = false;
-    auto opened = swf::Playback::fromBytes(bytes, timelineOnly);
+    // A picture a movie loads is wrapped as a one-frame movie first
+    // (loadMovie of a JPEG, PNG or GIF): the wrapped bytes go the same way.
+    const QByteArray picture = swf::archive::movieFromImage(bytes);
+    auto opened = swf::Playback::fromBytes(picture.isEmpty() ? bytes : picture, timelineOnly);
     if (!opened)
         return 0;
     std::unique_ptr<swf::Playback> playback = opened.release();

@@ -3,9 +3,11 @@
 #include "swf/audio/FramePacer.h"
 #include "swf/audio/SoundMixer.h"
 #include "swf/avm1/builtins/LoadRequests.h"
+#include "swf/avm1/stage/MovieLoading.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm2/display/StageScripts.h"
 #include "swf/format/TagCodes.h"
+#include "swf/io/TextCodec.h"
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
@@ -38,12 +40,34 @@ public:
         m_loads.loader().setLog([this](const QString& line) { scriptFault(line); });
         m_loads.setSaveFolder(options.sharedObjectFolder, options.movieName);
         avm1::attachLoadQueue(interpreter(), &m_loads);
+        m_movies.loader().setRoot(options.baseFolder);
+        m_movies.setBaseFolder(options.baseFolder);
+        m_movies.loader().setLog([this](const QString& line) { scriptFault(line); });
+        m_movies.setHoldOne(true);
+        avm1::attachMovieQueue(interpreter(), &m_movies);
+        avm1::installMovieLoading(interpreter());
     }
     ~OwnScripts() override
     {
         // Saves are written when the movie ends, flushed or not.
         avm1::flushSharedObjects(interpreter());
         avm1::attachLoadQueue(interpreter(), nullptr);
+        avm1::attachMovieQueue(interpreter(), nullptr);
+        avm1::forgetMovieLoads(interpreter());
+    }
+    // Movies asked for arrive after the stage ticked, before the frame's scripts run.
+    void pumpMovies()
+    {
+        if (!quitRequested())
+            m_movies.pump(interpreter());
+    }
+    void loadMovie(avm1::Object* target, int level, const QString& url, int) override
+    {
+        avm1::requestMovie(*this, target, level, url, nullptr);
+    }
+    void loadVariables(avm1::Object* target, int level, const QString& url, int) override
+    {
+        avm1::requestVariables(*this, target, level, url);
     }
     void getURL(const QString& url, const QString& window, int) override
     {
@@ -64,6 +88,7 @@ private:
     std::function<void(const QString&)> m_fault;
     std::function<void(const QString&, const QString&)> m_openUrl;
     avm1::LoadQueue m_loads;
+    avm1::LoadQueue m_movies;
 };
 
 } // namespace
@@ -73,6 +98,9 @@ void Playback::guarded(Work&& work) const
 {
     if (m_failure)
         return;
+    // Strings decoded while the movie plays (its scripts, text it loads)
+    // read in the movie's own code page.
+    const LegacyCodePageScope codePage(m_stage->movie().codePage());
     try {
         work();
     } catch (const std::bad_alloc&) {
@@ -208,8 +236,10 @@ void Playback::nextFrame(double nowMs)
     guarded([&] {
         ++m_framesShown;
         m_stage->tick();
-        if (m_scripts)
+        if (m_scripts) {
+            static_cast<OwnScripts*>(m_scripts.get())->pumpMovies();
             m_scripts->afterTick(nowMs);
+        }
         if (m_as3)
             m_as3->afterFrame();
     });

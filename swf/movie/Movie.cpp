@@ -2,6 +2,7 @@
 
 #include "swf/format/TagCodes.h"
 #include "swf/io/Container.h"
+#include "swf/io/TextCodec.h"
 #include "swf/movie/Definitions.h"
 #include "swf/movie/Texts.h"
 #include "swf/movie/Videos.h"
@@ -297,6 +298,10 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
     auto unwrapped = SWF_TRY(unwrapMovie(fileBytes, limits.maxBytes));
     auto movie = std::make_shared<Movie>();
     movie->m_version = unwrapped.version;
+    if (movie->m_version <= 5)
+        movie->m_codePage = detectLegacyCodePage(unwrapped.data);
+    // The movie's strings read in its own code page while it is read.
+    const LegacyCodePageScope codePage(movie->m_codePage);
     Reader reader(unwrapped.data);
     SWF_TRY_VOID(reader.skip(8));
     movie->m_stage = SWF_TRY(readRect(reader));

@@ -3,6 +3,7 @@
 // A loaded movie: the header, the character dictionary and the root timeline.
 // Immutable once loaded; the runtime plays it.
 
+#include "swf/io/LegacyCodePage.h"
 #include "swf/movie/Character.h"
 #include "swf/movie/ExportTable.h"
 
@@ -27,6 +28,9 @@ public:
     static Result<std::shared_ptr<Movie>> load(const QByteArray& fileBytes, const MovieLimits& limits = {});
 
     int version() const { return m_version; }
+    // The code page of the strings of a movie of version 5 or earlier,
+    // judged from the strings themselves (LegacyCodePage.h); GBK otherwise.
+    CodePage codePage() const { return m_codePage; }
     TwipsRect stageTwips() const { return m_stage; }
     double frameRate() const { return m_frameRate; }
     int headerFrameCount() const { return m_headerFrameCount; }
@@ -52,6 +56,7 @@ public:
 private:
     friend class MovieLoader;
     int m_version = 0;
+    CodePage m_codePage = CodePage::Gbk;
     TwipsRect m_stage;
     double m_frameRate = 12;
     int m_headerFrameCount = 1;

@@ -127,6 +127,17 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     if (const Drawing* drawing = m_stage.root().drawing())
         drawDrawing(painter, *drawing, twipsToDevice, ColorTransform {}, *this);
     drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
+    // Levels loaded above the stage movie, lowest first, each with its own
+    // placement (scripts may move a level as any clip).
+    for (const auto& [n, level] : m_stage.levels()) {
+        if (!level->isVisible())
+            continue;
+        const QTransform levelTransform = level->matrix().toQTransform() * twipsToDevice;
+        const ColorTransform levelCx = ColorTransform {}.concat(level->colorTransform());
+        if (const Drawing* drawing = level->drawing())
+            drawDrawing(painter, *drawing, levelTransform, levelCx, *this);
+        drawChildren(painter, *level, levelTransform, levelCx);
+    }
     painter.restore();
 }
 

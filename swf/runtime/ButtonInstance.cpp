@@ -47,7 +47,7 @@ std::unique_ptr<DisplayObject> ButtonInstance::createPart(Stage& stage, SpriteIn
 {
     if (!stage.canCreateInstance())
         return nullptr;
-    const Character* character = stage.movie().character(characterId);
+    const Character* character = (parent ? parent->movie() : stage.movie()).character(characterId);
     if (character && nesting + 1 < stage.limits().maxNesting) {
         switch (character->kind) {
         case CharacterKind::Sprite: {

@@ -17,6 +17,15 @@ void setIfPresent(Field& field, const std::optional<Value>& value)
 
 } // namespace
 
+const Movie& DisplayObject::movie() const
+{
+    for (const DisplayObject* o = this; o; o = o->parent()) {
+        if (const SpriteInstance* sprite = o->asSprite(); sprite && sprite->loadedMovie())
+            return *sprite->loadedMovie();
+    }
+    return stage().movie();
+}
+
 DisplayObject::DisplayObject(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId, int depth)
     : m_stage(stage)
     , m_parent(parent)

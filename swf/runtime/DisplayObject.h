@@ -16,6 +16,7 @@
 
 namespace swf {
 
+class Movie;
 class SpriteInstance;
 class Stage;
 
@@ -31,6 +32,9 @@ public:
 
     Stage& stage() const { return m_stage; }
     SpriteInstance* parent() const { return m_parent; }
+    // The movie whose characters this instance is made of: the nearest movie
+    // loaded into an enclosing sprite (or a level), else the stage's.
+    const Movie& movie() const;
     const Character* character() const { return m_character; }
     std::uint16_t characterId() const { return m_characterId; }
     int depth() const { return m_depth; }

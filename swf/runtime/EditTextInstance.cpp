@@ -135,7 +135,7 @@ QString EditTextInstance::htmlText() const
 {
     QString face = QStringLiteral("Times New Roman");
     if (m_def.record.fontId) {
-        if (const auto* font = dynamic_cast<const FontDef*>(stage().movie().character(*m_def.record.fontId)))
+        if (const auto* font = dynamic_cast<const FontDef*>(movie().character(*m_def.record.fontId)))
             face = font->name;
     }
     return htmlOf(m_spans, face);
@@ -269,7 +269,7 @@ const EditTextLayout& EditTextInstance::layout() const
     // Scrolling shows other lines: their outlines are made then.
     const int from = std::max(0, m_scroll - 1);
     if (!m_layout || m_layoutFrom != from) {
-        m_layout = layoutEditText(m_def, m_spans, stage().movie(), from);
+        m_layout = layoutEditText(m_def, m_spans, movie(), from);
         m_layoutFrom = from;
     }
     return *m_layout;

@@ -22,7 +22,7 @@ void queueInitActions(SpriteInstance& sprite, int frame)
     if (!runner)
         return;
     for (const ControlTag& tag : sprite.timeline().frames[std::size_t(frame - 1)]) {
-        if (tag.code == TagDoInitAction && tag.body.size() >= 2 && sprite.stage().claimInitAction(tag.characterId))
+        if (tag.code == TagDoInitAction && tag.body.size() >= 2 && sprite.stage().claimInitAction(&sprite.movie(), tag.characterId))
             runner->runInitActions(sprite, tag.characterId, tag.body.mid(2));
     }
 }
@@ -32,7 +32,7 @@ void queueInitActions(SpriteInstance& sprite, int frame)
 SpriteInstance::SpriteInstance(Stage& stage, SpriteInstance* parent, const Character* character, std::uint16_t characterId,
     int depth, const TimelineDef& timeline, int nesting)
     : DisplayObject(stage, parent, character, characterId, depth)
-    , m_timeline(timeline)
+    , m_timeline(&timeline)
     , m_nesting(nesting)
 {
 }
@@ -103,7 +103,7 @@ std::unique_ptr<DisplayObject> SpriteInstance::createInstance(std::uint16_t char
 {
     if (!stage().canCreateInstance())
         return nullptr;
-    const Character* character = stage().movie().character(characterId);
+    const Character* character = movie().character(characterId);
     std::unique_ptr<DisplayObject> object;
     if (character && (character->kind == CharacterKind::Button || character->kind == CharacterKind::EditText)) {
         object = ButtonInstance::createPart(stage(), this, characterId, depth, m_nesting);
@@ -166,7 +166,7 @@ void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
     // Only a shape (or text, bitmap, morph) becomes another; sprites keep their
     // character and the timeline changes only the placement.
     auto isSpriteId = [this](std::uint16_t id) {
-        const Character* c = stage().movie().character(id);
+        const Character* c = movie().character(id);
         return c && c->kind == CharacterKind::Sprite;
     };
     if (place.characterId && *place.characterId != existing->characterId() && !existing->asSprite()
@@ -202,7 +202,7 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
     else
         queueInitActions(*this, frame);
     ScriptRunner* runner = withEffects ? stage().scriptRunner() : nullptr;
-    for (const ControlTag& tag : m_timeline.frames[std::size_t(frame - 1)]) {
+    for (const ControlTag& tag : m_timeline->frames[std::size_t(frame - 1)]) {
         switch (tag.code) {
         case TagPlaceObject:
         case TagPlaceObject2:
@@ -239,7 +239,7 @@ void SpriteInstance::runEffects(int frame)
     SoundSink* sink = stage().soundSink();
     if (!runner && !sink)
         return;
-    const auto& tags = m_timeline.frames[std::size_t(frame - 1)];
+    const auto& tags = m_timeline->frames[std::size_t(frame - 1)];
     if (sink) {
         for (const ControlTag& tag : tags) {
             switch (tag.code) {
@@ -269,7 +269,7 @@ void SpriteInstance::rewindTo(int frame)
     // What the timeline alone says should be at each depth in `frame`.
     std::map<int, PlacementState> target;
     for (int f = 1; f <= frame; ++f) {
-        for (const ControlTag& tag : m_timeline.frames[std::size_t(f - 1)]) {
+        for (const ControlTag& tag : m_timeline->frames[std::size_t(f - 1)]) {
             if (tag.place) {
                 const PlaceObject& place = *tag.place;
                 auto it = target.find(place.depth);
@@ -335,7 +335,7 @@ void SpriteInstance::rewindTo(int frame)
             ensure(depth, state);
     }
     ScriptRunner* runner = stage().scriptRunner();
-    for (const ControlTag& tag : m_timeline.frames[std::size_t(frame - 1)]) {
+    for (const ControlTag& tag : m_timeline->frames[std::size_t(frame - 1)]) {
         if (tag.place) {
             auto it = target.find(tag.place->depth);
             if (it != target.end())
@@ -367,7 +367,7 @@ void SpriteInstance::gotoFrame(int frame, bool andPlay)
 
 bool SpriteInstance::gotoLabel(const QString& label, bool andPlay)
 {
-    int frame = m_timeline.frameForLabel(label);
+    int frame = m_timeline->frameForLabel(label);
     if (frame == 0)
         return false;
     gotoFrame(frame, andPlay);

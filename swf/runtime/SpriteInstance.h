@@ -23,11 +23,11 @@ public:
     SpriteInstance* asSprite() override { return this; }
     const SpriteInstance* asSprite() const override { return this; }
 
-    const TimelineDef& timeline() const { return m_timeline; }
+    const TimelineDef& timeline() const { return *m_timeline; }
     // A text field made by a script (defined with the edit texts), replacing
     // whatever sat at `depth`; null when the stage is full.
     class EditTextInstance* createTextChild(std::shared_ptr<const struct EditTextDef> definition, const QString& name, int depth);
-    int frameCount() const { return m_timeline.frameCount(); }
+    int frameCount() const { return m_timeline->frameCount(); }
     int currentFrame() const { return m_currentFrame; }
     int nesting() const { return m_nesting; }
     bool isPlaying() const { return m_playing; }
@@ -80,6 +80,17 @@ public:
     // Only the unload events (and the end of its sounds).
     void notifyUnload(DisplayObject& object);
 
+    // A movie loaded into this sprite (SpriteInstanceLoading.cpp): its
+    // children, drawing and frames give way to the movie's root timeline,
+    // while the sprite keeps its name, depth, matrix and colour transform.
+    // Everything inside then takes its characters from that movie. A null
+    // movie unloads: the sprite is left with one empty frame.
+    void replaceContent(std::shared_ptr<const Movie> movie);
+    // The movie loaded into this sprite itself, or null.
+    const std::shared_ptr<const Movie>& loadedMovie() const { return m_loadedMovie; }
+    // How many movies loaded into sprites enclose this one, itself included.
+    int loadedMovieNesting() const;
+
     // What scripts drew into this clip (below its children); null until a script draws.
     Drawing* drawing() const { return m_drawing.get(); }
     void setDrawing(std::shared_ptr<Drawing> drawing) { m_drawing = std::move(drawing); }
@@ -98,7 +109,8 @@ private:
     std::unique_ptr<DisplayObject> createInstance(std::uint16_t characterId, int depth, int frame);
     void insertChild(std::unique_ptr<DisplayObject> child, const PlaceObject* place);
 
-    const TimelineDef& m_timeline;
+    const TimelineDef* m_timeline;
+    std::shared_ptr<const Movie> m_loadedMovie;
     int m_nesting;
     int m_currentFrame = 0;
     bool m_playing = true;

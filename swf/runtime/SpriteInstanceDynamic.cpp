@@ -25,7 +25,7 @@ const TimelineDef& emptyTimeline()
 
 SpriteInstance* SpriteInstance::attachSprite(std::uint16_t characterId, const QString& name, int depth)
 {
-    const Character* character = stage().movie().character(characterId);
+    const Character* character = movie().character(characterId);
     if (!character || character->kind != CharacterKind::Sprite)
         return nullptr;
     if (!stage().canCreateInstance() || m_nesting + 1 >= stage().limits().maxNesting)

@@ -14,7 +14,53 @@ Stage::Stage(std::shared_ptr<const Movie> movie, StageLimits limits)
 
 Stage::~Stage()
 {
+    m_levels.clear();
     m_root.reset();
+}
+
+SpriteInstance* Stage::level(int n)
+{
+    if (n == 0)
+        return m_root.get();
+    auto it = m_levels.find(n);
+    return it == m_levels.end() ? nullptr : it->second.get();
+}
+
+SpriteInstance* Stage::makeLevel(int n)
+{
+    if (n < 0)
+        return nullptr;
+    if (SpriteInstance* existing = level(n))
+        return existing;
+    auto sprite = std::make_unique<SpriteInstance>(*this, nullptr, nullptr, 0, n, m_movie->root(), 0);
+    sprite->setName(QStringLiteral("_level%1").arg(n));
+    SpriteInstance* raw = sprite.get();
+    m_levels.emplace(n, std::move(sprite));
+    raw->replaceContent(nullptr); // empty until a movie is loaded into it
+    return raw;
+}
+
+void Stage::removeLevel(int n)
+{
+    auto it = m_levels.find(n);
+    if (it == m_levels.end())
+        return;
+    std::unique_ptr<SpriteInstance> gone = std::move(it->second);
+    m_levels.erase(it);
+    gone->replaceContent(nullptr); // unload events for what it held
+    if (m_scriptRunner)
+        m_scriptRunner->forgetTree(*gone);
+}
+
+int Stage::levelOf(const SpriteInstance& sprite) const
+{
+    if (&sprite == m_root.get())
+        return 0;
+    for (const auto& [n, level] : m_levels) {
+        if (level.get() == &sprite)
+            return n;
+    }
+    return -1;
 }
 
 void Stage::forgetAll(DisplayObject& object)
@@ -45,8 +91,13 @@ void Stage::begin()
 
 void Stage::restart()
 {
-    if (m_root && m_scriptRunner)
-        forgetAll(*m_root);
+    if (m_scriptRunner) {
+        for (const auto& [n, level] : m_levels)
+            forgetAll(*level);
+        if (m_root)
+            forgetAll(*m_root);
+    }
+    m_levels.clear();
     m_root.reset();
     m_background = Qt::white;
     m_tick = 0;
@@ -60,6 +111,14 @@ void Stage::tick()
 {
     ++m_tick;
     m_root->tick();
+    // A level added while the levels tick waits for the next tick.
+    std::vector<SpriteInstance*> levels;
+    for (const auto& [n, level] : m_levels)
+        levels.push_back(level.get());
+    for (SpriteInstance* level : levels) {
+        if (levelOf(*level) >= 0)
+            level->tick();
+    }
 }
 
 void Stage::replayTo(int frame)

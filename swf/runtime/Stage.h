@@ -9,6 +9,8 @@
 #include <QColor>
 #include <QHash>
 
+#include <map>
+
 #include <memory>
 #include <set>
 
@@ -67,8 +69,25 @@ public:
     // buttons and edit texts placed without one, counted over the movie's life.
     QString nextInstanceName() { return QStringLiteral("instance%1").arg(++m_instanceNames); }
 
-    // DoInitAction runs once per sprite id in a movie's life; true the first time.
-    bool claimInitAction(std::uint16_t spriteId) { return m_initActionsRun.insert(spriteId).second; }
+    // DoInitAction runs once per sprite id of a movie in the stage's life
+    // (loaded movies count apart); true the first time.
+    bool claimInitAction(const Movie* movie, std::uint16_t spriteId)
+    {
+        return m_initActionsRun.insert({ movie, spriteId }).second;
+    }
+
+    // Levels above the stage movie (loadMovieNum): each is a root of its own
+    // movie, drawn above the levels below it. Level 0 is root().
+    using Levels = std::map<int, std::unique_ptr<SpriteInstance>>;
+    const Levels& levels() const { return m_levels; }
+    // Level `n` (0: the root), or null.
+    SpriteInstance* level(int n);
+    // Level `n`, made empty when there is none yet; null for a negative n.
+    SpriteInstance* makeLevel(int n);
+    // Takes level `n` (not 0) away, with the unload events of all in it.
+    void removeLevel(int n);
+    // The level number of a level root, -1 for any other instance.
+    int levelOf(const SpriteInstance& sprite) const;
 
     // Live-object bookkeeping for the instance cap.
     void countInstance(int delta) { m_instances += delta; }
@@ -93,7 +112,8 @@ private:
     ScriptRunner* m_scriptRunner = nullptr;
     SoundSink* m_soundSink = nullptr;
     DisplayRasterizer* m_rasterizer = nullptr;
-    std::set<std::uint16_t> m_initActionsRun;
+    std::set<std::pair<const Movie*, std::uint16_t>> m_initActionsRun;
+    Levels m_levels;
 };
 
 } // namespace swf

@@ -18,7 +18,26 @@ QHash<const Interpreter*, LoadQueue*>& queues()
     return map;
 }
 
+QHash<const Interpreter*, LoadQueue*>& movieQueues()
+{
+    static QHash<const Interpreter*, LoadQueue*> map;
+    return map;
+}
+
 } // namespace
+
+void attachMovieQueue(Interpreter& vm, LoadQueue* queue)
+{
+    if (queue)
+        movieQueues().insert(&vm, queue);
+    else
+        movieQueues().remove(&vm);
+}
+
+LoadQueue* movieQueueOf(Interpreter& vm)
+{
+    return movieQueues().value(&vm, nullptr);
+}
 
 void attachLoadQueue(Interpreter& vm, LoadQueue* queue)
 {
@@ -37,19 +56,54 @@ void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots)
 {
     if (LoadQueue* q = loadQueueOf(vm))
         q->addRoots(roots);
+    if (LoadQueue* q = movieQueueOf(vm))
+        q->addRoots(roots);
 }
 
 void LoadQueue::request(Object* target, const QString& url, Delivery delivery)
 {
     if (target)
-        m_pending.push_back({ target, url, delivery });
+        m_pending.push_back({ target, url, delivery, {}, {}, {}, m_round });
+}
+
+void LoadQueue::request(const QString& url, Done done, std::vector<Object*> keep)
+{
+    m_pending.push_back({ nullptr, url, Delivery::OnData, std::move(done), {}, std::move(keep), m_round });
+}
+
+void LoadQueue::later(std::function<void(Interpreter&)> work, std::vector<Object*> keep)
+{
+    m_pending.push_back({ nullptr, QString(), Delivery::OnData, {}, std::move(work), std::move(keep), m_round });
 }
 
 void LoadQueue::pump(Interpreter& vm)
 {
     std::vector<Pending> due;
-    due.swap(m_pending);
+    if (m_holdOne) {
+        std::vector<Pending> waiting;
+        for (Pending& p : m_pending)
+            (p.round < m_round ? due : waiting).push_back(std::move(p));
+        m_pending.swap(waiting);
+    } else {
+        due.swap(m_pending);
+    }
+    ++m_round;
     for (const Pending& p : due) {
+        if (p.work) {
+            p.work(vm);
+            continue;
+        }
+        if (p.done) {
+            p.done(vm, m_loader.read(p.url, m_baseFolder));
+            continue;
+        }
+        if (p.delivery == Delivery::FlushDeclined) {
+            Object* info = vm.newObject();
+            info->put(QStringLiteral("code"), Value(QStringLiteral("SharedObject.Flush.Failed")));
+            info->put(QStringLiteral("level"), Value(QStringLiteral("error")));
+            vm.callMethodSafely(p.target, QStringLiteral("onStatus"), { Value(info) });
+            continue;
+        }
         Result<QByteArray> bytes = m_loader.read(p.url, m_baseFolder);
         const Value target(p.target);
         if (p.delivery == Delivery::Variables) {
@@ -73,8 +127,11 @@ void LoadQueue::pump(Interpreter& vm)
 
 void LoadQueue::addRoots(std::vector<Object*>& roots) const
 {
-    for (const Pending& p : m_pending)
-        roots.push_back(p.target);
+    for (const Pending& p : m_pending) {
+        if (p.target)
+            roots.push_back(p.target);
+        roots.insert(roots.end(), p.keep.begin(), p.keep.end());
+    }
     for (const Save& s : m_saves)
         roots.push_back(s.object);
 }

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace swf::avm1 {
@@ -27,10 +28,22 @@ public:
     enum class Delivery {
         OnData,    // target.onData(text): XML, LoadVars
         Variables, // the decoded pairs set on the target clip (loadVariables)
+        FlushDeclined, // target.onStatus({code: "SharedObject.Flush.Failed"}): more room was not given
     };
     void request(Object* target, const QString& url, Delivery delivery = Delivery::OnData);
-    // Answers the requests made before this call; those made while answering wait for the next.
+    // Any other request: `done` hears the file's bytes, or why there are
+    // none, when the request is answered. `keep` are held for the collector
+    // until then.
+    using Done = std::function<void(Interpreter&, const Result<QByteArray>&)>;
+    void request(const QString& url, Done done, std::vector<Object*> keep = {});
+    // Something to do on the next answering, with no file (a movie's unload,
+    // MovieClipLoader's onLoadInit after the loaded movie's first frame).
+    void later(std::function<void(Interpreter&)> work, std::vector<Object*> keep = {});
+    // Answers the requests made before this call; those made while answering
+    // wait for the next. With `holdOne` set, a request is answered by the
+    // second pump after it was made (movies arrive a frame later than text).
     void pump(Interpreter& vm);
+    void setHoldOne(bool hold) { m_holdOne = hold; }
     bool idle() const { return m_pending.empty(); }
     void addRoots(std::vector<Object*>& roots) const;
 
@@ -55,9 +68,15 @@ private:
         Object* target;
         QString url;
         Delivery delivery;
+        Done done;
+        std::function<void(Interpreter&)> work;
+        std::vector<Object*> keep;
+        quint64 round = 0; // the pump count when it was made
     };
     archive::Loader m_loader;
     QString m_baseFolder;
+    bool m_holdOne = false;
+    quint64 m_round = 0;
     std::vector<Pending> m_pending;
     QString m_saveFolder;
     QString m_movieName;
@@ -69,7 +88,11 @@ private:
 // (null) before it goes.
 void attachLoadQueue(Interpreter& vm, LoadQueue* queue);
 LoadQueue* loadQueueOf(Interpreter& vm);
-// The targets of pending requests, for the collector's roots.
+// The queue movie requests (loadMovie, MovieClipLoader) wait in; the host
+// pumps it after each stage tick, before the frame's scripts.
+void attachMovieQueue(Interpreter& vm, LoadQueue* queue);
+LoadQueue* movieQueueOf(Interpreter& vm);
+// The targets of pending requests of both queues, for the collector's roots.
 void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots);
 
 // The installers of the loading classes (XmlClass.cpp, LoadVarsClass.cpp).

@@ -19,7 +19,9 @@
 
 namespace swf::avm1 {
 
-// The most one save may take on disk; a flush beyond it is refused.
+// The most one save may take on disk without asking the player: a flush
+// that needs more (its bytes, or the space the movie asks for) is answered
+// "pending", as while the player is asked for more room.
 constexpr qint64 MaxSaveBytes = 100 * 1024;
 
 namespace {
@@ -241,14 +243,26 @@ void readSave(Interpreter& vm, const QString& path, Object* data)
 
 } // namespace
 
+// flush([minDiskSpace]): true once written, false when writing failed.
+// When the save, or the room the movie asks for, is beyond what a movie may
+// keep without asking, the answer is "pending": nobody is there to allow
+// more, so onStatus hears "SharedObject.Flush.Failed" on a later frame, as
+// when the room is declined. The data stays as it is in the object and the
+// save on disk keeps its last good contents: nothing is lost.
 static Value sharedObjectFlush(Interpreter& vm, CallArgs& a)
 {
     Object* so = a.thisObject();
     if (!so || !so->findOwn(QStringLiteral("_name")))
         return Value(false);
     const QByteArray bytes = encodeSave(vm, so);
-    if (bytes.size() > MaxSaveBytes)
-        return Value(false);
+    double wanted = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
+    if (!(wanted > 0))
+        wanted = 0;
+    if (double(bytes.size()) > double(MaxSaveBytes) || wanted > double(MaxSaveBytes)) {
+        if (LoadQueue* q = loadQueueOf(vm))
+            q->request(so, QString(), LoadQueue::Delivery::FlushDeclined);
+        return Value(QStringLiteral("pending"));
+    }
     return Value(writeSave(fileOf(vm, so), bytes));
 }
 

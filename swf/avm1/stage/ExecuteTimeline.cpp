@@ -117,14 +117,34 @@ void Interpreter::setClipProperty(Object* clip, int index, const Value& v)
     setMember(Value(clip), QString::fromLatin1(PropertyNames[index]), v);
 }
 
-void Interpreter::doGetURL(Frame&, const QString& url, const QString& window, int method)
+void Interpreter::doGetURL(Frame& f, const QString& url, const QString& window, int flags)
 {
     if (!m_host)
         return;
-    if (url.startsWith(QLatin1String("FSCommand:"), Qt::CaseInsensitive))
+    if (url.startsWith(QLatin1String("FSCommand:"), Qt::CaseInsensitive)) {
         m_host->fscommand(url.mid(10), window);
-    else
+        return;
+    }
+    // Bit 0x40: the window is a clip's path (loadMovie); bit 0x80: load
+    // variables rather than a movie. "_levelN" as the window names a level.
+    const bool toClip = flags & 0x40;
+    const bool variables = flags & 0x80;
+    const int method = flags & 3;
+    const int level = exec::levelNumber(window);
+    if (!toClip && level < 0 && !variables) {
         m_host->getURL(url, window, method);
+        return;
+    }
+    Object* target = nullptr;
+    if (level < 0) {
+        target = toClip ? resolveTargetValue(f, Value(window)) : nullptr;
+        if (!asClip(target))
+            return; // no such clip: nothing is loaded
+    }
+    if (variables)
+        m_host->loadVariables(target, level, url, method);
+    else
+        m_host->loadMovie(target, level, url, method);
 }
 
 void Interpreter::onTargetClip(Frame& f, void (ClipObject::*command)())
@@ -323,7 +343,7 @@ void Interpreter::opGetURL2(Exec& x, const Instruction& ins)
 {
     QString window = toString(pop(x.f));
     QString url = toString(pop(x.f));
-    doGetURL(x.f, url, window, ins.a & 3);
+    doGetURL(x.f, url, window, ins.a);
 }
 
 void Interpreter::opTrace(Exec& x, const Instruction&)

@@ -135,7 +135,8 @@ static Value clipAttachMovie(Interpreter& vm, CallArgs& a)
     if (!s || a.args.size() < 3 || !listDepth(vm, a.arg(2), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
     const QString symbol = vm.toString(a.arg(0));
-    const std::uint16_t id = owner->stage().exportedCharacter(symbol);
+    // The symbols of the movie the clip belongs to (a loaded movie's own).
+    const std::uint16_t id = s->movie().exports().characterFor(symbol);
     if (!id)
         return Value();
     SpriteInstance* child = s->attachSprite(id, vm.toString(a.arg(1)), depth);

@@ -176,7 +176,18 @@ ClipObject* SpriteClip::parentClip() const
 
 ClipObject* SpriteClip::rootClip()
 {
-    return m_owner.clipFor(m_owner.stage().root());
+    // The root of the level the clip stands in (a level is a root of its own).
+    SpriteInstance* s = sprite();
+    for (int guard = 0; s && s->parent() && guard < 1024; ++guard)
+        s = s->parent();
+    return m_owner.clipFor(s && m_owner.stage().levelOf(*s) >= 0 ? *s : m_owner.stage().root());
+}
+
+QString SpriteClip::levelName() const
+{
+    const SpriteInstance* s = sprite();
+    const int n = s && !s->parent() ? m_owner.stage().levelOf(*s) : 0;
+    return QStringLiteral("_level%1").arg(n < 0 ? 0 : n);
 }
 
 ClipObject* SpriteClip::childByName(const QString& name)

@@ -40,6 +40,7 @@ public:
     ClipObject* rootClip() override;
     ClipObject* childByName(const QString& name) override;
     QString instanceName() const override;
+    QString levelName() const override;
     bool removed() const override { return !sprite(); }
     void duplicate(const QString& name, int depth) override;
     void remove() override;

@@ -161,7 +161,8 @@ SpriteClip* StageScripts::clipFor(SpriteInstance& sprite)
 
 ClipObject* StageScripts::level(int n)
 {
-    return n == 0 ? clipFor(m_stage.root()) : nullptr;
+    SpriteInstance* level = m_stage.level(n);
+    return level ? clipFor(*level) : nullptr;
 }
 
 std::shared_ptr<const Block> StageScripts::decode(const QByteArray& actions)

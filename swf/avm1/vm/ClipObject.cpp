@@ -31,7 +31,10 @@ QString ClipObject::dotPath() const
     if (removed())
         return QString();
     QStringList names = namesFromRoot(this);
-    names.prepend(QStringLiteral("_level0"));
+    const ClipObject* top = this;
+    for (int guard = 0; top->parentClip() && guard < 1024; ++guard)
+        top = top->parentClip();
+    names.prepend(top->levelName());
     return names.join(QLatin1Char('.'));
 }
 

@@ -32,6 +32,8 @@ public:
     virtual ClipObject* rootClip() = 0;
     virtual ClipObject* childByName(const QString& name) = 0;
     virtual QString instanceName() const = 0;
+    // The level a root clip stands for in paths ("_level0" for the stage's).
+    virtual QString levelName() const { return QStringLiteral("_level0"); }
     virtual bool removed() const { return false; }
 
     // Path in slash form ("/a/b", "/" for the root) as TargetPath and _target give it.

@@ -32,6 +32,10 @@ public:
     // getURL / fscommand. Commands arrive without their "FSCommand:" prefix.
     virtual void fscommand(const QString& command, const QString& args) { }
     virtual void getURL(const QString& url, const QString& window, int method) { }
+    // loadMovie into a clip (`target`) or, with a null target, into level
+    // `level`; an empty address unloads. loadVariables the same way.
+    virtual void loadMovie(Object* target, int level, const QString& url, int method) { }
+    virtual void loadVariables(Object* target, int level, const QString& url, int method) { }
     // Milliseconds since the movie started (getTimer).
     virtual double timeMs() { return 0; }
     // _levelN, or nullptr.

@@ -159,3 +159,43 @@ TEST(Loading, DamagedSaveIsKeptAside)
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("not a save at all"));
 }
+
+TEST(Loading, SaveBeyondTheLimitIsPendingAndLosesNothing)
+{
+    Folder folder;
+    S first;
+    first.assign("so", S().method("SharedObject", "getLocal", { "hs" }))
+        .assign("d", S().member("so", { "data" }))
+        .setMember("d", "score", S().value(1))
+        .method("so", "flush").trace()
+        // Asking for 50 000 bytes of room is within the 100 KB a movie may keep.
+        .method("so", "flush", { 50000 }).trace();
+    EXPECT_EQ(folder.run(QStringLiteral("game.swf"), first).join(QLatin1Char('|')), QStringLiteral("true|true"));
+
+    // 10 characters doubled 14 times: 163 840, beyond 100 KB.
+    S big;
+    big.assign("s", S().value("0123456789"));
+    for (int i = 0; i < 14; ++i)
+        big.assign("s", S().var("s").var("s").add());
+    S status;
+    status.member("info", { "code" }).trace();
+    big.assign("so", S().method("SharedObject", "getLocal", { "hs" }))
+        .function("st", { "info" }, status)
+        .setMember("so", "onStatus", S().var("st"))
+        .assign("d", S().member("so", { "data" }))
+        .setMember("d", "score", S().value(2))
+        .setMember("d", "big", S().var("s"))
+        .method("so", "flush").trace()
+        .member("so", { "data", "big", "length" }).trace();
+    EXPECT_EQ(folder.run(QStringLiteral("game.swf"), big).join(QLatin1Char('|')),
+        QStringLiteral("pending|163840|SharedObject.Flush.Failed"));
+
+    // Small data but a request for more room than allowed is pending too.
+    S room;
+    room.assign("so", S().method("SharedObject", "getLocal", { "hs" }))
+        .member("so", { "data", "score" }).trace()
+        .member("so", { "data", "big" }).trace()
+        .method("so", "flush", { 200000 }).trace();
+    // The oversized run left the last good save on disk.
+    EXPECT_EQ(folder.run(QStringLiteral("game.swf"), room).join(QLatin1Char('|')), QStringLiteral("1|undefined|pending"));
+}

@@ -1,0 +1,198 @@
+// Movies that load other movies: into levels and clips, through the
+// getURL2 action and MovieClipLoader, and variables into clips.
+
+#include "support/BuiltinsRows.h"
+#include "support/ScriptSandbox.h"
+
+#include "swf/Playback.h"
+#include "swf/avm1/stage/MovieLoading.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace swf::avm1;
+using namespace swf::avm1::test;
+
+namespace {
+
+// getURL2 with its flags byte: 0x40 the window is a clip's path, 0x80 variables.
+S& getUrl2(S& s, const char* url, const char* window, int flags)
+{
+    s.value(url).value(window).op(0x9A).op(1).op(0).op(uint8_t(flags));
+    return s;
+}
+
+struct Folder {
+    QTemporaryDir dir;
+
+    QByteArray write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.path() + QLatin1Char('/') + name;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return bytes;
+    }
+
+    // Runs `name` (its frame-1 actions) for `frames` frames; the trace comes back.
+    QStringList run(const QString& name, const S& script, int frames, QStringList* faults = nullptr)
+    {
+        write(name, movieWithActions(script.program(), 8));
+        QStringList lines;
+        swf::PlaybackOptions options;
+        options.trace = [&lines](const QString& line) { lines << line; };
+        options.fault = [faults](const QString& line) { if (faults) *faults << line; };
+        options.sharedObjectFolder = dir.path() + QStringLiteral("/saves");
+        auto playback = swf::Playback::open(dir.path() + QLatin1Char('/') + name, options);
+        EXPECT_TRUE(playback.ok());
+        if (!playback.ok())
+            return lines;
+        for (int i = 1; i < frames; ++i)
+            playback.value()->nextFrame();
+        return lines;
+    }
+};
+
+// A child movie whose first frame says where it stands and what its _root is.
+QByteArray childMovie()
+{
+    S s;
+    s.assign("childVar", S().value(7)).var("this").trace().member("this", { "_x" }).trace().var("_root").trace();
+    return movieWithActions(s.program(), 8);
+}
+
+} // namespace
+
+TEST(MovieLoading, ChildIntoALevelAndIntoAClip)
+{
+    Folder folder;
+    folder.write(QStringLiteral("game/child.swf"), childMovie());
+    folder.write(QStringLiteral("game/parts/child.swf"), childMovie());
+    folder.write(QStringLiteral("outside.swf"), childMovie());
+    S s;
+    s.call("createEmptyMovieClip", { "holder", 5 }).pop()
+        .setMember("holder", "_x", S().value(30))
+        .call("createEmptyMovieClip", { "other", 6 }).pop();
+    getUrl2(s, "child.swf", "_level1", 0);
+    getUrl2(s, "parts/child.swf", "holder", 0x40);
+    // Outside the movie's folder, and a web address: nothing arrives.
+    getUrl2(s, "../outside.swf", "other", 0x40);
+    getUrl2(s, "http://example.com/child.swf", "_level2", 0);
+    s.value("asked").trace();
+    // Asked on frame 1, the movies arrive on frame 3, before its scripts.
+    const QStringList lines = folder.run(QStringLiteral("game/main.swf"), s, 4);
+    EXPECT_EQ(lines.join(QLatin1Char('|')),
+        QStringLiteral("asked|_level1|0|_level1|_level0.holder|30|_level0"));
+}
+
+TEST(MovieLoading, UnloadEmptiesTheClipTwoFramesLater)
+{
+    Folder folder;
+    S report;
+    report.member("a", { "x" }).trace().member("a", { "b" }).trace();
+    S s;
+    s.call("createEmptyMovieClip", { "a", 1 }).pop()
+        .setMember("a", "x", S().value(42))
+        .method("a", "createEmptyMovieClip", { "b", 1 }).pop();
+    getUrl2(s, "", "a", 0x40);
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 4).join(QLatin1Char('|')),
+        QStringLiteral("42|_level0.a.b|undefined|undefined|undefined|undefined"));
+}
+
+TEST(MovieLoading, MovieClipLoaderEventsInOrder)
+{
+    Folder folder;
+    const QByteArray child = folder.write(QStringLiteral("child.swf"), childMovie());
+    S start, progress, complete, init, error;
+    start.value("start").var("t").add().trace();
+    progress.value("progress").var("n").add().trace();
+    complete.value("complete").trace();
+    init.value("init").member("t", { "childVar" }).add().trace();
+    error.value("error ").var("code").add().trace();
+    S s;
+    s.call("createEmptyMovieClip", { "holder", 1 }).pop()
+        .call("createEmptyMovieClip", { "other", 2 }).pop()
+        .assign("l", S().construct("MovieClipLoader"))
+        .function("f1", { "t" }, start).setMember("l", "onLoadStart", S().var("f1"))
+        .function("f2", { "t", "n" }, progress).setMember("l", "onLoadProgress", S().var("f2"))
+        .function("f3", { "t" }, complete).setMember("l", "onLoadComplete", S().var("f3"))
+        .function("f4", { "t" }, init).setMember("l", "onLoadInit", S().var("f4"))
+        .function("f5", { "t", "code" }, error).setMember("l", "onLoadError", S().var("f5"))
+        .method("l", "loadClip", { "child.swf", "holder" }).trace()
+        .method("l", "loadClip", { "missing.swf", "other" }).trace()
+        .method("l", "loadClip", { "../x.swf", "other" }).trace();
+    const QString size = QString::number(child.size());
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 4).join(QLatin1Char('|')),
+        QStringLiteral("true|true|true|start_level0.holder|progress%1|complete|error URLNotFound|error IllegalRequest"
+                       "|_level0.holder|0|_level0|init7").arg(size));
+}
+
+TEST(MovieLoading, VariablesIntoAClip)
+{
+    Folder folder;
+    folder.write(QStringLiteral("vars.txt"), "name=Li+Lei&n=3");
+    S report;
+    report.member("v", { "name" }).trace();
+    S s;
+    s.call("createEmptyMovieClip", { "v", 1 }).pop();
+    getUrl2(s, "vars.txt", "v", 0xC0);
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    // Text arrives one frame on, after that frame's scripts.
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 3).join(QLatin1Char('|')), QStringLiteral("undefined|Li Lei"));
+}
+
+TEST(MovieLoading, AMovieLoadingItselfStopsAtTheNestingCap)
+{
+    Folder folder;
+    // Each copy makes a clip and loads itself into it.
+    S s;
+    s.value("x").trace().call("createEmptyMovieClip", { "c", 1 }).pop();
+    getUrl2(s, "self.swf", "c", 0x40);
+    QStringList faults;
+    const QStringList lines = folder.run(QStringLiteral("self.swf"), s, 40, &faults);
+    // The first movie, then MaxLoadedMovieNesting copies inside each other.
+    EXPECT_EQ(lines.size(), 1 + MaxLoadedMovieNesting);
+    EXPECT_TRUE(faults.join(QLatin1Char('\n')).contains(QStringLiteral("movies inside each other")));
+}
+
+TEST(MovieLoading, LoadedPicturesBecomeTheClipsContent)
+{
+    Folder folder;
+    // A 6 x 4 PNG written by Qt's own writer.
+    const auto encoded = [](int w, int h, const char* format) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
+    };
+    folder.write(QStringLiteral("pic.png"), encoded(6, 4, "PNG"));
+    folder.write(QStringLiteral("fake.png"), "\x89PNG\r\n\x1A\nnot really");
+    S report;
+    report.member("a", { "_width" }).trace().member("a", { "_height" }).trace().member("a", { "_x" }).trace();
+    S s;
+    s.call("createEmptyMovieClip", { "a", 1 }).pop().setMember("a", "_x", S().value(5));
+    getUrl2(s, "pic.png", "a", 0x40);
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    // Before the picture: an empty clip; then the picture's size in pixels, the placement kept.
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 3).join(QLatin1Char('|')), QStringLiteral("0|0|5|6|4|5"));
+
+    // A damaged picture is no movie: the clip keeps its content and the loader hears of it.
+    S error;
+    error.value("error ").var("code").add().trace();
+    S bad;
+    bad.call("createEmptyMovieClip", { "a", 1 }).pop()
+        .assign("l", S().construct("MovieClipLoader"))
+        .function("f", { "t", "code" }, error).setMember("l", "onLoadError", S().var("f"))
+        .method("l", "loadClip", { "fake.png", "a" }).pop();
+    EXPECT_EQ(folder.run(QStringLiteral("bad.swf"), bad, 4).join(QLatin1Char('|')), QStringLiteral("error LoadNeverCompleted"));
+}
