@@ -4,6 +4,7 @@
 #include "swf/render/ColorMath.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
+#include "swf/render/FrameChanges.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/render/VideoDrawing.h"
@@ -118,6 +119,9 @@ QPainter::CompositionMode compositionFor(int blendMode)
 
 void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
 {
+    m_cull.reset();
+    if (painter.hasClipping())
+        m_cull = painter.transform().mapRect(painter.clipBoundingRect());
     painter.save();
     painter.setTransform(stageToDevice);
     QRectF stageRect = m_stage.movie().stageTwips().toPixels();
@@ -180,6 +184,12 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
         }
         if (!child.isVisible() || child.maskedObject())
             continue; // hidden, or serving a script as a mask
+        if (m_cull && &sprite == &m_stage.root()) {
+            // A repaint of part of the view skips what lies wholly outside it.
+            QRectF bounds;
+            if (deviceBounds(child, transform, bounds) && !bounds.intersects(*m_cull))
+                continue;
+        }
         std::vector<int> key;
         for (const ActiveMask& m : masks)
             key.push_back(m.depth);
