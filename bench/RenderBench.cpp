@@ -1,19 +1,25 @@
 // Render and load figures for the engine.
 //
-//   vantrel-bench-render                every movie of the corpus's anim/ folder and the ten
-//                                      heaviest visual cases
+//   vantrel-bench-render                every movie of the corpus's anim/ folder
+//   vantrel-bench-render --visual       the same, then the ten heaviest visual cases
 //   vantrel-bench-render MOVIE...       those movies
+//   vantrel-bench-render --series       drawing cost against the number of objects
 //   vantrel-bench-render --load MOVIE   load time and peak memory of one movie
+//   vantrel-bench-render --check [MOVIE...]  partial repaints against whole frames
 //
-// Each movie plays a whole run with its scripts, at 550x400 and at 1100x800,
-// and every frame's drawing is timed on its own: the figures are the mean and
-// the slowest frame in milliseconds. A run is the movie's frames once through,
-// or as far as its corpus case captures, whichever is longer. The run is made
-// twice and each frame keeps its faster time, which takes out most of the
-// noise of a shared machine but keeps the cost of a frame that is slow the
-// first time it is drawn (caches are per movie, and each run opens it anew).
+// Each movie plays 600 frames (or its whole root timeline when longer, up to
+// 1500) with its scripts running on the player's clock, at 550x400, 1100x800
+// and 2200x1600, and every frame's drawing is timed on its own: the figures are
+// the mean and the slowest frame in milliseconds, and how many times faster
+// than real time the mean frame is drawn. "full" draws every frame whole;
+// "changed" draws as the player does, only the area the frame changed (nothing
+// when nothing changed). Beside them, measured in the same run, the floor:
+// filling a premultiplied image of that size and converting it as a window
+// shows it, which no drawing can go below.
 
 #include "swf/Playback.h"
+#include "tools/swfwriter/Movie.h"
+#include "tools/swfwriter/Shape.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -22,19 +28,19 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPainter>
 
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
-// A long movie is cut here, so that one movie cannot take the whole run.
+// A run is this many frames, or the whole root timeline when longer, cut at
+// MaxFramesPerRun so that one movie cannot take the whole run.
+constexpr int FramesPerRun = 600;
 constexpr int MaxFramesPerRun = 1500;
 constexpr int HeaviestVisualCases = 10;
 
@@ -52,26 +58,32 @@ QTransform showAll(const QRectF& stage, const QSize& target)
         (target.height() - stage.height() * scale) / 2 - stage.top() * scale);
 }
 
-// The last capture of a corpus case next to the movie, 0 when there is none.
-int lastCapture(const QString& moviePath)
-{
-    QFile file(QFileInfo(moviePath).dir().filePath(QStringLiteral("case.json")));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    int last = 0;
-    for (const QJsonValue& capture : QJsonDocument::fromJson(file.readAll()).object().value("captures").toArray())
-        last = std::max(last, capture.toObject().value("after").toInt());
-    return last;
-}
-
 struct Timing {
     double meanMs = -1;
     double maxMs = -1;
     int frames = 0;
 };
 
-// Milliseconds to draw each frame of one run at `size`; empty when the movie cannot be drawn.
-std::vector<double> runOnce(const QString& path, const QSize& size, int frames)
+enum class Draw { Full, Changed };
+
+Timing summary(const std::vector<double>& times)
+{
+    Timing t;
+    if (times.empty())
+        return t;
+    t.frames = int(times.size());
+    double sum = 0;
+    for (double ms : times)
+        sum += ms;
+    t.meanMs = sum / t.frames;
+    t.maxMs = *std::max_element(times.begin(), times.end());
+    return t;
+}
+
+// Milliseconds to draw each frame of one run at `size`; empty when the movie
+// cannot be drawn. Frames advance on the player's clock (frame n at n / rate
+// seconds), so that scripts reading getTimer see what they would in the player.
+std::vector<double> runOnce(const QString& path, const QSize& size, int frames, Draw draw)
 {
     auto opened = swf::Playback::open(path, quietOptions());
     if (!opened)
@@ -83,37 +95,51 @@ std::vector<double> runOnce(const QString& path, const QSize& size, int frames)
     playback.setViewSize(size);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     const QTransform transform = showAll(stage, size);
+    const double frameMs = 1000.0 / std::max(playback.frameRate(), 0.01);
     std::vector<double> times;
     times.reserve(std::size_t(frames));
     QElapsedTimer timer;
     for (int f = 0; f < frames; ++f) {
         if (f > 0)
-            playback.nextFrame();
+            playback.nextFrame(f * frameMs);
         timer.start();
-        QPainter painter(&image);
-        playback.render(painter, transform);
-        painter.end();
+        if (draw == Draw::Full) {
+            QPainter painter(&image);
+            playback.render(painter, transform);
+        } else if (const QRegion area = playback.changedArea(transform, size); !area.isEmpty()) {
+            QPainter painter(&image);
+            painter.setClipRegion(area);
+            painter.fillRect(area.boundingRect(), playback.backgroundColor());
+            playback.render(painter, transform);
+        }
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     return times;
 }
 
-Timing timeRun(const QString& path, const QSize& size, int frames)
+Timing timeRun(const QString& path, const QSize& size, int frames, Draw draw)
 {
-    std::vector<double> best = runOnce(path, size, frames);
-    const std::vector<double> again = runOnce(path, size, frames);
-    if (best.empty() || again.size() != best.size())
-        return {};
-    for (std::size_t i = 0; i < best.size(); ++i)
-        best[i] = std::min(best[i], again[i]);
-    Timing t;
-    t.frames = int(best.size());
-    double sum = 0;
-    for (double ms : best)
-        sum += ms;
-    t.meanMs = sum / t.frames;
-    t.maxMs = *std::max_element(best.begin(), best.end());
-    return t;
+    return summary(runOnce(path, size, frames, draw));
+}
+
+// Filling a premultiplied image and converting it to the window's opaque
+// format, as showing a frame costs at the least: milliseconds, the best of 20.
+double fillAndShowMs(const QSize& size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage shown(size, QImage::Format_RGB32);
+    double best = 1e9;
+    QElapsedTimer timer;
+    for (int i = 0; i < 20; ++i) {
+        timer.start();
+        image.fill(QColor(i, 128, 255 - i));
+        QPainter painter(&shown);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
 }
 
 int runLength(const QString& path)
@@ -121,7 +147,7 @@ int runLength(const QString& path)
     auto opened = swf::Playback::open(path, quietOptions());
     if (!opened)
         return 0;
-    return std::clamp(std::max(opened.value()->frameCount(), lastCapture(path)), 1, MaxFramesPerRun);
+    return std::clamp(std::max(opened.value()->frameCount(), FramesPerRun), 1, MaxFramesPerRun);
 }
 
 QString nameOf(const QString& path)
@@ -148,7 +174,7 @@ QStringList heaviestVisualCases()
     std::vector<std::pair<double, QString>> costs;
     for (const QString& path : corpusMovies(QStringLiteral("visual"))) {
         const int frames = runLength(path);
-        const std::vector<double> times = runOnce(path, QSize(550, 400), frames);
+        const std::vector<double> times = runOnce(path, QSize(550, 400), std::min(frames, 100), Draw::Full);
         double total = 0;
         for (double ms : times)
             total += ms;
@@ -180,6 +206,142 @@ int loadFigures(const QString& path)
     return 0;
 }
 
+// A movie of `count` objects on a 550x400 stage, laid out in a grid: plain
+// rectangles, or shapes of four curves filled with a radial gradient; with
+// `moving`, each object is a clip holding the shape and every frame moves all
+// of them (two frames, the second shifting each by a few pixels).
+QByteArray seriesMovie(int count, bool curvedGradient, bool moving)
+{
+    swfw::Movie movie(8, 550, 400, 24);
+    movie.setBackgroundColor({ 255, 255, 255, 255 });
+    swfw::Shape shape;
+    if (curvedGradient) {
+        const int fill = shape.addFillStyle(swfw::FillStyle::radial(swfw::FillStyle::gradientBox(0, 0, 400, 400),
+            { { 0, { 255, 0, 0, 255 } }, { 128, { 0, 128, 255, 200 } }, { 255, { 0, 0, 0, 255 } } }));
+        shape.fill1(fill).moveTo(200, 0).curveTo(400, 0, 400, 200).curveTo(400, 400, 200, 400).curveTo(0, 400, 0, 200)
+            .curveTo(0, 0, 200, 0);
+    } else {
+        const int fill = shape.addFillStyle(swfw::FillStyle::solid({ 0, 90, 200, 255 }));
+        shape.fill1(fill).rect(0, 0, 300, 200);
+    }
+    movie.defineShape(1, shape, 3);
+    std::uint16_t placed = 1;
+    if (moving) {
+        swfw::Sprite clip;
+        clip.placeObject2(swfw::Placement::place(1, 1));
+        clip.showFrame();
+        movie.defineSprite(2, clip);
+        placed = 2;
+    }
+    const int columns = std::max(1, int(std::ceil(std::sqrt(count * 550.0 / 400.0))));
+    auto at = [&](int i, int shift) {
+        return swfw::Matrix::translate(swfw::px((i % columns) * 530.0 / columns + shift),
+            swfw::px((i / columns) * 380.0 / std::max(1, (count + columns - 1) / columns) + shift));
+    };
+    for (int i = 0; i < count; ++i)
+        movie.placeObject2(swfw::Placement::place(std::uint16_t(i + 1), placed, at(i, 0)));
+    movie.showFrame();
+    if (moving) {
+        for (int i = 0; i < count; ++i) {
+            swfw::Placement move = swfw::Placement::modify(std::uint16_t(i + 1));
+            move.matrix = at(i, 3);
+            movie.placeObject2(move);
+        }
+        movie.showFrame();
+    }
+    return movie.bytes();
+}
+
+// Mean milliseconds of one frame (advance and draw) over `frames` frames at 550x400.
+double seriesFrameMs(const QByteArray& bytes, int frames)
+{
+    auto opened = swf::Playback::fromBytes(bytes, quietOptions());
+    if (!opened)
+        return -1;
+    auto& playback = *opened.value();
+    QImage image(QSize(550, 400), QImage::Format_ARGB32_Premultiplied);
+    std::vector<double> times;
+    QElapsedTimer timer;
+    for (int f = 0; f < frames + 1; ++f) {
+        timer.start();
+        if (f > 0)
+            playback.nextFrame();
+        QPainter painter(&image);
+        playback.render(painter, QTransform());
+        painter.end();
+        if (f > 0) // the first frame also builds the shapes' paths
+            times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Plays each movie's run twice side by side, one drawn whole every frame and
+// one repainted only where changedArea says, and counts the frames on which
+// the two pictures differ (they must not). Prints figures; returns 1 on any.
+int checkChanges(const QStringList& movies, const QSize& size)
+{
+    int bad = 0;
+    for (const QString& path : movies) {
+        auto a = swf::Playback::open(path, quietOptions());
+        auto b = swf::Playback::open(path, quietOptions());
+        if (!a || !b)
+            continue;
+        auto& full = *a.value();
+        auto& partial = *b.value();
+        full.setViewSize(size);
+        partial.setViewSize(size);
+        const QTransform transform = showAll(full.stageRect(), size);
+        const double frameMs = 1000.0 / std::max(full.frameRate(), 0.01);
+        QImage kept(size, QImage::Format_ARGB32_Premultiplied);
+        int differing = 0, repainted = 0;
+        const int frames = runLength(path);
+        for (int f = 0; f < frames; ++f) {
+            if (f > 0) {
+                full.nextFrame(f * frameMs);
+                partial.nextFrame(f * frameMs);
+            }
+            QImage whole(size, QImage::Format_ARGB32_Premultiplied);
+            whole.fill(full.backgroundColor());
+            {
+                QPainter painter(&whole);
+                full.render(painter, transform);
+            }
+            if (const QRegion area = partial.changedArea(transform, size); !area.isEmpty()) {
+                ++repainted;
+                QPainter painter(&kept);
+                painter.setClipRegion(area);
+                painter.fillRect(kept.rect(), partial.backgroundColor());
+                partial.render(painter, transform);
+            }
+            if (kept != whole)
+                ++differing;
+        }
+        std::printf("%-40s %5d frames, %5d repainted, %5d differ\n", qPrintable(nameOf(path).right(40)), frames, repainted,
+            differing);
+        std::fflush(stdout);
+        bad += differing;
+    }
+    return bad > 0 ? 1 : 0;
+}
+
+int series()
+{
+    std::printf("drawing cost against object count at 550x400 (median frame, advance included)\n");
+    std::printf("%8s | %12s %10s | %12s %10s | %12s %8s\n", "N", "rects ms", "us each", "curved ms", "us each", "moving ms",
+        "fps");
+    for (int n : { 10, 100, 1000, 10000 }) {
+        const int frames = n >= 10000 ? 10 : 40;
+        const double rects = seriesFrameMs(seriesMovie(n, false, false), frames);
+        const double curved = seriesFrameMs(seriesMovie(n, true, false), frames);
+        const double moving = seriesFrameMs(seriesMovie(n, false, true), frames);
+        std::printf("%8d | %12.3f %10.2f | %12.3f %10.2f | %12.3f %8.1f\n", n, rects, rects * 1000 / n, curved,
+            curved * 1000 / n, moving, 1000 / moving);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -190,25 +352,38 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == QLatin1String("--load"))
         return loadFigures(args[1]);
+    if (args == QStringList { QStringLiteral("--series") })
+        return series();
+    if (!args.isEmpty() && args[0] == QLatin1String("--check"))
+        return checkChanges(args.size() > 1 ? args.mid(1) : corpusMovies(QStringLiteral("anim")), QSize(550, 400));
 
     QStringList movies = args;
-    if (movies.isEmpty())
-        movies = corpusMovies(QStringLiteral("anim")) + heaviestVisualCases();
-    std::printf("%-46s %6s %8s | %10s %10s | %10s %10s\n", "movie", "frames", "rate fps", "550 mean", "550 max", "1100 mean",
-        "1100 max");
+    if (movies.isEmpty() || movies == QStringList { QStringLiteral("--visual") })
+        movies = corpusMovies(QStringLiteral("anim")) + (movies.isEmpty() ? QStringList() : heaviestVisualCases());
+    const QSize sizes[] = { QSize(550, 400), QSize(1100, 800), QSize(2200, 1600) };
+    std::printf("floor (fill and show):");
+    for (const QSize& size : sizes)
+        std::printf("  %dx%d %.3f ms", size.width(), size.height(), fillAndShowMs(size));
+    std::printf("\n%-40s %6s %6s %5s | %9s %9s %9s %7s | %9s %7s\n", "movie", "frames", "fps", "size", "full mean",
+        "full max", "floor", "x real", "chg mean", "x real");
     for (const QString& path : movies) {
         auto opened = swf::Playback::open(path, quietOptions());
         if (!opened) {
-            std::printf("%-46s cannot be read\n", qPrintable(nameOf(path)));
+            std::printf("%-40s cannot be read\n", qPrintable(nameOf(path)));
             continue;
         }
         const double fps = opened.value()->frameRate();
         const int frames = runLength(path);
-        const Timing small = timeRun(path, QSize(550, 400), frames);
-        const Timing large = timeRun(path, QSize(1100, 800), frames);
-        std::printf("%-46s %6d %8.1f | %10.3f %10.3f | %10.3f %10.3f\n", qPrintable(nameOf(path)), small.frames, fps,
-            small.meanMs, small.maxMs, large.meanMs, large.maxMs);
-        std::fflush(stdout);
+        for (const QSize& size : sizes) {
+            const Timing full = timeRun(path, size, frames, Draw::Full);
+            const double floorMs = fillAndShowMs(size);
+            const Timing changed = timeRun(path, size, frames, Draw::Changed);
+            const double frameMs = 1000.0 / std::max(fps, 0.01);
+            std::printf("%-40s %6d %6.1f %5d | %9.3f %9.3f %9.3f %7.1f | %9.3f %7.1f\n", qPrintable(nameOf(path).right(40)),
+                full.frames, fps, size.width(), full.meanMs, full.maxMs, floorMs, frameMs / std::max(full.meanMs, 1e-6),
+                changed.meanMs, frameMs / std::max(changed.meanMs, 1e-6));
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

@@ -87,6 +87,9 @@ private:
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
+    // Repaints the part of the picture the movie's last steps changed: nothing
+    // when nothing drawn moved, all of it after a change of view.
+    void showChanges();
     void updateSaverHold();
 
     // The movie with its scripts and its sound; a stream sound paces its frames.

@@ -8,6 +8,7 @@
 #include "swf/avm2/display/StageScripts.h"
 #include "swf/format/TagCodes.h"
 #include "swf/io/TextCodec.h"
+#include "swf/render/FrameChanges.h"
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
@@ -113,6 +114,7 @@ void Playback::guarded(Work&& work) const
 Playback::Playback(std::unique_ptr<Stage> stage)
     : m_stage(std::move(stage))
     , m_renderCache(std::make_unique<RenderCache>())
+    , m_changes(std::make_unique<FrameChanges>())
     , m_rasterizer(std::make_unique<ObjectRasterizer>(*m_stage, *m_renderCache))
     , m_input(std::make_unique<InputDispatcher>(*m_stage))
     , m_pacer(std::make_unique<FramePacer>(m_stage->movie().frameRate()))
@@ -284,6 +286,16 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
         Renderer renderer(*m_stage, *m_renderCache);
         renderer.render(painter, stageToDevice);
     });
+}
+
+QRegion Playback::changedArea(const QTransform& stageToDevice, QSize deviceSize)
+{
+    QRegion area(QRect(QPoint(0, 0), deviceSize));
+    const bool stopped = m_failure.has_value();
+    guarded([&] { area = m_changes->changedArea(*m_stage, stageToDevice, deviceSize, int(m_quality)); });
+    if (m_failure && !stopped)
+        return QRegion(QRect(QPoint(0, 0), deviceSize)); // stopped just now: shows its background only
+    return area;
 }
 
 void Playback::setViewSize(QSize size)

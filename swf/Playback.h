@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QPointF>
+#include <QRegion>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -29,6 +30,7 @@ class SoundSink;
 class SoundMixer;
 class FramePacer;
 class RenderCache;
+class FrameChanges;
 class ObjectRasterizer;
 class ScriptRunner;
 class InputDispatcher;
@@ -118,6 +120,12 @@ public:
     // `stageToDevice`. Anything outside the stage rectangle is not clipped here.
     // The painter's anti-aliasing and bitmap smoothing follow quality().
     void render(QPainter& painter, const QTransform& stageToDevice) const;
+    // The device pixels that render() through `stageToDevice` into a device
+    // of `deviceSize` can draw differently from the frame drawn at the last
+    // call: empty when nothing drawn changed, the whole device at the first
+    // call and whenever the view, the size or the quality changed. A player
+    // repaints only that area, with the painter clipped to it.
+    QRegion changedArea(const QTransform& stageToDevice, QSize deviceSize);
     Quality quality() const { return m_quality; }
     void setQuality(Quality quality) { m_quality = quality; }
 
@@ -188,6 +196,7 @@ private:
     std::unique_ptr<Stage> m_stage;
     Quality m_quality = Quality::High;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
+    std::unique_ptr<FrameChanges> m_changes; // what changedArea compares against
     std::unique_ptr<ObjectRasterizer> m_rasterizer; // the stage's drawing port, over the render cache
     std::unique_ptr<InputDispatcher> m_input;
     // Both refer to the stage and go before it, once it no longer calls them.

@@ -4,7 +4,9 @@
 #include "swf/render/ColorMath.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
+#include "swf/render/FrameChanges.h"
 #include "swf/render/RenderCache.h"
+#include "swf/render/StrokePieces.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/render/VideoDrawing.h"
 #include "swf/movie/Texts.h"
@@ -118,6 +120,9 @@ QPainter::CompositionMode compositionFor(int blendMode)
 
 void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
 {
+    m_cull.reset();
+    if (painter.hasClipping())
+        m_cull = painter.transform().mapRect(painter.clipBoundingRect());
     painter.save();
     painter.setTransform(stageToDevice);
     QRectF stageRect = m_stage.movie().stageTwips().toPixels();
@@ -191,6 +196,12 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
         }
         if (!child.isVisible() || child.maskedObject())
             continue; // hidden, or serving a script as a mask
+        if (m_cull && &sprite == &m_stage.root()) {
+            // A repaint of part of the view skips what lies wholly outside it.
+            QRectF bounds;
+            if (deviceBounds(child, transform, bounds) && !bounds.intersects(*m_cull))
+                continue;
+        }
         std::vector<int> key;
         for (const ActiveMask& m : masks)
             key.push_back(m.depth);
@@ -609,7 +620,20 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             if (!makePen(line, cx, transform, pen))
                 continue;
             QPainterPath scratch;
-            painter.strokePath(m_pathBudget.admit(path, scratch), pen);
+            const QPainterPath& admitted = m_pathBudget.admit(path, scratch);
+            // An opaque pen draws a long stroke in pieces, many times faster
+            // and with the same pixels (see StrokePieces.h).
+            const bool opaque = !pen.isCosmetic() && pen.brush().style() == Qt::SolidPattern
+                && pen.brush().color().alpha() == 255 && painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+            std::vector<QPainterPath> pieces;
+            if (opaque)
+                pieces = strokePieces(admitted);
+            if (pieces.empty()) {
+                painter.strokePath(admitted, pen);
+                continue;
+            }
+            for (const QPainterPath& piece : pieces)
+                painter.strokePath(piece, pen);
         }
     }
     painter.restore();

@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -64,6 +65,9 @@ private:
     PathBudget m_pathBudget; // one Renderer draws one frame: the frame's share of path work
     int m_layerDepth = 0; // how many objects drawn on layers of their own enclose the current one
     QTransform m_twipsToDevice; // the root's space to the device, for masks set by scripts
+    // The painter's clip in device pixels when render() began with one: the
+    // root's children wholly outside it are not drawn at all.
+    std::optional<QRectF> m_cull;
 };
 
 } // namespace swf

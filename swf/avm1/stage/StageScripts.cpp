@@ -9,6 +9,7 @@
 #include "swf/avm1/stage/TextFieldObject.h"
 #include "swf/avm1/stage/TextFieldScripts.h"
 
+#include <algorithm>
 #include <QDebug>
 
 #include <cmath>
@@ -17,8 +18,18 @@ namespace swf::avm1 {
 
 namespace {
 
-// Past this many new objects since the last sweep, collect between frames.
-constexpr size_t CollectAfter = 50000;
+// Between frames the collector runs once the heap has grown by half of what
+// the last sweep kept, and never before this many new objects: a game that
+// makes and drops objects every frame then stays near its live size instead
+// of climbing tens of thousands of objects above it between sweeps.
+constexpr size_t CollectAfterAtLeast = 4096;
+
+bool collectionDue(const Interpreter& vm)
+{
+    const std::size_t fresh = vm.allocationsSinceCollect();
+    const std::size_t kept = vm.heapSize() - std::min(fresh, vm.heapSize());
+    return fresh > std::max(CollectAfterAtLeast, kept / 2);
+}
 
 SpriteClip* clipOf(const CallArgs& a)
 {
@@ -225,7 +236,7 @@ void StageScripts::afterTick(double nowMs)
         m_textFields->afterFrame();
         m_sounds->afterFrame();
     }
-    if (m_vm->allocationsSinceCollect() > CollectAfter) {
+    if (collectionDue(*m_vm)) {
         std::vector<Object*> roots;
         roots.reserve(m_clips.size());
         for (const auto& [instance, clip] : m_clips)
