@@ -259,8 +259,10 @@ Value Interpreter::abstractLess(const Value& a, const Value& b)
     Value pb = primitive(b);
     if (objectLeft)
         return Value(false);
+    // Strings order by code point: a character beyond U+FFFF sorts after
+    // every one below it, which its UTF-16 units alone would not.
     if (pa.isString() && pb.isString())
-        return Value(pa.asString() < pb.asString());
+        return Value(pa.asString().toUcs4() < pb.asString().toUcs4());
     double x = toNumber(pa);
     double y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y))

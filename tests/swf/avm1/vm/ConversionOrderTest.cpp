@@ -132,3 +132,14 @@ TEST(ConversionOrder, SurrogatesEncodedOneByOneAreKept)
             std::move(S().value("ab\xe4").op(0x14).trace()), { "0" } },
     });
 }
+
+TEST(ConversionOrder, StringsOrderByCodePoint)
+{
+    // trace("\uFF61" < "\U00010002"): U+10002 is the greater code point,
+    // though its first UTF-16 unit (U+D800) is below U+FF61.
+    runRows({
+        { "beyond U+FFFF sorts last", 7, std::move(S().value("\xef\xbd\xa1").value("\xf0\x90\x80\x82").op(0x48).trace()),
+            { "true" } },
+        { "plain letters", 6, std::move(S().value("B").value("A").op(0x48).trace()), { "false" } },
+    });
+}
