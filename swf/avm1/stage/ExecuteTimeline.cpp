@@ -262,7 +262,9 @@ void Interpreter::setTarget(Frame& f, const Value& t)
         if (!o)
             o = c;
     } else {
-        o = resolveTarget(f.base, toString(t));
+        // Read from the base timeline the way variable paths are read.
+        f.target = f.base;
+        o = lookupPath(f, toString(t));
     }
     f.targetLost = o == nullptr;
     f.target = o ? o : f.base;

@@ -30,17 +30,63 @@ Error errorAt(size_t offset, const char* what)
 
 Result<std::shared_ptr<Block>> decode(const uint8_t* data, size_t size, size_t base, int version, int depth);
 
-// Scripts of version 6 and later hold UTF-8; the player reads a string that
-// is not valid UTF-8 as empty. (A replacement character that re-encodes to
-// other bytes than were read marks a byte sequence the decoder rejected.)
+// Scripts of version 6 and later hold UTF-8 as the player reads it:
+// sequences of one to four bytes, surrogates encoded one by one passing
+// through as they are. A string with any other byte sequence reads as empty.
+QString decodeScriptUtf8(const char* data, qsizetype size)
+{
+    QString out;
+    out.reserve(size);
+    for (qsizetype i = 0; i < size;) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c < 0x80) {
+            out += QChar(char16_t(c));
+            ++i;
+            continue;
+        }
+        int length;
+        uint32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            cp = c & 0x07;
+        } else {
+            return QString();
+        }
+        if (i + length > size)
+            return QString();
+        for (int k = 1; k < length; ++k) {
+            const auto d = static_cast<unsigned char>(data[i + k]);
+            if ((d & 0xC0) != 0x80)
+                return QString();
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if (cp > 0x10FFFF)
+            return QString();
+        if (cp >= 0x10000) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(char16_t(cp));
+        }
+        i += length;
+    }
+    return out;
+}
+
 Result<QString> readScriptString(Reader& r, int version)
 {
-    const qint64 start = r.offset();
+    const char* start = r.current();
+    const qint64 from = r.offset();
     QString s = SWF_TRY(r.readString(version));
-    if (version >= 6 && s.contains(QChar(QChar::ReplacementCharacter))
-        && qint64(s.toUtf8().size()) != r.offset() - start - 1)
-        return QString();
-    return s;
+    if (version < 6)
+        return s;
+    return decodeScriptUtf8(start, qsizetype(r.offset() - from - 1));
 }
 
 Result<void> readPush(Reader& r, Instruction& ins, int version)

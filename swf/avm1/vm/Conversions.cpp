@@ -58,6 +58,17 @@ QString Interpreter::toString(const Value& v)
         // puts on it is not asked.
         if (v.asObject()->kind() == Object::Kind::String && v.asObject()->primitive.isString())
             return v.asObject()->primitive.asString();
+        // Text asks toString alone; an object it gives back names the type.
+        Value method = getMember(v, QStringLiteral("toString"));
+        if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
+            Value r = call(method, v, {});
+            if (Object* ro = r.asObject(); ro && ro->kind() == Object::Kind::Clip)
+                return static_cast<ClipObject*>(ro)->dotPath();
+            if (!r.isObject())
+                return toString(r);
+            return v.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
+                                                                 : QStringLiteral("[type Object]");
+        }
         Value p = toPrimitive(v, true);
         if (p.isObject())
             return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
@@ -87,7 +98,7 @@ bool Interpreter::toBoolean(const Value& v) const
     return false;
 }
 
-Value Interpreter::toPrimitive(const Value& v, bool preferString)
+Value Interpreter::toPrimitive(const Value& v, bool preferString, bool* unconverted)
 {
     Object* o = v.asObject();
     if (!o)
@@ -112,12 +123,22 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString)
             if (!r.isObject())
                 return r;
         }
+        // A function whose valueOf gives an object is no number: its type
+        // name where text is wanted, NaN in a sum.
+        if (!preferString && o->kind() == Object::Kind::Function) {
+            if (unconverted)
+                *unconverted = true;
+            return Value(QStringLiteral("[type Function]"));
+        }
     }
     // Both methods gave objects: the player names the type instead of asking
     // again. An object without either method (one with no prototype) has no value.
-    if (callable)
+    if (callable) {
+        if (unconverted)
+            *unconverted = true;
         return o->kind() == Object::Kind::Function ? Value(QStringLiteral("[type Function]"))
                                                    : Value(QStringLiteral("[type Object]"));
+    }
     return Value();
 }
 
@@ -214,10 +235,34 @@ bool Interpreter::abstractEquals(const Value& a, const Value& b)
 
 Value Interpreter::abstractLess(const Value& a, const Value& b)
 {
-    Value pa = toPrimitive(a);
-    Value pb = toPrimitive(b);
+    // An object is compared by what its valueOf gives; toString is not
+    // asked, and an object that stays an object makes the answer false.
+    bool objectLeft = false;
+    auto primitive = [&](const Value& v) -> Value {
+        Object* o = v.asObject();
+        if (!o)
+            return v;
+        if (o->kind() == Object::Kind::Clip)
+            return toPrimitive(v);
+        Value method = getMember(v, QStringLiteral("valueOf"));
+        Object* m = method.asObject();
+        if (!m || m->kind() != Object::Kind::Function)
+            return Value();
+        Value r = call(method, v, {});
+        if (Object* ro = r.asObject(); ro && ro->kind() == Object::Kind::Clip)
+            return toPrimitive(r);
+        if (r.isObject())
+            objectLeft = true;
+        return r;
+    };
+    Value pa = primitive(a);
+    Value pb = primitive(b);
+    if (objectLeft)
+        return Value(false);
+    // Strings order by code point: a character beyond U+FFFF sorts after
+    // every one below it, which its UTF-16 units alone would not.
     if (pa.isString() && pb.isString())
-        return Value(pa.asString() < pb.asString());
+        return Value(pa.asString().toUcs4() < pb.asString().toUcs4());
     double x = toNumber(pa);
     double y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y))

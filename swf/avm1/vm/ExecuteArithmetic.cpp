@@ -4,6 +4,7 @@
 #include "swf/avm1/vm/Execute.h"
 
 #include <cmath>
+#include <limits>
 
 namespace swf::avm1 {
 
@@ -76,17 +77,23 @@ void Interpreter::opNot(Exec& x, const Instruction&)
 // Version 5: sum or concatenation, decided on the primitive values.
 void Interpreter::opAdd2(Exec& x, const Instruction&)
 {
-    Value b = toPrimitive(pop(x.f));
-    Value a = toPrimitive(pop(x.f));
-    if (a.isString() || b.isString()) {
+    bool ua = false;
+    bool ub = false;
+    Value b = toPrimitive(pop(x.f), false, &ub);
+    Value a = toPrimitive(pop(x.f), false, &ua);
+    // An object that gave no primitive joins a string by its type name and
+    // is NaN in a sum.
+    if ((a.isString() && !ua) || (b.isString() && !ub)) {
         QString sa = toString(a);
         QString sb = toString(b);
         // Charged before it is made: a doubling string stops at the budget.
         chargeMemory(size_t(sa.size() + sb.size()) * sizeof(QChar));
         push(Value(sa + sb));
     }
-    else
-        push(Value(toNumber(a) + toNumber(b)));
+    else {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        push(Value((ua ? nan : toNumber(a)) + (ub ? nan : toNumber(b))));
+    }
 }
 
 void Interpreter::opLess2(Exec& x, const Instruction&)

@@ -133,7 +133,9 @@ public:
     double toNumber(const Value& v);
     QString toString(const Value& v);
     bool toBoolean(const Value& v) const;
-    Value toPrimitive(const Value& v, bool preferString = false);
+    // `unconverted`, when given, is set when both methods gave objects: the
+    // type name returned then only counts where text is wanted.
+    Value toPrimitive(const Value& v, bool preferString = false, bool* unconverted = nullptr);
     Object* toObject(const Value& v);
     QString typeOf(const Value& v) const;
     bool strictEquals(const Value& a, const Value& b) const;

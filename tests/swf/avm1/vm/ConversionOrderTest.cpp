@@ -89,3 +89,57 @@ TEST(ConversionOrder, ScriptStringsThatAreNotUtf8)
         { "an encoded replacement character is kept", 7, std::move(S().value("a\xef\xbf\xbd").trace()), { "a\ufffd" } },
     });
 }
+
+TEST(ConversionOrder, ComparisonsAskValueOfAlone)
+{
+    // trace(o < 1), trace(1 > o)
+    auto less = [](const S& setup) { return std::move(S(setup).var("o").value(1).op(0x48).trace()); };
+    runRows({
+        { "a primitive from valueOf is compared", 7, less(probe(S().value(0), S().value("5"))), { "v", "true" } },
+        { "an object from valueOf makes it false, not undefined", 7, less(probe(self(), S().value("0"))), { "v", "false" } },
+        { "NaN still gives undefined", 7, less(probe(S().value("x"), S().value("0"))), { "v", "undefined" } },
+    });
+}
+
+TEST(ConversionOrder, TextAsksToStringAlone)
+{
+    // trace(String(o))
+    auto text = [](const S& setup) { return std::move(S(setup).var("o").callWith("String", 1).trace()); };
+    runRows({
+        { "a primitive from toString", 7, text(probe(S().value(5), S().value("t"))), { "s", "t" } },
+        { "an object from toString names the type without asking valueOf", 7, text(probe(S().value(5), self())),
+            { "s", "[type Object]" } },
+    });
+}
+
+TEST(ConversionOrder, ObjectsWithoutPrimitivesInSums)
+{
+    // f = function () {}; its valueOf and toString both give objects.
+    S f = std::move(S().assign("f", S().function("", {}, S())));
+    runRows({
+        { "a number plus a function is NaN", 7, std::move(S(f).value(2).var("f").add().trace()), { "NaN" } },
+        { "a string plus a function names it", 7, std::move(S(f).value("x").var("f").add().trace()), { "x[type Function]" } },
+    });
+}
+
+TEST(ConversionOrder, SurrogatesEncodedOneByOneAreKept)
+{
+    // U+10002 written as two three-byte sequences, one per surrogate.
+    runRows({
+        { "the pair equals the four-byte form", 7,
+            std::move(S().value("\xed\xa0\x80\xed\xb0\x82").value("\xf0\x90\x80\x82").op(0x66).trace()), { "true" } },
+        { "a lead byte without its continuation empties the string", 7,
+            std::move(S().value("ab\xe4").op(0x14).trace()), { "0" } },
+    });
+}
+
+TEST(ConversionOrder, StringsOrderByCodePoint)
+{
+    // trace("\uFF61" < "\U00010002"): U+10002 is the greater code point,
+    // though its first UTF-16 unit (U+D800) is below U+FF61.
+    runRows({
+        { "beyond U+FFFF sorts last", 7, std::move(S().value("\xef\xbd\xa1").value("\xf0\x90\x80\x82").op(0x48).trace()),
+            { "true" } },
+        { "plain letters", 6, std::move(S().value("B").value("A").op(0x48).trace()), { "false" } },
+    });
+}
