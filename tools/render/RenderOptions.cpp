@@ -2,11 +2,23 @@
 
 #include <QRegularExpression>
 
+QString renderUsage()
+{
+    return QStringLiteral("usage: vantrel-render MOVIE --frame N [--out OUT.png] [--size WxH] [--quality low|high] [--trace] [--audio OUT.wav]\n"
+                          "       vantrel-render MOVIE --video OUT.mp4|OUT.webm|OUT.gif [--size WxH] [--frames N]");
+}
+
 std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString& error)
 {
     RenderOptions options;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
+        // Asking for help wins over everything else on the line.
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            RenderOptions help;
+            help.help = true;
+            return help;
+        }
         auto value = [&](const char* name) -> std::optional<QString> {
             if (i + 1 >= args.size()) {
                 error = QStringLiteral("%1 needs a value").arg(QLatin1String(name));
@@ -85,8 +97,7 @@ std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString
         }
     }
     if (options.movie.isEmpty()) {
-        error = QStringLiteral("usage: vantrel-render MOVIE --frame N [--out OUT.png] [--size WxH] [--quality low|high] [--trace] [--audio OUT.wav]\n"
-                               "       vantrel-render MOVIE --video OUT.mp4|OUT.webm|OUT.gif [--size WxH] [--frames N]");
+        error = renderUsage();
         return std::nullopt;
     }
     if (!options.videoOut.isEmpty() && (!options.out.isEmpty() || !options.audioOut.isEmpty() || options.trace)) {

@@ -19,7 +19,11 @@ struct RenderOptions {
     QString audioOut;        // write the mixed sound of the frames run as WAV
     QString videoOut;        // write the movie as a video (.mp4, .webm, .gif) instead
     std::optional<int> videoFrames; // how many frames the video holds; by default one run of the timeline
+    bool help = false;       // --help: print the usage and do nothing else
 };
+
+// The tool's usage lines.
+QString renderUsage();
 
 // Parses arguments (without the program name). On failure returns nothing and sets `error`.
 std::optional<RenderOptions> parseRenderOptions(const QStringList& args, QString& error);

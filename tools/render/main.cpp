@@ -115,6 +115,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vantrel-render: %s\n", qPrintable(error));
         return 2;
     }
+    if (options->help) {
+        std::printf("%s\n", qPrintable(renderUsage()));
+        return 0;
+    }
     // The movie's scripts always run, as in the player: a scripted movie draws
     // what its scripts build. --trace only decides whether trace() lines are
     // printed; --audio whether the sound is mixed.

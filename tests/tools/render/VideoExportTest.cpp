@@ -201,3 +201,26 @@ TEST(VideoExportOptions, FramesGoWithVideoAndVideoGoesAlone)
     EXPECT_FALSE(parseRenderOptions({ "m.swf", "--video", "o.mp4", "--out", "a.png" }, error));
     EXPECT_FALSE(parseRenderOptions({ "m.swf", "--video", "o.mp4", "--frames", "0" }, error));
 }
+
+TEST(RenderOptions, HelpPrintsTheUsageAndSucceeds)
+{
+    // --help needs no movie and wins over anything else on the line, even a bad option.
+    QString error;
+    auto options = parseRenderOptions({ "--bogus", "-h" }, error);
+    ASSERT_FALSE(options) << "an unknown option before --help is still an error";
+    options = parseRenderOptions({ "m.swf", "--frame", "3", "--help" }, error);
+    ASSERT_TRUE(options) << qPrintable(error);
+    EXPECT_TRUE(options->help);
+    options = parseRenderOptions({ "m.swf", "--frame", "3", "--trace" }, error);
+    ASSERT_TRUE(options) << qPrintable(error);
+    EXPECT_FALSE(options->help);
+
+    const Output o = run(QStringLiteral(VANTREL_RENDER), { "--help" });
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_TRUE(o.out.startsWith("usage: vantrel-render MOVIE")) << o.out.constData();
+    EXPECT_TRUE(o.err.isEmpty()) << o.err.constData();
+    // Without a movie it is still a usage error on stderr.
+    const Output bare = run(QStringLiteral(VANTREL_RENDER), {});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_TRUE(bare.err.contains("usage: vantrel-render MOVIE"));
+}
