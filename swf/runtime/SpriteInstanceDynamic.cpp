@@ -3,14 +3,14 @@
 // (placed in no frame), so the timeline's own tags leave it alone.
 
 #include "swf/runtime/Drawing.h"
+#include "swf/runtime/EmptyTimeline.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
 namespace swf {
 
-namespace {
-
-// The timeline of a clip made empty by a script: one frame with nothing in it.
+// The timeline of a clip made empty by a script, and of a sprite whose
+// loaded movie was unloaded: one frame with nothing in it.
 const TimelineDef& emptyTimeline()
 {
     static const TimelineDef timeline = [] {
@@ -20,8 +20,6 @@ const TimelineDef& emptyTimeline()
     }();
     return timeline;
 }
-
-} // namespace
 
 SpriteInstance* SpriteInstance::attachSprite(std::uint16_t characterId, const QString& name, int depth)
 {

@@ -1,27 +1,13 @@
 // Movies loaded into sprites and levels (loadMovie, MovieClipLoader): the
 // sprite stays where it is, and its content becomes the loaded movie's.
 
+#include "swf/runtime/EmptyTimeline.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/SoundSink.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
 namespace swf {
-
-namespace {
-
-// What an unloaded sprite plays: one frame with nothing in it.
-const TimelineDef& unloadedTimeline()
-{
-    static const TimelineDef timeline = [] {
-        TimelineDef t;
-        t.frames.resize(1);
-        return t;
-    }();
-    return timeline;
-}
-
-} // namespace
 
 int SpriteInstance::loadedMovieNesting() const
 {
@@ -46,9 +32,9 @@ void SpriteInstance::replaceContent(std::shared_ptr<const Movie> movie)
         runner->forgetTree(*this);
     m_drawing.reset();
     m_loadedMovie = std::move(movie);
-    m_timeline = m_loadedMovie ? &m_loadedMovie->root() : &unloadedTimeline();
+    m_timeline = m_loadedMovie ? &m_loadedMovie->root() : &emptyTimeline();
     if (m_timeline->frames.empty())
-        m_timeline = &unloadedTimeline();
+        m_timeline = &emptyTimeline();
     m_currentFrame = 0;
     m_playing = true;
     enterFirstFrame();
