@@ -15,6 +15,7 @@
 #include "swf/runtime/Input.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
+#include "swf/video/FlvPlayback.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -180,6 +181,7 @@ Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, c
 void Playback::wire(const PlaybackOptions& options)
 {
     m_quality = options.quality;
+    setVideoDecodeAhead(options.decodeVideoAhead);
     // Everything that listens is attached before frame 1 is built, so frame
     // 1's actions and sounds run exactly once and are heard.
     m_stage->setRasterizer(m_rasterizer.get());

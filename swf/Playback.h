@@ -77,6 +77,10 @@ struct PlaybackOptions {
     QString movieName;
     // getURL to a web page: the player decides whether to open it. Null: ignored.
     std::function<void(const QString& url, const QString& window)> openUrl;
+    // Video a script plays (NetStream) is decoded ahead on a worker thread,
+    // so the frame clock never waits for a picture; a late picture is
+    // dropped. Off, pictures are decoded when due: the same on every run.
+    bool decodeVideoAhead = false;
 };
 
 class Playback {

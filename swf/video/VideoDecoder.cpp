@@ -182,7 +182,7 @@ void VideoDecoder::reset()
         close();
 }
 
-QImage VideoDecoder::decode(const QByteArray& data, bool keyFrame)
+QImage VideoDecoder::decode(const QByteArray& data, bool keyFrame, bool convert)
 {
     if (!m_context || data.isEmpty())
         return {};
@@ -197,7 +197,8 @@ QImage VideoDecoder::decode(const QByteArray& data, bool keyFrame)
     QImage image;
     // Take every picture the packet gives; the last is this packet's.
     while (avcodec_receive_frame(m_context, m_frame) >= 0) {
-        image = imageFromFrame(*m_frame);
+        if (convert)
+            image = imageFromFrame(*m_frame);
         av_frame_unref(m_frame);
     }
     return image;

@@ -30,7 +30,9 @@ public:
 
     // Decodes one packet. The picture it gives, or a null image when the
     // packet is damaged or gives none; the decoder stays usable either way.
-    QImage decode(const QByteArray& packet, bool keyFrame);
+    // Without `convert` the picture is decoded (later ones depend on it) but
+    // not turned into an image, and a null image comes back: a late frame.
+    QImage decode(const QByteArray& packet, bool keyFrame, bool convert = true);
     // Forgets every earlier frame, as before a stream's first.
     void reset();
 

@@ -9,6 +9,8 @@ namespace swf::avm1 {
 
 // ContextMenu and ContextMenuItem (ContextMenuClass.cpp).
 void installContextMenu(Interpreter& vm);
+// Video, NetConnection and NetStream (stage/VideoClasses.cpp).
+void installVideoClasses(Interpreter& vm);
 
 namespace {
 
@@ -75,11 +77,9 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
     placeholderClass(vm, "Camera", { "setMode", "setMotionLevel", "setQuality", "setKeyFrameInterval", "setLoopback" }, Builtins::nothing);
     placeholderClass(vm, "Microphone", { "setGain", "setRate", "setSilenceLevel", "setUseEchoSuppression" }, Builtins::nothing);
     placeholderClass(vm, "LocalConnection", { "connect", "send", "close", "domain" });
-    placeholderClass(vm, "NetConnection", { "connect", "close" });
-    placeholderClass(vm, "NetStream", { "play", "pause", "seek", "close", "setBufferTime" });
     placeholderClass(vm, "XMLSocket", { "connect", "send", "close" });
     placeholderClass(vm, "PrintJob", { "start", "addPage", "send" }, Builtins::refuse, constructPrintJob);
-    placeholderClass(vm, "Video", { "attachVideo", "clear" }, Builtins::nothing);
+    installVideoClasses(vm);
     placeholderClass(vm, "TextSnapshot", { "findText", "getCount", "getSelected", "getSelectedText", "getText",
         "hitTestTextNearPos", "setSelectColor", "setSelected" }, Builtins::nothing);
     installContextMenu(vm);

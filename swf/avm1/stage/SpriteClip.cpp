@@ -6,6 +6,7 @@
 #include "swf/runtime/Stage.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm1/stage/TextFieldScripts.h"
+#include "swf/avm1/stage/VideoClasses.h"
 
 #include <cmath>
 #include <limits>
@@ -264,6 +265,10 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
             out = Value(field);
             return true;
         }
+        if (Object* video = childVideo(vm, *m_sprite, name, caseSensitive())) {
+            out = Value(video);
+            return true;
+        }
     }
     return builtInProperty(vm, name, out);
 }
@@ -441,7 +446,8 @@ bool SpriteClip::hasVirtual(Interpreter& vm, const QString& name)
         return vm.hasProperty(now, name);
     if (propOf(name, caseSensitive()) != ClipProp::None)
         return m_sprite != nullptr;
-    return m_sprite && !findOwn(name) && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive()));
+    return m_sprite && !findOwn(name) && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive())
+        || childVideo(vm, *m_sprite, name, caseSensitive()));
 }
 
 void SpriteClip::virtualNames(Interpreter& vm, QStringList& out)

@@ -8,6 +8,7 @@
 #include "swf/avm1/stage/SpriteClip.h"
 #include "swf/avm1/stage/TextFieldObject.h"
 #include "swf/avm1/stage/TextFieldScripts.h"
+#include "swf/avm1/stage/VideoClasses.h"
 
 #include <algorithm>
 #include <QDebug>
@@ -246,6 +247,7 @@ void StageScripts::afterTick(double nowMs)
         m_textFields->addRoots(roots);
         m_sounds->addRoots(roots);
         addLoadRoots(*m_vm, roots);
+        addVideoRoots(*m_vm, roots);
         m_vm->collectGarbage(roots);
     }
 }
