@@ -276,7 +276,9 @@ static Value netStreamSeek(Interpreter& vm, CallArgs& a)
         }
         return Value();
     }
-    // The stream lands on the key frame at or before the time asked for.
+    // The stream lands on the key frame at or before the time asked for,
+    // and moves on from there from the next frame on.
+    stream->lastNowMs = StageScripts::of(vm).timeMs();
     stream->positionMs = double(stream->playback->seekPoint(qint64(ms)));
     const auto& scripts = stream->playback->file().scripts;
     stream->nextScript = 0;

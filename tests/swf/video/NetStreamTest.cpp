@@ -1,0 +1,263 @@
+// NetStream over FLV files ffmpeg writes beside a movie: the status codes a
+// script hears, onMetaData, the stream's time across seeks and pauses, and
+// the picture an attached Video shows against ffmpeg's decode of the file.
+
+#include "support/Assembler.h"
+#include "support/AudioTestSupport.h"
+#include "VideoFixtures.h"
+
+#include "swf/Playback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace videotest;
+using swf::avm1::test::Asm;
+
+namespace {
+
+// The value of a dotted path ("ns.time") on the stack.
+void pushPath(Asm& a, const QString& path)
+{
+    const QStringList parts = path.split(QLatin1Char('.'));
+    a.push({ parts[0] }).getVariable();
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        a.push({ parts[i] }).getMember();
+}
+
+// trace() of the items joined: an item starting with '$' is a path, the
+// others are literal text.
+Asm& traceJoin(Asm& a, std::initializer_list<const char*> items)
+{
+    bool first = true;
+    for (const char* item : items) {
+        if (item[0] == '$')
+            pushPath(a, QString::fromLatin1(item + 1));
+        else
+            a.push({ item });
+        if (!first)
+            a.add2();
+        first = false;
+    }
+    return a.trace();
+}
+
+// object.method(args...), its result dropped.
+Asm& callOn(Asm& a, const char* object, const char* method, std::vector<Asm::Item> args = {})
+{
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        a.push({ *it });
+    a.push({ int(args.size()) });
+    pushPath(a, QString::fromLatin1(object));
+    return a.push({ method }).callMethod().pop();
+}
+
+// name = new Class(arg variable, when given)
+Asm& construct(Asm& a, const char* name, const char* className, const char* argVariable = nullptr)
+{
+    a.push({ name });
+    if (argVariable)
+        a.push({ argVariable }).getVariable();
+    a.push({ argVariable ? 1 : 0, className }).op(0x40); // NewObject
+    return a.setVariable();
+}
+
+// object.handler = function (param) { trace(items...) }
+Asm& traceHandler(Asm& a, const char* object, const char* handler, const char* param, std::initializer_list<const char*> items)
+{
+    Asm body;
+    traceJoin(body, items);
+    pushPath(a, QString::fromLatin1(object));
+    a.push({ handler }).function("", { param }, body);
+    return a.setMember();
+}
+
+QByteArray doAction(const Asm& a)
+{
+    return tag(12, a.bytes() + QByteArray(1, '\0'));
+}
+
+// PlaceObject2 of video stream `id` at depth 1 under the name "video".
+QByteArray placeNamedVideo(std::uint16_t id)
+{
+    QByteArray b;
+    putU8(b, 0x22); // name | character
+    putU16(b, 1);
+    putU16(b, id);
+    b.append("video");
+    b.append('\0');
+    return tag(26, b);
+}
+
+// A movie of `frames` frames at 12 fps with a named video at depth 1 and
+// the given actions on some of its frames; the last frame stops.
+QByteArray scriptedMovie(int w, int h, int frames, std::map<int, Asm> actions)
+{
+    StreamSpec spec;
+    spec.width = w;
+    spec.height = h;
+    QByteArray tags = defineVideoStream(spec, 0) + placeNamedVideo(spec.id);
+    actions[frames].op(0x07); // Stop
+    for (int f = 1; f <= frames; ++f) {
+        if (actions.count(f))
+            tags += doAction(actions[f]);
+        tags += tag(1, {});
+    }
+    return movie(tags, frames, w, h);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct MovieRun {
+    std::unique_ptr<swf::Playback> playback;
+    QStringList trace;
+};
+
+MovieRun open(const QString& path)
+{
+    MovieRun run;
+    swf::PlaybackOptions options;
+    auto* lines = &run.trace;
+    options.trace = [lines](const QString& line) { lines->append(line); };
+    auto opened = swf::Playback::open(path, options);
+    EXPECT_TRUE(opened.ok());
+    if (opened.ok())
+        run.playback = std::move(opened.value());
+    return run;
+}
+
+QImage stageImage(swf::Playback& playback, int w, int h)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    playback.render(painter, QTransform());
+    return image;
+}
+
+// Stage frame f shows the stream at (f - 3) / 12 s: the file arrives on
+// frame 2, its buffer fills on frame 3, then each frame moves it on by
+// 1/12 s. At 4 pictures a second that is picture (f - 3) / 3; the frames
+// checked lie inside a picture's time, never on its edge.
+int pictureAtStageFrame(int f) { return (f - 3) / 3; }
+
+class NetStreamFlv : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!audiotest::haveFfmpeg())
+            GTEST_SKIP() << "ffmpeg is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+    }
+    // 3 s of ffmpeg's test pattern at 4 fps, a key frame every 4 pictures.
+    bool makeFlv(const QString& name, const QStringList& codec)
+    {
+        QStringList args { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=4", "-t", "3" };
+        args += codec;
+        args += { "-g", "4", m_dir.filePath(name) };
+        return audiotest::runFfmpeg(args).has_value();
+    }
+    QTemporaryDir m_dir;
+};
+
+// The whole life of a stream: start, metadata, full buffer, pictures in
+// step with the stage clock, a seek to the key frame before the time asked
+// for, a seek past the end, pause and resume, the end, close; and streams
+// whose file is missing or outside the movie's folder.
+TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
+{
+    ASSERT_TRUE(makeFlv("clip.flv", { "-c:v", "flv" }));
+    const auto reference = ffmpegFrames(m_dir.filePath("clip.flv"), 160, 120);
+    ASSERT_EQ(reference.size(), 12u);
+
+    std::map<int, Asm> actions;
+    Asm& setup = actions[1];
+    construct(setup, "nc", "NetConnection");
+    callOn(setup, "nc", "connect", { swf::avm1::test::Null {} });
+    construct(setup, "ns", "NetStream", "nc");
+    traceHandler(setup, "ns", "onStatus", "info", { "$info.code", " ", "$info.level", " ", "$ns.time" });
+    traceHandler(setup, "ns", "onMetaData", "m", { "meta ", "$m.duration", " ", "$m.width", " ", "$m.height" });
+    // video.attachVideo(ns): the stream itself, not its name.
+    setup.push({ "ns" }).getVariable().push({ 1 });
+    pushPath(setup, "video");
+    setup.push({ "attachVideo" }).callMethod().pop();
+    traceJoin(setup, { "before ", "$ns.time", " ", "$ns.bytesTotal", " ", "$video.width" });
+    callOn(setup, "ns", "play", { "clip.flv" });
+    construct(setup, "missing", "NetStream", "nc");
+    traceHandler(setup, "missing", "onStatus", "info", { "missing ", "$info.code", " ", "$info.level" });
+    callOn(setup, "missing", "play", { "nothing-here.flv" });
+    construct(setup, "outside", "NetStream", "nc");
+    traceHandler(setup, "outside", "onStatus", "info", { "outside ", "$info.code", " ", "$info.level" });
+    callOn(setup, "outside", "play", { "../clip.flv" });
+    traceJoin(actions[5], { "size ", "$video.width", "x", "$video.height", " bytes ", "$ns.bytesLoaded" });
+    callOn(actions[10], "ns", "seek", { 1.6 });
+    callOn(actions[13], "ns", "seek", { 100.0 });
+    callOn(actions[14], "ns", "pause");
+    traceJoin(actions[15], { "paused ", "$ns.time" });
+    traceJoin(actions[20], { "paused ", "$ns.time" });
+    callOn(actions[21], "ns", "pause", { false });
+    traceJoin(actions[44], { "ended ", "$ns.time" });
+    callOn(actions[45], "ns", "close");
+    traceJoin(actions[45], { "closed ", "$ns.time", " ", "$ns.bytesTotal" });
+
+    const QString path = m_dir.filePath("netstream.swf");
+    ASSERT_TRUE(writeFile(path, scriptedMovie(160, 120, 46, std::move(actions))));
+    // A file of that name one folder up: the movie may not reach it.
+    QFile::copy(m_dir.filePath("clip.flv"), QDir(m_dir.path()).absoluteFilePath("../clip.flv"));
+
+    MovieRun run = open(path);
+    ASSERT_TRUE(run.playback);
+    std::map<int, QImage> shown;
+    for (int f = 2; f <= 46; ++f) {
+        run.playback->nextFrame();
+        if (f == 8 || f == 12 || f == 20)
+            shown[f] = stageImage(*run.playback, 160, 120);
+    }
+    QFile::remove(QDir(m_dir.path()).absoluteFilePath("../clip.flv"));
+
+    const qint64 size = QFileInfo(m_dir.filePath("clip.flv")).size();
+    const QStringList expected {
+        "before 0 0 0",
+        "NetStream.Play.Start status 0",
+        "meta 3 160 120",
+        "missing NetStream.Play.StreamNotFound error",
+        "outside NetStream.Play.StreamNotFound error",
+        "NetStream.Buffer.Full status 0",
+        QStringLiteral("size 160x120 bytes %1").arg(size),
+        "NetStream.Seek.Notify status 1",
+    };
+    ASSERT_GE(run.trace.size(), expected.size() + 7) << run.trace.join('\n').toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(run.trace[i], expected[i]) << "line " << i << "\n" << run.trace.join('\n').toStdString();
+    EXPECT_TRUE(run.trace.value(expected.size()).startsWith("NetStream.Seek.InvalidTime error"));
+    // Paused: the time stands still from frame 15 to frame 20.
+    const QStringList paused = run.trace.filter(QStringLiteral("paused "));
+    ASSERT_EQ(paused.size(), 2);
+    EXPECT_EQ(paused[0], paused[1]);
+    // The end: the stream stops at its last picture's time, close resets it.
+    const qsizetype stop = run.trace.indexOf(QStringLiteral("NetStream.Play.Stop status 2.75"));
+    ASSERT_GE(stop, 0) << run.trace.join('\n').toStdString();
+    EXPECT_EQ(run.trace.value(stop + 1), QStringLiteral("NetStream.Buffer.Empty status 2.75"));
+    EXPECT_EQ(run.trace.value(stop + 2), QStringLiteral("ended 2.75"));
+    EXPECT_EQ(run.trace.value(stop + 3), QStringLiteral("closed 0 0"));
+
+    // Frame 8 plays on from the start; frame 12 and 20 stand after the seek
+    // to 1 s (picture 4): frame 12 a little past it, frame 20 paused there.
+    EXPECT_GE(psnr(shown[8], reference[std::size_t(pictureAtStageFrame(8))]), 30) << "frame 8";
+    EXPECT_GE(psnr(shown[12], reference[4]), 30) << "frame 12, after the seek";
+    EXPECT_GE(psnr(shown[20], reference[5]), 30) << "frame 20, paused";
+}
+
+} // namespace
