@@ -11,6 +11,8 @@
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/runtime/SoundSink.h"
+#include "swf/runtime/Stage.h"
 #include "swf/video/FlvPlayback.h"
 
 #include <cmath>
@@ -88,6 +90,65 @@ void deliverScripts(Interpreter& vm, NetStreamObject* stream)
 
 void scheduleTick(Interpreter& vm, NetStreamObject* stream);
 
+SoundSink* sinkOf(Interpreter& vm)
+{
+    return StageScripts::of(vm).stage().soundSink();
+}
+
+// The file's audio tags as one DefineSound body, when every tag has the same
+// format and the mixer can take the packets joined end to end: MP3 (frames
+// follow each other), PCM and Nellymoser (whole blocks). ADPCM packets each
+// start their own bit stream and AAC needs a decoder the mixer does not
+// have: those files play without sound.
+QByteArray soundBody(const FlvFile& file, std::uint16_t id)
+{
+    if (file.audio.empty())
+        return {};
+    const std::uint8_t format = file.audio.front().format;
+    const int codec = format >> 4;
+    if (codec != 0 && codec != 2 && codec != 3 && codec != 4 && codec != 5 && codec != 6)
+        return {};
+    QByteArray body;
+    body.append(char(id & 0xff));
+    body.append(char(id >> 8));
+    body.append(char(format));
+    body.append(QByteArray(4, '\0')); // sample count unknown: the data decides
+    if (codec == 2)
+        body.append(QByteArray(2, '\0')); // MP3's seek samples
+    for (const FlvAudioPacket& packet : file.audio) {
+        if (packet.format != format)
+            return {};
+        body.append(packet.data);
+    }
+    return body;
+}
+
+// A sound id neither the movie nor another stream uses.
+std::uint16_t freeSoundId(Interpreter& vm, SoundSink& sink)
+{
+    static std::uint16_t next = 65535;
+    for (int tries = 0; tries < 1024; ++tries, --next) {
+        if (next < 1024)
+            next = 65535;
+        if (!StageScripts::of(vm).stage().movie().character(next) && sink.soundDurationMs(next) == 0)
+            return next--;
+    }
+    return 0;
+}
+
+// The sound follows the stream: it plays from the stream's time while the
+// stream moves, and is silent otherwise.
+void syncSound(Interpreter& vm, NetStreamObject* stream)
+{
+    SoundSink* sink = sinkOf(vm);
+    if (!sink || !stream->soundId)
+        return;
+    const bool moving = stream->state == NetStreamObject::State::Playing && stream->bufferFull && !stream->paused;
+    if (stream->soundOn)
+        sink->stopSounds(0, stream->soundId);
+    stream->soundOn = moving && sink->startScriptSound(0, stream->soundId, stream->positionMs / 1000.0, 1) != 0;
+}
+
 void tick(Interpreter& vm, NetStreamObject* stream)
 {
     stream->ticking = false;
@@ -98,6 +159,7 @@ void tick(Interpreter& vm, NetStreamObject* stream)
     if (!stream->bufferFull) {
         stream->bufferFull = true;
         stream->lastNowMs = now;
+        syncSound(vm, stream);
         sendStatus(vm, stream, QStringLiteral("NetStream.Buffer.Full"), Status);
     } else {
         if (!stream->paused)
@@ -114,6 +176,7 @@ void tick(Interpreter& vm, NetStreamObject* stream)
     stream->playback->showAt(qint64(stream->positionMs));
     if (atEnd) {
         stream->state = NetStreamObject::State::Ended;
+        stream->soundOn = false; // it ends by itself
         sendStatus(vm, stream, QStringLiteral("NetStream.Play.Stop"), Status);
         sendStatus(vm, stream, QStringLiteral("NetStream.Buffer.Empty"), Status);
         return;
@@ -139,6 +202,15 @@ void fileArrived(Interpreter& vm, NetStreamObject* stream, const Result<QByteArr
         return;
     }
     stream->bytesLoaded = stream->bytesTotal = bytes.value().size();
+    if (SoundSink* sink = sinkOf(vm)) {
+        if (!stream->soundId)
+            stream->soundId = freeSoundId(vm, *sink);
+        const QByteArray body = stream->soundId ? soundBody(file.value(), stream->soundId) : QByteArray();
+        if (!body.isEmpty())
+            sink->defineSound(body);
+        else
+            stream->soundId = 0;
+    }
     stream->playback = std::make_shared<FlvPlayback>(std::move(file.value()), videoDecodeAhead());
     stream->feed->setPlayback(stream->playback);
     stream->state = NetStreamObject::State::Playing;
@@ -228,6 +300,8 @@ static Value netStreamPlay(Interpreter& vm, CallArgs& a)
     // A new play drops what the stream had; an answer still on its way for
     // an older play is ignored when it comes.
     const quint64 serial = ++stream->playSerial;
+    stream->state = NetStreamObject::State::Idle;
+    syncSound(vm, stream);
     stream->playback.reset();
     stream->feed->setPlayback(nullptr);
     stream->state = NetStreamObject::State::Loading;
@@ -254,6 +328,7 @@ static Value netStreamPause(Interpreter& vm, CallArgs& a)
         return Value();
     // pause() toggles, pause(flag) pauses or resumes.
     stream->paused = a.args.empty() || a.arg(0).isUndefined() ? !stream->paused : vm.toBoolean(a.arg(0));
+    syncSound(vm, stream);
     return Value();
 }
 
@@ -287,6 +362,7 @@ static Value netStreamSeek(Interpreter& vm, CallArgs& a)
     stream->playback->showAt(qint64(stream->positionMs));
     if (stream->state == NetStreamObject::State::Ended)
         stream->state = NetStreamObject::State::Playing;
+    syncSound(vm, stream);
     if (queue) {
         queue->later([stream, serial](Interpreter& vm) {
             if (stream->playSerial == serial)
@@ -297,12 +373,14 @@ static Value netStreamSeek(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
-static Value netStreamClose(Interpreter&, CallArgs& a)
+static Value netStreamClose(Interpreter& vm, CallArgs& a)
 {
     NetStreamObject* stream = self(a);
     if (!stream)
         return Value();
     ++stream->playSerial;
+    stream->state = NetStreamObject::State::Idle;
+    syncSound(vm, stream);
     stream->playback.reset();
     stream->feed->setPlayback(nullptr);
     stream->state = NetStreamObject::State::Idle;

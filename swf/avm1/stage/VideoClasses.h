@@ -68,6 +68,10 @@ public:
     std::size_t nextScript = 0; // the next data tag to deliver, in file order
     quint64 playSerial = 0;     // bumps on play and close: older answers are stale
     bool ticking = false;
+    // The file's sound as a sound of the mixer, under an id no movie sound
+    // uses; 0 when the file has none we play.
+    std::uint16_t soundId = 0;
+    bool soundOn = false;
 };
 
 // The script object of a video instance, made on first use (null when the

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -259,5 +260,98 @@ TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
     EXPECT_GE(psnr(shown[12], reference[4]), 30) << "frame 12, after the seek";
     EXPECT_GE(psnr(shown[20], reference[5]), 30) << "frame 20, paused";
 }
+
+// A movie that plays `flv` on an attached video from its first frame and
+// stops on frame `frames`.
+QByteArray playingMovie(const char* flv, int frames)
+{
+    std::map<int, Asm> actions;
+    Asm& setup = actions[1];
+    construct(setup, "nc", "NetConnection");
+    callOn(setup, "nc", "connect", { swf::avm1::test::Null {} });
+    construct(setup, "ns", "NetStream", "nc");
+    setup.push({ "ns" }).getVariable().push({ 1 });
+    pushPath(setup, "video");
+    setup.push({ "attachVideo" }).callMethod().pop();
+    callOn(setup, "ns", "play", { flv });
+    return scriptedMovie(160, 120, frames, std::move(actions));
+}
+
+// H.264 in FLV: the decoder takes its configuration from the file's first
+// video tag, and the pictures match ffmpeg's.
+TEST_F(NetStreamFlv, H264PicturesMatchFfmpeg)
+{
+    if (!makeFlv("h264.flv", { "-c:v", "libx264", "-pix_fmt", "yuv420p", "-bf", "0", "-preset", "ultrafast" }))
+        GTEST_SKIP() << "this ffmpeg cannot write H.264";
+    const auto reference = ffmpegFrames(m_dir.filePath("h264.flv"), 160, 120);
+    ASSERT_EQ(reference.size(), 12u);
+    const QString path = m_dir.filePath("h264.swf");
+    ASSERT_TRUE(writeFile(path, playingMovie("h264.flv", 40)));
+    MovieRun run = open(path);
+    ASSERT_TRUE(run.playback);
+    for (int f = 2; f <= 26; ++f) {
+        run.playback->nextFrame();
+        if (f == 8 || f == 20 || f == 26)
+            EXPECT_GE(psnr(stageImage(*run.playback, 160, 120), reference[std::size_t(pictureAtStageFrame(f))]), 30) << "frame " << f;
+    }
+}
+
+#ifdef VANTREL_RENDER
+
+// The sound of an FLV plays through the movie's mixer from the moment the
+// stream starts moving: vantrel-render's --audio matches ffmpeg's decode of
+// the file's MP3, and the picture at the end is the one due then.
+TEST_F(NetStreamFlv, Mp3SoundInStepWithThePictures)
+{
+    const QString flv = m_dir.filePath("av.flv");
+    if (!audiotest::runFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=4", "-f", "lavfi", "-i", "sine=frequency=440:duration=4",
+            "-t", "3", "-c:v", "flv", "-g", "4", "-c:a", "libmp3lame", "-ar", "44100", "-ac", "1", flv }))
+        GTEST_SKIP() << "this ffmpeg cannot write MP3";
+    const QString path = m_dir.filePath("av.swf");
+    ASSERT_TRUE(writeFile(path, playingMovie("av.flv", 30)));
+
+    const QString wav = m_dir.filePath("av.wav");
+    QProcess p;
+    p.start(QStringLiteral(VANTREL_RENDER), { path, "--frame", "24", "--audio", wav });
+    ASSERT_TRUE(p.waitForFinished(120000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+    const QByteArray w = audiotest::readFile(wav);
+    ASSERT_GT(w.size(), 44);
+    const auto all = audiotest::samplesFromS16le(w.mid(44));
+    std::vector<std::int16_t> ours; // left channel
+    for (std::size_t i = 0; i < all.size(); i += 2)
+        ours.push_back(all[i]);
+    auto decoded = audiotest::runFfmpeg({ "-i", flv, "-vn", "-f", "s16le", "-ac", "1", "-ar", "44100", "-" });
+    ASSERT_TRUE(decoded);
+    const auto ref = audiotest::samplesFromS16le(*decoded);
+    // The stream starts moving on frame 3: its sound starts two frames
+    // (2 × 3675 samples) into the output, give or take one frame.
+    const std::size_t start = 2 * 3675;
+    const std::size_t probe = start + 6 * 3675;
+    ASSERT_GT(ours.size(), probe + 2000);
+    int best = 1 << 30;
+    std::size_t late = 0;
+    for (std::size_t d = 0; d <= 2 * 3675; ++d) {
+        std::vector<std::int16_t> window(ours.begin() + std::ptrdiff_t(probe), ours.begin() + std::ptrdiff_t(probe + 2000));
+        const int m = audiotest::compareSamples(ref, window, probe - start + 3675 - d).maxAbs;
+        if (m < best) {
+            best = m;
+            late = d;
+        }
+    }
+    EXPECT_LE(best, 2) << "offset " << late;
+    // Before the stream moves the movie is silent.
+    for (std::size_t i = 0; i < 3675; ++i)
+        ASSERT_EQ(ours[i], 0) << "sample " << i;
+
+    const QString png = m_dir.filePath("av.png");
+    QProcess r;
+    r.start(QStringLiteral(VANTREL_RENDER), { path, "--frame", "25", "--out", png });
+    ASSERT_TRUE(r.waitForFinished(120000) && r.exitCode() == 0) << r.readAllStandardError().toStdString();
+    const auto pictures = ffmpegFrames(flv, 160, 120);
+    ASSERT_EQ(pictures.size(), 12u);
+    EXPECT_GE(psnr(QImage(png), pictures[std::size_t(pictureAtStageFrame(25))]), 30);
+}
+
+#endif
 
 } // namespace
