@@ -111,6 +111,9 @@ void FlvPlayback::restart(int keyIndex, int due)
     m_next = keyIndex;
     m_due = due;
     m_reset = true;
+    // Nothing decoded for the new position is shown yet: the next call must
+    // not take the old picture's place for a reason to start over again.
+    m_shown = -1;
 }
 
 void FlvPlayback::showAt(qint64 ms)

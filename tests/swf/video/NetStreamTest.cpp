@@ -262,10 +262,9 @@ TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
 }
 
 // A movie that plays `flv` on an attached video from its first frame and
-// stops on frame `frames`.
-QByteArray playingMovie(const char* flv, int frames)
+// stops on frame `frames`, with more actions on some frames.
+QByteArray playingMovie(const char* flv, int frames, std::map<int, Asm> actions = {})
 {
-    std::map<int, Asm> actions;
     Asm& setup = actions[1];
     construct(setup, "nc", "NetConnection");
     callOn(setup, "nc", "connect", { swf::avm1::test::Null {} });
@@ -294,6 +293,42 @@ TEST_F(NetStreamFlv, H264PicturesMatchFfmpeg)
         if (f == 8 || f == 20 || f == 26)
             EXPECT_GE(psnr(stageImage(*run.playback, 160, 120), reference[std::size_t(pictureAtStageFrame(f))]), 30) << "frame " << f;
     }
+}
+
+// The Video object's own properties: smoothing and deblocking as the
+// stream declares them until a script sets them, the picture's size, and
+// clear(), which shows nothing until the stream's next picture.
+TEST_F(NetStreamFlv, VideoObjectPropertiesAndClear)
+{
+    ASSERT_TRUE(makeFlv("clip.flv", { "-c:v", "flv" }));
+    std::map<int, Asm> actions;
+    traceJoin(actions[5], { "$video.smoothing", " ", "$video.deblocking", " ", "$video.width", "x", "$video.height" });
+    actions[6].push({ "video" }).getVariable().push({ "smoothing", true }).setMember();
+    actions[6].push({ "video" }).getVariable().push({ "deblocking", 2 }).setMember();
+    actions[6].push({ "video" }).getVariable().push({ "width", 5 }).setMember(); // read-only
+    traceJoin(actions[6], { "$video.smoothing", " ", "$video.deblocking", " ", "$video.width" });
+    callOn(actions[10], "video", "clear");
+    const QString path = m_dir.filePath("props.swf");
+    ASSERT_TRUE(writeFile(path, playingMovie("clip.flv", 20, std::move(actions))));
+    MovieRun run = open(path);
+    ASSERT_TRUE(run.playback);
+    auto white = [](const QImage& image) {
+        for (int y = 0; y < image.height(); y += 7)
+            for (int x = 0; x < image.width(); x += 7)
+                if (image.pixel(x, y) != qRgb(255, 255, 255))
+                    return false;
+        return true;
+    };
+    for (int f = 2; f <= 13; ++f) {
+        run.playback->nextFrame();
+        if (f == 9)
+            EXPECT_FALSE(white(stageImage(*run.playback, 160, 120))) << "the stream's picture";
+        if (f == 10)
+            EXPECT_TRUE(white(stageImage(*run.playback, 160, 120))) << "cleared";
+        if (f == 13) // picture 3 is due from frame 12 on
+            EXPECT_FALSE(white(stageImage(*run.playback, 160, 120))) << "the next picture after clear";
+    }
+    EXPECT_EQ(run.trace, QStringList({ "false 0 160x120", "true 2 160" }));
 }
 
 #ifdef VANTREL_RENDER
