@@ -1,5 +1,6 @@
 // Random bytes as video: the first byte picks a reading.
-//   0: an FLV file, its video packets decoded and its script data read;
+//   0: an FLV file, its video packets decoded, its script data read, and
+//      its pictures shown as a NetStream moves through it;
 //   1: a DefineVideoStream body (10 bytes), then VideoFrame packets each led
 //      by a 16-bit length, shown forward, then back and forward again;
 //   2: one packet for each codec's decoder.
@@ -7,6 +8,7 @@
 #include "swf/format/Video.h"
 #include "swf/movie/Videos.h"
 #include "swf/video/EmbeddedVideo.h"
+#include "swf/video/FlvPlayback.h"
 #include "swf/video/FlvReader.h"
 #include "swf/video/VideoDecoder.h"
 
@@ -40,6 +42,13 @@ void fuzzFlv(const QByteArray& bytes)
     for (const FlvScriptTag& script : file.value().scripts) {
         if (script.name.size() > bytes.size())
             __builtin_trap();
+    }
+    // As a NetStream plays it: forward, to the end, back to the middle.
+    if (file.value().video.size() <= 64) {
+        const qint64 duration = file.value().durationMs();
+        FlvPlayback playback(file.value(), false);
+        for (qint64 at : { qint64(0), duration, duration / 2, playback.seekPoint(duration / 3) })
+            playback.showAt(at);
     }
 }
 
