@@ -68,6 +68,43 @@ bool screenVideoIsComplete(Reader& bits)
     return true;
 }
 
+// Screen video 2: every block present, as in screen video, and none coded
+// against an earlier picture: no difference from the previous picture and
+// no compression dictionary primed from the last key frame. The decoder
+// keeps a key frame's blocks for the frames after it, so it must be told.
+bool screenVideo2IsKey(Reader& bits)
+{
+    auto blockWidth = bits.readUB(4);
+    auto imageWidth = bits.readUB(12);
+    auto blockHeight = bits.readUB(4);
+    auto imageHeight = bits.readUB(12);
+    auto flags = bits.readU8();
+    if (!blockWidth.ok() || !imageWidth.ok() || !blockHeight.ok() || !imageHeight.ok() || !flags.ok())
+        return false;
+    if (flags.value() & 0x03)
+        return false; // an image of its own before the blocks, or a palette: not one we start from
+    const unsigned bw = (blockWidth.value() + 1) * 16;
+    const unsigned bh = (blockHeight.value() + 1) * 16;
+    const unsigned blocks = ((imageWidth.value() + bw - 1) / bw) * ((imageHeight.value() + bh - 1) / bh);
+    if (blocks == 0)
+        return false;
+    for (unsigned i = 0; i < blocks; ++i) {
+        auto hi = bits.readU8();
+        auto lo = bits.readU8();
+        if (!hi.ok() || !lo.ok())
+            return false;
+        const unsigned size = hi.value() << 8 | lo.value();
+        if (size == 0)
+            return false;
+        // Block flags: 3 reserved bits, colour depth (2), has difference,
+        // primed from this picture, primed from the previous key frame.
+        auto blockFlags = bits.readU8();
+        if (!blockFlags.ok() || (blockFlags.value() & 0x05) || !bits.skip(size - 1).ok())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool isVideoKeyFrame(VideoCodec codec, const QByteArray& packet)
@@ -86,10 +123,10 @@ bool isVideoKeyFrame(VideoCodec codec, const QByteArray& packet)
         return packet.size() > 3 && !(std::uint8_t(packet[3]) & 0x80);
     case VideoCodec::ScreenVideo:
         return screenVideoIsComplete(bits);
-    // Screen video 2 blocks may be coded against an earlier picture even when
-    // all are present, and H.264 comes with its own key flags in FLV: only a
-    // stream's first frame is taken as a starting point.
     case VideoCodec::ScreenVideo2:
+        return screenVideo2IsKey(bits);
+    // H.264 comes with its own key flags in FLV, never in a movie: only a
+    // stream's first frame is taken as a starting point.
     case VideoCodec::H264:
     case VideoCodec::None:
         break;

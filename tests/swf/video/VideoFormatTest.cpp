@@ -134,6 +134,24 @@ TEST(VideoFormat, ScreenVideoKeyFramesCarryEveryBlock)
     EXPECT_FALSE(isVideoKeyFrame(VideoCodec::ScreenVideo, cut));
 }
 
+// Screen video 2: the same sizes, a flags byte, then each block's size and
+// its own flags byte (the size counts it): a key frame has every block and
+// none coded as a difference or primed from the previous key frame.
+TEST(VideoFormat, ScreenVideo2KeyFramesStandOnTheirOwn)
+{
+    const QByteArray header = QByteArray::fromHex("0020" "0010" "00"); // two 16-pixel blocks, no flags
+    const QByteArray own = header + QByteArray::fromHex("000210aa" "000210bb");
+    const QByteArray difference = header + QByteArray::fromHex("000210aa" "000414" "0010bb"); // start row, height
+    const QByteArray primed = header + QByteArray::fromHex("000210aa" "000211bb");
+    const QByteArray missing = header + QByteArray::fromHex("000210aa" "0000");
+    const QByteArray palette = QByteArray::fromHex("0020" "0010" "01") + QByteArray::fromHex("000210aa" "000210bb");
+    EXPECT_TRUE(isVideoKeyFrame(VideoCodec::ScreenVideo2, own));
+    EXPECT_FALSE(isVideoKeyFrame(VideoCodec::ScreenVideo2, difference));
+    EXPECT_FALSE(isVideoKeyFrame(VideoCodec::ScreenVideo2, primed));
+    EXPECT_FALSE(isVideoKeyFrame(VideoCodec::ScreenVideo2, missing));
+    EXPECT_FALSE(isVideoKeyFrame(VideoCodec::ScreenVideo2, palette));
+}
+
 TEST(VideoFormat, FramesJoinTheirStreamAndTheFirstIsAKeyFrame)
 {
     videotest::StreamSpec spec;

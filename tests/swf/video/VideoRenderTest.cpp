@@ -31,34 +31,71 @@ QImage renderFrame(const QString& movie, int frame)
     return QImage(png);
 }
 
-// ffmpeg places packet n with ratio n + 1 on the frame that carries it: the
-// ratio names a packet still to come, so each frame shows the newest packet
-// it has, packet n on frame n + 1.
-TEST(VideoRender, FfmpegMovieFramesMatchFfmpegDecode)
+// Frame 1, a middle frame and the last of a movie whose frame f shows
+// picture f - 1, then the same movie with one more frame whose script goes
+// back to frame 3 and stops there: gotoAndStop(3) is GotoFrame 2
+// (0-based), Stop, End. Each picture against ffmpeg's decode.
+void checkFramesAndGoingBack(const QString& path, const std::vector<QImage>& reference, int w, int h)
 {
-    if (!audiotest::haveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed";
-    const QString path = audiotest::tempPath("render-flv1.swf");
-    ASSERT_TRUE(encodeTestPattern("flv1", 320, 240, 2, path));
-    const auto reference = ffmpegFrames(path, 320, 240);
-    ASSERT_EQ(reference.size(), 24u);
-    for (int frame : { 1, 12, 24 })
+    const int frames = int(reference.size());
+    for (int frame : { 1, frames / 2, frames })
         EXPECT_GE(psnr(renderFrame(path, frame), reference[std::size_t(frame - 1)]), MinPsnr) << "frame " << frame;
 
-    // The same movie with one more frame whose script goes back to frame 3
-    // and stops there: gotoAndStop(3) is GotoFrame 2 (0-based), Stop, End.
     QByteArray tags;
     for (const auto& t : audiotest::readMovieTags(audiotest::readFile(path))) {
         if (t.code != 0)
             tags += tag(t.code, t.body);
     }
     tags += tag(12, QByteArray::fromHex("81" "0200" "0200" "07" "00")) + tag(1, {});
-    const QString back = audiotest::tempPath("render-flv1-back.swf");
+    const QString back = path + QStringLiteral("-back.swf");
     QFile out(back);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(movie(tags, 25, 320, 240));
+    out.write(movie(tags, frames + 1, w, h));
     out.close();
-    EXPECT_GE(psnr(renderFrame(back, 25), reference[2]), MinPsnr) << "frame 3 reached by going back";
+    EXPECT_GE(psnr(renderFrame(back, frames + 1), reference[2]), MinPsnr) << "frame 3 reached by going back";
+}
+
+// ffmpeg places packet n with ratio n + 1 on the frame that carries it: the
+// ratio names a packet still to come, so each frame shows the newest packet
+// it has, packet n on frame n + 1. Sorenson H.263 and screen video, as
+// ffmpeg writes them into movies.
+TEST(VideoRender, FfmpegMovieFramesMatchFfmpegDecode)
+{
+    if (!audiotest::haveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    for (const char* codec : { "flv1", "flashsv" }) {
+        SCOPED_TRACE(codec);
+        const QString path = audiotest::tempPath(QStringLiteral("render-%1.swf").arg(codec));
+        ASSERT_TRUE(encodeTestPattern(codec, 320, 240, 2, path));
+        const auto reference = ffmpegFrames(path, 320, 240);
+        ASSERT_EQ(reference.size(), 24u);
+        checkFramesAndGoingBack(path, reference, 320, 240);
+    }
+}
+
+// Screen video 2: ffmpeg writes it only into FLV; our writer puts its
+// packets into a movie, one a frame.
+TEST(VideoRender, ScreenVideo2MovieMatchesFfmpegDecode)
+{
+    if (!audiotest::haveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const QString flv = audiotest::tempPath("render-flashsv2.flv");
+    if (!encodeTestPattern("flashsv2", 160, 120, 2, flv))
+        GTEST_SKIP() << "this ffmpeg cannot write screen video 2";
+    const auto reference = ffmpegFrames(flv, 160, 120);
+    const auto packets = flvVideoPackets(audiotest::readFile(flv));
+    ASSERT_EQ(reference.size(), 24u);
+    ASSERT_EQ(packets.size(), 24u);
+    StreamSpec spec;
+    spec.codec = 6;
+    spec.width = 160;
+    spec.height = 120;
+    const QString path = audiotest::tempPath("render-flashsv2.swf");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(videoMovie(spec, packets));
+    out.close();
+    checkFramesAndGoingBack(path, reference, 160, 120);
 }
 
 // A movie with video and MP3 stream sound: the picture still follows the
