@@ -3,6 +3,7 @@
 // an image as the renderer receives it. Prints figures, asserts nothing.
 
 #include "support/AudioTestSupport.h"
+#include "swf/video/FlvReader.h"
 #include "swf/video/VideoDecoder.h"
 
 #include <QGuiApplication>
@@ -29,15 +30,35 @@ std::vector<QByteArray> packetsOf(const QByteArray& swf, VideoCodec codec, int w
     return out;
 }
 
-void bench(const char* name, const QString& encoder, VideoCodec codec, int w, int h)
+// The packets of an FLV file and the configuration its decoder needs.
+std::vector<QByteArray> flvPacketsOf(const QByteArray& flv, QByteArray& extraData)
 {
-    const QString path = audiotest::tempPath(QStringLiteral("bench-%1-%2x%3.swf").arg(encoder).arg(w).arg(h));
-    if (!audiotest::runFfmpeg({ "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=24").arg(w).arg(h), "-t", "5", "-c:v", encoder, path })) {
+    std::vector<QByteArray> out;
+    auto file = readFlv(flv);
+    if (!file.ok())
+        return out;
+    for (const FlvVideoPacket& p : file.value().video)
+        out.push_back(p.data);
+    extraData = file.value().videoExtraData;
+    return out;
+}
+
+// `container` is swf (ffmpeg writes H.263 and screen video into movies) or
+// flv (screen video 2 and H.264 come only in FLV files).
+void bench(const char* name, const QString& encoder, VideoCodec codec, int w, int h, const char* container = "swf")
+{
+    const QString path = audiotest::tempPath(QStringLiteral("bench-%1-%2x%3.%4").arg(encoder).arg(w).arg(h).arg(container));
+    QStringList args { "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=24").arg(w).arg(h), "-t", "5", "-c:v", encoder };
+    if (encoder == QLatin1String("libx264"))
+        args += { "-pix_fmt", "yuv420p", "-bf", "0" };
+    if (!audiotest::runFfmpeg(args + QStringList { path })) {
         std::printf("%-14s %4dx%-4d  (ffmpeg could not encode it)\n", name, w, h);
         return;
     }
-    const auto packets = packetsOf(audiotest::readFile(path), codec, w, h);
-    auto decoder = VideoDecoder::create(codec);
+    QByteArray extraData;
+    const auto packets = QLatin1String(container) == QLatin1String("flv") ? flvPacketsOf(audiotest::readFile(path), extraData)
+                                                                          : packetsOf(audiotest::readFile(path), codec, w, h);
+    auto decoder = VideoDecoder::create(codec, 0, nullptr, extraData);
     if (!decoder || packets.empty())
         return;
     const int passes = 3;
@@ -47,7 +68,7 @@ void bench(const char* name, const QString& encoder, VideoCodec codec, int w, in
     for (int pass = 0; pass < passes; ++pass) {
         decoder->reset();
         for (std::size_t i = 0; i < packets.size(); ++i) {
-            if (!decoder->decode(packets[i], i == 0).isNull())
+            if (!decoder->decode(packets[i], i == 0 || isVideoKeyFrame(codec, packets[i])).isNull())
                 ++frames;
         }
     }
@@ -71,6 +92,8 @@ int main(int argc, char** argv)
     for (auto [w, h] : { std::pair { 320, 240 }, std::pair { 640, 480 } }) {
         bench("Sorenson H.263", "flv1", VideoCodec::H263, w, h);
         bench("Screen video", "flashsv", VideoCodec::ScreenVideo, w, h);
+        bench("Screen video 2", "flashsv2", VideoCodec::ScreenVideo2, w, h, "flv");
+        bench("H.264 (FLV)", "libx264", VideoCodec::H264, w, h, "flv");
     }
     return 0;
 }
