@@ -1,8 +1,15 @@
 #include "swf/video/EmbeddedVideo.h"
 
+#include <iterator>
+
 namespace swf {
 
-EmbeddedVideo::EmbeddedVideo(const VideoStreamDef& stream) : m_stream(stream) { }
+EmbeddedVideo::EmbeddedVideo(const VideoStreamDef& stream, bool decodeAhead) : m_stream(stream), m_ahead(decodeAhead) { }
+
+int EmbeddedVideo::packetsDecoded() const
+{
+    return m_playback ? int(m_playback->pictureSerial()) : m_packetsDecoded;
+}
 
 EmbeddedVideo::~EmbeddedVideo() = default;
 
@@ -16,8 +23,30 @@ const QImage& EmbeddedVideo::frameAt(int number, const TimelineDef* timeline, in
             return m_picture; // nothing to show yet
         --target;
     } while (!arrived(target));
-    if (target->first == m_decoded)
+    if (target->first == m_decoded && !m_ahead)
         return m_picture;
+    if (m_ahead) {
+        if (!m_playback) {
+            // The packets as a file whose clock counts frames: packet n is due at "time" n.
+            FlvFile file;
+            for (const auto& [number, frame] : frames)
+                file.video.push_back({ number, frame.key, m_stream.header.codec, frame.data });
+            m_playback = std::make_unique<FlvPlayback>(std::move(file), true, m_stream.header.deblocking);
+        }
+        // Playing on, the worker's newest picture will do; any other move
+        // waits for exactly the frame asked for.
+        // The same frame again picks up its picture if it came late.
+        const bool next = m_decoded >= 0
+            && (target->first == m_decoded || (target != frames.begin() && std::prev(target)->first == m_decoded));
+        if (next)
+            m_playback->showAt(target->first);
+        else
+            m_playback->showExactly(target->first);
+        m_decoded = target->first;
+        if (!m_playback->picture().isNull())
+            m_picture = m_playback->picture();
+        return m_picture;
+    }
     if (!m_decoder) {
         m_decoder = VideoDecoder::create(m_stream.header.codec, m_stream.header.deblocking);
         if (!m_decoder) {

@@ -21,13 +21,13 @@ void setVideoDecodeAhead(bool ahead) { g_decodeAhead = ahead; }
 
 bool videoDecodeAhead() { return g_decodeAhead; }
 
-FlvPlayback::FlvPlayback(FlvFile file, bool decodeAhead) : m_file(std::move(file)), m_ahead(decodeAhead)
+FlvPlayback::FlvPlayback(FlvFile file, bool decodeAhead, int deblocking) : m_file(std::move(file)), m_ahead(decodeAhead)
 {
     if (m_file.video.empty()) {
         m_unavailable = true;
         return;
     }
-    m_decoder = VideoDecoder::create(m_file.video.front().codec, 0, nullptr, m_file.videoExtraData);
+    m_decoder = VideoDecoder::create(m_file.video.front().codec, deblocking, nullptr, m_file.videoExtraData);
     if (!m_decoder) {
         m_unavailable = true;
         return;
@@ -111,6 +111,7 @@ void FlvPlayback::restart(int keyIndex, int due)
     m_next = keyIndex;
     m_due = due;
     m_reset = true;
+    m_finished = keyIndex - 1;
     // Nothing decoded for the new position is shown yet: the next call must
     // not take the old picture's place for a reason to start over again.
     m_shown = -1;
@@ -164,6 +165,43 @@ void FlvPlayback::showAt(qint64 ms)
     }
 }
 
+void FlvPlayback::showExactly(qint64 ms)
+{
+    if (!m_ahead) {
+        showAt(ms);
+        return;
+    }
+    if (m_unavailable)
+        return;
+    const int due = packetAt(ms);
+    if (due < 0 || due == m_shown)
+        return;
+    std::unique_lock lock(m_mutex);
+    const bool ready = std::any_of(m_ready.begin(), m_ready.end(), [&](const Ready& r) { return r.index == due; });
+    const int key = keyFrameBefore(due);
+    if (!ready && (due < m_shown || key >= m_next || m_next > due))
+        restart(key, due);
+    m_due = due;
+    // Pictures before the one asked for will not be shown: they go, so that
+    // the worker has room to reach it.
+    while (!m_ready.empty() && m_ready.front().index < due) {
+        m_ready.pop_front();
+        ++m_dropped;
+    }
+    m_wake.notify_all();
+    m_produced.wait(lock, [&] { return m_stop || m_finished >= due; });
+    std::optional<Ready> exact;
+    if (!m_ready.empty() && m_ready.front().index == due) {
+        exact = std::move(m_ready.front());
+        m_ready.pop_front();
+    }
+    lock.unlock();
+    m_wake.notify_all();
+    m_shown = due;
+    if (exact)
+        take(std::move(exact->picture));
+}
+
 void FlvPlayback::clearPicture()
 {
     m_picture = QImage();
@@ -196,6 +234,8 @@ void FlvPlayback::workerLoop()
             ++m_dropped;
         else if (!picture.isNull())
             m_ready.push_back({ index, std::move(picture) });
+        m_finished = index;
+        m_produced.notify_all();
     }
 }
 

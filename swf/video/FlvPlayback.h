@@ -35,7 +35,8 @@ bool videoDecodeAhead();
 
 class FlvPlayback : public VideoFeed {
 public:
-    FlvPlayback(FlvFile file, bool decodeAhead);
+    // `deblocking` as a DefineVideoStream gives it (1: the loop filter off).
+    FlvPlayback(FlvFile file, bool decodeAhead, int deblocking = 0);
     ~FlvPlayback() override;
     FlvPlayback(const FlvPlayback&) = delete;
     FlvPlayback& operator=(const FlvPlayback&) = delete;
@@ -51,6 +52,10 @@ public:
     // Going back, or forward past the next key frame, decodes afresh from a
     // key frame.
     void showAt(qint64 ms);
+    // The picture due at `ms` and no other, waiting for the worker when
+    // decoding ahead: for a jump the user asked for (a goto, a step back),
+    // where a late picture would be a wrong one.
+    void showExactly(qint64 ms);
     // Forgets the picture (NetStream.close, Video.clear).
     void clearPicture();
 
@@ -86,7 +91,9 @@ private:
 
     // Shared with the worker, under m_mutex.
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
+    std::condition_variable m_wake;     // the worker waits here for room or work
+    std::condition_variable m_produced; // showExactly waits here for the worker
+    int m_finished = -1; // the packet the worker decoded last
     int m_next = 0;       // the next packet to decode
     int m_due = -1;       // the packet due now: those before it are late
     bool m_reset = true;  // the decoder starts afresh before m_next

@@ -8,10 +8,13 @@
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 #include "swf/runtime/VideoInstance.h"
+#include "swf/video/FlvPlayback.h"
 #include "swf/video/VideoDecoder.h"
 
 #include "support/TestSupport.h"
 #include "VideoFixtures.h"
+
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +145,46 @@ TEST(VideoDecode, GoingBackDecodesFromTheKeyFrameBefore)
     const auto reference = ffmpegFrames(path, 160, 120);
     ASSERT_EQ(reference.size(), 24u);
     EXPECT_GE(psnr(back, reference[12]), MinPsnr);
+}
+
+// In the player the worker decodes a movie's video ahead. A jump (a goto,
+// the player's step back) still shows exactly its frame, and playing on
+// shows the frames due once the worker has them.
+TEST(VideoDecode, DecodingAheadShowsExactFramesOnJumps)
+{
+    REQUIRE_FFMPEG();
+    const QString path = audiotest::tempPath("gop5-ahead.swf");
+    ASSERT_TRUE(audiotest::runFfmpeg({ "-f", "lavfi", "-i", "testsrc=size=160x120:rate=12", "-t", "2", "-c:v", "flv1", "-g", "5", path }));
+    const auto packets = moviePackets(audiotest::readFile(path));
+    const auto reference = ffmpegFrames(path, 160, 120);
+    ASSERT_EQ(packets.size(), 24u);
+    ASSERT_EQ(reference.size(), 24u);
+    StreamSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    swf::PlaybackOptions options = testing_support::timelineOnly();
+    options.decodeVideoAhead = true;
+    auto playback = testing_support::load(videoMovie(spec, packets), options);
+    ASSERT_TRUE(playback);
+    EXPECT_GE(psnr(stageImage(*playback), reference[0]), MinPsnr) << "frame 1";
+    playback->gotoFrame(13);
+    EXPECT_GE(psnr(stageImage(*playback), reference[12]), MinPsnr) << "goto 13";
+    playback->previousFrame();
+    EXPECT_GE(psnr(stageImage(*playback), reference[11]), MinPsnr) << "back to 12";
+    playback->gotoFrame(22);
+    EXPECT_GE(psnr(stageImage(*playback), reference[21]), MinPsnr) << "forward past a key frame";
+    // Playing on: the next frame's picture comes from the worker, at once
+    // or on a later draw of the same frame.
+    playback->nextFrame();
+    double best = 0;
+    for (int tries = 0; tries < 1000 && best < MinPsnr; ++tries) {
+        best = psnr(stageImage(*playback), reference[22]);
+        if (best < MinPsnr)
+            QThread::msleep(10);
+    }
+    EXPECT_GE(best, MinPsnr) << "played on to 23";
+    playback.reset();
+    swf::setVideoDecodeAhead(false); // the setting is the process's: leave it as the other tests expect
 }
 
 // A VP6 key frame by hand: quantizer 20, version 6 with the advanced
