@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace videotest;
 
 namespace {
@@ -75,6 +77,80 @@ TEST(VideoDrawing, ColourTransformTintsThePicture)
     ASSERT_TRUE(playback);
     const QImage image = testing_support::renderStage(*playback);
     EXPECT_EQ(image.pixel(16, 16), qRgb(0, 100, 255));
+}
+
+// PlaceObject3 at depth 1 of stream 1 with ratio 0, a blend mode and
+// filters (`filters` is the filter list: count, then each filter).
+QByteArray placeObject3(int blendMode, const QByteArray& filters)
+{
+    QByteArray b;
+    putU8(b, 0x12); // ratio, character
+    putU8(b, (blendMode ? 0x02 : 0) | (filters.isEmpty() ? 0 : 0x01)); // blend mode, filter list
+    putU16(b, 1);
+    putU16(b, 1);
+    putU16(b, 0);
+    b += filters;
+    if (blendMode)
+        putU8(b, blendMode);
+    return tag(70, b);
+}
+
+QByteArray flatStream(std::uint16_t id, int w, int h)
+{
+    StreamSpec spec;
+    spec.codec = 4;
+    spec.id = id;
+    spec.width = w;
+    spec.height = h;
+    return defineVideoStream(spec, 1) + videoFrame(id, 0, flatVp6Frame());
+}
+
+// Blend modes and filters reach a video as any other display object.
+TEST(VideoDrawing, BlendModeAndFilters)
+{
+    // Difference over the white background: (255, 0, 255) becomes (0, 255, 0).
+    auto difference = testing_support::load(movie(flatStream(1, 32, 32) + placeObject3(6, {}) + tag(1, {}), 1, 100, 100));
+    ASSERT_TRUE(difference);
+    EXPECT_EQ(testing_support::renderStage(*difference).pixel(16, 16), qRgb(0, 255, 0));
+
+    // A colour matrix filter that empties the red row: (0, 0, 255).
+    QByteArray filters;
+    putU8(filters, 1); // one filter
+    putU8(filters, 6); // colour matrix
+    const float matrix[20] = { 0, 0, 0, 0, 0, /**/ 0, 1, 0, 0, 0, /**/ 0, 0, 1, 0, 0, /**/ 0, 0, 0, 1, 0 };
+    for (float f : matrix) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        putU32(filters, bits);
+    }
+    auto filtered = testing_support::load(movie(flatStream(1, 32, 32) + placeObject3(0, filters) + tag(1, {}), 1, 100, 100));
+    ASSERT_TRUE(filtered);
+    EXPECT_EQ(testing_support::renderStage(*filtered).pixel(16, 16), qRgb(0, 0, 255));
+}
+
+// A video as a mask hides what lies under it outside its box, and a video
+// under a mask shows only inside the mask.
+TEST(VideoDrawing, VideoMasksAndIsMasked)
+{
+    QByteArray tags = flatStream(1, 20, 20) + flatStream(2, 100, 100);
+    QByteArray mask; // PlaceObject2: stream 1 at depth 1, ratio 0, masking up to depth 2
+    putU8(mask, 0x52);
+    putU16(mask, 1);
+    putU16(mask, 1);
+    putU16(mask, 0);
+    putU16(mask, 2);
+    QByteArray masked; // stream 2 at depth 2, ratio 0
+    putU8(masked, 0x12);
+    putU16(masked, 2);
+    putU16(masked, 2);
+    putU16(masked, 0);
+    tags += tag(26, mask) + tag(26, masked) + tag(1, {});
+    auto playback = testing_support::load(movie(tags, 1, 100, 100));
+    ASSERT_TRUE(playback);
+    const QImage image = testing_support::renderStage(*playback);
+    EXPECT_EQ(image.pixel(10, 10), qRgb(255, 0, 255));   // inside the mask's 20 × 20 box
+    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 255, 255)); // outside: the masked video is hidden
+    EXPECT_EQ(image.pixel(25, 5), qRgb(255, 255, 255));  // right of the mask
 }
 
 } // namespace
