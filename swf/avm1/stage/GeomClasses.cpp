@@ -1,7 +1,9 @@
-// flash.geom for scripts: Matrix, Point, Rectangle and ColorTransform as plain
-// objects with number members, their methods reading and writing those members.
+// flash.geom for scripts: Matrix, Point and Rectangle as plain objects with
+// number members, their methods reading and writing those members.
+// ColorTransform keeps its numbers inside (ColorTransformClass.cpp).
 
 #include "swf/avm1/stage/ClipDrawing.h"
+#include "swf/avm1/stage/ColorTransformClass.h"
 
 #include <cmath>
 #include <span>
@@ -119,33 +121,6 @@ static Value pointLength(Interpreter& vm, CallArgs& a)
 static Value rectangleConstructor(Interpreter& vm, CallArgs& a)
 {
     initMembers(vm, a, { { "x", 0 }, { "y", 0 }, { "width", 0 }, { "height", 0 } });
-    return Value();
-}
-
-static Value colorTransformConstructor(Interpreter& vm, CallArgs& a)
-{
-    initMembers(vm, a, { { "redMultiplier", 1 }, { "greenMultiplier", 1 }, { "blueMultiplier", 1 }, { "alphaMultiplier", 1 },
-                           { "redOffset", 0 }, { "greenOffset", 0 }, { "blueOffset", 0 }, { "alphaOffset", 0 } });
-    return Value();
-}
-
-static Value colorTransformGetRgb(Interpreter& vm, CallArgs& a)
-{
-    Object* o = a.thisObject();
-    auto channel = [&](const char* name) { return uint32_t(std::clamp(clampToInt(num(vm, o, name)), 0, 255)); };
-    return Value(double(channel("redOffset") << 16 | channel("greenOffset") << 8 | channel("blueOffset")));
-}
-
-static Value colorTransformSetRgb(Interpreter& vm, CallArgs& a)
-{
-    Object* o = a.thisObject();
-    uint32_t c = toUint32(vm.toNumber(a.arg(0)));
-    set(vm, o, "redMultiplier", 0);
-    set(vm, o, "greenMultiplier", 0);
-    set(vm, o, "blueMultiplier", 0);
-    set(vm, o, "redOffset", (c >> 16) & 0xff);
-    set(vm, o, "greenOffset", (c >> 8) & 0xff);
-    set(vm, o, "blueOffset", c & 0xff);
     return Value();
 }
 
@@ -403,31 +378,6 @@ static Value rectangleToString(Interpreter& vm, CallArgs& a, Object*)
     return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" }, { "w", "width" }, { "h", "height" } }));
 }
 
-static Value colorTransformConcat(Interpreter& vm, CallArgs& a, Object*)
-{
-    Object* o = a.thisObject();
-    Object* p = a.arg(0).asObject();
-    if (!p)
-        return Value();
-    // The argument applies first, then this transform.
-    for (const char* channel : { "red", "green", "blue", "alpha" }) {
-        QByteArray mul = QByteArray(channel) + "Multiplier", off = QByteArray(channel) + "Offset";
-        double m1 = num(vm, o, mul.constData()), o1 = num(vm, o, off.constData());
-        double m2 = num(vm, p, mul.constData()), o2 = num(vm, p, off.constData());
-        set(vm, o, off.constData(), o1 + m1 * o2);
-        set(vm, o, mul.constData(), m1 * m2);
-    }
-    return Value();
-}
-
-static Value colorTransformToString(Interpreter& vm, CallArgs& a, Object*)
-{
-    return Value(describe(vm, a.thisObject(), { { "redMultiplier", "redMultiplier" }, { "greenMultiplier", "greenMultiplier" },
-                                                  { "blueMultiplier", "blueMultiplier" }, { "alphaMultiplier", "alphaMultiplier" },
-                                                  { "redOffset", "redOffset" }, { "greenOffset", "greenOffset" },
-                                                  { "blueOffset", "blueOffset" }, { "alphaOffset", "alphaOffset" } }));
-}
-
 // transformPoint and deltaTransformPoint: a new Point, the argument mapped
 // through the matrix (with or without its translation).
 template<bool Translate>
@@ -500,11 +450,6 @@ const GeomMethod rectangleMethods[] = {
     { "toString", rectangleToString },
 };
 
-const GeomMethod colorTransformMethods[] = {
-    { "concat", colorTransformConcat },
-    { "toString", colorTransformToString },
-};
-
 // A class of the package: its constructor, with `proto` as its prototype.
 FunctionObject* defineClass(Interpreter& vm, Object* package, const char* name, NativeMethodFunction constructor, Object* proto)
 {
@@ -540,20 +485,6 @@ void installRectangle(Interpreter& vm, Object* package)
     defineClass(vm, package, "Rectangle", rectangleConstructor, rectangleProto);
 
     defineGeomMethods(vm, rectangleProto, rectangleMethods);
-}
-
-void installColorTransform(Interpreter& vm, Object* package)
-{
-    Object* colorTransformProto = vm.newObject();
-    defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
-    defineGeomMethods(vm, colorTransformProto, colorTransformMethods);
-    // rgb: the offsets as one colour; setting it clears the multipliers.
-    auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);
-    auto* setRgb = vm.newNative(QStringLiteral("rgb"), colorTransformSetRgb);
-    colorTransformProto->define(QStringLiteral("rgb"), Value(), DontEnum);
-    Property* p = colorTransformProto->findOwn(QStringLiteral("rgb"));
-    p->getter = getRgb;
-    p->setter = setRgb;
 }
 
 } // namespace
