@@ -497,6 +497,7 @@ void installFlashGeom(Interpreter& vm, Object* package)
     installPoint(vm, package);
     installRectangle(vm, package);
     installColorTransform(vm, package);
+    installTransform(vm, package);
 }
 
 } // namespace swf::avm1
