@@ -5,6 +5,7 @@
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/builtins/XmlNode.h"
+#include "swf/avm1/builtins/NativeText.h"
 #include "swf/avm1/vm/Interpreter.h"
 
 namespace swf::avm1 {
@@ -60,7 +61,8 @@ Value getLocalName(Interpreter&, XmlNodeObject* n)
 
 Value getPrefix(Interpreter&, XmlNodeObject* n)
 {
-    if (n->type != XmlNodeObject::Element || n->name.isNullish())
+    // An element whose name was set to null still has an (empty) prefix.
+    if (n->type != XmlNodeObject::Element)
         return Value::null();
     return Value(n->prefix());
 }
@@ -73,10 +75,11 @@ Value getNamespaceUri(Interpreter& vm, XmlNodeObject* n)
     return uri.isNull() ? Value(QString()) : uri;
 }
 
+// Setting undefined leaves the name as it was; null clears it.
 void setNodeName(Interpreter& vm, XmlNodeObject* n, const Value& v)
 {
-    if (n->type == XmlNodeObject::Element)
-        n->name = v.isNullish() ? Value::null() : Value(vm.toString(v));
+    if (n->type == XmlNodeObject::Element && !v.isUndefined())
+        n->name = v.isNull() ? Value::null() : Value(nativeText(vm, v));
 }
 
 void setNodeValue(Interpreter& vm, XmlNodeObject* n, const Value& v)
@@ -130,14 +133,15 @@ XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth
 
 static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
 {
-    // Without a type and a value the object is no node: its accessors read undefined.
-    if (a.args.size() < 2 || !a.constructing)
+    // Without a type and a value the object is no node: its accessors read
+    // undefined. Type 1 makes an element, any other type a text node; the
+    // value is taken as text (null too, as "null").
+    if (a.args.size() < 2 || !a.constructing || a.arg(0).isUndefined() || a.arg(1).isUndefined())
         return Value();
-    const int type = clampToInt(vm.toNumber(a.arg(0)));
-    const Value v = a.arg(1);
+    const int type = vm.toNumber(a.arg(0)) == 1 ? XmlNodeObject::Element : XmlNodeObject::Text;
     Object* self = a.thisObject();
     Object* proto = self ? self->proto() : xmlNodePrototype(vm);
-    XmlNodeObject* node = newXmlNode(vm, proto, type, v.isNullish() ? Value::null() : Value(vm.toString(v)));
+    XmlNodeObject* node = newXmlNode(vm, proto, type, Value(nativeText(vm, a.arg(1))));
     if (self) {
         if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
             node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
@@ -151,7 +155,8 @@ static Value xmlNodeAppendChild(Interpreter&, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
     XmlNodeObject* child = nodeOf(a.arg(0));
-    if (self && child)
+    // A node that is already this node's child stays where it is.
+    if (self && child && child->parent != self)
         self->insertChild(child, self->children.size());
     return Value();
 }
@@ -210,8 +215,11 @@ static Value xmlNodeToString(Interpreter& vm, CallArgs& a)
 static Value xmlNodeGetNamespaceForPrefix(Interpreter& vm, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
-    if (!self || a.args.empty())
+    if (!self)
         return Value();
+    // Asked for no prefix at all, a node knows no namespace.
+    if (a.args.empty())
+        return Value::null();
     return self->namespaceForPrefix(vm, vm.toString(a.arg(0)));
 }
 
@@ -239,14 +247,16 @@ static Value xmlParse(Interpreter& vm, CallArgs& a)
     XmlNodeObject* self = nodeOf(a.thisValue);
     if (!self)
         return Value();
-    const QString source = vm.toString(a.arg(0));
+    // Nothing to parse leaves the document as it was; anything else replaces
+    // it whole, declarations included.
+    if (a.arg(0).isUndefined())
+        return Value();
+    const QString source = nativeText(vm, a.arg(0));
     const bool ignoreWhite = vm.toBoolean(vm.getMember(a.thisValue, QStringLiteral("ignoreWhite")));
     const XmlParseResult r = parseXmlInto(vm, self, source, ignoreWhite, prototypeForNewNodes(vm));
-    self->put(QStringLiteral("status"), Value(r.status));
-    if (r.hasXmlDecl)
-        self->put(QStringLiteral("xmlDecl"), Value(r.xmlDecl));
-    if (r.hasDocTypeDecl)
-        self->put(QStringLiteral("docTypeDecl"), Value(r.docTypeDecl));
+    vm.setMember(a.thisValue, QStringLiteral("status"), Value(r.status));
+    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), r.hasXmlDecl ? Value(r.xmlDecl) : Value());
+    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value());
     return Value();
 }
 
@@ -263,23 +273,21 @@ static Value xmlConstructor(Interpreter& vm, CallArgs& a)
                 doc->define(QString::fromLatin1(name), p->value, DontEnum);
         }
     }
-    doc->define(QStringLiteral("status"), Value(0), DontEnum);
+    doc->document = std::make_unique<XmlNodeObject::Document>();
     if (!a.arg(0).isUndefined()) {
         vm.callMethodSafely(doc, QStringLiteral("parseXML"), { a.arg(0) });
     }
     return Value(static_cast<Object*>(doc));
 }
 
-static Value xmlCreateElement(Interpreter& vm, CallArgs& a)
+// createElement and createTextNode: no node without a name or text
+// (undefined); anything else is taken as text.
+template<int Type>
+static Value xmlCreateNode(Interpreter& vm, CallArgs& a)
 {
-    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Element,
-        Value(vm.toString(a.arg(0))))));
-}
-
-static Value xmlCreateTextNode(Interpreter& vm, CallArgs& a)
-{
-    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Text,
-        Value(vm.toString(a.arg(0))))));
+    if (a.arg(0).isUndefined())
+        return Value();
+    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), Type, Value(nativeText(vm, a.arg(0))))));
 }
 
 // The default onData: parse what came, mark the document loaded, tell onLoad.
@@ -316,8 +324,8 @@ static Value xmlSendAndLoad(Interpreter& vm, CallArgs& a)
 }
 
 const NativeMethod xmlMethods[] = {
-    { "createElement", xmlCreateElement },
-    { "createTextNode", xmlCreateTextNode },
+    { "createElement", xmlCreateNode<XmlNodeObject::Element> },
+    { "createTextNode", xmlCreateNode<XmlNodeObject::Text> },
     { "load", xmlLoad },
     { "parseXML", xmlParse },
     { "send", Builtins::refuse },
@@ -354,8 +362,6 @@ void installXml(Interpreter& vm)
     vm.global()->define(QStringLiteral("XML"), Value(static_cast<Object*>(xmlCtor)), DontEnum);
     vm.defineMethods(xmlProto, xmlMethods);
     installLoadingMethods(vm, xmlProto, xmlOnData);
-    xmlProto->define(QStringLiteral("contentType"), Value(QStringLiteral("application/x-www-form-urlencoded")), DontEnum);
-    xmlProto->define(QStringLiteral("ignoreWhite"), Value(false), DontEnum);
 }
 
 } // namespace swf::avm1
