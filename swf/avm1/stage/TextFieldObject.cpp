@@ -1,5 +1,7 @@
 #include "swf/avm1/stage/TextFieldObject.h"
 
+#include "swf/avm1/builtins/NativeText.h"
+
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/avm1/vm/Interpreter.h"
 #include "swf/avm1/stage/SpriteClip.h"
@@ -209,16 +211,17 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
     auto number = [&] { return vm.toNumber(value); };
     auto flag = [&] { return vm.toBoolean(value); };
     switch (prop) {
+    // Text set by a script is an object's toString answer, or its type name.
     case Prop::Text:
-        f->setPlainText(vm.toString(value));
+        f->setPlainText(nativeText(vm, value));
         if (m_registry)
             m_registry->pushVariable(*f);
         break;
     case Prop::HtmlText:
         if (f->isHtml())
-            f->setHtmlText(vm.toString(value));
+            f->setHtmlText(nativeText(vm, value));
         else
-            f->setPlainText(vm.toString(value));
+            f->setPlainText(nativeText(vm, value));
         if (m_registry)
             m_registry->pushVariable(*f);
         break;
@@ -267,7 +270,7 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
         const QString var = value.isNullish() ? QString() : vm.toString(value);
         f->setVariableName(var);
         if (m_registry)
-            m_registry->pullVariable(*f);
+            m_registry->pullVariable(*f, true);
         break;
     }
     case Prop::MaxChars: {
