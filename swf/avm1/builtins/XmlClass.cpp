@@ -110,6 +110,35 @@ const Accessor nodeAccessors[] = {
     { "previousSibling", getPreviousSibling, nullptr },
 };
 
+// The node properties (nodeName, firstChild, ...) live on XMLNode.prototype.
+// The player puts them there when it makes a node by XMLNode or by
+// createElement/createTextNode, on whatever XMLNode.prototype is then; a
+// prototype a script put in place gets them only that way.
+void installNodeAccessors(Interpreter& vm, Object* proto)
+{
+    if (!proto)
+        return;
+    if (const Property* p = proto->findOwn(QStringLiteral("nodeType")); p && p->alive && p->getter)
+        return;
+    for (const Accessor& acc : nodeAccessors) {
+        const QString name = QString::fromLatin1(acc.name);
+        auto get = acc.get;
+        auto set = acc.set;
+        proto->define(name, Value(), 0);
+        Property* p = proto->findOwn(name);
+        p->getter = vm.newNative(name, [get](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            return n ? get(vm, n) : Value();
+        });
+        p->setter = vm.newNative(name, [set](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            if (n && set)
+                set(vm, n, a.arg(0));
+            return Value();
+        });
+    }
+}
+
 XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth)
 {
     XmlNodeObject* copy = newXmlNode(vm, n->proto(), n->type, n->type == XmlNodeObject::Element ? n->name : n->value);
@@ -142,6 +171,7 @@ static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
     Object* self = a.thisObject();
     Object* proto = self ? self->proto() : xmlNodePrototype(vm);
     XmlNodeObject* node = newXmlNode(vm, proto, type, Value(nativeText(vm, a.arg(1))));
+    installNodeAccessors(vm, proto);
     if (self) {
         if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
             node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
@@ -232,14 +262,14 @@ static Value xmlNodeGetPrefixForNamespace(Interpreter& vm, CallArgs& a)
 }
 
 const NativeMethod xmlNodeMethods[] = {
-    { "appendChild", xmlNodeAppendChild },
-    { "cloneNode", xmlNodeCloneNode },
-    { "getNamespaceForPrefix", xmlNodeGetNamespaceForPrefix },
-    { "getPrefixForNamespace", xmlNodeGetPrefixForNamespace },
-    { "hasChildNodes", xmlNodeHasChildNodes },
-    { "insertBefore", xmlNodeInsertBefore },
-    { "removeNode", xmlNodeRemoveNode },
-    { "toString", xmlNodeToString },
+    { "appendChild", xmlNodeAppendChild, 0 },
+    { "cloneNode", xmlNodeCloneNode, 0 },
+    { "getNamespaceForPrefix", xmlNodeGetNamespaceForPrefix, 0 },
+    { "getPrefixForNamespace", xmlNodeGetPrefixForNamespace, 0 },
+    { "hasChildNodes", xmlNodeHasChildNodes, 0 },
+    { "insertBefore", xmlNodeInsertBefore, 0 },
+    { "removeNode", xmlNodeRemoveNode, 0 },
+    { "toString", xmlNodeToString, 0 },
 };
 
 static Value xmlParse(Interpreter& vm, CallArgs& a)
@@ -287,7 +317,9 @@ static Value xmlCreateNode(Interpreter& vm, CallArgs& a)
 {
     if (a.arg(0).isUndefined())
         return Value();
-    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), Type, Value(nativeText(vm, a.arg(0))))));
+    Object* proto = prototypeForNewNodes(vm);
+    installNodeAccessors(vm, proto);
+    return Value(static_cast<Object*>(newXmlNode(vm, proto, Type, Value(nativeText(vm, a.arg(0))))));
 }
 
 // The default onData: parse what came, mark the document loaded, tell onLoad.
@@ -324,12 +356,12 @@ static Value xmlSendAndLoad(Interpreter& vm, CallArgs& a)
 }
 
 const NativeMethod xmlMethods[] = {
-    { "createElement", xmlCreateNode<XmlNodeObject::Element> },
-    { "createTextNode", xmlCreateNode<XmlNodeObject::Text> },
-    { "load", xmlLoad },
-    { "parseXML", xmlParse },
-    { "send", Builtins::refuse },
-    { "sendAndLoad", xmlSendAndLoad },
+    { "createElement", xmlCreateNode<XmlNodeObject::Element>, 0 },
+    { "createTextNode", xmlCreateNode<XmlNodeObject::Text>, 0 },
+    { "load", xmlLoad, 0 },
+    { "parseXML", xmlParse, 0 },
+    { "send", Builtins::refuse, 0 },
+    { "sendAndLoad", xmlSendAndLoad, 0 },
 };
 
 void installXml(Interpreter& vm)
@@ -338,23 +370,7 @@ void installXml(Interpreter& vm)
     auto* nodeCtor = vm.newConstructor(QStringLiteral("XMLNode"), xmlNodeConstructor, nodeProto);
     vm.global()->define(QStringLiteral("XMLNode"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
     vm.defineMethods(nodeProto, xmlNodeMethods);
-    for (const Accessor& acc : nodeAccessors) {
-        const QString name = QString::fromLatin1(acc.name);
-        auto get = acc.get;
-        auto set = acc.set;
-        nodeProto->define(name, Value(), DontEnum);
-        Property* p = nodeProto->findOwn(name);
-        p->getter = vm.newNative(name, [get](Interpreter& vm, CallArgs& a) -> Value {
-            XmlNodeObject* n = nodeOf(a.thisValue);
-            return n ? get(vm, n) : Value();
-        });
-        p->setter = vm.newNative(name, [set](Interpreter& vm, CallArgs& a) -> Value {
-            XmlNodeObject* n = nodeOf(a.thisValue);
-            if (n && set)
-                set(vm, n, a.arg(0));
-            return Value();
-        });
-    }
+    installNodeAccessors(vm, nodeProto);
 
     Object* xmlProto = vm.newObject(nodeProto);
     xmlProto->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
