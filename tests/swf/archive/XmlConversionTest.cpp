@@ -136,3 +136,19 @@ TEST(XmlEditing, AppendingAChildItHasChangesNothing)
     s.method("r", "toString").trace();
     runRows({ { "a stays first", 8, s, { "<r><a /><b /></r>" } } });
 }
+
+TEST(XmlNodePrototype, NodePropertiesComeWithTheFirstNodeMade)
+{
+    auto hasNodeType = [] {
+        return std::move(S().value("nodeType").value(1).member("XMLNode", { "prototype" }).value("hasOwnProperty").op(0x52).trace());
+    };
+    S s;
+    s.then(S().var("XMLNode").value("prototype").then(S().construct("Object")).op(0x4F));
+    s.then(hasNodeType());
+    // No node made: the new prototype stays bare.
+    s.then(S().construct("XMLNode", { 1 }).pop()).then(hasNodeType());
+    s.assign("x", S().construct("XML", { "<a/>" }));
+    s.then(hasNodeType());
+    s.then(S().construct("XMLNode", { 1, "a" }).pop()).then(hasNodeType());
+    runRows({ { "replaced prototype", 7, s, { "false", "false", "false", "true" } } });
+}
