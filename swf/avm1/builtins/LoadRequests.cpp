@@ -141,7 +141,9 @@ bool requestText(Interpreter& vm, Object* target, const QString& url)
     LoadQueue* queue = loadQueueOf(vm);
     if (!queue || !target || url.isEmpty())
         return false;
-    target->put(QStringLiteral("loaded"), Value(false), DontEnum);
+    // An XML document keeps `loaded` itself; other targets get a hidden member.
+    if (!target->setVirtual(vm, QStringLiteral("loaded"), Value(false)))
+        target->put(QStringLiteral("loaded"), Value(false), DontEnum);
     target->put(QStringLiteral("_bytesLoaded"), Value(0), DontEnum);
     target->put(QStringLiteral("_bytesTotal"), Value(), DontEnum);
     queue->request(target, url);

@@ -5,6 +5,7 @@
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/builtins/XmlNode.h"
+#include "swf/avm1/builtins/NativeText.h"
 #include "swf/avm1/vm/Interpreter.h"
 
 namespace swf::avm1 {
@@ -60,7 +61,8 @@ Value getLocalName(Interpreter&, XmlNodeObject* n)
 
 Value getPrefix(Interpreter&, XmlNodeObject* n)
 {
-    if (n->type != XmlNodeObject::Element || n->name.isNullish())
+    // An element whose name was set to null still has an (empty) prefix.
+    if (n->type != XmlNodeObject::Element)
         return Value::null();
     return Value(n->prefix());
 }
@@ -73,10 +75,11 @@ Value getNamespaceUri(Interpreter& vm, XmlNodeObject* n)
     return uri.isNull() ? Value(QString()) : uri;
 }
 
+// Setting undefined leaves the name as it was; null clears it.
 void setNodeName(Interpreter& vm, XmlNodeObject* n, const Value& v)
 {
-    if (n->type == XmlNodeObject::Element)
-        n->name = v.isNullish() ? Value::null() : Value(vm.toString(v));
+    if (n->type == XmlNodeObject::Element && !v.isUndefined())
+        n->name = v.isNull() ? Value::null() : Value(nativeText(vm, v));
 }
 
 void setNodeValue(Interpreter& vm, XmlNodeObject* n, const Value& v)
@@ -107,6 +110,35 @@ const Accessor nodeAccessors[] = {
     { "previousSibling", getPreviousSibling, nullptr },
 };
 
+// The node properties (nodeName, firstChild, ...) live on XMLNode.prototype.
+// The player puts them there when it makes a node by XMLNode or by
+// createElement/createTextNode, on whatever XMLNode.prototype is then; a
+// prototype a script put in place gets them only that way.
+void installNodeAccessors(Interpreter& vm, Object* proto)
+{
+    if (!proto)
+        return;
+    if (const Property* p = proto->findOwn(QStringLiteral("nodeType")); p && p->alive && p->getter)
+        return;
+    for (const Accessor& acc : nodeAccessors) {
+        const QString name = QString::fromLatin1(acc.name);
+        auto get = acc.get;
+        auto set = acc.set;
+        proto->define(name, Value(), 0);
+        Property* p = proto->findOwn(name);
+        p->getter = vm.newNative(name, [get](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            return n ? get(vm, n) : Value();
+        });
+        p->setter = vm.newNative(name, [set](Interpreter& vm, CallArgs& a) -> Value {
+            XmlNodeObject* n = nodeOf(a.thisValue);
+            if (n && set)
+                set(vm, n, a.arg(0));
+            return Value();
+        });
+    }
+}
+
 XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth)
 {
     XmlNodeObject* copy = newXmlNode(vm, n->proto(), n->type, n->type == XmlNodeObject::Element ? n->name : n->value);
@@ -130,14 +162,16 @@ XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth
 
 static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
 {
-    // Without a type and a value the object is no node: its accessors read undefined.
-    if (a.args.size() < 2 || !a.constructing)
+    // Without a type and a value the object is no node: its accessors read
+    // undefined. Type 1 makes an element, any other type a text node; the
+    // value is taken as text (null too, as "null").
+    if (a.args.size() < 2 || !a.constructing || a.arg(0).isUndefined() || a.arg(1).isUndefined())
         return Value();
-    const int type = clampToInt(vm.toNumber(a.arg(0)));
-    const Value v = a.arg(1);
+    const int type = vm.toNumber(a.arg(0)) == 1 ? XmlNodeObject::Element : XmlNodeObject::Text;
     Object* self = a.thisObject();
     Object* proto = self ? self->proto() : xmlNodePrototype(vm);
-    XmlNodeObject* node = newXmlNode(vm, proto, type, v.isNullish() ? Value::null() : Value(vm.toString(v)));
+    XmlNodeObject* node = newXmlNode(vm, proto, type, Value(nativeText(vm, a.arg(1))));
+    installNodeAccessors(vm, proto);
     if (self) {
         if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
             node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
@@ -151,7 +185,8 @@ static Value xmlNodeAppendChild(Interpreter&, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
     XmlNodeObject* child = nodeOf(a.arg(0));
-    if (self && child)
+    // A node that is already this node's child stays where it is.
+    if (self && child && child->parent != self)
         self->insertChild(child, self->children.size());
     return Value();
 }
@@ -210,8 +245,11 @@ static Value xmlNodeToString(Interpreter& vm, CallArgs& a)
 static Value xmlNodeGetNamespaceForPrefix(Interpreter& vm, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
-    if (!self || a.args.empty())
+    if (!self)
         return Value();
+    // Asked for no prefix at all, a node knows no namespace.
+    if (a.args.empty())
+        return Value::null();
     return self->namespaceForPrefix(vm, vm.toString(a.arg(0)));
 }
 
@@ -224,14 +262,14 @@ static Value xmlNodeGetPrefixForNamespace(Interpreter& vm, CallArgs& a)
 }
 
 const NativeMethod xmlNodeMethods[] = {
-    { "appendChild", xmlNodeAppendChild },
-    { "cloneNode", xmlNodeCloneNode },
-    { "getNamespaceForPrefix", xmlNodeGetNamespaceForPrefix },
-    { "getPrefixForNamespace", xmlNodeGetPrefixForNamespace },
-    { "hasChildNodes", xmlNodeHasChildNodes },
-    { "insertBefore", xmlNodeInsertBefore },
-    { "removeNode", xmlNodeRemoveNode },
-    { "toString", xmlNodeToString },
+    { "appendChild", xmlNodeAppendChild, 0 },
+    { "cloneNode", xmlNodeCloneNode, 0 },
+    { "getNamespaceForPrefix", xmlNodeGetNamespaceForPrefix, 0 },
+    { "getPrefixForNamespace", xmlNodeGetPrefixForNamespace, 0 },
+    { "hasChildNodes", xmlNodeHasChildNodes, 0 },
+    { "insertBefore", xmlNodeInsertBefore, 0 },
+    { "removeNode", xmlNodeRemoveNode, 0 },
+    { "toString", xmlNodeToString, 0 },
 };
 
 static Value xmlParse(Interpreter& vm, CallArgs& a)
@@ -239,14 +277,16 @@ static Value xmlParse(Interpreter& vm, CallArgs& a)
     XmlNodeObject* self = nodeOf(a.thisValue);
     if (!self)
         return Value();
-    const QString source = vm.toString(a.arg(0));
+    // Nothing to parse leaves the document as it was; anything else replaces
+    // it whole, declarations included.
+    if (a.arg(0).isUndefined())
+        return Value();
+    const QString source = nativeText(vm, a.arg(0));
     const bool ignoreWhite = vm.toBoolean(vm.getMember(a.thisValue, QStringLiteral("ignoreWhite")));
     const XmlParseResult r = parseXmlInto(vm, self, source, ignoreWhite, prototypeForNewNodes(vm));
-    self->put(QStringLiteral("status"), Value(r.status));
-    if (r.hasXmlDecl)
-        self->put(QStringLiteral("xmlDecl"), Value(r.xmlDecl));
-    if (r.hasDocTypeDecl)
-        self->put(QStringLiteral("docTypeDecl"), Value(r.docTypeDecl));
+    vm.setMember(a.thisValue, QStringLiteral("status"), Value(r.status));
+    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), r.hasXmlDecl ? Value(r.xmlDecl) : Value());
+    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value());
     return Value();
 }
 
@@ -263,23 +303,23 @@ static Value xmlConstructor(Interpreter& vm, CallArgs& a)
                 doc->define(QString::fromLatin1(name), p->value, DontEnum);
         }
     }
-    doc->define(QStringLiteral("status"), Value(0), DontEnum);
+    doc->document = std::make_unique<XmlNodeObject::Document>();
     if (!a.arg(0).isUndefined()) {
         vm.callMethodSafely(doc, QStringLiteral("parseXML"), { a.arg(0) });
     }
     return Value(static_cast<Object*>(doc));
 }
 
-static Value xmlCreateElement(Interpreter& vm, CallArgs& a)
+// createElement and createTextNode: no node without a name or text
+// (undefined); anything else is taken as text.
+template<int Type>
+static Value xmlCreateNode(Interpreter& vm, CallArgs& a)
 {
-    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Element,
-        Value(vm.toString(a.arg(0))))));
-}
-
-static Value xmlCreateTextNode(Interpreter& vm, CallArgs& a)
-{
-    return Value(static_cast<Object*>(newXmlNode(vm, prototypeForNewNodes(vm), XmlNodeObject::Text,
-        Value(vm.toString(a.arg(0))))));
+    if (a.arg(0).isUndefined())
+        return Value();
+    Object* proto = prototypeForNewNodes(vm);
+    installNodeAccessors(vm, proto);
+    return Value(static_cast<Object*>(newXmlNode(vm, proto, Type, Value(nativeText(vm, a.arg(0))))));
 }
 
 // The default onData: parse what came, mark the document loaded, tell onLoad.
@@ -316,12 +356,12 @@ static Value xmlSendAndLoad(Interpreter& vm, CallArgs& a)
 }
 
 const NativeMethod xmlMethods[] = {
-    { "createElement", xmlCreateElement },
-    { "createTextNode", xmlCreateTextNode },
-    { "load", xmlLoad },
-    { "parseXML", xmlParse },
-    { "send", Builtins::refuse },
-    { "sendAndLoad", xmlSendAndLoad },
+    { "createElement", xmlCreateNode<XmlNodeObject::Element>, 0 },
+    { "createTextNode", xmlCreateNode<XmlNodeObject::Text>, 0 },
+    { "load", xmlLoad, 0 },
+    { "parseXML", xmlParse, 0 },
+    { "send", Builtins::refuse, 0 },
+    { "sendAndLoad", xmlSendAndLoad, 0 },
 };
 
 void installXml(Interpreter& vm)
@@ -330,23 +370,7 @@ void installXml(Interpreter& vm)
     auto* nodeCtor = vm.newConstructor(QStringLiteral("XMLNode"), xmlNodeConstructor, nodeProto);
     vm.global()->define(QStringLiteral("XMLNode"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
     vm.defineMethods(nodeProto, xmlNodeMethods);
-    for (const Accessor& acc : nodeAccessors) {
-        const QString name = QString::fromLatin1(acc.name);
-        auto get = acc.get;
-        auto set = acc.set;
-        nodeProto->define(name, Value(), DontEnum);
-        Property* p = nodeProto->findOwn(name);
-        p->getter = vm.newNative(name, [get](Interpreter& vm, CallArgs& a) -> Value {
-            XmlNodeObject* n = nodeOf(a.thisValue);
-            return n ? get(vm, n) : Value();
-        });
-        p->setter = vm.newNative(name, [set](Interpreter& vm, CallArgs& a) -> Value {
-            XmlNodeObject* n = nodeOf(a.thisValue);
-            if (n && set)
-                set(vm, n, a.arg(0));
-            return Value();
-        });
-    }
+    installNodeAccessors(vm, nodeProto);
 
     Object* xmlProto = vm.newObject(nodeProto);
     xmlProto->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
@@ -354,8 +378,6 @@ void installXml(Interpreter& vm)
     vm.global()->define(QStringLiteral("XML"), Value(static_cast<Object*>(xmlCtor)), DontEnum);
     vm.defineMethods(xmlProto, xmlMethods);
     installLoadingMethods(vm, xmlProto, xmlOnData);
-    xmlProto->define(QStringLiteral("contentType"), Value(QStringLiteral("application/x-www-form-urlencoded")), DontEnum);
-    xmlProto->define(QStringLiteral("ignoreWhite"), Value(false), DontEnum);
 }
 
 } // namespace swf::avm1

@@ -3,6 +3,7 @@
 // XmlClass.cpp.
 
 #include "swf/avm1/builtins/XmlNode.h"
+#include "swf/avm1/builtins/NativeText.h"
 #include "swf/avm1/vm/Interpreter.h"
 
 #include <algorithm>
@@ -74,22 +75,30 @@ void XmlNodeObject::refreshChildArray()
         childArray->elements.push_back(Value(static_cast<Object*>(c)));
 }
 
-QString XmlNodeObject::prefix() const
+// The name splits at its first colon when something follows that colon:
+// "a:b" is a and b, "a::b" is a and ":b", ":b" is "" and b; a name ending in
+// its only colon ("a:") is all local name.
+static int prefixColon(const Value& name)
 {
     if (!name.isString())
-        return QString();
+        return -1;
     const QString& n = name.asString();
     const int colon = n.indexOf(QLatin1Char(':'));
-    return colon < 0 ? QString() : n.left(colon);
+    return colon >= 0 && colon + 1 < n.size() ? colon : -1;
+}
+
+QString XmlNodeObject::prefix() const
+{
+    const int colon = prefixColon(name);
+    return colon < 0 ? QString(QLatin1String("")) : name.asString().left(colon);
 }
 
 QString XmlNodeObject::localName() const
 {
     if (!name.isString())
         return QString();
-    const QString& n = name.asString();
-    const int colon = n.indexOf(QLatin1Char(':'));
-    return colon < 0 ? n : n.mid(colon + 1);
+    const int colon = prefixColon(name);
+    return colon < 0 ? name.asString() : name.asString().mid(colon + 1);
 }
 
 Value XmlNodeObject::namespaceForPrefix(Interpreter& vm, const QString& wanted) const
@@ -122,9 +131,94 @@ Value XmlNodeObject::prefixForNamespace(Interpreter& vm, const QString& uri) con
     return Value::null();
 }
 
+namespace {
+
+enum class DocumentField { None, ContentType, DocTypeDecl, XmlDecl, IgnoreWhite, Loaded, Status };
+
+DocumentField documentField(const QString& name, bool caseSensitive)
+{
+    static const struct {
+        const char* name;
+        DocumentField field;
+    } fields[] = {
+        { "contentType", DocumentField::ContentType }, { "docTypeDecl", DocumentField::DocTypeDecl },
+        { "xmlDecl", DocumentField::XmlDecl }, { "ignoreWhite", DocumentField::IgnoreWhite },
+        { "loaded", DocumentField::Loaded }, { "status", DocumentField::Status },
+    };
+    for (const auto& f : fields) {
+        if (name.compare(QLatin1String(f.name), caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
+            return f.field;
+    }
+    return DocumentField::None;
+}
+
+} // namespace
+
+bool XmlNodeObject::getVirtual(Interpreter& vm, const QString& name, Value& out)
+{
+    if (!document)
+        return false;
+    // Unset, contentType and ignoreWhite read what the prototypes say, so a
+    // movie may set them for every document on XML.prototype.
+    auto inherited = [&](const Value& own, const Value& fallback) {
+        if (!own.isUndefined())
+            return own;
+        Value v = proto() ? vm.getMember(Value(proto()), name) : Value();
+        return v.isUndefined() ? fallback : v;
+    };
+    switch (documentField(name, caseSensitive())) {
+    case DocumentField::None: return false;
+    case DocumentField::ContentType:
+        out = inherited(document->contentType, Value(QStringLiteral("application/x-www-form-urlencoded")));
+        return true;
+    case DocumentField::DocTypeDecl: out = document->docTypeDecl; return true;
+    case DocumentField::XmlDecl: out = document->xmlDecl; return true;
+    case DocumentField::IgnoreWhite: out = Value(vm.toBoolean(inherited(document->ignoreWhite, Value(false)))); return true;
+    case DocumentField::Loaded: out = document->loaded; return true;
+    case DocumentField::Status: out = Value(document->status); return true;
+    }
+    return false;
+}
+
+bool XmlNodeObject::setVirtual(Interpreter& vm, const QString& name, const Value& value)
+{
+    if (!document)
+        return false;
+    const DocumentField field = documentField(name, caseSensitive());
+    if (field == DocumentField::None)
+        return false;
+    if (value.isUndefined() && field != DocumentField::DocTypeDecl && field != DocumentField::XmlDecl)
+        return true;
+    // The flags and the status ask an object for its text before they
+    // convert it (a boolean, a number), as the player's setters do.
+    const bool converted = field == DocumentField::IgnoreWhite || field == DocumentField::Loaded || field == DocumentField::Status;
+    if (converted && value.isObject())
+        nativeText(vm, value);
+    switch (field) {
+    case DocumentField::None: break;
+    case DocumentField::ContentType: document->contentType = value; break;
+    case DocumentField::DocTypeDecl: document->docTypeDecl = value; break;
+    case DocumentField::XmlDecl: document->xmlDecl = value; break;
+    case DocumentField::IgnoreWhite: document->ignoreWhite = Value(vm.toBoolean(value)); break;
+    case DocumentField::Loaded: document->loaded = Value(vm.toBoolean(value)); break;
+    case DocumentField::Status: document->status = toInt32(vm.toNumber(value)); break;
+    }
+    return true;
+}
+
+bool XmlNodeObject::hasVirtual(Interpreter&, const QString& name)
+{
+    return document && documentField(name, caseSensitive()) != DocumentField::None;
+}
+
 void XmlNodeObject::markChildren(std::vector<Object*>& stack)
 {
     Object::markChildren(stack);
+    if (document) {
+        for (const Value* v : { &document->contentType, &document->docTypeDecl, &document->xmlDecl })
+            if (v->isObject())
+                stack.push_back(v->asObject());
+    }
     if (name.isObject())
         stack.push_back(name.asObject());
     if (value.isObject())

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace swf::avm1 {
@@ -53,6 +54,24 @@ public:
     Value prefixForNamespace(Interpreter& vm, const QString& uri) const;
 
     void markChildren(std::vector<Object*>& stack) override;
+
+    // What an XML document (not a plain node) keeps besides its tree. Scripts
+    // reach it as properties of the document that no listing shows, each
+    // converting what is set the player's way; setting undefined is ignored
+    // except on the two declarations.
+    struct Document {
+        Value contentType; // undefined until set: then the prototype's, or the form type
+        Value docTypeDecl;
+        Value xmlDecl;
+        Value ignoreWhite; // undefined until set: then the prototype's, or false
+        Value loaded;
+        int status = 0;
+    };
+    std::unique_ptr<Document> document;
+
+    bool getVirtual(Interpreter& vm, const QString& name, Value& out) override;
+    bool setVirtual(Interpreter& vm, const QString& name, const Value& value) override;
+    bool hasVirtual(Interpreter& vm, const QString& name) override;
 };
 
 // Text as XML writes it: & < > " ' as entities.

@@ -198,7 +198,8 @@ private:
 
     bool readAttribute(XmlNodeObject* node)
     {
-        const QString name = readName();
+        // Entities in an attribute's name are read as in its value.
+        const QString name = xmlUnescape(readName());
         skipSpace();
         if (name.isEmpty() || m_pos >= m_text.size() || m_text[m_pos] != QLatin1Char('=')) {
             m_result.status = XmlMalformedElement;

@@ -356,6 +356,7 @@ const NativeMethod clipDrawingMethods[] = {
 void installClipDrawing(Interpreter& vm, Object* proto)
 {
     vm.defineMethods(proto, clipDrawingMethods);
+    installClipTransform(vm, proto);
 
     // filters: copies of the clip's filters as script objects, and back.
     auto* getter = vm.newNative(QStringLiteral("filters"), clipFiltersGet);

@@ -26,6 +26,9 @@ void installDrawingApi(StageScripts& scripts, Interpreter& vm, Object* clipProto
 
 void installClipDrawing(Interpreter& vm, Object* clipProto);
 void installFlashGeom(Interpreter& vm, Object* geomPackage);
+// flash.geom.Transform, and MovieClip.transform on the clip prototype.
+void installTransform(Interpreter& vm, Object* geomPackage);
+void installClipTransform(Interpreter& vm, Object* clipProto);
 void installBitmapData(Interpreter& vm, Object* displayPackage, Stage& stage);
 void installFlashFilters(Interpreter& vm, Object* filtersPackage);
 

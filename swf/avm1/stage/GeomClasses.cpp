@@ -1,9 +1,12 @@
-// flash.geom for scripts: Matrix, Point, Rectangle and ColorTransform as plain
-// objects with number members, their methods reading and writing those members.
+// flash.geom for scripts: Matrix, Point and Rectangle as plain objects with
+// number members, their methods reading and writing those members.
+// ColorTransform keeps its numbers inside (ColorTransformClass.cpp).
 
 #include "swf/avm1/stage/ClipDrawing.h"
+#include "swf/avm1/stage/ColorTransformClass.h"
 
 #include <cmath>
+#include <functional>
 #include <span>
 
 namespace swf::avm1 {
@@ -40,11 +43,15 @@ Object* construct(Interpreter& vm, Object* package, const char* className, std::
     return vm.construct(ctor, std::move(args)).asObject();
 }
 
+// "(x=1, y=2)": the members joined as a script's `+` joins them, each asked
+// for its valueOf first.
 QString describe(Interpreter& vm, Object* o, std::initializer_list<std::pair<const char*, const char*>> members)
 {
     QStringList parts;
-    for (const auto& [label, name] : members)
-        parts << QStringLiteral("%1=%2").arg(QString::fromLatin1(label), vm.toString(vm.getMember(Value(o), QString::fromLatin1(name))));
+    for (const auto& [label, name] : members) {
+        const Value v = vm.toPrimitive(vm.getMember(Value(o), QString::fromLatin1(name)), false);
+        parts << QStringLiteral("%1=%2").arg(QString::fromLatin1(label), vm.toString(v));
+    }
     return QLatin1Char('(') + parts.join(QLatin1String(", ")) + QLatin1Char(')');
 }
 
@@ -106,7 +113,10 @@ static Value matrixConstructor(Interpreter& vm, CallArgs& a)
 
 static Value pointConstructor(Interpreter& vm, CallArgs& a)
 {
-    initMembers(vm, a, { { "x", 0 }, { "y", 0 } });
+    // Without arguments the origin; with any, both members as given.
+    const bool origin = a.args.empty();
+    vm.setMember(a.thisValue, QStringLiteral("x"), origin ? Value(0.0) : a.arg(0));
+    vm.setMember(a.thisValue, QStringLiteral("y"), origin ? Value(0.0) : a.arg(1));
     return Value();
 }
 
@@ -119,33 +129,6 @@ static Value pointLength(Interpreter& vm, CallArgs& a)
 static Value rectangleConstructor(Interpreter& vm, CallArgs& a)
 {
     initMembers(vm, a, { { "x", 0 }, { "y", 0 }, { "width", 0 }, { "height", 0 } });
-    return Value();
-}
-
-static Value colorTransformConstructor(Interpreter& vm, CallArgs& a)
-{
-    initMembers(vm, a, { { "redMultiplier", 1 }, { "greenMultiplier", 1 }, { "blueMultiplier", 1 }, { "alphaMultiplier", 1 },
-                           { "redOffset", 0 }, { "greenOffset", 0 }, { "blueOffset", 0 }, { "alphaOffset", 0 } });
-    return Value();
-}
-
-static Value colorTransformGetRgb(Interpreter& vm, CallArgs& a)
-{
-    Object* o = a.thisObject();
-    auto channel = [&](const char* name) { return uint32_t(std::clamp(clampToInt(num(vm, o, name)), 0, 255)); };
-    return Value(double(channel("redOffset") << 16 | channel("greenOffset") << 8 | channel("blueOffset")));
-}
-
-static Value colorTransformSetRgb(Interpreter& vm, CallArgs& a)
-{
-    Object* o = a.thisObject();
-    uint32_t c = toUint32(vm.toNumber(a.arg(0)));
-    set(vm, o, "redMultiplier", 0);
-    set(vm, o, "greenMultiplier", 0);
-    set(vm, o, "blueMultiplier", 0);
-    set(vm, o, "redOffset", (c >> 16) & 0xff);
-    set(vm, o, "greenOffset", (c >> 8) & 0xff);
-    set(vm, o, "blueOffset", c & 0xff);
     return Value();
 }
 
@@ -355,12 +338,83 @@ static Value rectangleSetEmpty(Interpreter& vm, CallArgs& a, Object*)
     return Value();
 }
 
+// The player's Rectangle tests are written in ActionScript; they are done
+// here with the same operators, so members that are no numbers give what
+// the script would: `undefined` where a comparison meets NaN, text compared
+// as text, each member's valueOf asked once per use.
+namespace script {
+
+Value add(Interpreter& vm, const Value& a, const Value& b)
+{
+    bool ua = false, ub = false;
+    const Value pa = vm.toPrimitive(a, false, &ua);
+    const Value pb = vm.toPrimitive(b, false, &ub);
+    if ((pa.isString() && !ua) || (pb.isString() && !ub))
+        return Value(vm.toString(pa) + vm.toString(pb));
+    const double nan = std::nan("");
+    return Value((ua ? nan : vm.toNumber(pa)) + (ub ? nan : vm.toNumber(pb)));
+}
+
+Value less(Interpreter& vm, const Value& a, const Value& b) { return vm.abstractLess(a, b); }
+// a >= b is !(a < b), and a <= b is !(b < a): undefined turns into true.
+Value atLeast(Interpreter& vm, const Value& a, const Value& b) { return Value(!vm.toBoolean(vm.abstractLess(a, b))); }
+Value atMost(Interpreter& vm, const Value& a, const Value& b) { return Value(!vm.toBoolean(vm.abstractLess(b, a))); }
+
+// a && b && ...: the first falsy value, or the last; later tests are not run.
+Value all(Interpreter& vm, std::initializer_list<std::function<Value()>> tests)
+{
+    Value v(true);
+    for (const auto& test : tests) {
+        v = test();
+        if (!vm.toBoolean(v))
+            return v;
+    }
+    return v;
+}
+
+} // namespace script
+
+Value member(Interpreter& vm, const Value& o, const char* name)
+{
+    return vm.getMember(o, QString::fromLatin1(name));
+}
+
+// x >= this.x && x < this.x + this.width && y >= this.y && y < this.y + this.height
+Value rectangleHolds(Interpreter& vm, const Value& self, const Value& x, const Value& y)
+{
+    using namespace script;
+    return all(vm, {
+        [&] { return atLeast(vm, x, member(vm, self, "x")); },
+        [&] { return less(vm, x, add(vm, member(vm, self, "x"), member(vm, self, "width"))); },
+        [&] { return atLeast(vm, y, member(vm, self, "y")); },
+        [&] { return less(vm, y, add(vm, member(vm, self, "y"), member(vm, self, "height"))); },
+    });
+}
+
 static Value rectangleContains(Interpreter& vm, CallArgs& a, Object*)
 {
-    Object* o = a.thisObject();
-    double x = vm.toNumber(a.arg(0)), y = vm.toNumber(a.arg(1));
-    double rx = num(vm, o, "x"), ry = num(vm, o, "y");
-    return Value(x >= rx && y >= ry && x < rx + num(vm, o, "width") && y < ry + num(vm, o, "height"));
+    return rectangleHolds(vm, a.thisValue, a.arg(0), a.arg(1));
+}
+
+static Value rectangleContainsPoint(Interpreter& vm, CallArgs& a, Object*)
+{
+    return rectangleHolds(vm, a.thisValue, member(vm, a.arg(0), "x"), member(vm, a.arg(0), "y"));
+}
+
+// The other's corner inside, then its far edges no further than ours.
+static Value rectangleContainsRectangle(Interpreter& vm, CallArgs& a, Object*)
+{
+    using namespace script;
+    const Value self = a.thisValue, r = a.arg(0);
+    auto far = [&](const Value& o, const char* at, const char* size) { return add(vm, member(vm, o, at), member(vm, o, size)); };
+    return all(vm, {
+        [&] { return atLeast(vm, member(vm, r, "x"), member(vm, self, "x")); },
+        [&] { return less(vm, member(vm, r, "x"), far(self, "x", "width")); },
+        [&] { return atLeast(vm, member(vm, r, "y"), member(vm, self, "y")); },
+        [&] { return less(vm, member(vm, r, "y"), far(self, "y", "height")); },
+        [&] { return atMost(vm, far(r, "x", "width"), far(self, "x", "width")); },
+        [&] { return atMost(vm, far(r, "y", "height"), far(self, "y", "height")); },
+    });
 }
 
 static Value rectangleOffset(Interpreter& vm, CallArgs& a, Object*)
@@ -401,31 +455,6 @@ static Value rectangleEquals(Interpreter& vm, CallArgs& a, Object* package)
 static Value rectangleToString(Interpreter& vm, CallArgs& a, Object*)
 {
     return Value(describe(vm, a.thisObject(), { { "x", "x" }, { "y", "y" }, { "w", "width" }, { "h", "height" } }));
-}
-
-static Value colorTransformConcat(Interpreter& vm, CallArgs& a, Object*)
-{
-    Object* o = a.thisObject();
-    Object* p = a.arg(0).asObject();
-    if (!p)
-        return Value();
-    // The argument applies first, then this transform.
-    for (const char* channel : { "red", "green", "blue", "alpha" }) {
-        QByteArray mul = QByteArray(channel) + "Multiplier", off = QByteArray(channel) + "Offset";
-        double m1 = num(vm, o, mul.constData()), o1 = num(vm, o, off.constData());
-        double m2 = num(vm, p, mul.constData()), o2 = num(vm, p, off.constData());
-        set(vm, o, off.constData(), o1 + m1 * o2);
-        set(vm, o, mul.constData(), m1 * m2);
-    }
-    return Value();
-}
-
-static Value colorTransformToString(Interpreter& vm, CallArgs& a, Object*)
-{
-    return Value(describe(vm, a.thisObject(), { { "redMultiplier", "redMultiplier" }, { "greenMultiplier", "greenMultiplier" },
-                                                  { "blueMultiplier", "blueMultiplier" }, { "alphaMultiplier", "alphaMultiplier" },
-                                                  { "redOffset", "redOffset" }, { "greenOffset", "greenOffset" },
-                                                  { "blueOffset", "blueOffset" }, { "alphaOffset", "alphaOffset" } }));
 }
 
 // transformPoint and deltaTransformPoint: a new Point, the argument mapped
@@ -491,6 +520,8 @@ const GeomMethod rectangleMethods[] = {
     { "isEmpty", rectangleIsEmpty },
     { "setEmpty", rectangleSetEmpty },
     { "contains", rectangleContains },
+    { "containsPoint", rectangleContainsPoint },
+    { "containsRectangle", rectangleContainsRectangle },
     { "offset", rectangleOffset },
     { "inflate", rectangleInflate },
     { "union", rectangleCombine<true> },
@@ -498,11 +529,6 @@ const GeomMethod rectangleMethods[] = {
     { "intersects", rectangleIntersects },
     { "equals", rectangleEquals },
     { "toString", rectangleToString },
-};
-
-const GeomMethod colorTransformMethods[] = {
-    { "concat", colorTransformConcat },
-    { "toString", colorTransformToString },
 };
 
 // A class of the package: its constructor, with `proto` as its prototype.
@@ -542,20 +568,6 @@ void installRectangle(Interpreter& vm, Object* package)
     defineGeomMethods(vm, rectangleProto, rectangleMethods);
 }
 
-void installColorTransform(Interpreter& vm, Object* package)
-{
-    Object* colorTransformProto = vm.newObject();
-    defineClass(vm, package, "ColorTransform", colorTransformConstructor, colorTransformProto);
-    defineGeomMethods(vm, colorTransformProto, colorTransformMethods);
-    // rgb: the offsets as one colour; setting it clears the multipliers.
-    auto* getRgb = vm.newNative(QStringLiteral("rgb"), colorTransformGetRgb);
-    auto* setRgb = vm.newNative(QStringLiteral("rgb"), colorTransformSetRgb);
-    colorTransformProto->define(QStringLiteral("rgb"), Value(), DontEnum);
-    Property* p = colorTransformProto->findOwn(QStringLiteral("rgb"));
-    p->getter = getRgb;
-    p->setter = setRgb;
-}
-
 } // namespace
 
 void installFlashGeom(Interpreter& vm, Object* package)
@@ -566,6 +578,7 @@ void installFlashGeom(Interpreter& vm, Object* package)
     installPoint(vm, package);
     installRectangle(vm, package);
     installColorTransform(vm, package);
+    installTransform(vm, package);
 }
 
 } // namespace swf::avm1

@@ -10,6 +10,7 @@
 #include "swf/avm1/stage/StageScripts.h"
 
 #include <cmath>
+#include <limits>
 
 namespace swf::avm1 {
 
@@ -204,10 +205,14 @@ static Value clipGetInstanceAtDepth(Interpreter& vm, CallArgs& a)
     StageScripts* owner = &StageScripts::of(vm);
     SpriteClip* c = clipOf(a);
     SpriteInstance* s = c ? c->sprite() : nullptr;
-    int depth = 0;
-    if (!s || a.args.empty() || !listDepth(vm, a.arg(0), depth))
+    // Any value but undefined names a depth: a whole number taken the way
+    // bit operations take it, so NaN, Infinity and null ask for depth 0.
+    if (!s || a.arg(0).isUndefined())
         return Value();
-    DisplayObject* child = s->childAt(depth);
+    const int64_t depth = int64_t(toInt32(vm.toNumber(a.arg(0)))) + DepthOffset;
+    if (depth < std::numeric_limits<int>::min() || depth > std::numeric_limits<int>::max())
+        return Value();
+    DisplayObject* child = s->childAt(int(depth));
     if (!child)
         return Value();
     // Shapes and static texts have no script object; the player answers with their clip.
@@ -321,7 +326,7 @@ const NativeMethod clipMethods[] = {
     { "duplicateMovieClip", clipDuplicateMovieClip },
     { "removeMovieClip", clipRemoveMovieClip },
     { "swapDepths", clipSwapDepths },
-    { "getInstanceAtDepth", clipGetInstanceAtDepth },
+    { "getInstanceAtDepth", clipGetInstanceAtDepth, DontEnum, 7 },
     { "startDrag", clipStartDrag },
     { "stopDrag", clipStopDrag },
     { "getBounds", clipGetBounds },

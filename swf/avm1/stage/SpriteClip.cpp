@@ -178,9 +178,19 @@ ClipObject* SpriteClip::parentClip() const
 ClipObject* SpriteClip::rootClip()
 {
     // The root of the level the clip stands in (a level is a root of its own).
+    // From version 7 a clip whose _lockroot is set is the root of everything
+    // inside it, itself included.
     SpriteInstance* s = sprite();
-    for (int guard = 0; s && s->parent() && guard < 1024; ++guard)
+    const bool lockable = m_owner.interpreter().version() >= 7;
+    for (int guard = 0; s && s->parent() && guard < 1024; ++guard) {
+        if (lockable) {
+            SpriteClip* clip = s == sprite() ? this : m_owner.clipFor(*s);
+            const Property* lock = clip ? clip->findOwn(QStringLiteral("_lockroot")) : nullptr;
+            if (lock && lock->alive && m_owner.interpreter().toBoolean(lock->value))
+                return clip;
+        }
         s = s->parent();
+    }
     return m_owner.clipFor(s && m_owner.stage().levelOf(*s) >= 0 ? *s : m_owner.stage().root());
 }
 

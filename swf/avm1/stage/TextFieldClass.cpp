@@ -2,6 +2,7 @@
 // MovieClip.createTextField: named functions bound from tables; the state
 // behind them (objects per field, focus, bound variables) is TextFieldScripts.
 
+#include "swf/avm1/stage/StyleSheetClass.h"
 #include "swf/avm1/stage/TextFieldScripts.h"
 
 #include "swf/movie/Fonts.h"
@@ -562,6 +563,7 @@ void TextFieldScripts::installTextField()
     Object* proto = m_fieldProto;
 
     vm.defineMethods(proto, textFieldMethods);
+    installStyleSheet(vm, ctor);
 }
 
 void TextFieldScripts::installTextFormat()

@@ -1,5 +1,7 @@
 #include "swf/avm1/stage/TextFieldObject.h"
 
+#include "swf/avm1/builtins/NativeText.h"
+
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/avm1/vm/Interpreter.h"
 #include "swf/avm1/stage/SpriteClip.h"
@@ -8,6 +10,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace swf::avm1 {
@@ -209,16 +213,17 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
     auto number = [&] { return vm.toNumber(value); };
     auto flag = [&] { return vm.toBoolean(value); };
     switch (prop) {
+    // Text set by a script is an object's toString answer, or its type name.
     case Prop::Text:
-        f->setPlainText(vm.toString(value));
+        f->setPlainText(nativeText(vm, value));
         if (m_registry)
             m_registry->pushVariable(*f);
         break;
     case Prop::HtmlText:
         if (f->isHtml())
-            f->setHtmlText(vm.toString(value));
+            f->setHtmlText(nativeText(vm, value));
         else
-            f->setPlainText(vm.toString(value));
+            f->setPlainText(nativeText(vm, value));
         if (m_registry)
             m_registry->pushVariable(*f);
         break;
@@ -267,7 +272,7 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
         const QString var = value.isNullish() ? QString() : vm.toString(value);
         f->setVariableName(var);
         if (m_registry)
-            m_registry->pullVariable(*f);
+            m_registry->pullVariable(*f, true);
         break;
     }
     case Prop::MaxChars: {
@@ -286,13 +291,16 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
     case Prop::YScale:
     case Prop::Rotation: {
         const double n = number();
-        if (!std::isfinite(n))
+        // A position is kept in whole twips of 32 bits: an infinite one
+        // wraps to 0 like any number too large; NaN, undefined and null
+        // (0 in older movies) change nothing.
+        if (std::isnan(n) || value.isNullish() || (!std::isfinite(n) && prop != Prop::X && prop != Prop::Y))
             break;
         Matrix m = f->matrix();
         if (prop == Prop::X) {
-            m.tx = n * 20;
+            m.tx = toInt32(n * 20);
         } else if (prop == Prop::Y) {
-            m.ty = n * 20;
+            m.ty = toInt32(n * 20);
         } else if (prop == Prop::Rotation) {
             const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d), rad = n * M_PI / 180;
             m.a = sx * std::cos(rad); m.b = sx * std::sin(rad);
@@ -316,19 +324,29 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
     case Prop::Width:
     case Prop::Height: {
         // A field's size is its box: setting it moves the box edge, never scales the text.
+        // The box is whole twips of 32 bits too: a size too large wraps,
+        // an infinite one is 0; NaN, undefined, null and negative sizes
+        // change nothing.
         const double n = number();
-        if (!std::isfinite(n) || n < 0)
+        if (std::isnan(n) || n < 0 || value.isNullish())
             break;
         const Matrix& m = f->matrix();
         const double scale = prop == Prop::Width ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d);
         if (scale == 0)
             break;
-        const auto twips = std::int32_t(std::lround(std::min(n * 20 / scale, 1e8)));
+        const std::int32_t twips = toInt32(n * 20 / scale);
         f->changeRecord([&](EditTextRecord& r) {
+            // The far edge stays a 32-bit number whose distance from the near
+            // one is a 32-bit number too.
+            auto edge = [&](std::int32_t from) {
+                const std::int64_t lowest = std::int64_t(INT32_MIN) + std::max<std::int64_t>(from, 0);
+                const std::int64_t highest = std::int64_t(INT32_MAX) + std::min<std::int64_t>(from, 0);
+                return std::int32_t(std::clamp<std::int64_t>(std::int64_t(from) + twips, lowest, highest));
+            };
             if (prop == Prop::Width)
-                r.bounds.xMax = r.bounds.xMin + twips;
+                r.bounds.xMax = edge(r.bounds.xMin);
             else
-                r.bounds.yMax = r.bounds.yMin + twips;
+                r.bounds.yMax = edge(r.bounds.yMin);
         });
         break;
     }

@@ -138,7 +138,7 @@ Object* TextFieldScripts::resolveVariableHolder(EditTextInstance& field, QString
     return vm.resolveTarget(base, path.left(cut));
 }
 
-void TextFieldScripts::pullVariable(EditTextInstance& field)
+void TextFieldScripts::pullVariable(EditTextInstance& field, bool anyHolder)
 {
     if (field.variableName().isEmpty())
         return;
@@ -146,7 +146,9 @@ void TextFieldScripts::pullVariable(EditTextInstance& field)
     try {
         QString name;
         Object* holder = resolveVariableHolder(field, name);
-        if (!holder)
+        // Only a clip's variables keep a field up to date; one of a plain
+        // object is read when the variable is named, and not again.
+        if (!holder || (!anyHolder && holder->kind() != Object::Kind::Clip))
             return;
         if (!vm.hasProperty(holder, name)) {
             // A field whose variable does not exist yet gives it its own text.

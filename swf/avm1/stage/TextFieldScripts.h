@@ -42,7 +42,7 @@ public:
     Object* childField(SpriteInstance& sprite, const QString& name, bool caseSensitive);
 
     // A bound variable's value into its field, or the field's text into a variable not yet set.
-    void pullVariable(EditTextInstance& field);
+    void pullVariable(EditTextInstance& field, bool anyHolder = false);
     // The field's text into its bound variable.
     void pushVariable(EditTextInstance& field);
 
