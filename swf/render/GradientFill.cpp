@@ -41,7 +41,9 @@ int gradientIndex(double t, int spread)
         if (t > 1)
             t = 2 - t;
     }
-    return std::clamp(int(std::floor(t * 256)), 0, 255);
+    // Entries 0 to 254 each span 1/255 of the gradient; the last shows at its
+    // end and in the padding past it.
+    return std::clamp(int(std::floor(t * 255)), 0, 255);
 }
 
 QImage gradientImage(const FillStyle& fill, const GradientTable& table, const QTransform& gradientToDevice, const QRect& area)
