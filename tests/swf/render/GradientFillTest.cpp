@@ -53,8 +53,8 @@ TEST(GradientFill, FocalGradientsMeasureFromTheFocalPoint)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(at(image, 75, 50).red(), 0);   // on the focal point
     EXPECT_EQ(at(image, 0, 50).red(), 255);  // on the left rim
-    // The centre lies 25 px from the focal point on a 75 px ray: 85.
-    EXPECT_EQ(at(image, 50, 50).red(), 85);
+    // The corner at 48 lies 27 px from the focal point on a 75 px ray to the left rim: 91.8.
+    EXPECT_EQ(at(image, 48, 50).red(), 91);
     // The corner at 87 lies 12 of the 25 px from the focal point to the right rim: 122.4.
     EXPECT_EQ(at(image, 87, 50).red(), 122);
 }
