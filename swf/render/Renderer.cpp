@@ -573,8 +573,18 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
     const auto* bitmap = m_stage.movie().characterAs<BitmapDef>(fill.bitmapId, CharacterKind::Bitmap);
     if (!bitmap || bitmap->image.isNull())
         return;
-    // Clipped: the image once, only where the shape is.
     const QImage& image = cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx);
+    if (!fill.repeat && m_stage.movie().version() <= 6) {
+        // Movies of version 6 and earlier see a clipped bitmap one of its
+        // pixels further right and down, its edge pixels continued over what
+        // it no longer covers.
+        FillStyle shifted = fill;
+        shifted.matrix.tx += fill.matrix.a + fill.matrix.c;
+        shifted.matrix.ty += fill.matrix.b + fill.matrix.d;
+        swf::drawBitmapFill(painter, path, shifted, image, transform, BitmapEdges::Stretch);
+        return;
+    }
+    // Clipped: the image once, only where the shape is.
     swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::Clip);
 }
 
