@@ -578,10 +578,7 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
         // Movies of version 6 and earlier see a clipped bitmap one of its
         // pixels further right and down, its edge pixels continued over what
         // it no longer covers.
-        FillStyle shifted = fill;
-        shifted.matrix.tx += fill.matrix.a + fill.matrix.c;
-        shifted.matrix.ty += fill.matrix.b + fill.matrix.d;
-        swf::drawBitmapFill(painter, path, shifted, image, transform, BitmapEdges::Stretch);
+        swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::ShiftedOn);
         return;
     }
     // Clipped: the image once, only where the shape is.
