@@ -80,10 +80,11 @@ TEST(GradientFillRender, PixelCornersPickTheEntries)
     EXPECT_EQ(at(image, 50, 50), QColor(Qt::red));
     EXPECT_EQ(at(image, 51, 50), QColor(Qt::blue));
     // A stop out of order takes the next ratio: 254 red, then blue on 255,
-    // then green pushed past the end and never seen; only the padding past
-    // the box's right edge looks entry 255 up.
+    // then green pushed past the end and never seen. The box ends at 50.5 px:
+    // pixel 50 (252.5) is still red, and only the padding past the box looks
+    // entry 255 up.
     swfw::Shape ends;
-    int e = ends.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 1000, 2000),
+    int e = ends.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 1010, 2000),
         { { 254, Red }, { 0, Blue }, { 0, Green } }));
     ends.fill1(e).rect(0, 0, 2000, 2000);
     swfw::Movie second(8, 100, 100, 12);
@@ -94,7 +95,7 @@ TEST(GradientFillRender, PixelCornersPickTheEntries)
     auto q = load(second.bytes());
     ASSERT_TRUE(q);
     const QImage padded = renderStage(*q);
-    EXPECT_EQ(at(padded, 49, 50), QColor(Qt::red));
-    EXPECT_EQ(at(padded, 50, 50), QColor(Qt::blue));
+    EXPECT_EQ(at(padded, 50, 50), QColor(Qt::red));
+    EXPECT_EQ(at(padded, 51, 50), QColor(Qt::blue));
     EXPECT_EQ(at(padded, 90, 50), QColor(Qt::blue));
 }
