@@ -38,6 +38,18 @@ void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle
     }
     // Pixels never come from outside the path.
     painter.setClipPath(path, Qt::IntersectClip);
+    if (edges == BitmapEdges::ShiftedOn) {
+        // Drawn from one pixel down and right; the strips left above and to
+        // the left repeat the first row and column, the corner the first pixel.
+        painter.setTransform(QTransform::fromTranslate(1, 1) * matrix * transform);
+        const double w = image.width(), h = image.height();
+        painter.drawImage(QPointF(0, 0), image);
+        painter.drawImage(QRectF(0, -1, w, 1), image, QRectF(0, 0, w, 1));
+        painter.drawImage(QRectF(-1, 0, 1, h), image, QRectF(0, 0, 1, h));
+        painter.drawImage(QRectF(-1, -1, 1, 1), image, QRectF(0, 0, 1, 1));
+        painter.restore();
+        return;
+    }
     painter.setTransform(matrix * transform);
     QImage clamped;
     QRect area;

@@ -22,6 +22,9 @@ bool invertible(const QTransform& t);
 enum class BitmapEdges {
     Clip,    // nothing: the image once, only where the path is
     Stretch, // the bitmap's outermost pixels, continued outwards (script fills)
+    // The image one of its pixels further right and down, its top row and left
+    // column repeated over the strips it leaves (clipped fills of old movies).
+    ShiftedOn,
 };
 
 // Fills `path` (twips, drawn with `transform`) with `image` placed by

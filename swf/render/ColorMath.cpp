@@ -35,26 +35,18 @@ struct Point {
     Rgba color;
 };
 
-// The stops as the table sees them, ratios never going backwards. A stop on or
-// before the previous ratio takes over one ratio later, the previous colour
-// held until then; of several such stops only the last shows, and one pushed
-// past 255 never does.
+// The stops as the table sees them, ratios never going backwards: a stop on
+// or before the ratio the previous one took takes the next ratio, so several
+// on one ratio follow one another a ratio apart, and one pushed past 255
+// never shows.
 std::vector<Point> orderedStops(const Gradient& gradient)
 {
     std::vector<Point> points;
-    int last = -1;     // the ratio of the last stop in order
-    bool held = false; // whether a stop already waits at last + 1
     for (const GradientStop& s : gradient.stops) {
-        if (points.empty() || s.ratio > last) {
-            points.push_back({ s.ratio, s.color });
-            last = s.ratio;
-            held = false;
-        } else if (held) {
-            points.back().color = s.color;
-        } else if (last < 255) {
-            points.push_back({ last + 1, s.color });
-            held = true;
-        }
+        const int ratio = points.empty() ? s.ratio : std::max<int>(s.ratio, points.back().ratio + 1);
+        if (ratio > 255)
+            break;
+        points.push_back({ ratio, s.color });
     }
     return points;
 }

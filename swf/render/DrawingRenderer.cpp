@@ -1,6 +1,7 @@
 #include "swf/render/DrawingRenderer.h"
 
 #include "swf/render/BitmapFill.h"
+#include "swf/render/GradientFill.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
 #include "swf/runtime/Drawing.h"
@@ -28,8 +29,12 @@ void drawDrawing(QPainter& painter, const Drawing& drawing, const QTransform& tr
             }
             continue;
         }
+        if (isGradient(style)) {
+            fillGradientPath(painter, part.path, style, cx, transform);
+            continue;
+        }
         QBrush brush;
-        if (renderer.makeBrush(style, cx, brush))
+        if (renderer.makeBrush(style, cx, transform, brush))
             painter.fillPath(part.path, brush);
     }
     for (const Drawing::LinePart& part : drawing.lines()) {

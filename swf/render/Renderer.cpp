@@ -4,6 +4,7 @@
 #include "swf/render/ColorMath.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
+#include "swf/render/GradientFill.h"
 #include "swf/render/FrameChanges.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/StrokePieces.h"
@@ -73,9 +74,12 @@ const T& definitionOf(const DisplayObject& object)
     return *static_cast<const T*>(object.character());
 }
 
-// The gradient's 256-entry colour table as stops: each entry holds over its
-// 1/256 of the gradient and steps to the next, so the painter shows the
-// table's colours as a per-pixel lookup would, not blends between them.
+// The gradient's 256-entry colour table as stops. The reference looks a
+// position t (0 to 1 across the gradient) up at entry t * 255 cut down, so
+// entries 0 to 254 each hold over 1/255 of the gradient and the last entry
+// shows only at its end and in the padding past it. Each entry steps to the
+// next, so the painter shows the table's colours as a lookup would, not
+// blends between them.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
 {
     QGradientStops stops;
@@ -89,6 +93,16 @@ QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
         stops.append({ (i + 1) / 256.0 - 1e-6, color });
     }
     return stops;
+}
+
+// The reference samples a gradient at each pixel's top-left corner where the
+// painter samples at its centre: moving the gradient half a device pixel
+// right and down makes the centres see what the corners would.
+QTransform cornerSampling(const QTransform& objectToDevice)
+{
+    if (!objectToDevice.isInvertible())
+        return QTransform();
+    return objectToDevice * QTransform::fromTranslate(0.5, 0.5) * objectToDevice.inverted();
 }
 
 Qt::PenCapStyle capStyle(int cap)
@@ -505,7 +519,7 @@ void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const
     }
 }
 
-bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush)
+bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& transform, QBrush& brush)
 {
     switch (fill.type) {
     case FillStyle::Type::Solid:
@@ -538,7 +552,7 @@ bool Renderer::makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush
             g.setSpread(spread);
             brush = QBrush(g);
         }
-        brush.setTransform(matrix);
+        brush.setTransform(matrix * cornerSampling(transform));
         return true;
     }
     case FillStyle::Type::Bitmap: {
@@ -559,8 +573,15 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
     const auto* bitmap = m_stage.movie().characterAs<BitmapDef>(fill.bitmapId, CharacterKind::Bitmap);
     if (!bitmap || bitmap->image.isNull())
         return;
-    // Clipped: the image once, only where the shape is.
     const QImage& image = cx.isIdentity() ? bitmap->image : m_cache.tintedBitmap(*bitmap, cx);
+    if (!fill.repeat && m_stage.movie().version() <= 6) {
+        // Movies of version 6 and earlier see a clipped bitmap one of its
+        // pixels further right and down, its edge pixels continued over what
+        // it no longer covers.
+        swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::ShiftedOn);
+        return;
+    }
+    // Clipped: the image once, only where the shape is.
     swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::Clip);
 }
 
@@ -568,7 +589,7 @@ bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QT
 {
     QBrush brush;
     if (line.hasFill) {
-        if (!makeBrush(line.fill, cx, brush))
+        if (!makeBrush(line.fill, cx, transform, brush))
             return false;
     } else {
         brush = QBrush(tint(cx, line.color.toQColor()));
@@ -609,9 +630,14 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
                 drawBitmapFill(painter, path, fill, transform, cx);
                 continue;
             }
+            if (isGradient(fill)) {
+                QPainterPath scratch;
+                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform);
+                continue;
+            }
             QBrush brush;
             QPainterPath scratch;
-            if (makeBrush(fill, cx, brush))
+            if (makeBrush(fill, cx, transform, brush))
                 painter.fillPath(m_pathBudget.admit(path, scratch), brush);
         }
         for (const auto& [index, path] : layer.lines) {

@@ -34,8 +34,9 @@ public:
     // filters and blend modes as on the stage.
     void renderObject(QPainter& painter, const DisplayObject& object, const QTransform& objectToDevice, const ColorTransform& cx);
 
-    // Builds the brush for a fill style under a colour transform; false when it draws nothing.
-    bool makeBrush(const FillStyle& fill, const ColorTransform& cx, QBrush& brush);
+    // Builds the brush for a fill style under a colour transform, for a shape
+    // drawn through `transform` (twips to device); false when it draws nothing.
+    bool makeBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& transform, QBrush& brush);
     // Builds the pen for a line style drawn through `transform` (twips to device):
     // strokes scale with the object unless a non-scaling flag holds an axis still,
     // and never show thinner than one pixel. False when the line draws nothing.

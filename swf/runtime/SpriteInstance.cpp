@@ -163,14 +163,15 @@ void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
     }
     if (!existing || existing->isScriptOwned())
         return; // moving nothing, or what scripts now own
-    // Only a shape (or text, bitmap, morph) becomes another; sprites keep their
-    // character and the timeline changes only the placement.
-    auto isSpriteId = [this](std::uint16_t id) {
+    // Only a shape (or text, bitmap, morph) becomes another; sprites and buttons
+    // keep their character and the timeline changes only the placement.
+    // Buttons neither become nor replace another character.
+    auto keepsCharacter = [this](std::uint16_t id) {
         const Character* c = movie().character(id);
-        return c && c->kind == CharacterKind::Sprite;
+        return c && (c->kind == CharacterKind::Sprite || c->kind == CharacterKind::Button);
     };
     if (place.characterId && *place.characterId != existing->characterId() && !existing->asSprite()
-        && !isSpriteId(*place.characterId)) {
+        && !keepsCharacter(existing->characterId()) && !keepsCharacter(*place.characterId)) {
         // Swap the character but keep the placement's properties.
         auto child = createInstance(*place.characterId, place.depth, frame);
         if (!child)

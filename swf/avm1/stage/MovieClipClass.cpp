@@ -334,7 +334,7 @@ const NativeMethod clipMethods[] = {
     { "hitTest", clipHitTest },
     { "localToGlobal", clipLocalToGlobal },
     { "globalToLocal", clipGlobalToLocal },
-    { "setMask", clipSetMask },
+    { "setMask", clipSetMask, DontEnum, 6 },
 };
 
 void installClipMethods(Interpreter& vm, Object* proto)

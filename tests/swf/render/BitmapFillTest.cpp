@@ -1,6 +1,8 @@
 // The bitmap fill shared by shapes and script drawings: the matrix check,
 // tiling, clipping and edge stretching, on a small image drawn directly.
 
+#include "support/TestSupport.h"
+
 #include "swf/render/BitmapFill.h"
 
 #include <QPainter>
@@ -99,4 +101,51 @@ TEST(BitmapFill, ClampedBitmapContinuesTheEdgesAndCapsItsSize)
     EXPECT_EQ(at(clamped, 3, 2), 0x0000ffu);
     EXPECT_TRUE(swf::clampedBitmap(redBlue(), QRect(0, 0, 8192, 8192)).isNull()) << "past the cap: not built";
     EXPECT_TRUE(swf::clampedBitmap(QImage(), QRect(0, 0, 2, 2)).isNull());
+}
+
+namespace {
+
+// A movie of `version` with a 2 x 2 bitmap (red, green / blue, white) drawn
+// by a clipped fill at one device pixel per bitmap pixel over the square
+// 0..3 px, so that one pixel of the square lies past the bitmap.
+QImage clippedBitmapMovie(int version)
+{
+    QImage pixels(2, 2, QImage::Format_ARGB32);
+    pixels.setPixel(0, 0, qRgb(255, 0, 0));
+    pixels.setPixel(1, 0, qRgb(0, 255, 0));
+    pixels.setPixel(0, 1, qRgb(0, 0, 255));
+    pixels.setPixel(1, 1, qRgb(255, 255, 255));
+    swfw::Movie movie(version, 10, 10, 12);
+    movie.setBackgroundColor({ 0, 0, 0, 255 });
+    movie.defineBitsLossless(1, pixels, false);
+    swfw::Shape shape;
+    int fill = shape.addFillStyle(swfw::FillStyle::bitmap(1, swfw::Matrix::scale(20, 20), false, false));
+    shape.fill1(fill).rect(0, 0, 60, 60);
+    movie.defineShape(2, shape, 3);
+    movie.placeObject2(swfw::Placement::place(1, 2));
+    movie.showFrame();
+    auto p = testing_support::load(movie.bytes());
+    return p ? testing_support::renderStage(*p) : QImage();
+}
+
+} // namespace
+
+TEST(BitmapFillRender, OlderMoviesSeeAClippedBitmapOnePixelOn)
+{
+    // Version 7: the bitmap where its matrix puts it, nothing past it.
+    const QImage seven = clippedBitmapMovie(7);
+    ASSERT_FALSE(seven.isNull());
+    EXPECT_EQ(at(seven, 0, 0), 0xff0000u);
+    EXPECT_EQ(at(seven, 1, 1), 0xffffffu);
+    EXPECT_EQ(at(seven, 2, 2), 0x000000u); // the background through the empty corner
+    // Version 6: pixel (0, 0) shows at (1, 1); the top row and left column
+    // repeat the bitmap's own edge, and the square's last pixel the corner.
+    const QImage six = clippedBitmapMovie(6);
+    ASSERT_FALSE(six.isNull());
+    EXPECT_EQ(at(six, 0, 0), 0xff0000u);
+    EXPECT_EQ(at(six, 1, 1), 0xff0000u);
+    EXPECT_EQ(at(six, 2, 1), 0x00ff00u);
+    EXPECT_EQ(at(six, 1, 2), 0x0000ffu);
+    EXPECT_EQ(at(six, 2, 2), 0xffffffu);
+    EXPECT_EQ(at(six, 0, 2), 0x0000ffu);
 }

@@ -87,11 +87,17 @@ TEST(ColorMath, GradientStopsOutOfOrderTakeOverOneRatioLater)
     EXPECT_EQ(back[100], qRgb(0, 0, 255));
     EXPECT_EQ(back[101], qRgb(0, 255, 0));
     EXPECT_EQ(back[255], qRgb(0, 255, 0));
-    // Of several stops on one ratio the last shows; one pushed past 255 never does.
+    // Several stops on one ratio follow one another a ratio apart: green
+    // takes 129, blue 130.
     const swf::GradientTable same = swf::gradientTable(
         gradient({ { 0, RedStop }, { 128, RedStop }, { 128, GreenStop }, { 128, BlueStop } }), {});
     EXPECT_EQ(same[128], qRgb(255, 0, 0));
-    EXPECT_EQ(same[129], qRgb(0, 0, 255));
+    EXPECT_EQ(same[129], qRgb(0, 255, 0));
+    EXPECT_EQ(same[130], qRgb(0, 0, 255));
+    // A stop pushed past 255 never shows: 254 red, blue on 255, green on 256.
+    const swf::GradientTable end = swf::gradientTable(gradient({ { 254, RedStop }, { 0, BlueStop }, { 0, GreenStop } }), {});
+    EXPECT_EQ(end[254], qRgb(255, 0, 0));
+    EXPECT_EQ(end[255], qRgb(0, 0, 255));
     const swf::GradientTable past = swf::gradientTable(gradient({ { 0, RedStop }, { 255, RedStop }, { 10, BlueStop } }), {});
     EXPECT_EQ(past[255], qRgb(255, 0, 0));
 }

@@ -1,3 +1,5 @@
+#include "support/EventMovies.h"
+#include "swf/format/TagCodes.h"
 #include "support/TestSupport.h"
 
 #include "swf/runtime/SoundSink.h"
@@ -61,6 +63,32 @@ TEST(Timeline, PlaceMoveReplaceAndRemove)
     EXPECT_EQ(describe(root), "[f3 1:2@60,80]");
     p->nextFrame();
     EXPECT_EQ(describe(root), "[f1 1:1@20,40 2:2@0,0]");
+}
+
+TEST(Timeline, ButtonsNeitherReplaceNorAreReplacedByAMove)
+{
+    // Depth 1 starts as shape 1 and is moved onto button 3; depth 2 starts
+    // as button 3 and is moved onto shape 2; depth 4 moves shape 1 onto
+    // shape 2, which does swap.
+    auto movie = baseMovie();
+    movie.tag(swf::TagDefineButton2, events_test::defineButton2(3, 1, {}));
+    movie.placeObject2(swfw::Placement::place(1, 1));
+    movie.placeObject2(swfw::Placement::place(2, 3));
+    movie.placeObject2(swfw::Placement::place(4, 1));
+    movie.showFrame();
+    for (auto [depth, id] : { std::pair { 1, 3 }, { 2, 2 }, { 4, 2 } }) {
+        auto replace = swfw::Placement::modify(uint16_t(depth));
+        replace.characterId = uint16_t(id);
+        replace.matrix = swfw::Matrix::translate(10, 10);
+        movie.placeObject2(replace);
+    }
+    movie.showFrame();
+
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    p->nextFrame();
+    // The characters stay, but the move still places them.
+    EXPECT_EQ(describe(p->stage().root()), "[f2 1:1@10,10 2:3@10,10 4:2@10,10]");
 }
 
 TEST(Timeline, LoopingKeepsInstancesPlacedInTheFirstFrame)

@@ -76,6 +76,16 @@ TEST(ClipLookup, GetSWFVersionAnswersForClipsAndTextFieldsOnly)
     });
 }
 
+TEST(ClipLookup, SetMaskIsHiddenFromVersion5Movies)
+{
+    // trace(typeof this.setMask)
+    S s = S().member("this", { "setMask" }).typeOf().trace();
+    runRows({
+        { "version 5", 5, s, { "undefined" } },
+        { "version 6", 6, s, { "function" } },
+    });
+}
+
 TEST(ClipLookup, AReferenceToARemovedClipReadsEmpty)
 {
     // x = createEmptyMovieClip("b", 1); b.removeMovieClip(); trace(x); trace(typeof x)

@@ -1,0 +1,101 @@
+// Gradient fills looked up per pixel: the position of each pixel's top-left
+// corner across the gradient, times 255 and cut down, picks the table entry;
+// past the ends the spread mode folds the position back.
+
+#include "support/TestSupport.h"
+
+#include "swf/render/GradientFill.h"
+
+using namespace testing_support;
+
+namespace {
+
+QColor at(const QImage& image, int x, int y)
+{
+    return QColor::fromRgba(image.pixel(x, y));
+}
+
+// A table whose entry i is the red level i, so that a pixel tells its index.
+swf::GradientTable rampTable()
+{
+    swf::GradientTable table {};
+    for (int i = 0; i < 256; ++i)
+        table[std::size_t(i)] = qRgb(i, 0, 0);
+    return table;
+}
+
+} // namespace
+
+TEST(GradientFill, PositionsFoldByTheSpreadMode)
+{
+    // Pad holds the ends; 0.5 * 255 = 127.5 cuts down to 127.
+    EXPECT_EQ(swf::gradientIndex(-0.5, 0), 0);
+    EXPECT_EQ(swf::gradientIndex(0.5, 0), 127);
+    EXPECT_EQ(swf::gradientIndex(0.999, 0), 254); // 254.7
+    EXPECT_EQ(swf::gradientIndex(1.25, 0), 255);
+    // Reflect: 1.25 comes back to 0.75 (191.25), -0.25 to 0.25 (63.75).
+    EXPECT_EQ(swf::gradientIndex(1.25, 1), 191);
+    EXPECT_EQ(swf::gradientIndex(-0.25, 1), 63);
+    // Repeat: 1.25 starts again at 0.25; -0.25 is 0.75 of the way.
+    EXPECT_EQ(swf::gradientIndex(1.25, 2), 63);
+    EXPECT_EQ(swf::gradientIndex(-0.25, 2), 191);
+}
+
+TEST(GradientFill, FocalGradientsMeasureFromTheFocalPoint)
+{
+    // A circle of radius 50 px about (50, 50), its focal point half way to
+    // the right rim, at (75, 50).
+    swf::FillStyle fill;
+    fill.type = swf::FillStyle::Type::Focal;
+    fill.gradient.focalPoint = 0.5;
+    const QTransform toDevice = QTransform::fromScale(50 / 16384.0, 50 / 16384.0) * QTransform::fromTranslate(50, 50);
+    const QImage image = swf::gradientImage(fill, rampTable(), toDevice, QRect(0, 0, 100, 100));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(at(image, 75, 50).red(), 0);   // on the focal point
+    EXPECT_EQ(at(image, 0, 50).red(), 255);  // on the left rim
+    // The corner at 48 lies 27 px from the focal point on a 75 px ray to the left rim: 91.8.
+    EXPECT_EQ(at(image, 48, 50).red(), 91);
+    // The corner at 87 lies 12 of the 25 px from the focal point to the right rim: 122.4.
+    EXPECT_EQ(at(image, 87, 50).red(), 122);
+}
+
+TEST(GradientFillRender, PixelCornersPickTheEntries)
+{
+    // A box 100 px wide: the corner of pixel x sits at x / 100 of the way,
+    // entry x * 2.55. Red holds to ratio 127 and blue starts at 128, so pixel
+    // 50 (127.5) is red and 51 (130.05) blue; sampled at the pixel centres
+    // (50.5 px) pixel 50 would already be blue.
+    swfw::Shape shape;
+    int g = shape.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 2000, 2000),
+        { { 0, Red }, { 127, Red }, { 128, Blue }, { 255, Blue } }));
+    shape.fill1(g).rect(0, 0, 2000, 2000);
+    swfw::Movie movie(8, 100, 100, 12);
+    movie.setBackgroundColor(White);
+    movie.defineShape(1, shape, 3);
+    movie.placeObject2(swfw::Placement::place(1, 1));
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    const QImage image = renderStage(*p);
+    EXPECT_EQ(at(image, 50, 50), QColor(Qt::red));
+    EXPECT_EQ(at(image, 51, 50), QColor(Qt::blue));
+    // A stop out of order takes the next ratio: 254 red, then blue on 255,
+    // then green pushed past the end and never seen. The box ends at 50.5 px:
+    // pixel 50 (252.5) is still red, and only the padding past the box looks
+    // entry 255 up.
+    swfw::Shape ends;
+    int e = ends.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 1010, 2000),
+        { { 254, Red }, { 0, Blue }, { 0, Green } }));
+    ends.fill1(e).rect(0, 0, 2000, 2000);
+    swfw::Movie second(8, 100, 100, 12);
+    second.setBackgroundColor(White);
+    second.defineShape(1, ends, 3);
+    second.placeObject2(swfw::Placement::place(1, 1));
+    second.showFrame();
+    auto q = load(second.bytes());
+    ASSERT_TRUE(q);
+    const QImage padded = renderStage(*q);
+    EXPECT_EQ(at(padded, 50, 50), QColor(Qt::red));
+    EXPECT_EQ(at(padded, 51, 50), QColor(Qt::blue));
+    EXPECT_EQ(at(padded, 90, 50), QColor(Qt::blue));
+}
