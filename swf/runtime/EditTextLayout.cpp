@@ -18,7 +18,7 @@ namespace {
 struct Face {
     const FontDef* embedded = nullptr;
     QFont system;
-    std::optional<QFontMetricsF> metrics;
+    std::optional<QFontMetricsF> metrics; // of `system`, in pixels
     double scale = 1; // font units → twips for embedded glyphs
     double ascent = 0, descent = 0;
 };
@@ -76,11 +76,14 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             face.descent = embedded->hasLayout && embedded->descent > 0 ? embedded->descent * face.scale : style.size * 0.2;
         } else {
             QString name = !style.face.isEmpty() ? style.face : fieldFont ? fieldFont->name : QStringLiteral("_sans");
-            face.system = deviceFont(name, style.size, style.bold || (fieldFont && fieldFont->bold && style.face.isEmpty()),
+            // System fonts are measured at their size in pixels, hinted, so
+            // advances and line heights are the whole pixels the glyphs are drawn on.
+            face.system = deviceFont(name, style.size / 20, style.bold || (fieldFont && fieldFont->bold && style.face.isEmpty()),
                 style.italic || (fieldFont && fieldFont->italic && style.face.isEmpty()));
             face.metrics.emplace(face.system);
-            face.ascent = face.metrics->ascent();
-            face.descent = face.metrics->descent();
+            face.ascent = std::round(face.metrics->ascent()) * 20;
+            face.descent = std::round(face.metrics->descent()) * 20;
+            layout.usesDeviceFonts = true;
         }
         int styleIndex = int(styles.size());
         faces.push_back(std::move(face));
@@ -107,7 +110,7 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
                     cell.width = style.size / 4; // a space the font did not embed
                 }
             } else {
-                cell.width = f.metrics->horizontalAdvance(cell.text);
+                cell.width = f.metrics->horizontalAdvance(cell.text) * 20;
             }
             cells.push_back(std::move(cell));
         }
@@ -174,10 +177,11 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         defaultDescent = fieldFont->descent * scale;
     }
 
-    std::map<QRgb, QPainterPath> byColor;
-    std::vector<QRgb> colorOrder;
-    auto pathFor = [&](const QColor& color) -> QPainterPath& {
-        QRgb key = color.rgba();
+    // Outlines by colour, embedded glyphs apart from system fonts' (drawn from runs when they can be).
+    std::map<std::pair<QRgb, bool>, QPainterPath> byColor;
+    std::vector<std::pair<QRgb, bool>> colorOrder;
+    auto pathFor = [&](const QColor& color, bool device) -> QPainterPath& {
+        const std::pair<QRgb, bool> key { color.rgba(), device };
         auto it = byColor.find(key);
         if (it == byColor.end()) {
             colorOrder.push_back(key);
@@ -222,7 +226,7 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             const Cell& first = line.cells[i];
             const Face& face = faces[std::size_t(first.style)];
             const TextStyle& style = styles[std::size_t(first.style)];
-            QPainterPath& path = pathFor(style.color);
+            QPainterPath& path = pathFor(style.color, !face.embedded);
             const double runStart = penX;
             std::size_t j = i;
             QString run;
@@ -238,10 +242,14 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
                 penX += cell.width;
             }
             // A run in one system font is drawn as one string, so shaping applies.
-            if (shown && !face.embedded)
-                path.addText(QPointF(runStart, baseline), face.system, run);
+            if (shown && !face.embedded && !run.trimmed().isEmpty()) {
+                QPainterPath outline;
+                outline.addText(QPointF(0, 0), face.system, run);
+                path.addPath(QTransform(20, 0, 0, 20, runStart, baseline).map(outline));
+                layout.deviceRuns.push_back(DeviceRun { face.system, QPointF(runStart, baseline), run, style.color });
+            }
             if (shown && style.underline)
-                path.addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
+                pathFor(style.color, false).addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
             i = j;
         }
         layout.lineTops.push_back(y);
@@ -253,8 +261,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
     }
     layout.lineCount = int(lines.size());
     layout.textHeight = y - top - record.leading;
-    for (QRgb key : colorOrder)
-        layout.pieces.push_back(TextPiece { QColor::fromRgba(key), std::move(byColor[key]) });
+    for (const auto& key : colorOrder)
+        layout.pieces.push_back(TextPiece { QColor::fromRgba(key.first), std::move(byColor[key]), key.second });
     return layout;
 }
 
