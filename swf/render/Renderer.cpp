@@ -129,9 +129,11 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     painter.fillRect(stageRect, m_stage.backgroundColor());
     QTransform twipsToDevice = QTransform::fromScale(1 / 20.0, 1 / 20.0) * stageToDevice;
     m_twipsToDevice = twipsToDevice;
+    // A script may give the root a colour transform (new Color(_root)).
+    const ColorTransform rootCx = ColorTransform {}.concat(m_stage.root().colorTransform());
     if (const Drawing* drawing = m_stage.root().drawing())
-        drawDrawing(painter, *drawing, twipsToDevice, ColorTransform {}, *this);
-    drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
+        drawDrawing(painter, *drawing, twipsToDevice, rootCx, *this);
+    drawChildren(painter, m_stage.root(), twipsToDevice, rootCx);
     // Levels loaded above the stage movie, lowest first, each with its own
     // placement (scripts may move a level as any clip).
     for (const auto& [n, level] : m_stage.levels()) {

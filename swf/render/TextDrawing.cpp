@@ -72,6 +72,7 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
     }
     painter.save();
     const bool crisp = atOwnSize(transform);
+    QPointF snapped; // how far the box moved to land on whole pixels
     if (crisp) {
         // Box, background and border on whole pixels: the border is a one-pixel
         // line on the box's first and last pixel columns and rows, the last
@@ -79,6 +80,7 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
         const QPointF topLeft = transform.map(box.topLeft());
         const QPointF bottomRight = transform.map(box.bottomRight());
         const QRect pixels(QPoint(snap(topLeft.x()), snap(topLeft.y())), QPoint(snap(bottomRight.x()) - 1, snap(bottomRight.y()) - 1));
+        snapped = QPointF(pixels.topLeft()) - topLeft;
         painter.setTransform(QTransform());
         painter.setPen(Qt::NoPen);
         if (edit.background())
@@ -91,7 +93,8 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
             painter.fillRect(QRect(pixels.left(), pixels.top() + 1, 1, pixels.height()), color);
             painter.fillRect(QRect(right, pixels.top() + 1, 1, pixels.height()), color);
         }
-        painter.setClipRect(pixels, Qt::IntersectClip);
+        // Text is cut at the gutter, two pixels inside the box.
+        painter.setClipRect(pixels.adjusted(2, 2, -2, -2), Qt::IntersectClip);
         painter.setTransform(transform);
     } else {
         painter.setTransform(transform);
@@ -120,7 +123,8 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
         const QTransform toDevice = painter.transform();
         painter.setTransform(QTransform());
         for (const DeviceRun& run : layout.deviceRuns) {
-            const QPointF at = toDevice.map(run.origin);
+            // Glyphs keep their place in the box as the box lands on its pixels.
+            const QPointF at = toDevice.map(run.origin) + snapped;
             painter.setPen(tint(cx, run.color));
             painter.setFont(run.font);
             painter.drawText(QPointF(snap(at.x() + 0.5), snap(at.y() + 0.5)), run.text);

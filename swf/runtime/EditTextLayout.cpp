@@ -117,8 +117,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
     }
 
     const double boxWidth = (record.bounds.xMax - record.bounds.xMin) - 2 * EditTextGutter - record.leftMargin - record.rightMargin;
-    // A single-line field never wraps.
-    const bool wrap = record.wordWrap && record.multiline && boxWidth > 0;
+    // Word wrap holds whether the field is multiline or not.
+    const bool wrap = record.wordWrap && boxWidth > 0;
     std::vector<Line> lines(1);
     bool newParagraph = true;
     auto startLine = [&] {
@@ -215,7 +215,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         double baseline = y + line.ascent;
         if (int(l) == firstShown)
             shownTop = y;
-        const bool shown = int(l) >= firstShown && y - shownTop < boxHeight;
+        // Below the first line shown, only lines that fit whole inside the gutter are drawn.
+        const bool shown = int(l) == firstShown || (int(l) > firstShown && baseline + line.descent - shownTop <= boxHeight - 2 * EditTextGutter);
         // A paragraph's first line starts after its indent, which its width already holds.
         double cellsWidth = 0;
         for (const Cell& c : line.cells)
