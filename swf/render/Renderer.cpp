@@ -7,6 +7,7 @@
 #include "swf/render/FrameChanges.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/StrokePieces.h"
+#include "swf/render/FocusRect.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/render/VideoDrawing.h"
 #include "swf/movie/Texts.h"
@@ -145,6 +146,7 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
             drawDrawing(painter, *drawing, levelTransform, levelCx, *this);
         drawChildren(painter, *level, levelTransform, levelCx);
     }
+    drawFocusRect(painter, m_stage, twipsToDevice);
     painter.restore();
 }
 

@@ -261,7 +261,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         y = baseline + line.descent + record.leading;
     }
     layout.lineCount = int(lines.size());
-    layout.textHeight = y - top - record.leading;
+    // A field with no text at all measures nothing: auto-sized, it is just its gutter.
+    layout.textHeight = cells.empty() ? 0 : y - top - record.leading;
     for (const auto& key : colorOrder)
         layout.pieces.push_back(TextPiece { QColor::fromRgba(key.first), std::move(byColor[key]), key.second });
     return layout;
