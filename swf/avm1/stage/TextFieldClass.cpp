@@ -597,12 +597,9 @@ void TextFieldScripts::installCreateTextField()
     Interpreter& vm = m_owner.interpreter();
     Object* clipProto = vm.clipPrototype();
     vm.defineMethods(clipProto, createTextFieldMethods);
-    // createTextField came with version 6: a version 5 movie sees it only
-    // once ASSetPropFlags clears its version bit (0x80).
-    if (Property* p = clipProto->findOwn(QStringLiteral("createTextField"))) {
-        p->versionBits |= 0x80;
+    // createTextField came with version 6: a version 5 movie calls nothing.
+    if (Property* p = clipProto->findOwn(QStringLiteral("createTextField")))
         p->minVersion = 6;
-    }
 }
 
 } // namespace swf::avm1
