@@ -11,7 +11,7 @@ PACKAGES=(
   libavformat-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  fonts-wqy-microhei
+  fonts-wqy-microhei fonts-dejavu-core
   xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick wmctrl
   ffmpeg python3
   desktop-file-utils shared-mime-info appstream dbus-daemon

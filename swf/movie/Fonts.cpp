@@ -3,11 +3,23 @@
 #include "swf/format/TagCodes.h"
 #include "swf/movie/Shapes.h"
 
+#include <QFontDatabase>
+
 #include <cmath>
 
 namespace swf {
 
 namespace {
+
+// Device text is drawn from hinted glyphs the way the classic TrueType
+// hinting draws them: stems snapped to whole pixels. FreeType reads this when
+// a font library starts, so it is chosen before any font is opened; a choice
+// made in the environment stands.
+[[maybe_unused]] const bool s_classicHinting = [] {
+    if (qEnvironmentVariableIsEmpty("FREETYPE_PROPERTIES"))
+        qputenv("FREETYPE_PROPERTIES", "truetype:interpreter-version=35");
+    return true;
+}();
 
 // A face with Chinese glyphs that setup installs; the others are common alternatives.
 const QStringList& cjkFamilies()
@@ -138,8 +150,10 @@ QFont deviceFont(const QString& face, double pixelSize, bool bold, bool italic)
         families << QStringLiteral("monospace") << QStringLiteral("DejaVu Sans Mono");
     else if (isCjkFace(name))
         families << cjkFamilies();
-    else
+    else if (QFontDatabase::hasFamily(name))
         families << name;
+    else
+        families << name << QStringLiteral("DejaVu Sans"); // a face not installed reads as the sans face
     // Chinese text in any face finds its glyphs in a CJK face.
     for (const QString& cjk : cjkFamilies()) {
         if (!families.contains(cjk))
@@ -151,6 +165,9 @@ QFont deviceFont(const QString& face, double pixelSize, bool bold, bool italic)
     font.setPixelSize(std::max(1, int(std::lround(pixelSize))));
     font.setBold(bold);
     font.setItalic(italic);
+    // Glyphs stand at their hinted advances, without kerning pairs.
+    font.setKerning(false);
+    font.setHintingPreference(QFont::PreferFullHinting);
     font.setStyleHint(families.first() == QLatin1String("monospace") ? QFont::TypeWriter
             : families.first() == QLatin1String("serif")             ? QFont::Serif
                                                                       : QFont::SansSerif);

@@ -8,6 +8,7 @@
 #include "swf/render/FrameChanges.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/StrokePieces.h"
+#include "swf/render/FocusRect.h"
 #include "swf/render/TextDrawing.h"
 #include "swf/render/VideoDrawing.h"
 #include "swf/movie/Texts.h"
@@ -143,9 +144,11 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
     painter.fillRect(stageRect, m_stage.backgroundColor());
     QTransform twipsToDevice = QTransform::fromScale(1 / 20.0, 1 / 20.0) * stageToDevice;
     m_twipsToDevice = twipsToDevice;
+    // A script may give the root a colour transform (new Color(_root)).
+    const ColorTransform rootCx = ColorTransform {}.concat(m_stage.root().colorTransform());
     if (const Drawing* drawing = m_stage.root().drawing())
-        drawDrawing(painter, *drawing, twipsToDevice, ColorTransform {}, *this);
-    drawChildren(painter, m_stage.root(), twipsToDevice, ColorTransform {});
+        drawDrawing(painter, *drawing, twipsToDevice, rootCx, *this);
+    drawChildren(painter, m_stage.root(), twipsToDevice, rootCx);
     // Levels loaded above the stage movie, lowest first, each with its own
     // placement (scripts may move a level as any clip).
     for (const auto& [n, level] : m_stage.levels()) {
@@ -157,6 +160,7 @@ void Renderer::render(QPainter& painter, const QTransform& stageToDevice)
             drawDrawing(painter, *drawing, levelTransform, levelCx, *this);
         drawChildren(painter, *level, levelTransform, levelCx);
     }
+    drawFocusRect(painter, m_stage, twipsToDevice);
     painter.restore();
 }
 

@@ -9,6 +9,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace swf {
 
 void drawStaticText(QPainter& painter, const Movie& movie, const TextDef& text, const QTransform& transform, const ColorTransform& cx)
@@ -35,31 +37,100 @@ void drawStaticText(QPainter& painter, const Movie& movie, const TextDef& text, 
     painter.restore();
 }
 
-void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransform& transform, const ColorTransform& cx)
+namespace {
+
+// A field shown at its own size, unrotated and unflipped: drawn on whole
+// device pixels, from hinted glyphs.
+bool atOwnSize(const QTransform& transform)
+{
+    return std::abs(transform.m12()) < 1e-9 && std::abs(transform.m21()) < 1e-9 && std::abs(transform.m11() * 20 - 1) < 1e-6
+        && std::abs(transform.m22() * 20 - 1) < 1e-6;
+}
+
+// Device pixels are snapped down, so a box at 100.5 starts on pixel 100.
+int snap(double v)
+{
+    return int(std::floor(v + 1e-3));
+}
+
+} // namespace
+
+void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransform& transform, const ColorTransform& givenCx)
 {
     const EditTextRecord& record = edit.record();
     const QRectF box = record.bounds.toTwips();
-    painter.save();
-    painter.setTransform(transform);
-    if (edit.background()) {
-        painter.setPen(Qt::NoPen);
-        painter.fillRect(box, tint(cx, QColor::fromRgb(edit.backgroundColor())));
+    const EditTextLayout& layout = edit.layout();
+    const bool device = layout.usesDeviceFonts || !record.useOutlines;
+    // System fonts can neither be flipped nor turned: such a field shows nothing.
+    if (device && (transform.m11() < 0 || transform.m22() < 0 || std::abs(transform.m12()) > 1e-9 || std::abs(transform.m21()) > 1e-9))
+        return;
+    // Nor made see-through: colour transforms change their colours, not their alpha.
+    ColorTransform cx = givenCx;
+    if (device) {
+        cx.aMul = 1;
+        cx.aAdd = 0;
     }
-    if (edit.border()) {
-        QPen pen(tint(cx, QColor::fromRgb(edit.borderColor())), 0);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(box);
+    painter.save();
+    const bool crisp = atOwnSize(transform);
+    QPointF snapped; // how far the box moved to land on whole pixels
+    if (crisp) {
+        // Box, background and border on whole pixels: the border is a one-pixel
+        // line on the box's first and last pixel columns and rows, the last
+        // one just outside the background.
+        const QPointF topLeft = transform.map(box.topLeft());
+        const QPointF bottomRight = transform.map(box.bottomRight());
+        const QRect pixels(QPoint(snap(topLeft.x()), snap(topLeft.y())), QPoint(snap(bottomRight.x()) - 1, snap(bottomRight.y()) - 1));
+        snapped = QPointF(pixels.topLeft()) - topLeft;
+        painter.setTransform(QTransform());
+        painter.setPen(Qt::NoPen);
+        if (edit.background())
+            painter.fillRect(pixels, tint(cx, QColor::fromRgb(edit.backgroundColor())));
+        if (edit.border()) {
+            const QColor color = tint(cx, QColor::fromRgb(edit.borderColor()));
+            const int right = pixels.right() + 1, bottom = pixels.bottom() + 1;
+            painter.fillRect(QRect(pixels.left(), pixels.top(), pixels.width() + 1, 1), color);
+            painter.fillRect(QRect(pixels.left(), bottom, pixels.width() + 1, 1), color);
+            painter.fillRect(QRect(pixels.left(), pixels.top() + 1, 1, pixels.height()), color);
+            painter.fillRect(QRect(right, pixels.top() + 1, 1, pixels.height()), color);
+        }
+        // Text is cut at the gutter, two pixels inside the box.
+        painter.setClipRect(pixels.adjusted(2, 2, -2, -2), Qt::IntersectClip);
+        painter.setTransform(transform);
+    } else {
+        painter.setTransform(transform);
+        if (edit.background()) {
+            painter.setPen(Qt::NoPen);
+            painter.fillRect(box, tint(cx, QColor::fromRgb(edit.backgroundColor())));
+        }
+        if (edit.border()) {
+            QPen pen(tint(cx, QColor::fromRgb(edit.borderColor())), 0);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(box);
+        }
+        painter.setClipRect(box, Qt::IntersectClip);
     }
     painter.setPen(Qt::NoPen);
-    painter.setClipRect(box, Qt::IntersectClip);
-    const EditTextLayout& layout = edit.layout();
     // Scrolled text moves up by the lines above the first shown, and left by the horizontal scroll.
     const QPointF shift = editTextScrollShift(edit);
     painter.translate(shift);
-    for (const TextPiece& piece : layout.pieces)
-        painter.fillPath(piece.path, tint(cx, piece.color));
+    for (const TextPiece& piece : layout.pieces) {
+        if (!(crisp && piece.device))
+            painter.fillPath(piece.path, tint(cx, piece.color));
+    }
+    if (crisp && !layout.deviceRuns.empty()) {
+        const QTransform toDevice = painter.transform();
+        painter.setTransform(QTransform());
+        for (const DeviceRun& run : layout.deviceRuns) {
+            // Glyphs keep their place in the box as the box lands on its pixels.
+            const QPointF at = toDevice.map(run.origin) + snapped;
+            painter.setPen(tint(cx, run.color));
+            painter.setFont(run.font);
+            painter.drawText(QPointF(snap(at.x() + 0.5), snap(at.y() + 0.5)), run.text);
+        }
+        painter.setTransform(toDevice);
+    }
     if (edit.hasFocus() && edit.isInput()) {
         QPen caret(tint(cx, QColor(Qt::black)), 0);
         caret.setCosmetic(true);

@@ -42,6 +42,8 @@ DisplayObject::~DisplayObject()
     setScriptMask(nullptr);
     if (m_maskedObject)
         m_maskedObject->setScriptMask(nullptr);
+    if (m_stage.focusRectObject() == this)
+        m_stage.setFocusRectObject(nullptr);
     m_stage.countInstance(-1);
 }
 

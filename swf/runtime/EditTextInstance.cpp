@@ -87,12 +87,8 @@ void EditTextInstance::reparseText()
     QString plain = m_text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     plain.replace(u'\r', u'\n');
-    if (!record.multiline) {
-        // A single-line field shows its text up to the first line break.
-        qsizetype cut = plain.indexOf(u'\n');
-        if (cut >= 0)
-            plain.truncate(cut);
-    }
+    // Line breaks given by a movie or a script stand in a single-line field
+    // too: `multiline` only decides whether typing Enter makes one.
     m_spans.clear();
     m_spans.push_back(StyledSpan { plain, m_newStyle });
 }
@@ -102,11 +98,6 @@ void EditTextInstance::setPlainText(const QString& text)
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     plain.replace(u'\r', u'\n');
-    if (!m_def.record.multiline) {
-        qsizetype cut = plain.indexOf(u'\n');
-        if (cut >= 0)
-            plain.truncate(cut);
-    }
     if (m_def.record.maxLength > 0 && plain.size() > m_def.record.maxLength)
         plain.truncate(m_def.record.maxLength);
     std::vector<StyledSpan> spans;
@@ -152,7 +143,7 @@ void EditTextInstance::changed()
     const EditTextLayout& laidOut = layout();
     const double height = std::max(MinBoxTwips, laidOut.textHeight + 2 * EditTextGutter);
     record.bounds.yMax = record.bounds.yMin + std::int32_t(std::lround(height));
-    if (!(record.wordWrap && record.multiline)) {
+    if (!record.wordWrap) {
         // Without wrapping the box also takes the width of the longest line.
         const double width = std::max(MinBoxTwips, laidOut.textWidth + 2 * EditTextGutter + record.leftMargin + record.rightMargin);
         const double oldWidth = record.bounds.xMax - record.bounds.xMin;

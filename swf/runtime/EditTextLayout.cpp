@@ -18,7 +18,7 @@ namespace {
 struct Face {
     const FontDef* embedded = nullptr;
     QFont system;
-    std::optional<QFontMetricsF> metrics;
+    std::optional<QFontMetricsF> metrics; // of `system`, in pixels
     double scale = 1; // font units → twips for embedded glyphs
     double ascent = 0, descent = 0;
 };
@@ -76,11 +76,14 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             face.descent = embedded->hasLayout && embedded->descent > 0 ? embedded->descent * face.scale : style.size * 0.2;
         } else {
             QString name = !style.face.isEmpty() ? style.face : fieldFont ? fieldFont->name : QStringLiteral("_sans");
-            face.system = deviceFont(name, style.size, style.bold || (fieldFont && fieldFont->bold && style.face.isEmpty()),
+            // System fonts are measured at their size in pixels, hinted, so
+            // advances and line heights are the whole pixels the glyphs are drawn on.
+            face.system = deviceFont(name, style.size / 20, style.bold || (fieldFont && fieldFont->bold && style.face.isEmpty()),
                 style.italic || (fieldFont && fieldFont->italic && style.face.isEmpty()));
             face.metrics.emplace(face.system);
-            face.ascent = face.metrics->ascent();
-            face.descent = face.metrics->descent();
+            face.ascent = std::round(face.metrics->ascent()) * 20;
+            face.descent = std::round(face.metrics->descent()) * 20;
+            layout.usesDeviceFonts = true;
         }
         int styleIndex = int(styles.size());
         faces.push_back(std::move(face));
@@ -107,15 +110,15 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
                     cell.width = style.size / 4; // a space the font did not embed
                 }
             } else {
-                cell.width = f.metrics->horizontalAdvance(cell.text);
+                cell.width = f.metrics->horizontalAdvance(cell.text) * 20;
             }
             cells.push_back(std::move(cell));
         }
     }
 
     const double boxWidth = (record.bounds.xMax - record.bounds.xMin) - 2 * EditTextGutter - record.leftMargin - record.rightMargin;
-    // A single-line field never wraps.
-    const bool wrap = record.wordWrap && record.multiline && boxWidth > 0;
+    // Word wrap holds whether the field is multiline or not.
+    const bool wrap = record.wordWrap && boxWidth > 0;
     std::vector<Line> lines(1);
     bool newParagraph = true;
     auto startLine = [&] {
@@ -174,10 +177,11 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         defaultDescent = fieldFont->descent * scale;
     }
 
-    std::map<QRgb, QPainterPath> byColor;
-    std::vector<QRgb> colorOrder;
-    auto pathFor = [&](const QColor& color) -> QPainterPath& {
-        QRgb key = color.rgba();
+    // Outlines by colour, embedded glyphs apart from system fonts' (drawn from runs when they can be).
+    std::map<std::pair<QRgb, bool>, QPainterPath> byColor;
+    std::vector<std::pair<QRgb, bool>> colorOrder;
+    auto pathFor = [&](const QColor& color, bool device) -> QPainterPath& {
+        const std::pair<QRgb, bool> key { color.rgba(), device };
         auto it = byColor.find(key);
         if (it == byColor.end()) {
             colorOrder.push_back(key);
@@ -211,7 +215,8 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         double baseline = y + line.ascent;
         if (int(l) == firstShown)
             shownTop = y;
-        const bool shown = int(l) >= firstShown && y - shownTop < boxHeight;
+        // Below the first line shown, only lines that fit whole inside the gutter are drawn.
+        const bool shown = int(l) == firstShown || (int(l) > firstShown && baseline + line.descent - shownTop <= boxHeight - 2 * EditTextGutter);
         // A paragraph's first line starts after its indent, which its width already holds.
         double cellsWidth = 0;
         for (const Cell& c : line.cells)
@@ -222,7 +227,7 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             const Cell& first = line.cells[i];
             const Face& face = faces[std::size_t(first.style)];
             const TextStyle& style = styles[std::size_t(first.style)];
-            QPainterPath& path = pathFor(style.color);
+            QPainterPath& path = pathFor(style.color, !face.embedded);
             const double runStart = penX;
             std::size_t j = i;
             QString run;
@@ -238,10 +243,14 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
                 penX += cell.width;
             }
             // A run in one system font is drawn as one string, so shaping applies.
-            if (shown && !face.embedded)
-                path.addText(QPointF(runStart, baseline), face.system, run);
+            if (shown && !face.embedded && !run.trimmed().isEmpty()) {
+                QPainterPath outline;
+                outline.addText(QPointF(0, 0), face.system, run);
+                path.addPath(QTransform(20, 0, 0, 20, runStart, baseline).map(outline));
+                layout.deviceRuns.push_back(DeviceRun { face.system, QPointF(runStart, baseline), run, style.color });
+            }
             if (shown && style.underline)
-                path.addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
+                pathFor(style.color, false).addRect(QRectF(runStart, baseline + style.size * 0.08, penX - runStart, std::max(20.0, style.size / 18)));
             i = j;
         }
         layout.lineTops.push_back(y);
@@ -252,9 +261,10 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
         y = baseline + line.descent + record.leading;
     }
     layout.lineCount = int(lines.size());
-    layout.textHeight = y - top - record.leading;
-    for (QRgb key : colorOrder)
-        layout.pieces.push_back(TextPiece { QColor::fromRgba(key), std::move(byColor[key]) });
+    // A field with no text at all measures nothing: auto-sized, it is just its gutter.
+    layout.textHeight = cells.empty() ? 0 : y - top - record.leading;
+    for (const auto& key : colorOrder)
+        layout.pieces.push_back(TextPiece { QColor::fromRgba(key.first), std::move(byColor[key]), key.second });
     return layout;
 }
 

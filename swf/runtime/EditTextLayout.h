@@ -7,6 +7,7 @@
 #include "swf/format/Text.h"
 #include "swf/runtime/EditTextHtml.h"
 
+#include <QFont>
 #include <QPainterPath>
 
 namespace swf {
@@ -17,10 +18,23 @@ struct EditTextDef;
 struct TextPiece {
     QColor color;
     QPainterPath path;
+    bool device = false; // outlines of a system font, also kept as DeviceRuns
+};
+
+// A run of text in one system font, drawn from the font's hinted glyphs when
+// the field is shown at its own size: `font` is sized in pixels, `origin`
+// (the baseline's left end) is in the field's twips.
+struct DeviceRun {
+    QFont font;
+    QPointF origin;
+    QString text;
+    QColor color;
 };
 
 struct EditTextLayout {
     std::vector<TextPiece> pieces;
+    std::vector<DeviceRun> deviceRuns;
+    bool usesDeviceFonts = false;
     int lineCount = 0;
     std::vector<double> lineTops, lineBottoms; // twips, for scrolling by lines
     double textWidth = 0, textHeight = 0; // twips, the widest line and all lines

@@ -41,6 +41,11 @@ public:
     QColor backgroundColor() const { return m_background; }
     void setBackgroundColor(const QColor& color) { m_background = color; }
 
+    // The object a script gave the focus to (not a text field): the renderer
+    // draws the yellow focus rectangle round it. Cleared when it goes away.
+    const DisplayObject* focusRectObject() const { return m_focusRect; }
+    void setFocusRectObject(const DisplayObject* object) { m_focusRect = object; }
+
     // Advances every timeline by one frame.
     void tick();
     quint64 tickCount() const { return m_tick; }
@@ -105,6 +110,7 @@ private:
     StageLimits m_limits;
     std::unique_ptr<SpriteInstance> m_root;
     QColor m_background = Qt::white;
+    const DisplayObject* m_focusRect = nullptr;
     quint64 m_tick = 0;
     int m_instances = 0;
     quint64 m_instanceNames = 0;

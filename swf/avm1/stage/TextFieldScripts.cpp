@@ -183,6 +183,7 @@ void TextFieldScripts::pushVariable(EditTextInstance& field)
 void TextFieldScripts::setFocus(EditTextInstance* field)
 {
     m_focusClip = nullptr;
+    m_owner.stage().setFocusRectObject(nullptr);
     forEachField(m_owner.stage().root(), [&](EditTextInstance& edit) { edit.setFocus(&edit == field); });
 }
 
@@ -190,6 +191,8 @@ void TextFieldScripts::setFocusClip(Object* clip)
 {
     setFocus(nullptr);
     m_focusClip = clip;
+    if (auto* sprite = dynamic_cast<SpriteClip*>(clip))
+        m_owner.stage().setFocusRectObject(sprite->sprite());
 }
 
 EditTextInstance* TextFieldScripts::focusedField() const

@@ -109,14 +109,15 @@ TEST(TextFieldScript, WritesChangeTheFieldAndReadBack)
                                  "bold & plain", "one\rtwo", "7" }));
 }
 
-TEST(TextFieldScript, SingleLineFieldsKeepTheirFirstLine)
+TEST(TextFieldScript, SingleLineFieldsKeepTheLineBreaksTheyAreGiven)
 {
+    // The reference draws "Hello,\nfinest World" set on a single-line field on two lines.
     auto movie = fieldMovie("", 0, 0);
     Asm a;
     setMember(a, "tf", "text", "first\rsecond");
     traceMember(a, "tf", "text");
     a.end();
-    EXPECT_EQ(run(movie, a), QStringList({ "first" }));
+    EXPECT_EQ(run(movie, a), QStringList({ "first\rsecond" }));
 }
 
 TEST(TextFieldScript, HtmlTextOfAnHtmlFieldIsMarkupWithTheRunsStyles)
