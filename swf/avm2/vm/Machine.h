@@ -162,6 +162,9 @@ public:
         ClassObject* regexp = nullptr;
         ClassObject* event = nullptr;
         ClassObject* eventDispatcher = nullptr;
+        ClassObject* xml = nullptr;
+        ClassObject* xmlList = nullptr;
+        ClassObject* qname = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -243,6 +246,8 @@ void installVectorClass(Machine& machine);
 void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
 void installRegExpClass(Machine& machine);
+void installXmlClasses(Machine& machine); // XML, XMLList, QName, Namespace's constructor
+Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -110,6 +111,20 @@ struct Method {
     bool closure = false; // made by newfunction: extra arguments are dropped, not refused
 };
 
+// Objects that answer property access in their own way (XML, XMLList,
+// Proxy). Each hook returns false or nullopt when it leaves the name to the
+// ordinary rules; the traits of the object's class are asked first.
+class PropertyHooks {
+public:
+    virtual ~PropertyHooks() = default;
+    virtual bool get(Machine&, Object*, const Name&, Value&) { return false; }
+    virtual bool set(Machine&, Object*, const Name&, const Value&) { return false; }
+    virtual std::optional<bool> has(Machine&, Object*, const Name&) { return std::nullopt; }
+    virtual std::optional<bool> remove(Machine&, Object*, const Name&) { return std::nullopt; }
+    virtual bool call(Machine&, Object*, const Name&, Args, Value&) { return false; }
+    virtual bool descendants(Machine&, Object*, const Name&, Value&) { return false; }
+};
+
 // How a slot coerces what is stored in it.
 enum class SlotType : std::uint8_t { Any, Int, Uint, Number, Boolean, String, Object };
 
@@ -142,7 +157,7 @@ struct Traits {
 
 class Object {
 public:
-    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error, Vector, Dictionary };
+    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error, Vector, Dictionary, Xml, XmlList };
 
     Object(Type type, ClassObject* cls, Object* prototype, std::shared_ptr<Traits> traits);
     virtual ~Object() = default;
@@ -186,6 +201,8 @@ public:
     std::shared_ptr<void> host;
     // An event dispatcher's listeners (swf/avm2/builtins/EventClasses.cpp).
     std::shared_ptr<void> listeners;
+    // Property access of its own (XML, XMLList, Proxy); null for the ordinary rules.
+    PropertyHooks* hooks = nullptr;
 
 private:
     Type m_type;
@@ -200,7 +217,7 @@ private:
 };
 
 // What kind of object a class's constructor makes.
-enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed, Vector, Dictionary };
+enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed, Vector, Dictionary, Xml, XmlList };
 
 class ClassObject : public Object {
 public:
@@ -227,6 +244,7 @@ public:
     bool isVector = false;
     ClassObject* elementType = nullptr;
     QHash<const ClassObject*, ClassObject*> specialisations;
+    PropertyHooks* instanceHooks = nullptr; // given to instances of this class and its subclasses
 
     QString qualifiedName() const { return packageName.isEmpty() ? name : packageName + QStringLiteral("::") + name; }
     bool isSubclassOf(const ClassObject* other) const;
