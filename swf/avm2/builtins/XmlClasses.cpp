@@ -51,7 +51,7 @@ void collectDescendants(const XmlNode& node, const XmlName& name, std::vector<Xm
         }
     }
     for (const auto& child : node.children) {
-        if (!name.attribute && name.matches(*child))
+        if (!name.attribute && name.matches(*child) && true)
             out.push_back(child);
         collectDescendants(*child, name, out);
     }
@@ -415,10 +415,13 @@ bool XmlName::matches(const XmlNode& node) const
 {
     if (attribute != (node.kind == XmlNode::Kind::Attribute))
         return false;
-    if (anyLocal)
-        return anyUri || node.isElement() || node.kind == XmlNode::Kind::Attribute
-            ? (anyUri || std::find(uris.begin(), uris.end(), node.uri) != uris.end())
-            : true;
+    if (anyLocal) {
+        // Text, comments and instructions have no name: a wildcard under some
+        // namespaces takes them, one under any namespace at all does not.
+        if (node.kind != XmlNode::Kind::Element && node.kind != XmlNode::Kind::Attribute)
+            return !explicitAnyUri;
+        return anyUri || std::find(uris.begin(), uris.end(), node.uri) != uris.end();
+    }
     if (node.kind != XmlNode::Kind::Element && node.kind != XmlNode::Kind::Attribute)
         return false;
     if (node.local != local)
@@ -437,6 +440,7 @@ XmlName toXmlName(Machine& m, const Name& name)
     }
     xn.anyLocal = name.anyName || xn.local == QLatin1String("*");
     xn.anyUri = name.anyNamespace;
+    xn.explicitAnyUri = name.anyNamespace;
     if (!xn.anyUri) {
         bool publicOnly = true;
         for (const Namespace& ns : name.namespaces) {
@@ -521,12 +525,22 @@ Object* newXmlList(Machine& m, std::vector<XmlNodePtr> items, Object* target, co
 
 std::vector<XmlNodePtr> xmlNodesFor(Machine& m, const Value& v)
 {
+    // An attribute put among children becomes the text of its value.
+    auto take = [](const XmlNodePtr& node) {
+        if (node->kind == XmlNode::Kind::Attribute) {
+            auto text = std::make_shared<XmlNode>();
+            text->kind = XmlNode::Kind::Text;
+            text->value = node->value;
+            return text;
+        }
+        return node->parent ? node->deepCopy(nullptr) : node;
+    };
     if (XmlNodePtr node = xmlNodeOf(v.object()))
-        return { node->parent ? node->deepCopy(nullptr) : node };
+        return { take(node) };
     if (XmlListHost* list = xmlListOf(v.object())) {
         std::vector<XmlNodePtr> out;
         for (const auto& item : list->items)
-            out.push_back(item->parent ? item->deepCopy(nullptr) : item);
+            out.push_back(take(item));
         return out;
     }
     auto text = std::make_shared<XmlNode>();
@@ -554,9 +568,12 @@ QString xmlObjectToString(Machine& m, Object* o)
     XmlListHost* list = xmlListOf(o);
     if (!list)
         return QString();
+    // A list is simple when it holds no element, or one element of simple content.
     bool simple = true;
     for (const auto& item : list->items)
-        simple = simple && (item->kind != XmlNode::Kind::Element || xmlHasSimpleContent(*item));
+        simple = simple && item->kind != XmlNode::Kind::Element;
+    if (list->items.size() == 1 && list->items[0]->kind == XmlNode::Kind::Element)
+        simple = xmlHasSimpleContent(*list->items[0]);
     QString s;
     for (std::size_t i = 0; i < list->items.size(); ++i) {
         if (simple) {
@@ -564,7 +581,7 @@ QString xmlObjectToString(Machine& m, Object* o)
                 s += xmlToString(*list->items[i], xmlSettings(m));
             continue;
         }
-        if (i && xmlSettings(m).prettyPrinting)
+        if (i)
             s += QLatin1Char('\n');
         s += xmlToXmlString(*list->items[i], xmlSettings(m), {}, 0);
     }
@@ -606,8 +623,9 @@ bool xmlEquals(Machine& m, Object* xml, const Value& other)
     }
     if (other.isNullish())
         return false;
-    if (a->kind == XmlNode::Kind::Element && !xmlHasSimpleContent(*a))
-        return m.looseEquals(Value::string(xmlObjectToString(m, xml)), other);
+    // Simple content compares as text with whatever it meets.
+    if (a->kind != XmlNode::Kind::Element || xmlHasSimpleContent(*a))
+        return xmlObjectToString(m, xml) == m.toString(other);
     return m.looseEquals(Value::string(xmlObjectToString(m, xml)), other.isObject() ? m.toPrimitive(other, false) : other);
 }
 

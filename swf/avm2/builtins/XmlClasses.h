@@ -43,6 +43,7 @@ struct XmlName {
     bool anyLocal = false;
     QString local;
     bool anyUri = false;
+    bool explicitAnyUri = false; // asked for any namespace, not only the public one
     std::vector<QString> uris;
     bool matches(const XmlNode& node) const;
 };

@@ -149,7 +149,7 @@ void defineXmlMethods(Machine& m, ClassObject* cls)
         QString s;
         const auto nodes = nodesOf(self);
         for (std::size_t i = 0; i < nodes.size(); ++i) {
-            if (i && xmlSettings(m).prettyPrinting)
+            if (i)
                 s += QLatin1Char('\n');
             s += xmlToXmlString(*nodes[i], xmlSettings(m), {}, 0);
         }
@@ -238,6 +238,9 @@ void defineXmlMethods(Machine& m, ClassObject* cls)
             }
             return Value::boolean(false);
         }
+        // An XML contains only XML equal to it: text that would compare equal does not.
+        if (!xmlNodeOf(arg(args, 0).object()))
+            return Value::boolean(false);
         return Value::boolean(m.looseEquals(self, arg(args, 0)));
     }, 1);
     add("parent", [](Machine& m, const Value& self, Args) {
@@ -331,7 +334,9 @@ void defineXmlMethods(Machine& m, ClassObject* cls)
             n->uri = q->uri;
         } else {
             n->local = m.toString(arg(args, 0));
+            n->uri = n->kind == XmlNode::Kind::Attribute ? QString() : m.defaultXmlNamespace;
         }
+        n->prefix.clear();
         if (auto prefix = n->prefixFor(n->uri))
             n->prefix = *prefix;
         return Value::undefined();

@@ -60,7 +60,19 @@ public:
                 continue;
             }
             if (m_text.mid(m_at, 2) == QLatin1String("<!")) {
-                const qsizetype end = m_text.indexOf(QLatin1Char('>'), m_at);
+                // A document type, with any internal subset in brackets.
+                qsizetype end = m_at;
+                int depth = 0;
+                for (; end < m_text.size(); ++end) {
+                    if (m_text[end] == QLatin1Char('['))
+                        ++depth;
+                    else if (m_text[end] == QLatin1Char(']'))
+                        --depth;
+                    else if (m_text[end] == QLatin1Char('>') && depth <= 0)
+                        break;
+                }
+                if (end >= m_text.size())
+                    end = -1;
                 if (end < 0)
                     return fail(error, 1093, QStringLiteral("XML parser failure: Unterminated DOCTYPE declaration."));
                 m_at = end + 1;
