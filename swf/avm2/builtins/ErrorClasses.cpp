@@ -33,6 +33,7 @@ void installErrorClasses(Machine& m)
                 set(QStringLiteral("message"), Value::string(arg(args, 0).isUndefined() ? QString() : m.toString(args[0])));
                 set(QStringLiteral("name"), Value::string(name));
                 set(QStringLiteral("errorID"), Value::number(args.size() > 1 ? toInt32(m.toNumber(args[1])) : 0));
+                o->host = std::make_shared<QString>(m.stackTrace());
                 return Value::undefined();
             });
         cls->sealed = false;
@@ -46,7 +47,16 @@ void installErrorClasses(Machine& m)
                 QString message = m.toString(m.getProperty(self, Name::publicName(QStringLiteral("message"))));
                 return Value::string(message.isEmpty() ? name : name + QStringLiteral(": ") + message);
             });
-            m.addMethod(cls, QStringLiteral("getStackTrace"), [](Machine&, const Value&, Args) { return Value::null(); });
+            // The error's text, then the methods that were running when it was made.
+            m.addMethod(cls, QStringLiteral("getStackTrace"), [](Machine& m, const Value& self, Args) {
+                Object* o = self.object();
+                if (!o || o->type() != Object::Type::Error || !o->host)
+                    return Value::null();
+                QString name = m.toString(m.getProperty(self, Name::publicName(QStringLiteral("name"))));
+                QString message = m.toString(m.getProperty(self, Name::publicName(QStringLiteral("message"))));
+                return Value::string((message.isEmpty() ? name : name + QStringLiteral(": ") + message)
+                    + *static_cast<const QString*>(o->host.get()));
+            });
         }
         b.error[i] = cls;
     }

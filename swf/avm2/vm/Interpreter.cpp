@@ -287,6 +287,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     fn->scope = chain();
                     fn->paramCount = int(file.methods[in.a].paramTypes.size());
                     fn->closure = true;
+                    fn->traceName = QStringLiteral("Function/<anonymous>");
                     stack.push_back(Value::object(newFunction(fn)));
                     break;
                 }

@@ -474,6 +474,11 @@ Value Machine::callMethod(Method* method, const Value& thisValue, Args args)
     } depth(m_callDepth);
     if (method->native)
         return method->native(*this, thisValue, args);
+    struct Running {
+        std::vector<const Method*>& stack;
+        Running(std::vector<const Method*>& s, const Method* m) : stack(s) { stack.push_back(m); }
+        ~Running() { stack.pop_back(); }
+    } running(m_running, method);
     return runBytecode(method, thisValue, args);
 }
 
@@ -609,11 +614,25 @@ bool Machine::guard(const std::function<void()>& work)
     return ok;
 }
 
+QString Machine::stackTrace() const
+{
+    QString s;
+    for (auto it = m_running.rbegin(); it != m_running.rend(); ++it) {
+        const Method* m = *it;
+        const QString name = !m->traceName.isEmpty() ? m->traceName : QStringLiteral("MethodInfo-%1").arg(m->index);
+        s += QStringLiteral("\n\tat ") + name + QStringLiteral("()");
+    }
+    return s;
+}
+
 void Machine::report(const Value& error)
 {
     QString text;
     try {
         text = toString(error);
+        // An error object shows where it was made, as the player's own report does.
+        if (error.isObject() && error.o->type() == Object::Type::Error && error.o->host)
+            text += *static_cast<const QString*>(error.o->host.get());
     } catch (...) {
         text = QStringLiteral("Error");
     }

@@ -198,6 +198,8 @@ public:
             throw BudgetSpent {};
     }
     int& callDepth() { return m_callDepth; }
+    // The bytecode methods running now, innermost last, as a stack trace prints them.
+    QString stackTrace() const;
     // The display parent of a script object, for the capture and bubble
     // phases of events; the stage's binding sets it.
     std::function<Object*(Object*)> displayParent;
@@ -232,6 +234,7 @@ private:
     std::uint64_t m_totalInstructions = 0;
     int m_callDepth = 0;
     int m_guardDepth = 0;
+    std::vector<const Method*> m_running;
     std::function<void(const QString&)> m_trace;
     std::function<void(const QString&)> m_fault;
 };

@@ -109,6 +109,7 @@ struct Method {
     QString name;
     int paramCount = 0; // the declared parameters, for length
     bool closure = false; // made by newfunction: extra arguments are dropped, not refused
+    QString traceName;    // how a stack trace names it: "Test/run", "Test$cinit", "global$init"
 };
 
 // Objects that answer property access in their own way (XML, XMLList,
