@@ -12,15 +12,19 @@ Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value::
 const char* const Names[] = { "Error", "TypeError", "ReferenceError", "ArgumentError", "RangeError", "VerifyError",
     "EvalError", "URIError", "SecurityError", "SyntaxError" };
 
-} // namespace
+// The errors of the flash.errors package, each on the one before it or on Error.
+struct PackageError {
+    const char* name;
+    int base; // index into this table, -1 for Error
+};
+const PackageError PackageErrors[] = { { "IOError", -1 }, { "EOFError", 0 }, { "IllegalOperationError", -1 }, { "MemoryError", -1 },
+    { "InvalidSWFError", -1 }, { "ScriptTimeoutError", -1 }, { "StackOverflowError", -1 } };
 
-void installErrorClasses(Machine& m)
+ClassObject* defineErrorClass(Machine& m, const QString& package, const QString& className, ClassObject* base)
 {
-    auto& b = m.builtins();
-    for (int i = 0; i < 10; ++i) {
-        const QString name = QLatin1String(Names[i]);
-        ClassObject* base = i == 0 ? b.object : b.error[0];
-        ClassObject* cls = m.defineClass(QString(), name, base, InstanceKind::Error,
+        // The flash.errors classes keep the name "Error" their base gives them.
+        const QString name = package.isEmpty() ? className : QStringLiteral("Error");
+        ClassObject* cls = m.defineClass(package, className, base, InstanceKind::Error,
             [name](Machine& m, const Value& self, Args args) {
                 Object* o = self.object();
                 if (!o)
@@ -38,6 +42,24 @@ void installErrorClasses(Machine& m)
             });
         cls->sealed = false;
         cls->callAsFunction = [cls](Machine& m, const Value&, Args args) { return m.constructClass(cls, args); };
+        return cls;
+}
+
+} // namespace
+
+void throwPackageError(Machine& m, const QString& name, int id, const QString& message)
+{
+    ClassObject* cls = m.findClass(QStringLiteral("flash.errors.") + name);
+    Value args[] = { Value::string(QStringLiteral("Error #%1: %2").arg(id).arg(message)), Value::number(id) };
+    throw Thrown { m.constructClass(cls, args) };
+}
+
+void installErrorClasses(Machine& m)
+{
+    auto& b = m.builtins();
+    for (int i = 0; i < 10; ++i) {
+        const QString name = QLatin1String(Names[i]);
+        ClassObject* cls = defineErrorClass(m, QString(), name, i == 0 ? b.object : b.error[0]);
         if (i == 0) {
             cls->instanceTraits->addSlot(Namespace {}, QStringLiteral("message"), false, Value::string(QString()), SlotType::Any, 0);
             cls->instanceTraits->addSlot(Namespace {}, QStringLiteral("name"), false, Value::string(name), SlotType::Any, 0);
@@ -60,6 +82,9 @@ void installErrorClasses(Machine& m)
         }
         b.error[i] = cls;
     }
+    std::vector<ClassObject*> made;
+    for (const PackageError& e : PackageErrors)
+        made.push_back(defineErrorClass(m, QStringLiteral("flash.errors"), QLatin1String(e.name), e.base < 0 ? b.error[0] : made[std::size_t(e.base)]));
 }
 
 } // namespace swf::avm2

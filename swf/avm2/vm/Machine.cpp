@@ -44,6 +44,7 @@ Machine::Machine()
     installJson(*this);
     installRegExpClass(*this);
     installXmlClasses(*this);
+    installByteArrayClass(*this);
     installEventClasses(*this);
 }
 

@@ -165,6 +165,7 @@ public:
         ClassObject* xml = nullptr;
         ClassObject* xmlList = nullptr;
         ClassObject* qname = nullptr;
+        ClassObject* byteArray = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -244,12 +245,15 @@ void installObjectClasses(Machine& machine);   // Object, Class, Function, Names
 void installPrimitiveClasses(Machine& machine); // String, Number, int, uint, Boolean, Math
 void installArrayClass(Machine& machine);
 void installErrorClasses(Machine& machine);
+// Throws one of the flash.errors classes (IOError, EOFError, ...) by name.
+[[noreturn]] void throwPackageError(Machine& machine, const QString& name, int id, const QString& message);
 void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
 void installVectorClass(Machine& machine);
 void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
 void installRegExpClass(Machine& machine);
-void installXmlClasses(Machine& machine); // XML, XMLList, QName, Namespace's constructor
+void installXmlClasses(Machine& machine);
+void installByteArrayClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
 Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
