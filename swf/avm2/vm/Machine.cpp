@@ -45,6 +45,7 @@ Machine::Machine()
     installRegExpClass(*this);
     installXmlClasses(*this);
     installByteArrayClass(*this);
+    installDateClass(*this);
     installEventClasses(*this);
 }
 

@@ -166,6 +166,7 @@ public:
         ClassObject* xmlList = nullptr;
         ClassObject* qname = nullptr;
         ClassObject* byteArray = nullptr;
+        ClassObject* date = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -253,7 +254,8 @@ void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
 void installRegExpClass(Machine& machine);
 void installXmlClasses(Machine& machine);
-void installByteArrayClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
+void installByteArrayClass(Machine& machine);
+void installDateClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
 Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
