@@ -80,7 +80,8 @@ void installGlobalFunctions(Machine& m)
         QStringList parts;
         for (const Value& v : args)
             parts << m.toString(v);
-        m.trace(parts.join(QLatin1Char(' ')));
+        // The player's log is C text: a zero character ends nothing but is not printed.
+        m.trace(parts.join(QLatin1Char(' ')).remove(QChar(0)));
         return Value::undefined();
     })));
     m.defineGlobal(QString(), QStringLiteral("isNaN"), Value::object(m.newNative(QStringLiteral("isNaN"), [](Machine& m, const Value&, Args args) {

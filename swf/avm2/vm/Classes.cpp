@@ -111,6 +111,7 @@ void Machine::runScript(Unit& unit, std::size_t index)
     Method* init = newMethod();
     init->unit = &unit;
     init->index = unit.file.scripts[index].init;
+    init->traceName = QStringLiteral("global$init");
     init->scope = std::make_shared<std::vector<ScopeEntry>>();
     callMethod(init, Value::object(state.global), {});
 }
@@ -158,8 +159,14 @@ void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait
     ClassObject* owner, Object* holder)
 {
     const AbcFile& file = unit.file;
-    auto makeMethod = [&](std::uint32_t index, const QString& name) {
+    auto makeMethod = [&](std::uint32_t index, const QString& name, const QString& prefix = QString()) {
         Method* method = newMethod();
+        if (owner) {
+            const QString cls = owner->packageName.isEmpty() ? owner->name : owner->packageName + QStringLiteral("::") + owner->name;
+            method->traceName = cls + (holder == owner ? QStringLiteral("$/") : QStringLiteral("/")) + prefix + name;
+        } else {
+            method->traceName = QStringLiteral("global/") + prefix + name;
+        }
         method->unit = &unit;
         method->index = index;
         method->scope = scope;
@@ -217,7 +224,8 @@ void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait
             Binding binding;
             binding.ns = ns;
             binding.local = name.local;
-            Method* method = makeMethod(trait.index, name.local);
+            Method* method = makeMethod(trait.index, name.local,
+                trait.kind == TraitKind::Getter ? QStringLiteral("get ") : trait.kind == TraitKind::Setter ? QStringLiteral("set ") : QString());
             if (trait.kind == TraitKind::Method) {
                 binding.kind = Binding::Kind::Method;
                 binding.method = method;
@@ -277,8 +285,10 @@ ClassObject* Machine::newClass(Unit& unit, std::uint32_t index, ClassObject* bas
     cls->constructor->scope = classScope;
     cls->constructor->owner = cls;
     cls->constructor->name = name.local;
+    cls->constructor->traceName = cls->qualifiedName();
     unit.classes[index] = cls;
     Method* init = newMethod();
+    init->traceName = cls->qualifiedName() + QStringLiteral("$cinit");
     init->unit = &unit;
     init->index = classInfo.init;
     init->scope = classScope;

@@ -2,6 +2,8 @@
 
 #include "swf/avm2/vm/Machine.h"
 
+#include "swf/avm2/builtins/XmlClasses.h"
+
 #include <cmath>
 
 namespace swf::avm2 {
@@ -12,6 +14,8 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
         return v;
     if (!v.o->primitive.isUndefined())
         return v.o->primitive;
+    if (isXmlObject(v.o))
+        return Value::string(xmlObjectToString(*this, v.o));
     // Dates aside, numbers are asked of valueOf first; strings of toString first.
     const QString first = preferString ? QStringLiteral("toString") : QStringLiteral("valueOf");
     const QString second = preferString ? QStringLiteral("valueOf") : QStringLiteral("toString");
@@ -165,6 +169,10 @@ bool Machine::strictEquals(const Value& a, const Value& b)
 
 bool Machine::looseEquals(const Value& a, const Value& b)
 {
+    if (a.isObject() && isXmlObject(a.o))
+        return xmlEquals(*this, a.o, b);
+    if (b.isObject() && isXmlObject(b.o))
+        return xmlEquals(*this, b.o, a);
     if (a.kind == b.kind)
         return strictEquals(a, b);
     if (a.isNullish() && b.isNullish())
@@ -202,6 +210,8 @@ Value Machine::add(const Value& a, const Value& b)
 {
     if (a.isNumber() && b.isNumber())
         return Value::number(a.d + b.d);
+    if (a.isObject() && b.isObject() && isXmlObject(a.o) && isXmlObject(b.o))
+        return xmlConcat(*this, a, b);
     Value pa = toPrimitive(a, false);
     Value pb = toPrimitive(b, false);
     if (pa.isString() || pb.isString())

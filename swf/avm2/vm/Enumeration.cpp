@@ -2,6 +2,8 @@
 
 #include "swf/avm2/vm/Machine.h"
 
+#include "swf/avm2/builtins/XmlClasses.h"
+
 namespace swf::avm2 {
 
 std::shared_ptr<Traits> Machine::activationTraits(Unit& unit, std::uint32_t bodyIndex)
@@ -23,6 +25,11 @@ std::uint32_t Machine::nextIndex(const Value& object, std::uint32_t index)
     Object* o = object.object();
     if (!o)
         return 0;
+    if (isXmlObject(o)) {
+        const XmlListHost* list = xmlListOf(o);
+        const std::uint32_t count = list ? std::uint32_t(list->items.size()) : 1;
+        return index < count ? index + 1 : 0;
+    }
     const std::uint32_t elements = std::uint32_t(o->elements.size());
     const auto& props = o->dynamicProperties();
     const std::uint32_t total = elements + std::uint32_t(props.size()) + std::uint32_t(o->keyedValues.size());
@@ -40,6 +47,8 @@ Value Machine::nameAt(const Value& object, std::uint32_t index)
     Object* o = object.object();
     if (!o || index == 0)
         return Value::undefined();
+    if (isXmlObject(o))
+        return Value::string(QString::number(index - 1));
     const std::uint32_t elements = std::uint32_t(o->elements.size());
     if (index <= elements)
         return o->type() == Object::Type::Array ? Value::string(QString::number(index - 1)) : Value::number(index - 1);
@@ -64,6 +73,10 @@ Value Machine::valueAt(const Value& object, std::uint32_t index)
     Object* o = object.object();
     if (!o || index == 0)
         return Value::undefined();
+    if (const XmlListHost* list = xmlListOf(o))
+        return index <= list->items.size() ? Value::object(wrapXml(*this, list->items[index - 1])) : Value::undefined();
+    if (isXmlObject(o))
+        return object;
     const std::uint32_t elements = std::uint32_t(o->elements.size());
     if (index <= elements)
         return o->elements[index - 1];

@@ -4,6 +4,8 @@
 
 #include "swf/avm2/vm/Machine.h"
 
+#include "swf/avm2/builtins/XmlClasses.h"
+
 #include <cmath>
 
 namespace swf::avm2 {
@@ -23,6 +25,8 @@ QString typeOf(const Value& v)
     case Value::Kind::Object:
         if (v.o->type() == Object::Type::Function)
             return QStringLiteral("function");
+        if (isXmlObject(v.o))
+            return QStringLiteral("xml");
         if (!v.o->primitive.isUndefined() && v.o->type() != Object::Type::Namespace)
             return typeOf(v.o->primitive);
         return QStringLiteral("object");
@@ -127,6 +131,11 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
         const AbcMultiname& m = file.multinames[index];
         if (m.runtimeName()) {
             Value local = pop();
+            Name qualified;
+            if (!m.runtimeNamespace() && nameFromQName(local, qualified)) {
+                qualified.attribute = name.attribute;
+                return qualified;
+            }
             // Dictionaries key by the object itself, not by its text.
             if (local.isObject() && !stack.empty() && stack.back().isObject() && stack.back().o->type() == Object::Type::Dictionary)
                 name.keyObject = local.o;
@@ -278,6 +287,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     fn->scope = chain();
                     fn->paramCount = int(file.methods[in.a].paramTypes.size());
                     fn->closure = true;
+                    fn->traceName = QStringLiteral("Function/<anonymous>");
                     stack.push_back(Value::object(newFunction(fn)));
                     break;
                 }
@@ -401,10 +411,16 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     stack.push_back(Value::object(newClass(unit, in.a, baseClass, chain())));
                     break;
                 }
-                case Op::GetDescendants:
-                    takeName(in.a);
-                    pop();
-                    throwError(ErrorClass::TypeError, 1016, QStringLiteral("Descendants operator (..) not supported on type Object."));
+                case Op::GetDescendants: {
+                    Name name = takeName(in.a);
+                    Value object = pop();
+                    Value found;
+                    if (object.isObject() && isXmlObject(object.o) && object.o->hooks->descendants(*this, object.o, name, found)) {
+                        stack.push_back(found);
+                        break;
+                    }
+                    throwError(ErrorClass::TypeError, 1016, QStringLiteral("Descendants operator (..) not supported on type %1.").arg(typeName(object)));
+                }
                 case Op::NewCatch: {
                     auto traits = std::make_shared<Traits>();
                     const AbcException& handler = raw.exceptions[in.a];
@@ -513,6 +529,8 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                         toObject(stack.back());
                     break;
                 case Op::CheckFilter:
+                    if (stack.back().isObject() && isXmlObject(stack.back().o))
+                        break;
                     throwError(ErrorClass::TypeError, 1123, QStringLiteral("Filter operator not supported on type %1.").arg(typeName(stack.back())));
                 case Op::Coerce: {
                     const Name& name = unit.names[in.a];

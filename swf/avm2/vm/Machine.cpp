@@ -1,5 +1,7 @@
 #include "swf/avm2/vm/Machine.h"
 
+#include "swf/avm2/builtins/XmlClasses.h"
+
 #include <cmath>
 
 namespace swf::avm2 {
@@ -41,6 +43,9 @@ Machine::Machine()
     installDictionaryClass(*this);
     installJson(*this);
     installRegExpClass(*this);
+    installXmlClasses(*this);
+    installByteArrayClass(*this);
+    installDateClass(*this);
     installEventClasses(*this);
 }
 
@@ -105,6 +110,8 @@ Object* Machine::instantiate(ClassObject* cls)
     }
     auto object = allocate<Object>(type, cls, cls->instancePrototype, cls->instanceTraits);
     object->setDynamic(!cls->sealed);
+    for (ClassObject* c = cls; c && !object->hooks; c = c->base)
+        object->hooks = c->instanceHooks;
     return object;
 }
 
@@ -271,6 +278,11 @@ Value Machine::getProperty(const Value& object, const Name& name)
             return callMethod(binding->getter, object, {});
         }
     }
+    if (o && o->hooks) {
+        Value out;
+        if (o->hooks->get(*this, o, name, out))
+            return out;
+    }
     if (o && o->type() == Object::Type::Dictionary && name.keyObject)
         return dictionaryGet(o, name.keyObject);
     if (name.includesPublic()) {
@@ -335,6 +347,8 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
             return;
         }
     }
+    if (o && o->hooks && o->hooks->set(*this, o, name, value))
+        return;
     if (o && o->type() == Object::Type::Vector && name.includesPublic() && vectorSet(o, name.local, value))
         return;
     if (o && o->type() == Object::Type::Dictionary && name.keyObject) {
@@ -364,6 +378,10 @@ bool Machine::hasProperty(const Value& object, const Name& name)
     const Traits& traits = o ? o->traits() : *cls->instanceTraits;
     if (traits.find(name))
         return true;
+    if (o && o->hooks) {
+        if (auto has = o->hooks->has(*this, o, name))
+            return *has;
+    }
     if (!name.includesPublic())
         return false;
     std::uint32_t index = 0;
@@ -392,6 +410,10 @@ bool Machine::deleteProperty(const Value& object, const Name& name)
     Object* o = object.object();
     if (!o || o->traits().find(name))
         return false;
+    if (o->hooks) {
+        if (auto removed = o->hooks->remove(*this, o, name))
+            return *removed;
+    }
     std::uint32_t index = 0;
     if (o->type() == Object::Type::Dictionary && name.keyObject)
         return dictionaryDelete(o, name.keyObject);
@@ -413,6 +435,11 @@ Value Machine::callProperty(const Value& object, const Name& name, Args args)
     // A method is called on its receiver without making a closure first.
     if (const Binding* binding = traits.find(name); binding && binding->kind == Binding::Kind::Method)
         return callMethod(binding->method, object, args);
+    if (o && o->hooks) {
+        Value out;
+        if (o->hooks->call(*this, o, name, args, out))
+            return out;
+    }
     Value fn = getProperty(object, name);
     if (!fn.isObject() || (fn.o->type() != Object::Type::Function && fn.o->type() != Object::Type::Class))
         throwError(ErrorClass::TypeError, 1006, QStringLiteral("%1 is not a function.").arg(name.local));
@@ -449,6 +476,11 @@ Value Machine::callMethod(Method* method, const Value& thisValue, Args args)
     } depth(m_callDepth);
     if (method->native)
         return method->native(*this, thisValue, args);
+    struct Running {
+        std::vector<const Method*>& stack;
+        Running(std::vector<const Method*>& s, const Method* m) : stack(s) { stack.push_back(m); }
+        ~Running() { stack.pop_back(); }
+    } running(m_running, method);
     return runBytecode(method, thisValue, args);
 }
 
@@ -475,6 +507,11 @@ Value Machine::constructClass(ClassObject* cls, Args args)
         throwError(ErrorClass::TypeError, 1007, QStringLiteral("Instantiation attempted on a non-constructor."));
     // Built-in value classes construct primitives: new String("a") is "a".
     if (cls->instanceKind == InstanceKind::Boxed && cls->callAsFunction)
+        return cls->callAsFunction(*this, Value::undefined(), args);
+    if (cls == m_builtins.xml || cls == m_builtins.xmlList)
+        return constructXmlValue(*this, cls, args);
+    // QName and Namespace objects are made whole by their conversion.
+    if ((cls == m_builtins.qname || cls == m_builtins.namespaceClass) && cls->callAsFunction)
         return cls->callAsFunction(*this, Value::undefined(), args);
     Object* object = instantiate(cls);
     Value self = Value::object(object);
@@ -579,11 +616,25 @@ bool Machine::guard(const std::function<void()>& work)
     return ok;
 }
 
+QString Machine::stackTrace() const
+{
+    QString s;
+    for (auto it = m_running.rbegin(); it != m_running.rend(); ++it) {
+        const Method* m = *it;
+        const QString name = !m->traceName.isEmpty() ? m->traceName : QStringLiteral("MethodInfo-%1").arg(m->index);
+        s += QStringLiteral("\n\tat ") + name + QStringLiteral("()");
+    }
+    return s;
+}
+
 void Machine::report(const Value& error)
 {
     QString text;
     try {
         text = toString(error);
+        // An error object shows where it was made, as the player's own report does.
+        if (error.isObject() && error.o->type() == Object::Type::Error && error.o->host)
+            text += *static_cast<const QString*>(error.o->host.get());
     } catch (...) {
         text = QStringLiteral("Error");
     }

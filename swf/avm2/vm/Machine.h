@@ -162,6 +162,11 @@ public:
         ClassObject* regexp = nullptr;
         ClassObject* event = nullptr;
         ClassObject* eventDispatcher = nullptr;
+        ClassObject* xml = nullptr;
+        ClassObject* xmlList = nullptr;
+        ClassObject* qname = nullptr;
+        ClassObject* byteArray = nullptr;
+        ClassObject* date = nullptr;
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -195,6 +200,8 @@ public:
             throw BudgetSpent {};
     }
     int& callDepth() { return m_callDepth; }
+    // The bytecode methods running now, innermost last, as a stack trace prints them.
+    QString stackTrace() const;
     // The display parent of a script object, for the capture and bubble
     // phases of events; the stage's binding sets it.
     std::function<Object*(Object*)> displayParent;
@@ -229,6 +236,7 @@ private:
     std::uint64_t m_totalInstructions = 0;
     int m_callDepth = 0;
     int m_guardDepth = 0;
+    std::vector<const Method*> m_running;
     std::function<void(const QString&)> m_trace;
     std::function<void(const QString&)> m_fault;
 };
@@ -238,11 +246,17 @@ void installObjectClasses(Machine& machine);   // Object, Class, Function, Names
 void installPrimitiveClasses(Machine& machine); // String, Number, int, uint, Boolean, Math
 void installArrayClass(Machine& machine);
 void installErrorClasses(Machine& machine);
+// Throws one of the flash.errors classes (IOError, EOFError, ...) by name.
+[[noreturn]] void throwPackageError(Machine& machine, const QString& name, int id, const QString& message);
 void installGlobalFunctions(Machine& machine);  // trace, isNaN, parseInt, ...
 void installVectorClass(Machine& machine);
 void installDictionaryClass(Machine& machine);
 void installJson(Machine& machine);
 void installRegExpClass(Machine& machine);
+void installXmlClasses(Machine& machine);
+void installByteArrayClass(Machine& machine);
+void installDateClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
+Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

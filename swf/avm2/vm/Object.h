@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -108,6 +109,21 @@ struct Method {
     QString name;
     int paramCount = 0; // the declared parameters, for length
     bool closure = false; // made by newfunction: extra arguments are dropped, not refused
+    QString traceName;    // how a stack trace names it: "Test/run", "Test$cinit", "global$init"
+};
+
+// Objects that answer property access in their own way (XML, XMLList,
+// Proxy). Each hook returns false or nullopt when it leaves the name to the
+// ordinary rules; the traits of the object's class are asked first.
+class PropertyHooks {
+public:
+    virtual ~PropertyHooks() = default;
+    virtual bool get(Machine&, Object*, const Name&, Value&) { return false; }
+    virtual bool set(Machine&, Object*, const Name&, const Value&) { return false; }
+    virtual std::optional<bool> has(Machine&, Object*, const Name&) { return std::nullopt; }
+    virtual std::optional<bool> remove(Machine&, Object*, const Name&) { return std::nullopt; }
+    virtual bool call(Machine&, Object*, const Name&, Args, Value&) { return false; }
+    virtual bool descendants(Machine&, Object*, const Name&, Value&) { return false; }
 };
 
 // How a slot coerces what is stored in it.
@@ -142,7 +158,7 @@ struct Traits {
 
 class Object {
 public:
-    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error, Vector, Dictionary };
+    enum class Type : std::uint8_t { Plain, Array, Function, Class, Scope, Namespace, Display, Error, Vector, Dictionary, Xml, XmlList };
 
     Object(Type type, ClassObject* cls, Object* prototype, std::shared_ptr<Traits> traits);
     virtual ~Object() = default;
@@ -186,6 +202,8 @@ public:
     std::shared_ptr<void> host;
     // An event dispatcher's listeners (swf/avm2/builtins/EventClasses.cpp).
     std::shared_ptr<void> listeners;
+    // Property access of its own (XML, XMLList, Proxy); null for the ordinary rules.
+    PropertyHooks* hooks = nullptr;
 
 private:
     Type m_type;
@@ -200,7 +218,7 @@ private:
 };
 
 // What kind of object a class's constructor makes.
-enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed, Vector, Dictionary };
+enum class InstanceKind : std::uint8_t { Plain, Array, Error, Display, Function, Boxed, Vector, Dictionary, Xml, XmlList };
 
 class ClassObject : public Object {
 public:
@@ -227,6 +245,7 @@ public:
     bool isVector = false;
     ClassObject* elementType = nullptr;
     QHash<const ClassObject*, ClassObject*> specialisations;
+    PropertyHooks* instanceHooks = nullptr; // given to instances of this class and its subclasses
 
     QString qualifiedName() const { return packageName.isEmpty() ? name : packageName + QStringLiteral("::") + name; }
     bool isSubclassOf(const ClassObject* other) const;

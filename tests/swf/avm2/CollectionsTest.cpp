@@ -86,7 +86,7 @@ TEST(Collections, VectorHoldsItsElementType)
     s.trace([&] { s.c.op(Op::GetLocal1).op(Op::PushByte, 5).op(Op::GetProperty, s.w.multinameL(s.w.nsSet({ s.w.publicNs() }))); });
     s.trace([&] { s.str("not reached"); });
     EXPECT_EQ(s.run(), (QStringList { "1,3", "0", "NaN,NaN", "1,3,9", "__AS3__.vec::Vector.<String>",
-                           "RangeError: Error #1125: The index 5 is out of range 3." }));
+                           "RangeError: Error #1125: The index 5 is out of range 3.\n\tat global$init()" }));
 }
 
 TEST(Collections, FixedVectorRefusesNewLength)
@@ -98,7 +98,7 @@ TEST(Collections, FixedVectorRefusesNewLength)
     s.trace([&] { s.c.op(Op::GetLocal1); });
     s.c.op(Op::GetLocal1);
     s.call("push", 1, [&] { s.str("x"); }).c.op(Op::Pop);
-    EXPECT_EQ(s.run(), (QStringList { "true", "null,null", "RangeError: Error #1126: Cannot change the length of a fixed Vector." }));
+    EXPECT_EQ(s.run(), (QStringList { "true", "null,null", "RangeError: Error #1126: Cannot change the length of a fixed Vector.\n\tat global$init()" }));
 }
 
 TEST(Collections, DictionaryKeysByObjectIdentity)
@@ -143,7 +143,7 @@ TEST(Collections, JsonRoundTripsAndIndents)
     }); });
     s.trace([&] { json("parse", 1, [&] { s.str("{bad"); }); });
     EXPECT_EQ(s.run(), (QStringList { "{\"a\":[1,2.5,{\"b\":null}],\"c\":\"q\\\"\"}", "{\n  \"a\": [\n    1\n  ]\n}", "{\"b\":2}",
-                           "SyntaxError: Error #1132: Invalid JSON parse input." }));
+                           "SyntaxError: Error #1132: Invalid JSON parse input.\n\tat global$init()" }));
 }
 
 TEST(Collections, RegExpMatchesAsECMAScriptDoes)

@@ -169,7 +169,7 @@ TEST(Interpreter, UncaughtErrorsAreTracedAndEndTheScript)
     t.end(c);
     c.op(Op::ReturnVoid);
     ScriptRun run = runScript(w, c, 4, 1);
-    EXPECT_EQ(run.trace, QStringList { QStringLiteral("ReferenceError: Error #1065: Variable nowhere is not defined.") });
+    EXPECT_EQ(run.trace, QStringList { QStringLiteral("ReferenceError: Error #1065: Variable nowhere is not defined.\n\tat global$init()") });
 }
 
 TEST(Interpreter, EndlessLoopsAndDeepRecursionAreStopped)
@@ -195,7 +195,12 @@ TEST(Interpreter, EndlessLoopsAndDeepRecursionAreStopped)
         Code c;
         c.op(Op::GetLocal0).op(Op::PushScope).op(Op::FindPropStrict, f).op(Op::CallPropVoid, f, 0).op(Op::ReturnVoid);
         ScriptRun run = runScript(w, c, 2, 1, { abcw::Trait { f, 5, 1, 0, fm, 0 } });
-        EXPECT_EQ(run.trace, QStringList { QStringLiteral("Error: Error #1023: Stack overflow occurred.") });
+        // The report lists every frame: f's own, innermost first, then the script's.
+        ASSERT_EQ(run.trace.size(), 1);
+        const QStringList lines = run.trace[0].split(QLatin1Char('\n'));
+        EXPECT_EQ(lines.front(), QStringLiteral("Error: Error #1023: Stack overflow occurred."));
+        EXPECT_EQ(lines[1], QStringLiteral("\tat global/f()"));
+        EXPECT_EQ(lines.back(), QStringLiteral("\tat global$init()"));
     }
 }
 

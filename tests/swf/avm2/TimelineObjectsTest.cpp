@@ -94,5 +94,5 @@ TEST(TimelineObjects, NamedChildIsSetBeforeTheParentConstructs)
     auto playback = swf::Playback::fromBytes(childrenMovie(), options);
     ASSERT_TRUE(playback.ok()) << playback.error().detail.toStdString();
     playback.value()->nextFrame();
-    EXPECT_EQ(trace, (QStringList { "kid", "2", "true", "RangeError: Error #2006: The supplied index is out of bounds." }));
+    EXPECT_EQ(trace, (QStringList { "kid", "2", "true", "RangeError: Error #2006: The supplied index is out of bounds.\n\tat Main()" }));
 }
