@@ -252,6 +252,7 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
         case TagDoAbc:
         case TagDoAbcDefine:
         case TagSymbolClass:
+        case TagDefineSceneAndFrameLabelData: // the scene table scripts read
             if (code == TagDoInitAction && body.remaining() >= 2) {
                 Reader idReader = body;
                 tag.characterId = SWF_TRY(idReader.readU16());
