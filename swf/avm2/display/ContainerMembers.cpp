@@ -89,24 +89,16 @@ void StageScripts::dispatchToTree(DisplayObject* display, const QString& type)
         dispatchSimple(o, type, false);
 }
 
-// enterFrame, frameConstructed and exitFrame go to every display object that
-// listens, on the stage or not.
+// enterFrame, frameConstructed, exitFrame and render go to every object
+// that listens, on the stage or not, in the order they first listened.
 void StageScripts::broadcast(const QString& type)
 {
     Machine& m = *m_machine;
-    std::vector<Object*> objects;
-    if (m_stageObject && m.hasListeners(m_stageObject, type))
-        objects.push_back(m_stageObject);
-    std::vector<Object*> tree;
-    collectTree(&m_stage.root(), tree);
-    for (const auto& [display, owned] : m_orphans)
-        collectTree(display, tree);
-    for (Object* o : tree) {
+    const std::vector<Object*> objects = m_frameListeners.value(type);
+    for (Object* o : objects) {
         if (m.hasListeners(o, type))
-            objects.push_back(o);
+            dispatchSimple(o, type, false);
     }
-    for (Object* o : objects)
-        dispatchSimple(o, type, false);
 }
 
 int StageScripts::depthForIndex(SpriteInstance& sprite, int index)

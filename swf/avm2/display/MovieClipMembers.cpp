@@ -50,27 +50,50 @@ QString readCString(const QByteArray& bytes, int& at, bool& ok)
     return s;
 }
 
+// What the root's scene table says: its scenes and its frame labels (which
+// then stand instead of the label tags).
+struct SceneTable {
+    std::vector<SceneInfo> scenes;
+    std::vector<std::pair<QString, int>> labels; // label -> absolute frame, from 1
+    bool present = false;
+};
+
+SceneTable readSceneTable(const SpriteInstance& sprite, bool isRoot)
+{
+    SceneTable table;
+    const TimelineDef& timeline = sprite.timeline();
+    if (!isRoot || timeline.frames.empty())
+        return table;
+    for (const ControlTag& tag : timeline.frames.front()) {
+        if (tag.code != TagDefineSceneAndFrameLabelData)
+            continue;
+        bool ok = true;
+        int at = 0;
+        const std::uint32_t count = readEncodedU32(tag.body, at, ok);
+        for (std::uint32_t i = 0; ok && i < count && i < 65536; ++i) {
+            const int offset = int(readEncodedU32(tag.body, at, ok));
+            const QString name = readCString(tag.body, at, ok);
+            if (ok)
+                table.scenes.push_back({ name, offset + 1, 0 });
+        }
+        const std::uint32_t labels = ok ? readEncodedU32(tag.body, at, ok) : 0;
+        for (std::uint32_t i = 0; ok && i < labels && i < 65536; ++i) {
+            const int frame = int(readEncodedU32(tag.body, at, ok));
+            const QString name = readCString(tag.body, at, ok);
+            if (ok)
+                table.labels.emplace_back(name, frame + 1);
+        }
+        table.present = true;
+        break;
+    }
+    return table;
+}
+
 // The scenes of a timeline: the root's scene table when it has one, else one scene.
 std::vector<SceneInfo> scenesOf(const SpriteInstance& sprite, bool isRoot)
 {
     const TimelineDef& timeline = sprite.timeline();
-    std::vector<SceneInfo> scenes;
-    if (isRoot && !timeline.frames.empty()) {
-        for (const ControlTag& tag : timeline.frames.front()) {
-            if (tag.code != TagDefineSceneAndFrameLabelData)
-                continue;
-            bool ok = true;
-            int at = 0;
-            const std::uint32_t count = readEncodedU32(tag.body, at, ok);
-            for (std::uint32_t i = 0; ok && i < count && i < 65536; ++i) {
-                const int offset = int(readEncodedU32(tag.body, at, ok));
-                const QString name = readCString(tag.body, at, ok);
-                if (ok)
-                    scenes.push_back({ name, offset + 1, 0 });
-            }
-            break;
-        }
-    }
+    std::vector<SceneInfo> scenes = readSceneTable(sprite, isRoot).scenes;
     if (scenes.empty())
         scenes.push_back({ QStringLiteral("Scene 1"), 1, 0 });
     for (std::size_t i = 0; i < scenes.size(); ++i) {
@@ -91,9 +114,10 @@ std::size_t sceneIndexAt(const std::vector<SceneInfo>& scenes, int frame)
 }
 
 // Labels in frame order (the file's order among labels of one frame).
-std::vector<std::pair<QString, int>> sortedLabels(const TimelineDef& timeline)
+std::vector<std::pair<QString, int>> sortedLabels(const SpriteInstance& sprite, bool isRoot)
 {
-    auto labels = timeline.labels;
+    SceneTable table = readSceneTable(sprite, isRoot);
+    auto labels = table.present ? table.labels : sprite.timeline().labels;
     std::stable_sort(labels.begin(), labels.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     return labels;
 }
@@ -137,7 +161,7 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
 
     auto labelsIn = [frameLabel](Machine& m, const SpriteInstance& sprite, const SceneInfo& info) {
         std::vector<Value> list;
-        for (const auto& [name, frame] : sortedLabels(sprite.timeline())) {
+        for (const auto& [name, frame] : sortedLabels(sprite, &sprite == &sprite.stage().root())) {
             if (frame < info.first || frame >= info.first + info.frames)
                 continue;
             Value args[] = { Value::string(name), Value::number(frame - info.first + 1) };
@@ -198,7 +222,7 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
             Value target = arg(args, 0);
             int frame = 0;
             if (target.isString() && !std::isfinite(stringToNumber(target.s))) {
-                for (const auto& [label, at] : sortedLabels(sprite->timeline())) {
+                for (const auto& [label, at] : sortedLabels(*sprite, isRoot(sprite))) {
                     if (label == target.s && (sceneArg.isNullish() || (at >= info.first && at < info.first + info.frames))) {
                         frame = at;
                         break;
@@ -211,7 +235,7 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
                 frame = info.first - 1 + toInt32(m.toNumber(target));
             }
             sprite->gotoFrame(std::max(frame, 1), andPlay);
-            runFrameScript(self.object());
+            afterGoto(self.object());
             return Value::undefined();
         };
     };
@@ -220,14 +244,14 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
     m.addMethod(movieClip, QStringLiteral("nextFrame"), [this](Machine& m, const Value& self, Args) {
         if (SpriteInstance* sprite = spriteOf(m, self)) {
             sprite->gotoFrame(std::min(sprite->currentFrame() + 1, sprite->frameCount()), false);
-            runFrameScript(self.object());
+            afterGoto(self.object());
         }
         return Value::undefined();
     });
     m.addMethod(movieClip, QStringLiteral("prevFrame"), [this](Machine& m, const Value& self, Args) {
         if (SpriteInstance* sprite = spriteOf(m, self)) {
             sprite->gotoFrame(std::max(sprite->currentFrame() - 1, 1), false);
-            runFrameScript(self.object());
+            afterGoto(self.object());
         }
         return Value::undefined();
     });
@@ -243,7 +267,7 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
             if (index < 0 || index >= int(scenes.size()))
                 return Value::undefined();
             sprite->gotoFrame(scenes[std::size_t(index)].first, true);
-            runFrameScript(self.object());
+            afterGoto(self.object());
             return Value::undefined();
         };
     };
@@ -274,7 +298,7 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
         const SceneInfo& info = scenes[sceneIndexAt(scenes, sprite->currentFrame())];
         Value result = Value::null();
         int best = 0;
-        for (const auto& [label, at] : sortedLabels(sprite->timeline())) {
+        for (const auto& [label, at] : sortedLabels(*sprite, isRoot(sprite))) {
             if (at >= info.first && at <= sprite->currentFrame() && at > best) {
                 best = at;
                 result = Value::string(label);
@@ -282,10 +306,10 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
         }
         return result;
     });
-    m.addGetter(movieClip, QStringLiteral("currentFrameLabel"), [this](Machine& m, const Value& self, Args) {
+    m.addGetter(movieClip, QStringLiteral("currentFrameLabel"), [this, isRoot](Machine& m, const Value& self, Args) {
         SpriteInstance* sprite = spriteOf(m, self);
         if (sprite) {
-            for (const auto& [label, at] : sortedLabels(sprite->timeline())) {
+            for (const auto& [label, at] : sortedLabels(*sprite, isRoot(sprite))) {
                 if (at == sprite->currentFrame())
                     return Value::string(label);
             }

@@ -52,6 +52,15 @@ void StageScripts::installDisplayClasses()
             return m_stageObject;
         return o->display->parent() ? objectFor(o->display->parent()) : nullptr;
     };
+    m.listenerAdded = [this](Object* o, const QString& type) {
+        static const QStringList frameEvents = { QStringLiteral("enterFrame"), QStringLiteral("frameConstructed"),
+            QStringLiteral("exitFrame"), QStringLiteral("render") };
+        if (!frameEvents.contains(type))
+            return;
+        auto& list = m_frameListeners[type];
+        if (std::find(list.begin(), list.end(), o) == list.end())
+            list.push_back(o);
+    };
 
     b.displayObject = m.defineClass(display, QStringLiteral("DisplayObject"), dispatcher, InstanceKind::Display, make);
     b.displayObject->sealed = true;
@@ -123,6 +132,8 @@ void StageScripts::afterFrame()
     loadFrameTags(m_stage.root().currentFrame());
     if (!m_documentMade) {
         m_documentMade = true;
+        if (m_stage.root().name().isEmpty())
+            m_stage.root().setName(QStringLiteral("root1"));
         m_placed.insert(m_placed.begin(), &m_stage.root());
     }
     makePlacedObjects();
@@ -134,6 +145,22 @@ void StageScripts::afterFrame()
         hiddenSet(m_stageObject, QStringLiteral(" invalidated"), Value::boolean(false));
         broadcast(QStringLiteral("render"));
     }
+}
+
+void StageScripts::afterGoto(Object* clip)
+{
+    // Gotos inside gotos go deep only so far; past that only the clip's own script runs.
+    if (m_gotoDepth >= 8) {
+        runFrameScript(clip);
+        return;
+    }
+    ++m_gotoDepth;
+    makePlacedObjects();
+    broadcast(QStringLiteral("frameConstructed"));
+    runFrameScript(clip);
+    runDueFrameScripts();
+    broadcast(QStringLiteral("exitFrame"));
+    --m_gotoDepth;
 }
 
 ClassObject* StageScripts::classFor(const DisplayObject& display)
@@ -222,8 +249,8 @@ void StageScripts::constructTree(DisplayObject& display)
         if (object->classObject()->constructor)
             m.callMethod(object->classObject()->constructor, self, {});
     });
-    // A child the timeline placed is announced once it is built.
-    if (parent && object->display == &display) {
+    // A child the timeline placed (and the document) is announced once it is built.
+    if ((parent || &display == &m_stage.root()) && object->display == &display) {
         dispatchSimple(object, QStringLiteral("added"), true);
         if (onStage(&display))
             dispatchSimple(object, QStringLiteral("addedToStage"), false);
@@ -366,6 +393,12 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
         return;
     constexpr std::size_t kept = 4096;
     DisplayObject* raw = instance.get();
+    // It still knows its parent: the removed events travel up through it.
+    if (Object* object = objectFor(raw)) {
+        dispatchSimple(object, QStringLiteral("removed"), true);
+        if (onStage(raw))
+            dispatchToTree(raw, QStringLiteral("removedFromStage"));
+    }
     raw->setParent(nullptr);
     m_orphans[raw] = std::move(instance);
     m_timelineOrphans.push_back(raw);
@@ -404,6 +437,7 @@ void StageScripts::stageRestarting()
     m_placed.clear();
     m_timelineOrphans.clear();
     m_orphans.clear();
+    m_frameListeners.clear();
 }
 
 } // namespace swf::avm2

@@ -72,6 +72,11 @@ private:
     void installStageClass();                                       // StageClass.cpp
     void installTimerClass();                                       // TimerClass.cpp
     void runTimers();
+    // A goto from a script builds the new frame at once: its children are
+    // made and constructed, then frameConstructed, the frame scripts now
+    // due, and exitFrame, before the script goes on.
+    void afterGoto(Object* clip);
+    int m_gotoDepth = 0;
 
     // Display objects made by scripts (new Sprite()) or taken off a list:
     // owned here until a container adopts them.
@@ -115,6 +120,7 @@ private:
     QHash<Object*, QHash<int, Value>> m_frameScripts; // frame (from 1) -> function
     QHash<Object*, int> m_lastScriptFrame;
     std::unordered_map<DisplayObject*, std::unique_ptr<DisplayObject>> m_orphans;
+    QHash<QString, std::vector<Object*>> m_frameListeners; // broadcast type -> objects, first listener first
     std::deque<DisplayObject*> m_timelineOrphans; // taken out by the timeline, oldest first
     ClassObject* m_stageClass = nullptr;
     ClassObject* m_containerClass = nullptr;
