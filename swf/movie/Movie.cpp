@@ -299,6 +299,7 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
     auto unwrapped = SWF_TRY(unwrapMovie(fileBytes, limits.maxBytes));
     auto movie = std::make_shared<Movie>();
     movie->m_version = unwrapped.version;
+    movie->m_byteLength = fileBytes.size();
     if (movie->m_version <= 5)
         movie->m_codePage = detectLegacyCodePage(unwrapped.data);
     // The movie's strings read in its own code page while it is read.

@@ -56,7 +56,37 @@ QRectF boundsIn(const DisplayObject& display, const DisplayObject* target)
     QRectF r;
     if (!boundsThrough(display, t, r))
         return {};
-    return QRectF(r.x() / 20, r.y() / 20, r.width() / 20, r.height() / 20);
+    // Each edge goes to pixels on its own, then the size is their difference.
+    const double left = r.left() / 20, top = r.top() / 20;
+    return QRectF(left, top, r.right() / 20 - left, r.bottom() / 20 - top);
+}
+
+// The scale and rotation a script set are read back as set while the
+// matrix is still the one they made (rebuilding them from the matrix would
+// round them).
+struct Transform2D {
+    Matrix matrix;
+    double scaleX = 1, scaleY = 1, rotation = 0;
+};
+
+Transform2D transformOf(Object* o, const DisplayObject& d)
+{
+    if (o && o->host) {
+        const auto& cached = *static_cast<Transform2D*>(o->host.get());
+        if (cached.matrix == d.matrix())
+            return cached;
+    }
+    const Matrix& m = d.matrix();
+    return Transform2D { m, scaleXOf(m), scaleYOf(m), rotationOf(m) };
+}
+
+void setTransform(Object* o, DisplayObject& d, double scaleX, double scaleY, double rotation)
+{
+    Matrix m = d.matrix();
+    compose(m, scaleX, scaleY, rotation);
+    d.setMatrix(m);
+    if (o)
+        o->host = std::make_shared<Transform2D>(Transform2D { m, scaleX, scaleY, rotation });
 }
 
 } // namespace
@@ -83,17 +113,41 @@ void StageScripts::installDisplayObjectMembers(ClassObject* cls)
     };
     matrixField("x", [](const Matrix& x) { return x.tx / 20; }, [](Matrix& x, double v) { x.tx = toTwips(v); });
     matrixField("y", [](const Matrix& x) { return x.ty / 20; }, [](Matrix& x, double v) { x.ty = toTwips(v); });
-    matrixField("scaleX", scaleXOf, [](Matrix& x, double v) { compose(x, v, scaleYOf(x), rotationOf(x)); });
-    matrixField("scaleY", scaleYOf, [](Matrix& x, double v) { compose(x, scaleXOf(x), v, rotationOf(x)); });
-    matrixField("rotation", rotationOf, [](Matrix& x, double v) {
-        // Any angle comes back between -180 and 180.
-        double degrees = std::fmod(v, 360.0);
-        if (degrees > 180)
-            degrees -= 360;
-        else if (degrees < -180)
-            degrees += 360;
-        compose(x, scaleXOf(x), scaleYOf(x), degrees);
-    });
+    auto transformField = [&](const char* name, int which) {
+        m.addGetter(cls, QLatin1String(name),
+            [which](Machine&, const Value& self, Args) {
+                DisplayObject* d = displayIn(self);
+                if (!d)
+                    return Value::number(which == 2 ? 0 : 1);
+                const Transform2D t = transformOf(self.object(), *d);
+                return Value::number(which == 0 ? t.scaleX : which == 1 ? t.scaleY : t.rotation);
+            },
+            [which](Machine& m, const Value& self, Args args) {
+                double v = m.toNumber(arg(args, 0));
+                DisplayObject* d = displayIn(self);
+                if (!d || !std::isfinite(v))
+                    return Value::undefined();
+                Transform2D t = transformOf(self.object(), *d);
+                if (which == 0) {
+                    t.scaleX = v;
+                } else if (which == 1) {
+                    t.scaleY = v;
+                } else {
+                    // Any angle comes back between -180 and 180.
+                    v = std::fmod(v, 360.0);
+                    if (v > 180)
+                        v -= 360;
+                    else if (v < -180)
+                        v += 360;
+                    t.rotation = v;
+                }
+                setTransform(self.object(), *d, t.scaleX, t.scaleY, t.rotation);
+                return Value::undefined();
+            });
+    };
+    transformField("scaleX", 0);
+    transformField("scaleY", 1);
+    transformField("rotation", 2);
     // The size of what it draws in its parent's space; setting it scales the object.
     auto sizeField = [&](const char* name, bool horizontal) {
         m.addGetter(cls, QLatin1String(name),
@@ -115,12 +169,11 @@ void StageScripts::installDisplayObjectMembers(ClassObject* cls)
                 const double span = horizontal ? local.width() : local.height();
                 if (span <= 0)
                     return Value::undefined();
-                Matrix matrix = d->matrix();
+                const Transform2D t = transformOf(self.object(), *d);
                 if (horizontal)
-                    compose(matrix, v * 20 / span, scaleYOf(matrix), rotationOf(matrix));
+                    setTransform(self.object(), *d, v * 20 / span, t.scaleY, t.rotation);
                 else
-                    compose(matrix, scaleXOf(matrix), v * 20 / span, rotationOf(matrix));
-                d->setMatrix(matrix);
+                    setTransform(self.object(), *d, t.scaleX, v * 20 / span, t.rotation);
                 return Value::undefined();
             });
     };
@@ -188,6 +241,12 @@ void StageScripts::installDisplayObjectMembers(ClassObject* cls)
         if (self.object() == m_stageObject)
             return self;
         return onStage(displayIn(self)) ? Value::object(m_stageObject) : Value::null();
+    });
+    m.addGetter(cls, QStringLiteral("loaderInfo"), [this](Machine&, const Value& self, Args) {
+        Object* o = self.object();
+        if (!o || !o->display || !onStage(o->display))
+            return Value::null();
+        return Value::object(rootLoaderInfo());
     });
     m.addGetter(cls, QStringLiteral("mask"),
         [this](Machine&, const Value& self, Args) {

@@ -66,6 +66,7 @@ void StageScripts::installDisplayClasses()
     b.displayObject->sealed = true;
     installDisplayObjectMembers(b.displayObject);
     ClassObject* interactive = m.defineClass(display, QStringLiteral("InteractiveObject"), b.displayObject, InstanceKind::Display, make);
+    m_interactiveClass = interactive;
     interactive->sealed = true;
     for (const char* name : { "mouseEnabled", "doubleClickEnabled", "tabEnabled" }) {
         const QString key = QLatin1String(name);
@@ -88,13 +89,21 @@ void StageScripts::installDisplayClasses()
     m_buttonClass->sealed = true;
     m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, make);
     m_textClass->sealed = true;
+    m_staticTextClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("StaticText"), b.displayObject, InstanceKind::Display, make);
+    m_staticTextClass->sealed = true;
     b.sprite = m.defineClass(display, QStringLiteral("Sprite"), m_containerClass, InstanceKind::Display, make);
     b.sprite->sealed = true;
     b.movieClip = m.defineClass(display, QStringLiteral("MovieClip"), b.sprite, InstanceKind::Display, make);
     b.movieClip->sealed = false;
     installMovieClipMembers(b.movieClip);
+    m_morphShapeClass = m.defineClass(display, QStringLiteral("MorphShape"), b.displayObject, InstanceKind::Display, make);
+    m_morphShapeClass->sealed = true;
+    for (ClassObject* cls : { b.displayObject, interactive, m_containerClass, m_shapeClass, m_buttonClass, m_textClass, b.sprite,
+             b.movieClip, m_morphShapeClass, m_staticTextClass })
+        m_nativeDisplayClasses.insert(cls);
     installStageClass();
     installTimerClass();
+    installLoaderInfoClass();
     installGeomClasses(m);
 }
 
@@ -140,6 +149,8 @@ void StageScripts::afterFrame()
     broadcast(QStringLiteral("frameConstructed"));
     runDueFrameScripts();
     broadcast(QStringLiteral("exitFrame"));
+    if (m_afterFrames == 1)
+        announceLoaded();
     // Stage.invalidate asked for one render event before the frame is drawn.
     if (m_stageObject && hiddenGet(m_stageObject, QStringLiteral(" invalidated"), Value::boolean(false)).b) {
         hiddenSet(m_stageObject, QStringLiteral(" invalidated"), Value::boolean(false));
@@ -179,13 +190,20 @@ ClassObject* StageScripts::classFor(const DisplayObject& display)
     const CharacterKind kind = display.character() ? display.character()->kind : CharacterKind::Other;
     if (kind == CharacterKind::Button)
         return m_buttonClass;
-    if (kind == CharacterKind::EditText || kind == CharacterKind::Text)
+    if (kind == CharacterKind::EditText)
         return m_textClass;
+    if (kind == CharacterKind::MorphShape)
+        return m_morphShapeClass;
+    if (kind == CharacterKind::Text)
+        return m_staticTextClass;
     return m_shapeClass;
 }
 
 void StageScripts::instancePlaced(DisplayObject& instance)
 {
+    // Every display object has a name here, shapes and texts included.
+    if (instance.name().isEmpty())
+        instance.setName(m_stage.nextInstanceName());
     m_placed.push_back(&instance);
 }
 
@@ -283,13 +301,16 @@ void StageScripts::ensureDisplay(Object* object)
             }
         }
     }
-    bool isSprite = false;
-    for (ClassObject* cls = object->classObject(); cls; cls = cls->base) {
-        if (cls == b.sprite || cls == m_containerClass) {
-            isSprite = true;
-            break;
-        }
-    }
+    // The nearest built-in display class decides what kind of object this is;
+    // the abstract ones cannot be made by a script.
+    ClassObject* native = object->classObject();
+    while (native && !m_nativeDisplayClasses.contains(native))
+        native = native->base;
+    if (!native || native == b.displayObject || native == m_interactiveClass || native == m_morphShapeClass
+        || native == m_staticTextClass)
+        m.throwError(ErrorClass::ArgumentError, 2012,
+            QStringLiteral("%1$ class cannot be instantiated.").arg(object->classObject()->name));
+    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass;
     std::unique_ptr<DisplayObject> made;
     SpriteInstance* sprite = nullptr;
     if (isSprite) {
@@ -305,6 +326,7 @@ void StageScripts::ensureDisplay(Object* object)
         made = std::make_unique<DisplayObject>(m_stage, nullptr, character, characterId, 0);
     }
     made->setPlacedFrame(0);
+    made->setName(m_stage.nextInstanceName());
     DisplayObject* raw = made.get();
     object->display = raw;
     m_objects.insert(raw, object);

@@ -9,6 +9,7 @@
 #include "swf/runtime/ScriptRunner.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <deque>
 #include <functional>
@@ -71,6 +72,11 @@ private:
     void installMovieClipMembers(ClassObject* movieClip);           // MovieClipMembers.cpp
     void installStageClass();                                       // StageClass.cpp
     void installTimerClass();                                       // TimerClass.cpp
+    void installLoaderInfoClass();                                  // LoaderInfoClass.cpp
+    Object* rootLoaderInfo();
+    void announceLoaded();
+    ClassObject* m_loaderInfoClass = nullptr;
+    Object* m_loaderInfo = nullptr;
     void runTimers();
     // A goto from a script builds the new frame at once: its children are
     // made and constructed, then frameConstructed, the frame scripts now
@@ -123,6 +129,10 @@ private:
     QHash<QString, std::vector<Object*>> m_frameListeners; // broadcast type -> objects, first listener first
     std::deque<DisplayObject*> m_timelineOrphans; // taken out by the timeline, oldest first
     ClassObject* m_stageClass = nullptr;
+    ClassObject* m_interactiveClass = nullptr;
+    ClassObject* m_morphShapeClass = nullptr;
+    ClassObject* m_staticTextClass = nullptr;
+    QSet<ClassObject*> m_nativeDisplayClasses;
     ClassObject* m_containerClass = nullptr;
     Object* m_stageObject = nullptr;
     int m_afterFrames = 0;

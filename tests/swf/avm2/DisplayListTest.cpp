@@ -283,3 +283,39 @@ TEST(DisplayList, TimerFiresOnTheMovieClock)
     });
     EXPECT_EQ(run(negative), QStringList { "RangeError: Error #2066: The Timer delay specified is out of range." });
 }
+
+// What scripts read back of what they set: a rotation of 450 is 90, and
+// -120 stays -120 (not a value rebuilt from the matrix); a sprite made by a
+// script is named like timeline instances; only objects on the stage have
+// the movie's LoaderInfo; DisplayObject itself cannot be made.
+TEST(DisplayList, ReadBackNamesLoaderInfoAndAbstractClasses)
+{
+    auto movie = documentMovie([](AbcWriter& w, Code& c, const Names& n, std::uint32_t, std::uint32_t) {
+        Tracer t(w);
+        std::uint32_t rotation = w.publicName(QStringLiteral("rotation"));
+        std::uint32_t loaderInfo = w.publicName(QStringLiteral("loaderInfo"));
+        std::uint32_t swfVersion = w.publicName(QStringLiteral("swfVersion"));
+        std::uint32_t displayObject = w.qname(w.ns(0x16, QStringLiteral("flash.display")), QStringLiteral("DisplayObject"));
+        newSprite(c, n, 1);
+        t.begin(c);
+        c.op(Op::GetLocal, 1).op(Op::GetProperty, n.name);
+        t.end(c);
+        c.op(Op::GetLocal, 1).op(Op::PushShort, 450).op(Op::SetProperty, rotation);
+        t.begin(c);
+        c.op(Op::GetLocal, 1).op(Op::GetProperty, rotation);
+        t.end(c);
+        c.op(Op::GetLocal, 1).op(Op::PushDouble, w.number(-120)).op(Op::SetProperty, rotation);
+        t.begin(c);
+        c.op(Op::GetLocal, 1).op(Op::GetProperty, rotation);
+        t.end(c);
+        t.begin(c);
+        c.op(Op::GetLocal, 1).op(Op::GetProperty, loaderInfo);
+        t.end(c);
+        t.begin(c);
+        c.op(Op::GetLocal0).op(Op::GetProperty, loaderInfo).op(Op::GetProperty, swfVersion);
+        t.end(c);
+        c.op(Op::FindPropStrict, displayObject).op(Op::ConstructProp, displayObject, 0).op(Op::Pop);
+    });
+    EXPECT_EQ(run(movie), (QStringList { "instance1", "90", "-120", "null", "10",
+                              "ArgumentError: Error #2012: DisplayObject$ class cannot be instantiated." }));
+}
