@@ -252,6 +252,7 @@ Result<void> MovieLoader::readTimeline(Reader& reader, TimelineDef& timeline, in
         case TagDoAbc:
         case TagDoAbcDefine:
         case TagSymbolClass:
+        case TagDefineSceneAndFrameLabelData: // the scene table scripts read
             if (code == TagDoInitAction && body.remaining() >= 2) {
                 Reader idReader = body;
                 tag.characterId = SWF_TRY(idReader.readU16());
@@ -298,6 +299,7 @@ Result<std::shared_ptr<Movie>> Movie::load(const QByteArray& fileBytes, const Mo
     auto unwrapped = SWF_TRY(unwrapMovie(fileBytes, limits.maxBytes));
     auto movie = std::make_shared<Movie>();
     movie->m_version = unwrapped.version;
+    movie->m_byteLength = fileBytes.size();
     if (movie->m_version <= 5)
         movie->m_codePage = detectLegacyCodePage(unwrapped.data);
     // The movie's strings read in its own code page while it is read.

@@ -28,6 +28,8 @@ public:
     static Result<std::shared_ptr<Movie>> load(const QByteArray& fileBytes, const MovieLimits& limits = {});
 
     int version() const { return m_version; }
+    // The size of the file the movie came in (what scripts see as bytesTotal).
+    qint64 byteLength() const { return m_byteLength; }
     // The code page of the strings of a movie of version 5 or earlier,
     // judged from the strings themselves (LegacyCodePage.h); GBK otherwise.
     CodePage codePage() const { return m_codePage; }
@@ -56,6 +58,7 @@ public:
 private:
     friend class MovieLoader;
     int m_version = 0;
+    qint64 m_byteLength = 0;
     CodePage m_codePage = CodePage::Gbk;
     TwipsRect m_stage;
     double m_frameRate = 12;

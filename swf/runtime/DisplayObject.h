@@ -32,6 +32,8 @@ public:
 
     Stage& stage() const { return m_stage; }
     SpriteInstance* parent() const { return m_parent; }
+    // Only SpriteInstance::adoptChild and detachChild move an instance between lists.
+    void setParent(SpriteInstance* parent) { m_parent = parent; }
     // The movie whose characters this instance is made of: the nearest movie
     // loaded into an enclosing sprite (or a level), else the stage's.
     const Movie& movie() const;

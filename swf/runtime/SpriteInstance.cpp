@@ -194,6 +194,18 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
 {
     if (frame < 1 || frame > frameCount())
         return;
+    // What the new frame removes leaves first, while the timeline still
+    // shows the frame it is leaving (scripts told of a removal read that frame).
+    for (const ControlTag& tag : m_timeline->frames[std::size_t(frame - 1)]) {
+        if (tag.code == TagRemoveObject) {
+            DisplayObject* existing = childAt(tag.depth);
+            if (existing && existing->characterId() == tag.characterId && !existing->isScriptOwned())
+                removeChild(tag.depth);
+        } else if (tag.code == TagRemoveObject2) {
+            if (DisplayObject* existing = childAt(tag.depth); existing && !existing->isScriptOwned())
+                removeChild(tag.depth);
+        }
+    }
     m_currentFrame = frame;
     // Init actions and sounds belong to the frame as a whole; its actions are
     // queued where they stand among its tags, so a clip placed before a
@@ -209,16 +221,6 @@ void SpriteInstance::runFrame(int frame, bool withEffects)
         case TagPlaceObject2:
         case TagPlaceObject3:
             applyPlace(*tag.place, frame);
-            break;
-        case TagRemoveObject: {
-            DisplayObject* existing = childAt(tag.depth);
-            if (existing && existing->characterId() == tag.characterId && !existing->isScriptOwned())
-                removeChild(tag.depth);
-            break;
-        }
-        case TagRemoveObject2:
-            if (DisplayObject* existing = childAt(tag.depth); existing && !existing->isScriptOwned())
-                removeChild(tag.depth);
             break;
         case TagSetBackgroundColor:
             if (!parent())
@@ -307,6 +309,8 @@ void SpriteInstance::rewindTo(int frame)
     // placement); drop the rest. What scripts placed at script depths, or
     // below the timeline's (script depth under -16384), stays; what they
     // left at the timeline's depths goes with the rebuild.
+    // Going back, the timeline already shows the target frame as instances leave.
+    m_currentFrame = frame;
     std::vector<int> depths;
     for (const auto& [depth, child] : m_displayList)
         depths.push_back(depth);

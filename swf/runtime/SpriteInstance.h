@@ -67,6 +67,12 @@ public:
     // Both then belong to scripts: the timeline no longer moves or removes them.
     bool swapChildDepths(int from, int to);
 
+    // The display-list moves of ActionScript 3, where an instance outlives its
+    // place in a list: detachChild takes the child at `depth` out whole (no
+    // unload, nothing forgotten) and hands it over; adoptChild puts such an
+    // instance in at `depth` (which must be free) as it stands.
+    std::unique_ptr<DisplayObject> detachChild(int depth);
+    void adoptChild(std::unique_ptr<DisplayObject> child, int depth);
     // Builds frame 1; called once, right after the instance is created.
     void enterFirstFrame();
     // One tick of the movie clock: advance if playing, then tick the children

@@ -114,4 +114,26 @@ bool SpriteInstance::swapChildDepths(int from, int to)
     return true;
 }
 
+std::unique_ptr<DisplayObject> SpriteInstance::detachChild(int depth)
+{
+    auto it = m_displayList.find(depth);
+    if (it == m_displayList.end())
+        return nullptr;
+    std::unique_ptr<DisplayObject> child = std::move(it->second);
+    m_displayList.erase(it);
+    child->setParent(nullptr);
+    return child;
+}
+
+void SpriteInstance::adoptChild(std::unique_ptr<DisplayObject> child, int depth)
+{
+    if (!child || m_displayList.count(depth))
+        return;
+    child->setParent(this);
+    child->setDepth(depth);
+    DisplayObject* raw = child.get();
+    m_displayList[depth] = std::move(child);
+    childNamed(*raw);
+}
+
 } // namespace swf

@@ -251,6 +251,8 @@ void installEventClasses(Machine& m)
         // After every listener of the same or higher priority.
         auto at = std::find_if(list.begin(), list.end(), [&](const Listener& l) { return l.priority < listener.priority; });
         list.insert(at, listener);
+        if (m.listenerAdded)
+            m.listenerAdded(o, m.toString(arg(args, 0)));
         return Value::undefined();
     }, 5);
     m.addMethod(dispatcher, QStringLiteral("removeEventListener"), [](Machine& m, const Value& self, Args args) {

@@ -1,7 +1,10 @@
 #include "swf/avm2/display/StageScripts.h"
 
+#include "swf/avm2/display/GeomClasses.h"
+
 #include "swf/format/TagCodes.h"
 #include "swf/movie/Character.h"
+#include "swf/runtime/EmptyTimeline.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
@@ -33,174 +36,75 @@ void StageScripts::installDisplayClasses()
     Machine& m = *m_machine;
     auto& b = m.builtins();
     const QString display = QStringLiteral("flash.display");
-    auto nothing = [](Machine&, const Value&, Args) { return Value::undefined(); };
+    // Each display class's constructor gives a script-made object its display
+    // object; one placed by a timeline has it already.
+    auto make = [this](Machine&, const Value& self, Args) {
+        if (Object* o = self.object())
+            ensureDisplay(o);
+        return Value::undefined();
+    };
 
     ClassObject* dispatcher = b.eventDispatcher;
     m.displayParent = [this](Object* o) -> Object* {
-        return o && o->display && o->display->parent() ? objectFor(o->display->parent()) : nullptr;
-    };
-
-    b.displayObject = m.defineClass(display, QStringLiteral("DisplayObject"), dispatcher, InstanceKind::Display, nothing);
-    b.displayObject->sealed = true;
-    m.addGetter(b.displayObject, QStringLiteral("name"),
-        [](Machine&, const Value& self, Args) {
-            Object* o = self.object();
-            return o && o->display ? Value::string(o->display->name()) : Value::null();
-        },
-        [](Machine& m, const Value& self, Args args) {
-            Object* o = self.object();
-            if (o && o->display)
-                o->display->setName(m.toString(arg(args, 0)));
-            return Value::undefined();
-        });
-    m.addGetter(b.displayObject, QStringLiteral("parent"), [this](Machine&, const Value& self, Args) {
-        Object* o = self.object();
-        if (!o || !o->display || !o->display->parent())
-            return Value::null();
-        return Value::object(objectFor(o->display->parent()));
-    });
-    ClassObject* interactive = m.defineClass(display, QStringLiteral("InteractiveObject"), b.displayObject, InstanceKind::Display, nothing);
-    interactive->sealed = true;
-    ClassObject* container = m.defineClass(display, QStringLiteral("DisplayObjectContainer"), interactive, InstanceKind::Display, nothing);
-    container->sealed = true;
-    m.addGetter(container, QStringLiteral("numChildren"), [this](Machine& m, const Value& self, Args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        return Value::number(sprite ? double(sprite->displayList().size()) : 0);
-    });
-    m.addMethod(container, QStringLiteral("getChildAt"), [this](Machine& m, const Value& self, Args args) {
-        return childAt(m, self, toInt32(m.toNumber(arg(args, 0))));
-    }, 1);
-    m.addMethod(container, QStringLiteral("getChildByName"), [this](Machine& m, const Value& self, Args args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        const QString name = m.toString(arg(args, 0));
-        if (sprite) {
-            for (const auto& [depth, child] : sprite->displayList()) {
-                if (child->name() == name)
-                    return Value::object(objectFor(child.get()));
-            }
-        }
-        return Value::null();
-    }, 1);
-    m.addMethod(container, QStringLiteral("getChildIndex"), [this](Machine& m, const Value& self, Args args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        Object* child = arg(args, 0).object();
-        int index = 0;
-        if (sprite && child) {
-            for (const auto& [depth, entry] : sprite->displayList()) {
-                if (entry.get() == child->display)
-                    return Value::number(index);
-                ++index;
-            }
-        }
-        m.throwError(ErrorClass::ArgumentError, 2025, QStringLiteral("The supplied DisplayObject must be a child of the caller."));
-    }, 1);
-    m.addMethod(container, QStringLiteral("contains"), [](Machine&, const Value& self, Args args) {
-        Object* o = self.object();
-        Object* child = arg(args, 0).object();
-        if (!o || !o->display || !child || !child->display)
-            return Value::boolean(false);
-        for (DisplayObject* d = child->display; d; d = d->parent()) {
-            if (d == o->display)
-                return Value::boolean(true);
-        }
-        return Value::boolean(false);
-    }, 1);
-    m.addGetter(b.displayObject, QStringLiteral("root"), [this](Machine&, const Value& self, Args) {
-        Object* o = self.object();
         if (!o || !o->display)
-            return Value::null();
-        return Value::object(objectFor(&m_stage.root()));
-    });
-    m.addGetter(b.displayObject, QStringLiteral("visible"),
-        [](Machine&, const Value& self, Args) {
-            Object* o = self.object();
-            return Value::boolean(!o || !o->display || o->display->isVisible());
-        },
-        [](Machine& m, const Value& self, Args args) {
-            if (Object* o = self.object(); o && o->display)
-                o->display->setVisible(m.toBoolean(arg(args, 0)));
-            return Value::undefined();
-        });
-    m_shapeClass = m.defineClass(display, QStringLiteral("Shape"), b.displayObject, InstanceKind::Display, nothing);
-    m_shapeClass->sealed = true;
-    m_buttonClass = m.defineClass(display, QStringLiteral("SimpleButton"), interactive, InstanceKind::Display, nothing);
-    m_buttonClass->sealed = true;
-    m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, nothing);
-    m_textClass->sealed = true;
-    b.sprite = m.defineClass(display, QStringLiteral("Sprite"), container, InstanceKind::Display, nothing);
-    b.sprite->sealed = true;
-    b.movieClip = m.defineClass(display, QStringLiteral("MovieClip"), b.sprite, InstanceKind::Display, nothing);
-    b.movieClip->sealed = false;
-
-    // Timeline control; a clip made by a script alone has no timeline and ignores it.
-    m.addMethod(b.movieClip, QStringLiteral("addFrameScript"), [this](Machine& m, const Value& self, Args args) {
-        Object* o = self.object();
-        if (!o)
-            return Value::undefined();
-        for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
-            int frame = toInt32(m.toNumber(args[i])) + 1;
-            if (args[i + 1].isObject())
-                m_frameScripts[o][frame] = args[i + 1];
-            else
-                m_frameScripts[o].remove(frame);
-        }
-        return Value::undefined();
-    });
-    m.addMethod(b.movieClip, QStringLiteral("stop"), [this](Machine& m, const Value& self, Args) {
-        if (SpriteInstance* sprite = spriteOf(m, self))
-            sprite->stop();
-        return Value::undefined();
-    });
-    m.addMethod(b.movieClip, QStringLiteral("play"), [this](Machine& m, const Value& self, Args) {
-        if (SpriteInstance* sprite = spriteOf(m, self))
-            sprite->play();
-        return Value::undefined();
-    });
-    auto go = [this](bool andPlay) {
-        return [this, andPlay](Machine& m, const Value& self, Args args) {
-            SpriteInstance* sprite = spriteOf(m, self);
-            if (!sprite)
-                return Value::undefined();
-            Value target = arg(args, 0);
-            if (target.isString() && !std::isfinite(stringToNumber(target.s))) {
-                if (!sprite->gotoLabel(target.s, andPlay))
-                    m.throwError(ErrorClass::ArgumentError, 2109,
-                        QStringLiteral("Frame label %1 not found in scene %2.").arg(target.s, QStringLiteral("Scene 1")));
-            } else {
-                sprite->gotoFrame(int(m.toNumber(target)), andPlay);
-            }
-            runFrameScript(self.object());
-            return Value::undefined();
-        };
+            return nullptr;
+        if (o->display == &m_stage.root())
+            return m_stageObject;
+        return o->display->parent() ? objectFor(o->display->parent()) : nullptr;
     };
-    m.addMethod(b.movieClip, QStringLiteral("gotoAndStop"), go(false), 1);
-    m.addMethod(b.movieClip, QStringLiteral("gotoAndPlay"), go(true), 1);
-    m.addMethod(b.movieClip, QStringLiteral("nextFrame"), [this](Machine& m, const Value& self, Args) {
-        if (SpriteInstance* sprite = spriteOf(m, self)) {
-            sprite->gotoFrame(std::min(sprite->currentFrame() + 1, sprite->frameCount()), false);
-            runFrameScript(self.object());
-        }
-        return Value::undefined();
-    });
-    m.addMethod(b.movieClip, QStringLiteral("prevFrame"), [this](Machine& m, const Value& self, Args) {
-        if (SpriteInstance* sprite = spriteOf(m, self)) {
-            sprite->gotoFrame(std::max(sprite->currentFrame() - 1, 1), false);
-            runFrameScript(self.object());
-        }
-        return Value::undefined();
-    });
-    m.addGetter(b.movieClip, QStringLiteral("currentFrame"), [this](Machine& m, const Value& self, Args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        return Value::number(sprite ? sprite->currentFrame() : 1);
-    });
-    m.addGetter(b.movieClip, QStringLiteral("totalFrames"), [this](Machine& m, const Value& self, Args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        return Value::number(sprite ? sprite->frameCount() : 1);
-    });
-    m.addGetter(b.movieClip, QStringLiteral("framesLoaded"), [this](Machine& m, const Value& self, Args) {
-        SpriteInstance* sprite = spriteOf(m, self);
-        return Value::number(sprite ? sprite->frameCount() : 1);
-    });
+    m.listenerAdded = [this](Object* o, const QString& type) {
+        static const QStringList frameEvents = { QStringLiteral("enterFrame"), QStringLiteral("frameConstructed"),
+            QStringLiteral("exitFrame"), QStringLiteral("render") };
+        if (!frameEvents.contains(type))
+            return;
+        auto& list = m_frameListeners[type];
+        if (std::find(list.begin(), list.end(), o) == list.end())
+            list.push_back(o);
+    };
+
+    b.displayObject = m.defineClass(display, QStringLiteral("DisplayObject"), dispatcher, InstanceKind::Display, make);
+    b.displayObject->sealed = true;
+    installDisplayObjectMembers(b.displayObject);
+    ClassObject* interactive = m.defineClass(display, QStringLiteral("InteractiveObject"), b.displayObject, InstanceKind::Display, make);
+    m_interactiveClass = interactive;
+    interactive->sealed = true;
+    for (const char* name : { "mouseEnabled", "doubleClickEnabled", "tabEnabled" }) {
+        const QString key = QLatin1String(name);
+        m.addGetter(interactive, key,
+            [key](Machine&, const Value& self, Args) {
+                return hiddenGet(self.o, QLatin1Char(' ') + key, Value::boolean(key == QLatin1String("mouseEnabled")));
+            },
+            [key](Machine& m, const Value& self, Args args) {
+                if (self.o)
+                    hiddenSet(self.o, QLatin1Char(' ') + key, Value::boolean(m.toBoolean(arg(args, 0))));
+                return Value::undefined();
+            });
+    }
+    m_containerClass = m.defineClass(display, QStringLiteral("DisplayObjectContainer"), interactive, InstanceKind::Display, make);
+    m_containerClass->sealed = true;
+    installContainerMembers(m_containerClass);
+    m_shapeClass = m.defineClass(display, QStringLiteral("Shape"), b.displayObject, InstanceKind::Display, make);
+    m_shapeClass->sealed = true;
+    m_buttonClass = m.defineClass(display, QStringLiteral("SimpleButton"), interactive, InstanceKind::Display, make);
+    m_buttonClass->sealed = true;
+    m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, make);
+    m_textClass->sealed = true;
+    m_staticTextClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("StaticText"), b.displayObject, InstanceKind::Display, make);
+    m_staticTextClass->sealed = true;
+    b.sprite = m.defineClass(display, QStringLiteral("Sprite"), m_containerClass, InstanceKind::Display, make);
+    b.sprite->sealed = true;
+    b.movieClip = m.defineClass(display, QStringLiteral("MovieClip"), b.sprite, InstanceKind::Display, make);
+    b.movieClip->sealed = false;
+    installMovieClipMembers(b.movieClip);
+    m_morphShapeClass = m.defineClass(display, QStringLiteral("MorphShape"), b.displayObject, InstanceKind::Display, make);
+    m_morphShapeClass->sealed = true;
+    for (ClassObject* cls : { b.displayObject, interactive, m_containerClass, m_shapeClass, m_buttonClass, m_textClass, b.sprite,
+             b.movieClip, m_morphShapeClass, m_staticTextClass })
+        m_nativeDisplayClasses.insert(cls);
+    installStageClass();
+    installTimerClass();
+    installLoaderInfoClass();
+    installGeomClasses(m);
 }
 
 void StageScripts::loadFrameTags(int frame)
@@ -230,13 +134,44 @@ void StageScripts::afterFrame()
 {
     Machine& m = *m_machine;
     m.startFrame();
+    // The first frame's enterFrame is not sent: the movie starts with its construction.
+    if (m_afterFrames++ > 0)
+        broadcast(QStringLiteral("enterFrame"));
+    runTimers();
     loadFrameTags(m_stage.root().currentFrame());
     if (!m_documentMade) {
         m_documentMade = true;
+        if (m_stage.root().name().isEmpty())
+            m_stage.root().setName(QStringLiteral("root1"));
         m_placed.insert(m_placed.begin(), &m_stage.root());
     }
     makePlacedObjects();
+    broadcast(QStringLiteral("frameConstructed"));
     runDueFrameScripts();
+    broadcast(QStringLiteral("exitFrame"));
+    if (m_afterFrames == 1)
+        announceLoaded();
+    // Stage.invalidate asked for one render event before the frame is drawn.
+    if (m_stageObject && hiddenGet(m_stageObject, QStringLiteral(" invalidated"), Value::boolean(false)).b) {
+        hiddenSet(m_stageObject, QStringLiteral(" invalidated"), Value::boolean(false));
+        broadcast(QStringLiteral("render"));
+    }
+}
+
+void StageScripts::afterGoto(Object* clip)
+{
+    // Gotos inside gotos go deep only so far; past that only the clip's own script runs.
+    if (m_gotoDepth >= 8) {
+        runFrameScript(clip);
+        return;
+    }
+    ++m_gotoDepth;
+    makePlacedObjects();
+    broadcast(QStringLiteral("frameConstructed"));
+    runFrameScript(clip);
+    runDueFrameScripts();
+    broadcast(QStringLiteral("exitFrame"));
+    --m_gotoDepth;
 }
 
 ClassObject* StageScripts::classFor(const DisplayObject& display)
@@ -255,13 +190,20 @@ ClassObject* StageScripts::classFor(const DisplayObject& display)
     const CharacterKind kind = display.character() ? display.character()->kind : CharacterKind::Other;
     if (kind == CharacterKind::Button)
         return m_buttonClass;
-    if (kind == CharacterKind::EditText || kind == CharacterKind::Text)
+    if (kind == CharacterKind::EditText)
         return m_textClass;
+    if (kind == CharacterKind::MorphShape)
+        return m_morphShapeClass;
+    if (kind == CharacterKind::Text)
+        return m_staticTextClass;
     return m_shapeClass;
 }
 
 void StageScripts::instancePlaced(DisplayObject& instance)
 {
+    // Every display object has a name here, shapes and texts included.
+    if (instance.name().isEmpty())
+        instance.setName(m_stage.nextInstanceName());
     m_placed.push_back(&instance);
 }
 
@@ -273,7 +215,7 @@ void StageScripts::makePlacedObjects()
     Machine& m = *m_machine;
     std::vector<DisplayObject*> placed;
     placed.swap(m_placed);
-    std::vector<DisplayObject*> made;
+    std::vector<DisplayObject*> tops;
     for (DisplayObject* display : placed) {
         if (m_objects.contains(display))
             continue;
@@ -286,11 +228,17 @@ void StageScripts::makePlacedObjects()
             m_objects.insert(display, object);
             if (display->asSprite())
                 m_timelines.push_back(object);
-            made.push_back(display);
+            DisplayObject* top = display;
+            while (top->parent())
+                top = top->parent();
+            if (std::find(tops.begin(), tops.end(), top) == tops.end())
+                tops.push_back(top);
         });
     }
-    if (!made.empty())
-        constructTree(m_stage.root());
+    // The stage's tree first, then trees held by scripts alone.
+    std::stable_partition(tops.begin(), tops.end(), [this](DisplayObject* d) { return d == &m_stage.root(); });
+    for (DisplayObject* top : tops)
+        constructTree(*top);
 }
 
 void StageScripts::constructTree(DisplayObject& display)
@@ -319,17 +267,118 @@ void StageScripts::constructTree(DisplayObject& display)
         if (object->classObject()->constructor)
             m.callMethod(object->classObject()->constructor, self, {});
     });
+    // A child the timeline placed (and the document) is announced once it is built.
+    if ((parent || &display == &m_stage.root()) && object->display == &display) {
+        dispatchSimple(object, QStringLiteral("added"), true);
+        if (onStage(&display))
+            dispatchSimple(object, QStringLiteral("addedToStage"), false);
+    }
 }
 
-Value StageScripts::childAt(Machine& m, const Value& self, int index)
+// A script-made sprite with a timeline builds its first frame now, and the
+// children that frame places get their objects and constructors.
+void StageScripts::constructOrphanTree(SpriteInstance& sprite)
 {
-    SpriteInstance* sprite = spriteOf(m, self);
-    const int count = sprite ? int(sprite->displayList().size()) : 0;
-    if (index < 0 || index >= count)
-        m.throwError(ErrorClass::RangeError, 2006, QStringLiteral("The supplied index is out of bounds."));
-    auto it = sprite->displayList().begin();
-    std::advance(it, index);
-    return Value::object(objectFor(it->second.get()));
+    sprite.enterFirstFrame();
+    makePlacedObjects();
+}
+
+void StageScripts::ensureDisplay(Object* object)
+{
+    if (object->display || object == m_stageObject)
+        return;
+    Machine& m = *m_machine;
+    auto& b = m.builtins();
+    // The symbol the class (or a base of it) is bound to, if any.
+    const Character* character = nullptr;
+    std::uint16_t characterId = 0;
+    for (ClassObject* cls = object->classObject(); cls && !character; cls = cls->base) {
+        for (auto it = m_symbolClasses.constBegin(); it != m_symbolClasses.constEnd(); ++it) {
+            if (it.key() != 0 && m.findClass(it.value()) == cls) {
+                characterId = it.key();
+                character = m_stage.movie().character(characterId);
+                break;
+            }
+        }
+    }
+    // The nearest built-in display class decides what kind of object this is;
+    // the abstract ones cannot be made by a script.
+    ClassObject* native = object->classObject();
+    while (native && !m_nativeDisplayClasses.contains(native))
+        native = native->base;
+    if (!native || native == b.displayObject || native == m_interactiveClass || native == m_morphShapeClass
+        || native == m_staticTextClass)
+        m.throwError(ErrorClass::ArgumentError, 2012,
+            QStringLiteral("%1$ class cannot be instantiated.").arg(object->classObject()->name));
+    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass;
+    std::unique_ptr<DisplayObject> made;
+    SpriteInstance* sprite = nullptr;
+    if (isSprite) {
+        const TimelineDef* timeline = &emptyTimeline();
+        if (character && character->kind == CharacterKind::Sprite)
+            timeline = &static_cast<const SpriteDef*>(character)->timeline;
+        else
+            character = nullptr, characterId = 0;
+        auto instance = std::make_unique<SpriteInstance>(m_stage, nullptr, character, characterId, 0, *timeline, 1);
+        sprite = instance.get();
+        made = std::move(instance);
+    } else {
+        made = std::make_unique<DisplayObject>(m_stage, nullptr, character, characterId, 0);
+    }
+    made->setPlacedFrame(0);
+    made->setName(m_stage.nextInstanceName());
+    DisplayObject* raw = made.get();
+    object->display = raw;
+    m_objects.insert(raw, object);
+    m_constructed.insert(object, true);
+    m_orphans[raw] = std::move(made);
+    if (sprite) {
+        m_timelines.push_back(object);
+        constructOrphanTree(*sprite);
+    }
+}
+
+DisplayObject* StageScripts::displayOf(const Value& v) const
+{
+    Object* o = v.object();
+    return o ? o->display : nullptr;
+}
+
+std::unique_ptr<DisplayObject> StageScripts::takeOut(DisplayObject* display)
+{
+    if (!display)
+        return nullptr;
+    if (SpriteInstance* parent = display->parent())
+        return parent->detachChild(display->depth());
+    auto it = m_orphans.find(display);
+    if (it == m_orphans.end())
+        return nullptr;
+    std::unique_ptr<DisplayObject> owned = std::move(it->second);
+    m_orphans.erase(it);
+    m_timelineOrphans.erase(std::remove(m_timelineOrphans.begin(), m_timelineOrphans.end(), display), m_timelineOrphans.end());
+    return owned;
+}
+
+void StageScripts::keepOrphan(std::unique_ptr<DisplayObject> display)
+{
+    DisplayObject* raw = display.get();
+    if (raw)
+        m_orphans[raw] = std::move(display);
+}
+
+bool StageScripts::onStage(const DisplayObject* display) const
+{
+    if (!display)
+        return false;
+    while (display->parent())
+        display = display->parent();
+    return display == &m_stage.root();
+}
+
+double StageScripts::clockMs() const
+{
+    const double rate = m_stage.movie().frameRate();
+    return (m_afterFrames - 1) * 1000.0 / (rate > 0 ? rate : 24.0);
 }
 
 void StageScripts::runDueFrameScripts()
@@ -357,6 +406,36 @@ void StageScripts::runFrameScript(Object* object)
     m_machine->guard([&] { m_machine->call(fn, Value::object(object), {}); });
 }
 
+// The timeline took the instance out: it keeps its object and stays whole,
+// so a script holding it still sees it. Only the most recent few thousand
+// are kept, so a long looping movie does not pile them up.
+void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
+{
+    if (!instance)
+        return;
+    constexpr std::size_t kept = 4096;
+    DisplayObject* raw = instance.get();
+    // It still knows its parent: the removed events travel up through it.
+    if (Object* object = objectFor(raw)) {
+        dispatchSimple(object, QStringLiteral("removed"), true);
+        if (onStage(raw))
+            dispatchToTree(raw, QStringLiteral("removedFromStage"));
+    }
+    raw->setParent(nullptr);
+    m_orphans[raw] = std::move(instance);
+    m_timelineOrphans.push_back(raw);
+    while (m_timelineOrphans.size() > kept) {
+        DisplayObject* oldest = m_timelineOrphans.front();
+        m_timelineOrphans.pop_front();
+        auto it = m_orphans.find(oldest);
+        if (it == m_orphans.end())
+            continue;
+        std::unique_ptr<DisplayObject> gone = std::move(it->second);
+        m_orphans.erase(it);
+        forgetTree(*gone);
+    }
+}
+
 void StageScripts::instanceRemoved(DisplayObject& instance)
 {
     m_placed.erase(std::remove(m_placed.begin(), m_placed.end(), &instance), m_placed.end());
@@ -378,6 +457,9 @@ void StageScripts::stageRestarting()
     m_objects.clear();
     m_timelines.clear();
     m_placed.clear();
+    m_timelineOrphans.clear();
+    m_orphans.clear();
+    m_frameListeners.clear();
 }
 
 } // namespace swf::avm2

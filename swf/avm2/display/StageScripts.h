@@ -9,15 +9,31 @@
 #include "swf/runtime/ScriptRunner.h"
 
 #include <QHash>
+#include <QSet>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 namespace swf {
 class Stage;
 }
 
 namespace swf::avm2 {
+
+// Fields a native class keeps on its objects under names no script can spell
+// (a leading space), out of for-in walks.
+inline void hiddenSet(Object* o, const QString& key, const Value& value)
+{
+    o->dynamicSet(key, value);
+    o->dontEnum().insert(key, true);
+}
+inline Value hiddenGet(const Object* o, const QString& key, const Value& fallback)
+{
+    const Value* v = o ? o->dynamicGet(key) : nullptr;
+    return v ? *v : fallback;
+}
 
 class StageScripts final : public ScriptRunner {
 public:
@@ -40,12 +56,52 @@ public:
     // Every placed instance gets a script object once the classes of its frame are loaded.
     void instancePlaced(DisplayObject& instance) override;
     void stageRestarting() override;
+    // An instance the timeline took out stays whole while scripts may hold it.
+    void instanceLeaving(std::unique_ptr<DisplayObject> instance) override;
 
     // The script object of a display object, null when none was made.
     Object* objectFor(DisplayObject* display) const { return m_objects.value(display, nullptr); }
 
+    // The Stage object: parent of the root, top of every on-stage path.
+    Object* stageObject() const { return m_stageObject; }
+
 private:
     void installDisplayClasses();
+    void installDisplayObjectMembers(ClassObject* displayObject);   // DisplayObjectMembers.cpp
+    void installContainerMembers(ClassObject* container);           // ContainerMembers.cpp
+    void installMovieClipMembers(ClassObject* movieClip);           // MovieClipMembers.cpp
+    void installStageClass();                                       // StageClass.cpp
+    void installTimerClass();                                       // TimerClass.cpp
+    void installLoaderInfoClass();                                  // LoaderInfoClass.cpp
+    Object* rootLoaderInfo();
+    void announceLoaded();
+    ClassObject* m_loaderInfoClass = nullptr;
+    Object* m_loaderInfo = nullptr;
+    void runTimers();
+    // A goto from a script builds the new frame at once: its children are
+    // made and constructed, then frameConstructed, the frame scripts now
+    // due, and exitFrame, before the script goes on.
+    void afterGoto(Object* clip);
+    int m_gotoDepth = 0;
+
+    // Display objects made by scripts (new Sprite()) or taken off a list:
+    // owned here until a container adopts them.
+    void ensureDisplay(Object* object);
+    DisplayObject* displayOf(const Value& v) const;
+    Object* checkedDisplayArg(const Value& v, const QString& parameter);
+    std::unique_ptr<DisplayObject> takeOut(DisplayObject* display);
+    void keepOrphan(std::unique_ptr<DisplayObject> display);
+    // Moves `child` into `parent`'s list at `index`, with its added events.
+    void insertAt(Object* parent, Object* child, int index);
+    // Takes `child` out of its parent's list, with its removed events.
+    void removeFromParent(Object* child);
+    int depthForIndex(SpriteInstance& sprite, int index);
+    bool onStage(const DisplayObject* display) const;
+    void dispatchSimple(Object* target, const QString& type, bool bubbles);
+    void dispatchToTree(DisplayObject* display, const QString& type);
+    void broadcast(const QString& type);
+    void collectTree(DisplayObject* display, std::vector<Object*>& out);
+    void constructOrphanTree(SpriteInstance& sprite);
     void loadFrameTags(int frame);
     void runDueFrameScripts();
     void makePlacedObjects();
@@ -69,6 +125,27 @@ private:
     std::vector<Object*> m_timelines; // objects over sprites, in the order they were made
     QHash<Object*, QHash<int, Value>> m_frameScripts; // frame (from 1) -> function
     QHash<Object*, int> m_lastScriptFrame;
+    std::unordered_map<DisplayObject*, std::unique_ptr<DisplayObject>> m_orphans;
+    QHash<QString, std::vector<Object*>> m_frameListeners; // broadcast type -> objects, first listener first
+    std::deque<DisplayObject*> m_timelineOrphans; // taken out by the timeline, oldest first
+    ClassObject* m_stageClass = nullptr;
+    ClassObject* m_interactiveClass = nullptr;
+    ClassObject* m_morphShapeClass = nullptr;
+    ClassObject* m_staticTextClass = nullptr;
+    QSet<ClassObject*> m_nativeDisplayClasses;
+    ClassObject* m_containerClass = nullptr;
+    Object* m_stageObject = nullptr;
+    int m_afterFrames = 0;
+    struct TimerState {
+        Object* timer = nullptr;
+        double delay = 0;
+        int repeatCount = 0;
+        int currentCount = 0;
+        bool running = false;
+        double nextMs = 0;
+    };
+    std::vector<std::shared_ptr<TimerState>> m_timers;
+    double clockMs() const;
 };
 
 } // namespace swf::avm2

@@ -205,6 +205,8 @@ public:
     // The display parent of a script object, for the capture and bubble
     // phases of events; the stage's binding sets it.
     std::function<Object*(Object*)> displayParent;
+    // Told of each listener added (the stage's binding keeps the order of frame-event listeners).
+    std::function<void(Object*, const QString& type)> listenerAdded;
     // Sends `event` (an Event) from `target` through its listeners; false when a listener prevented the default.
     bool dispatchEvent(const Value& target, const Value& event);
     bool hasListeners(Object* target, const QString& type);

@@ -1,0 +1,19 @@
+#pragma once
+
+// flash.geom's Point and Rectangle, and the helpers the display classes use
+// to make and read them.
+
+#include "swf/avm2/vm/Machine.h"
+
+namespace swf::avm2 {
+
+void installGeomClasses(Machine& machine);
+ClassObject* pointClass(Machine& machine);
+ClassObject* rectangleClass(Machine& machine);
+Value makePoint(Machine& machine, double x, double y);
+Value makeRectangle(Machine& machine, double x, double y, double width, double height);
+// False when the value is no Point (or Rectangle).
+bool readPoint(Machine& machine, const Value& value, double& x, double& y);
+bool readRectangle(Machine& machine, const Value& value, double& x, double& y, double& width, double& height);
+
+} // namespace swf::avm2
