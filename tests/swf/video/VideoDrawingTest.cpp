@@ -81,12 +81,12 @@ TEST(VideoDrawing, ColourTransformTintsThePicture)
 
 // PlaceObject3 at depth 1 of stream 1 with ratio 0, a blend mode and
 // filters (`filters` is the filter list: count, then each filter).
-QByteArray placeObject3(int blendMode, const QByteArray& filters)
+QByteArray placeObject3(int blendMode, const QByteArray& filters, int depth = 1)
 {
     QByteArray b;
     putU8(b, 0x12); // ratio, character
     putU8(b, (blendMode ? 0x02 : 0) | (filters.isEmpty() ? 0 : 0x01)); // blend mode, filter list
-    putU16(b, 1);
+    putU16(b, depth);
     putU16(b, 1);
     putU16(b, 0);
     b += filters;
@@ -108,10 +108,19 @@ QByteArray flatStream(std::uint16_t id, int w, int h)
 // Blend modes and filters reach a video as any other display object.
 TEST(VideoDrawing, BlendModeAndFilters)
 {
-    // Difference over the white background: (255, 0, 255) becomes (0, 255, 0).
-    auto difference = testing_support::load(movie(flatStream(1, 32, 32) + placeObject3(6, {}) + tag(1, {}), 1, 100, 100));
+    // Difference (blend mode 7) over another video of the same colour: black where they
+    // overlap, the video beneath elsewhere.
+    QByteArray beneath; // PlaceObject2: stream 2 at depth 1, ratio 0
+    putU8(beneath, 0x12);
+    putU16(beneath, 1);
+    putU16(beneath, 2);
+    putU16(beneath, 0);
+    auto difference = testing_support::load(movie(flatStream(1, 32, 32) + flatStream(2, 100, 100) + tag(26, beneath)
+            + placeObject3(7, {}, 2) + tag(1, {}), 1, 100, 100));
     ASSERT_TRUE(difference);
-    EXPECT_EQ(testing_support::renderStage(*difference).pixel(16, 16), qRgb(0, 255, 0));
+    const QImage blended = testing_support::renderStage(*difference);
+    EXPECT_EQ(blended.pixel(16, 16), qRgb(0, 0, 0));
+    EXPECT_EQ(blended.pixel(50, 50), qRgb(255, 0, 255));
 
     // A colour matrix filter that empties the red row: (0, 0, 255).
     QByteArray filters;
