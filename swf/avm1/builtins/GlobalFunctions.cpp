@@ -204,8 +204,7 @@ static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
     }
     for (const QString& name : names) {
         Property* p = o->findOwn(name);
-        // A member hidden from version 6 cannot be named there to be revealed.
-        if (!p || (vm.version() == 6 && !list.isNull() && !p->visibleIn(6) && (p->versionBits & Property::HiddenIn6)))
+        if (!p)
             continue;
         uint32_t all = uint32_t(p->flags) | uint32_t(p->versionBits);
         all = (all & ~clear) | set;
