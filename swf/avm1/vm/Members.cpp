@@ -220,10 +220,8 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
-            // for..in lists properties kept from older movies too, but not
-            // one hidden from version 6 alone when this is version 6.
-            const bool hiddenHere = m_version == 6 && (p->versionBits & Property::HiddenIn6);
-            if (!(p->flags & DontEnum) && !hiddenHere)
+            // for..in lists properties hidden from this version too.
+            if (!(p->flags & DontEnum))
                 level.push_back(n);
         }
         levels.push_back(std::move(level));
