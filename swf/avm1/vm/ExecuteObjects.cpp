@@ -110,12 +110,11 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
-            // The method's own super starts one link above where this super
-            // started, wherever up the chain the method was found: a method
-            // that reaches itself through super runs once per link.
-            Property* p = findProperty(s->proto(), name);
+            // The method's own super starts above the object it was found on.
+            Object* holder = nullptr;
+            Property* p = findProperty(s->proto(), name, &holder);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
-            home = s->proto();
+            home = holder;
         }
     } else if (name.isEmpty()) {
         fn = object;

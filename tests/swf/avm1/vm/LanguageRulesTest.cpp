@@ -149,13 +149,12 @@ Asm superChain()
 
 } // namespace
 
-TEST(LanguageRules, SuperStartsAboveTheCallingSuper)
+TEST(LanguageRules, SuperStartsAboveTheMethodsHolder)
 {
     runRows({
-        // D's super is C.prototype: m is found on B.prototype; B's super
-        // starts one link above C.prototype, at B.prototype, where B's m is
-        // found again; that one's super starts at A.prototype.
-        { "a method's super starts above the calling super", 6, superChain, { "D", "B", "B", "A" } },
+        // D's super is C.prototype: m is found on B.prototype, so B's super
+        // is A.prototype.
+        { "a method's super starts above the object it was found on", 6, superChain, { "D", "B", "A" } },
         { "no super before version 6", 5, superChain, { "D" } },
     });
 }
