@@ -110,7 +110,9 @@ Value callNative(Interpreter& vm, int family, int index, CallArgs& a)
     const Value owner = resolvePath(vm, t.owner);
     if (!owner.isObject())
         return Value();
-    const Value fn = vm.getMember(owner, t.member);
+    // The numbered function is reached whatever version bits hide its name.
+    const Property* held = owner.asObject()->findOwn(t.member);
+    const Value fn = held ? held->value : vm.getMember(owner, t.member);
     if (!fn.isObject() || fn.asObject()->kind() != Object::Kind::Function)
         return Value();
     return vm.call(fn, a.thisValue, a.args);

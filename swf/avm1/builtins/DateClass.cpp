@@ -36,7 +36,7 @@ struct Parts {
     double year, month, date, hours, minutes, seconds, ms, weekday;
 };
 
-Parts split(double t)
+Parts splitInRange(double t)
 {
     Parts p;
     p.year = yearFromTime(t);
@@ -58,6 +58,26 @@ Parts split(double t)
     return p;
 }
 
+Parts split(double t)
+{
+    // A time the constructor kept beyond the valid range is split within one
+    // 400-year cycle of the calendar (which repeats, weekdays too), the years
+    // added back; the time of day comes from the full value.
+    if (std::fabs(t) <= 8.64e15)
+        return splitInRange(t);
+    double msInDay = std::fmod(t, MsPerDay);
+    if (msInDay < 0)
+        msInDay += MsPerDay;
+    const double days = std::round((t - msInDay) / MsPerDay);
+    const double cycles = std::floor(days / 146097);
+    double dayInCycle = days - cycles * 146097;
+    if (!(dayInCycle >= 0 && dayInCycle < 146097))
+        dayInCycle = 0;
+    Parts p = splitInRange(dayInCycle * MsPerDay + msInDay);
+    p.year += cycles * 400;
+    return p;
+}
+
 double makeTime(double year, double month, double date, double h, double min, double s, double ms)
 {
     for (double v : { year, month, date, h, min, s, ms })
@@ -71,11 +91,11 @@ double makeTime(double year, double month, double date, double h, double min, do
     return days * MsPerDay + h * 3600000 + min * 60000 + s * 1000 + ms;
 }
 
-// Time values beyond 100 million days either side of 1970 are invalid; the
-// player keeps fractions of a millisecond.
+// Time values beyond 100 million days either side of 1970 are invalid;
+// fractions of a millisecond are cut off toward zero.
 double timeClip(double t)
 {
-    return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? t : NaN;
+    return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? std::trunc(t) + 0.0 : NaN;
 }
 
 double localOffset(double utc)
@@ -101,6 +121,9 @@ Value dateGet(Interpreter&, CallArgs& a)
     double t = timeOf(a);
     if (std::isnan(t))
         return Value(NaN);
+    // An infinite time reads as the epoch.
+    if (std::isinf(t))
+        t = 0;
     Parts p = split(Utc ? t : t + localOffset(t));
     return Value(p.*Field + Offset);
 }
@@ -136,6 +159,7 @@ static Value dateConstructor(Interpreter& vm, CallArgs& a)
     if (a.args.empty()) {
         t = double(QDateTime::currentMSecsSinceEpoch());
     } else if (a.args.size() == 1) {
+        // One number is kept as it is, out of range or infinite.
         t = vm.toNumber(a.arg(0));
     } else {
         double f[7] = { 0, 0, 1, 0, 0, 0, 0 };
@@ -146,7 +170,7 @@ static Value dateConstructor(Interpreter& vm, CallArgs& a)
         double local = makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
         t = local - localOffset(local);
     }
-    o->primitive = Value(timeClip(t));
+    o->primitive = Value(a.args.size() == 1 ? t : timeClip(t));
     if (a.constructing && a.thisObject()) {
         // Keep the prototype the constructor chose (subclasses of Date).
         o->setProto(a.thisObject()->proto());
@@ -210,6 +234,8 @@ static Value dateToString(Interpreter&, CallArgs& a)
     double t = timeOf(a);
     if (std::isnan(t))
         return Value(QStringLiteral("Invalid Date"));
+    if (std::isinf(t))
+        t = 0;
     double off = localOffset(t);
     Parts p = split(t + off);
     static const char* days[] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };

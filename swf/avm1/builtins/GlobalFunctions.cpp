@@ -172,6 +172,16 @@ static Value globalParseInt(Interpreter& vm, CallArgs& a)
 
 static Value globalParseFloat(Interpreter& vm, CallArgs& a)
 {
+    if (a.args.empty())
+        return Value();
+    // An object is read through its toString, which must give a string:
+    // any other answer leaves no number to read.
+    if (Object* o = a.arg(0).asObject(); o && o->kind() != Object::Kind::Clip && o->kind() != Object::Kind::String) {
+        Value method = vm.getMember(a.arg(0), QStringLiteral("toString"));
+        Object* m = method.asObject();
+        Value text = m && m->kind() == Object::Kind::Function ? vm.call(method, a.arg(0), {}) : Value();
+        return Value(text.isString() ? parseFloatImpl(text.asString()) : std::numeric_limits<double>::quiet_NaN());
+    }
     return Value(parseFloatImpl(vm.toString(a.arg(0))));
 }
 

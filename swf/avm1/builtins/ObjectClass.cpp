@@ -48,6 +48,10 @@ static Value objectHasOwnProperty(Interpreter& vm, CallArgs& a)
     // The player never keeps a member with an empty name.
     if (name.isEmpty())
         return Value(false);
+    // Bit 0x100 makes hasOwnProperty deny a member in every version (the
+    // version bits that keep members from older movies do not).
+    if (const Property* p = o->findOwn(name); p && (p->versionBits & Property::HiddenIn6))
+        return Value(false);
     // Every object made by the machine carries its own prototype link.
     if (name == QLatin1String("__proto__") || (!vm.caseSensitive() && name.compare(QLatin1String("__proto__"), Qt::CaseInsensitive) == 0))
         return Value(o->proto() != nullptr || o->findOwn(name) != nullptr);
@@ -136,16 +140,17 @@ static Value objectRegisterClass(Interpreter& vm, CallArgs& a)
     return Value(true);
 }
 
+// Movies of version 5 see only the first three (bit 0x80 on the rest).
 const NativeMethod objectMethods[] = {
     { "toString", objectToString },
     { "toLocaleString", objectToLocaleString },
     { "valueOf", objectValueOf },
-    { "hasOwnProperty", objectHasOwnProperty },
-    { "isPropertyEnumerable", objectIsPropertyEnumerable },
-    { "isPrototypeOf", objectIsPrototypeOf },
-    { "addProperty", objectAddProperty },
-    { "watch", objectWatch },
-    { "unwatch", objectUnwatch },
+    { "hasOwnProperty", objectHasOwnProperty, DontEnum, 6 },
+    { "isPropertyEnumerable", objectIsPropertyEnumerable, DontEnum, 6 },
+    { "isPrototypeOf", objectIsPrototypeOf, DontEnum, 6 },
+    { "addProperty", objectAddProperty, DontEnum, 6 },
+    { "watch", objectWatch, DontEnum, 6 },
+    { "unwatch", objectUnwatch, DontEnum, 6 },
 };
 
 const NativeMethod objectStaticMethods[] = {

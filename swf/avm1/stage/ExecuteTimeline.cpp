@@ -94,6 +94,9 @@ Object* Interpreter::resolveTargetValue(Frame& f, const Value& v)
     if (Object* o = v.asObject())
         return o;
     QString path = toString(v);
+    // The empty path is the current target, and a lost target is no clip.
+    if (path.isEmpty() && f.targetLost)
+        return nullptr;
     return resolveTarget(timelineOf(f), path);
 }
 
@@ -265,6 +268,10 @@ void Interpreter::setTarget(Frame& f, const Value& t)
         // Read from the base timeline the way variable paths are read.
         f.target = f.base;
         o = lookupPath(f, toString(t));
+        // Only a clip can be a target: a path that ends on a plain object
+        // names no target at all.
+        if (o && !asClip(o))
+            o = nullptr;
     }
     f.targetLost = o == nullptr;
     f.target = o ? o : f.base;

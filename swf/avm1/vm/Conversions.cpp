@@ -242,27 +242,35 @@ Value Interpreter::abstractLess(const Value& a, const Value& b)
         Object* o = v.asObject();
         if (!o)
             return v;
+        // A clip has no value to compare: the answer is undefined.
         if (o->kind() == Object::Kind::Clip)
-            return toPrimitive(v);
+            return Value(std::numeric_limits<double>::quiet_NaN());
         Value method = getMember(v, QStringLiteral("valueOf"));
         Object* m = method.asObject();
         if (!m || m->kind() != Object::Kind::Function)
             return Value();
         Value r = call(method, v, {});
         if (Object* ro = r.asObject(); ro && ro->kind() == Object::Kind::Clip)
-            return toPrimitive(r);
+            return Value(std::numeric_limits<double>::quiet_NaN());
         if (r.isObject())
             objectLeft = true;
         return r;
     };
+    // An operand left an object ends the comparison before the other is read.
     Value pa = primitive(a);
+    if (objectLeft)
+        return Value(false);
     Value pb = primitive(b);
     if (objectLeft)
         return Value(false);
     // Strings order by code point: a character beyond U+FFFF sorts after
     // every one below it, which its UTF-16 units alone would not.
-    if (pa.isString() && pb.isString())
+    // The empty string sorts after every other string.
+    if (pa.isString() && pb.isString()) {
+        if (pa.asString().isEmpty() || pb.asString().isEmpty())
+            return Value(pb.asString().isEmpty() && !pa.asString().isEmpty());
         return Value(pa.asString().toUcs4() < pb.asString().toUcs4());
+    }
     double x = toNumber(pa);
     double y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y))

@@ -53,7 +53,11 @@ void Interpreter::opEquals(Exec& x, const Instruction&)
 
 void Interpreter::opLess(Exec& x, const Instruction&)
 {
-    auto [a, b] = popNumbers(x.f);
+    // Unlike the arithmetic actions, the old Less reads its left operand first.
+    Value vb = pop(x.f);
+    Value va = pop(x.f);
+    const double a = toNumber(va);
+    const double b = toNumber(vb);
     pushBool(a < b);
 }
 

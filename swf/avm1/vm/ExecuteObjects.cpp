@@ -186,12 +186,15 @@ void Interpreter::opInitArray(Exec& x, const Instruction&)
         return;
     }
     ArrayObject* a = newArray();
-    // An array literal inherits from whatever _global.Array.prototype is now.
+    // An array literal inherits from whatever _global.Array.prototype is now,
+    // and from nothing once that is gone.
+    Object* literalProto = nullptr;
     if (const Property* ctor = m_realm.global->findOwn(QStringLiteral("Array")); ctor && ctor->value.isObject()) {
         const Property* proto = ctor->value.asObject()->findOwn(QStringLiteral("prototype"));
         if (proto && proto->value.isObject())
-            a->setProto(proto->value.asObject());
+            literalProto = proto->value.asObject();
     }
+    a->setProto(literalProto);
     a->elements.resize(n);
     for (size_t i = 0; i < n; ++i)
         a->elements[i] = pop(x.f);

@@ -74,16 +74,41 @@ void Interpreter::opStringEquals(Exec& x, const Instruction&)
     pushBool(a == b);
 }
 
+namespace {
+
+// The text StringLess and StringGreater compare: an object's toString must
+// give a string; anything else (a clip too), or no toString at all, leaves
+// the object named by its type.
+QString comparedText(Interpreter& vm, const Value& v)
+{
+    Object* o = v.asObject();
+    if (!o || o->kind() == Object::Kind::Clip || (o->kind() == Object::Kind::String && o->primitive.isString()))
+        return vm.toString(v);
+    const QString typeName = o->kind() == Object::Kind::Function ? QStringLiteral("[type Function]") : QStringLiteral("[type Object]");
+    Value method = vm.getMember(v, QStringLiteral("toString"));
+    Object* m = method.asObject();
+    if (!m || m->kind() != Object::Kind::Function)
+        return typeName;
+    Value r = vm.call(method, v, {});
+    return r.isString() ? r.asString() : typeName;
+}
+
+} // namespace
+
 void Interpreter::opStringLess(Exec& x, const Instruction&)
 {
-    auto [a, b] = popStrings(x.f);
-    pushBool(a < b);
+    Value vb = pop(x.f);
+    Value va = pop(x.f);
+    const QString b = comparedText(*this, vb);
+    pushBool(comparedText(*this, va) < b);
 }
 
 void Interpreter::opStringGreater(Exec& x, const Instruction&)
 {
-    auto [a, b] = popStrings(x.f);
-    pushBool(a > b);
+    Value vb = pop(x.f);
+    Value va = pop(x.f);
+    const QString b = comparedText(*this, vb);
+    pushBool(comparedText(*this, va) > b);
 }
 
 void Interpreter::opStringLength(Exec& x, const Instruction&)

@@ -142,8 +142,20 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
     } else {
         result = callScript(fn, Value(obj), args, proto, true);
     }
-    if (fn->isNative() && result.isObject())
+    if (fn->isNative() && result.isObject()) {
+        // A built-in that makes its own kind of object (an array, a box, a
+        // date) still marks it with the constructor `new` ran.
+        Object* made = result.asObject();
+        const Object::Kind k = made->kind();
+        const bool ownKind = k == Object::Kind::Array || k == Object::Kind::Boolean || k == Object::Kind::Number
+            || k == Object::Kind::String || k == Object::Kind::Date;
+        if (made != obj && ownKind && !made->findOwn(QStringLiteral("__constructor__"))) {
+            made->define(QStringLiteral("__constructor__"), constructor, DontEnum);
+            if (m_version < 6 && !made->findOwn(QStringLiteral("constructor")))
+                made->define(QStringLiteral("constructor"), constructor, DontEnum);
+        }
         return result;
+    }
     return Value(obj);
 }
 

@@ -137,6 +137,18 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     if (o->setVirtual(*this, name, v))
         return;
     own = o->findOwn(name);
+    // A member this movie's version cannot see is replaced by a plain one;
+    // except that a version 6 movie writes through to a member kept for
+    // version 7 (bit 0x400), which stays hidden.
+    if (own && !own->visibleIn(m_version) && own->minVersion == 7 && m_version == 6) {
+        if (!(own->flags & ReadOnly) && !own->getter && !own->setter)
+            own->value = v;
+        return;
+    }
+    if (own && !own->visibleIn(m_version)) {
+        o->removeOwn(name);
+        own = nullptr;
+    }
     if (own) {
         if (own->flags & ReadOnly)
             return;
@@ -208,7 +220,7 @@ QStringList Interpreter::enumerate(Object* o)
                 continue;
             seen.insert(k);
             const Property* p = cur->findOwn(n);
-            // for..in lists properties kept from older movies too.
+            // for..in lists properties hidden from this version too.
             if (!(p->flags & DontEnum))
                 level.push_back(n);
         }

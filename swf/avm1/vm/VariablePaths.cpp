@@ -64,9 +64,17 @@ Object* Interpreter::lookupPath(Frame& f, const QString& path)
         i = 1;
         dotAllowed = false;
     }
+    // The player reads a segment into a buffer of 127 characters: a longer
+    // name goes on as a segment of its own.
+    constexpr int MaxSegment = 127;
     while (i < end) {
         int start = i;
+        bool full = false;
         for (; i < end; ++i) {
+            if (i - start == MaxSegment) {
+                full = true;
+                break;
+            }
             QChar ch = path[i];
             if (dotAllowed && ch == QLatin1Char('.')) {
                 if (i + 1 < end && path[i + 1] == QLatin1Char('.')) {
@@ -93,7 +101,7 @@ Object* Interpreter::lookupPath(Frame& f, const QString& path)
         o = pathStep(f, o, path.mid(start, i - start));
         if (!o)
             return nullptr;
-        if (i < end)
+        if (i < end && !full)
             ++i;
     }
     return o;

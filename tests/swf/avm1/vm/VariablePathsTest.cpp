@@ -70,3 +70,22 @@ TEST(VariablePaths, ChildrenComeBeforeVariables)
         { "but a slash path alone ends on the child", 7, std::move(S(withK).var("a/k").typeOf().trace()), { "movieclip" } },
     });
 }
+
+TEST(VariablePaths, SegmentsAreReadInPiecesOf127Characters)
+{
+    // A clip named by 127 characters holds c = {v: 7}; the path with the
+    // name and a "c" glued on (128 characters) reads as name, then "c".
+    const std::string name(127, 'n');
+    const std::string glued = name + "c:v";
+    const std::string longName = std::string(128, 'm');
+    const std::string longPath = longName + ":v";
+    S setup = std::move(S().call("createEmptyMovieClip", { name.c_str(), 1 }).pop()
+                            .call("createEmptyMovieClip", { longName.c_str(), 2 }).pop()
+                            .var(name.c_str()).value("c").then(S().object({ { "v", 7 } })).op(0x4F)
+                            .var(longName.c_str()).value("v").value(8).op(0x4F));
+    runRows({
+        { "the 128th character starts a segment", 6, std::move(S(setup).var(glued.c_str()).trace()), { "7" } },
+        // The clip of 128 characters is never reached by a path.
+        { "a 128-character name is not found", 6, std::move(S(setup).var(longPath.c_str()).trace()), { "undefined" } },
+    });
+}
