@@ -599,9 +599,6 @@ void TextFieldScripts::installCreateTextField()
     Interpreter& vm = m_owner.interpreter();
     Object* clipProto = vm.clipPrototype();
     vm.defineMethods(clipProto, createTextFieldMethods);
-    // createTextField came with version 6: a version 5 movie calls nothing.
-    if (Property* p = clipProto->findOwn(QStringLiteral("createTextField")))
-        p->minVersion = 6;
 }
 
 } // namespace swf::avm1
