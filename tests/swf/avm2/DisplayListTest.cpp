@@ -151,7 +151,7 @@ TEST(DisplayList, ChildrenMoveByIndex)
         c.op(Op::GetLocal0).op(Op::GetLocal, 1).op(Op::PushByte, 3).op(Op::CallPropVoid, n.addChildAt, 2);
     });
     EXPECT_EQ(run(movie), (QStringList { "1", "true", "true", "null", "1", "true",
-                              "RangeError: Error #2006: The supplied index is out of bounds." }));
+                              "RangeError: Error #2006: The supplied index is out of bounds.\n\tat Main()" }));
 }
 
 TEST(DisplayList, RemovingAStrangerOrNullFails)
@@ -160,18 +160,18 @@ TEST(DisplayList, RemovingAStrangerOrNullFails)
         newSprite(c, n, 1);
         c.op(Op::GetLocal0).op(Op::GetLocal, 1).op(Op::CallPropVoid, n.removeChild, 1);
     });
-    EXPECT_EQ(run(stranger), QStringList { "ArgumentError: Error #2025: The supplied DisplayObject must be a child of the caller." });
+    EXPECT_EQ(run(stranger), QStringList { "ArgumentError: Error #2025: The supplied DisplayObject must be a child of the caller.\n\tat Main()" });
     auto null = documentMovie([](AbcWriter&, Code& c, const Names& n, std::uint32_t, std::uint32_t) {
         c.op(Op::GetLocal0).op(Op::PushNull).op(Op::CallPropVoid, n.addChild, 1);
     });
-    EXPECT_EQ(run(null), QStringList { "TypeError: Error #2007: Parameter child must be non-null." });
+    EXPECT_EQ(run(null), QStringList { "TypeError: Error #2007: Parameter child must be non-null.\n\tat Main()" });
     auto ownChild = documentMovie([](AbcWriter&, Code& c, const Names& n, std::uint32_t, std::uint32_t) {
         newSprite(c, n, 1);
         c.op(Op::GetLocal0).op(Op::GetLocal, 1).op(Op::CallPropVoid, n.addChild, 1);
         c.op(Op::GetLocal, 1).op(Op::GetLocal0).op(Op::CallPropVoid, n.addChild, 1);
     });
     EXPECT_EQ(run(ownChild), QStringList { "ArgumentError: Error #2150: An object cannot be added as a child to one of it's "
-                                           "children (or children's children, etc.)." });
+                                           "children (or children's children, etc.).\n\tat Main()" });
 }
 
 // A child joining a container on the stage hears added, then addedToStage;
@@ -261,7 +261,7 @@ TEST(DisplayList, LabelsAndGotoByLabel)
             movie.frameLabel("b");
             movie.showFrame();
         });
-    EXPECT_EQ(run(movie), (QStringList { "a", "3", "2", "ArgumentError: Error #2109: Frame label zz not found in scene Scene 1." }));
+    EXPECT_EQ(run(movie), (QStringList { "a", "3", "2", "ArgumentError: Error #2109: Frame label zz not found in scene Scene 1.\n\tat Main()" }));
 }
 
 // A timer of 50 ms at 10 frames a second is due every frame once started;
@@ -281,7 +281,7 @@ TEST(DisplayList, TimerFiresOnTheMovieClock)
         c.op(Op::FindPropStrict, n.timer).op(Op::PushDouble, w.number(-1));
         c.op(Op::ConstructProp, n.timer, 1).op(Op::Pop);
     });
-    EXPECT_EQ(run(negative), QStringList { "RangeError: Error #2066: The Timer delay specified is out of range." });
+    EXPECT_EQ(run(negative), QStringList { "RangeError: Error #2066: The Timer delay specified is out of range.\n\tat Main()" });
 }
 
 // What scripts read back of what they set: a rotation of 450 is 90, and
@@ -317,5 +317,5 @@ TEST(DisplayList, ReadBackNamesLoaderInfoAndAbstractClasses)
         c.op(Op::FindPropStrict, displayObject).op(Op::ConstructProp, displayObject, 0).op(Op::Pop);
     });
     EXPECT_EQ(run(movie), (QStringList { "instance1", "90", "-120", "null", "10",
-                              "ArgumentError: Error #2012: DisplayObject$ class cannot be instantiated." }));
+                              "ArgumentError: Error #2012: DisplayObject$ class cannot be instantiated.\n\tat Main()" }));
 }
