@@ -47,4 +47,31 @@ private:
     std::uint32_t m_trace;
 };
 
+// The shape every row script shares: a writer, the script's code opened on
+// its global scope, and trace(). `Self` is the test's own script type, so
+// the helpers chain into its own.
+template <class Self>
+struct ScriptBuilder {
+    AbcWriter w;
+    Code c;
+    Tracer t { w };
+
+    ScriptBuilder() { c.op(Op::GetLocal0).op(Op::PushScope); }
+    std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
+    Self& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return self(); }
+    Self& num(double d) { c.op(Op::PushDouble, w.number(d)); return self(); }
+    // Ends the script, runs it and gives its trace (or why it did not load).
+    QStringList traces(std::uint32_t maxStack, std::uint32_t locals)
+    {
+        c.op(Op::ReturnVoid);
+        ScriptRun result = runScript(w, c, maxStack, locals);
+        if (!result.loadError.isEmpty())
+            return { QStringLiteral("load error: ") + result.loadError };
+        return result.trace;
+    }
+
+private:
+    Self& self() { return static_cast<Self&>(*this); }
+};
+
 } // namespace avm2test

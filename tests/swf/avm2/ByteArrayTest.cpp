@@ -10,21 +10,13 @@ using namespace avm2test;
 
 namespace {
 
-struct Script {
-    AbcWriter w;
-    Code c;
-    Tracer t { w };
-
+struct Script : ScriptBuilder<Script> {
     Script()
     {
-        c.op(Op::GetLocal0).op(Op::PushScope);
         // local1 = new ByteArray()
         const std::uint32_t cls = w.qname(w.ns(0x16, QStringLiteral("flash.utils")), QStringLiteral("ByteArray"));
         c.op(Op::FindPropStrict, cls).op(Op::ConstructProp, cls, 0).op(Op::SetLocal1);
     }
-    std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
-    Script& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return *this; }
-    Script& num(double d) { c.op(Op::PushDouble, w.number(d)); return *this; }
     // local1.method(<args pushed by `push`>), result dropped.
     Script& run(const char* method, int argc, const std::function<void()>& push = {})
     {
@@ -55,14 +47,7 @@ struct Script {
         t.end(c);
         return *this;
     }
-    QStringList finish()
-    {
-        c.op(Op::ReturnVoid);
-        ScriptRun result = runScript(w, c, 10, 4);
-        if (!result.loadError.isEmpty())
-            return { QStringLiteral("load error: ") + result.loadError };
-        return result.trace;
-    }
+    QStringList finish() { return traces(10, 4); }
 };
 
 } // namespace

@@ -10,15 +10,7 @@ using namespace avm2test;
 namespace {
 
 // Emits the common shapes of these scripts: `new Name(args)`, `receiver.method(args)`.
-struct Script {
-    AbcWriter w;
-    Code c;
-    Tracer t { w };
-
-    Script() { c.op(Op::GetLocal0).op(Op::PushScope); }
-    std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
-    Script& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return *this; }
-    Script& num(double d) { c.op(Op::PushDouble, w.number(d)); return *this; }
+struct Script : ScriptBuilder<Script> {
     // Pushes `new local(<what args pushes>)`.
     Script& make(const char* local, int argc, const std::function<void()>& args = {})
     {
@@ -50,14 +42,7 @@ struct Script {
         t.end(c);
         return *this;
     }
-    QStringList run()
-    {
-        c.op(Op::ReturnVoid);
-        ScriptRun result = runScript(w, c, 12, 6);
-        if (!result.loadError.isEmpty())
-            return { QStringLiteral("load error: ") + result.loadError };
-        return result.trace;
-    }
+    QStringList run() { return traces(12, 6); }
 };
 
 } // namespace

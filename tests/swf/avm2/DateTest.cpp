@@ -13,15 +13,7 @@ using namespace avm2test;
 
 namespace {
 
-struct Script {
-    AbcWriter w;
-    Code c;
-    Tracer t { w };
-
-    Script() { c.op(Op::GetLocal0).op(Op::PushScope); }
-    std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
-    Script& num(double d) { c.op(Op::PushDouble, w.number(d)); return *this; }
-    Script& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return *this; }
+struct Script : ScriptBuilder<Script> {
     // local1 = new Date(<args>)
     Script& make(int argc, const std::function<void()>& push)
     {
@@ -40,14 +32,7 @@ struct Script {
         t.end(c);
         return *this;
     }
-    QStringList finish()
-    {
-        c.op(Op::ReturnVoid);
-        ScriptRun result = runScript(w, c, 10, 4);
-        if (!result.loadError.isEmpty())
-            return { QStringLiteral("load error: ") + result.loadError };
-        return result.trace;
-    }
+    QStringList finish() { return traces(10, 4); }
 };
 
 class DateTest : public ::testing::Test {

@@ -11,13 +11,7 @@ using namespace avm2test;
 
 namespace {
 
-struct Script {
-    AbcWriter w;
-    Code c;
-    Tracer t { w };
-
-    Script() { c.op(Op::GetLocal0).op(Op::PushScope); }
-    std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
+struct Script : ScriptBuilder<Script> {
     std::uint32_t attribute(const char* local)
     {
         QByteArray entry;
@@ -26,7 +20,6 @@ struct Script {
         abcw::u30(entry, w.string(QLatin1String(local)));
         return w.rawMultiname(entry);
     }
-    Script& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return *this; }
     // Leaves new XML(text) on the stack.
     Script& xml(const char* text, const char* cls = "XML")
     {
@@ -48,14 +41,7 @@ struct Script {
         t.end(c);
         return *this;
     }
-    QStringList run()
-    {
-        c.op(Op::ReturnVoid);
-        ScriptRun result = runScript(w, c, 12, 6);
-        if (!result.loadError.isEmpty())
-            return { QStringLiteral("load error: ") + result.loadError };
-        return result.trace;
-    }
+    QStringList run() { return traces(12, 6); }
 };
 
 } // namespace
