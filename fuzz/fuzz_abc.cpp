@@ -2,12 +2,15 @@
 // (the body of a DoABC tag). It is parsed, every method body verified, and
 // the file loaded and its entry script run under a small instruction budget.
 
+#include "OffscreenApp.h"
 #include "swf/avm2/abc/AbcFile.h"
 #include "swf/avm2/abc/Verifier.h"
 #include "swf/avm2/vm/Machine.h"
 
 #include <cstddef>
 #include <cstdint>
+
+VANTREL_FUZZ_OFFSCREEN_APP()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

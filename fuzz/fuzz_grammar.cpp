@@ -6,6 +6,7 @@
 // movies that byte mutation rarely produces. Each movie plays a few frames
 // under small budgets and is drawn.
 
+#include "OffscreenApp.h"
 #include "support/HostileMovies.h"
 
 #include "swf/Playback.h"
@@ -152,6 +153,8 @@ QByteArray movieFrom(Choices& c)
 }
 
 } // namespace
+
+VANTREL_FUZZ_OFFSCREEN_APP()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

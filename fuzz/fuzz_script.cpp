@@ -1,11 +1,14 @@
 // Fuzz target for the script machine: the input is an action block (its first
 // byte picks the movie version, 4 to 8) run for a few frames in a minimal movie.
 
+#include "OffscreenApp.h"
 #include "support/ScriptSandbox.h"
 
 
 #include <cstddef>
 #include <cstdint>
+
+VANTREL_FUZZ_OFFSCREEN_APP()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,6 +5,7 @@
 //      by a 16-bit length, shown forward, then back and forward again;
 //   2: one packet for each codec's decoder.
 
+#include "OffscreenApp.h"
 #include "swf/format/Video.h"
 #include "swf/movie/Videos.h"
 #include "swf/video/EmbeddedVideo.h"
@@ -99,6 +100,8 @@ void fuzzPacket(const QByteArray& bytes)
 }
 
 } // namespace
+
+VANTREL_FUZZ_OFFSCREEN_APP()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

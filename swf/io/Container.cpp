@@ -224,20 +224,33 @@ QByteArray inflateBlock(const char* data, qint64 size, qint64 maxOut)
     QByteArray out;
     if (maxOut <= 0 || size <= 0)
         return out;
-    out.resize(qsizetype(maxOut));
     z_stream zs {};
     if (inflateInit(&zs) != Z_OK)
         return QByteArray();
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     zs.avail_in = uInt(std::min<qint64>(size, 0x7fffffff));
-    zs.next_out = reinterpret_cast<Bytef*>(out.data());
-    zs.avail_out = uInt(maxOut);
-    while (zs.avail_out > 0) {
-        int status = inflate(&zs, Z_NO_FLUSH);
-        if (status != Z_OK)
+    // The output grows with what the stream really holds, up to maxOut: a
+    // header may declare far more than a few compressed bytes expand to, and
+    // reserving the declared size up front costs that memory for nothing.
+    qint64 produced = 0;
+    qint64 capacity = std::min<qint64>(maxOut, std::max<qint64>(qint64(1) << 16, size * 4));
+    out.resize(qsizetype(capacity));
+    for (;;) {
+        const qint64 room = std::min<qint64>(capacity - produced, 0x7fffffff);
+        zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        zs.avail_out = uInt(room);
+        const int status = inflate(&zs, Z_NO_FLUSH);
+        produced += room - qint64(zs.avail_out);
+        if (status != Z_OK || (zs.avail_out > 0 && zs.avail_in == 0))
             break;
+        if (produced < capacity)
+            continue;
+        if (capacity == maxOut)
+            break;
+        capacity = std::min<qint64>(maxOut, capacity * 2);
+        out.resize(qsizetype(capacity));
     }
-    out.resize(qsizetype(maxOut - zs.avail_out));
+    out.resize(qsizetype(produced));
     inflateEnd(&zs);
     return out;
 }

@@ -26,10 +26,17 @@ QPainterPath joinContours(const std::vector<Edge>& edges, bool windingFill)
 {
     QPainterPath path;
     path.setFillRule(windingFill ? Qt::WindingFill : Qt::OddEvenFill);
-    QHash<quint64, std::vector<int>> byStart;
+    // Edges by the point they start from. Each bucket keeps a cursor past the
+    // edges already used, so a point that starts many edges (a star, a pile of
+    // zero-length edges) is scanned once in all, not once per visit.
+    struct Bucket {
+        std::vector<int> edges;
+        std::size_t next = 0;
+    };
+    QHash<quint64, Bucket> byStart;
     byStart.reserve(qsizetype(edges.size()));
     for (int i = 0; i < int(edges.size()); ++i)
-        byStart[pointKey(edges[std::size_t(i)].from)].push_back(i);
+        byStart[pointKey(edges[std::size_t(i)].from)].edges.push_back(i);
     std::vector<bool> used(edges.size(), false);
     for (int first = 0; first < int(edges.size()); ++first) {
         if (used[std::size_t(first)])
@@ -47,12 +54,11 @@ QPainterPath joinContours(const std::vector<Edge>& edges, bool windingFill)
             current = -1;
             auto it = byStart.find(key);
             if (it != byStart.end()) {
-                for (int candidate : *it) {
-                    if (!used[std::size_t(candidate)]) {
-                        current = candidate;
-                        break;
-                    }
-                }
+                Bucket& bucket = *it;
+                while (bucket.next < bucket.edges.size() && used[std::size_t(bucket.edges[bucket.next])])
+                    ++bucket.next;
+                if (bucket.next < bucket.edges.size())
+                    current = bucket.edges[bucket.next];
             }
         }
         path.closeSubpath();

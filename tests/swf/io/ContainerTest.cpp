@@ -199,3 +199,40 @@ TEST(Container, ZeroFrameRateReadsAsTwelveAndNoShowFrameStillGivesAFrame)
     EXPECT_DOUBLE_EQ(result.value()->frameRate(), 12.0);
     EXPECT_EQ(result.value()->frameCount(), 1);
 }
+
+namespace {
+
+QByteArray zlibOf(const QByteArray& plain)
+{
+    uLongf size = compressBound(uLong(plain.size()));
+    QByteArray packed(qsizetype(size), '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(plain.constData()), uLong(plain.size()), 9);
+    packed.resize(qsizetype(size));
+    return packed;
+}
+
+} // namespace
+
+// Bitmap data is inflated into a buffer that grows with the stream: the
+// result must not depend on how often it grew, and must stop exactly at the
+// cap the declared size sets.
+TEST(Container, InflatedBlocksKeepEveryByteAndStopAtTheirCap)
+{
+    QByteArray plain;
+    for (int i = 0; i < 300000; ++i)
+        plain.append(char((i * 7 + i / 1000) & 0xff));
+    const QByteArray packed = zlibOf(plain);
+    ASSERT_LT(packed.size() * 4, plain.size()); // several growth steps are needed
+
+    EXPECT_EQ(inflateBlock(packed.constData(), packed.size(), plain.size()), plain);
+    EXPECT_EQ(inflateBlock(packed.constData(), packed.size(), qint64(1) << 30), plain);
+    EXPECT_EQ(inflateBlock(packed.constData(), packed.size(), 70000), plain.left(70000));
+    const QByteArray cut = inflateBlock(packed.constData(), packed.size() / 2, plain.size());
+    EXPECT_GT(cut.size(), 0);
+    EXPECT_LT(cut.size(), plain.size());
+    EXPECT_EQ(cut, plain.left(cut.size()));
+
+    const QByteArray empty = zlibOf(QByteArray());
+    EXPECT_TRUE(inflateBlock(empty.constData(), empty.size(), qint64(8192) * 4096 * 4).isEmpty());
+    EXPECT_TRUE(inflateBlock("garbage", 7, 1000).isEmpty());
+}
