@@ -128,6 +128,9 @@ PY
 fi
 
 cd "$work"
+# System libraries Qt loads keep some allocations for the life of the process;
+# they are not leaks of ours (see lsan.supp).
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/fuzz/lsan.supp}
 exec "$build/fuzz/$target" "$work/found" "$work/seeds" \
     -max_len="${MAX_LEN:-65536}" -rss_limit_mb=2048 -timeout=20 \
     -max_total_time="$seconds" -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$@"
