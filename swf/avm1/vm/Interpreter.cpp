@@ -62,6 +62,7 @@ FunctionObject* Interpreter::newNative(const QString& name, NativeFunction fn, O
 {
     auto* f = make<FunctionObject>(m_realm.functionPrototype, caseSensitive());
     f->native = std::move(fn);
+    giveConstructor(f);
     if (prototype)
         f->define(QStringLiteral("prototype"), Value(prototype), DontEnum | DontDelete);
     (void)name;
@@ -72,8 +73,14 @@ FunctionObject* Interpreter::newConstructor(const QString& name, NativeFunction 
 {
     auto* f = newNative(name, std::move(fn), prototype);
     if (prototype)
-        prototype->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum);
+        prototype->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum | DontDelete);
     return f;
+}
+
+void Interpreter::giveConstructor(FunctionObject* f)
+{
+    if (m_realm.functionConstructor && !f->findOwn(QStringLiteral("constructor")))
+        f->define(QStringLiteral("constructor"), Value(m_realm.functionConstructor), DontEnum | DontDelete);
 }
 
 void Interpreter::defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags)
@@ -120,6 +127,17 @@ Value Interpreter::call(const Value& function, const Value& thisValue, std::vect
     return callScript(fn, thisValue, args, nullptr, false);
 }
 
+void Interpreter::markConstructed(Object* obj, const Value& constructor)
+{
+    // `__constructor__` is for movies of version 6 and later; `constructor`
+    // is written on the object itself only up to version 6 (later movies
+    // find it on the prototype).
+    obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
+    obj->findOwn(QStringLiteral("__constructor__"))->minVersion = 6;
+    if (m_version < 7 && !obj->findOwn(QStringLiteral("constructor")))
+        obj->define(QStringLiteral("constructor"), constructor, DontEnum);
+}
+
 Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
 {
     Object* callee = constructor.asObject();
@@ -128,9 +146,7 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
     auto* fn = static_cast<FunctionObject*>(callee);
     Object* proto = getMember(constructor, QStringLiteral("prototype")).asObject();
     Object* obj = newObject(proto ? proto : m_realm.objectPrototype);
-    obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
-    if (m_version < 6)
-        obj->define(QStringLiteral("constructor"), constructor, DontEnum);
+    markConstructed(obj, constructor);
     Value result;
     if (fn->isNative()) {
         if (m_depth >= m_maxDepth)
@@ -150,9 +166,7 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
         const bool ownKind = k == Object::Kind::Array || k == Object::Kind::Boolean || k == Object::Kind::Number
             || k == Object::Kind::String || k == Object::Kind::Date;
         if (made != obj && ownKind && !made->findOwn(QStringLiteral("__constructor__"))) {
-            made->define(QStringLiteral("__constructor__"), constructor, DontEnum);
-            if (m_version < 6 && !made->findOwn(QStringLiteral("constructor")))
-                made->define(QStringLiteral("constructor"), constructor, DontEnum);
+            markConstructed(made, constructor);
         }
         return result;
     }
