@@ -169,6 +169,8 @@ void StageScripts::installInputObjects()
 
     // Key: the keyboard as the player last saw it.
     Object* key = vm.newObject();
+    // A class of static members the player builds names Object as its constructor.
+    key->define(QStringLiteral("constructor"), Value(vm.realm().objectConstructor), DontEnum | DontDelete);
     m_keyObject = key;
     g->define(QStringLiteral("Key"), Value(key), DontEnum);
     const std::pair<const char*, int> keys[] = {

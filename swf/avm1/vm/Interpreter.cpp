@@ -55,7 +55,11 @@ Object* Interpreter::newObject(Object* proto)
 
 ArrayObject* Interpreter::newArray()
 {
-    return make<ArrayObject>(m_realm.arrayPrototype, caseSensitive());
+    auto* a = make<ArrayObject>(m_realm.arrayPrototype, caseSensitive());
+    // `length` is a hidden, permanent member of its own (for..in lists it
+    // once unhidden); its value always comes from the elements.
+    a->define(QStringLiteral("length"), Value(0.0), DontEnum | DontDelete);
+    return a;
 }
 
 FunctionObject* Interpreter::newNative(const QString& name, NativeFunction fn, Object* prototype)
@@ -92,7 +96,8 @@ void Interpreter::defineMethods(Object* on, std::span<const NativeMethod> method
 {
     for (const NativeMethod& m : methods) {
         const QString name = QString::fromLatin1(m.name);
-        defineMethod(on, name, m.function, m.flags);
+        // Built-in methods are hidden and cannot be deleted.
+        defineMethod(on, name, m.function, m.flags == DontEnum ? DontEnum | DontDelete : m.flags);
         if (m.minVersion)
             on->findOwn(name)->minVersion = m.minVersion;
     }

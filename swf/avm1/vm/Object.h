@@ -140,8 +140,7 @@ using NativeMethodFunction = Value (*)(Interpreter&, CallArgs&);
 struct NativeMethod {
     const char* name;
     NativeMethodFunction function;
-    // Built-in methods are hidden and cannot be deleted.
-    uint8_t flags = DontEnum | DontDelete;
+    uint8_t flags = DontEnum;
     // Movies older than this version do not see the method.
     uint8_t minVersion = 0;
 };
