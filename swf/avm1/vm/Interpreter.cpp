@@ -89,6 +89,9 @@ void Interpreter::giveConstructor(FunctionObject* f)
 
 void Interpreter::defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags)
 {
+    // Built-in methods are hidden and cannot be deleted.
+    if (flags == DontEnum)
+        flags = DontEnum | DontDelete;
     on->define(name, Value(static_cast<Object*>(newNative(name, std::move(fn)))), flags);
 }
 
@@ -96,8 +99,7 @@ void Interpreter::defineMethods(Object* on, std::span<const NativeMethod> method
 {
     for (const NativeMethod& m : methods) {
         const QString name = QString::fromLatin1(m.name);
-        // Built-in methods are hidden and cannot be deleted.
-        defineMethod(on, name, m.function, m.flags == DontEnum ? DontEnum | DontDelete : m.flags);
+        defineMethod(on, name, m.function, m.flags);
         if (m.minVersion)
             on->findOwn(name)->minVersion = m.minVersion;
     }
