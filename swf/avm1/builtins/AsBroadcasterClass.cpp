@@ -96,7 +96,12 @@ void Builtins::installBroadcaster(Interpreter& vm)
             const QString n = QString::fromLatin1(name);
             o->define(n, vm.getMember(Value(static_cast<Object*>(ab)), n), DontEnum);
         }
-        o->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), DontEnum);
+        // The list is an array the player makes itself: it names Array as
+        // its constructor in every version.
+        ArrayObject* listeners = vm.newArray();
+        if (Object* arrayClass = vm.getMember(Value(vm.global()), QStringLiteral("Array")).asObject())
+            listeners->define(QStringLiteral("constructor"), Value(arrayClass), DontEnum | DontDelete);
+        o->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(listeners)), DontEnum);
         return Value();
     });
 }

@@ -22,6 +22,10 @@ void Interpreter::installBuiltins()
     setRealmSlot(&Realm::classRegistry, newObject(nullptr));
     Builtins::installObject(*this);
     Builtins::installFunction(*this);
+    // The functions made before the Function class get their constructor now.
+    for (Object* o : m_heap)
+        if (o->kind() == Object::Kind::Function)
+            giveConstructor(static_cast<FunctionObject*>(o));
     Builtins::installGlobalFunctions(*this);
     Builtins::installError(*this);
     Builtins::installBoolean(*this);

@@ -47,7 +47,9 @@ void installContextMenu(Interpreter& vm)
         if (!a.constructing || !self)
             return Value();
         self->put(QStringLiteral("onSelect"), a.arg(0));
-        self->put(QStringLiteral("customItems"), Value(static_cast<Object*>(vm.newArray())));
+        // The item list is made as `new Array()` is.
+        Value items = vm.construct(vm.getMember(Value(vm.global()), QStringLiteral("Array")), {});
+        self->put(QStringLiteral("customItems"), items.isObject() ? items : Value(static_cast<Object*>(vm.newArray())));
         self->put(QStringLiteral("builtInItems"), Value(builtInItems));
         return Value();
     }, menuProto);

@@ -18,18 +18,17 @@ static Value errorToString(Interpreter& vm, CallArgs& a)
     return Value(vm.toString(vm.getMember(a.thisValue, QStringLiteral("message"))));
 }
 
-const NativeMethod errorMethods[] = {
-    { "toString", errorToString },
-};
-
 void Builtins::installError(Interpreter& vm)
 {
     Object* ep = vm.newObject();
     vm.setRealmSlot(&Realm::errorPrototype, ep);
     auto* ctor = vm.newConstructor(QStringLiteral("Error"), errorConstructor, ep);
-    ep->define(QStringLiteral("name"), Value(QStringLiteral("Error")), DontEnum);
-    ep->define(QStringLiteral("message"), Value(QStringLiteral("Error")), DontEnum);
-    vm.defineMethods(ep, errorMethods);
+    // The prototype's members are plain ones scripts see in for..in, and
+    // its toString is built as a script function would be, with a prototype.
+    ep->define(QStringLiteral("name"), Value(QStringLiteral("Error")), 0);
+    ep->define(QStringLiteral("message"), Value(QStringLiteral("Error")), 0);
+    auto* toString = vm.newConstructor(QStringLiteral("toString"), errorToString, vm.newObject());
+    ep->define(QStringLiteral("toString"), Value(static_cast<Object*>(toString)), 0);
     vm.global()->define(QStringLiteral("Error"), Value(static_cast<Object*>(ctor)), DontEnum);
 }
 

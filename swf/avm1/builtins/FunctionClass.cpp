@@ -51,6 +51,7 @@ void Builtins::installFunction(Interpreter& vm)
     Object* fp = vm.functionPrototype();
     auto* ctor = vm.newConstructor(QStringLiteral("Function"), functionConstructor, fp);
     vm.global()->define(QStringLiteral("Function"), Value(static_cast<Object*>(ctor)), DontEnum);
+    vm.setRealmSlot(&Realm::functionConstructor, ctor);
     // Movies of version 5 have no Function global.
     if (Property* p = vm.global()->findOwn(QStringLiteral("Function")))
         p->minVersion = 6;

@@ -27,6 +27,18 @@ uint8_t minVersionOf(uint16_t bits)
     return 0;
 }
 
+uint16_t versionBitOf(uint8_t minVersion)
+{
+    switch (minVersion) {
+    case 6: return 0x0080;
+    case 7: return 0x0400;
+    case 8: return 0x1000;
+    case 9: return 0x2000;
+    case 10: return 0x4000;
+    default: return 0;
+    }
+}
+
 QString escapeString(const QString& s, int version)
 {
     QByteArray bytes = version >= 6 ? s.toUtf8() : s.toLocal8Bit();
@@ -216,7 +228,12 @@ static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
         Property* p = o->findOwn(name);
         if (!p)
             continue;
-        uint32_t all = uint32_t(p->flags) | uint32_t(p->versionBits);
+        // A member the player itself keeps from older movies carries the
+        // bit of that version, which the flags can clear like any other.
+        uint16_t versionBits = p->versionBits;
+        if (!versionBits)
+            versionBits = versionBitOf(p->minVersion);
+        uint32_t all = uint32_t(p->flags) | uint32_t(versionBits);
         all = (all & ~clear) | set;
         p->flags = uint8_t(all & 7);
         p->versionBits = uint16_t(all & 0xFFF8);

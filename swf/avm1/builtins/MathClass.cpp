@@ -79,6 +79,8 @@ const NativeMethod mathMethods[] = {
 void Builtins::installMath(Interpreter& vm)
 {
     Object* math = vm.newObject();
+    // A class of static members the player builds names Object as its constructor.
+    math->define(QStringLiteral("constructor"), Value(vm.realm().objectConstructor), DontEnum | DontDelete);
     vm.global()->define(QStringLiteral("Math"), Value(math), DontEnum);
     const uint8_t constant = DontEnum | DontDelete | ReadOnly;
     math->define(QStringLiteral("E"), Value(M_E), constant);
@@ -90,6 +92,11 @@ void Builtins::installMath(Interpreter& vm)
     math->define(QStringLiteral("SQRT1_2"), Value(M_SQRT1_2), constant);
     math->define(QStringLiteral("SQRT2"), Value(M_SQRT2), constant);
     vm.defineMethods(math, mathMethods);
+    // Everything on Math is fixed, its links as much as its constants.
+    for (const QString& name : math->ownNames(true)) {
+        if (Property* p = math->findOwn(name))
+            p->flags = constant;
+    }
 }
 
 } // namespace swf::avm1

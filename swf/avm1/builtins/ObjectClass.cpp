@@ -52,9 +52,6 @@ static Value objectHasOwnProperty(Interpreter& vm, CallArgs& a)
     // version bits that keep members from older movies do not).
     if (const Property* p = o->findOwn(name); p && (p->versionBits & Property::HiddenIn6))
         return Value(false);
-    // Every object made by the machine carries its own prototype link.
-    if (name == QLatin1String("__proto__") || (!vm.caseSensitive() && name.compare(QLatin1String("__proto__"), Qt::CaseInsensitive) == 0))
-        return Value(o->proto() != nullptr || o->findOwn(name) != nullptr);
     return Value(o->findOwn(name) != nullptr || o->hasVirtual(vm, name));
 }
 

@@ -89,6 +89,8 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
 
 
     Object* selection = vm.newObject();
+    // A class of static members the player builds names Object as its constructor.
+    selection->define(QStringLiteral("constructor"), Value(vm.realm().objectConstructor), DontEnum | DontDelete);
     vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);
     vm.defineMethods(selection, selectionStaticMethods);
 }

@@ -160,16 +160,21 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
     ArrayObject* out = vm.newArray();
     const bool old = vm.version() < 6;
     double limit = double(ArrayObject::MaxLength);
+    // A limit is a 32-bit integer (infinities and NaN are zero); one below
+    // one gives no parts in version 5 and a single empty one later.
     if (!a.arg(1).isUndefined()) {
-        limit = toIntegerValue(vm.toNumber(a.arg(1)));
-        // Version 5 takes a limit below one as it is, later versions ignore it.
-        if (limit < 1 && !old)
-            limit = double(ArrayObject::MaxLength);
+        limit = double(toInt32(vm.toNumber(a.arg(1))));
+        if (limit < 1) {
+            if (!old)
+                out->elements.push_back(Value(QString()));
+            return Value(static_cast<Object*>(out));
+        }
     }
     QString sep = a.arg(0).isUndefined() ? QString() : vm.toString(a.arg(0));
     QStringList parts;
-    if (a.arg(0).isUndefined() || (old && sep.isEmpty())) {
-        // No separator (or, before version 6, an empty one): the whole string.
+    if (a.arg(0).isUndefined() || (old && sep.size() != 1)) {
+        // No separator (or, before version 6, one that is not a single
+        // character): the whole string.
         parts.push_back(s);
     } else if (sep.isEmpty()) {
         for (QChar c : s)

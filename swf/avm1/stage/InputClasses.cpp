@@ -57,7 +57,12 @@ void defineStageAlign(Interpreter& vm, Object* stageObject)
 void makeBroadcaster(Interpreter& vm, Object* on, uint8_t flags)
 {
     const Value broadcaster = vm.getMember(Value(vm.global()), QStringLiteral("AsBroadcaster"));
-    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(vm.newArray())), flags);
+    // The list is an array the player makes itself: it names Array as its
+    // constructor in every version.
+    ArrayObject* listeners = vm.newArray();
+    if (Object* arrayClass = vm.getMember(Value(vm.global()), QStringLiteral("Array")).asObject())
+        listeners->define(QStringLiteral("constructor"), Value(arrayClass), DontEnum | DontDelete);
+    on->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(listeners)), flags);
     for (const char* name : { "addListener", "removeListener" }) {
         const QString n = QString::fromLatin1(name);
         on->define(n, vm.getMember(broadcaster, n), flags);
@@ -169,6 +174,8 @@ void StageScripts::installInputObjects()
 
     // Key: the keyboard as the player last saw it.
     Object* key = vm.newObject();
+    // A class of static members the player builds names Object as its constructor.
+    key->define(QStringLiteral("constructor"), Value(vm.realm().objectConstructor), DontEnum | DontDelete);
     m_keyObject = key;
     g->define(QStringLiteral("Key"), Value(key), DontEnum);
     const std::pair<const char*, int> keys[] = {

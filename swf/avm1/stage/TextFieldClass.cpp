@@ -583,6 +583,8 @@ void TextFieldScripts::installSelection()
         selection = p->value.asObject();
     if (!selection) {
         selection = vm.newObject();
+        // A class of static members the player builds names Object as its constructor.
+        selection->define(QStringLiteral("constructor"), Value(vm.realm().objectConstructor), DontEnum | DontDelete);
         vm.global()->define(QStringLiteral("Selection"), Value(selection), DontEnum);
     }
     const uint8_t fixed = DontEnum | DontDelete | ReadOnly;

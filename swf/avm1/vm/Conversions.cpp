@@ -69,9 +69,11 @@ QString Interpreter::toString(const Value& v)
             return v.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
                                                                  : QStringLiteral("[type Object]");
         }
+        // No toString to ask (an object cut off from its prototypes): its
+        // value if it has one, else the name of its type.
         Value p = toPrimitive(v, true);
-        if (p.isObject())
-            return p.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
+        if (p.isObject() || (p.isUndefined() && !getMember(v, QStringLiteral("valueOf")).isObject()))
+            return v.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
                                                                  : QStringLiteral("[type Object]");
         return toString(p);
     }

@@ -14,8 +14,9 @@ void Interpreter::defineFunction(Frame& f, const Instruction& ins)
     fn->scope = f.scope;
     fn->constantPool = f.pool;
     fn->definingTarget = f.callee ? f.base : timelineOf(f);
+    giveConstructor(fn);
     Object* proto = newObject();
-    proto->define(QStringLiteral("constructor"), Value(static_cast<Object*>(fn)), DontEnum);
+    proto->define(QStringLiteral("constructor"), Value(static_cast<Object*>(fn)), DontEnum | DontDelete);
     // Scripts may replace a function's prototype but never delete it.
     fn->define(QStringLiteral("prototype"), Value(proto), DontEnum | DontDelete);
     const QString& name = ins.function->name;

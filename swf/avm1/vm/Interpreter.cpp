@@ -55,13 +55,18 @@ Object* Interpreter::newObject(Object* proto)
 
 ArrayObject* Interpreter::newArray()
 {
-    return make<ArrayObject>(m_realm.arrayPrototype, caseSensitive());
+    auto* a = make<ArrayObject>(m_realm.arrayPrototype, caseSensitive());
+    // `length` is a hidden, permanent member of its own (for..in lists it
+    // once unhidden); its value always comes from the elements.
+    a->define(QStringLiteral("length"), Value(0.0), DontEnum | DontDelete);
+    return a;
 }
 
 FunctionObject* Interpreter::newNative(const QString& name, NativeFunction fn, Object* prototype)
 {
     auto* f = make<FunctionObject>(m_realm.functionPrototype, caseSensitive());
     f->native = std::move(fn);
+    giveConstructor(f);
     if (prototype)
         f->define(QStringLiteral("prototype"), Value(prototype), DontEnum | DontDelete);
     (void)name;
@@ -72,12 +77,21 @@ FunctionObject* Interpreter::newConstructor(const QString& name, NativeFunction 
 {
     auto* f = newNative(name, std::move(fn), prototype);
     if (prototype)
-        prototype->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum);
+        prototype->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum | DontDelete);
     return f;
+}
+
+void Interpreter::giveConstructor(FunctionObject* f)
+{
+    if (m_realm.functionConstructor && !f->findOwn(QStringLiteral("constructor")))
+        f->define(QStringLiteral("constructor"), Value(m_realm.functionConstructor), DontEnum | DontDelete);
 }
 
 void Interpreter::defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags)
 {
+    // Built-in methods are hidden and cannot be deleted.
+    if (flags == DontEnum)
+        flags = DontEnum | DontDelete;
     on->define(name, Value(static_cast<Object*>(newNative(name, std::move(fn)))), flags);
 }
 
@@ -120,6 +134,17 @@ Value Interpreter::call(const Value& function, const Value& thisValue, std::vect
     return callScript(fn, thisValue, args, nullptr, false);
 }
 
+void Interpreter::markConstructed(Object* obj, const Value& constructor)
+{
+    // `__constructor__` is for movies of version 6 and later; `constructor`
+    // is written on the object itself only up to version 6 (later movies
+    // find it on the prototype).
+    obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
+    obj->findOwn(QStringLiteral("__constructor__"))->minVersion = 6;
+    if (m_version < 7 && !obj->findOwn(QStringLiteral("constructor")))
+        obj->define(QStringLiteral("constructor"), constructor, DontEnum);
+}
+
 Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
 {
     Object* callee = constructor.asObject();
@@ -128,9 +153,7 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
     auto* fn = static_cast<FunctionObject*>(callee);
     Object* proto = getMember(constructor, QStringLiteral("prototype")).asObject();
     Object* obj = newObject(proto ? proto : m_realm.objectPrototype);
-    obj->define(QStringLiteral("__constructor__"), constructor, DontEnum);
-    if (m_version < 6)
-        obj->define(QStringLiteral("constructor"), constructor, DontEnum);
+    markConstructed(obj, constructor);
     Value result;
     if (fn->isNative()) {
         if (m_depth >= m_maxDepth)
@@ -150,9 +173,7 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
         const bool ownKind = k == Object::Kind::Array || k == Object::Kind::Boolean || k == Object::Kind::Number
             || k == Object::Kind::String || k == Object::Kind::Date;
         if (made != obj && ownKind && !made->findOwn(QStringLiteral("__constructor__"))) {
-            made->define(QStringLiteral("__constructor__"), constructor, DontEnum);
-            if (m_version < 6 && !made->findOwn(QStringLiteral("constructor")))
-                made->define(QStringLiteral("constructor"), constructor, DontEnum);
+            markConstructed(made, constructor);
         }
         return result;
     }

@@ -118,6 +118,10 @@ public:
     FunctionObject* newNative(const QString& name, NativeFunction fn, Object* prototype = nullptr);
     // A constructor with its own prototype object (prototype.constructor set).
     FunctionObject* newConstructor(const QString& name, NativeFunction fn, Object* prototype);
+    // Sets a new function's `constructor` member to the Function class.
+    void giveConstructor(FunctionObject* f);
+    // Marks an object made by `new` with the constructor that made it.
+    void markConstructed(Object* obj, const Value& constructor);
     void defineMethod(Object* on, const QString& name, NativeFunction fn, uint8_t flags = DontEnum);
     // Defines every method of a table on `on`, in table order.
     void defineMethods(Object* on, std::span<const NativeMethod> methods);

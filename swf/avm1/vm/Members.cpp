@@ -64,9 +64,22 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         case ValueType::Boolean: o = m_realm.booleanPrototype; break;
         default: return Value();
         }
+        // A primitive stands for a fresh box whose link is its class's prototype.
+        if (o && o->isProtoKey(name))
+            return Value(o);
     }
-    if (name == QLatin1String("__proto__") && object.isObject())
-        return o->proto() ? Value(o->proto()) : Value();
+    // The link is an object's own member, never inherited: one hidden from
+    // this version reads as undefined.
+    if (o->isProtoKey(name)) {
+        const Property* own = o->findOwn(name);
+        if (!own || !own->visibleIn(m_version))
+            return Value();
+        if (own->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {
+            NestingGuard nesting(m_getterNesting);
+            return call(Value(own->getter), object, {});
+        }
+        return own->value;
+    }
     // Every clip reaches the global object as a member, as it does _root.
     if (o->kind() == Object::Kind::Clip && m_version >= 6 && name.size() == 7
         && name.compare(QLatin1String("_global"), caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
@@ -121,11 +134,13 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     Object* o = object.asObject();
     if (!o)
         return;
-    if (name == QLatin1String("__proto__")) {
-        if (value.isObject())
-            o->setProto(value.asObject());
-        else if (value.isNull() || value.isUndefined())
-            o->setProto(nullptr);
+    // The link follows the `__proto__` member: writing it (unless it was
+    // made read-only) relinks the object, whatever version hides it.
+    if (o->isProtoKey(name)) {
+        const Property* own = o->findOwn(name);
+        if (own && (own->flags & ReadOnly))
+            return;
+        o->put(name, value);
         return;
     }
     Value v = value;

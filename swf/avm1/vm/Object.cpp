@@ -7,6 +7,24 @@ namespace swf::avm1 {
 Object::Object(Kind kind, Object* proto, bool caseSensitive)
     : m_kind(kind), m_caseSensitive(caseSensitive), m_proto(proto)
 {
+    if (proto)
+        define(QStringLiteral("__proto__"), Value(proto), DontEnum | DontDelete);
+}
+
+bool Object::isProtoKey(const QString& name) const
+{
+    if (name.size() != 9)
+        return false;
+    return name.compare(QLatin1String("__proto__"), m_caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
+void Object::setProto(Object* p)
+{
+    m_proto = p;
+    if (Property* own = findOwn(QStringLiteral("__proto__")))
+        own->value = p ? Value(p) : Value();
+    else if (p)
+        define(QStringLiteral("__proto__"), Value(p), DontEnum | DontDelete);
 }
 
 Object::~Object() = default;
@@ -27,6 +45,8 @@ void Object::put(const QString& name, const Value& value, uint8_t flags)
 {
     if (Property* p = findOwn(name)) {
         p->value = value;
+        if (isProtoKey(name))
+            m_proto = value.asObject();
         return;
     }
     define(name, value, flags);
@@ -38,8 +58,12 @@ void Object::define(const QString& name, const Value& value, uint8_t flags)
         p->value = value;
         p->getter = p->setter = nullptr;
         p->flags = flags;
+        if (isProtoKey(name))
+            m_proto = value.asObject();
         return;
     }
+    if (isProtoKey(name))
+        m_proto = value.asObject();
     m_index.insert(key(name), int(m_props.size()));
     Property p;
     p.name = name;
@@ -53,6 +77,8 @@ bool Object::removeOwn(const QString& name)
     auto it = m_index.find(key(name));
     if (it == m_index.end())
         return false;
+    if (it.key() == QLatin1String("__proto__"))
+        m_proto = nullptr;
     Property& p = m_props[size_t(*it)];
     p.alive = false;
     p.value = Value();
@@ -120,6 +146,15 @@ void Object::markChildren(std::vector<Object*>& stack)
                 stack.push_back(o);
         }
     }
+}
+
+FunctionObject::FunctionObject(Object* proto, bool caseSensitive)
+    : Object(Kind::Function, proto, caseSensitive)
+{
+    // Movies of version 5 do not see a function's link (they have no
+    // Function class); calls through it still work.
+    if (Property* p = findOwn(QStringLiteral("__proto__")))
+        p->minVersion = 6;
 }
 
 void FunctionObject::markChildren(std::vector<Object*>& stack)

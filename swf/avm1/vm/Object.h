@@ -58,7 +58,12 @@ public:
 
     Kind kind() const { return m_kind; }
     Object* proto() const { return m_proto; }
-    void setProto(Object* p) { m_proto = p; }
+    // Every object carries its prototype link as its own `__proto__` member
+    // too (hidden and permanent), which scripts can read, unhide, overwrite
+    // or delete; the link follows that member.
+    void setProto(Object* p);
+    // Whether `name` denotes the `__proto__` member in this object's case rule.
+    bool isProtoKey(const QString& name) const;
     bool caseSensitive() const { return m_caseSensitive; }
 
     // Own properties, looked up by name (case-folded for old movies).
@@ -142,7 +147,7 @@ struct NativeMethod {
 
 class FunctionObject : public Object {
 public:
-    FunctionObject(Object* proto, bool caseSensitive) : Object(Kind::Function, proto, caseSensitive) { }
+    FunctionObject(Object* proto, bool caseSensitive);
 
     bool isNative() const { return bool(native); }
     void markChildren(std::vector<Object*>& stack) override;

@@ -15,6 +15,8 @@ struct Realm {
     Object* objectPrototype = nullptr;
     Object* objectConstructor = nullptr;
     Object* functionPrototype = nullptr;
+    // Every function's `constructor` member names it, whatever scripts do to _global.Function.
+    Object* functionConstructor = nullptr;
     Object* arrayPrototype = nullptr;
     Object* stringPrototype = nullptr;
     Object* numberPrototype = nullptr;
@@ -33,7 +35,7 @@ struct Realm {
     template<typename F>
     void forEach(F&& f) const
     {
-        for (Object* o : { global, objectPrototype, objectConstructor, functionPrototype, arrayPrototype,
+        for (Object* o : { global, objectPrototype, objectConstructor, functionPrototype, functionConstructor, arrayPrototype,
                  stringPrototype, numberPrototype, booleanPrototype, datePrototype, errorPrototype, clipPrototype,
                  classRegistry, geomPackage })
             f(o);

@@ -1,6 +1,6 @@
 // The surface of the table-bound classes: which names a movie sees on each
 // built-in object once ASSetPropFlags(o, null, 0, 1) has made them all
-// enumerable, in for..in order (newest first, so the reverse of the order the
+// enumerable (the __proto__ link, made with the object, comes first), in for..in order (newest first, so the reverse of the order the
 // installer defines them), and what each method's `length` reads. A table
 // edit that drops, renames or reorders a method fails here.
 
@@ -52,35 +52,36 @@ const Surface Surfaces[] = {
     { "Object.prototype",
         { "constructor", "toString", "toLocaleString", "valueOf", "hasOwnProperty", "isPropertyEnumerable",
             "isPrototypeOf", "addProperty", "watch", "unwatch" } },
-    { "Object", { "prototype", "registerClass" } },
-    { "Function.prototype", { "constructor", "call", "apply" } },
+    // Object is made before Function, so it gets its constructor last.
+    { "Object", { "__proto__", "prototype", "registerClass", "constructor" } },
+    { "Function.prototype", { "__proto__", "constructor", "call", "apply" } },
     { "Array.prototype",
-        { "constructor", "push", "pop", "shift", "unshift", "slice", "splice", "concat", "join", "toString", "reverse",
+        { "__proto__", "constructor", "push", "pop", "shift", "unshift", "slice", "splice", "concat", "join", "toString", "reverse",
             "sort", "sortOn" } },
     { "String.prototype",
-        { "constructor", "toString", "valueOf", "charAt", "charCodeAt", "concat", "indexOf", "lastIndexOf", "slice",
+        { "__proto__", "constructor", "toString", "valueOf", "charAt", "charCodeAt", "concat", "indexOf", "lastIndexOf", "slice",
             "substring", "substr", "split", "toLowerCase", "toUpperCase" } },
-    { "String", { "prototype", "fromCharCode" } },
-    { "Boolean.prototype", { "constructor", "toString", "valueOf" } },
-    { "Number.prototype", { "constructor", "toString", "valueOf" } },
+    { "String", { "__proto__", "constructor", "prototype", "fromCharCode" } },
+    { "Boolean.prototype", { "__proto__", "constructor", "toString", "valueOf" } },
+    { "Number.prototype", { "__proto__", "constructor", "toString", "valueOf" } },
     { "Math",
-        { "E", "LN10", "LN2", "LOG10E", "LOG2E", "PI", "SQRT1_2", "SQRT2", "abs", "acos", "asin", "atan", "ceil", "cos",
+        { "__proto__", "constructor", "E", "LN10", "LN2", "LOG10E", "LOG2E", "PI", "SQRT1_2", "SQRT2", "abs", "acos", "asin", "atan", "ceil", "cos",
             "exp", "floor", "log", "round", "sin", "sqrt", "tan", "atan2", "pow", "max", "min", "random" } },
     { "Date.prototype",
-        { "constructor", "getFullYear", "getYear", "getMonth", "getDate", "getDay", "getHours", "getMinutes",
+        { "__proto__", "constructor", "getFullYear", "getYear", "getMonth", "getDate", "getDay", "getHours", "getMinutes",
             "getSeconds", "getMilliseconds", "getUTCFullYear", "getUTCMonth", "getUTCDate", "getUTCDay", "getUTCHours",
             "getUTCMinutes", "getUTCSeconds", "getUTCMilliseconds", "getTime", "valueOf", "getTimezoneOffset", "setTime",
             "setFullYear", "setMonth", "setDate", "setHours", "setMinutes", "setSeconds", "setMilliseconds",
             "setUTCFullYear", "setUTCMonth", "setUTCDate", "setUTCHours", "setUTCMinutes", "setUTCSeconds",
             "setUTCMilliseconds", "setYear", "toString" } },
-    { "Error.prototype", { "constructor", "name", "message", "toString" } },
-    { "AsBroadcaster", { "prototype", "addListener", "removeListener", "broadcastMessage", "initialize" } },
+    { "Error.prototype", { "__proto__", "constructor", "name", "message", "toString" } },
+    { "AsBroadcaster", { "__proto__", "constructor", "prototype", "addListener", "removeListener", "broadcastMessage", "initialize" } },
     { "System.IME",
-        { "ALPHANUMERIC_FULL", "ALPHANUMERIC_HALF", "CHINESE", "JAPANESE_HIRAGANA", "JAPANESE_KATAKANA_FULL",
+        { "__proto__", "ALPHANUMERIC_FULL", "ALPHANUMERIC_HALF", "CHINESE", "JAPANESE_HIRAGANA", "JAPANESE_KATAKANA_FULL",
             "JAPANESE_KATAKANA_HALF", "KOREAN", "UNKNOWN", "getEnabled", "setEnabled", "getConversionMode",
             "setConversionMode", "setCompositionString", "doConversion", "addListener", "removeListener" } },
     { "Selection",
-        { "getBeginIndex", "getEndIndex", "getCaretIndex", "getFocus", "setFocus", "setSelection", "addListener",
+        { "__proto__", "constructor", "getBeginIndex", "getEndIndex", "getCaretIndex", "getFocus", "setFocus", "setSelection", "addListener",
             "removeListener" } },
 };
 

@@ -3,6 +3,8 @@
 
 #include "support/BuiltinsRows.h"
 
+#include <limits>
+
 using namespace swf::avm1;
 using namespace swf::avm1::test;
 
@@ -120,7 +122,12 @@ TEST(CoreRules, SplitByVersion)
         { "an empty separator splits characters from version 6", 6, splitLength("hello", { "" }), { "5" } },
         { "the empty string split on nothing is empty from version 6", 7, splitLength("", { "" }), { "0" } },
         { "a limit of zero gives nothing in version 5", 5, splitLength("a,b", { ",", 0 }), { "0" } },
-        { "a limit below one is ignored from version 6", 6, splitLength("a,b", { ",", -1 }), { "2" } },
+        { "a limit below one gives one empty part from version 6", 6, splitLength("a,b", { ",", -1 }), { "1" } },
+        { "a fractional limit below one is zero", 7, splitLength("a,b", { ",", 0.5 }), { "1" } },
+        { "an infinite limit is the integer zero", 8, splitLength("a,b", { ",", std::numeric_limits<double>::infinity() }), { "1" } },
+        { "an infinite limit gives nothing in version 5", 5, splitLength("a,b", { ",", std::numeric_limits<double>::infinity() }), { "0" } },
         { "a positive limit", 8, splitLength("a,b,c", { ",", 2 }), { "2" } },
+        { "a longer separator keeps the string whole in version 5", 5, splitLength("a--b--c", { "--" }), { "1" } },
+        { "a longer separator splits from version 6", 6, splitLength("a--b--c", { "--" }), { "3" } },
     });
 }
