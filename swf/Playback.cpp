@@ -12,6 +12,7 @@
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
+#include "swf/render/SerialFills.h"
 #include "swf/runtime/Input.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
@@ -284,9 +285,11 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
     const bool high = m_quality == Quality::High;
     painter.setRenderHint(QPainter::Antialiasing, high);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, high);
-    guarded([&] {
-        Renderer renderer(*m_stage, *m_renderCache);
-        renderer.render(painter, stageToDevice);
+    runWithSerialFills(painter.device(), [&] {
+        guarded([&] {
+            Renderer renderer(*m_stage, *m_renderCache);
+            renderer.render(painter, stageToDevice);
+        });
     });
 }
 

@@ -636,7 +636,7 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             }
             if (isGradient(fill)) {
                 QPainterPath scratch;
-                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform);
+                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform, &m_cache);
                 continue;
             }
             QBrush brush;
