@@ -118,6 +118,8 @@ void SwfPlayer::unloadMovie()
     m_audio.reset();
 #endif
     m_movie.reset();
+    m_frame = QImage();
+    m_stale = QRegion();
 }
 
 void SwfPlayer::Movie(const QString& path)
@@ -350,6 +352,35 @@ void SwfPlayer::paintEvent(QPaintEvent*)
         }
         return;
     }
+    refreshFrame();
+    if (m_frame.isNull()) {
+        // No memory for a kept picture: draw straight onto the window.
+        // The movie's background fills the whole control, as around a stage
+        // that does not fill it.
+        painter.fillRect(rect(), m_movie->backgroundColor());
+        m_movie->render(painter, viewTransform());
+        return;
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, 0), m_frame);
+}
+
+void SwfPlayer::refreshFrame()
+{
+    QRegion stale = m_stale;
+    m_stale = QRegion();
+    stale += m_movie->changedArea(viewTransform(), size());
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
+        m_frame = QImage(pixels, QImage::Format_RGB32);
+        m_frame.setDevicePixelRatio(ratio);
+        stale = QRegion(rect());
+    }
+    if (m_frame.isNull() || stale.isEmpty())
+        return;
+    QPainter painter(&m_frame);
+    painter.setClipRegion(stale);
     // The movie's background fills the whole control, as around a stage
     // that does not fill it.
     painter.fillRect(rect(), m_movie->backgroundColor());
@@ -383,8 +414,10 @@ void SwfPlayer::showChanges()
     // Every change of the movie's state passes through here, so the area the
     // movie reports covers all that differs from what the window shows.
     const QRegion area = m_movie->changedArea(viewTransform(), size());
-    if (!area.isEmpty())
+    if (!area.isEmpty()) {
+        m_stale += area; // drawn into the kept picture at the next paint
         update(area);
+    }
 }
 
 void SwfPlayer::mouseMoveEvent(QMouseEvent* event)
