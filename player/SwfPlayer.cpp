@@ -111,7 +111,7 @@ SwfPlayer::~SwfPlayer()
 
 void SwfPlayer::unloadMovie()
 {
-    m_timer.stop();
+    stopClock();
     m_lastHeardMs = -1;
     updateSaverHold();
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
@@ -168,7 +168,7 @@ void SwfPlayer::Playing(bool playing)
     if (playing) {
         startClock();
     } else {
-        m_timer.stop();
+        stopClock();
         if (m_movie)
             m_movie->stopSound();
     }
@@ -178,7 +178,7 @@ void SwfPlayer::Playing(bool playing)
 void SwfPlayer::Stop()
 {
     logCall("Stop");
-    m_timer.stop();
+    stopClock();
     if (m_movie)
         m_movie->stopSound();
     updateSaverHold();
@@ -187,7 +187,7 @@ void SwfPlayer::Stop()
 void SwfPlayer::Back()
 {
     logCall("Back");
-    m_timer.stop();
+    stopClock();
     updateSaverHold();
     if (m_movie)
         m_movie->stopSound(); // stepping is silent
@@ -201,7 +201,7 @@ void SwfPlayer::Back()
 void SwfPlayer::Forward()
 {
     logCall("Forward");
-    m_timer.stop();
+    stopClock();
     updateSaverHold();
     // Stepping stops at the last frame; only playback loops.
     if (m_movie) {
@@ -263,15 +263,27 @@ void SwfPlayer::startClock()
     // tick whether a frame is due, so that a stream sound can hold or skip
     // frames with a fine grain instead of a whole frame late.
     const double rate = std::max(m_movie->frameRate(), 0.01);
+    m_movie->startClock(QDateTime::currentMSecsSinceEpoch());
+    if (m_movie->isStill()) {
+        // Frames would show the same picture and run nothing: the window
+        // is not woken for them.
+        m_playingStill = true;
+        return;
+    }
     m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate / kTicksPerFrame)), 2, 100000));
     m_timer.start();
-    m_movie->startClock(QDateTime::currentMSecsSinceEpoch());
+}
+
+void SwfPlayer::stopClock()
+{
+    m_timer.stop();
+    m_playingStill = false;
 }
 
 void SwfPlayer::advance()
 {
     if (!m_movie) {
-        m_timer.stop();
+        stopClock();
         return;
     }
     // While a stream sound is heard it sets the pace: frames are held while
@@ -302,7 +314,7 @@ void SwfPlayer::advance()
 
 void SwfPlayer::updateSaverHold()
 {
-    const bool playing = m_movie && m_timer.isActive();
+    const bool playing = m_movie && isPlaying();
     const qint64 now = m_sinceLoad.isValid() ? m_sinceLoad.elapsed() : 0;
     if (playing && m_movie->soundPlaying())
         m_lastHeardMs = now;

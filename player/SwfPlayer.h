@@ -56,7 +56,7 @@ public:
     void setHeight(float value);
 
     QString movie() const { return m_path; }
-    bool isPlaying() const { return m_timer.isActive(); }
+    bool isPlaying() const { return m_timer.isActive() || m_playingStill; }
     bool hasMovie() const { return m_movie != nullptr; }
     int currentFrame() const;
     double zoomFactor() const { return m_zoom; }
@@ -86,6 +86,7 @@ private:
     // The movie failed while playing: unload it and show why. True if it did.
     bool stopOnFailure();
     void startClock();
+    void stopClock();
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
@@ -103,6 +104,8 @@ private:
     QString m_path;
     QString m_error;
     QTimer m_timer;
+    // Playing a movie in which nothing moves with time: the clock is not run.
+    bool m_playingStill = false;
     // The movie's picture as last drawn. Painting copies from it, so a window
     // uncovered or a region painted twice costs a copy, not a drawing; and
     // drawing into an image lets the engine fill on one thread.

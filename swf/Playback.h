@@ -117,6 +117,11 @@ public:
     void nextFrame(double nowMs);
     void previousFrame(); // show the previous frame exactly as it was (no-op on frame 1)
     void gotoFrame(int frame);
+    // Nothing in the movie moves with time: one frame, no scripts, no sound,
+    // no video, and no clip, button or text field that could change on its
+    // own. Its picture stays as it is until the view changes, so a player
+    // need not run a frame clock for it at all.
+    bool isStill() const;
     // fscommand("quit") was seen: a run of the movie should end.
     bool quitRequested() const;
 

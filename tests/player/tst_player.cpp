@@ -62,6 +62,24 @@ private slots:
         }
     }
 
+    void stillMovieStaysPlayingWithoutAClock()
+    {
+        // One frame with a background only: nothing to run per frame, yet
+        // the control plays it (Stop and Play act as on any movie).
+        QTemporaryDir dir;
+        player::SwfPlayer swf;
+        swf.resize(200, 100);
+        swf.Movie(writeFile(dir, "still.swf", smallMovie(1, 10, 20, 200)));
+        QVERIFY(swf.isPlaying());
+        QTest::qWait(100);
+        QCOMPARE(swf.currentFrame(), 1);
+        QCOMPARE(QColor(swf.grab().toImage().pixel(100, 50)), QColor(10, 20, 200));
+        swf.Stop();
+        QVERIFY(!swf.isPlaying());
+        swf.Playing(true);
+        QVERIFY(swf.isPlaying());
+    }
+
     void loadsAndPlaysAMovie()
     {
         QTemporaryDir dir;
