@@ -138,6 +138,7 @@ void SwfPlayer::Movie(const QString& path)
     options.sound = true;
     options.viewSize = size();
     options.decodeVideoAhead = true; // a picture decoded late must not hold the frames back
+    options.serialFills = true; // the player counts processor time, not a frame's latency
     // A getURL arrives in the middle of a frame: the question waits until the frame is done.
     options.openUrl = [this](const QString& url, const QString&) {
         if (isWebPage(url))

@@ -184,6 +184,7 @@ Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, c
 void Playback::wire(const PlaybackOptions& options)
 {
     m_quality = options.quality;
+    m_serialFills = options.serialFills;
     setVideoDecodeAhead(options.decodeVideoAhead);
     // Everything that listens is attached before frame 1 is built, so frame
     // 1's actions and sounds run exactly once and are heard.
@@ -349,12 +350,16 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
     const bool high = m_quality == Quality::High;
     painter.setRenderHint(QPainter::Antialiasing, high);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, high);
-    runWithSerialFills(painter.device(), [&] {
+    const auto draw = [&] {
         guarded([&] {
             Renderer renderer(*m_stage, *m_renderCache);
             renderer.render(painter, stageToDevice);
         });
-    });
+    };
+    if (m_serialFills)
+        runWithSerialFills(painter.device(), draw);
+    else
+        draw();
 }
 
 QRegion Playback::changedArea(const QTransform& stageToDevice, QSize deviceSize)
