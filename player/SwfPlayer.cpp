@@ -111,13 +111,15 @@ SwfPlayer::~SwfPlayer()
 
 void SwfPlayer::unloadMovie()
 {
-    m_timer.stop();
+    stopClock();
     m_lastHeardMs = -1;
     updateSaverHold();
 #ifdef VANTREL_HAVE_AUDIO_DEVICE
     m_audio.reset();
 #endif
     m_movie.reset();
+    m_frame = QImage();
+    m_stale = QRegion();
 }
 
 void SwfPlayer::Movie(const QString& path)
@@ -136,6 +138,7 @@ void SwfPlayer::Movie(const QString& path)
     options.sound = true;
     options.viewSize = size();
     options.decodeVideoAhead = true; // a picture decoded late must not hold the frames back
+    options.serialFills = true; // the player counts processor time, not a frame's latency
     // A getURL arrives in the middle of a frame: the question waits until the frame is done.
     options.openUrl = [this](const QString& url, const QString&) {
         if (isWebPage(url))
@@ -166,7 +169,7 @@ void SwfPlayer::Playing(bool playing)
     if (playing) {
         startClock();
     } else {
-        m_timer.stop();
+        stopClock();
         if (m_movie)
             m_movie->stopSound();
     }
@@ -176,7 +179,7 @@ void SwfPlayer::Playing(bool playing)
 void SwfPlayer::Stop()
 {
     logCall("Stop");
-    m_timer.stop();
+    stopClock();
     if (m_movie)
         m_movie->stopSound();
     updateSaverHold();
@@ -185,7 +188,7 @@ void SwfPlayer::Stop()
 void SwfPlayer::Back()
 {
     logCall("Back");
-    m_timer.stop();
+    stopClock();
     updateSaverHold();
     if (m_movie)
         m_movie->stopSound(); // stepping is silent
@@ -199,7 +202,7 @@ void SwfPlayer::Back()
 void SwfPlayer::Forward()
 {
     logCall("Forward");
-    m_timer.stop();
+    stopClock();
     updateSaverHold();
     // Stepping stops at the last frame; only playback loops.
     if (m_movie) {
@@ -261,15 +264,27 @@ void SwfPlayer::startClock()
     // tick whether a frame is due, so that a stream sound can hold or skip
     // frames with a fine grain instead of a whole frame late.
     const double rate = std::max(m_movie->frameRate(), 0.01);
+    m_movie->startClock(QDateTime::currentMSecsSinceEpoch());
+    if (m_movie->isStill()) {
+        // Frames would show the same picture and run nothing: the window
+        // is not woken for them.
+        m_playingStill = true;
+        return;
+    }
     m_timer.setInterval(std::clamp(int(std::lround(1000.0 / rate / kTicksPerFrame)), 2, 100000));
     m_timer.start();
-    m_movie->startClock(QDateTime::currentMSecsSinceEpoch());
+}
+
+void SwfPlayer::stopClock()
+{
+    m_timer.stop();
+    m_playingStill = false;
 }
 
 void SwfPlayer::advance()
 {
     if (!m_movie) {
-        m_timer.stop();
+        stopClock();
         return;
     }
     // While a stream sound is heard it sets the pace: frames are held while
@@ -300,7 +315,7 @@ void SwfPlayer::advance()
 
 void SwfPlayer::updateSaverHold()
 {
-    const bool playing = m_movie && m_timer.isActive();
+    const bool playing = m_movie && isPlaying();
     const qint64 now = m_sinceLoad.isValid() ? m_sinceLoad.elapsed() : 0;
     if (playing && m_movie->soundPlaying())
         m_lastHeardMs = now;
@@ -350,6 +365,35 @@ void SwfPlayer::paintEvent(QPaintEvent*)
         }
         return;
     }
+    refreshFrame();
+    if (m_frame.isNull()) {
+        // No memory for a kept picture: draw straight onto the window.
+        // The movie's background fills the whole control, as around a stage
+        // that does not fill it.
+        painter.fillRect(rect(), m_movie->backgroundColor());
+        m_movie->render(painter, viewTransform());
+        return;
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, 0), m_frame);
+}
+
+void SwfPlayer::refreshFrame()
+{
+    QRegion stale = m_stale;
+    m_stale = QRegion();
+    stale += m_movie->changedArea(viewTransform(), size());
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
+        m_frame = QImage(pixels, QImage::Format_RGB32);
+        m_frame.setDevicePixelRatio(ratio);
+        stale = QRegion(rect());
+    }
+    if (m_frame.isNull() || stale.isEmpty())
+        return;
+    QPainter painter(&m_frame);
+    painter.setClipRegion(stale);
     // The movie's background fills the whole control, as around a stage
     // that does not fill it.
     painter.fillRect(rect(), m_movie->backgroundColor());
@@ -383,8 +427,10 @@ void SwfPlayer::showChanges()
     // Every change of the movie's state passes through here, so the area the
     // movie reports covers all that differs from what the window shows.
     const QRegion area = m_movie->changedArea(viewTransform(), size());
-    if (!area.isEmpty())
+    if (!area.isEmpty()) {
+        m_stale += area; // drawn into the kept picture at the next paint
         update(area);
+    }
 }
 
 void SwfPlayer::mouseMoveEvent(QMouseEvent* event)

@@ -11,6 +11,8 @@
 #include "swf/Result.h"
 
 #include <QElapsedTimer>
+#include <QImage>
+#include <QRegion>
 #include <QTimer>
 #include <QTransform>
 #include <QWidget>
@@ -54,7 +56,7 @@ public:
     void setHeight(float value);
 
     QString movie() const { return m_path; }
-    bool isPlaying() const { return m_timer.isActive(); }
+    bool isPlaying() const { return m_timer.isActive() || m_playingStill; }
     bool hasMovie() const { return m_movie != nullptr; }
     int currentFrame() const;
     double zoomFactor() const { return m_zoom; }
@@ -84,12 +86,16 @@ private:
     // The movie failed while playing: unload it and show why. True if it did.
     bool stopOnFailure();
     void startClock();
+    void stopClock();
     void unloadMovie();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
     // Repaints the part of the picture the movie's last steps changed: nothing
     // when nothing drawn moved, all of it after a change of view.
     void showChanges();
+    // Brings the kept picture up to date: redraws into it what changed since
+    // it was last drawn, all of it after a change of size.
+    void refreshFrame();
     void updateSaverHold();
 
     // The movie with its scripts and its sound; a stream sound paces its frames.
@@ -98,6 +104,13 @@ private:
     QString m_path;
     QString m_error;
     QTimer m_timer;
+    // Playing a movie in which nothing moves with time: the clock is not run.
+    bool m_playingStill = false;
+    // The movie's picture as last drawn. Painting copies from it, so a window
+    // uncovered or a region painted twice costs a copy, not a drawing; and
+    // drawing into an image lets the engine fill on one thread.
+    QImage m_frame;
+    QRegion m_stale; // what changed since m_frame was drawn, in widget pixels
     double m_zoom = 1.0;
     int m_scaleMode = 0;
     ScreenSaverHold m_saverHold;

@@ -7,11 +7,14 @@
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm2/display/StageScripts.h"
 #include "swf/format/TagCodes.h"
+#include "swf/movie/Character.h"
+#include "swf/movie/Movie.h"
 #include "swf/io/TextCodec.h"
 #include "swf/render/FrameChanges.h"
 #include "swf/render/ObjectRasterizer.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
+#include "swf/render/SerialFills.h"
 #include "swf/runtime/Input.h"
 #include "swf/runtime/ScriptRunner.h"
 #include "swf/runtime/Stage.h"
@@ -181,6 +184,7 @@ Result<std::unique_ptr<Playback>> Playback::fromBytes(const QByteArray& bytes, c
 void Playback::wire(const PlaybackOptions& options)
 {
     m_quality = options.quality;
+    m_serialFills = options.serialFills;
     setVideoDecodeAhead(options.decodeVideoAhead);
     // Everything that listens is attached before frame 1 is built, so frame
     // 1's actions and sounds run exactly once and are heard.
@@ -224,6 +228,68 @@ QRectF Playback::stageRect() const { return m_stage->movie().stageTwips().toPixe
 double Playback::frameRate() const { return m_stage->movie().frameRate(); }
 
 int Playback::frameCount() const { return m_stage->root().frameCount(); }
+
+namespace {
+
+// Whether a timeline, and every character it places, draws the same at any
+// time: one frame at most, no tags that run scripts or sound, only shapes,
+// morph shapes (held at their ratio), bitmaps, static texts and still clips.
+bool isStillTimeline(const Movie& movie, const TimelineDef& timeline, int depth)
+{
+    if (timeline.frameCount() > 1 || depth > 32)
+        return false;
+    for (const auto& frame : timeline.frames) {
+        for (const ControlTag& tag : frame) {
+            switch (tag.code) {
+            case TagDoAction:
+            case TagDoInitAction:
+            case TagDoAbc:
+            case TagDoAbcDefine:
+            case TagStartSound:
+            case TagSoundStreamHead:
+            case TagSoundStreamBlock:
+            case TagVideoFrame:
+                return false;
+            default:
+                break;
+            }
+            if (!tag.place)
+                continue;
+            if (!tag.place->clipActions.empty())
+                return false;
+            if (!tag.place->characterId)
+                continue;
+            const Character* character = movie.character(*tag.place->characterId);
+            if (!character)
+                continue;
+            switch (character->kind) {
+            case CharacterKind::Shape:
+            case CharacterKind::MorphShape:
+            case CharacterKind::Bitmap:
+            case CharacterKind::Text:
+            case CharacterKind::Font:
+                break;
+            case CharacterKind::Sprite:
+                if (!isStillTimeline(movie, static_cast<const SpriteDef*>(character)->timeline, depth + 1))
+                    return false;
+                break;
+            default: // buttons, text fields, video, sounds: may change on their own or run scripts
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool Playback::isStill() const
+{
+    if (m_failure)
+        return true;
+    const Movie& movie = m_stage->movie();
+    return m_stage->levels().empty() && !soundPlaying() && isStillTimeline(movie, movie.root(), 0);
+}
 
 QColor Playback::backgroundColor() const { return m_stage->backgroundColor(); }
 
@@ -284,10 +350,16 @@ void Playback::render(QPainter& painter, const QTransform& stageToDevice) const
     const bool high = m_quality == Quality::High;
     painter.setRenderHint(QPainter::Antialiasing, high);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, high);
-    guarded([&] {
-        Renderer renderer(*m_stage, *m_renderCache);
-        renderer.render(painter, stageToDevice);
-    });
+    const auto draw = [&] {
+        guarded([&] {
+            Renderer renderer(*m_stage, *m_renderCache);
+            renderer.render(painter, stageToDevice);
+        });
+    };
+    if (m_serialFills)
+        runWithSerialFills(painter.device(), draw);
+    else
+        draw();
 }
 
 QRegion Playback::changedArea(const QTransform& stageToDevice, QSize deviceSize)

@@ -81,6 +81,12 @@ struct PlaybackOptions {
     // so the frame clock never waits for a picture; a late picture is
     // dropped. Off, pictures are decoded when due: the same on every run.
     bool decodeVideoAhead = false;
+    // render() into an image fills on one thread: the painter otherwise hands
+    // each large fill to the thread pool in pieces, which draws a frame of
+    // large fills sooner on an idle machine but costs more processor time in
+    // all (a wake-up and a wait per fill), most of all for many small fills.
+    // A player that counts its processor time turns it on.
+    bool serialFills = false;
 };
 
 class Playback {
@@ -117,6 +123,11 @@ public:
     void nextFrame(double nowMs);
     void previousFrame(); // show the previous frame exactly as it was (no-op on frame 1)
     void gotoFrame(int frame);
+    // Nothing in the movie moves with time: one frame, no scripts, no sound,
+    // no video, and no clip, button or text field that could change on its
+    // own. Its picture stays as it is until the view changes, so a player
+    // need not run a frame clock for it at all.
+    bool isStill() const;
     // fscommand("quit") was seen: a run of the movie should end.
     bool quitRequested() const;
 
@@ -199,6 +210,7 @@ private:
     void afterInput();
     std::unique_ptr<Stage> m_stage;
     Quality m_quality = Quality::High;
+    bool m_serialFills = false;
     mutable std::unique_ptr<RenderCache> m_renderCache; // morphs by ratio, tinted bitmaps
     std::unique_ptr<FrameChanges> m_changes; // what changedArea compares against
     std::unique_ptr<ObjectRasterizer> m_rasterizer; // the stage's drawing port, over the render cache

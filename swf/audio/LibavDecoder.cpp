@@ -1,4 +1,5 @@
 #include "swf/audio/LibavDecoder.h"
+#include "swf/audio/LibavLibrary.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,6 +17,12 @@ namespace swf {
 
 namespace {
 
+// The libraries' functions; only reached once create() found them loaded.
+const LibavApi& lib()
+{
+    return *libav();
+}
+
 std::int16_t fromFloat(float v)
 {
     if (!(v == v)) // NaN
@@ -31,26 +38,22 @@ constexpr std::size_t MaxReadySamples = 1 << 20;
 
 std::unique_ptr<LibavDecoder> LibavDecoder::create(const SoundFormat& format, QString* why)
 {
-    // A damaged packet is ours to handle quietly, not to print on the console.
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    (void)quiet;
+    if (!libav(why))
+        return nullptr;
     const bool speex = format.codec == SoundCodec::Speex;
-    const AVCodec* codec = avcodec_find_decoder(speex ? AV_CODEC_ID_SPEEX : AV_CODEC_ID_NELLYMOSER);
+    const AVCodec* codec = lib().avcodec_find_decoder(speex ? AV_CODEC_ID_SPEEX : AV_CODEC_ID_NELLYMOSER);
     if (!codec) {
         if (why)
             *why = speex ? QStringLiteral("no Speex decoder in libavcodec") : QStringLiteral("no Nellymoser decoder in libavcodec");
         return nullptr;
     }
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    AVCodecContext* ctx = lib().avcodec_alloc_context3(codec);
     if (!ctx)
         return nullptr;
     ctx->sample_rate = int(std::lround(format.rate));
-    av_channel_layout_default(&ctx->ch_layout, 1);
-    if (avcodec_open2(ctx, codec, nullptr) < 0) {
-        avcodec_free_context(&ctx);
+    lib().av_channel_layout_default(&ctx->ch_layout, 1);
+    if (lib().avcodec_open2(ctx, codec, nullptr) < 0) {
+        lib().avcodec_free_context(&ctx);
         if (why)
             *why = QStringLiteral("libavcodec could not open the decoder");
         return nullptr;
@@ -62,20 +65,20 @@ std::unique_ptr<LibavDecoder> LibavDecoder::create(const SoundFormat& format, QS
 }
 
 LibavDecoder::LibavDecoder(AVCodecContext* context, const SoundFormat& format)
-    : m_context(context), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()), m_format(format)
+    : m_context(context), m_packet(lib().av_packet_alloc()), m_frame(lib().av_frame_alloc()), m_format(format)
 {
 }
 
 LibavDecoder::~LibavDecoder()
 {
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_context);
+    lib().av_frame_free(&m_frame);
+    lib().av_packet_free(&m_packet);
+    lib().avcodec_free_context(&m_context);
 }
 
 void LibavDecoder::resetCodec()
 {
-    avcodec_flush_buffers(m_context);
+    lib().avcodec_flush_buffers(m_context);
     m_pending.clear();
     m_pendingPos = 0;
     m_ready.clear();
@@ -101,22 +104,22 @@ void LibavDecoder::feed(const QByteArray& data)
 bool LibavDecoder::sendPacket(const char* data, int size)
 {
     // libavcodec wants zeroed padding past the end of every packet.
-    if (av_new_packet(m_packet, size) < 0)
+    if (lib().av_new_packet(m_packet, size) < 0)
         return false;
     std::copy(data, data + size, reinterpret_cast<char*>(m_packet->data));
-    const int rc = avcodec_send_packet(m_context, m_packet);
-    av_packet_unref(m_packet);
+    const int rc = lib().avcodec_send_packet(m_context, m_packet);
+    lib().av_packet_unref(m_packet);
     receiveFrames();
     return rc >= 0;
 }
 
 void LibavDecoder::receiveFrames()
 {
-    while (avcodec_receive_frame(m_context, m_frame) >= 0) {
+    while (lib().avcodec_receive_frame(m_context, m_frame) >= 0) {
         const int n = m_frame->nb_samples;
         const auto fmt = AVSampleFormat(m_frame->format);
         // Mono: only the first plane or the first interleaved value matters.
-        const int stride = av_sample_fmt_is_planar(fmt) ? 1 : std::max(1, m_frame->ch_layout.nb_channels);
+        const int stride = lib().av_sample_fmt_is_planar(fmt) ? 1 : std::max(1, m_frame->ch_layout.nb_channels);
         for (int i = 0; i < n && m_ready.size() < MaxReadySamples; ++i) {
             switch (fmt) {
             case AV_SAMPLE_FMT_FLT:
@@ -132,7 +135,7 @@ void LibavDecoder::receiveFrames()
                 break;
             }
         }
-        av_frame_unref(m_frame);
+        lib().av_frame_unref(m_frame);
     }
 }
 

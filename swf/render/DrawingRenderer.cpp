@@ -30,7 +30,7 @@ void drawDrawing(QPainter& painter, const Drawing& drawing, const QTransform& tr
             continue;
         }
         if (isGradient(style)) {
-            fillGradientPath(painter, part.path, style, cx, transform);
+            fillGradientPath(painter, part.path, style, cx, transform, &renderer.cache());
             continue;
         }
         QBrush brush;

@@ -65,6 +65,15 @@ void shadowOrGlow(QImage& layer, const Filter& f, double scale, bool glow)
     }
     double dx = glow ? 0 : std::cos(f.angle) * f.distance * scale;
     double dy = glow ? 0 : std::sin(f.angle) * f.distance * scale;
+    if (!f.inner && !f.knockout) {
+        // The shadow goes under the object: drawn behind it on the layer
+        // itself, the same sums as the object over the shadow, without a
+        // third image.
+        QPainter p(&layer);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+        p.drawImage(QPointF(dx, dy), shadow);
+        return;
+    }
     QImage out(layer.size(), QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
     QPainter p(&out);
@@ -78,7 +87,7 @@ void shadowOrGlow(QImage& layer, const Filter& f, double scale, bool glow)
         }
     } else {
         p.drawImage(QPointF(dx, dy), shadow);
-        p.setCompositionMode(f.knockout ? QPainter::CompositionMode_DestinationOut : QPainter::CompositionMode_SourceOver);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
         p.drawImage(0, 0, layer);
     }
     p.end();

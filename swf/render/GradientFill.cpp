@@ -1,9 +1,12 @@
 #include "swf/render/GradientFill.h"
 
+#include "swf/render/RenderCache.h"
+
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace swf {
 
@@ -28,22 +31,18 @@ double focalPosition(double x, double y, double focal)
     return s > 0 ? 1 / s : 1;
 }
 
-// The most entries of padding on each side of the table in the strip a pad
-// gradient is drawn from: positions from -8 to 9 read the strip as they
-// would the table.
-constexpr int PadEntries = 255 * 8;
-
 // A linear gradient changes along one axis alone: the painter tiles a one-row
 // strip of the table's entries over the path, sampling it at pixel centres
 // without smoothing. Entry i spans the strip's pixel i, 1/255 of the
 // gradient; moving the strip half a device pixel right and down makes the
-// centres see what the pixel corners would. False when the path reaches
-// further past the gradient than the padding does.
-bool fillLinear(QPainter& painter, const QPainterPath& devicePath, const FillStyle& fill, const GradientTable& table,
+// centres see what the pixel corners would. A pad strip always carries its
+// whole padding, so that one strip serves every draw of the gradient. False
+// when the path reaches further past the gradient than the padding does.
+bool fillLinear(QPainter& painter, const QPainterPath& devicePath, const FillStyle& fill, GradientColors& colors,
     const QTransform& gradientToDevice, const QRect& area)
 {
     const int spread = fill.gradient.spread;
-    int pad = 0; // as much padding as the path reaches past the gradient
+    int pad = 0;
     if (spread == 0) {
         bool ok = false;
         const QTransform toGradient = gradientToDevice.inverted(&ok);
@@ -52,18 +51,13 @@ bool fillLinear(QPainter& painter, const QPainterPath& devicePath, const FillSty
         const QRectF reach = toGradient.mapRect(QRectF(area.adjusted(-1, -1, 1, 1)));
         const double lowest = (reach.left() / GradientHalf + 1) / 2, highest = (reach.right() / GradientHalf + 1) / 2;
         const double beyond = std::max({ 0.0, -lowest, highest - 1 }) * 255 + 2;
-        if (!(beyond <= PadEntries))
+        if (!(beyond <= GradientPadEntries))
             return false;
-        pad = int(beyond);
+        pad = GradientPadEntries;
     }
-    const int width = spread == 0 ? 255 + 2 * pad : spread == 1 ? 510 : 255;
-    QImage strip(width, 1, QImage::Format_ARGB32_Premultiplied);
-    auto line = reinterpret_cast<QRgb*>(strip.scanLine(0));
-    for (int c = 0; c < width; ++c) {
-        const int u = c - pad; // the table entry this pixel stands for, before spreading
-        const int entry = u < 0 ? 0 : u < 255 ? u : spread == 1 ? std::max(0, 509 - u) : 255;
-        line[c] = qPremultiply(table[std::size_t(entry)]);
-    }
+    const QImage& strip = colors.strip(spread, GradientPadEntries);
+    if (strip.isNull())
+        return false;
     // Strip pixels to gradient space: pixel c starts at position (c - pad) / 255.
     const double step = 2 * GradientHalf / 255;
     const QTransform stripToGradient(step, 0, 0, 2 * GradientHalf, -GradientHalf - pad * step, 0);
@@ -73,6 +67,9 @@ bool fillLinear(QPainter& painter, const QPainterPath& devicePath, const FillSty
     painter.fillPath(devicePath, brush);
     return true;
 }
+
+QImage gradientPixels(const FillStyle& fill, const std::array<QRgb, 256>& colors, const QTransform& gradientToDevice,
+    const QRect& area);
 
 } // namespace
 
@@ -103,13 +100,21 @@ int gradientIndex(double t, int spread)
 
 QImage gradientImage(const FillStyle& fill, const GradientTable& table, const QTransform& gradientToDevice, const QRect& area)
 {
+    std::array<QRgb, 256> colors;
+    for (std::size_t i = 0; i < colors.size(); ++i)
+        colors[i] = qPremultiply(table[i]);
+    return gradientPixels(fill, colors, gradientToDevice, area);
+}
+
+namespace {
+
+QImage gradientPixels(const FillStyle& fill, const std::array<QRgb, 256>& colors, const QTransform& gradientToDevice,
+    const QRect& area)
+{
     bool invertible = false;
     const QTransform toGradient = gradientToDevice.inverted(&invertible);
     if (!invertible || area.isEmpty())
         return QImage();
-    std::array<QRgb, 256> colors;
-    for (std::size_t i = 0; i < colors.size(); ++i)
-        colors[i] = qPremultiply(table[i]);
     QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;
@@ -145,12 +150,17 @@ QImage gradientImage(const FillStyle& fill, const GradientTable& table, const QT
     return image;
 }
 
+} // namespace
+
 void fillGradientPath(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const ColorTransform& cx,
-    const QTransform& transform)
+    const QTransform& transform, RenderCache* cache)
 {
     if (fill.gradient.stops.empty())
         return;
-    const GradientTable table = gradientTable(fill.gradient, cx);
+    std::optional<GradientColors> fresh;
+    if (!cache)
+        fresh.emplace(fill.gradient, cx);
+    GradientColors& colors = cache ? cache->gradientColors(fill.gradient, cx) : *fresh;
     const QTransform matrix = fill.matrix.toQTransform();
     const QPainterPath devicePath = transform.map(path);
     QRect area = devicePath.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
@@ -162,11 +172,16 @@ void fillGradientPath(QPainter& painter, const QPainterPath& path, const FillSty
     painter.setTransform(QTransform());
     if (!matrix.isInvertible()) {
         // A gradient squeezed to nothing shows its last colour.
-        painter.fillPath(devicePath, QColor::fromRgba(table[255]));
-    } else if (fill.type == FillStyle::Type::Linear && fillLinear(painter, devicePath, fill, table, matrix * transform, area)) {
+        painter.fillPath(devicePath, QColor::fromRgba(colors.straight[255]));
+    } else if (fill.type == FillStyle::Type::Linear && fillLinear(painter, devicePath, fill, colors, matrix * transform, area)) {
         // drawn by the painter from a strip of the table
     } else {
-        const QImage image = gradientImage(fill, table, matrix * transform, area);
+        // The pixels are worked out with the area's corner at the origin, so
+        // that a shape moved by whole pixels maps its gradient the same way.
+        const QTransform gradientToArea = matrix * transform * QTransform::fromTranslate(-area.x(), -area.y());
+        const QRect local(QPoint(0, 0), area.size());
+        const auto make = [&] { return gradientPixels(fill, colors.premultiplied, gradientToArea, local); };
+        const QImage image = cache ? cache->gradientPixels(fill, colors, gradientToArea, area.size(), make) : make();
         QBrush brush(image);
         brush.setTransform(QTransform::fromTranslate(area.x(), area.y()));
         painter.fillPath(devicePath, brush);

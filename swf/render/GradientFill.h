@@ -19,6 +19,13 @@ class QPainter;
 
 namespace swf {
 
+class RenderCache;
+
+// The most entries of padding on each side of the table in the strip a pad
+// gradient is drawn from: positions from -8 to 9 read the strip as they
+// would the table.
+inline constexpr int GradientPadEntries = 255 * 8;
+
 inline bool isGradient(const FillStyle& fill)
 {
     return fill.type == FillStyle::Type::Linear || fill.type == FillStyle::Type::Radial || fill.type == FillStyle::Type::Focal;
@@ -35,8 +42,10 @@ int gradientIndex(double t, int spread);
 QImage gradientImage(const FillStyle& fill, const GradientTable& table, const QTransform& gradientToDevice, const QRect& area);
 
 // Fills `path` (object twips, drawn through `transform` to the device) with
-// a gradient fill under a colour transform.
+// a gradient fill under a colour transform. The gradient's colours come from
+// `cache` when given (built once per gradient and colour transform), else
+// are built for this draw alone; both draw the same pixels.
 void fillGradientPath(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const ColorTransform& cx,
-    const QTransform& transform);
+    const QTransform& transform, RenderCache* cache = nullptr);
 
 } // namespace swf

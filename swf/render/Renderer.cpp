@@ -470,10 +470,23 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
         return true;
     case DrawKind::Nothing:
         return !object.character(); // an empty place; a character not drawn here is not known
-    case DrawKind::Button:
+    // A text field draws inside its box (the text is clipped to it, the
+    // border on its edge); a filtered field gets a layer of its own size.
     case DrawKind::EditText:
+        bounds |= transform.mapRect(static_cast<const EditTextInstance&>(object).record().bounds.toTwips());
+        return true;
     case DrawKind::StaticText:
-        return false; // not known here, the layer covers the device
+        bounds |= transform.mapRect(definitionOf<TextDef>(object).bounds.toTwips());
+        return true;
+    case DrawKind::Button:
+        for (const auto& [depth, part] : static_cast<const ButtonInstance&>(object).parts()) {
+            if (!part->isVisible())
+                continue;
+            const QTransform partTransform = part->matrix().toQTransform() * transform;
+            if (invertible(partTransform) && !objectBounds(*part, partTransform, bounds))
+                return false;
+        }
+        return true;
     }
     return false;
 }
@@ -636,7 +649,7 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             }
             if (isGradient(fill)) {
                 QPainterPath scratch;
-                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform);
+                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform, &m_cache);
                 continue;
             }
             QBrush brush;

@@ -41,6 +41,8 @@ public:
     // strokes scale with the object unless a non-scaling flag holds an axis still,
     // and never show thinner than one pixel. False when the line draws nothing.
     bool makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen);
+    // What drawing keeps between frames, for the drawing API's fills.
+    RenderCache& cache() const { return m_cache; }
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);

@@ -1,4 +1,5 @@
 #include "swf/video/VideoDecoder.h"
+#include "swf/audio/LibavLibrary.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,6 +15,12 @@ extern "C" {
 namespace swf {
 
 namespace {
+
+// The libraries' functions; only reached once create() found them loaded.
+const LibavApi& lib()
+{
+    return *libav();
+}
 
 // Larger than any frame a stream may declare (see MaxVideoWidth): a packet
 // whose own header asks for more is not decoded.
@@ -112,17 +119,13 @@ QImage imageFromFrame(const AVFrame& frame)
 
 std::unique_ptr<VideoDecoder> VideoDecoder::create(VideoCodec codec, int deblocking, QString* why, const QByteArray& extraData)
 {
-    // A damaged packet is ours to handle quietly, not to print on the console.
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    (void)quiet;
     if (!isKnownVideoCodec(codec)) {
         if (why)
             *why = QStringLiteral("video codec %1 is not one we decode").arg(int(codec));
         return nullptr;
     }
+    if (!libav(why))
+        return nullptr;
     std::unique_ptr<VideoDecoder> decoder(new VideoDecoder(codec, deblocking, extraData));
     if (!decoder->open()) {
         if (why)
@@ -141,12 +144,12 @@ VideoDecoder::~VideoDecoder() { close(); }
 
 bool VideoDecoder::open()
 {
-    const AVCodec* codec = avcodec_find_decoder(codecIdOf(m_codec));
+    const AVCodec* codec = lib().avcodec_find_decoder(codecIdOf(m_codec));
     if (!codec)
         return false;
-    m_context = avcodec_alloc_context3(codec);
-    m_packet = av_packet_alloc();
-    m_frame = av_frame_alloc();
+    m_context = lib().avcodec_alloc_context3(codec);
+    m_packet = lib().av_packet_alloc();
+    m_frame = lib().av_frame_alloc();
     if (!m_context || !m_packet || !m_frame)
         return false;
     // One thread and low delay: each packet gives its picture at once, in order.
@@ -157,20 +160,20 @@ bool VideoDecoder::open()
     if (m_deblocking == 1)
         m_context->skip_loop_filter = AVDISCARD_ALL;
     if (!m_extraData.isEmpty()) {
-        m_context->extradata = static_cast<std::uint8_t*>(av_mallocz(std::size_t(m_extraData.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+        m_context->extradata = static_cast<std::uint8_t*>(lib().av_mallocz(std::size_t(m_extraData.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!m_context->extradata)
             return false;
         std::memcpy(m_context->extradata, m_extraData.constData(), std::size_t(m_extraData.size()));
         m_context->extradata_size = int(m_extraData.size());
     }
-    return avcodec_open2(m_context, codec, nullptr) >= 0;
+    return lib().avcodec_open2(m_context, codec, nullptr) >= 0;
 }
 
 void VideoDecoder::close()
 {
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_context);
+    lib().av_frame_free(&m_frame);
+    lib().av_packet_free(&m_packet);
+    lib().avcodec_free_context(&m_context);
 }
 
 void VideoDecoder::reset()
@@ -186,20 +189,20 @@ QImage VideoDecoder::decode(const QByteArray& data, bool keyFrame, bool convert)
 {
     if (!m_context || data.isEmpty())
         return {};
-    av_packet_unref(m_packet);
-    if (av_new_packet(m_packet, int(data.size())) < 0)
+    lib().av_packet_unref(m_packet);
+    if (lib().av_new_packet(m_packet, int(data.size())) < 0)
         return {};
     std::memcpy(m_packet->data, data.constData(), std::size_t(data.size()));
     if (keyFrame)
         m_packet->flags |= AV_PKT_FLAG_KEY;
-    if (avcodec_send_packet(m_context, m_packet) < 0)
+    if (lib().avcodec_send_packet(m_context, m_packet) < 0)
         return {};
     QImage image;
     // Take every picture the packet gives; the last is this packet's.
-    while (avcodec_receive_frame(m_context, m_frame) >= 0) {
+    while (lib().avcodec_receive_frame(m_context, m_frame) >= 0) {
         if (convert)
             image = imageFromFrame(*m_frame);
-        av_frame_unref(m_frame);
+        lib().av_frame_unref(m_frame);
     }
     return image;
 }

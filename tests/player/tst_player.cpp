@@ -9,11 +9,77 @@
 #include "app/Runtime.h"
 #include "player/SwfPlayer.h"
 #include "swf/Playback.h"
+#include "tools/swfwriter/Movie.h"
+#include "tools/swfwriter/Shape.h"
+
+#include <QPainter>
 
 class PlayerTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void keptPictureFollowsEveryChange()
+    {
+        // A red square moving right by 37.5 px a frame, on a stage the size
+        // of the player: each picture shown, drawn by repainting only what
+        // changed into the kept one, equals the frame drawn whole afresh.
+        swfw::Movie movie(8, 550, 400, 12);
+        movie.setBackgroundColor({ 0, 128, 0, 255 });
+        swfw::Shape square;
+        square.fill1(square.addFillStyle(swfw::FillStyle::solid({ 255, 0, 0, 255 }))).rect(0, 0, 1000, 1000);
+        movie.defineShape(1, square, 1);
+        movie.placeObject2(swfw::Placement::place(1, 1, swfw::Matrix::translate(200, 200)));
+        movie.showFrame();
+        for (int f = 1; f < 4; ++f) {
+            swfw::Placement move = swfw::Placement::modify(1);
+            move.matrix = swfw::Matrix::translate(200 + 750 * f, 200 + 10 * f);
+            movie.placeObject2(move);
+            movie.showFrame();
+        }
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, "moving.swf", movie.bytes());
+        player::SwfPlayer swf;
+        swf.resize(550, 400);
+        swf.Movie(path);
+        swf.Stop();
+        auto fresh = swf::Playback::open(path);
+        QVERIFY(fresh.ok());
+        for (int frame = 1; frame <= 4; ++frame) {
+            QCOMPARE(swf.currentFrame(), frame);
+            QImage expected(550, 400, QImage::Format_RGB32);
+            {
+                QPainter painter(&expected);
+                painter.fillRect(expected.rect(), fresh.value()->backgroundColor());
+                fresh.value()->render(painter, QTransform());
+            }
+            const QImage shot = swf.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(shot, expected);
+            // The square's left edge: red from 10 + 37.5 * (frame - 1) px on.
+            QCOMPARE(QColor(shot.pixel(int(11 + 37.5 * (frame - 1)), 30)), QColor(255, 0, 0));
+            QCOMPARE(QColor(shot.pixel(int(8 + 37.5 * (frame - 1)), 30)), QColor(0, 128, 0));
+            swf.Forward();
+            fresh.value()->nextFrame();
+        }
+    }
+
+    void stillMovieStaysPlayingWithoutAClock()
+    {
+        // One frame with a background only: nothing to run per frame, yet
+        // the control plays it (Stop and Play act as on any movie).
+        QTemporaryDir dir;
+        player::SwfPlayer swf;
+        swf.resize(200, 100);
+        swf.Movie(writeFile(dir, "still.swf", smallMovie(1, 10, 20, 200)));
+        QVERIFY(swf.isPlaying());
+        QTest::qWait(100);
+        QCOMPARE(swf.currentFrame(), 1);
+        QCOMPARE(QColor(swf.grab().toImage().pixel(100, 50)), QColor(10, 20, 200));
+        swf.Stop();
+        QVERIFY(!swf.isPlaying());
+        swf.Playing(true);
+        QVERIFY(swf.isPlaying());
+    }
+
     void loadsAndPlaysAMovie()
     {
         QTemporaryDir dir;

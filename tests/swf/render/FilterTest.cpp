@@ -61,6 +61,27 @@ TEST(Filters, DropShadowFallsAtItsAngleUnderTheObject)
     EXPECT_EQ(alphaAt(layer, 45, 30), 255);
 }
 
+TEST(Filters, ShadowShowsThroughAHalfTransparentObject)
+{
+    // A red square at half alpha over its own shadow moved 4 px right (black
+    // at the object's alpha, 128): where both are, the object over the shadow
+    // keeps red 128 (premultiplied) at alpha 128 + 128 * 127 / 255 = 192; a
+    // shadow drawn over the object would leave red 64.
+    QImage layer(40, 20, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    QPainter(&layer).fillRect(10, 5, 10, 10, QColor(255, 0, 0, 128));
+    Filter shadow;
+    shadow.type = 0;
+    shadow.color = Rgba { 0, 0, 0, 255 };
+    shadow.distance = 4;
+    shadow.strength = 1;
+    applyFilters(layer, { shadow }, 1.0);
+    EXPECT_EQ(layer.pixel(16, 10), qRgba(128, 0, 0, 192)); // object over shadow
+    EXPECT_EQ(qAlpha(layer.pixel(11, 10)), 128);            // the object alone
+    EXPECT_EQ(layer.pixel(22, 10), qRgba(0, 0, 0, 128));    // the shadow alone
+    EXPECT_EQ(qAlpha(layer.pixel(30, 10)), 0);              // neither
+}
+
 TEST(Filters, ColorMatrixWorksOnStraightColour)
 {
     Filter swap;

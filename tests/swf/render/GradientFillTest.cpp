@@ -5,6 +5,10 @@
 #include "support/TestSupport.h"
 
 #include "swf/render/GradientFill.h"
+#include "swf/render/RenderCache.h"
+
+#include <QPainter>
+#include <QPainterPath>
 
 using namespace testing_support;
 
@@ -98,4 +102,97 @@ TEST(GradientFillRender, PixelCornersPickTheEntries)
     EXPECT_EQ(at(padded, 50, 50), QColor(Qt::red));
     EXPECT_EQ(at(padded, 51, 50), QColor(Qt::blue));
     EXPECT_EQ(at(padded, 90, 50), QColor(Qt::blue));
+}
+
+namespace {
+
+// A three-stop gradient over the whole -16384..16384 square.
+swf::FillStyle threeStops(swf::FillStyle::Type type, int spread)
+{
+    swf::FillStyle fill;
+    fill.type = type;
+    fill.gradient.spread = spread;
+    fill.gradient.focalPoint = type == swf::FillStyle::Type::Focal ? -0.6 : 0;
+    fill.gradient.stops = { { 0, { 255, 0, 0, 255 } }, { 128, { 0, 128, 255, 200 } }, { 255, { 0, 0, 0, 255 } } };
+    // The square shrunk to 40 px (800 twips) across, its centre at (400, 400) twips.
+    fill.matrix = swf::Matrix {};
+    fill.matrix.a = fill.matrix.d = 800 / 32768.0;
+    fill.matrix.tx = 400;
+    fill.matrix.ty = 400;
+    return fill;
+}
+
+// A circle of 50 px across in twips, larger than the gradient so that
+// spreading shows.
+QPainterPath disc()
+{
+    QPainterPath path;
+    path.addEllipse(QRectF(-100, -100, 1000, 1000));
+    return path;
+}
+
+QImage drawn(const swf::FillStyle& fill, const swf::ColorTransform& cx, const QTransform& transform, swf::RenderCache* cache)
+{
+    QImage image(90, 90, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    swf::fillGradientPath(painter, disc(), fill, cx, transform, cache);
+    return image;
+}
+
+} // namespace
+
+TEST(GradientFill, KeptColoursAndPixelsDrawAsAFreshDraw)
+{
+    // One cache serves every draw in turn, as over the frames of a movie: a
+    // table kept for one colour transform, or pixels kept for one sub-pixel
+    // phase or scale, must never stand in for another.
+    swf::RenderCache cache;
+    swf::ColorTransform reddened;
+    reddened.gMul = 0.5;
+    reddened.rAdd = 40;
+    const swf::ColorTransform transforms[] = { swf::ColorTransform {}, reddened };
+    const QTransform base = QTransform::fromScale(1 / 20.0, 1 / 20.0);
+    const QTransform placements[] = {
+        base * QTransform::fromTranslate(10, 10),
+        base * QTransform::fromTranslate(10.3, 10.6),   // another phase
+        base * QTransform::fromTranslate(13, 14),       // the first phase moved by whole pixels
+        base * QTransform::fromTranslate(13.3, 14.6),   // the second phase moved by whole pixels
+        QTransform::fromScale(1 / 16.0, 1 / 18.0) * QTransform::fromTranslate(10.3, 10.6), // scaled
+    };
+    int compared = 0;
+    for (const auto type : { swf::FillStyle::Type::Linear, swf::FillStyle::Type::Radial, swf::FillStyle::Type::Focal }) {
+        for (int spread = 0; spread < 3; ++spread) {
+            const swf::FillStyle fill = threeStops(type, spread);
+            for (int round = 0; round < 2; ++round) { // the second round reads only kept entries
+                for (const swf::ColorTransform& cx : transforms) {
+                    for (const QTransform& placement : placements) {
+                        const QImage fresh = drawn(fill, cx, placement, nullptr);
+                        const QImage kept = drawn(fill, cx, placement, &cache);
+                        ASSERT_EQ(kept, fresh) << "type " << int(type) << " spread " << spread << " round " << round
+                                               << " at " << placement.dx() << "," << placement.dy();
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, 3 * 3 * 2 * 2 * 5);
+}
+
+TEST(GradientFill, AMovedGradientShowsItsColoursMoved)
+{
+    // Moving a shape by whole pixels moves its gradient's pixels with it, the
+    // kept pixels included: the pixel under the gradient's centre stays the
+    // centre's colour (the first stop, red).
+    swf::RenderCache cache;
+    const swf::FillStyle fill = threeStops(swf::FillStyle::Type::Radial, 0);
+    const QTransform base = QTransform::fromScale(1 / 20.0, 1 / 20.0);
+    const QImage first = drawn(fill, {}, base * QTransform::fromTranslate(10, 10), &cache);
+    const QImage moved = drawn(fill, {}, base * QTransform::fromTranslate(17, 12), &cache);
+    // The centre is at (20 + 10, 20 + 10), then (20 + 17, 20 + 12).
+    EXPECT_EQ(first.pixel(30, 30), qRgb(255, 0, 0));
+    EXPECT_EQ(moved.pixel(37, 32), qRgb(255, 0, 0));
+    EXPECT_EQ(moved.copy(7, 2, 80, 80), first.copy(0, 0, 80, 80));
 }
