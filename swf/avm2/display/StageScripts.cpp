@@ -105,6 +105,8 @@ void StageScripts::installDisplayClasses()
     installTimerClass();
     installLoaderInfoClass();
     installGeomClasses(m);
+    installBitmapDataClass();
+    installBitmapClass();
 }
 
 void StageScripts::loadFrameTags(int frame)
@@ -310,7 +312,8 @@ void StageScripts::ensureDisplay(Object* object)
         || native == m_staticTextClass)
         m.throwError(ErrorClass::ArgumentError, 2012,
             QStringLiteral("%1$ class cannot be instantiated.").arg(object->classObject()->name));
-    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass;
+    // A Bitmap shows its pixels as the drawing of an empty timeline.
+    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass || native == m_bitmapClass;
     std::unique_ptr<DisplayObject> made;
     SpriteInstance* sprite = nullptr;
     if (isSprite) {

@@ -18,6 +18,7 @@
 
 namespace swf {
 class Stage;
+struct BitmapDef;
 }
 
 namespace swf::avm2 {
@@ -73,6 +74,13 @@ private:
     void installStageClass();                                       // StageClass.cpp
     void installTimerClass();                                       // TimerClass.cpp
     void installLoaderInfoClass();                                  // LoaderInfoClass.cpp
+    void installBitmapDataClass();                                  // BitmapDataClass.cpp
+    void installBitmapDataTransfers(ClassObject* bitmapData);       // BitmapTransfers.cpp
+    void installBitmapClass();                                      // BitmapClass.cpp
+    // The bitmap of the movie a class (or a base of it) is bound to, if any.
+    const BitmapDef* boundBitmap(ClassObject* cls);
+    ClassObject* m_bitmapDataClass = nullptr;
+    ClassObject* m_bitmapClass = nullptr;
     Object* rootLoaderInfo();
     void announceLoaded();
     ClassObject* m_loaderInfoClass = nullptr;
