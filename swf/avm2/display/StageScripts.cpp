@@ -89,6 +89,9 @@ void StageScripts::installDisplayClasses()
     m_buttonClass->sealed = true;
     m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, make);
     m_textClass->sealed = true;
+    installTextFieldMembers(m_textClass);
+    installTextFormatClass();
+    installTextFormatMembers(m_textClass);
     m_staticTextClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("StaticText"), b.displayObject, InstanceKind::Display, make);
     m_staticTextClass->sealed = true;
     b.sprite = m.defineClass(display, QStringLiteral("Sprite"), m_containerClass, InstanceKind::Display, make);
@@ -325,6 +328,8 @@ void StageScripts::ensureDisplay(Object* object)
         auto instance = std::make_unique<SpriteInstance>(m_stage, nullptr, character, characterId, 0, *timeline, 1);
         sprite = instance.get();
         made = std::move(instance);
+    } else if (native == m_textClass) {
+        made = makeTextField();
     } else {
         made = std::make_unique<DisplayObject>(m_stage, nullptr, character, characterId, 0);
     }

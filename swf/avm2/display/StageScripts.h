@@ -42,7 +42,21 @@ public:
     ~StageScripts() override;
 
     Machine& machine() { return *m_machine; }
-    void setTraceSink(std::function<void(const QString&)> sink) { m_machine->setTraceSink(std::move(sink)); }
+    // The player's log ends a line at a lone carriage return as at a line
+    // feed (text fields hand out their paragraphs ended with one).
+    void setTraceSink(std::function<void(const QString&)> sink)
+    {
+        m_machine->setTraceSink([sink = std::move(sink)](const QString& line) {
+            if (!line.contains(QLatin1Char('\r'))) {
+                sink(line);
+                return;
+            }
+            QString out = line;
+            out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            sink(out);
+        });
+    }
     void setFaultSink(std::function<void(const QString&)> sink) { m_machine->setFaultSink(std::move(sink)); }
 
     // After frame 1 is built and after each tick: load what the root reached,
@@ -77,6 +91,11 @@ private:
     void installBitmapDataClass();                                  // BitmapDataClass.cpp
     void installBitmapDataTransfers(ClassObject* bitmapData);       // BitmapTransfers.cpp
     void installBitmapClass();                                      // BitmapClass.cpp
+    void installTextFieldMembers(ClassObject* textField);           // TextFieldMembers.cpp
+    std::unique_ptr<DisplayObject> makeTextField();                  // TextFieldMembers.cpp
+    void installTextFormatClass();                                  // TextFormatClass.cpp
+    void installTextFormatMembers(ClassObject* textField);          // TextFormatClass.cpp
+    ClassObject* m_textFormatClass = nullptr;
     // The bitmap of the movie a class (or a base of it) is bound to, if any.
     const BitmapDef* boundBitmap(ClassObject* cls);
     ClassObject* m_bitmapDataClass = nullptr;
