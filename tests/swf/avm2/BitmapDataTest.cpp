@@ -4,8 +4,7 @@
 // alpha kept by setPixel, opaque bitmaps reading alpha 255, rectangles
 // clipped to the bitmap) and from the minimal standard generator for noise.
 
-#include "Avm2TestSupport.h"
-#include "swf/Playback.h"
+#include "DocumentRows.h"
 
 #include <gtest/gtest.h>
 
@@ -14,115 +13,8 @@
 
 using namespace avm2test;
 
-namespace {
+using BitmapRows = DocumentRows;
 
-// Rows over bitmaps: locals 1..5 hold the objects a row makes.
-struct BitmapRows {
-    AbcWriter w;
-    Code c;
-    Tracer t { w };
-    std::uint32_t bitmapData = w.qname(w.ns(0x16, QStringLiteral("flash.display")), QStringLiteral("BitmapData"));
-    std::uint32_t bitmap = w.qname(w.ns(0x16, QStringLiteral("flash.display")), QStringLiteral("Bitmap"));
-    std::uint32_t rectangle = w.qname(w.ns(0x16, QStringLiteral("flash.geom")), QStringLiteral("Rectangle"));
-    std::uint32_t point = w.qname(w.ns(0x16, QStringLiteral("flash.geom")), QStringLiteral("Point"));
-    std::uint32_t colorTransform = w.qname(w.ns(0x16, QStringLiteral("flash.geom")), QStringLiteral("ColorTransform"));
-
-    std::uint32_t name(const char* s) { return w.publicName(QLatin1String(s)); }
-    void nums(std::initializer_list<double> values)
-    {
-        for (double v : values)
-            c.op(Op::PushDouble, w.number(v));
-    }
-    // local[reg] = new <cls>(values...)
-    void make(std::uint32_t reg, std::uint32_t cls, std::initializer_list<double> values)
-    {
-        c.op(Op::FindPropStrict, cls);
-        nums(values);
-        c.op(Op::ConstructProp, cls, std::uint32_t(values.size())).op(Op::SetLocal, reg);
-    }
-    void newBitmapData(std::uint32_t reg, double width, double height, bool transparent, double fill)
-    {
-        c.op(Op::FindPropStrict, bitmapData);
-        nums({ width, height });
-        c.op(transparent ? Op::PushTrue : Op::PushFalse);
-        nums({ fill });
-        c.op(Op::ConstructProp, bitmapData, 4).op(Op::SetLocal, reg);
-    }
-    // Pushes new Rectangle(x, y, w, h).
-    void rect(double x, double y, double width, double height)
-    {
-        c.op(Op::FindPropStrict, rectangle);
-        nums({ x, y, width, height });
-        c.op(Op::ConstructProp, rectangle, 4);
-    }
-    // trace(local[reg].<method>(values...))
-    void traceCall(std::uint32_t reg, const char* method, std::initializer_list<double> values)
-    {
-        t.begin(c);
-        c.op(Op::GetLocal, reg);
-        nums(values);
-        c.op(Op::CallProperty, name(method), std::uint32_t(values.size()));
-        t.end(c);
-    }
-    void call(std::uint32_t reg, const char* method, std::initializer_list<double> values)
-    {
-        c.op(Op::GetLocal, reg);
-        nums(values);
-        c.op(Op::CallPropVoid, name(method), std::uint32_t(values.size()));
-    }
-    // trace(local[reg].<property>)
-    void traceGet(std::uint32_t reg, const char* property)
-    {
-        t.begin(c);
-        c.op(Op::GetLocal, reg).op(Op::GetProperty, name(property));
-        t.end(c);
-    }
-
-    // A movie whose document class runs the rows in its constructor; its trace.
-    QStringList run()
-    {
-        std::uint32_t display = w.ns(0x16, QStringLiteral("flash.display"));
-        std::uint32_t movieClip = w.qname(display, QStringLiteral("MovieClip"));
-        std::uint32_t main = w.publicName(QStringLiteral("Main"));
-        std::uint32_t iinit = w.method();
-        Code ic;
-        ic.op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::ConstructSuper, 0);
-        ic.raw(c.bytes()).op(Op::ReturnVoid);
-        w.body(iinit, ic, 12, 8, 0, 1);
-        std::uint32_t cinit = w.method();
-        Code cc;
-        cc.op(Op::ReturnVoid);
-        w.body(cinit, cc, 1, 1, 0, 1);
-        w.classDef(main, movieClip, iinit, cinit, {}, {}, 0);
-        std::uint32_t init = w.method();
-        Code sc;
-        sc.op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::GetLex, movieClip).op(Op::NewClass, 0);
-        sc.op(Op::InitProperty, main).op(Op::ReturnVoid);
-        w.body(init, sc, 3, 1, 0, 2);
-        w.script(init, { abcw::Trait::classTrait(main, 0, 1) });
-
-        swfw::Movie movie(10, 100, 100, 10);
-        movie.fileAttributes(0x08);
-        QByteArray doAbc(4, '\0');
-        doAbc.append("test\0", 5);
-        doAbc.append(w.finish());
-        movie.tag(82, doAbc, true);
-        QByteArray symbols;
-        symbols.append(char(1)).append(char(0)).append(char(0)).append(char(0));
-        symbols.append("Main").append('\0');
-        movie.tag(76, symbols);
-        movie.showFrame();
-
-        QStringList trace;
-        swf::PlaybackOptions options;
-        options.trace = [&](const QString& line) { trace << line; };
-        auto playback = swf::Playback::fromBytes(movie.bytes(), options);
-        EXPECT_TRUE(playback.ok());
-        return trace;
-    }
-};
-
-} // namespace
 
 // Reads come back unpremultiplied; setPixel keeps the alpha, an opaque
 // bitmap reads alpha 255 whatever it was given, reads outside give 0, and
@@ -253,4 +145,48 @@ TEST(BitmapData, RefusesImpossibleSizes)
     QStringList trace = r.run();
     ASSERT_FALSE(trace.isEmpty());
     EXPECT_EQ(trace[0].section(QLatin1Char('\n'), 0, 0), "ArgumentError: Error #2015: Invalid BitmapData.");
+}
+
+// A pixel hits when its alpha reaches the threshold, and a threshold of 0
+// still needs some alpha. The bitmap stands at the first point; a second
+// bitmap stands at its own point and must hit at the same place.
+TEST(BitmapData, HitTestAgainstPointsRectanglesAndBitmaps)
+{
+    BitmapRows r;
+    r.newBitmapData(1, 4, 4, true, 0);
+    r.c.op(Op::GetLocal, 1);
+    r.rect(1, 1, 2, 2);
+    r.nums({ 0xA0FFFFFF });
+    r.c.op(Op::CallPropVoid, r.name("fillRect"), 2);
+    r.newBitmapData(2, 1, 1, false, 0);
+    auto hit = [&](double fx, double fy, double threshold, const std::function<void()>& second) {
+        r.t.begin(r.c);
+        r.c.op(Op::GetLocal, 1);
+        r.pointAt(fx, fy);
+        r.nums({ threshold });
+        second();
+        r.c.op(Op::CallProperty, r.name("hitTest"), 4);
+        r.t.end(r.c);
+    };
+    auto point = [&](double x, double y) { return [&r, x, y] { r.pointAt(x, y); r.c.op(Op::PushNull); }; };
+    hit(0, 0, 0xA0, point(1, 1));   // alpha 0xA0 reaches 0xA0: true
+    hit(0, 0, 0xA1, point(1, 1));   // false
+    hit(0, 0, 0, point(0, 0));      // alpha 0: false
+    hit(10, 10, 1, point(11, 11));  // the bitmap moved with its point: true
+    hit(0, 0, 1, [&] { r.rect(3, 3, 5, 5); r.c.op(Op::PushNull); }); // only the clear corner: false
+    hit(0, 0, 1, [&] { r.c.op(Op::GetLocal, 2); r.pointAt(2, 2); });  // over the square: true
+    hit(0, 0, 1, [&] { r.c.op(Op::GetLocal, 2); r.pointAt(0, 0); });  // over the clear corner: false
+    EXPECT_EQ(r.run(), (QStringList { "true", "false", "false", "true", "false", "true", "false" }));
+}
+
+// Colours are kept premultiplied, so a colour written at partial alpha comes
+// back with the remainder of its scaling dropped: 0xC0 at alpha 0x80 is
+// stored as 96 and read as 96 * 255 / 128 = 191.
+TEST(BitmapData, PartialAlphaReadsDropTheRemainder)
+{
+    BitmapRows r;
+    r.newBitmapData(1, 1, 1, true, 0);
+    r.call(1, "setPixel32", { 0, 0, 0x80C0C0C0 });
+    r.traceCall(1, "getPixel32", { 0, 0 });
+    EXPECT_EQ(r.run(), (QStringList { "2160050111" }));
 }
