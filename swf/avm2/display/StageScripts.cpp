@@ -92,6 +92,7 @@ void StageScripts::installDisplayClasses()
     installTextFieldMembers(m_textClass);
     installTextFormatClass();
     installTextFormatMembers(m_textClass);
+    installFontClass();
     m_staticTextClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("StaticText"), b.displayObject, InstanceKind::Display, make);
     m_staticTextClass->sealed = true;
     b.sprite = m.defineClass(display, QStringLiteral("Sprite"), m_containerClass, InstanceKind::Display, make);
@@ -106,6 +107,7 @@ void StageScripts::installDisplayClasses()
         m_nativeDisplayClasses.insert(cls);
     installStageClass();
     installTimerClass();
+    installIntervalFunctions();
     installLoaderInfoClass();
     installGeomClasses(m);
     installBitmapDataClass();

@@ -87,6 +87,7 @@ private:
     void installMovieClipMembers(ClassObject* movieClip);           // MovieClipMembers.cpp
     void installStageClass();                                       // StageClass.cpp
     void installTimerClass();                                       // TimerClass.cpp
+    void installIntervalFunctions();                                // TimerClass.cpp
     void installLoaderInfoClass();                                  // LoaderInfoClass.cpp
     void installBitmapDataClass();                                  // BitmapDataClass.cpp
     void installBitmapDataTransfers(ClassObject* bitmapData);       // BitmapTransfers.cpp
@@ -96,6 +97,7 @@ private:
     void installTextFormatClass();                                  // TextFormatClass.cpp
     void installTextFormatMembers(ClassObject* textField);          // TextFormatClass.cpp
     ClassObject* m_textFormatClass = nullptr;
+    void installFontClass();                                        // FontClass.cpp
     // The bitmap of the movie a class (or a base of it) is bound to, if any.
     const BitmapDef* boundBitmap(ClassObject* cls);
     ClassObject* m_bitmapDataClass = nullptr;
@@ -170,7 +172,13 @@ private:
         int currentCount = 0;
         bool running = false;
         double nextMs = 0;
+        // setInterval and setTimeout: the function called, with its arguments,
+        // instead of an event sent; `id` is what clearInterval takes.
+        Value callback;
+        std::vector<Value> arguments;
+        std::uint32_t id = 0;
     };
+    std::uint32_t m_lastIntervalId = 0;
     std::vector<std::shared_ptr<TimerState>> m_timers;
     double clockMs() const;
 };
