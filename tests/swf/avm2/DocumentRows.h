@@ -93,8 +93,9 @@ struct DocumentRows {
         c.op(Op::GetLocal, reg).op(on ? Op::PushTrue : Op::PushFalse).op(Op::SetProperty, name(property));
     }
 
-    // A movie whose document class runs the rows in its constructor; its trace.
-    QStringList run()
+    // A movie (10 frames a second) whose document class runs the rows in its
+    // constructor; its trace after `ticks` more frames.
+    QStringList run(int ticks = 0)
     {
         std::uint32_t display = w.ns(0x16, QStringLiteral("flash.display"));
         std::uint32_t movieClip = w.qname(display, QStringLiteral("MovieClip"));
@@ -133,6 +134,8 @@ struct DocumentRows {
         options.trace = [&](const QString& line) { trace << line; };
         auto playback = swf::Playback::fromBytes(movie.bytes(), options);
         EXPECT_TRUE(playback.ok());
+        for (int i = 0; playback.ok() && i < ticks; ++i)
+            playback.value()->nextFrame();
         return trace;
     }
 };
