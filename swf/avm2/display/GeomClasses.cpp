@@ -253,6 +253,7 @@ void installGeomClasses(Machine& m)
         const double right = std::max(a.x + a.w, b.x + b.w), bottom = std::max(a.y + a.h, b.y + b.h);
         return makeRectangle(m, left, top, right - left, bottom - top);
     }, 1);
+    installColorTransformClass(m);
 }
 
 } // namespace swf::avm2

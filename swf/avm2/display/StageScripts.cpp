@@ -89,6 +89,10 @@ void StageScripts::installDisplayClasses()
     m_buttonClass->sealed = true;
     m_textClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("TextField"), interactive, InstanceKind::Display, make);
     m_textClass->sealed = true;
+    installTextFieldMembers(m_textClass);
+    installTextFormatClass();
+    installTextFormatMembers(m_textClass);
+    installFontClass();
     m_staticTextClass = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("StaticText"), b.displayObject, InstanceKind::Display, make);
     m_staticTextClass->sealed = true;
     b.sprite = m.defineClass(display, QStringLiteral("Sprite"), m_containerClass, InstanceKind::Display, make);
@@ -103,8 +107,11 @@ void StageScripts::installDisplayClasses()
         m_nativeDisplayClasses.insert(cls);
     installStageClass();
     installTimerClass();
+    installIntervalFunctions();
     installLoaderInfoClass();
     installGeomClasses(m);
+    installBitmapDataClass();
+    installBitmapClass();
 }
 
 void StageScripts::loadFrameTags(int frame)
@@ -310,7 +317,8 @@ void StageScripts::ensureDisplay(Object* object)
         || native == m_staticTextClass)
         m.throwError(ErrorClass::ArgumentError, 2012,
             QStringLiteral("%1$ class cannot be instantiated.").arg(object->classObject()->name));
-    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass;
+    // A Bitmap shows its pixels as the drawing of an empty timeline.
+    const bool isSprite = native == b.sprite || native == b.movieClip || native == m_containerClass || native == m_bitmapClass;
     std::unique_ptr<DisplayObject> made;
     SpriteInstance* sprite = nullptr;
     if (isSprite) {
@@ -322,6 +330,8 @@ void StageScripts::ensureDisplay(Object* object)
         auto instance = std::make_unique<SpriteInstance>(m_stage, nullptr, character, characterId, 0, *timeline, 1);
         sprite = instance.get();
         made = std::move(instance);
+    } else if (native == m_textClass) {
+        made = makeTextField();
     } else {
         made = std::make_unique<DisplayObject>(m_stage, nullptr, character, characterId, 0);
     }

@@ -18,6 +18,7 @@
 
 namespace swf {
 class Stage;
+struct BitmapDef;
 }
 
 namespace swf::avm2 {
@@ -41,7 +42,21 @@ public:
     ~StageScripts() override;
 
     Machine& machine() { return *m_machine; }
-    void setTraceSink(std::function<void(const QString&)> sink) { m_machine->setTraceSink(std::move(sink)); }
+    // The player's log ends a line at a lone carriage return as at a line
+    // feed (text fields hand out their paragraphs ended with one).
+    void setTraceSink(std::function<void(const QString&)> sink)
+    {
+        m_machine->setTraceSink([sink = std::move(sink)](const QString& line) {
+            if (!line.contains(QLatin1Char('\r'))) {
+                sink(line);
+                return;
+            }
+            QString out = line;
+            out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            sink(out);
+        });
+    }
     void setFaultSink(std::function<void(const QString&)> sink) { m_machine->setFaultSink(std::move(sink)); }
 
     // After frame 1 is built and after each tick: load what the root reached,
@@ -72,7 +87,21 @@ private:
     void installMovieClipMembers(ClassObject* movieClip);           // MovieClipMembers.cpp
     void installStageClass();                                       // StageClass.cpp
     void installTimerClass();                                       // TimerClass.cpp
+    void installIntervalFunctions();                                // TimerClass.cpp
     void installLoaderInfoClass();                                  // LoaderInfoClass.cpp
+    void installBitmapDataClass();                                  // BitmapDataClass.cpp
+    void installBitmapDataTransfers(ClassObject* bitmapData);       // BitmapTransfers.cpp
+    void installBitmapClass();                                      // BitmapClass.cpp
+    void installTextFieldMembers(ClassObject* textField);           // TextFieldMembers.cpp
+    std::unique_ptr<DisplayObject> makeTextField();                  // TextFieldMembers.cpp
+    void installTextFormatClass();                                  // TextFormatClass.cpp
+    void installTextFormatMembers(ClassObject* textField);          // TextFormatClass.cpp
+    ClassObject* m_textFormatClass = nullptr;
+    void installFontClass();                                        // FontClass.cpp
+    // The bitmap of the movie a class (or a base of it) is bound to, if any.
+    const BitmapDef* boundBitmap(ClassObject* cls);
+    ClassObject* m_bitmapDataClass = nullptr;
+    ClassObject* m_bitmapClass = nullptr;
     Object* rootLoaderInfo();
     void announceLoaded();
     ClassObject* m_loaderInfoClass = nullptr;
@@ -143,7 +172,13 @@ private:
         int currentCount = 0;
         bool running = false;
         double nextMs = 0;
+        // setInterval and setTimeout: the function called, with its arguments,
+        // instead of an event sent; `id` is what clearInterval takes.
+        Value callback;
+        std::vector<Value> arguments;
+        std::uint32_t id = 0;
     };
+    std::uint32_t m_lastIntervalId = 0;
     std::vector<std::shared_ptr<TimerState>> m_timers;
     double clockMs() const;
 };

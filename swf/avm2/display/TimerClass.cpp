@@ -83,6 +83,49 @@ void StageScripts::installTimerClass()
     });
 }
 
+void StageScripts::installIntervalFunctions()
+{
+    Machine& m = *m_machine;
+    // setInterval(closure, delay, ...arguments) and setTimeout: the closure
+    // runs on the movie clock like a Timer of no (or one) repeat; the id
+    // they answer counts from 1.
+    auto schedule = [this](bool repeat) {
+        return [this, repeat](Machine& m, const Value&, Args args) {
+            auto state = std::make_shared<TimerState>();
+            state->callback = arg(args, 0);
+            if (!state->callback.object())
+                m.throwError(ErrorClass::TypeError, 1034, QStringLiteral("Type Coercion failed: cannot convert %1 to Function.")
+                                                              .arg(m.toString(state->callback)));
+            state->delay = std::max(0.0, m.toNumber(arg(args, 1)));
+            if (!std::isfinite(state->delay))
+                state->delay = 0;
+            state->repeatCount = repeat ? 0 : 1;
+            state->arguments.assign(args.begin() + std::min<std::size_t>(2, args.size()), args.end());
+            state->running = true;
+            state->nextMs = clockMs() + state->delay;
+            state->id = ++m_lastIntervalId;
+            m_timers.push_back(state);
+            return Value::number(state->id);
+        };
+    };
+    auto clear = [this](Machine& m, const Value&, Args args) {
+        const double id = m.toNumber(arg(args, 0));
+        for (const auto& state : m_timers) {
+            if (state->id != 0 && state->id == id)
+                state->running = false;
+        }
+        return Value::undefined();
+    };
+    const QString utils = QStringLiteral("flash.utils");
+    m.defineGlobal(utils, QStringLiteral("setInterval"), Value::object(m.newNative(QStringLiteral("setInterval"), schedule(true), 2)));
+    m.defineGlobal(utils, QStringLiteral("setTimeout"), Value::object(m.newNative(QStringLiteral("setTimeout"), schedule(false), 2)));
+    m.defineGlobal(utils, QStringLiteral("clearInterval"), Value::object(m.newNative(QStringLiteral("clearInterval"), clear, 1)));
+    // getTimer(): milliseconds of the movie clock, the one timers run on.
+    m.defineGlobal(utils, QStringLiteral("getTimer"), Value::object(m.newNative(QStringLiteral("getTimer"),
+        [this](Machine&, const Value&, Args) { return Value::number(std::floor(std::max(0.0, clockMs()))); })));
+    m.defineGlobal(utils, QStringLiteral("clearTimeout"), Value::object(m.newNative(QStringLiteral("clearTimeout"), clear, 1)));
+}
+
 void StageScripts::runTimers()
 {
     Machine& m = *m_machine;
@@ -98,6 +141,10 @@ void StageScripts::runTimers()
         const bool last = state->repeatCount > 0 && state->currentCount >= state->repeatCount;
         if (last)
             state->running = false;
+        if (!state->callback.isUndefined()) {
+            m.guard([&] { m.call(state->callback, Value::null(), state->arguments); });
+            continue;
+        }
         m.guard([&] {
             Value args[] = { Value::string(QStringLiteral("timer")), Value::boolean(false), Value::boolean(false) };
             m.dispatchEvent(Value::object(state->timer), m.constructClass(timerEvent ? timerEvent : m.builtins().event, args));
@@ -107,6 +154,9 @@ void StageScripts::runTimers()
             }
         });
     }
+    // Finished or cleared intervals and timeouts are done with; Timer objects
+    // stay, a script may start them again.
+    std::erase_if(m_timers, [](const std::shared_ptr<TimerState>& state) { return !state->callback.isUndefined() && !state->running; });
 }
 
 } // namespace swf::avm2
