@@ -219,15 +219,19 @@ static Value clipDrawingClear(Interpreter&, CallArgs& a)
 
 static Value clipDrawingMoveTo(Interpreter& vm, CallArgs& a)
 {
-    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2) {
+        vm.chargeMemory(SpriteClip::DrawingElementBytes);
         drawingOf(*s).moveTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    }
     return Value();
 }
 
 static Value clipDrawingLineTo(Interpreter& vm, CallArgs& a)
 {
-    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2) {
+        vm.chargeMemory(SpriteClip::DrawingElementBytes);
         drawingOf(*s).lineTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    }
     return Value();
 }
 
@@ -236,6 +240,7 @@ static Value clipDrawingCurveTo(Interpreter& vm, CallArgs& a)
     if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 4) {
         QPointF control(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1)));
         QPointF to(pixelsToTwips(vm, a.arg(2)), pixelsToTwips(vm, a.arg(3)));
+        vm.chargeMemory(2 * SpriteClip::DrawingElementBytes);
         drawingOf(*s).curveTo(control, to);
     }
     return Value();
