@@ -2,6 +2,7 @@
 
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/avm1/vm/MemoryCharges.h"
 
 #include <cmath>
 
@@ -144,7 +145,7 @@ static Value arrayPush(Interpreter& vm, CallArgs& a)
     ArrayObject* arr = arrayOf(a);
     if (!arr)
         return Value();
-    vm.chargeValues(a.args.size());
+    chargeGrowth(vm, arr->elements, a.args.size());
     for (const Value& v : a.args)
         if (arr->elements.size() < ArrayObject::MaxLength)
             arr->elements.push_back(v);
@@ -176,7 +177,7 @@ static Value arrayUnshift(Interpreter& vm, CallArgs& a)
     ArrayObject* arr = arrayOf(a);
     if (!arr)
         return Value();
-    vm.chargeValues(a.args.size());
+    chargeGrowth(vm, arr->elements, a.args.size());
     if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
         arr->elements.insert(arr->elements.begin(), a.args.begin(), a.args.end());
     return Value(double(arr->elements.size()));
@@ -191,7 +192,10 @@ static Value arraySlice(Interpreter& vm, CallArgs& a)
     double len = double(arr->elements.size());
     double start = relativeIndex(vm, a.arg(0), len, 0);
     double end = relativeIndex(vm, a.arg(1), len, len);
-    vm.chargeValues(end > start ? size_t(end - start) : 0);
+    if (end > start) {
+        vm.chargeValues(size_t(end - start));
+        out->elements.reserve(size_t(end - start)); // held as charged, not doubled
+    }
     for (double i = start; i < end; ++i)
         out->elements.push_back(arr->elements[size_t(i)]);
     return Value(static_cast<Object*>(out));
@@ -205,7 +209,8 @@ static Value arraySplice(Interpreter& vm, CallArgs& a)
     double len = double(arr->elements.size());
     double start = relativeIndex(vm, a.arg(0), len, 0);
     double count = a.args.size() < 2 ? len - start : std::clamp(toIntegerValue(vm.toNumber(a.arg(1))), 0.0, len - start);
-    vm.chargeValues(size_t(count) + (a.args.size() > 2 ? a.args.size() - 2 : 0));
+    vm.chargeValues(size_t(count)); // the removed ones, in an array of their own
+    chargeGrowth(vm, arr->elements, a.args.size() > 2 ? a.args.size() - 2 : 0);
     ArrayObject* removed = vm.newArray();
     auto first = arr->elements.begin() + qsizetype(start);
     removed->elements.assign(first, first + qsizetype(count));

@@ -117,6 +117,12 @@ void Interpreter::checkMemory(size_t pending)
         if (m_memory.recount(memoryInUse(), pending))
             return;
     }
+    // Between charges (nothing asked for now), a script is stopped only once
+    // what is held passes the limit by a sixteenth: the record of a clip or
+    // object made just after the charge that filled the budget must not stop
+    // every later script of the movie.
+    if (pending == 0 && m_memory.estimate() <= m_memory.limit() + m_memory.limit() / 16)
+        return;
     const std::uint64_t asked = m_memory.estimate();
     m_memory.refuse(pending);
     trap(QStringLiteral("memory budget spent (%1 MB held or asked for, %2 MB allowed)")

@@ -1,6 +1,7 @@
 #include "swf/avm1/vm/Object.h"
 
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/avm1/vm/MemoryCharges.h"
 
 #include <algorithm>
 
@@ -167,7 +168,7 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
     if (name == QLatin1String("length")) {
         const double length = vm.toNumber(value);
         if (length > double(elements.size()))
-            vm.chargeValues(size_t(std::min(length, double(MaxLength))) - elements.size());
+            chargeGrowth(vm, elements, size_t(std::min(length, double(MaxLength))) - elements.size());
         setLength(length);
         return true;
     }
@@ -175,7 +176,7 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
     if (i < 0 || size_t(i) >= MaxLength)
         return false;
     if (size_t(i) >= elements.size()) {
-        vm.chargeValues(size_t(i) + 1 - elements.size());
+        chargeGrowth(vm, elements, size_t(i) + 1 - elements.size());
         elements.resize(size_t(i) + 1);
     }
     elements[size_t(i)] = value;
