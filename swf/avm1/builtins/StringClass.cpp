@@ -79,6 +79,9 @@ static Value stringCharCodeAt(Interpreter& vm, CallArgs& a)
 static Value stringConcat(Interpreter& vm, CallArgs& a)
 {
     QString s = thisString(vm, a);
+    // The first piece appended copies the string itself.
+    if (!a.args.empty())
+        vm.chargeChars(s.size());
     for (const Value& v : a.args) {
         const QString piece = vm.toString(v);
         vm.chargeBuilding(size_t(s.size()) * sizeof(QChar), size_t(piece.size()) * sizeof(QChar));

@@ -146,11 +146,12 @@ std::vector<Row> rows()
         out.push_back({ "slice", tenThousandArray, keep(make), 10000 * value });
     }
     {
-        // set("k" + i, b.join("xx")): 9999 separators of two characters.
+        // set("k" + i, b.join("xx")): ten thousand "undefined" and 9999
+        // separators of two characters.
         Asm make;
         make.push({ "xx" });
         call(make, "b", "join", 1);
-        out.push_back({ "join", tenThousandArray, keep(make), 9999 * 2 * 2 });
+        out.push_back({ "join", tenThousandArray, keep(make), (10000 * 9 + 9999 * 2) * 2 });
     }
     Asm tenThousandChars;
     tenThousandChars.push({ "s", tenThousand }).setVariable();
