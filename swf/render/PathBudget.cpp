@@ -3,6 +3,7 @@
 #include <QCache>
 
 #include <algorithm>
+#include <atomic>
 
 namespace swf {
 
@@ -40,7 +41,26 @@ HeavyKey keyOf(const QPainterPath& path)
     return HeavyKey { &path, n, QPointF(path.elementAt(0)), QPointF(path.elementAt(n - 1)) };
 }
 
+std::atomic<std::int64_t> heaviest { 0 };
+
 } // namespace
+
+PathBudget::~PathBudget()
+{
+    const std::int64_t spent = used();
+    std::int64_t seen = heaviest.load(std::memory_order_relaxed);
+    while (spent > seen && !heaviest.compare_exchange_weak(seen, spent, std::memory_order_relaxed)) { }
+}
+
+std::int64_t PathBudget::heaviestFrame()
+{
+    return heaviest.load(std::memory_order_relaxed);
+}
+
+void PathBudget::resetHeaviestFrame()
+{
+    heaviest.store(0, std::memory_order_relaxed);
+}
 
 std::int64_t PathBudget::cost(const QPainterPath& path)
 {

@@ -9,6 +9,7 @@
 
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -21,7 +22,11 @@ public:
     static constexpr std::int64_t CurveSegments = 8;
     static constexpr int MaxSimplifiedPoints = 20'000;
 
-    explicit PathBudget(std::int64_t segments = SegmentsPerFrame) : m_left(segments) { }
+    explicit PathBudget(std::int64_t segments = SegmentsPerFrame) : m_start(segments), m_left(segments) { }
+    // Records what the frame spent for heaviestFrame().
+    ~PathBudget();
+    PathBudget(const PathBudget&) = delete;
+    PathBudget& operator=(const PathBudget&) = delete;
 
     // The path to draw for `path`: itself while the budget lasts, else a
     // simplified one made in `scratch`.
@@ -31,8 +36,15 @@ public:
     static QPainterPath simplified(const QPainterPath& path, int maxPoints = MaxSimplifiedPoints);
     bool spent() const { return m_left < 0; }
     int simplifiedCount() const { return m_simplified; }
+    // Segments admitted whole so far.
+    std::int64_t used() const { return m_start - std::max<std::int64_t>(m_left, 0); }
+    // The most segments one budget (one frame) admitted in this process, for
+    // the benchmark that checks the budget against real movies.
+    static std::int64_t heaviestFrame();
+    static void resetHeaviestFrame();
 
 private:
+    std::int64_t m_start;
     std::int64_t m_left;
     int m_simplified = 0;
 };

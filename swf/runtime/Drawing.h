@@ -83,6 +83,8 @@ public:
     bool scriptBounds(QRectF& bounds) const;
     // Grows with every change, so a cache can tell when to redraw.
     quint64 revision() const { return m_revision; }
+    // Path elements held so far (what MaxElements bounds).
+    int elementCount() const { return m_elements; }
 
     // A full copy, including the fill and line in progress and the pen, so
     // that a duplicated clip goes on drawing where the original stood.

@@ -195,8 +195,6 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
     // Outlines are made from the first line shown down to the box's bottom.
     const double boxHeight = record.bounds.yMax - record.bounds.yMin;
     double shownTop = top;
-    // Each embedded glyph scaled once per face, then only moved into place.
-    std::map<std::pair<int, int>, QPainterPath> scaledGlyphs;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         Line& line = lines[l];
         // Trailing spaces take no room when aligning.
@@ -233,12 +231,9 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             QString run;
             for (; j < line.cells.size() && line.cells[j].style == first.style; ++j) {
                 const Cell& cell = line.cells[j];
-                if (shown && face.embedded && cell.glyph >= 0) {
-                    auto [at, fresh] = scaledGlyphs.try_emplace({ first.style, cell.glyph });
-                    if (fresh)
-                        at->second = QTransform::fromScale(face.scale, face.scale).map(face.embedded->glyphs[std::size_t(cell.glyph)]);
-                    path.addPath(at->second.translated(penX, baseline));
-                }
+                // The font's own outline, scaled and moved into place.
+                if (shown && face.embedded && cell.glyph >= 0)
+                    path.addPath(QTransform(face.scale, 0, 0, face.scale, penX, baseline).map(face.embedded->glyphs[std::size_t(cell.glyph)]));
                 run += cell.text;
                 penX += cell.width;
             }

@@ -36,6 +36,14 @@ public:
         m_over = m_counted + m_sinceCount > m_limit;
         return !m_over;
     }
+    // `pending` bytes charged were refused and never made: they leave the
+    // estimate, so that once a script asking for too much is stopped, the
+    // next one runs as long as what is really held fits.
+    void refuse(std::uint64_t pending)
+    {
+        m_sinceCount -= pending < m_sinceCount ? pending : m_sinceCount;
+        m_over = m_counted + m_sinceCount > m_limit;
+    }
     // The last count found the limit passed.
     bool overAtLastCount() const { return m_over; }
     std::uint64_t chargedSinceCount() const { return m_sinceCount; }

@@ -2,6 +2,7 @@
 
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/avm1/vm/MemoryCharges.h"
 
 #include <cmath>
 
@@ -101,11 +102,16 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
         const Value& v = arr->elements[i];
         if (Object* o = v.asObject(); o && o->kind() == Object::Kind::Array) {
             // Nested arrays join with commas; a cycle stops at a bounded depth.
-            if (depth < 64)
-                out += join(vm, static_cast<ArrayObject*>(o), QStringLiteral(","), depth + 1);
+            if (depth < 64) {
+                const QString inner = join(vm, static_cast<ArrayObject*>(o), QStringLiteral(","), depth + 1);
+                vm.chargeBuilding(size_t(out.size()) * sizeof(QChar), size_t(inner.size()) * sizeof(QChar));
+                out += inner;
+            }
             continue;
         }
-        out += vm.toString(v);
+        const QString piece = vm.toString(v);
+        vm.chargeBuilding(size_t(out.size()) * sizeof(QChar), size_t(piece.size() + sep.size()) * sizeof(QChar));
+        out += piece;
     }
     return out;
 }
@@ -121,8 +127,10 @@ static Value arrayConstructor(Interpreter& vm, CallArgs& a)
         arr->setProto(vm.objectPrototype());
     if (a.args.size() == 1 && a.args[0].isNumber()) {
         double n = a.args[0].asNumber();
-        if (n >= 0 && n == std::trunc(n))
+        if (n >= 0 && n == std::trunc(n)) {
+            vm.chargeValues(size_t(std::min(n, double(ArrayObject::MaxLength))));
             arr->setLength(n);
+        }
         else
             arr->elements.push_back(a.args[0]);
     } else {
@@ -132,11 +140,12 @@ static Value arrayConstructor(Interpreter& vm, CallArgs& a)
 
 }
 
-static Value arrayPush(Interpreter&, CallArgs& a)
+static Value arrayPush(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
     if (!arr)
         return Value();
+    chargeGrowth(vm, arr->elements, a.args.size());
     for (const Value& v : a.args)
         if (arr->elements.size() < ArrayObject::MaxLength)
             arr->elements.push_back(v);
@@ -163,11 +172,12 @@ static Value arrayShift(Interpreter&, CallArgs& a)
     return v;
 }
 
-static Value arrayUnshift(Interpreter&, CallArgs& a)
+static Value arrayUnshift(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
     if (!arr)
         return Value();
+    chargeGrowth(vm, arr->elements, a.args.size());
     if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
         arr->elements.insert(arr->elements.begin(), a.args.begin(), a.args.end());
     return Value(double(arr->elements.size()));
@@ -182,6 +192,10 @@ static Value arraySlice(Interpreter& vm, CallArgs& a)
     double len = double(arr->elements.size());
     double start = relativeIndex(vm, a.arg(0), len, 0);
     double end = relativeIndex(vm, a.arg(1), len, len);
+    if (end > start) {
+        vm.chargeValues(size_t(end - start));
+        out->elements.reserve(size_t(end - start)); // held as charged, not doubled
+    }
     for (double i = start; i < end; ++i)
         out->elements.push_back(arr->elements[size_t(i)]);
     return Value(static_cast<Object*>(out));
@@ -195,6 +209,8 @@ static Value arraySplice(Interpreter& vm, CallArgs& a)
     double len = double(arr->elements.size());
     double start = relativeIndex(vm, a.arg(0), len, 0);
     double count = a.args.size() < 2 ? len - start : std::clamp(toIntegerValue(vm.toNumber(a.arg(1))), 0.0, len - start);
+    vm.chargeValues(size_t(count)); // the removed ones, in an array of their own
+    chargeGrowth(vm, arr->elements, a.args.size() > 2 ? a.args.size() - 2 : 0);
     ArrayObject* removed = vm.newArray();
     auto first = arr->elements.begin() + qsizetype(start);
     removed->elements.assign(first, first + qsizetype(count));
@@ -208,12 +224,15 @@ static Value arrayConcat(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
     ArrayObject* out = vm.newArray();
-    if (arr)
+    if (arr) {
+        vm.chargeValues(arr->elements.size());
         out->elements = arr->elements;
+    }
     for (const Value& v : a.args) {
         Object* o = v.asObject();
         if (o && o->kind() == Object::Kind::Array) {
             const auto& e = static_cast<ArrayObject*>(o)->elements;
+            vm.chargeBuilding(out->elements.size() * sizeof(Value), e.size() * sizeof(Value));
             if (out->elements.size() + e.size() <= ArrayObject::MaxLength)
                 out->elements.insert(out->elements.end(), e.begin(), e.end());
         } else if (out->elements.size() < ArrayObject::MaxLength) {

@@ -3,6 +3,7 @@
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/vm/Interpreter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -78,8 +79,14 @@ static Value stringCharCodeAt(Interpreter& vm, CallArgs& a)
 static Value stringConcat(Interpreter& vm, CallArgs& a)
 {
     QString s = thisString(vm, a);
-    for (const Value& v : a.args)
-        s += vm.toString(v);
+    // The first piece appended copies the string itself.
+    if (!a.args.empty())
+        vm.chargeChars(s.size());
+    for (const Value& v : a.args) {
+        const QString piece = vm.toString(v);
+        vm.chargeBuilding(size_t(s.size()) * sizeof(QChar), size_t(piece.size()) * sizeof(QChar));
+        s += piece;
+    }
     return Value(s);
 }
 
@@ -121,6 +128,7 @@ static Value stringSlice(Interpreter& vm, CallArgs& a)
     };
     double start = rel(a.arg(0), 0);
     double end = rel(a.arg(1), len);
+    vm.chargeChars(qsizetype(end - start));
     return Value(end > start ? s.mid(qsizetype(start), qsizetype(end - start)) : QString());
 }
 
@@ -132,6 +140,7 @@ static Value stringSubstring(Interpreter& vm, CallArgs& a)
     int end = a.arg(1).isUndefined() ? len : clampIndex(toIntegerValue(vm.toNumber(a.arg(1))), len);
     if (start > end)
         std::swap(start, end);
+    vm.chargeChars(end - start);
     return Value(s.mid(start, end - start));
 }
 
@@ -151,6 +160,7 @@ static Value stringSubstr(Interpreter& vm, CallArgs& a)
             return Value(QString());
     }
     count = std::min(count, len - start);
+    vm.chargeChars(qsizetype(count));
     return Value(s.mid(qsizetype(start), qsizetype(count)));
 }
 
@@ -177,10 +187,15 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
         // character): the whole string.
         parts.push_back(s);
     } else if (sep.isEmpty()) {
-        for (QChar c : s)
-            parts.push_back(QString(c));
+        // One element per character, no more than the limit lets through.
+        const qsizetype n = qsizetype(std::clamp(limit, 0.0, double(std::min<qsizetype>(s.size(), ArrayObject::MaxLength))));
+        vm.chargeValues(size_t(n) * 2); // each element and its one-character string
+        for (qsizetype i = 0; i < n; ++i)
+            parts.push_back(QString(s[i]));
     } else {
         parts = s.split(sep);
+        vm.chargeValues(size_t(parts.size()));
+        vm.chargeChars(s.size());
     }
     for (const QString& p : parts) {
         if (double(out->elements.size()) >= limit)
@@ -192,12 +207,16 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
 
 static Value stringToLowerCase(Interpreter& vm, CallArgs& a)
 {
-    return Value(thisString(vm, a).toLower());
+    const QString s = thisString(vm, a);
+    vm.chargeChars(s.size());
+    return Value(s.toLower());
 }
 
 static Value stringToUpperCase(Interpreter& vm, CallArgs& a)
 {
-    return Value(thisString(vm, a).toUpper());
+    const QString s = thisString(vm, a);
+    vm.chargeChars(s.size());
+    return Value(s.toUpper());
 }
 
 const NativeMethod stringStaticMethods[] = {

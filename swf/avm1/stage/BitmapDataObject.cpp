@@ -91,6 +91,12 @@ QImage tinted(const QImage& image, const ColorTransform& cx)
 
 } // namespace
 
+size_t BitmapDataObject::heldBytes(const std::function<void(const Value&)>& value) const
+{
+    const size_t pixels = m_pixels && !m_pixels->disposed ? size_t(m_pixels->image.sizeInBytes()) : 0;
+    return Object::heldBytes(value) + pixels;
+}
+
 std::shared_ptr<BitmapPixels> BitmapDataObject::makePixels(int width, int height, bool transparent, uint32_t argb)
 {
     if (width < 1 || height < 1 || width > MaxSide || height > MaxSide)
@@ -229,7 +235,7 @@ static Value bitmapDataClone(Interpreter& vm, CallArgs& a)
     if (!b)
         return Value();
     std::shared_ptr<BitmapPixels> copy;
-    if (b->usable())
+    if (b->usable() && vm.tryChargeMemory(size_t(b->pixels()->image.sizeInBytes()), QStringLiteral("a bitmap's copy")))
         copy = std::make_shared<BitmapPixels>(*b->pixels());
     return Value(static_cast<Object*>(vm.make<BitmapDataObject>(b->proto(), vm.caseSensitive(), std::move(copy))));
 }
@@ -316,8 +322,13 @@ void installBitmapData(Interpreter& vm, Object* package, Stage& stage)
         int height = clampToInt(vm.toNumber(a.arg(1)));
         bool transparent = a.args.size() > 2 ? vm.toBoolean(a.arg(2)) : true;
         uint32_t fill = a.args.size() > 3 ? toUint32(vm.toNumber(a.arg(3))) : 0xffffffffu;
+        // Pixels past the memory budget are refused as a size out of range
+        // is: the bitmap is made without them (its width and height -1).
+        const bool sized = width >= 1 && height >= 1 && width <= BitmapDataObject::MaxSide && height <= BitmapDataObject::MaxSide;
+        const bool fits = !sized
+            || vm.tryChargeMemory(size_t(width) * size_t(height) * 4, QStringLiteral("a %1x%2 bitmap").arg(width).arg(height));
         auto* made = vm.make<BitmapDataObject>(self ? self->proto() : proto, vm.caseSensitive(),
-            BitmapDataObject::makePixels(width, height, transparent, fill));
+            fits ? BitmapDataObject::makePixels(width, height, transparent, fill) : nullptr);
         return Value(static_cast<Object*>(made));
     }, proto);
     package->define(QStringLiteral("BitmapData"), Value(static_cast<Object*>(ctor)), 0);

@@ -21,6 +21,8 @@ public:
 
     bool getVirtual(Interpreter&, const QString& name, Value& out) override;
     bool hasVirtual(Interpreter&, const QString& name) override;
+    // The pixels count against the scripts' memory budget.
+    size_t heldBytes(const std::function<void(const Value&)>& value) const override;
 
     // Pixels of a new bitmap of `width` x `height` filled with `argb`
     // (unpremultiplied; alpha forced opaque unless `transparent`); null when

@@ -219,15 +219,23 @@ static Value clipDrawingClear(Interpreter&, CallArgs& a)
 
 static Value clipDrawingMoveTo(Interpreter& vm, CallArgs& a)
 {
-    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
-        drawingOf(*s).moveTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2) {
+        Drawing& d = drawingOf(*s);
+        const int before = d.elementCount();
+        d.moveTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+        vm.chargeMemory(size_t(d.elementCount() - before) * SpriteClip::DrawingElementBytes);
+    }
     return Value();
 }
 
 static Value clipDrawingLineTo(Interpreter& vm, CallArgs& a)
 {
-    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2)
-        drawingOf(*s).lineTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+    if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 2) {
+        Drawing& d = drawingOf(*s);
+        const int before = d.elementCount();
+        d.lineTo(QPointF(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1))));
+        vm.chargeMemory(size_t(d.elementCount() - before) * SpriteClip::DrawingElementBytes);
+    }
     return Value();
 }
 
@@ -236,7 +244,10 @@ static Value clipDrawingCurveTo(Interpreter& vm, CallArgs& a)
     if (SpriteInstance* s = spriteOf(a); s && a.args.size() >= 4) {
         QPointF control(pixelsToTwips(vm, a.arg(0)), pixelsToTwips(vm, a.arg(1)));
         QPointF to(pixelsToTwips(vm, a.arg(2)), pixelsToTwips(vm, a.arg(3)));
-        drawingOf(*s).curveTo(control, to);
+        Drawing& d = drawingOf(*s);
+        const int before = d.elementCount();
+        d.curveTo(control, to);
+        vm.chargeMemory(size_t(d.elementCount() - before) * SpriteClip::DrawingElementBytes);
     }
     return Value();
 }

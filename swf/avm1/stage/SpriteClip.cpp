@@ -2,6 +2,7 @@
 
 #include "swf/format/TagCodes.h"
 #include "swf/runtime/Bounds.h"
+#include "swf/runtime/Drawing.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 #include "swf/avm1/stage/StageScripts.h"
@@ -219,11 +220,24 @@ QString SpriteClip::instanceName() const
     return s ? s->name() : QString();
 }
 
+size_t SpriteClip::bytesOf(const SpriteInstance& sprite)
+{
+    return ClipBytes + (sprite.drawing() ? size_t(sprite.drawing()->elementCount()) * DrawingElementBytes : 0);
+}
+
+size_t SpriteClip::heldBytes(const std::function<void(const Value&)>& value) const
+{
+    // A detached reference holds nothing of the stage's: the clip that
+    // stands at its path now counts for itself.
+    return Object::heldBytes(value) + (m_sprite ? bytesOf(*m_sprite) : 0);
+}
+
 void SpriteClip::duplicate(const QString& name, int depth)
 {
     SpriteInstance* s = sprite();
     if (!s || !s->parent())
         return;
+    m_owner.interpreter().chargeMemory(bytesOf(*s));
     // The duplicate action carries a display-list depth (the compiler has
     // already added the 16384 between script depths and the list's), unlike
     // the duplicateMovieClip method.

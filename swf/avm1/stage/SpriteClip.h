@@ -57,6 +57,13 @@ public:
 
     StageScripts& owner() const { return m_owner; }
 
+    // What the scripts' memory budget counts for a clip: the instance behind
+    // it and each element of what scripts drew into it.
+    static constexpr size_t ClipBytes = 2048;
+    static constexpr size_t DrawingElementBytes = 64;
+    static size_t bytesOf(const SpriteInstance& sprite);
+    size_t heldBytes(const std::function<void(const Value&)>& value) const override;
+
 private:
     // The live clip a detached reference now stands for, or null.
     SpriteClip* successor() const;

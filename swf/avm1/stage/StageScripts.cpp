@@ -237,7 +237,9 @@ void StageScripts::afterTick(double nowMs)
         m_textFields->afterFrame();
         m_sounds->afterFrame();
     }
-    if (collectionDue(*m_vm)) {
+    // A spent memory budget may be garbage: collecting lets the next frame's
+    // scripts run if it was.
+    if (collectionDue(*m_vm) || m_vm->memory().estimate() > m_vm->memory().limit()) {
         std::vector<Object*> roots;
         roots.reserve(m_clips.size());
         for (const auto& [instance, clip] : m_clips)

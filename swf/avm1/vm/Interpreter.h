@@ -82,6 +82,18 @@ public:
     // Something was made outside a script's say (no trap here); the next
     // action of a script notices when the budget is spent.
     void noteMemory(size_t bytes) { m_memory.charge(bytes); }
+    // Shorthands for the built-ins: `chars` characters of a new string,
+    // `count` new array elements, about to be made.
+    void chargeChars(qsizetype chars) { chargeMemory(size_t(chars > 0 ? chars : 0) * sizeof(QChar)); }
+    void chargeValues(size_t count) { chargeMemory(count * sizeof(Value)); }
+    // A string or list built piece by piece in the built-in's own hands, where
+    // no count can see it: `more` bytes are about to join the `building`
+    // bytes already made, and a count takes all of it as on the way.
+    void chargeBuilding(size_t building, size_t more);
+    // Like chargeMemory, but refuses instead of stopping the script: false
+    // (with a note to the host) when `bytes` do not fit. For things a movie
+    // is told it did not get, as a bitmap too big to make.
+    bool tryChargeMemory(size_t bytes, const QString& what);
     // Bytes the scripts hold now, counted object by object.
     uint64_t memoryInUse() const;
     uint64_t actionsExecuted() const { return m_executed; }

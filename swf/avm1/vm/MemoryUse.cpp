@@ -85,6 +85,29 @@ void Interpreter::chargeMemory(size_t bytes)
         checkMemory(bytes);
 }
 
+void Interpreter::chargeBuilding(size_t building, size_t more)
+{
+    m_memory.charge(more);
+    if (m_memory.needsRecount())
+        checkMemory(building + more);
+}
+
+bool Interpreter::tryChargeMemory(size_t bytes, const QString& what)
+{
+    // Past the estimate, count what is really held before refusing: garbage
+    // dropped since the last count may leave room.
+    if (m_memory.estimate() + bytes > m_memory.limit()
+        && (!m_memory.recount(memoryInUse()) || m_memory.estimate() + bytes > m_memory.limit())) {
+        if (m_host)
+            m_host->scriptFault(QStringLiteral("memory budget spent (%1 refused, %2 MB allowed)")
+                                    .arg(what)
+                                    .arg(m_memory.limit() >> 20));
+        return false;
+    }
+    m_memory.charge(bytes);
+    return true;
+}
+
 void Interpreter::checkMemory(size_t pending)
 {
     // While a count found the budget spent, scripts are stopped without
@@ -94,8 +117,16 @@ void Interpreter::checkMemory(size_t pending)
         if (m_memory.recount(memoryInUse(), pending))
             return;
     }
+    // Between charges (nothing asked for now), a script is stopped only once
+    // what is held passes the limit by a sixteenth: the record of a clip or
+    // object made just after the charge that filled the budget must not stop
+    // every later script of the movie.
+    if (pending == 0 && m_memory.estimate() <= m_memory.limit() + m_memory.limit() / 16)
+        return;
+    const std::uint64_t asked = m_memory.estimate();
+    m_memory.refuse(pending);
     trap(QStringLiteral("memory budget spent (%1 MB held or asked for, %2 MB allowed)")
-             .arg(m_memory.estimate() >> 20)
+             .arg(asked >> 20)
              .arg(m_memory.limit() >> 20));
 }
 

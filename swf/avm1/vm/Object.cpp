@@ -1,6 +1,9 @@
 #include "swf/avm1/vm/Object.h"
 
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/avm1/vm/MemoryCharges.h"
+
+#include <algorithm>
 
 namespace swf::avm1 {
 
@@ -198,14 +201,19 @@ bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
 bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& value)
 {
     if (name == QLatin1String("length")) {
-        setLength(vm.toNumber(value));
+        const double length = vm.toNumber(value);
+        if (length > double(elements.size()))
+            chargeGrowth(vm, elements, size_t(std::min(length, double(MaxLength))) - elements.size());
+        setLength(length);
         return true;
     }
     int64_t i = indexOf(name);
     if (i < 0 || size_t(i) >= MaxLength)
         return false;
-    if (size_t(i) >= elements.size())
+    if (size_t(i) >= elements.size()) {
+        chargeGrowth(vm, elements, size_t(i) + 1 - elements.size());
         elements.resize(size_t(i) + 1);
+    }
     elements[size_t(i)] = value;
     return true;
 }
