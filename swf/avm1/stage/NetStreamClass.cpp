@@ -325,8 +325,19 @@ static Value netStreamPause(Interpreter& vm, CallArgs& a)
     if (!stream)
         return Value();
     // pause() toggles, pause(flag) pauses or resumes.
+    const bool was = stream->paused;
     stream->paused = a.args.empty() || a.arg(0).isUndefined() ? !stream->paused : vm.toBoolean(a.arg(0));
     syncSound(vm, stream);
+    // A stream with a file hears of the change on the next frame, as of a seek.
+    LoadQueue* queue = loadQueueOf(vm);
+    if (!queue || !stream->playback || was == stream->paused)
+        return Value();
+    const quint64 serial = stream->playSerial;
+    const QString code = stream->paused ? QStringLiteral("NetStream.Pause.Notify") : QStringLiteral("NetStream.Unpause.Notify");
+    queue->later([stream, serial, code](Interpreter& vm) {
+        if (stream->playSerial == serial)
+            sendStatus(vm, stream, code, Status);
+    }, { stream });
     return Value();
 }
 

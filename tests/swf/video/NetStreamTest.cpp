@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -207,6 +208,7 @@ TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
     callOn(actions[13], "ns", "seek", { 100.0 });
     callOn(actions[14], "ns", "pause");
     traceJoin(actions[15], { "paused ", "$ns.time" });
+    callOn(actions[16], "ns", "pause", { true }); // already paused: no second notice
     traceJoin(actions[20], { "paused ", "$ns.time" });
     callOn(actions[21], "ns", "pause", { false });
     traceJoin(actions[44], { "ended ", "$ns.time" });
@@ -247,6 +249,14 @@ TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
     const QStringList paused = run.trace.filter(QStringLiteral("paused "));
     ASSERT_EQ(paused.size(), 2);
     EXPECT_EQ(paused[0], paused[1]);
+    // Pausing and resuming are each told once, on the frame after the call:
+    // the notice comes before frame 15's trace, the resume after frame 20's.
+    const qsizetype pause = run.trace.indexOf(QStringLiteral("NetStream.Pause.Notify status ") + paused[0].mid(7));
+    ASSERT_GE(pause, 0) << run.trace.join('\n').toStdString();
+    EXPECT_EQ(run.trace.value(pause + 1), paused[0]);
+    EXPECT_EQ(run.trace.filter(QStringLiteral("ause.Notify")).size(), 2); // Pause and Unpause
+    const qsizetype resume = run.trace.indexOf(QRegularExpression(QStringLiteral("^NetStream\\.Unpause\\.Notify status .*")));
+    EXPECT_EQ(resume, run.trace.lastIndexOf(paused[1]) + 1) << run.trace.join('\n').toStdString();
     // The end: the stream stops at its last picture's time, close resets it.
     const qsizetype stop = run.trace.indexOf(QStringLiteral("NetStream.Play.Stop status 2.75"));
     ASSERT_GE(stop, 0) << run.trace.join('\n').toStdString();
