@@ -351,7 +351,8 @@ static Value soundLoadSound(Interpreter& vm, CallArgs& a)
 {
     SoundScripts& self = StageScripts::of(vm).sounds();
     SoundObject* s = soundOf(a);
-    if (!s)
+    // Movies before version 6 have no loadSound: the call does nothing at all.
+    if (!s || vm.version() < 6)
         return Value();
     // A load starts the object afresh: what it played stops, and its
     // target's volume and pan are back to the defaults.

@@ -50,12 +50,12 @@ protected:
     }
 
     // Opens the movie `script` makes (frame 1) with sound on.
-    void open(const S& script)
+    void open(const S& script, int version = 8)
     {
         const QString path = m_dir.filePath("movie.swf");
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(movieWithActions(script.program(), 8));
+        f.write(movieWithActions(script.program(), version));
         f.close();
         swf::PlaybackOptions options;
         options.sound = true;
@@ -169,5 +169,21 @@ TEST_F(SoundLoading, MissingOrUndecodableFilesFailAndLoadingResetsVolume)
     for (int i = 0; i < 3; ++i)
         m_playback->nextFrame();
     EXPECT_EQ(m_lines, QStringList({ "100", "load false", "0/undefined", "undefined", "text false" }));
+    EXPECT_LT(energy(mix()), 1.0);
+}
+
+// Version 5 movies have no loadSound: the call neither loads nor resets the volume.
+TEST_F(SoundLoading, Version5MoviesHaveNoLoadSound)
+{
+    S s = tracingOnLoad();
+    s.method("s", "setVolume", { 30 }).pop();
+    s.method("s", "loadSound", { "tone.mp3", true }).pop();
+    s.method("s", "getVolume").trace();
+    open(s, 5);
+    ASSERT_TRUE(m_playback);
+    for (int i = 0; i < 3; ++i)
+        m_playback->nextFrame();
+    EXPECT_EQ(m_lines, QStringList({ "30" }));
+    mix();
     EXPECT_LT(energy(mix()), 1.0);
 }
