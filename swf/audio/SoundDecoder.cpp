@@ -98,4 +98,17 @@ Result<DecodedSound> decodeDefinedSound(const DefineSoundRecord& sound, std::int
     return out;
 }
 
+Result<DecodedSound> decodeMp3File(const QByteArray& file, std::int64_t maxFrames)
+{
+    DefineSoundRecord record;
+    record.format.codec = SoundCodec::Mp3;
+    record.format.stereo = true;
+    // No seek samples in a file: the two zero bytes say so.
+    record.data = QByteArray(2, '\0') + file;
+    auto decoded = SWF_TRY(decodeDefinedSound(record, maxFrames));
+    if (decoded.samples.empty())
+        return Error::at(-1, QStringLiteral("no MP3 frame decodes in the file"), ErrorKind::Unsupported);
+    return decoded;
+}
+
 } // namespace swf

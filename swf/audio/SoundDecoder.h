@@ -64,4 +64,9 @@ struct DecodedSound {
 };
 Result<DecodedSound> decodeDefinedSound(const DefineSoundRecord& sound, std::int64_t maxFrames);
 
+// Decodes an MP3 file as a script loads it (Sound.loadSound): any rate and
+// channel count the frames carry, tags before the first frame skipped. An
+// error when nothing in it decodes.
+Result<DecodedSound> decodeMp3File(const QByteArray& file, std::int64_t maxFrames);
+
 } // namespace swf

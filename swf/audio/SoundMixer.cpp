@@ -160,6 +160,23 @@ void SoundMixer::defineSound(const QByteArray& body)
     m_definitions[id] = rec.release();
 }
 
+void SoundMixer::defineSamples(std::uint16_t soundId, double rate, int channels, std::vector<std::int16_t> samples)
+{
+    auto sound = std::make_shared<DecodedSound>();
+    // Anything but mono or stereo at a usable rate is kept as an empty sound: it never starts.
+    if ((channels == 1 || channels == 2) && std::isfinite(rate) && rate > 0 && rate <= 192000) {
+        sound->rate = rate;
+        sound->channels = channels;
+        sound->samples = std::move(samples);
+        sound->samples.resize(sound->samples.size() / std::size_t(channels) * std::size_t(channels));
+    } else {
+        sound->samples.clear();
+    }
+    std::lock_guard lock(m_mutex);
+    m_definitions.erase(soundId);
+    m_decoded[soundId] = std::move(sound);
+}
+
 void SoundMixer::defineButtonSound(const QByteArray& body)
 {
     auto rec = readDefineButtonSound(body);

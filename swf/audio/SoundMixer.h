@@ -38,6 +38,7 @@ public:
 
     // SoundSink.
     void defineSound(const QByteArray& body) override;
+    void defineSamples(std::uint16_t soundId, double rate, int channels, std::vector<std::int16_t> samples) override;
     void defineButtonSound(const QByteArray& body) override;
     void controlTag(std::uintptr_t timeline, int tagCode, const QByteArray& body, int frame) override;
     void timelineRemoved(std::uintptr_t timeline) override;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <vector>
 
 namespace swf {
 
@@ -25,6 +26,11 @@ public:
 
     // A DefineSound (code 14) body, given once while the movie loads.
     virtual void defineSound(const QByteArray& body) = 0;
+
+    // A sound decoded outside the movie (a loaded MP3 file, an FLV's audio
+    // track) under `soundId`: 16-bit samples at `rate`, interleaved when
+    // `channels` is 2. Scripts start it and ask its length as a defined one.
+    virtual void defineSamples(std::uint16_t soundId, double rate, int channels, std::vector<std::int16_t> samples) { }
 
     // A DefineButtonSound (code 17) body, given once while the movie loads.
     virtual void defineButtonSound(const QByteArray& body) { }

@@ -63,12 +63,12 @@ void addLoadRoots(Interpreter& vm, std::vector<Object*>& roots)
 void LoadQueue::request(Object* target, const QString& url, Delivery delivery)
 {
     if (target)
-        m_pending.push_back({ target, url, delivery, {}, {}, {}, m_round });
+        m_pending.push_back({ target, url, delivery, {}, {}, {}, m_round, askingFolder() });
 }
 
 void LoadQueue::request(const QString& url, Done done, std::vector<Object*> keep)
 {
-    m_pending.push_back({ nullptr, url, Delivery::OnData, std::move(done), {}, std::move(keep), m_round });
+    m_pending.push_back({ nullptr, url, Delivery::OnData, std::move(done), {}, std::move(keep), m_round, askingFolder() });
 }
 
 void LoadQueue::later(std::function<void(Interpreter&)> work, std::vector<Object*> keep)
@@ -94,7 +94,7 @@ void LoadQueue::pump(Interpreter& vm)
             continue;
         }
         if (p.done) {
-            p.done(vm, m_loader.read(p.url, m_baseFolder));
+            p.done(vm, m_loader.read(p.url, p.folder));
             continue;
         }
         if (p.delivery == Delivery::FlushDeclined) {
@@ -104,7 +104,7 @@ void LoadQueue::pump(Interpreter& vm)
             vm.callMethodSafely(p.target, QStringLiteral("onStatus"), { Value(info) });
             continue;
         }
-        Result<QByteArray> bytes = m_loader.read(p.url, m_baseFolder);
+        Result<QByteArray> bytes = m_loader.read(p.url, p.folder);
         const Value target(p.target);
         if (p.delivery == Delivery::Variables) {
             if (!bytes)

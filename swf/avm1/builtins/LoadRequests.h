@@ -24,6 +24,15 @@ public:
     // The folder of the movie the scripts belong to; relative addresses start there.
     void setBaseFolder(const QString& folder) { m_baseFolder = folder; }
     const QString& baseFolder() const { return m_baseFolder; }
+    // The folder of the movie asking now (a movie loaded from a subfolder
+    // asks from there); empty or unset: the base folder. Each request keeps
+    // the folder it was made from.
+    void setAskingFolder(std::function<QString()> folder) { m_askingFolder = std::move(folder); }
+    QString askingFolder() const
+    {
+        const QString folder = m_askingFolder ? m_askingFolder() : QString();
+        return folder.isEmpty() ? m_baseFolder : folder;
+    }
 
     enum class Delivery {
         OnData,    // target.onData(text): XML, LoadVars
@@ -72,9 +81,11 @@ private:
         std::function<void(Interpreter&)> work;
         std::vector<Object*> keep;
         quint64 round = 0; // the pump count when it was made
+        QString folder;    // the folder of the movie that asked
     };
     archive::Loader m_loader;
     QString m_baseFolder;
+    std::function<QString()> m_askingFolder;
     bool m_holdOne = false;
     quint64 m_round = 0;
     std::vector<Pending> m_pending;

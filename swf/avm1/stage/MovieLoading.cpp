@@ -11,6 +11,7 @@
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 namespace swf::avm1 {
@@ -21,6 +22,28 @@ QHash<const Interpreter*, int>& loadCounts()
 {
     static QHash<const Interpreter*, int> map;
     return map;
+}
+
+// The folder each loaded movie came from, so that its own requests start there.
+QHash<const Interpreter*, QHash<const Movie*, QString>>& loadedFolders()
+{
+    static QHash<const Interpreter*, QHash<const Movie*, QString>> map;
+    return map;
+}
+
+// The folder of the movie whose script runs now: the nearest loaded movie
+// around the running timeline; empty for the first movie.
+QString askingFolder(StageScripts& owner)
+{
+    auto* clip = dynamic_cast<SpriteClip*>(owner.interpreter().currentTarget());
+    const auto folders = loadedFolders().constFind(&owner.interpreter());
+    if (!clip || folders == loadedFolders().constEnd())
+        return QString();
+    for (const DisplayObject* o = clip->sprite(); o; o = o->parent()) {
+        if (const SpriteInstance* sprite = o->asSprite(); sprite && sprite->loadedMovie())
+            return folders->value(sprite->loadedMovie().get());
+    }
+    return QString();
 }
 
 // The sprite a request is for now: the clip's (null once it is gone), or
@@ -60,17 +83,18 @@ void tell(Interpreter& vm, Object* loader, const QString& event, std::vector<Val
 }
 
 // Why a file could not be had, in the words MovieClipLoader reports.
-QString errorWord(StageScripts& owner, const QString& url)
+QString errorWord(StageScripts& owner, const QString& url, const QString& folder)
 {
     LoadQueue* queue = loadQueueOf(owner.interpreter());
     if (!queue)
         return QStringLiteral("URLNotFound");
-    const archive::Loader::Target t = queue->loader().resolve(url, queue->baseFolder());
+    const archive::Loader::Target t = queue->loader().resolve(url, folder);
     // Web addresses and places outside the movie's folder are not for a local movie.
     return t.kind == archive::Loader::Kind::File ? QStringLiteral("URLNotFound") : QStringLiteral("IllegalRequest");
 }
 
-void arrive(StageScripts& owner, Object* target, int level, const QString& url, Object* loader, const Result<QByteArray>& bytes)
+void arrive(StageScripts& owner, Object* target, int level, const QString& url, const QString& folder, Object* loader,
+    const Result<QByteArray>& bytes)
 {
     Interpreter& vm = owner.interpreter();
     if (url.isEmpty()) {
@@ -86,7 +110,7 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
         tell(vm, loader, QStringLiteral("onLoadError"), { clipOf(owner, sprite), Value(word), Value(0) });
     };
     if (!bytes) {
-        fail(errorWord(owner, url));
+        fail(errorWord(owner, url, folder));
         return;
     }
     // A picture becomes a one-frame movie showing it.
@@ -111,6 +135,11 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
     tell(vm, loader, QStringLiteral("onLoadStart"), { clipOf(owner, sprite) });
     tell(vm, loader, QStringLiteral("onLoadProgress"), { clipOf(owner, sprite), Value(size), Value(size) });
     sprite->replaceContent(std::move(movie.value()));
+    if (LoadQueue* queue = movieQueueOf(vm)) {
+        const archive::Loader::Target t = queue->loader().resolve(url, folder);
+        if (t.kind == archive::Loader::Kind::File && sprite->loadedMovie())
+            loadedFolders()[&vm].insert(sprite->loadedMovie().get(), QFileInfo(t.path).absolutePath());
+    }
     SpriteClip* clip = owner.clipFor(*sprite);
     clip->put(QStringLiteral("_bytesLoaded"), Value(size), DontEnum);
     clip->put(QStringLiteral("_bytesTotal"), Value(size), DontEnum);
@@ -130,6 +159,7 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
 void forgetMovieLoads(Interpreter& vm)
 {
     loadCounts().remove(&vm);
+    loadedFolders().remove(&vm);
 }
 
 bool requestMovie(StageScripts& owner, Object* target, int level, const QString& url, Object* loader)
@@ -148,9 +178,10 @@ bool requestMovie(StageScripts& owner, Object* target, int level, const QString&
         keep.push_back(target);
     if (loader)
         keep.push_back(loader);
+    const QString folder = queue->askingFolder();
     queue->request(url.isEmpty() ? QStringLiteral("-") : url,
-        [&owner, target, level, url, loader](Interpreter&, const Result<QByteArray>& bytes) {
-            arrive(owner, target, level, url, loader, bytes);
+        [&owner, target, level, url, folder, loader](Interpreter&, const Result<QByteArray>& bytes) {
+            arrive(owner, target, level, url, folder, loader, bytes);
         },
         std::move(keep));
     return true;
@@ -311,6 +342,12 @@ const NativeMethod clipLoadingMethods[] = {
 
 void installMovieLoading(Interpreter& vm)
 {
+    // Every request of a loaded movie starts from that movie's own folder.
+    StageScripts& owner = StageScripts::of(vm);
+    for (LoadQueue* queue : { loadQueueOf(vm), movieQueueOf(vm) }) {
+        if (queue)
+            queue->setAskingFolder([&owner] { return askingFolder(owner); });
+    }
     const Value ctor = vm.getMember(Value(vm.global()), QStringLiteral("MovieClipLoader"));
     if (Object* proto = vm.getMember(ctor, QStringLiteral("prototype")).asObject())
         vm.defineMethods(proto, loaderMethods);

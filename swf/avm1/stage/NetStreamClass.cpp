@@ -13,6 +13,9 @@
 #include "swf/avm1/vm/Interpreter.h"
 #include "swf/runtime/SoundSink.h"
 #include "swf/runtime/Stage.h"
+#include "swf/audio/SoundMixer.h"
+#include "swf/avm1/stage/SoundScripts.h"
+#include "swf/video/FlvAudio.h"
 #include "swf/video/FlvPlayback.h"
 
 #include <cmath>
@@ -98,8 +101,8 @@ SoundSink* sinkOf(Interpreter& vm)
 // The file's audio tags as one DefineSound body, when every tag has the same
 // format and the mixer can take the packets joined end to end: MP3 (frames
 // follow each other), PCM and Nellymoser (whole blocks). ADPCM packets each
-// start their own bit stream and AAC needs a decoder the mixer does not
-// have: those files play without sound.
+// start their own bit stream and AAC packets need their configuration: those
+// are decoded whole (FlvAudio) instead.
 QByteArray soundBody(const FlvFile& file, std::uint16_t id)
 {
     if (file.audio.empty())
@@ -121,19 +124,6 @@ QByteArray soundBody(const FlvFile& file, std::uint16_t id)
         body.append(packet.data);
     }
     return body;
-}
-
-// A sound id neither the movie nor another stream uses.
-std::uint16_t freeSoundId(Interpreter& vm, SoundSink& sink)
-{
-    static std::uint16_t next = 65535;
-    for (int tries = 0; tries < 1024; ++tries, --next) {
-        if (next < 1024)
-            next = 65535;
-        if (!StageScripts::of(vm).stage().movie().character(next) && sink.soundDurationMs(next) == 0)
-            return next--;
-    }
-    return 0;
 }
 
 // The sound follows the stream: it plays from the stream's time while the
@@ -204,12 +194,20 @@ void fileArrived(Interpreter& vm, NetStreamObject* stream, const Result<QByteArr
     stream->bytesLoaded = stream->bytesTotal = bytes.value().size();
     if (SoundSink* sink = sinkOf(vm)) {
         if (!stream->soundId)
-            stream->soundId = freeSoundId(vm, *sink);
+            stream->soundId = StageScripts::of(vm).sounds().unusedSoundId(*sink);
         const QByteArray body = stream->soundId ? soundBody(file.value(), stream->soundId) : QByteArray();
-        if (!body.isEmpty())
+        if (!body.isEmpty()) {
             sink->defineSound(body);
-        else
+        } else if (stream->soundId && flvAudioNeedsDecoding(file.value())) {
+            // ADPCM and AAC: decoded whole here, then played as any other sound.
+            auto decoded = decodeFlvAudio(file.value(), std::int64_t(48000) * SoundMixer::MaxSoundSeconds);
+            if (decoded)
+                sink->defineSamples(stream->soundId, decoded.value().rate, decoded.value().channels, std::move(decoded.value().samples));
+            else
+                stream->soundId = 0;
+        } else {
             stream->soundId = 0;
+        }
     }
     stream->playback = std::make_shared<FlvPlayback>(std::move(file.value()), videoDecodeAhead());
     stream->feed->setPlayback(stream->playback);
@@ -327,8 +325,19 @@ static Value netStreamPause(Interpreter& vm, CallArgs& a)
     if (!stream)
         return Value();
     // pause() toggles, pause(flag) pauses or resumes.
+    const bool was = stream->paused;
     stream->paused = a.args.empty() || a.arg(0).isUndefined() ? !stream->paused : vm.toBoolean(a.arg(0));
     syncSound(vm, stream);
+    // A stream with a file hears of the change on the next frame, as of a seek.
+    LoadQueue* queue = loadQueueOf(vm);
+    if (!queue || !stream->playback || was == stream->paused)
+        return Value();
+    const quint64 serial = stream->playSerial;
+    const QString code = stream->paused ? QStringLiteral("NetStream.Pause.Notify") : QStringLiteral("NetStream.Unpause.Notify");
+    queue->later([stream, serial, code](Interpreter& vm) {
+        if (stream->playSerial == serial)
+            sendStatus(vm, stream, code, Status);
+    }, { stream });
     return Value();
 }
 

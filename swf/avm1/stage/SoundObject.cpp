@@ -39,7 +39,12 @@ bool SoundObject::getVirtual(Interpreter&, const QString& name, Value& out)
         return false;
     SoundSink* sink = m_registry ? m_registry->owner().stage().soundSink() : nullptr;
     if (duration) {
-        out = soundId && sink ? Value(std::round(sink->soundDurationMs(soundId))) : Value();
+        if (soundId && sink)
+            out = Value(std::round(sink->soundDurationMs(soundId)));
+        else if (soundId && loadedDurationMs >= 0)
+            out = Value(std::round(loadedDurationMs));
+        else
+            out = Value();
         return true;
     }
     if (playing && sink) {

@@ -29,6 +29,12 @@ public:
     std::uint64_t playing = 0;
     // Where the last started sound stood when it was last seen, for position after it ends.
     double lastPositionMs = 0;
+    // loadSound: how many loads were asked (an answer for an older one is
+    // ignored), the file's bytes once it came (-1 before: total unknown), and
+    // the loaded sound's length for when no sink knows it.
+    quint64 loadSerial = 0;
+    double loadedBytes = -1;
+    double loadedDurationMs = -1;
 
     bool getVirtual(Interpreter&, const QString& name, Value& out) override;
     bool setVirtual(Interpreter&, const QString& name, const Value& value) override;

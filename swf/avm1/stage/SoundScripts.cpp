@@ -1,5 +1,7 @@
 #include "swf/avm1/stage/SoundScripts.h"
 
+#include "swf/audio/SoundDecoder.h"
+#include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/movie/Movie.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
@@ -68,6 +70,19 @@ bool SoundScripts::ownerOf(const SoundObject& sound, std::uintptr_t& owner)
         return field->field() != nullptr;
     }
     return false;
+}
+
+std::uint16_t SoundScripts::unusedSoundId(SoundSink& sink) const
+{
+    // Counted down from the top, where movies rarely define anything.
+    static std::uint16_t next = 65535;
+    for (int tries = 0; tries < 4096; ++tries, --next) {
+        if (next < 1024)
+            next = 65535;
+        if (!m_owner.stage().movie().character(next) && sink.soundDurationMs(next) == 0)
+            return next--;
+    }
+    return 0;
 }
 
 SoundTransform SoundScripts::transformOf(std::uintptr_t owner) const
@@ -273,15 +288,96 @@ static Value soundGetTransform(Interpreter& vm, CallArgs& a)
     return Value(o);
 }
 
-// getBytesLoaded and getBytesTotal: attached sounds are part of the movie,
-// always wholly loaded.
-static Value soundWhollyLoaded(Interpreter&, CallArgs& a)
+// getBytesLoaded and getBytesTotal. An attached sound is part of the
+// movie: 1 of 1. A loaded one: 0 of unknown until the file came, then its
+// size of its size; a file that did not come stays at 0 of unknown.
+static Value soundBytes(CallArgs& a, bool total)
 {
-    return soundOf(a) && soundOf(a)->soundId ? Value(1.0) : Value();
+    SoundObject* s = soundOf(a);
+    if (!s)
+        return Value();
+    if (s->loadSerial == 0)
+        return s->soundId ? Value(1.0) : Value();
+    if (s->loadedBytes < 0)
+        return total ? Value() : Value(0.0);
+    return Value(s->loadedBytes);
 }
 
-static Value soundLoadSound(Interpreter&, CallArgs&)
+static Value soundGetBytesLoaded(Interpreter&, CallArgs& a)
 {
+    return soundBytes(a, false);
+}
+
+static Value soundGetBytesTotal(Interpreter&, CallArgs& a)
+{
+    return soundBytes(a, true);
+}
+
+// The file a loadSound asked for came (or did not): a sound that decodes is
+// defined in the sink under a fresh id; a streaming one starts at once, an
+// event sound waits for start(). onLoad hears whether it worked.
+static void soundArrived(Interpreter& vm, SoundObject* s, bool streaming, const Result<QByteArray>& bytes)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    bool ok = false;
+    if (bytes) {
+        // Ten minutes at the highest MP3 rate is as much as a loaded sound keeps.
+        auto decoded = decodeMp3File(bytes.value(), std::int64_t(48000) * 600);
+        SoundSink* sink = self.owner().stage().soundSink();
+        const std::uint16_t id = !decoded ? 0 : sink ? self.unusedSoundId(*sink) : 0xffff;
+        if (decoded && id) {
+            ok = true;
+            s->loadedBytes = double(bytes.value().size());
+            DecodedSound& sound = decoded.value();
+            s->loadedDurationMs = sound.rate > 0 ? double(sound.frames()) * 1000 / sound.rate : 0;
+            s->soundId = id;
+            if (sink)
+                sink->defineSamples(id, sound.rate, sound.channels, std::move(sound.samples));
+            std::uintptr_t owner = 0;
+            if (streaming && sink && self.ownerOf(*s, owner)) {
+                const std::uint64_t handle = sink->startScriptSound(owner, id, 0, 1);
+                if (handle) {
+                    s->playing = handle;
+                    s->lastPositionMs = 0;
+                    self.started(s);
+                }
+            }
+        }
+    }
+    vm.callMethodSafely(s, QStringLiteral("onLoad"), { Value(ok) });
+}
+
+static Value soundLoadSound(Interpreter& vm, CallArgs& a)
+{
+    SoundScripts& self = StageScripts::of(vm).sounds();
+    SoundObject* s = soundOf(a);
+    // Movies before version 6 have no loadSound: the call does nothing at all.
+    if (!s || vm.version() < 6)
+        return Value();
+    // A load starts the object afresh: what it played stops, and its
+    // target's volume and pan are back to the defaults.
+    std::uintptr_t owner = 0;
+    const bool stands = self.ownerOf(*s, owner);
+    SoundSink* sink = self.owner().stage().soundSink();
+    if (sink && s->soundId && s->loadSerial)
+        sink->stopSounds(owner, s->soundId);
+    if (stands)
+        self.setTransform(owner, SoundTransform {});
+    s->soundId = 0;
+    s->playing = 0;
+    s->lastPositionMs = 0;
+    s->loadedBytes = -1;
+    s->loadedDurationMs = -1;
+    const quint64 serial = ++s->loadSerial;
+    const QString url = vm.toString(a.arg(0));
+    const bool streaming = vm.toBoolean(a.arg(1));
+    LoadQueue* queue = loadQueueOf(vm);
+    if (!queue || url.isEmpty())
+        return Value();
+    queue->request(url, [s, serial, streaming](Interpreter& vm, const Result<QByteArray>& bytes) {
+        if (s->loadSerial == serial)
+            soundArrived(vm, s, streaming, bytes);
+    }, { s });
     return Value();
 }
 
@@ -295,8 +391,8 @@ const NativeMethod soundMethods[] = {
     { "getPan", soundGetPan },
     { "setTransform", soundSetTransform },
     { "getTransform", soundGetTransform },
-    { "getBytesLoaded", soundWhollyLoaded },
-    { "getBytesTotal", soundWhollyLoaded },
+    { "getBytesLoaded", soundGetBytesLoaded },
+    { "getBytesTotal", soundGetBytesTotal },
     { "loadSound", soundLoadSound },
 };
 

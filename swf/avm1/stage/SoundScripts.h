@@ -41,6 +41,10 @@ public:
     // The character id exported under `name`; 0 when none.
     std::uint16_t exportedSound(const QString& name) const;
 
+    // A sound id neither the movie nor a sound made at run time uses, for a
+    // sound a script loads or a video plays; 0 when none is left.
+    std::uint16_t unusedSoundId(SoundSink& sink) const;
+
     SoundTransform transformOf(std::uintptr_t owner) const;
     void setTransform(std::uintptr_t owner, const SoundTransform& transform);
 

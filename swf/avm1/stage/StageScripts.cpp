@@ -166,7 +166,7 @@ SpriteClip* StageScripts::clipFor(SpriteInstance& sprite)
     auto it = m_clips.find(&sprite);
     if (it != m_clips.end())
         return it->second;
-    auto* clip = m_vm->make<SpriteClip>(*this, &sprite, m_vm->clipPrototype(), m_vm->caseSensitive());
+    auto* clip = m_vm->make<SpriteClip>(*this, &sprite, m_vm->clipPrototype(), versionOf(&sprite) >= 7);
     m_clips.emplace(&sprite, clip);
     return clip;
 }
@@ -177,18 +177,30 @@ ClipObject* StageScripts::level(int n)
     return level ? clipFor(*level) : nullptr;
 }
 
-std::shared_ptr<const Block> StageScripts::decode(const QByteArray& actions)
+int StageScripts::versionOf(const DisplayObject* object) const
 {
-    auto it = m_decoded.constFind(actions);
-    if (it != m_decoded.constEnd())
+    for (const DisplayObject* o = object; o; o = o->parent()) {
+        if (const SpriteInstance* sprite = o->asSprite(); sprite && sprite->loadedMovie())
+            return sprite->loadedMovie()->version();
+    }
+    return m_stage.movie().version();
+}
+
+std::shared_ptr<const Block> StageScripts::decode(const QByteArray& actions, int version)
+{
+    if (version <= 0)
+        version = m_stage.movie().version();
+    auto& cache = version == m_stage.movie().version() ? m_decoded : m_decodedOther[version];
+    auto it = cache.constFind(actions);
+    if (it != cache.constEnd())
         return *it;
-    auto block = decodeBlock(actions, m_stage.movie().version());
+    auto block = decodeBlock(actions, version);
     std::shared_ptr<const Block> result;
     if (block)
         result = block.release();
     else
         scriptFault(QStringLiteral("action block not run: %1 (at byte %2)").arg(block.error().detail).arg(block.error().offset));
-    m_decoded.insert(actions, result);
+    cache.insert(actions, result);
     return result;
 }
 

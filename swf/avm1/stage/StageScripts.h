@@ -20,6 +20,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -130,7 +131,11 @@ private:
         std::vector<Value> args;
         bool construct = false;             // gives a placed instance its registered class
     };
-    std::shared_ptr<const Block> decode(const QByteArray& actions);
+    // Actions decoded once per movie version; without one, the first movie's.
+    std::shared_ptr<const Block> decode(const QByteArray& actions, int version = 0);
+    // The version of the movie `object` belongs to: the nearest loaded movie
+    // among it and its parents, else the first movie.
+    int versionOf(const DisplayObject* object) const;
     void enqueue(SpriteInstance& timeline, const QByteArray& actions, Band band = NormalBand);
     void push(Band band, Pending pending);
     void runPending(Pending& pending);
@@ -159,6 +164,8 @@ private:
     std::unordered_map<const DisplayObject*, SpriteClip*> m_clips;
     QSet<const DisplayObject*> m_clipsAlive; // sprite instances the stage has shown us and not removed
     QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
+    // Blocks of loaded movies whose version differs from the first movie's, by version.
+    std::map<int, QHash<QByteArray, std::shared_ptr<const Block>>> m_decodedOther;
     std::deque<Pending> m_queues[BandCount];
     // How many queued entries name each instance, so that a removal scans
     // the queues only when it has work there: a script making thousands of

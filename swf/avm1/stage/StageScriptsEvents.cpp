@@ -70,7 +70,7 @@ void StageScripts::push(Band band, Pending pending)
 
 void StageScripts::enqueue(SpriteInstance& timeline, const QByteArray& actions, Band band)
 {
-    auto block = decode(actions);
+    auto block = decode(actions, versionOf(&timeline));
     if (!block)
         return;
     m_clipsAlive.insert(&timeline);
@@ -253,7 +253,8 @@ void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std
         // A keyPress record answers its own key only.
         if (wanted == clipEventFlag(ClipEvent::KeyPress) && action.keyCode != keyCode)
             continue;
-        auto block = decode(action.actions);
+        // Clip actions belong to the movie that placed the clip.
+        auto block = decode(action.actions, versionOf(instance.parent()));
         if (!block)
             continue;
         Pending pending;

@@ -185,13 +185,15 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     if (m_depth >= m_maxDepth)
         trap(QStringLiteral("calls nested too deeply"));
     const FunctionCode& code = *fn->code;
+    // A function keeps the rules of the movie that defined it, whoever calls it.
+    const int ownVersion = code.body.version > 0 ? code.body.version : m_version;
     Frame f;
     f.stackBase = m_stack.size();
     f.activation = newObject(nullptr);
     // A function called on nothing runs on the global object.
     f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? m_realm.global : toObject(thisValue));
     f.base = fn->definingTarget;
-    if (m_version < 6) {
+    if (ownVersion < 6) {
         // Movies before version 6 have no closures: a function sees its own
         // locals, then the timeline it runs on, which is `this` when that is a clip.
         if (f.thisObj && f.thisObj->kind() == Object::Kind::Clip)
@@ -280,7 +282,7 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
             vm.m_version = version;
         }
     } guard { *this, f.stackBase, m_version };
-    m_version = std::max(m_version, 5);
+    m_version = std::max(ownVersion, 5);
     execute(f, code.body, 0, int(code.body.code.size()));
     return f.returned ? f.returnValue : Value();
 }
@@ -356,6 +358,11 @@ bool Interpreter::inConstructor() const
     return !m_frames.empty() && m_frames.back()->constructing;
 }
 
+Object* Interpreter::currentTarget() const
+{
+    return m_frames.empty() ? nullptr : m_frames.back()->target;
+}
+
 bool Interpreter::run(const Block& block, Object* target, QString* fault)
 {
     Frame f;
@@ -370,6 +377,11 @@ bool Interpreter::run(const Block& block, Object* target, QString* fault)
         m_runStart = m_executed;
     ++m_runNesting;
     m_frames.push_back(&f);
+    // A block runs by the rules of the movie it came from: a version 5
+    // movie loaded into a later one stays case-insensitive and the like.
+    const int callerVersion = m_version;
+    if (block.version > 0)
+        m_version = block.version;
     bool ok = true;
     try {
         execute(f, block, 0, int(block.code.size()));
@@ -392,6 +404,7 @@ bool Interpreter::run(const Block& block, Object* target, QString* fault)
         ok = false;
         reportFault(QStringLiteral("out of memory"), fault);
     }
+    m_version = callerVersion;
     m_frames.pop_back();
     --m_runNesting;
     if (m_stack.size() > f.stackBase)

@@ -107,6 +107,8 @@ public:
     // intervals, watchers set off by the stage). Faults are reported as for run().
     Value callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok = nullptr);
     Value callMethodSafely(Object* object, const QString& name, std::vector<Value> args, bool* ok = nullptr);
+    // The timeline the innermost running block or function acts on; null outside scripts.
+    Object* currentTarget() const;
 
     // Objects.
     // The shared objects, read-only; see Realm.h.

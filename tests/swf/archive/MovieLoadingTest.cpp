@@ -196,3 +196,78 @@ TEST(MovieLoading, LoadedPicturesBecomeTheClipsContent)
         .method("l", "loadClip", { "fake.png", "a" }).pop();
     EXPECT_EQ(folder.run(QStringLiteral("bad.swf"), bad, 4).join(QLatin1Char('|')), QStringLiteral("error LoadNeverCompleted"));
 }
+
+// A movie loaded from a subfolder asks for files from its own folder (and
+// may still reach up to the first movie's), never beyond the first movie's tree.
+TEST(MovieLoading, LoadedMovieAsksFromItsOwnFolder)
+{
+    Folder folder;
+    folder.write(QStringLiteral("game/sub/data.xml"), "<here/>");
+    folder.write(QStringLiteral("game/data.xml"), "<top/>");
+    folder.write(QStringLiteral("data.xml"), "<outside/>");
+    S grandSub;
+    grandSub.value("grand from sub").trace();
+    folder.write(QStringLiteral("game/sub/grand.swf"), movieWithActions(grandSub.program(), 8));
+    S grandTop;
+    grandTop.value("grand from top").trace();
+    folder.write(QStringLiteral("game/grand.swf"), movieWithActions(grandTop.program(), 8));
+
+    // t.onLoad = function(ok) { trace(<label> + ok + " " + this.firstChild.nodeName); }
+    const auto xmlLoad = [](S& s, const char* name, const char* label, const char* url) {
+        S body;
+        body.value(label).var("ok").add().value(" ").add().member("this", { "firstChild", "nodeName" }).add().trace();
+        s.assign(name, S().construct("XML"));
+        s.setMember(name, "onLoad", S().function("", { "ok" }, body));
+        s.method(name, "load", { url }).pop();
+    };
+    S child;
+    xmlLoad(child, "own", "own ", "data.xml");
+    xmlLoad(child, "up", "up ", "../data.xml");
+    xmlLoad(child, "out", "out ", "../../data.xml");
+    getUrl2(child, "grand.swf", "_level2", 0); // loadMovieNum("grand.swf", 2)
+    folder.write(QStringLiteral("game/sub/child.swf"), movieWithActions(child.program(), 8));
+
+    S s;
+    getUrl2(s, "sub/child.swf", "_level1", 0);
+    xmlLoad(s, "mine", "main ", "data.xml");
+    QStringList lines = folder.run(QStringLiteral("game/main.swf"), s, 6);
+    lines.sort();
+    EXPECT_EQ(lines, QStringList({ "grand from sub", "main true top", "out false undefined", "own true here", "up true top" }));
+}
+
+// A version 5 movie loaded into a version 8 one runs by version 5 rules:
+// names are case-insensitive, undefined joins as an empty string; a
+// function keeps the rules of the movie that defined it, whoever calls it.
+TEST(MovieLoading, LoadedMovieKeepsItsOwnVersionRules)
+{
+    Folder folder;
+    S old;
+    old.assign("Foo", S().value(1)).var("foo").trace();
+    old.value("[").var("nothing").add().value("]").add().trace();
+    old.value("parent's ").method("_level0", "joined").add().trace();
+    old.assign("joinedHere", S().function("", {}, S().value("[").var("nothing").add().value("]").add().ret()));
+    folder.write(QStringLiteral("old.swf"), movieWithActions(old.program(), 5));
+
+    S s;
+    s.assign("Bar", S().value(1)).var("bar").trace();
+    s.value("[").var("nothing").add().value("]").add().trace();
+    s.assign("joined", S().function("", {}, S().value("[").var("nothing").add().value("]").add().ret()));
+    getUrl2(s, "old.swf", "_level1", 0);
+    // Frame 2 calls the child's function; by the second pass the child is there.
+    S later;
+    later.value("child's ").method("_level1", "joinedHere").add().trace();
+    folder.write(QStringLiteral("main.swf"), movieWithActions(s.program(), 8, later.program()));
+    QStringList lines;
+    swf::PlaybackOptions options;
+    options.trace = [&lines](const QString& line) { lines << line; };
+    auto playback = swf::Playback::open(folder.dir.path() + QStringLiteral("/main.swf"), options);
+    ASSERT_TRUE(playback.ok());
+    for (int i = 1; i < 4; ++i)
+        playback.value()->nextFrame();
+    ASSERT_GE(lines.size(), 5) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.mid(0, 2), QStringList({ "undefined", "[undefined]" }));
+    EXPECT_TRUE(lines.contains("1")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("[]")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("parent's [undefined]")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("child's []")) << lines.join('\n').toStdString();
+}
