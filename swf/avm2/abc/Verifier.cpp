@@ -252,8 +252,9 @@ Result<void> BodyDecoder::checkFlow()
             scopeAt[to] = scope;
             work.push_back(to);
         } else if (stackAt[to] != stack || scopeAt[to] != scope) {
-            return stackAt[to] != stack ? bad(from, 1030, QStringLiteral("Stack depth is unbalanced. %1 != %2.").arg(stackAt[to]).arg(stack))
-                                        : bad(from, 1031, QStringLiteral("Scope depth is unbalanced. %1 != %2.").arg(scopeAt[to]).arg(scope));
+            // The arriving path's depth first, then the depth the target already had.
+            return stackAt[to] != stack ? bad(from, 1030, QStringLiteral("Stack depth is unbalanced. %1 != %2.").arg(stack).arg(stackAt[to]))
+                                        : bad(from, 1031, QStringLiteral("Scope depth is unbalanced. %1 != %2.").arg(scope).arg(scopeAt[to]));
         }
         return {};
     };

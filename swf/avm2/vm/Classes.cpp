@@ -224,8 +224,10 @@ void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait
             Binding binding;
             binding.ns = ns;
             binding.local = name.local;
+            // A method in a namespace of the script's own shows with its URI: "Test/uri::f".
+            const QString qualifier = ns.family == Namespace::Family::Public && !ns.uri.isEmpty() ? ns.uri + QStringLiteral("::") : QString();
             Method* method = makeMethod(trait.index, name.local,
-                trait.kind == TraitKind::Getter ? QStringLiteral("get ") : trait.kind == TraitKind::Setter ? QStringLiteral("set ") : QString());
+                (trait.kind == TraitKind::Getter ? QStringLiteral("get ") : trait.kind == TraitKind::Setter ? QStringLiteral("set ") : QString()) + qualifier);
             if (trait.kind == TraitKind::Method) {
                 binding.kind = Binding::Kind::Method;
                 binding.method = method;

@@ -62,14 +62,14 @@ TEST(Verifier, RefusesFaultyBodies)
         { "scope index", [](Code& c) { c.op(Op::GetScopeObject, 0).op(Op::ReturnValue); }, 1, 1, "#1019: Getscopeobject 0 is out of bounds." },
         { "unknown opcode", [](Code& c) { c.raw(QByteArray(1, char(0xFF))); }, 1, 1, "#1011: Method contained illegal opcode 255 at offset 0." },
         { "falls off the end", [](Code& c) { c.op(Op::PushTrue).op(Op::Pop); }, 1, 1, "#1020: Code cannot fall off the end of a method." },
-        // iftrue reaches "a" first with nothing on the stack; the fall-through path arrives with one value.
-        { "paths disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::PushNull).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1030: Stack depth is unbalanced. 0 != 1." },
-        { "scopes disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::GetLocal0).op(Op::PushScope).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1031: Scope depth is unbalanced. 0 != 1." },
+        // iftrue reaches "a" first with nothing on the stack; the fall-through path arrives with one value
+        // and the message names the arriving depth first.
+        { "paths disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::PushNull).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1030: Stack depth is unbalanced. 1 != 0." },
+        { "scopes disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::GetLocal0).op(Op::PushScope).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1031: Scope depth is unbalanced. 1 != 0." },
         { "string index", [](Code& c) { c.op(Op::PushString, 77).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 77 is out of range" },
         // Entry 0 of a constant pool is "no value": pushing it is refused like any index outside.
         { "string entry 0", [](Code& c) { c.op(Op::PushString, 0).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 0 is out of range" },
         { "int entry 0", [](Code& c) { c.op(Op::PushInt, 0).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 0" },
-    };
     };
     for (const Row& row : rows) {
         AbcWriter w;
