@@ -255,12 +255,6 @@ Result<void> AbcReader::readTraits(std::vector<AbcTrait>& traits)
             for (std::uint32_t k = 0; k < m; ++k)
                 trait.metadata.push_back(SWF_TRY(index(m_file.metadata.size(), "metadata")));
         }
-        // A list can only number its slots up to its own length; a larger id
-        // (and so a gap in the numbering) makes the whole file corrupt.
-        const bool holdsSlot = trait.kind == TraitKind::Slot || trait.kind == TraitKind::Const
-            || trait.kind == TraitKind::Class || trait.kind == TraitKind::Function;
-        if (holdsSlot && trait.slotId > n)
-            return bad(QStringLiteral("slot id %1 in a list of %2 traits").arg(trait.slotId).arg(n));
         traits.push_back(std::move(trait));
     }
     return {};

@@ -4,7 +4,6 @@
 // worked out by hand from the rule.
 
 #include "Avm2TestSupport.h"
-#include "swf/avm2/abc/AbcFile.h"
 
 #include <gtest/gtest.h>
 
@@ -246,19 +245,4 @@ TEST(CoreRules, ByteArrayObjectsTravelInAmf3AndAmf0)
     EXPECT_EQ(out.mid(0, 7), (QStringList { "13", "x", "9", "false", "1,,3", "5", "hi" }));
     // The flash.errors classes print with the name Error gives them.
     EXPECT_TRUE(out[7].startsWith(QLatin1String("Error: Error #2030: End of file was encountered."))) << out[7].toStdString();
-}
-
-TEST(CoreRules, SlotIdsBeyondTheirTraitListMakeTheFileCorrupt)
-{
-    for (const std::uint32_t slotId : { 1u, 2u }) {
-        AbcWriter w;
-        const std::uint32_t init = w.method();
-        Code c;
-        c.op(Op::ReturnVoid);
-        w.body(init, c, 1, 1, 0, 1);
-        w.script(init, { abcw::Trait::slot(w.publicName(QStringLiteral("x")), slotId) });
-        auto parsed = AbcFile::parse(w.finish());
-        // One trait can only be slot 1.
-        EXPECT_EQ(parsed.ok(), slotId == 1) << slotId;
-    }
 }
