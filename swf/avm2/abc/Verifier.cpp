@@ -3,6 +3,7 @@
 #include "swf/io/Reader.h"
 
 #include <deque>
+#include <string_view>
 #include <unordered_map>
 
 namespace swf::avm2 {
@@ -59,10 +60,21 @@ private:
     Result<void> decode();
     Result<void> checkOperands(const Instruction& insn, qint64 at);
     Result<void> checkFlow();
-    Error bad(std::size_t index, const QString& what) const
+    Error bad(std::size_t index, int id, const QString& what)
     {
-        return Error::at(index < m_offsets.size() ? m_offsets[index] : -1, what);
+        return fail(index < m_offsets.size() ? m_offsets[index] : -1, id, what);
     }
+    Error fail(qint64 at, int id, const QString& what)
+    {
+        m_errorId = id;
+        return Error::at(at, what);
+    }
+
+public:
+    int errorId() const { return m_errorId; }
+
+private:
+    int m_errorId = 1000;
 
     const AbcFile& m_file;
     const AbcBody& m_body;
@@ -75,14 +87,17 @@ private:
 
 Result<void> BodyDecoder::checkOperands(const Instruction& insn, qint64 at)
 {
+    // Entry 0 of a constant pool stands for "none": no instruction may name it.
+    // Methods, classes and handlers count from 0.
     auto within = [&](std::uint32_t index, std::size_t size, const char* table) -> Result<void> {
-        if (index >= size)
-            return Error::at(at, QStringLiteral("%1 index %2 outside its table of %3").arg(QLatin1String(table)).arg(index).arg(size));
+        const bool pool = table != std::string_view("method") && table != std::string_view("class") && table != std::string_view("exception");
+        if (index >= size || (pool && index == 0))
+            return fail(at, 1032, QStringLiteral("Cpool index %1 is out of range %2.").arg(index).arg(size));
         return {};
     };
     auto local = [&](std::uint32_t index) -> Result<void> {
         if (index >= m_body.localCount)
-            return Error::at(at, QStringLiteral("local %1 of a method with %2 locals").arg(index).arg(m_body.localCount));
+            return fail(at, 1025, QStringLiteral("An invalid register %1 was accessed.").arg(index));
         return {};
     };
     switch (insn.op) {
@@ -108,7 +123,7 @@ Result<void> BodyDecoder::checkOperands(const Instruction& insn, qint64 at)
     case Op::GetLex: case Op::FindDef:
         SWF_TRY_VOID(within(insn.a, m_file.multinames.size(), "multiname"));
         if (insn.a == 0 || nameParts(m_file, insn.a) != 0)
-            return Error::at(at, QStringLiteral("name %1 must be known before run time").arg(insn.a));
+            return fail(at, 1078, QStringLiteral("Illegal opcode/multiname combination: %1<%2>.").arg(int(insn.op)).arg(insn.a));
         return {};
     case Op::GetSuper: case Op::SetSuper: case Op::CallSuper: case Op::CallProperty: case Op::ConstructProp:
     case Op::CallPropLex: case Op::CallSuperVoid: case Op::CallPropVoid: case Op::GetDescendants:
@@ -116,7 +131,7 @@ Result<void> BodyDecoder::checkOperands(const Instruction& insn, qint64 at)
     case Op::InitProperty: case Op::DeleteProperty: case Op::Coerce: case Op::AsType: case Op::IsType:
         SWF_TRY_VOID(within(insn.a, m_file.multinames.size(), "multiname"));
         if (insn.a == 0)
-            return Error::at(at, QStringLiteral("multiname 0 names nothing"));
+            return fail(at, 1032, QStringLiteral("Cpool index 0 is out of range %1.").arg(m_file.multinames.size()));
         return {};
     default:
         return {};
@@ -132,7 +147,7 @@ Result<void> BodyDecoder::decode()
         auto code = SWF_TRY(in.readU8());
         const OpInfo& info = table[code];
         if (!info.known)
-            return Error::at(at, QStringLiteral("unknown opcode 0x%1").arg(code, 2, 16, QLatin1Char('0')));
+            return fail(at, 1011, QStringLiteral("Method contained illegal opcode %1 at offset %2.").arg(code).arg(at));
         Instruction insn;
         insn.op = Op(code);
         switch (info.operands) {
@@ -166,7 +181,7 @@ Result<void> BodyDecoder::decode()
             auto cases = SWF_TRY(in.readEncodedU32());
             // Each case takes three bytes of the body.
             if (std::uint64_t(cases) + 1 > in.remaining() / 3 + 1)
-                return Error::at(at, QStringLiteral("switch of %1 cases in a shorter body").arg(cases));
+                return fail(at, 1021, QStringLiteral("At least one branch target was not on a valid instruction in the method."));
             for (std::uint32_t i = 0; i <= cases; ++i)
                 targets.push_back(at + SWF_TRY(readS24()));
             insn.a = std::uint32_t(m_switchOffsets.size());
@@ -186,13 +201,12 @@ Result<void> BodyDecoder::decode()
         m_out.code.push_back(insn);
     }
     if (m_out.code.empty())
-        return Error::at(0, QStringLiteral("empty method body"));
+        return fail(0, 1043, QStringLiteral("Invalid code_length=0."));
     const qint64 end = in.offset();
     auto target = [&](std::size_t from, std::int64_t offset) -> Result<std::uint32_t> {
         auto it = m_indexAt.find(offset);
         if (it == m_indexAt.end())
-            return bad(from, offset >= 0 && offset < end ? QStringLiteral("jump into the middle of an instruction")
-                                                        : QStringLiteral("jump outside the method body"));
+            return bad(from, 1021, QStringLiteral("At least one branch target was not on a valid instruction in the method."));
         return it->second;
     };
     for (const auto& [from, offset] : m_branches)
@@ -218,7 +232,7 @@ Result<void> BodyDecoder::decode()
     for (const AbcException& e : m_body.exceptions) {
         auto from = boundary(e.from), to = boundary(e.to), at = boundary(e.target);
         if (!from || !to || !at || *at >= m_out.code.size())
-            return Error::at(0, QStringLiteral("exception handler not on instruction boundaries"));
+            return fail(0, 1054, QStringLiteral("Illegal range or target offsets in exception handler."));
         m_out.handlers.push_back(Handler { *from, *to, *at, e.type, e.varName });
     }
     return {};
@@ -238,39 +252,45 @@ Result<void> BodyDecoder::checkFlow()
             scopeAt[to] = scope;
             work.push_back(to);
         } else if (stackAt[to] != stack || scopeAt[to] != scope) {
-            return bad(from, QStringLiteral("paths meet with different stack or scope depths"));
+            // The arriving path's depth first, then the depth the target already had.
+            return stackAt[to] != stack ? bad(from, 1030, QStringLiteral("Stack depth is unbalanced. %1 != %2.").arg(stack).arg(stackAt[to]))
+                                        : bad(from, 1031, QStringLiteral("Scope depth is unbalanced. %1 != %2.").arg(scope).arg(scopeAt[to]));
         }
         return {};
     };
     SWF_TRY_VOID(reach(0, 0, 0, 0));
-    // Handlers start with the exception alone on the stack and no scopes of their own.
-    for (const Handler& h : m_out.handlers)
-        SWF_TRY_VOID(reach(h.target, h.target, 1, 0));
     while (!work.empty()) {
         std::uint32_t i = work.front();
         work.pop_front();
+        // A handler is checked once code it guards can run: it starts with the
+        // exception alone on the stack and no scopes of its own. A handler
+        // that guards only unreachable code is never checked, as it never runs.
+        for (const Handler& h : m_out.handlers) {
+            if (i >= h.from && i < h.to)
+                SWF_TRY_VOID(reach(i, h.target, 1, 0));
+        }
         const Instruction& insn = m_out.code[i];
         int pops = 0, pushes = 0;
         stackEffect(m_file, insn, pops, pushes);
         int stack = stackAt[i];
         int scope = scopeAt[i];
         if (pops > stack)
-            return bad(i, QStringLiteral("stack underflow"));
+            return bad(i, 1024, QStringLiteral("Stack underflow occurred."));
         stack += pushes - pops;
         if (stack > int(m_body.maxStack))
-            return bad(i, QStringLiteral("stack overflow (more than %1)").arg(m_body.maxStack));
+            return bad(i, 1023, QStringLiteral("Stack overflow occurred."));
         switch (insn.op) {
         case Op::PushScope: case Op::PushWith:
             if (++scope > maxScope)
-                return bad(i, QStringLiteral("scope stack overflow (more than %1)").arg(maxScope));
+                return bad(i, 1017, QStringLiteral("Scope stack overflow occurred."));
             break;
         case Op::PopScope:
             if (--scope < 0)
-                return bad(i, QStringLiteral("scope stack underflow"));
+                return bad(i, 1018, QStringLiteral("Scope stack underflow occurred."));
             break;
         case Op::GetScopeObject:
             if (int(insn.a) >= scope)
-                return bad(i, QStringLiteral("scope %1 of a scope stack of %2").arg(insn.a).arg(scope));
+                return bad(i, 1019, QStringLiteral("Getscopeobject %1 is out of bounds.").arg(insn.a));
             break;
         default:
             break;
@@ -283,7 +303,7 @@ Result<void> BodyDecoder::checkFlow()
         }
         if (fallsThrough(insn.op)) {
             if (i + 1 >= n)
-                return bad(i, QStringLiteral("code runs off the end of the method body"));
+                return bad(i, 1020, QStringLiteral("Code cannot fall off the end of a method."));
             SWF_TRY_VOID(reach(i, i + 1, stack, scope));
         }
     }
@@ -334,10 +354,13 @@ bool stackEffect(const AbcFile& file, const Instruction& insn, int& pops, int& p
     return true;
 }
 
-Result<DecodedBody> verifyBody(const AbcFile& file, const AbcBody& body)
+Result<DecodedBody> verifyBody(const AbcFile& file, const AbcBody& body, int* errorId)
 {
     BodyDecoder decoder(file, body);
-    return decoder.run();
+    auto result = decoder.run();
+    if (errorId)
+        *errorId = result.ok() ? 0 : decoder.errorId();
+    return result;
 }
 
 } // namespace swf::avm2

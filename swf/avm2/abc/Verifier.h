@@ -33,6 +33,7 @@ struct DecodedBody {
 // The stack effect of `insn` within `file`; false for an unknown opcode.
 bool stackEffect(const AbcFile& file, const Instruction& insn, int& pops, int& pushes);
 
-Result<DecodedBody> verifyBody(const AbcFile& file, const AbcBody& body);
+// A refused body's message is the one a VerifyError carries; `errorId` gets its number.
+Result<DecodedBody> verifyBody(const AbcFile& file, const AbcBody& body, int* errorId = nullptr);
 
 } // namespace swf::avm2

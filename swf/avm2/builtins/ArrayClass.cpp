@@ -60,7 +60,7 @@ void installArrayClass(Machine& m)
                 m.throwError(ErrorClass::RangeError, 1005, QStringLiteral("Array index is not a positive integer (%1).").arg(numberToString(n)));
             if (n > MaxLength)
                 m.throwError(ErrorClass::RangeError, 1000, QStringLiteral("The system is out of memory."));
-            return Value::object(m.newArray(std::vector<Value>(std::size_t(n))));
+            return Value::object(m.newArray(std::vector<Value>(std::size_t(n), Value::hole())));
         }
         return Value::object(m.newArray(std::vector<Value>(args.begin(), args.end())));
     };
@@ -82,7 +82,7 @@ void installArrayClass(Machine& m)
             double n = m.toNumber(arg(args, 0));
             if (n < 0 || n != std::trunc(n) || n > MaxLength)
                 m.throwError(ErrorClass::RangeError, 1005, QStringLiteral("Array index is not a positive integer (%1).").arg(numberToString(n)));
-            self(m, v)->elements.resize(std::size_t(n));
+            self(m, v)->elements.resize(std::size_t(n), Value::hole());
             return Value::undefined();
         });
     m.addPrototypeMethod(b.array, QStringLiteral("push"), [](Machine& m, const Value& v, Args args) {
@@ -134,7 +134,9 @@ void installArrayClass(Machine& m)
         if (args.empty())
             return Value::undefined();
         int from = relative(m, args[0], length, 0);
-        int count = args.size() > 1 ? int(std::clamp<double>(std::trunc(m.toNumber(args[1])), 0, length - from)) : length - from;
+        // A count that is no number removes nothing (NaN would make the clamp meaningless).
+        const double wanted = args.size() > 1 ? std::trunc(m.toNumber(args[1])) : double(length - from);
+        const int count = std::isnan(wanted) ? 0 : int(std::clamp<double>(wanted, 0, length - from));
         std::vector<Value> removed(a->elements.begin() + from, a->elements.begin() + from + count);
         a->elements.erase(a->elements.begin() + from, a->elements.begin() + from + count);
         if (args.size() > 2)

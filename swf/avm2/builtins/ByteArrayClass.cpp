@@ -350,6 +350,8 @@ void installByteArrayClass(Machine& m)
         }
         else if (charset == QLatin1String("iso-8859-1") || charset == QLatin1String("latin1") || charset == QLatin1String("us-ascii"))
             bytes = text.toLatin1();
+        else if (QStringEncoder encoder(charset.toLatin1().constData()); encoder.isValid() && charset != QLatin1String("utf-8"))
+            bytes = encoder.encode(text); // other named character sets (shift-jis, gb2312, ...)
         else
             bytes = text.toUtf8();
         put(m, hostOf(m, self), bytes.constData(), std::size_t(bytes.size()));
@@ -436,6 +438,8 @@ void installByteArrayClass(Machine& m)
             return Value::string(decodeUtf16(bytes, true));
         if (charset == QLatin1String("iso-8859-1") || charset == QLatin1String("latin1") || charset == QLatin1String("us-ascii"))
             return Value::string(QString::fromLatin1(bytes));
+        if (QStringDecoder decoder(charset.toLatin1().constData()); decoder.isValid() && charset != QLatin1String("utf-8"))
+            return Value::string(decoder.decode(bytes));
         return Value::string(decodeUtf8(bytes, true));
     }, 2);
     method("clear", [](Machine& m, const Value& self, Args) {

@@ -41,6 +41,10 @@ ClassObject* defineErrorClass(Machine& m, const QString& package, const QString&
                 return Value::undefined();
             });
         cls->sealed = false;
+        // Each class's prototype is named after the class, even where its
+        // instances keep their base's name.
+        cls->instancePrototype->dynamicSet(QStringLiteral("name"), Value::string(className));
+        cls->instancePrototype->dontEnum().insert(QStringLiteral("name"), true);
         cls->callAsFunction = [cls](Machine& m, const Value&, Args args) { return m.constructClass(cls, args); };
         return cls;
 }

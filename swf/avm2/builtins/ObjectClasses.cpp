@@ -39,7 +39,7 @@ void installObjectClasses(Machine& m)
         bool ok = false;
         std::uint32_t index = name.local.toUInt(&ok);
         if (ok && o->type() == Object::Type::Array && index < o->elements.size())
-            return Value::boolean(true);
+            return Value::boolean(!o->elements[index].isHole());
         return Value::boolean(o->dynamicHas(name.local));
     }, 1);
     m.addPrototypeMethod(b.object, QStringLiteral("propertyIsEnumerable"), [](Machine& m, const Value& self, Args args) {

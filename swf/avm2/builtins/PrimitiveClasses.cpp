@@ -4,6 +4,7 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cmath>
 
 namespace swf::avm2 {
@@ -59,14 +60,23 @@ void installString(Machine& m)
         return Value::number(i >= 0 && i < s.size() ? double(s[int(i)].unicode()) : std::numeric_limits<double>::quiet_NaN());
     }, 1);
     m.addPrototypeMethod(b.string, QStringLiteral("indexOf"), [text](Machine& m, const Value& self, Args args) {
+        // No text to look for (null, undefined or none) is found nowhere; a
+        // start before the beginning counts from 0, not from the end.
         QString s = text(m, self);
-        int from = args.size() > 1 ? clampIndex(m.toNumber(args[1]), int(s.size())) : 0;
-        return Value::number(s.indexOf(m.toString(arg(args, 0)), from));
+        if (arg(args, 0).isNullish())
+            return Value::number(-1);
+        const double start = args.size() > 1 ? m.toNumber(args[1]) : 0;
+        const int from = std::isnan(start) ? 0 : int(std::clamp<double>(start, 0, s.size()));
+        return Value::number(s.indexOf(m.toString(args[0]), from));
     }, 1);
     m.addPrototypeMethod(b.string, QStringLiteral("lastIndexOf"), [text](Machine& m, const Value& self, Args args) {
         QString s = text(m, self);
-        int from = args.size() > 1 ? clampIndex(m.toNumber(args[1]), int(s.size())) : int(s.size());
-        return Value::number(s.lastIndexOf(m.toString(arg(args, 0)), from));
+        if (arg(args, 0).isNullish())
+            return Value::number(-1);
+        // A start that is no number (undefined among them) means the end.
+        const double start = args.size() > 1 ? m.toNumber(args[1]) : double(s.size());
+        const int from = std::isnan(start) ? int(s.size()) : int(std::clamp<double>(start, 0, s.size()));
+        return Value::number(s.lastIndexOf(m.toString(args[0]), from));
     }, 1);
     m.addPrototypeMethod(b.string, QStringLiteral("substr"), [text](Machine& m, const Value& self, Args args) {
         QString s = text(m, self);

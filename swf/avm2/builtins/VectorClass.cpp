@@ -273,7 +273,8 @@ void installVectorClass(Machine& m)
         Object* o = self(m, v);
         int length = int(o->elements.size());
         int from = relative(m, arg(args, 0), length, 0);
-        int count = args.size() > 1 ? int(std::clamp<double>(std::trunc(m.toNumber(args[1])), 0, length - from)) : length - from;
+        const double wanted = args.size() > 1 ? std::trunc(m.toNumber(args[1])) : double(length - from);
+        const int count = std::isnan(wanted) ? 0 : int(std::clamp<double>(wanted, 0, length - from));
         if (o->fixed && (count != 0 || args.size() > 2) && std::size_t(count) != (args.size() > 2 ? args.size() - 2 : 0))
             checkResizable(m, o);
         std::vector<Value> removed(o->elements.begin() + from, o->elements.begin() + from + count);

@@ -617,9 +617,7 @@ bool xmlEquals(Machine& m, Object* xml, const Value& other)
         const bool bSimple = b->kind != XmlNode::Kind::Element || xmlHasSimpleContent(*b);
         if (aSimple && bSimple && (a->kind != XmlNode::Kind::Element || b->kind != XmlNode::Kind::Element))
             return xmlToString(*a, xmlSettings(m)) == xmlToString(*b, xmlSettings(m));
-        XmlSettings plain = xmlSettings(m);
-        plain.prettyPrinting = false;
-        return a->kind == b->kind && xmlToXmlString(*a, plain, {}, 0) == xmlToXmlString(*b, plain, {}, 0);
+        return xmlSameTree(*a, *b);
     }
     if (other.isNullish())
         return false;

@@ -1,5 +1,7 @@
 #include "swf/avm2/builtins/XmlTree.h"
 
+#include <algorithm>
+
 namespace swf::avm2 {
 
 namespace {
@@ -529,5 +531,26 @@ QString xmlToString(const XmlNode& node, const XmlSettings& settings)
     }
     return s;
 }
+
+// Two trees are equal when their kinds, names, values and children in order
+// are; attributes are a set, so their order does not matter.
+bool xmlSameTree(const XmlNode& a, const XmlNode& b)
+{
+    if (a.kind != b.kind || a.uri != b.uri || a.local != b.local || a.value != b.value)
+        return false;
+    if (a.attributes.size() != b.attributes.size() || a.children.size() != b.children.size())
+        return false;
+    for (const XmlNodePtr& attribute : a.attributes) {
+        auto match = std::find_if(b.attributes.begin(), b.attributes.end(), [&](const XmlNodePtr& other) { return xmlSameTree(*attribute, *other); });
+        if (match == b.attributes.end())
+            return false;
+    }
+    for (std::size_t i = 0; i < a.children.size(); ++i) {
+        if (!xmlSameTree(*a.children[i], *b.children[i]))
+            return false;
+    }
+    return true;
+}
+
 
 } // namespace swf::avm2

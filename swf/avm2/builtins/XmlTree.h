@@ -63,6 +63,8 @@ struct XmlParseError {
 bool parseXmlContent(const QString& text, const XmlSettings& settings, const QString& defaultNamespace,
     std::vector<XmlNodePtr>& out, XmlParseError& error);
 
+// Equal trees: kinds, names, values and children in order; attributes as a set.
+bool xmlSameTree(const XmlNode& a, const XmlNode& b);
 QString xmlEscapeText(const QString& s);
 QString xmlEscapeAttribute(const QString& s);
 bool xmlIsWhitespace(const QString& s);

@@ -224,8 +224,10 @@ void Machine::buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait
             Binding binding;
             binding.ns = ns;
             binding.local = name.local;
+            // A method in a namespace of the script's own shows with its URI: "Test/uri::f".
+            const QString qualifier = ns.family == Namespace::Family::Public && !ns.uri.isEmpty() ? ns.uri + QStringLiteral("::") : QString();
             Method* method = makeMethod(trait.index, name.local,
-                trait.kind == TraitKind::Getter ? QStringLiteral("get ") : trait.kind == TraitKind::Setter ? QStringLiteral("set ") : QString());
+                (trait.kind == TraitKind::Getter ? QStringLiteral("get ") : trait.kind == TraitKind::Setter ? QStringLiteral("set ") : QString()) + qualifier);
             if (trait.kind == TraitKind::Method) {
                 binding.kind = Binding::Kind::Method;
                 binding.method = method;
@@ -262,9 +264,12 @@ ClassObject* Machine::newClass(Unit& unit, std::uint32_t index, ClassObject* bas
     cls->instanceKind = base ? base->instanceKind : InstanceKind::Plain;
     cls->sealed = (instance.flags & AbcInstance::Sealed) != 0;
     cls->isInterface = (instance.flags & AbcInstance::Interface) != 0;
+    // An interface defined later in the file is looked up when a type test needs it.
     for (std::uint32_t i : instance.interfaces) {
         if (ClassObject* iface = classByName(unit, i))
             cls->interfaces.push_back(iface);
+        else
+            cls->pendingInterfaces.push_back(i);
     }
     cls->instanceTraits = base ? std::make_shared<Traits>(*base->instanceTraits) : std::make_shared<Traits>();
     cls->instancePrototype = allocate<Object>(Object::Type::Plain, m_builtins.object,
@@ -304,9 +309,10 @@ const DecodedBody& Machine::bodyOf(Unit& unit, std::uint32_t methodIndex)
         throwError(ErrorClass::VerifyError, 1079, QStringLiteral("Native methods are not allowed in loaded code."));
     auto& slot = unit.decoded[std::size_t(method.body)];
     if (!slot) {
-        auto decoded = verifyBody(unit.file, unit.file.bodies[std::size_t(method.body)]);
+        int errorId = 0;
+        auto decoded = verifyBody(unit.file, unit.file.bodies[std::size_t(method.body)], &errorId);
         if (!decoded.ok())
-            throwError(ErrorClass::VerifyError, 1000, decoded.error().detail);
+            throwError(ErrorClass::VerifyError, errorId, decoded.error().detail);
         slot = decoded.release();
     }
     return *slot;

@@ -103,9 +103,31 @@ bool Machine::isType(const Value& v, ClassObject* type)
         // Every vector is a Vector.<*>.
         if (type->isVector && !type->elementType && v.o->type() == Object::Type::Vector)
             return true;
-        return v.o->classObject() && v.o->classObject()->isSubclassOf(type);
+        if (!v.o->classObject())
+            return false;
+        if (type->isInterface)
+            resolveInterfaces(v.o->classObject());
+        return v.o->classObject()->isSubclassOf(type);
     }
     return false;
+}
+
+void Machine::resolveInterfaces(ClassObject* cls)
+{
+    for (ClassObject* c = cls; c; c = c->base) {
+        if (!c->pendingInterfaces.empty() && c->unit) {
+            std::vector<std::uint32_t> pending;
+            for (std::uint32_t name : c->pendingInterfaces) {
+                if (ClassObject* iface = classByName(*c->unit, name))
+                    c->interfaces.push_back(iface);
+                else
+                    pending.push_back(name);
+            }
+            c->pendingInterfaces = std::move(pending);
+        }
+        for (ClassObject* iface : c->interfaces)
+            resolveInterfaces(iface);
+    }
 }
 
 Value Machine::coerce(const Value& v, ClassObject* type)

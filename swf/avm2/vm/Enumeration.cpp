@@ -25,6 +25,10 @@ std::uint32_t Machine::nextIndex(const Value& object, std::uint32_t index)
     Object* o = object.object();
     if (!o)
         return 0;
+    if (o->hooks) {
+        if (auto next = o->hooks->nextIndex(*this, o, index))
+            return *next;
+    }
     if (isXmlObject(o)) {
         const XmlListHost* list = xmlListOf(o);
         const std::uint32_t count = list ? std::uint32_t(list->items.size()) : 1;
@@ -34,7 +38,13 @@ std::uint32_t Machine::nextIndex(const Value& object, std::uint32_t index)
     const auto& props = o->dynamicProperties();
     const std::uint32_t total = elements + std::uint32_t(props.size()) + std::uint32_t(o->keyedValues.size());
     for (std::uint32_t i = index + 1; i <= total; ++i) {
-        if (i <= elements || i > elements + props.size())
+        if (i <= elements) {
+            // Holes are no properties: a walk passes over them.
+            if (!o->elements[i - 1].isHole())
+                return i;
+            continue;
+        }
+        if (i > elements + props.size())
             return i;
         if (!o->dontEnum().value(props[i - elements - 1].first))
             return i;
@@ -45,6 +55,10 @@ std::uint32_t Machine::nextIndex(const Value& object, std::uint32_t index)
 Value Machine::nameAt(const Value& object, std::uint32_t index)
 {
     Object* o = object.object();
+    if (o && o->hooks) {
+        if (auto name = o->hooks->nameAt(*this, o, index))
+            return *name;
+    }
     if (!o || index == 0)
         return Value::undefined();
     if (isXmlObject(o))
@@ -71,6 +85,10 @@ Value Machine::nameAt(const Value& object, std::uint32_t index)
 Value Machine::valueAt(const Value& object, std::uint32_t index)
 {
     Object* o = object.object();
+    if (o && o->hooks) {
+        if (auto value = o->hooks->valueAt(*this, o, index))
+            return *value;
+    }
     if (!o || index == 0)
         return Value::undefined();
     if (const XmlListHost* list = xmlListOf(o))

@@ -70,6 +70,8 @@ SlotType declaredType(const Unit& unit, std::uint32_t multiname)
 
 Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
 {
+    Object* const calledAs = m_callee && m_callee->method == method ? m_callee : nullptr;
+    m_callee = nullptr;
     Unit& unit = *method->unit;
     const AbcFile& file = unit.file;
     const AbcMethod& info = file.methods[method->index];
@@ -82,9 +84,11 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
     const std::size_t required = declared - std::min(declared, info.optional.size());
     const bool rest = info.flags & AbcMethod::NeedRest;
     const bool arguments = info.flags & AbcMethod::NeedArguments;
-    if (args.size() < required || (args.size() > declared && !rest && !arguments && !method->closure)) {
+    // A method with a rest parameter takes any count: missing parameters are undefined.
+    if ((args.size() < required && !rest) || (args.size() > declared && !rest && !arguments && !method->closure)) {
         throwError(ErrorClass::ArgumentError, 1063, QStringLiteral("Argument count mismatch on %1. Expected %2, got %3.")
-                .arg(method->name.isEmpty() ? QStringLiteral("Function/<anonymous>()") : method->name)
+                .arg(!method->name.isEmpty() ? method->name
+                        : method->traceName.isEmpty() ? QStringLiteral("Function/<anonymous>()") : method->traceName + QStringLiteral("()"))
                 .arg(required).arg(args.size()));
     }
     std::vector<Value> locals(std::max<std::size_t>(raw.localCount, 1));
@@ -93,7 +97,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
     if (method->closure && thisValue.isNullish() && !outer.empty())
         locals[0] = outer.front().object;
     for (std::size_t i = 0; i < declared && i + 1 < locals.size(); ++i) {
-        Value v = i < args.size() ? args[i] : constantValue(unit, info.optional[i - required]);
+        Value v = i < args.size() ? args[i] : i >= required ? constantValue(unit, info.optional[i - required]) : Value::undefined();
         SlotType type = declaredType(unit, info.paramTypes[i]);
         locals[i + 1] = type == SlotType::Object ? coerce(v, classByName(unit, info.paramTypes[i])) : coerceSlot(v, type, nullptr);
     }
@@ -101,7 +105,14 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
         std::vector<Value> extra;
         for (std::size_t i = rest ? declared : 0; i < args.size(); ++i)
             extra.push_back(args[i]);
-        locals[declared + 1] = Value::object(newArray(std::move(extra)));
+        Object* list = newArray(std::move(extra));
+        if (arguments) {
+            // arguments.callee: the function object called, or a closure of the method.
+            Object* callee = calledAs ? calledAs : newFunction(method, !method->closure, thisValue);
+            list->dynamicSet(QStringLiteral("callee"), Value::object(callee));
+            list->dontEnum().insert(QStringLiteral("callee"), true);
+        }
+        locals[declared + 1] = Value::object(list);
     }
 
     // What a method returns is converted to its declared return type.
@@ -287,7 +298,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     fn->scope = chain();
                     fn->paramCount = int(file.methods[in.a].paramTypes.size());
                     fn->closure = true;
-                    fn->traceName = QStringLiteral("Function/<anonymous>");
+                    // A function whose method has no name at all shows by its index.
+                    fn->traceName = file.methods[in.a].name == 0 ? QStringLiteral("MethodInfo-%1").arg(in.a)
+                                                                 : QStringLiteral("Function/<anonymous>");
                     stack.push_back(Value::object(newFunction(fn)));
                     break;
                 }
@@ -460,7 +473,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                         Value object = pop();
                         auto& elements = object.o->elements;
                         if (element >= elements.size())
-                            elements.resize(std::size_t(element) + 1);
+                            elements.resize(std::size_t(element) + 1, Value::hole());
                         elements[element] = std::move(value);
                         break;
                     }
@@ -477,11 +490,13 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                 case Op::GetScopeObject: stack.push_back(scopes[in.a].object); break;
                 case Op::GetProperty: {
                     std::uint32_t element = 0;
-                    if (stack.size() >= 2 && denseIndex(in.a, stack[stack.size() - 2], element)) {
+                    // Only an element that is there is read directly; holes and
+                    // indexes past the end may find a value on the prototype chain.
+                    if (stack.size() >= 2 && denseIndex(in.a, stack[stack.size() - 2], element)
+                        && element < stack[stack.size() - 2].o->elements.size() && !stack[stack.size() - 2].o->elements[element].isHole()) {
                         stack.pop_back();
                         Value object = pop();
-                        const auto& elements = object.o->elements;
-                        stack.push_back(element < elements.size() ? elements[element] : Value::undefined());
+                        stack.push_back(object.o->elements[element]);
                         break;
                     }
                     Name name = takeName(in.a);

@@ -46,6 +46,8 @@ Machine::Machine()
     installXmlClasses(*this);
     installByteArrayClass(*this);
     installDateClass(*this);
+    installProxyClass(*this);
+    installAmf(*this);
     installEventClasses(*this);
 }
 
@@ -254,6 +256,16 @@ void Machine::throwError(ErrorClass kind, int id, const QString& message)
     throw Thrown { makeError(kind, id, message) };
 }
 
+void Machine::throwErrorThrough(const QString& frame, ErrorClass kind, int id, const QString& message)
+{
+    Method named;
+    named.traceName = frame;
+    m_running.push_back(&named);
+    Value error = makeError(kind, id, message);
+    m_running.pop_back();
+    throw Thrown { error };
+}
+
 Value Machine::getProperty(const Value& object, const Name& name)
 {
     if (object.isNullish()) {
@@ -283,7 +295,8 @@ Value Machine::getProperty(const Value& object, const Name& name)
         if (o->hooks->get(*this, o, name, out))
             return out;
     }
-    if (o && o->type() == Object::Type::Dictionary && name.keyObject)
+    // Object keys live in the public namespace only, like every dynamic property.
+    if (o && o->type() == Object::Type::Dictionary && name.keyObject && name.includesPublic())
         return dictionaryGet(o, name.keyObject);
     if (name.includesPublic()) {
         std::uint32_t index = 0;
@@ -293,7 +306,7 @@ Value Machine::getProperty(const Value& object, const Name& name)
                 return element;
         }
         if (o && o->type() == Object::Type::Array && arrayIndex(name.local, index)) {
-            if (index < o->elements.size())
+            if (index < o->elements.size() && !o->elements[index].isHole())
                 return o->elements[index];
         }
         if (o) {
@@ -351,7 +364,7 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
         return;
     if (o && o->type() == Object::Type::Vector && name.includesPublic() && vectorSet(o, name.local, value))
         return;
-    if (o && o->type() == Object::Type::Dictionary && name.keyObject) {
+    if (o && o->type() == Object::Type::Dictionary && name.keyObject && name.includesPublic()) {
         dictionarySet(o, name.keyObject, value);
         return;
     }
@@ -359,7 +372,7 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
         std::uint32_t index = 0;
         if (o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < MaxDenseIndex) {
             if (index >= o->elements.size())
-                o->elements.resize(std::size_t(index) + 1);
+                o->elements.resize(std::size_t(index) + 1, Value::hole());
             o->elements[index] = value;
             return;
         }
@@ -385,7 +398,7 @@ bool Machine::hasProperty(const Value& object, const Name& name)
     if (!name.includesPublic())
         return false;
     std::uint32_t index = 0;
-    if (o && o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < o->elements.size())
+    if (o && o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < o->elements.size() && !o->elements[index].isHole())
         return true;
     if (o && o->type() == Object::Type::Vector && arrayIndex(name.local, index))
         return index < o->elements.size();
@@ -419,7 +432,7 @@ bool Machine::deleteProperty(const Value& object, const Name& name)
         return dictionaryDelete(o, name.keyObject);
     if (o->type() == Object::Type::Array && arrayIndex(name.local, index)) {
         if (index < o->elements.size())
-            o->elements[index] = Value::undefined();
+            o->elements[index] = Value::hole();
         return true;
     }
     o->dynamicDelete(name.local);
@@ -459,8 +472,15 @@ Value Machine::call(const Value& function, const Value& thisValue, Args args)
                 QStringLiteral("Argument count mismatch on class coercion.  Expected 1, got %1.").arg(args.size()));
         return coerce(args[0], cls);
     }
-    if (!fn || fn->type() != Object::Type::Function || !fn->method)
+    // Function.prototype is itself a function that does nothing.
+    if (fn && fn == m_builtins.function->instancePrototype)
+        return Value::undefined();
+    if (!fn || fn->type() != Object::Type::Function)
         throwError(ErrorClass::TypeError, 1006, QStringLiteral("value is not a function."));
+    // A function with no code (new Function(), Function.prototype) does nothing.
+    if (!fn->method)
+        return Value::undefined();
+    m_callee = fn;
     return callMethod(fn->method, fn->isBound ? fn->boundThis : thisValue, args);
 }
 
@@ -474,13 +494,17 @@ Value Machine::callMethod(Method* method, const Value& thisValue, Args args)
         explicit Depth(int& d) : depth(d) { ++depth; }
         ~Depth() { --depth; }
     } depth(m_callDepth);
-    if (method->native)
-        return method->native(*this, thisValue, args);
     struct Running {
-        std::vector<const Method*>& stack;
-        Running(std::vector<const Method*>& s, const Method* m) : stack(s) { stack.push_back(m); }
-        ~Running() { stack.pop_back(); }
-    } running(m_running, method);
+        std::vector<const Method*>* stack;
+        Running(std::vector<const Method*>* s, const Method* m) : stack(s) { if (stack) stack->push_back(m); }
+        ~Running() { if (stack) stack->pop_back(); }
+    };
+    // Built-in methods show in stack traces only where they have a name to show.
+    if (method->native) {
+        Running running(method->traceName.isEmpty() ? nullptr : &m_running, method);
+        return method->native(*this, thisValue, args);
+    }
+    Running running(&m_running, method);
     return runBytecode(method, thisValue, args);
 }
 

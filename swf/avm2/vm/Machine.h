@@ -104,6 +104,8 @@ public:
     QString typeName(const Value& v); // the class name errors show
     ClassObject* classOf(const Value& v);
     bool isType(const Value& v, ClassObject* type);
+    // Looks up the interfaces `cls` and its bases name that were not made yet when they were.
+    void resolveInterfaces(ClassObject* cls);
     Value coerce(const Value& v, ClassObject* type);
     Value coerceSlot(const Value& v, SlotType type, ClassObject* cls);
     bool strictEquals(const Value& a, const Value& b);
@@ -113,6 +115,9 @@ public:
     Value add(const Value& a, const Value& b);
 
     [[noreturn]] void throwError(ErrorClass kind, int id, const QString& message);
+    // Throws as a built-in method named `frame` would ("Error$/throwError"):
+    // the error's stack trace shows that frame on top.
+    [[noreturn]] void throwErrorThrough(const QString& frame, ErrorClass kind, int id, const QString& message);
     Value makeError(ErrorClass kind, int id, const QString& message);
 
     // --- Making objects.
@@ -213,6 +218,8 @@ public:
     // Traces an error no script caught, as the player prints it.
     void reportUncaught(const Value& error) { report(error); }
     QString defaultXmlNamespace;
+    // Classes by the alias flash.net.registerClassAlias gave them (typed objects in AMF).
+    QHash<QString, ClassObject*> classAliases;
 
 private:
     void buildTraits(Unit& unit, Traits& traits, const std::vector<AbcTrait>& list, const ScopeChain& scope,
@@ -237,6 +244,7 @@ private:
     std::uint64_t m_frameInstructions = 0;
     std::uint64_t m_totalInstructions = 0;
     int m_callDepth = 0;
+    Object* m_callee = nullptr; // the function object call() is about to run, for arguments.callee
     int m_guardDepth = 0;
     std::vector<const Method*> m_running;
     std::function<void(const QString&)> m_trace;
@@ -259,6 +267,8 @@ void installXmlClasses(Machine& machine);
 void installByteArrayClass(Machine& machine);
 void installDateClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
 Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
+void installProxyClass(Machine& machine); // flash.utils.Proxy
+void installAmf(Machine& machine);        // ByteArray.writeObject/readObject, ObjectEncoding, class aliases
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

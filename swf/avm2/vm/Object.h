@@ -124,6 +124,10 @@ public:
     virtual std::optional<bool> remove(Machine&, Object*, const Name&) { return std::nullopt; }
     virtual bool call(Machine&, Object*, const Name&, Args, Value&) { return false; }
     virtual bool descendants(Machine&, Object*, const Name&, Value&) { return false; }
+    // A for-in walk of the object's own making.
+    virtual std::optional<std::uint32_t> nextIndex(Machine&, Object*, std::uint32_t) { return std::nullopt; }
+    virtual std::optional<Value> nameAt(Machine&, Object*, std::uint32_t) { return std::nullopt; }
+    virtual std::optional<Value> valueAt(Machine&, Object*, std::uint32_t) { return std::nullopt; }
 };
 
 // How a slot coerces what is stored in it.
@@ -238,6 +242,7 @@ public:
     bool sealed = false;
     bool isInterface = false;
     std::vector<ClassObject*> interfaces;
+    std::vector<std::uint32_t> pendingInterfaces; // multinames of interfaces not made when this class was
     Unit* unit = nullptr;
     std::uint32_t classIndex = 0;
     // Vector.<T>: the generic holds its specialisations; each one its element type (null for *).

@@ -22,6 +22,9 @@ struct Value {
     QString s;
 
     static Value undefined() { return Value {}; }
+    // An array element never set (or deleted): reads as undefined, but a
+    // read looks through the prototype chain and the index is not an own property.
+    static Value hole() { Value v; v.b = true; return v; }
     static Value null() { Value v; v.kind = Kind::Null; return v; }
     static Value boolean(bool x) { Value v; v.kind = Kind::Boolean; v.b = x; return v; }
     static Value number(double x) { Value v; v.kind = Kind::Number; v.d = x; return v; }
@@ -36,6 +39,7 @@ struct Value {
     }
 
     bool isUndefined() const { return kind == Kind::Undefined; }
+    bool isHole() const { return kind == Kind::Undefined && b; }
     bool isNull() const { return kind == Kind::Null; }
     bool isNullish() const { return kind == Kind::Undefined || kind == Kind::Null; }
     bool isNumber() const { return kind == Kind::Number; }

@@ -10,17 +10,20 @@ using namespace avm2test;
 
 namespace {
 
-// Verifies `code` as the one body of a file; the error text, empty when accepted.
-QString verify(AbcWriter& w, const Code& code, std::uint32_t maxStack, std::uint32_t locals, std::uint32_t maxScope = 2)
+// Verifies `code` as the one body of a file; "#id: message" as a VerifyError
+// would carry it, empty when accepted.
+QString verify(AbcWriter& w, const Code& code, std::uint32_t maxStack, std::uint32_t locals, std::uint32_t maxScope = 2,
+    const std::vector<abcw::Exception>& handlers = {})
 {
     std::uint32_t m = w.method();
-    w.body(m, code, maxStack, locals, 0, maxScope);
+    w.body(m, code, maxStack, locals, 0, maxScope, handlers);
     w.script(m);
     auto parsed = AbcFile::parse(w.finish());
     if (!parsed.ok())
         return QStringLiteral("parse: ") + parsed.error().detail;
-    auto decoded = verifyBody(parsed.value(), parsed.value().bodies[0]);
-    return decoded.ok() ? QString() : decoded.error().detail;
+    int id = -1;
+    auto decoded = verifyBody(parsed.value(), parsed.value().bodies[0], &id);
+    return decoded.ok() ? QString() : QStringLiteral("#%1: %2").arg(id).arg(decoded.error().detail);
 }
 
 } // namespace
@@ -47,20 +50,26 @@ TEST(Verifier, RefusesFaultyBodies)
         const char* expected; // part of the message
     };
     const Row rows[] = {
-        { "jump past the end", [](Code& c) { c.branchBy(Op::Jump, 40).op(Op::ReturnVoid); }, 1, 1, "outside" },
-        { "jump before the start", [](Code& c) { c.branchBy(Op::Jump, -10).op(Op::ReturnVoid); }, 1, 1, "outside" },
-        { "jump into an instruction", [](Code& c) { c.branchBy(Op::Jump, 1).op(Op::PushShort, 300).op(Op::Pop).op(Op::ReturnVoid); }, 1, 1, "middle" },
-        { "underflow", [](Code& c) { c.op(Op::Pop).op(Op::ReturnVoid); }, 1, 1, "underflow" },
-        { "overflow", [](Code& c) { c.op(Op::PushTrue).op(Op::PushTrue).op(Op::ReturnVoid); }, 1, 1, "overflow" },
-        { "local out of range", [](Code& c) { c.op(Op::GetLocal, 5).op(Op::ReturnValue); }, 1, 2, "local 5" },
-        { "setlocal3 of two locals", [](Code& c) { c.op(Op::PushNull).op(Op::SetLocal3).op(Op::ReturnVoid); }, 1, 2, "local 3" },
-        { "scope underflow", [](Code& c) { c.op(Op::PopScope).op(Op::ReturnVoid); }, 1, 1, "scope stack underflow" },
-        { "scope overflow", [](Code& c) { c.op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::PushScope).op(Op::ReturnVoid); }, 1, 1, "scope stack overflow" },
-        { "scope index", [](Code& c) { c.op(Op::GetScopeObject, 0).op(Op::ReturnValue); }, 1, 1, "scope 0" },
-        { "unknown opcode", [](Code& c) { c.raw(QByteArray(1, char(0xFF))); }, 1, 1, "unknown opcode" },
-        { "falls off the end", [](Code& c) { c.op(Op::PushTrue).op(Op::Pop); }, 1, 1, "off the end" },
-        { "paths disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::PushNull).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "different" },
-        { "string index", [](Code& c) { c.op(Op::PushString, 77).op(Op::ReturnValue); }, 1, 1, "string index" },
+        { "jump past the end", [](Code& c) { c.branchBy(Op::Jump, 40).op(Op::ReturnVoid); }, 1, 1, "#1021: At least one branch target was not on a valid instruction" },
+        { "jump before the start", [](Code& c) { c.branchBy(Op::Jump, -10).op(Op::ReturnVoid); }, 1, 1, "#1021:" },
+        { "jump into an instruction", [](Code& c) { c.branchBy(Op::Jump, 1).op(Op::PushShort, 300).op(Op::Pop).op(Op::ReturnVoid); }, 1, 1, "#1021:" },
+        { "underflow", [](Code& c) { c.op(Op::Pop).op(Op::ReturnVoid); }, 1, 1, "#1024: Stack underflow occurred." },
+        { "overflow", [](Code& c) { c.op(Op::PushTrue).op(Op::PushTrue).op(Op::ReturnVoid); }, 1, 1, "#1023: Stack overflow occurred." },
+        { "local out of range", [](Code& c) { c.op(Op::GetLocal, 5).op(Op::ReturnValue); }, 1, 2, "#1025: An invalid register 5 was accessed." },
+        { "setlocal3 of two locals", [](Code& c) { c.op(Op::PushNull).op(Op::SetLocal3).op(Op::ReturnVoid); }, 1, 2, "#1025: An invalid register 3" },
+        { "scope underflow", [](Code& c) { c.op(Op::PopScope).op(Op::ReturnVoid); }, 1, 1, "#1018: Scope stack underflow occurred." },
+        { "scope overflow", [](Code& c) { c.op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::PushScope).op(Op::GetLocal0).op(Op::PushScope).op(Op::ReturnVoid); }, 1, 1, "#1017: Scope stack overflow occurred." },
+        { "scope index", [](Code& c) { c.op(Op::GetScopeObject, 0).op(Op::ReturnValue); }, 1, 1, "#1019: Getscopeobject 0 is out of bounds." },
+        { "unknown opcode", [](Code& c) { c.raw(QByteArray(1, char(0xFF))); }, 1, 1, "#1011: Method contained illegal opcode 255 at offset 0." },
+        { "falls off the end", [](Code& c) { c.op(Op::PushTrue).op(Op::Pop); }, 1, 1, "#1020: Code cannot fall off the end of a method." },
+        // iftrue reaches "a" first with nothing on the stack; the fall-through path arrives with one value
+        // and the message names the arriving depth first.
+        { "paths disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::PushNull).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1030: Stack depth is unbalanced. 1 != 0." },
+        { "scopes disagree", [](Code& c) { c.op(Op::PushTrue).branch(Op::IfTrue, QStringLiteral("a")).op(Op::GetLocal0).op(Op::PushScope).label(QStringLiteral("a")).op(Op::ReturnVoid); }, 2, 1, "#1031: Scope depth is unbalanced. 1 != 0." },
+        { "string index", [](Code& c) { c.op(Op::PushString, 77).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 77 is out of range" },
+        // Entry 0 of a constant pool is "no value": pushing it is refused like any index outside.
+        { "string entry 0", [](Code& c) { c.op(Op::PushString, 0).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 0 is out of range" },
+        { "int entry 0", [](Code& c) { c.op(Op::PushInt, 0).op(Op::ReturnValue); }, 1, 1, "#1032: Cpool index 0" },
     };
     for (const Row& row : rows) {
         AbcWriter w;
@@ -83,5 +92,29 @@ TEST(Verifier, CountsRunTimeNamePartsInTheStackEffect)
     Code c;
     // getproperty with a late name pops the object and the name: two values for one.
     c.op(Op::GetLocal0).op(Op::GetProperty, late).op(Op::ReturnValue);
-    EXPECT_TRUE(verify(w, c, 1, 1).contains(QLatin1String("underflow")));
+    EXPECT_TRUE(verify(w, c, 1, 1).contains(QLatin1String("#1024:")));
+}
+
+TEST(Verifier, ChecksHandlersOnlyWhenTheirGuardedCodeCanRun)
+{
+    // returnvoid; [pushtrue] -- the guarded pushtrue is unreachable, and so is
+    // its handler, whose body would fall off the end.
+    auto build = [](Code& c) { c.op(Op::ReturnVoid).label(QStringLiteral("from")).op(Op::PushTrue).label(QStringLiteral("to")).op(Op::Pop).label(QStringLiteral("h")).op(Op::Pop); };
+    {
+        AbcWriter w;
+        Code c;
+        build(c);
+        const auto from = std::uint32_t(c.labelOffset(QStringLiteral("from"))), to = std::uint32_t(c.labelOffset(QStringLiteral("to")));
+        const auto h = std::uint32_t(c.labelOffset(QStringLiteral("h")));
+        EXPECT_EQ(verify(w, c, 2, 1, 2, { { from, to, h, 0, 0 } }), QString());
+    }
+    {
+        // The same handler guarding the reachable returnvoid is checked, and refused.
+        AbcWriter w;
+        Code c;
+        build(c);
+        const auto to = std::uint32_t(c.labelOffset(QStringLiteral("from")));
+        const auto h = std::uint32_t(c.labelOffset(QStringLiteral("h")));
+        EXPECT_EQ(verify(w, c, 2, 1, 2, { { 0, to, h, 0, 0 } }), QStringLiteral("#1020: Code cannot fall off the end of a method."));
+    }
 }
