@@ -551,7 +551,7 @@ const NativeMethod selectionStaticMethods[] = {
 };
 
 const NativeMethod createTextFieldMethods[] = {
-    { "createTextField", movieClipCreateTextField },
+    { "createTextField", movieClipCreateTextField, DontEnum, 6 },
 };
 
 void TextFieldScripts::installTextField()
