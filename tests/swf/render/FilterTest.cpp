@@ -40,6 +40,35 @@ TEST(Filters, BoxBlurSpreadsCoverageSymmetricallyAndKeepsIt)
     EXPECT_NEAR(total, 20 * 255, 20); // a box blur moves coverage, it does not add any
 }
 
+TEST(Filters, AnEvenBoxCoversHalfAPixelAtEachEnd)
+{
+    // The square's left edge is at x = 20, the rows left of it are empty.
+    struct Case {
+        double width;
+        int passes;
+        std::vector<int> alphas; // x = 17 .. 22
+    };
+    const Case cases[] = {
+        // Weights 1/4, 1/2, 1/4: 255 / 4 = 63.75 cut to 63; 191.25 to 191.
+        { 2, 1, { 0, 0, 63, 191, 255, 255 } },
+        // Weights 1/8, 1/4, 1/4, 1/4, 1/8: 31.875, 95.625, 159.375, 223.125.
+        { 4, 1, { 0, 31, 95, 159, 223, 255 } },
+        // The second pass blurs the first's cut values: 63 / 4 = 15.75,
+        // 63 / 2 + 191 / 4 = 79.25, 63 / 4 + 191 / 2 + 255 / 4 = 175, 239.
+        { 2, 2, { 0, 15, 79, 175, 239, 255 } },
+        // An odd box has whole pixels only: thirds, 85 and 170.
+        { 3, 1, { 0, 0, 85, 170, 255, 255 } },
+    };
+    for (const Case& c : cases) {
+        QImage layer = squareLayer();
+        boxBlur(layer, c.width, c.width, c.passes);
+        std::vector<int> row;
+        for (int x = 17; x <= 22; ++x)
+            row.push_back(alphaAt(layer, x, 30));
+        EXPECT_EQ(row, c.alphas) << "width " << c.width << ", passes " << c.passes;
+    }
+}
+
 TEST(Filters, DropShadowFallsAtItsAngleUnderTheObject)
 {
     Filter shadow;
