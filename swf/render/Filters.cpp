@@ -149,12 +149,16 @@ void boxBlur(QImage& image, double width, double height, int passes)
     std::vector<QRgb> scratch;
     const int stride = int(image.bytesPerLine() / 4);
     auto bits = reinterpret_cast<QRgb*>(image.bits());
-    for (int pass = 0; pass < passes; ++pass) {
-        if (rx.blurs()) {
+    // Every horizontal pass first, then every vertical one: each pass cuts
+    // its results down, so the order shows at the corners.
+    if (rx.blurs()) {
+        for (int pass = 0; pass < passes; ++pass) {
             for (int y = 0; y < image.height(); ++y)
                 blurLine(bits + qsizetype(y) * stride, image.width(), 1, rx, scratch);
         }
-        if (ry.blurs()) {
+    }
+    if (ry.blurs()) {
+        for (int pass = 0; pass < passes; ++pass) {
             for (int x = 0; x < image.width(); ++x)
                 blurLine(bits + x, image.height(), stride, ry, scratch);
         }

@@ -67,6 +67,15 @@ TEST(Filters, AnEvenBoxCoversHalfAPixelAtEachEnd)
             row.push_back(alphaAt(layer, x, 30));
         EXPECT_EQ(row, c.alphas) << "width " << c.width << ", passes " << c.passes;
     }
+    // All horizontal passes come before the vertical ones. Three passes of
+    // 1/4, 1/2, 1/4 across the left edge give 3, 27, 87, 167, 227, 251 from
+    // x = 17; column 19 is then 87 from row 20 down, and its three vertical
+    // passes give 21, 65 / 5, 26, 59 / 29 at row 19. Column 22 (251) gives
+    // 62, 188 / 15, 78 / 27 at row 18. Passes taken in turns give 28 and 26.
+    QImage layer = squareLayer();
+    boxBlur(layer, 2, 2, 3);
+    EXPECT_EQ(alphaAt(layer, 19, 19), 29);
+    EXPECT_EQ(alphaAt(layer, 22, 18), 27);
 }
 
 TEST(Filters, DropShadowFallsAtItsAngleUnderTheObject)
