@@ -551,7 +551,7 @@ const NativeMethod selectionStaticMethods[] = {
 };
 
 const NativeMethod createTextFieldMethods[] = {
-    { "createTextField", movieClipCreateTextField, DontEnum, 6 },
+    { "createTextField", movieClipCreateTextField },
 };
 
 void TextFieldScripts::installTextField()

@@ -2,9 +2,6 @@
 // events a move of the focus onto or away from a clip sends at once.
 
 #include "support/BuiltinsRows.h"
-#include "support/ScriptSupport.h"
-
-#include "swf/format/TagCodes.h"
 
 using namespace swf::avm1;
 using namespace swf::avm1::test;
@@ -50,33 +47,11 @@ TEST(Selection, AFocusedFieldHasItsWholeTextSelected)
     runRows({
         { "nothing focused", 7, report(), { "null -1 -1 -1" } },
         { "a field", 7, S().then(field()).then(focus("t")).then(report()), { "true", "_level0.t 0 5 5" } },
+        // Version 5 takes a path, not the field itself.
+        { "a field, version 5", 5, S().then(field()).then(focus("t")).then(report()), { "false", "null -1 -1 -1" } },
+        { "a path, version 5", 5, S().then(field()).method("Selection", "setFocus", { "t" }).trace().then(report()),
+            { "true", "_level0.t 0 5 5" } },
     });
-}
-
-TEST(Selection, VersionFiveFocusesAFieldByPath)
-{
-    // Version 5 has no createTextField: the field "t" holding "Hello" comes
-    // from the timeline. setFocus takes a path, not the field itself.
-    struct Case {
-        const char* name;
-        S script;
-        QStringList trace;
-    };
-    const Case cases[] = {
-        { "the field itself", S().then(focus("t")).then(report()), { "false", "null -1 -1 -1" } },
-        { "its path", S().method("Selection", "setFocus", { "t" }).trace().then(report()), { "true", "_level0.t 0 5 5" } },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        swfw::Movie movie(5, 200, 100, 12);
-        movie.tag(swf::TagDefineEditText, text_support::editTextTag(1, { 0, 2000, 0, 400 }, std::nullopt, 240, {}, "Hello", 0, 0));
-        text_support::placeNamed(movie, 1, 1, "t");
-        movie.doAction(c.script.program());
-        movie.showFrame();
-        text_support::ScriptedStage stage(movie.bytes());
-        ASSERT_TRUE(stage.scripts);
-        EXPECT_EQ(stage.lines, c.trace);
-    }
 }
 
 TEST(Selection, AClipTakesTheFocusOnlyWhenItCanBeFocused)

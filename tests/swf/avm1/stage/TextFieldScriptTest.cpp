@@ -249,26 +249,6 @@ TEST(TextFieldScript, CreateTextFieldMakesAFieldScriptsCanRemove)
     EXPECT_EQ(stage.stage().root().childAt(16384 + 5), nullptr);
 }
 
-TEST(TextFieldScript, CreateTextFieldArrivesWithVersionSix)
-{
-    // A version 5 movie does not see the method: the call does nothing and no
-    // field appears; version 6 makes the field at depth 5.
-    for (int version : { 5, 6 }) {
-        swfw::Movie movie(version, 200, 100, 12);
-        Asm a;
-        a.push({ "_root" }).getVariable().push({ "createTextField" }).getMember().op(0x44).trace(); // typeof
-        a.push({ 30, 100, 20, 10, 5, "made", 6, "_root" }).getVariable().push({ "createTextField" }).callMethod().pop();
-        a.end();
-        movie.doAction(a.bytes());
-        movie.showFrame();
-        ScriptedStage stage(movie.bytes());
-        ASSERT_TRUE(stage.scripts);
-        const bool seen = version >= 6;
-        EXPECT_EQ(stage.lines, QStringList({ seen ? "function" : "undefined" })) << "version " << version;
-        EXPECT_EQ(stage.stage().root().childAt(16384 + 5) != nullptr, seen) << "version " << version;
-    }
-}
-
 TEST(TextFieldScript, AReferenceOutlivesItsFieldSafely)
 {
     // Frame 1 keeps a reference; frame 2 removes the field; frame 3 reads through the reference.
