@@ -1,5 +1,8 @@
 #include "swf/render/BitmapFill.h"
 
+#include "swf/render/RenderCache.h"
+#include "swf/runtime/ScriptBitmapInstance.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -79,6 +82,18 @@ QImage clampedBitmap(const QImage& image, const QRect& area)
             row[x] = in[std::clamp(area.x() + x, 0, w - 1)];
     }
     return out;
+}
+
+void drawScriptBitmap(QPainter& painter, const ScriptBitmapInstance& bitmap, const QTransform& transform, const ColorTransform& cx)
+{
+    const QImage* image = bitmap.image();
+    if (!image || !invertible(transform))
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, bitmap.smoothing() && painter.testRenderHint(QPainter::Antialiasing));
+    painter.setTransform(QTransform::fromScale(20, 20) * transform);
+    painter.drawImage(0, 0, cx.isIdentity() ? *image : applyColorTransform(*image, cx));
+    painter.restore();
 }
 
 } // namespace swf

@@ -14,6 +14,9 @@ class QPainterPath;
 
 namespace swf {
 
+struct ColorTransform;
+class ScriptBitmapInstance;
+
 // Whether `t` can be undone. A matrix that squashes the plane flat, or holds
 // a value that is not finite, places nothing: what it draws is not seen.
 bool invertible(const QTransform& t);
@@ -38,5 +41,10 @@ void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle
 // coordinates): the bitmap with its outermost pixels continued outwards.
 // The result's top-left pixel stands for `area.topLeft()`.
 QImage clampedBitmap(const QImage& image, const QRect& area);
+
+// A script bitmap shown in a clip: one twentieth of its pixels per twip, from
+// the object's origin, through `cx`; interpolated only when it was attached
+// with smoothing and the painter antialiases.
+void drawScriptBitmap(QPainter& painter, const ScriptBitmapInstance& bitmap, const QTransform& transform, const ColorTransform& cx);
 
 } // namespace swf

@@ -11,15 +11,36 @@ namespace {
 
 constexpr int MaxBlurRadius = 255;
 
-// One pass of a running-sum box blur over a line of premultiplied pixels.
-void blurLine(QRgb* line, int count, int stride, int radius, std::vector<QRgb>& scratch)
+// A box `width` pixels wide, centred on a pixel: `full` whole pixels on each
+// side of the centre, and past them one pixel on each side of which the box
+// covers only a part. Weights are in 1/256 of a pixel.
+struct BoxTaps {
+    int full = 0;     // whole pixels on each side
+    int edge = 0;     // weight of each partly covered end pixel
+    long total = 256; // the box's whole weight
+
+    static BoxTaps of(double width)
+    {
+        BoxTaps taps;
+        const long w = std::lround(std::clamp(width, 1.0, 2.0 * MaxBlurRadius + 1) * 256);
+        taps.full = int((w - 256) / 512);
+        taps.edge = int((w - 256 * (2 * taps.full + 1)) / 2);
+        taps.total = 256 * (2 * taps.full + 1) + 2 * taps.edge;
+        return taps;
+    }
+    bool blurs() const { return full > 0 || edge > 0; }
+};
+
+// One pass of a running-sum box blur over a line of premultiplied pixels;
+// each result is cut down to a whole value, as the reference does.
+void blurLine(QRgb* line, int count, int stride, const BoxTaps& taps, std::vector<QRgb>& scratch)
 {
-    if (radius <= 0 || count <= 1)
+    if (!taps.blurs() || count <= 1)
         return;
     scratch.resize(std::size_t(count));
     for (int i = 0; i < count; ++i)
         scratch[std::size_t(i)] = line[qsizetype(i) * stride];
-    const int window = 2 * radius + 1;
+    const int radius = taps.full;
     long sa = 0, sr = 0, sg = 0, sb = 0;
     auto add = [&](int i, int sign) {
         if (i < 0 || i >= count)
@@ -30,10 +51,14 @@ void blurLine(QRgb* line, int count, int stride, int radius, std::vector<QRgb>& 
         sg += sign * long(qGreen(p));
         sb += sign * long(qBlue(p));
     };
+    auto at = [&](int i) { return i < 0 || i >= count ? QRgb(0) : scratch[std::size_t(i)]; };
     for (int i = -radius; i <= radius; ++i)
         add(i, 1);
     for (int i = 0; i < count; ++i) {
-        line[qsizetype(i) * stride] = qRgba(int(sr / window), int(sg / window), int(sb / window), int(sa / window));
+        const QRgb l = at(i - radius - 1), r = at(i + radius + 1);
+        auto channel = [&](long sum, int el, int er) { return int((256 * sum + taps.edge * long(el + er)) / taps.total); };
+        line[qsizetype(i) * stride] = qRgba(channel(sr, qRed(l), qRed(r)), channel(sg, qGreen(l), qGreen(r)),
+            channel(sb, qBlue(l), qBlue(r)), channel(sa, qAlpha(l), qAlpha(r)));
         add(i - radius, -1);
         add(i + radius + 1, 1);
     }
@@ -125,19 +150,24 @@ void boxBlur(QImage& image, double width, double height, int passes)
 {
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // A box of width w covers w pixels: radius (w - 1) / 2 on each side.
-    int rx = std::clamp(int(std::lround((width - 1) / 2)), 0, MaxBlurRadius);
-    int ry = std::clamp(int(std::lround((height - 1) / 2)), 0, MaxBlurRadius);
+    // A box of width w covers w pixels: whole ones in the middle, parts of
+    // one at each end when (w - 1) / 2 is not whole.
+    const BoxTaps rx = BoxTaps::of(width);
+    const BoxTaps ry = BoxTaps::of(height);
     passes = std::clamp(passes, 1, 15);
     std::vector<QRgb> scratch;
     const int stride = int(image.bytesPerLine() / 4);
     auto bits = reinterpret_cast<QRgb*>(image.bits());
-    for (int pass = 0; pass < passes; ++pass) {
-        if (rx > 0) {
+    // Every horizontal pass first, then every vertical one: each pass cuts
+    // its results down, so the order shows at the corners.
+    if (rx.blurs()) {
+        for (int pass = 0; pass < passes; ++pass) {
             for (int y = 0; y < image.height(); ++y)
                 blurLine(bits + qsizetype(y) * stride, image.width(), 1, rx, scratch);
         }
-        if (ry > 0) {
+    }
+    if (ry.blurs()) {
+        for (int pass = 0; pass < passes; ++pass) {
             for (int x = 0; x < image.width(); ++x)
                 blurLine(bits + x, image.height(), stride, ry, scratch);
         }

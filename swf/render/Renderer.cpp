@@ -16,6 +16,7 @@
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/Drawing.h"
 #include "swf/runtime/EditTextInstance.h"
+#include "swf/runtime/ScriptBitmapInstance.h"
 #include "swf/runtime/Stage.h"
 #include "swf/runtime/VideoInstance.h"
 
@@ -48,7 +49,7 @@ DrawKind drawKindOf(const DisplayObject& object)
         return DrawKind::Sprite;
     const Character* character = object.character();
     if (!character)
-        return DrawKind::Nothing;
+        return dynamic_cast<const ScriptBitmapInstance*>(&object) ? DrawKind::Bitmap : DrawKind::Nothing;
     switch (character->kind) {
     case CharacterKind::Shape: return DrawKind::Shape;
     case CharacterKind::MorphShape: return DrawKind::MorphShape;
@@ -73,6 +74,15 @@ template<typename T>
 const T& definitionOf(const DisplayObject& object)
 {
     return *static_cast<const T*>(object.character());
+}
+
+// The pixels a bitmap object shows: its definition's, or a script bitmap's
+// (null once disposed).
+const QImage* bitmapImageOf(const DisplayObject& object)
+{
+    if (!object.character())
+        return static_cast<const ScriptBitmapInstance&>(object).image();
+    return &definitionOf<BitmapDef>(object).image;
 }
 
 // The gradient's 256-entry colour table as stops. The reference looks a
@@ -343,9 +353,11 @@ void Renderer::addMaskArea(QPainterPath& area, const DisplayObject& object, cons
         }
         return;
     case DrawKind::Bitmap: {
-        const QImage& image = definitionOf<BitmapDef>(object).image;
+        const QImage* image = bitmapImageOf(object);
+        if (!image)
+            return;
         QPainterPath rect;
-        rect.addRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
+        rect.addRect(QRectF(0, 0, image->width() * 20.0, image->height() * 20.0));
         area.addPath(transform.map(rect));
         return;
     }
@@ -461,8 +473,8 @@ bool Renderer::objectBounds(const DisplayObject& object, const QTransform& trans
         return true;
     }
     case DrawKind::Bitmap: {
-        const QImage& image = definitionOf<BitmapDef>(object).image;
-        bounds |= transform.mapRect(QRectF(0, 0, image.width() * 20.0, image.height() * 20.0));
+        if (const QImage* image = bitmapImageOf(object))
+            bounds |= transform.mapRect(QRectF(0, 0, image->width() * 20.0, image->height() * 20.0));
         return true;
     }
     case DrawKind::Video:
@@ -521,6 +533,10 @@ void Renderer::drawContent(QPainter& painter, const DisplayObject& object, const
         drawStaticText(painter, m_stage.movie(), definitionOf<TextDef>(object), transform, cx);
         return;
     case DrawKind::Bitmap: {
+        if (!object.character()) {
+            drawScriptBitmap(painter, static_cast<const ScriptBitmapInstance&>(object), transform, cx);
+            return;
+        }
         const auto& bitmap = definitionOf<BitmapDef>(object);
         painter.save();
         painter.setTransform(QTransform::fromScale(20, 20) * transform);

@@ -27,6 +27,9 @@ public:
     // A text field made by a script (defined with the edit texts), replacing
     // whatever sat at `depth`; null when the stage is full.
     class EditTextInstance* createTextChild(std::shared_ptr<const struct EditTextDef> definition, const QString& name, int depth);
+    // A script bitmap shown at `depth` (attachBitmap), replacing whatever sat
+    // there; null when the stage is full.
+    class ScriptBitmapInstance* attachBitmapChild(std::shared_ptr<const struct BitmapPixels> pixels, bool smoothing, int depth);
     int frameCount() const { return m_timeline->frameCount(); }
     int currentFrame() const { return m_currentFrame; }
     int nesting() const { return m_nesting; }

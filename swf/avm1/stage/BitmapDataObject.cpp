@@ -8,6 +8,8 @@
 #include "swf/avm1/stage/TextFieldObject.h"
 #include "swf/runtime/DisplayRasterizer.h"
 #include "swf/runtime/EditTextInstance.h"
+#include "swf/runtime/ScriptBitmapInstance.h"
+#include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
 #include <QPainter>
@@ -17,6 +19,9 @@
 namespace swf::avm1 {
 
 namespace {
+
+// The deepest script depth a bitmap may be attached at.
+constexpr double MaxAttachDepth = 1048575;
 
 QRgb premultiplied(uint32_t argb, bool transparent)
 {
@@ -299,6 +304,26 @@ static void drawInto(Interpreter& vm, CallArgs& a, Stage& stage)
     }
 }
 
+// clip.attachBitmap(bitmap, depth, pixelSnapping, smoothing): shows the
+// bitmap's pixels in the clip at the script depth, replacing what was there.
+static Value movieClipAttachBitmap(Interpreter& vm, CallArgs& a)
+{
+    auto* clip = dynamic_cast<SpriteClip*>(a.thisObject());
+    SpriteInstance* sprite = clip ? clip->sprite() : nullptr;
+    std::shared_ptr<BitmapPixels> pixels = bitmapPixelsOf(a.arg(0));
+    if (!sprite || !pixels || a.args.size() < 2)
+        return Value();
+    const double depth = std::trunc(vm.toNumber(a.arg(1)));
+    if (!std::isfinite(depth) || depth < -SpriteInstance::ScriptDepthOffset || depth > MaxAttachDepth)
+        return Value();
+    sprite->attachBitmapChild(std::move(pixels), vm.toBoolean(a.arg(3)), int(depth) + SpriteInstance::ScriptDepthOffset);
+    return Value();
+}
+
+const NativeMethod clipBitmapMethods[] = {
+    { "attachBitmap", movieClipAttachBitmap, DontEnum, 8 },
+};
+
 const NativeMethod bitmapDataMethods[] = {
     { "getPixel", bitmapDataGetPixel },
     { "getPixel32", bitmapDataGetPixel32 },
@@ -334,6 +359,8 @@ void installBitmapData(Interpreter& vm, Object* package, Stage& stage)
     package->define(QStringLiteral("BitmapData"), Value(static_cast<Object*>(ctor)), 0);
 
     vm.defineMethods(proto, bitmapDataMethods);
+    if (Object* clipProto = vm.clipPrototype())
+        vm.defineMethods(clipProto, clipBitmapMethods);
     // draw reaches the stage for its drawing port, so it is bound here.
     vm.defineMethod(proto, QStringLiteral("draw"), [&stage](Interpreter& vm, CallArgs& a) -> Value {
         drawInto(vm, a, stage);

@@ -125,8 +125,8 @@ const NativeMethod movieClipMethods[] = {
     { "gotoAndStop", movieClipGoto<false> },
     { "getDepth", movieClipGetDepth },
     { "getSWFVersion", movieClipGetSWFVersion },
-    { "getNextHighestDepth", movieClipGetNextHighestDepth },
-    { "getInstanceAtDepth", movieClipGetInstanceAtDepth },
+    { "getNextHighestDepth", movieClipGetNextHighestDepth, DontEnum, 7 },
+    { "getInstanceAtDepth", movieClipGetInstanceAtDepth, DontEnum, 7 },
     { "removeMovieClip", movieClipCommand<&ClipObject::remove> },
 };
 

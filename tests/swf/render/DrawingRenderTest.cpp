@@ -197,3 +197,41 @@ TEST(DrawingRender, FiltersPropertyBlursTheClip)
     EXPECT_LT(qGray(image.pixel(27, 50)), 250) << "the blur spreads outside the square";
     EXPECT_EQ(qGray(image.pixel(10, 50)), 255) << "but not far";
 }
+
+TEST(DrawingRender, AttachedBitmapShowsItsPixelsLiveAtAScriptDepth)
+{
+    Asm a;
+    // bd = new BitmapData(4, 2, false, 0xff0000); bd.setPixel(3, 1, 0x0000ff)
+    a.push({ "bd" });
+    construct(a, "display", "BitmapData", { 4, 2, false, 0xff0000 });
+    a.setVariable();
+    a.push({ 0x0000ff, 1, 3, 3, "bd" }).getVariable().push({ "setPixel" }).callMethod().pop();
+    // _root.createEmptyMovieClip("c", 1); c._x = 10; c._y = 20; c._xscale = c._yscale = 500
+    root(a, "createEmptyMovieClip", { "c", 1 });
+    a.push({ "c" }).getVariable().push({ "_x", 10 }).setMember();
+    a.push({ "c" }).getVariable().push({ "_y", 20 }).setMember();
+    a.push({ "c" }).getVariable().push({ "_xscale", 500 }).setMember();
+    a.push({ "c" }).getVariable().push({ "_yscale", 500 }).setMember();
+    // c.attachBitmap(bd, 2); then a change to the pixels after attaching.
+    a.push({ 2, "bd" }).getVariable().push({ 2, "c" }).getVariable().push({ "attachBitmap" }).callMethod().pop();
+    a.push({ 0x00ff00, 0, 0, 3, "bd" }).getVariable().push({ "setPixel" }).callMethod().pop();
+    // A second bitmap at the same depth of another clip, then disposed: nothing shows.
+    root(a, "createEmptyMovieClip", { "d", 2 });
+    a.push({ "gone" });
+    construct(a, "display", "BitmapData", { 10, 10, false, 0x000000 });
+    a.setVariable();
+    a.push({ 2, "gone" }).getVariable().push({ 2, "d" }).getVariable().push({ "attachBitmap" }).callMethod().pop();
+    a.push({ 0, "gone" }).getVariable().push({ "dispose" }).callMethod().pop();
+    ScriptedPlayback p(scriptedMovie(a));
+    ASSERT_TRUE(p.playback);
+    QImage image = p.render();
+
+    // Each bitmap pixel is 5x5 stage pixels from (10, 20), nearest pixel.
+    EXPECT_EQ(at(image, 12, 22), 0x00ff00u) << "pixel (0,0), set after attaching";
+    EXPECT_EQ(at(image, 17, 22), 0xff0000u) << "pixel (1,0)";
+    EXPECT_EQ(at(image, 27, 27), 0x0000ffu) << "pixel (3,1)";
+    EXPECT_EQ(at(image, 29, 29), 0x0000ffu) << "the last row and column, unsmoothed";
+    EXPECT_EQ(at(image, 31, 25), 0xffffffu) << "right of the bitmap";
+    EXPECT_EQ(at(image, 15, 31), 0xffffffu) << "below the bitmap";
+    EXPECT_EQ(at(image, 5, 5), 0xffffffu) << "the disposed bitmap shows nothing";
+}

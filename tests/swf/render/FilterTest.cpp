@@ -40,6 +40,44 @@ TEST(Filters, BoxBlurSpreadsCoverageSymmetricallyAndKeepsIt)
     EXPECT_NEAR(total, 20 * 255, 20); // a box blur moves coverage, it does not add any
 }
 
+TEST(Filters, AnEvenBoxCoversHalfAPixelAtEachEnd)
+{
+    // The square's left edge is at x = 20, the rows left of it are empty.
+    struct Case {
+        double width;
+        int passes;
+        std::vector<int> alphas; // x = 17 .. 22
+    };
+    const Case cases[] = {
+        // Weights 1/4, 1/2, 1/4: 255 / 4 = 63.75 cut to 63; 191.25 to 191.
+        { 2, 1, { 0, 0, 63, 191, 255, 255 } },
+        // Weights 1/8, 1/4, 1/4, 1/4, 1/8: 31.875, 95.625, 159.375, 223.125.
+        { 4, 1, { 0, 31, 95, 159, 223, 255 } },
+        // The second pass blurs the first's cut values: 63 / 4 = 15.75,
+        // 63 / 2 + 191 / 4 = 79.25, 63 / 4 + 191 / 2 + 255 / 4 = 175, 239.
+        { 2, 2, { 0, 15, 79, 175, 239, 255 } },
+        // An odd box has whole pixels only: thirds, 85 and 170.
+        { 3, 1, { 0, 0, 85, 170, 255, 255 } },
+    };
+    for (const Case& c : cases) {
+        QImage layer = squareLayer();
+        boxBlur(layer, c.width, c.width, c.passes);
+        std::vector<int> row;
+        for (int x = 17; x <= 22; ++x)
+            row.push_back(alphaAt(layer, x, 30));
+        EXPECT_EQ(row, c.alphas) << "width " << c.width << ", passes " << c.passes;
+    }
+    // All horizontal passes come before the vertical ones. Three passes of
+    // 1/4, 1/2, 1/4 across the left edge give 3, 27, 87, 167, 227, 251 from
+    // x = 17; column 19 is then 87 from row 20 down, and its three vertical
+    // passes give 21, 65 / 5, 26, 59 / 29 at row 19. Column 22 (251) gives
+    // 62, 188 / 15, 78 / 27 at row 18. Passes taken in turns give 28 and 26.
+    QImage layer = squareLayer();
+    boxBlur(layer, 2, 2, 3);
+    EXPECT_EQ(alphaAt(layer, 19, 19), 29);
+    EXPECT_EQ(alphaAt(layer, 22, 18), 27);
+}
+
 TEST(Filters, DropShadowFallsAtItsAngleUnderTheObject)
 {
     Filter shadow;

@@ -40,6 +40,20 @@ TEST(ClipLockRoot, TheNearestLockedClipIsRoot)
     });
 }
 
+TEST(ClipDepthLookup, NextHighestDepthArrivesWithVersionSeven)
+{
+    // A version 6 movie does not see it: the call gives undefined, which as a
+    // depth puts every clip made with it on one depth, each replacing the last.
+    S s;
+    s.method("_root", "getNextHighestDepth").typeOf().trace();
+    s.method("_root", "createEmptyMovieClip", { "a", 0 }).pop();
+    s.method("_root", "getNextHighestDepth").trace();
+    runRows({
+        { "6", 6, s, { "undefined", "undefined" } },
+        { "7", 7, s, { "number", "1" } },
+    });
+}
+
 TEST(ClipDepthLookup, AnyValueButUndefinedNamesADepth)
 {
     // a stands at depth 0, e at -1.
