@@ -265,9 +265,9 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
                     break;
                 }
                 case Op::PopScope: scopes.pop_back(); break;
-                case Op::NextName: { Value i = pop(); Value o = pop(); stack.push_back(nameAt(o, std::uint32_t(toNumber(i)))); break; }
-                case Op::NextValue: { Value i = pop(); Value o = pop(); stack.push_back(valueAt(o, std::uint32_t(toNumber(i)))); break; }
-                case Op::HasNext: { Value i = pop(); Value o = pop(); stack.push_back(Value::number(nextIndex(o, std::uint32_t(toNumber(i))))); break; }
+                case Op::NextName: { Value i = pop(); Value o = pop(); stack.push_back(nameAt(o, toUint32(toNumber(i)))); break; }
+                case Op::NextValue: { Value i = pop(); Value o = pop(); stack.push_back(valueAt(o, toUint32(toNumber(i)))); break; }
+                case Op::HasNext: { Value i = pop(); Value o = pop(); stack.push_back(Value::number(nextIndex(o, toUint32(toNumber(i))))); break; }
                 case Op::HasNext2: {
                     std::uint32_t next = nextIndex(locals[in.a], toUint32(toNumber(locals[in.b])));
                     if (next == 0)
