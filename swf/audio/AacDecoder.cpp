@@ -1,12 +1,6 @@
 #include "swf/audio/AacDecoder.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
-#include <libavutil/log.h>
-#include <libavutil/mem.h>
-}
+#include "swf/audio/LibavLibrary.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +9,12 @@ extern "C" {
 namespace swf {
 
 namespace {
+
+// Only reached once create() has loaded the library.
+const LibavApi& lib()
+{
+    return *libav();
+}
 
 std::int16_t fromFloat(float v)
 {
@@ -28,7 +28,7 @@ std::int16_t sampleAt(const AVFrame* frame, int c, int i)
 {
     const auto fmt = AVSampleFormat(frame->format);
     const int channels = std::max(1, frame->ch_layout.nb_channels);
-    const bool planar = av_sample_fmt_is_planar(fmt);
+    const bool planar = lib().av_sample_fmt_is_planar(fmt);
     const int plane = planar ? c : 0;
     const int index = planar ? i : i * channels + c;
     switch (fmt) {
@@ -56,12 +56,10 @@ constexpr qsizetype MaxConfigBytes = 64;
 
 std::unique_ptr<AacDecoder> AacDecoder::create(const QByteArray& config, QString* why)
 {
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    (void)quiet;
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
+    // The codec library is loaded with the first decoder that needs it.
+    if (!libav(why))
+        return nullptr;
+    const AVCodec* codec = lib().avcodec_find_decoder(AV_CODEC_ID_AAC);
     if (!codec) {
         if (why)
             *why = QStringLiteral("no AAC decoder in libavcodec");
@@ -72,18 +70,18 @@ std::unique_ptr<AacDecoder> AacDecoder::create(const QByteArray& config, QString
             *why = QStringLiteral("the AAC stream has no usable configuration");
         return nullptr;
     }
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    AVCodecContext* ctx = lib().avcodec_alloc_context3(codec);
     if (!ctx)
         return nullptr;
-    ctx->extradata = static_cast<std::uint8_t*>(av_mallocz(std::size_t(config.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+    ctx->extradata = static_cast<std::uint8_t*>(lib().av_mallocz(std::size_t(config.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!ctx->extradata) {
-        avcodec_free_context(&ctx);
+        lib().avcodec_free_context(&ctx);
         return nullptr;
     }
     std::memcpy(ctx->extradata, config.constData(), std::size_t(config.size()));
     ctx->extradata_size = int(config.size());
-    if (avcodec_open2(ctx, codec, nullptr) < 0) {
-        avcodec_free_context(&ctx);
+    if (lib().avcodec_open2(ctx, codec, nullptr) < 0) {
+        lib().avcodec_free_context(&ctx);
         if (why)
             *why = QStringLiteral("libavcodec rejected the AAC configuration");
         return nullptr;
@@ -99,20 +97,20 @@ std::unique_ptr<AacDecoder> AacDecoder::create(const QByteArray& config, QString
 }
 
 AacDecoder::AacDecoder(AVCodecContext* context)
-    : m_context(context), m_packet(av_packet_alloc()), m_frame(av_frame_alloc())
+    : m_context(context), m_packet(lib().av_packet_alloc()), m_frame(lib().av_frame_alloc())
 {
 }
 
 AacDecoder::~AacDecoder()
 {
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_context);
+    lib().av_frame_free(&m_frame);
+    lib().av_packet_free(&m_packet);
+    lib().avcodec_free_context(&m_context);
 }
 
 void AacDecoder::resetCodec()
 {
-    avcodec_flush_buffers(m_context);
+    lib().avcodec_flush_buffers(m_context);
     m_started = false;
     m_ready.clear();
     m_readyPos = 0;
@@ -123,17 +121,17 @@ void AacDecoder::feed(const QByteArray& data)
     if (data.isEmpty() || data.size() > (1 << 20))
         return;
     // libavcodec wants zeroed padding past the end of every packet.
-    if (av_new_packet(m_packet, int(data.size())) < 0)
+    if (lib().av_new_packet(m_packet, int(data.size())) < 0)
         return;
     std::memcpy(m_packet->data, data.constData(), std::size_t(data.size()));
-    avcodec_send_packet(m_context, m_packet);
-    av_packet_unref(m_packet);
+    lib().avcodec_send_packet(m_context, m_packet);
+    lib().av_packet_unref(m_packet);
     receiveFrames();
 }
 
 void AacDecoder::receiveFrames()
 {
-    while (avcodec_receive_frame(m_context, m_frame) >= 0) {
+    while (lib().avcodec_receive_frame(m_context, m_frame) >= 0) {
         const int have = m_frame->ch_layout.nb_channels;
         if (have > 0 && m_frame->sample_rate > 0) {
             // The first frame fixes the format; the configuration may have
@@ -147,7 +145,7 @@ void AacDecoder::receiveFrames()
                 for (int c = 0; c < m_channels; ++c)
                     m_ready.push_back(sampleAt(m_frame, std::min(c, have - 1), i));
         }
-        av_frame_unref(m_frame);
+        lib().av_frame_unref(m_frame);
     }
 }
 
