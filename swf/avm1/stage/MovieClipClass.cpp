@@ -140,7 +140,7 @@ static Value clipAttachMovie(Interpreter& vm, CallArgs& a)
     const std::uint16_t id = s->movie().exports().characterFor(symbol);
     if (!id)
         return Value();
-    vm.chargeMemory(SpriteClip::ClipBytes);
+    vm.chargeMemory(SpriteClip::newClipCharge());
     SpriteInstance* child = s->attachSprite(id, vm.toString(a.arg(1)), depth);
     if (!child)
         return Value();
@@ -156,7 +156,7 @@ static Value clipCreateEmptyMovieClip(Interpreter& vm, CallArgs& a)
     int depth = 0;
     if (!s || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
-    vm.chargeMemory(SpriteClip::ClipBytes);
+    vm.chargeMemory(SpriteClip::newClipCharge());
     return clipValue(*owner, s->createEmptyChild(vm.toString(a.arg(0)), depth));
 }
 
@@ -167,7 +167,7 @@ static Value clipDuplicateMovieClip(Interpreter& vm, CallArgs& a)
     int depth = 0;
     if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
-    vm.chargeMemory(SpriteClip::bytesOf(*s));
+    vm.chargeMemory(SpriteClip::bytesOf(*s) + Interpreter::objectRecordBytes(4));
     DisplayObject* copy = s->parent()->duplicateChild(*s, vm.toString(a.arg(0)), depth);
     Value result = clipValue(*owner, copy);
     if (Object* clip = result.asObject())

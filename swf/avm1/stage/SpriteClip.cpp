@@ -225,6 +225,11 @@ size_t SpriteClip::bytesOf(const SpriteInstance& sprite)
     return ClipBytes + (sprite.drawing() ? size_t(sprite.drawing()->elementCount()) * DrawingElementBytes : 0);
 }
 
+size_t SpriteClip::newClipCharge()
+{
+    return ClipBytes + Interpreter::objectRecordBytes(4);
+}
+
 size_t SpriteClip::heldBytes(const std::function<void(const Value&)>& value) const
 {
     // A detached reference holds nothing of the stage's: the clip that
@@ -237,7 +242,7 @@ void SpriteClip::duplicate(const QString& name, int depth)
     SpriteInstance* s = sprite();
     if (!s || !s->parent())
         return;
-    m_owner.interpreter().chargeMemory(bytesOf(*s));
+    m_owner.interpreter().chargeMemory(bytesOf(*s) + Interpreter::objectRecordBytes(4));
     // The duplicate action carries a display-list depth (the compiler has
     // already added the 16384 between script depths and the list's), unlike
     // the duplicateMovieClip method.

@@ -60,6 +60,9 @@ public:
     // What the scripts' memory budget counts for a clip: the instance behind
     // it and each element of what scripts drew into it.
     static constexpr size_t ClipBytes = 2048;
+    // What making a clip is charged: the instance and the script object
+    // that stands for it, with the few members every object is given.
+    static size_t newClipCharge();
     static constexpr size_t DrawingElementBytes = 64;
     static size_t bytesOf(const SpriteInstance& sprite);
     size_t heldBytes(const std::function<void(const Value&)>& value) const override;

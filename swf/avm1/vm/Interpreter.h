@@ -79,6 +79,10 @@ public:
     // `bytes` are about to be made for a script: traps when they do not fit.
     // Inside the machine only (ops and built-ins), like trap().
     void chargeMemory(size_t bytes);
+    // What the memory count finds for an object record with `properties`
+    // members, so that what is charged when a thing is made matches what is
+    // counted for it later.
+    static size_t objectRecordBytes(size_t properties);
     // Something was made outside a script's say (no trap here); the next
     // action of a script notices when the budget is spent.
     void noteMemory(size_t bytes) { m_memory.charge(bytes); }

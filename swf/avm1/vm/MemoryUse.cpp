@@ -62,6 +62,11 @@ size_t ArrayObject::heldBytes(const std::function<void(const Value&)>& value) co
     return own + elements.capacity() * sizeof(Value);
 }
 
+size_t Interpreter::objectRecordBytes(size_t properties)
+{
+    return ObjectBytes + properties * PropertyBytes;
+}
+
 uint64_t Interpreter::memoryInUse() const
 {
     Tally tally;
