@@ -118,8 +118,6 @@ void SwfPlayer::unloadMovie()
     m_audio.reset();
 #endif
     m_movie.reset();
-    m_frame = QImage();
-    m_stale = QRegion();
 }
 
 void SwfPlayer::Movie(const QString& path)
@@ -365,35 +363,10 @@ void SwfPlayer::paintEvent(QPaintEvent*)
         }
         return;
     }
-    refreshFrame();
-    if (m_frame.isNull()) {
-        // No memory for a kept picture: draw straight onto the window.
-        // The movie's background fills the whole control, as around a stage
-        // that does not fill it.
-        painter.fillRect(rect(), m_movie->backgroundColor());
-        m_movie->render(painter, viewTransform());
-        return;
-    }
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint(0, 0), m_frame);
-}
-
-void SwfPlayer::refreshFrame()
-{
-    QRegion stale = m_stale;
-    m_stale = QRegion();
-    stale += m_movie->changedArea(viewTransform(), size());
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
-        m_frame = QImage(pixels, QImage::Format_RGB32);
-        m_frame.setDevicePixelRatio(ratio);
-        stale = QRegion(rect());
-    }
-    if (m_frame.isNull() || stale.isEmpty())
-        return;
-    QPainter painter(&m_frame);
-    painter.setClipRegion(stale);
+    // Straight onto the window, clipped to what Qt asks to repaint: the
+    // movie reports what changed (showChanges), so a frame repaints only that.
+    // A kept picture copied to the window cost more processor time than it
+    // saved (a racing game: 6 % of a core drawn straight, 17 % kept).
     // The movie's background fills the whole control, as around a stage
     // that does not fill it.
     painter.fillRect(rect(), m_movie->backgroundColor());
@@ -428,7 +401,6 @@ void SwfPlayer::showChanges()
     // movie reports covers all that differs from what the window shows.
     const QRegion area = m_movie->changedArea(viewTransform(), size());
     if (!area.isEmpty()) {
-        m_stale += area; // drawn into the kept picture at the next paint
         update(area);
     }
 }

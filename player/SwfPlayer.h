@@ -95,7 +95,6 @@ private:
     void showChanges();
     // Brings the kept picture up to date: redraws into it what changed since
     // it was last drawn, all of it after a change of size.
-    void refreshFrame();
     void updateSaverHold();
 
     // The movie with its scripts and its sound; a stream sound paces its frames.
@@ -109,8 +108,6 @@ private:
     // The movie's picture as last drawn. Painting copies from it, so a window
     // uncovered or a region painted twice costs a copy, not a drawing; and
     // drawing into an image lets the engine fill on one thread.
-    QImage m_frame;
-    QRegion m_stale; // what changed since m_frame was drawn, in widget pixels
     double m_zoom = 1.0;
     int m_scaleMode = 0;
     ScreenSaverHold m_saverHold;

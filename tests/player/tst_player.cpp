@@ -18,11 +18,11 @@ class PlayerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void keptPictureFollowsEveryChange()
+    void shownPictureFollowsEveryChange()
     {
         // A red square moving right by 37.5 px a frame, on a stage the size
-        // of the player: each picture shown, drawn by repainting only what
-        // changed into the kept one, equals the frame drawn whole afresh.
+        // of the player: each picture shown equals the frame drawn whole
+        // afresh.
         swfw::Movie movie(8, 550, 400, 12);
         movie.setBackgroundColor({ 0, 128, 0, 255 });
         swfw::Shape square;
