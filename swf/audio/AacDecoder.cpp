@@ -10,18 +10,7 @@ namespace swf {
 
 namespace {
 
-// Only reached once create() has loaded the library.
-const LibavApi& lib()
-{
-    return *libav();
-}
 
-std::int16_t fromFloat(float v)
-{
-    if (!(v == v)) // NaN
-        return 0;
-    return std::int16_t(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
-}
 
 // One sample of channel `c` at index `i` of a decoded frame, as 16 bits.
 std::int16_t sampleAt(const AVFrame* frame, int c, int i)
@@ -34,7 +23,7 @@ std::int16_t sampleAt(const AVFrame* frame, int c, int i)
     switch (fmt) {
     case AV_SAMPLE_FMT_FLT:
     case AV_SAMPLE_FMT_FLTP:
-        return fromFloat(reinterpret_cast<const float*>(frame->extended_data[plane])[index]);
+        return sampleFromFloat(reinterpret_cast<const float*>(frame->extended_data[plane])[index]);
     case AV_SAMPLE_FMT_S16:
     case AV_SAMPLE_FMT_S16P:
         return reinterpret_cast<const std::int16_t*>(frame->extended_data[plane])[index];

@@ -17,18 +17,7 @@ namespace swf {
 
 namespace {
 
-// The libraries' functions; only reached once create() found them loaded.
-const LibavApi& lib()
-{
-    return *libav();
-}
 
-std::int16_t fromFloat(float v)
-{
-    if (!(v == v)) // NaN
-        return 0;
-    return std::int16_t(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
-}
 
 // Keeps the decoded backlog bounded: a huge block of Nellymoser data is
 // still decoded, just not all at once.
@@ -124,7 +113,7 @@ void LibavDecoder::receiveFrames()
             switch (fmt) {
             case AV_SAMPLE_FMT_FLT:
             case AV_SAMPLE_FMT_FLTP:
-                m_ready.push_back(fromFloat(reinterpret_cast<const float*>(m_frame->data[0])[i * stride]));
+                m_ready.push_back(sampleFromFloat(reinterpret_cast<const float*>(m_frame->data[0])[i * stride]));
                 break;
             case AV_SAMPLE_FMT_S16:
             case AV_SAMPLE_FMT_S16P:

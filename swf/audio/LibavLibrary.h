@@ -17,6 +17,10 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
 class QString;
 
 namespace swf {
@@ -50,5 +54,19 @@ const LibavApi* libav(QString* why = nullptr);
 
 // Whether the libraries have been loaded into this process yet.
 bool libavLoaded();
+
+// The loaded functions, for code reached only after libav() succeeded.
+inline const LibavApi& lib()
+{
+    return *libav();
+}
+
+// A decoded float sample as 16 bits: clamped, NaN silent.
+inline std::int16_t sampleFromFloat(float v)
+{
+    if (!(v == v))
+        return 0;
+    return std::int16_t(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
+}
 
 } // namespace swf

@@ -1,4 +1,5 @@
 #include "swf/render/Renderer.h"
+#include "swf/render/PaintStyles.h"
 
 #include "swf/render/BitmapFill.h"
 #include "swf/render/ColorMath.h"
@@ -114,31 +115,6 @@ QTransform cornerSampling(const QTransform& objectToDevice)
     if (!objectToDevice.isInvertible())
         return QTransform();
     return objectToDevice * QTransform::fromTranslate(0.5, 0.5) * objectToDevice.inverted();
-}
-
-Qt::PenCapStyle capStyle(int cap)
-{
-    return cap == 1 ? Qt::FlatCap : cap == 2 ? Qt::SquareCap : Qt::RoundCap;
-}
-
-Qt::PenJoinStyle joinStyle(int join)
-{
-    return join == 1 ? Qt::BevelJoin : join == 2 ? Qt::MiterJoin : Qt::RoundJoin;
-}
-
-QPainter::CompositionMode compositionFor(int blendMode)
-{
-    switch (blendMode) {
-    case 3: return QPainter::CompositionMode_Multiply;
-    case 4: return QPainter::CompositionMode_Screen;
-    case 5: return QPainter::CompositionMode_Lighten;
-    case 6: return QPainter::CompositionMode_Darken;
-    case 7: return QPainter::CompositionMode_Difference;
-    case 8: return QPainter::CompositionMode_Plus;
-    case 13: return QPainter::CompositionMode_Overlay;
-    case 14: return QPainter::CompositionMode_HardLight;
-    default: return QPainter::CompositionMode_SourceOver;
-    }
 }
 
 } // namespace

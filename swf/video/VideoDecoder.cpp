@@ -16,12 +16,6 @@ namespace swf {
 
 namespace {
 
-// The libraries' functions; only reached once create() found them loaded.
-const LibavApi& lib()
-{
-    return *libav();
-}
-
 // Larger than any frame a stream may declare (see MaxVideoWidth): a packet
 // whose own header asks for more is not decoded.
 constexpr int MaxDecodedPixels = MaxVideoWidth * MaxVideoHeight;
