@@ -110,15 +110,28 @@ bool findAll(const SpriteInstance& sprite, const std::function<bool(DisplayObjec
     return false;
 }
 
+// findAll over the whole stage: the root's tree, then each level above it
+// (loadMovieNum), the level's own root included.
+bool findOnStage(const Stage& stage, const std::function<bool(DisplayObject&)>& visit)
+{
+    if (findAll(stage.root(), visit))
+        return true;
+    for (const auto& [number, level] : stage.levels()) {
+        if (number > 0 && level && (visit(*level) || findAll(*level, visit)))
+            return true;
+    }
+    return false;
+}
+
 // The instance of type T on the stage with the given serial; none for serial 0
 // or when it has left the stage.
 template<typename T>
-T* findBySerial(const SpriteInstance& root, quint64 serial)
+T* findBySerial(const Stage& stage, quint64 serial)
 {
     T* found = nullptr;
     if (serial == 0)
         return nullptr;
-    findAll(root, [&](DisplayObject& object) {
+    findOnStage(stage, [&](DisplayObject& object) {
         auto candidate = dynamic_cast<T*>(&object);
         if (candidate && candidate->serial() == serial)
             found = candidate;
@@ -199,7 +212,7 @@ bool isOnStage(const Stage& stage, const DisplayObject* object)
         return false;
     if (object == &stage.root())
         return true;
-    return findAll(stage.root(), [object](DisplayObject& candidate) { return &candidate == object; });
+    return findOnStage(stage, [object](DisplayObject& candidate) { return &candidate == object; });
 }
 
 int buttonKeyCode(int qtKey, const QString& text)
@@ -307,17 +320,36 @@ quint64 nextInputSerial()
 
 ButtonInstance* InputDispatcher::liveButton(quint64 serial) const
 {
-    return findBySerial<ButtonInstance>(m_stage.root(), serial);
+    return findBySerial<ButtonInstance>(m_stage, serial);
 }
 
 EditTextInstance* InputDispatcher::focus() const
 {
-    return findBySerial<EditTextInstance>(m_stage.root(), m_focus);
+    return findBySerial<EditTextInstance>(m_stage, m_focus);
 }
 
 DisplayObject* InputDispatcher::interactiveAt(const QPointF& point) const
 {
-    return findInteractive(m_stage.root().displayList(), point * 20, m_stage.scriptRunner());
+    const QPointF twips = point * 20;
+    ScriptRunner* runner = m_stage.scriptRunner();
+    // Levels above the root lie on top of it, the highest first.
+    const Stage::Levels& levels = m_stage.levels();
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        SpriteInstance* level = it->second.get();
+        if (it->first <= 0 || !level || !level->isVisible())
+            continue;
+        if (runner && runner->actsAsButton(*level)) {
+            if (hitsClipOrArea(*level, twips, runner))
+                return level;
+            continue;
+        }
+        QPointF local;
+        if (!toLocal(*level, twips, local))
+            continue;
+        if (DisplayObject* found = findInteractive(level->displayList(), local, runner))
+            return found;
+    }
+    return findInteractive(m_stage.root().displayList(), twips, runner);
 }
 
 DisplayObject* InputDispatcher::pointerTargetAt(const QPointF& point) const
@@ -489,7 +521,7 @@ void InputDispatcher::keyDown(int key, const QString& text)
     if (code == 0)
         return;
     std::vector<quint64> buttons;
-    findAll(m_stage.root(), [&](DisplayObject& object) {
+    findOnStage(m_stage, [&](DisplayObject& object) {
         if (auto button = dynamic_cast<ButtonInstance*>(&object))
             buttons.push_back(button->serial());
         return false;
