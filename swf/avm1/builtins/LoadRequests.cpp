@@ -109,7 +109,7 @@ void LoadQueue::pump(Interpreter& vm)
         if (p.delivery == Delivery::Variables) {
             if (!bytes)
                 continue;
-            for (const auto& [name, value] : decodeVariables(decodeLoadedText(vm, bytes.value())))
+            for (const auto& [name, value] : decodeVariables(decodeLoadedText(vm, bytes.value()), textInCodePage(vm)))
                 vm.setMember(target, name, Value(value));
             vm.callMethodSafely(p.target, QStringLiteral("onData"), {});
             continue;
@@ -166,18 +166,48 @@ QString decodeLoadedText(Interpreter& vm, const QByteArray& bytes)
             s += QChar(char16_t(uchar(bytes[i]) << 8 | uchar(bytes[i + 1])));
         return s;
     }
-    Value system = vm.getMember(Value(vm.global()), QStringLiteral("System"));
-    if (vm.version() < 6 || vm.toBoolean(vm.getMember(system, QStringLiteral("useCodepage"))))
+    if (textInCodePage(vm))
         return decodeLegacy(bytes);
     return QString::fromUtf8(bytes);
 }
 
-std::vector<std::pair<QString, QString>> decodeVariables(const QString& text)
+bool textInCodePage(Interpreter& vm)
+{
+    if (vm.version() < 6)
+        return true;
+    const Value system = vm.getMember(Value(vm.global()), QStringLiteral("System"));
+    return vm.toBoolean(vm.getMember(system, QStringLiteral("useCodepage")));
+}
+
+std::vector<std::pair<QString, QString>> decodeVariables(const QString& text, bool codePage)
 {
     std::vector<std::pair<QString, QString>> out;
-    const auto unescape = [](QString s) {
-        s.replace(QLatin1Char('+'), QLatin1Char(' '));
-        return QUrl::fromPercentEncoding(s.toUtf8());
+    // + is a space; each run of %XX escapes is one byte string, read as UTF-8
+    // or in the movie's code page.
+    const auto hex = [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+            || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+    };
+    const auto unescape = [codePage, &hex](const QString& s) {
+        QString result;
+        QByteArray run;
+        const auto flush = [&] {
+            if (!run.isEmpty())
+                result += codePage ? decodeLegacy(run) : QString::fromUtf8(run);
+            run.clear();
+        };
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const QChar c = s[i];
+            if (c == QLatin1Char('%') && i + 2 < s.size() && hex(s[i + 1]) && hex(s[i + 2])) {
+                run.append(char(QStringView(s).mid(i + 1, 2).toUShort(nullptr, 16)));
+                i += 2;
+                continue;
+            }
+            flush();
+            result += c == QLatin1Char('+') ? QLatin1Char(' ') : c;
+        }
+        flush();
+        return result;
     };
     for (const QString& pair : text.split(QLatin1Char('&'))) {
         const int eq = pair.indexOf(QLatin1Char('='));

@@ -120,8 +120,12 @@ bool requestText(Interpreter& vm, Object* target, const QString& url);
 // Downloaded bytes as text: a byte-order mark picks UTF-8 or UTF-16, else
 // UTF-8, or the movie's code page when System.useCodepage is true.
 QString decodeLoadedText(Interpreter& vm, const QByteArray& bytes);
-// "a=1&b=two" pairs as the player reads them: + is a space, %XX escapes.
-std::vector<std::pair<QString, QString>> decodeVariables(const QString& text);
+// Whether loaded text and its escapes are read in the movie's code page
+// (System.useCodepage, always for version 5 and earlier) rather than UTF-8.
+bool textInCodePage(Interpreter& vm);
+// "a=1&b=two" pairs as the player reads them: + is a space, %XX escapes
+// are bytes in UTF-8, or in the movie's code page with `codePage`.
+std::vector<std::pair<QString, QString>> decodeVariables(const QString& text, bool codePage = false);
 // Defines what XML and LoadVars share on their prototype: addRequestHeader,
 // getBytesLoaded, getBytesTotal, the default onData and an empty onLoad.
 void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData);

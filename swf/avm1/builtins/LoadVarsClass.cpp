@@ -36,7 +36,7 @@ static Value loadVarsDecode(Interpreter& vm, CallArgs& a)
 {
     if (!a.thisObject() || a.args.empty())
         return Value();
-    for (const auto& [name, value] : decodeVariables(vm.toString(a.arg(0))))
+    for (const auto& [name, value] : decodeVariables(vm.toString(a.arg(0)), textInCodePage(vm)))
         vm.setMember(a.thisValue, name, Value(value));
     return Value();
 }

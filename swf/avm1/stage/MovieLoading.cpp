@@ -94,7 +94,7 @@ QString errorWord(StageScripts& owner, const QString& url, const QString& folder
 }
 
 void arrive(StageScripts& owner, Object* target, int level, const QString& url, const QString& folder, Object* loader,
-    const Result<QByteArray>& bytes)
+    int askingVersion, const Result<QByteArray>& bytes)
 {
     Interpreter& vm = owner.interpreter();
     if (url.isEmpty()) {
@@ -110,6 +110,12 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
         tell(vm, loader, QStringLiteral("onLoadError"), { clipOf(owner, sprite), Value(word), Value(0) });
     };
     if (!bytes) {
+        // A local movie of version 6 or earlier may still ask the web (the
+        // refusal came with version 7); the web is never reached from here,
+        // so its answer never comes, as from a server that stays silent.
+        LoadQueue* queue = loadQueueOf(vm);
+        if (askingVersion <= 6 && queue && queue->loader().resolve(url, folder).kind == archive::Loader::Kind::Remote)
+            return;
         fail(errorWord(owner, url, folder));
         return;
     }
@@ -179,9 +185,10 @@ bool requestMovie(StageScripts& owner, Object* target, int level, const QString&
     if (loader)
         keep.push_back(loader);
     const QString folder = queue->askingFolder();
+    const int version = vm.version();
     queue->request(url.isEmpty() ? QStringLiteral("-") : url,
-        [&owner, target, level, url, folder, loader](Interpreter&, const Result<QByteArray>& bytes) {
-            arrive(owner, target, level, url, folder, loader, bytes);
+        [&owner, target, level, url, folder, loader, version](Interpreter&, const Result<QByteArray>& bytes) {
+            arrive(owner, target, level, url, folder, loader, version, bytes);
         },
         std::move(keep));
     return true;
@@ -324,6 +331,25 @@ Value clipLoadVariables(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
+// What a clip reads as its size in bytes. A movie's own root (the first
+// movie, a level, a clip a file was loaded into) has the length of its file;
+// any other clip (made by a script, placed from the library, emptied by
+// unloadMovie) reads none, as the movie does not keep where each definition
+// lay in its file. A local file arrives whole, so loaded and total agree;
+// until a requested file arrives (a later frame) the clip reads what its old
+// content had, and a failed load leaves it so.
+Value clipBytes(Interpreter& vm, CallArgs& a)
+{
+    Object* self = a.thisObject();
+    SpriteInstance* sprite = self && self->kind() == Object::Kind::Clip ? static_cast<SpriteClip*>(self)->sprite() : nullptr;
+    if (!sprite)
+        return Value();
+    StageScripts& owner = StageScripts::of(vm);
+    if (sprite == &owner.stage().root())
+        return Value(double(owner.stage().movie().byteLength()));
+    return Value(sprite->loadedMovie() ? double(sprite->loadedMovie()->byteLength()) : 0.0);
+}
+
 const NativeMethod loaderMethods[] = {
     { "loadClip", loaderLoadClip },
     { "unloadClip", loaderUnloadClip },
@@ -336,6 +362,8 @@ const NativeMethod clipLoadingMethods[] = {
     { "loadMovie", clipLoadMovie },
     { "unloadMovie", clipUnloadMovie },
     { "loadVariables", clipLoadVariables },
+    { "getBytesLoaded", clipBytes },
+    { "getBytesTotal", clipBytes },
 };
 
 } // namespace

@@ -199,3 +199,35 @@ TEST(Loading, SaveBeyondTheLimitIsPendingAndLosesNothing)
     // The oversized run left the last good save on disk.
     EXPECT_EQ(folder.run(QStringLiteral("game.swf"), room).join(QLatin1Char('|')), QStringLiteral("1|undefined|pending"));
 }
+
+// A save made byte by byte, as another run of the player left it, is what
+// SharedObject.getLocal hands the movie.
+TEST(Loading, MovieReadsAHandBuiltSave)
+{
+    Folder folder;
+    const auto bytes = [](std::initializer_list<int> b) {
+        QByteArray out;
+        for (int v : b)
+            out += char(v);
+        return out;
+    };
+    const QByteArray body = bytes({ 0, 5 }) + "score" + bytes({ 0x00, 0x40, 0x59, 0, 0, 0, 0, 0, 0 }) + bytes({ 0 }) // score = 100.0
+        + bytes({ 0, 4 }) + "name" + bytes({ 0x02, 0, 3 }) + "Ann" + bytes({ 0 });                              // name = "Ann"
+    const QByteArray rest = "TCSO" + bytes({ 0, 4, 0, 0, 0, 0 }) // signature and padding
+        + bytes({ 0, 2 }) + "hs"                                 // the save's name
+        + bytes({ 0, 0, 0, 0 })                                  // AMF0
+        + body;
+    const int n = int(rest.size());
+    const QString path = folder.saves + QStringLiteral("/localhost/game.swf/hs.sol");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes({ 0x00, 0xBF, n >> 24 & 255, n >> 16 & 255, n >> 8 & 255, n & 255 }) + rest);
+    file.close();
+
+    S read;
+    read.assign("so", S().method("SharedObject", "getLocal", { "hs" }))
+        .member("so", { "data", "score" }).value(1).add().trace()
+        .member("so", { "data", "name" }).trace();
+    EXPECT_EQ(folder.run(QStringLiteral("game.swf"), read), QStringList({ "101", "Ann" }));
+}

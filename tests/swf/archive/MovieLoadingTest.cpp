@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -270,4 +271,122 @@ TEST(MovieLoading, LoadedMovieKeepsItsOwnVersionRules)
     EXPECT_TRUE(lines.contains("[]")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("parent's [undefined]")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("child's []")) << lines.join('\n').toStdString();
+}
+
+// getBytesLoaded/getBytesTotal: a movie's root reads its file's length, a
+// script-made clip none; a loaded file counts once it arrived (frame 3 for a
+// request of frame 1), and a clip whose load failed reads as before.
+TEST(MovieLoading, BytesOfLoadedMoviesAndLevels)
+{
+    Folder folder;
+    const QByteArray child = folder.write(QStringLiteral("child.swf"), childMovie());
+    S report;
+    report.method("holder", "getBytesLoaded").value("/").add().method("holder", "getBytesTotal").add()
+        .value(" ").add().method("_level1", "getBytesTotal").add()
+        .value(" ").add().method("lost", "getBytesLoaded").add().trace();
+    S s;
+    s.call("createEmptyMovieClip", { "holder", 1 }).pop()
+        .call("createEmptyMovieClip", { "lost", 2 }).pop()
+        .method("_root", "getBytesLoaded").value("/").add().method("_root", "getBytesTotal").add().trace();
+    getUrl2(s, "child.swf", "holder", 0x40);
+    getUrl2(s, "child.swf", "_level1", 0);
+    getUrl2(s, "missing.swf", "lost", 0x40);
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    const QString main = QString::number(movieWithActions(s.program(), 8).size());
+    const QString size = QString::number(child.size());
+    const QStringList lines = folder.run(QStringLiteral("main.swf"), s, 4);
+    // The child's own frame-1 script traces three lines for each copy; only the reports are checked here.
+    const QStringList reports = lines.filter(QRegularExpression(QStringLiteral("^\\d+/\\d+")));
+    const QString arrived = size + "/" + size + " " + size + " 0";
+    EXPECT_EQ(reports, QStringList({ main + "/" + main, "0/0 undefined 0", arrived, arrived })) << lines.join('\n').toStdString();
+}
+
+// Loaded text and its %XX escapes read as UTF-8, or in the movie's code
+// page (GBK here) once System.useCodepage is set: for LoadVars and for
+// variables loaded into a clip alike.
+TEST(MovieLoading, LoadedTextFollowsUseCodepage)
+{
+    Folder folder;
+    const QString li = QString::fromUtf8("\xE6\x9D\x8E");       // 李
+    const QString liLei = QString::fromUtf8("\xE6\x9D\x8E\xE9\x9B\xB7"); // 李雷
+    folder.write(QStringLiteral("gbk.txt"), "raw=\xC0\xEE\xC0\xD7&esc=%C0%EE%C0%D7+x");
+    folder.write(QStringLiteral("utf8.txt"), "raw=\xE6\x9D\x8E&esc=%E6%9D%8E+x");
+    const auto movie = [](const char* file, bool useCodepage) {
+        S onLoad;
+        onLoad.member("this", { "raw" }).trace().member("this", { "esc" }).trace();
+        S report;
+        report.value("v ").member("v", { "esc" }).add().trace();
+        S s;
+        if (useCodepage)
+            s.setMember("System", "useCodepage", S().value(true));
+        s.assign("lv", S().construct("LoadVars"))
+            .setMember("lv", "onLoad", S().function("", { "ok" }, onLoad))
+            .method("lv", "load", { file }).pop()
+            .call("createEmptyMovieClip", { "v", 1 }).pop();
+        getUrl2(s, file, "v", 0xC0);
+        s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+        return s;
+    };
+    EXPECT_EQ(folder.run(QStringLiteral("gbk.swf"), movie("gbk.txt", true), 3),
+        QStringList({ "v undefined", liLei, liLei + " x", "v " + liLei + " x" }));
+    EXPECT_EQ(folder.run(QStringLiteral("utf8.swf"), movie("utf8.txt", false), 3),
+        QStringList({ "v undefined", li, li + " x", "v " + li + " x" }));
+}
+
+// A web address is refused to a local movie of version 7 and later
+// (IllegalRequest on the next frames); one of version 6 may ask the web,
+// which is never reached, so it hears nothing. A path out of the movie's
+// folder is refused to both.
+TEST(MovieLoading, WebRequestsOfOldMoviesStayUnanswered)
+{
+    Folder folder;
+    S error;
+    error.value("error ").var("code").add().trace();
+    S s;
+    s.call("createEmptyMovieClip", { "a", 1 }).pop()
+        .call("createEmptyMovieClip", { "b", 2 }).pop()
+        .assign("l", S().construct("MovieClipLoader"))
+        .function("f", { "t", "code" }, error).setMember("l", "onLoadError", S().var("f"))
+        .method("l", "loadClip", { "http://example.com/x.swf", "a" }).pop()
+        .method("l", "loadClip", { "../x.swf", "b" }).pop();
+    const auto run = [&](int version) {
+        folder.write(QStringLiteral("v%1.swf").arg(version), movieWithActions(s.program(), version));
+        QStringList lines;
+        swf::PlaybackOptions options;
+        options.trace = [&lines](const QString& line) { lines << line; };
+        auto playback = swf::Playback::open(folder.dir.path() + QStringLiteral("/v%1.swf").arg(version), options);
+        EXPECT_TRUE(playback.ok());
+        for (int i = 1; playback.ok() && i < 6; ++i)
+            playback.value()->nextFrame();
+        return lines;
+    };
+    EXPECT_EQ(run(6), QStringList({ "error IllegalRequest" }));
+    EXPECT_EQ(run(7), QStringList({ "error IllegalRequest", "error IllegalRequest" }));
+}
+
+// GET and POST to a local file: the file is read as it is, neither the
+// query of the address nor the variables sent change what comes back.
+TEST(MovieLoading, SendingToALocalFileReadsTheFile)
+{
+    Folder folder;
+    folder.write(QStringLiteral("vars.txt"), "n=1&word=ok");
+    S got;
+    got.value("got ").var("str").add().trace();
+    S report;
+    report.value("v ").member("v", { "n" }).add().value(" ").add().member("v", { "word" }).add().trace();
+    S s;
+    s.assign("o", S().construct("LoadVars"))
+        .setMember("o", "n", S().value(9))
+        .assign("t", S().construct("LoadVars"))
+        .setMember("t", "onData", S().function("", { "str" }, got))
+        .assign("u", S().construct("LoadVars"))
+        .setMember("u", "onData", S().function("", { "str" }, got))
+        .value("POST").var("t").value("vars.txt?n=7").methodWith("o", "sendAndLoad", 3).pop()
+        .value("GET").var("u").value("vars.txt?n=7").methodWith("o", "sendAndLoad", 3).pop()
+        .call("createEmptyMovieClip", { "v", 1 }).pop()
+        .setMember("v", "n", S().value(5));
+    getUrl2(s, "vars.txt?n=6", "v", 0xC1); // loadVariables("vars.txt?n=6", v, "GET")
+    s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 3),
+        QStringList({ "v 5 undefined", "got n=1&word=ok", "got n=1&word=ok", "v 1 ok" }));
 }
