@@ -167,6 +167,11 @@ void tick(Interpreter& vm, NetStreamObject* stream)
     if (atEnd) {
         stream->state = NetStreamObject::State::Ended;
         stream->soundOn = false; // it ends by itself
+        // The end of a file: what is left in the buffer is flushed, the
+        // play stops, then the buffer reads empty.
+        sendStatus(vm, stream, QStringLiteral("NetStream.Buffer.Flush"), Status);
+        if (stream->state != NetStreamObject::State::Ended)
+            return; // the handler played, sought or closed
         sendStatus(vm, stream, QStringLiteral("NetStream.Play.Stop"), Status);
         sendStatus(vm, stream, QStringLiteral("NetStream.Buffer.Empty"), Status);
         return;

@@ -257,9 +257,12 @@ TEST_F(NetStreamFlv, StatusCodesTimeAndPictures)
     EXPECT_EQ(run.trace.filter(QStringLiteral("ause.Notify")).size(), 2); // Pause and Unpause
     const qsizetype resume = run.trace.indexOf(QRegularExpression(QStringLiteral("^NetStream\\.Unpause\\.Notify status .*")));
     EXPECT_EQ(resume, run.trace.lastIndexOf(paused[1]) + 1) << run.trace.join('\n').toStdString();
-    // The end: the stream stops at its last picture's time, close resets it.
+    // The end: the buffer is flushed, the stream stops at its last picture's
+    // time and its buffer reads empty; close resets it and tells nothing.
     const qsizetype stop = run.trace.indexOf(QStringLiteral("NetStream.Play.Stop status 2.75"));
-    ASSERT_GE(stop, 0) << run.trace.join('\n').toStdString();
+    ASSERT_GE(stop, 1) << run.trace.join('\n').toStdString();
+    EXPECT_EQ(run.trace.value(stop - 1), QStringLiteral("NetStream.Buffer.Flush status 2.75"));
+    EXPECT_EQ(run.trace.filter(QStringLiteral("NetStream.Buffer.Flush")).size(), 1);
     EXPECT_EQ(run.trace.value(stop + 1), QStringLiteral("NetStream.Buffer.Empty status 2.75"));
     EXPECT_EQ(run.trace.value(stop + 2), QStringLiteral("ended 2.75"));
     EXPECT_EQ(run.trace.value(stop + 3), QStringLiteral("closed 0 0"));
