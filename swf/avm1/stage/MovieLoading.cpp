@@ -11,8 +11,10 @@
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QUrl>
 
 namespace swf::avm1 {
 
@@ -26,6 +28,13 @@ QHash<const Interpreter*, int>& loadCounts()
 
 // The folder each loaded movie came from, so that its own requests start there.
 QHash<const Interpreter*, QHash<const Movie*, QString>>& loadedFolders()
+{
+    static QHash<const Interpreter*, QHash<const Movie*, QString>> map;
+    return map;
+}
+
+// The address each loaded movie came from (its _url).
+QHash<const Interpreter*, QHash<const Movie*, QString>>& loadedUrls()
 {
     static QHash<const Interpreter*, QHash<const Movie*, QString>> map;
     return map;
@@ -143,8 +152,10 @@ void arrive(StageScripts& owner, Object* target, int level, const QString& url, 
     sprite->replaceContent(std::move(movie.value()));
     if (LoadQueue* queue = movieQueueOf(vm)) {
         const archive::Loader::Target t = queue->loader().resolve(url, folder);
-        if (t.kind == archive::Loader::Kind::File && sprite->loadedMovie())
+        if (t.kind == archive::Loader::Kind::File && sprite->loadedMovie()) {
             loadedFolders()[&vm].insert(sprite->loadedMovie().get(), QFileInfo(t.path).absolutePath());
+            loadedUrls()[&vm].insert(sprite->loadedMovie().get(), QUrl::fromLocalFile(QFileInfo(t.path).absoluteFilePath()).toString());
+        }
     }
     SpriteClip* clip = owner.clipFor(*sprite);
     clip->put(QStringLiteral("_bytesLoaded"), Value(size), DontEnum);
@@ -166,6 +177,20 @@ void forgetMovieLoads(Interpreter& vm)
 {
     loadCounts().remove(&vm);
     loadedFolders().remove(&vm);
+    loadedUrls().remove(&vm);
+}
+
+QString movieUrl(StageScripts& owner, const DisplayObject* object)
+{
+    Interpreter& vm = owner.interpreter();
+    for (const DisplayObject* o = object; o; o = o->parent()) {
+        if (const SpriteInstance* sprite = o->asSprite(); sprite && sprite->loadedMovie())
+            return loadedUrls().value(&vm).value(sprite->loadedMovie().get());
+    }
+    const LoadQueue* queue = loadQueueOf(vm);
+    if (!queue || queue->baseFolder().isEmpty() || queue->movieName().isEmpty())
+        return QString();
+    return QUrl::fromLocalFile(QDir(queue->baseFolder()).absoluteFilePath(queue->movieName())).toString();
 }
 
 bool requestMovie(StageScripts& owner, Object* target, int level, const QString& url, Object* loader)

@@ -9,6 +9,10 @@
 
 #include <QString>
 
+namespace swf {
+class DisplayObject;
+}
+
 namespace swf::avm1 {
 
 class Interpreter;
@@ -34,6 +38,11 @@ void forgetMovieLoads(Interpreter& vm);
 bool requestMovie(StageScripts& owner, Object* target, int level, const QString& url, Object* loader);
 // Queues `url`'s variables for the clip `target` or level `level`.
 bool requestVariables(StageScripts& owner, Object* target, int level, const QString& url);
+
+// The address of the movie `object` belongs to (its _url): the file a
+// loaded movie came from, else the first movie's file; empty for a movie
+// that came as bytes.
+QString movieUrl(StageScripts& owner, const DisplayObject* object);
 
 // MovieClipLoader's methods and the MovieClip methods loadMovie,
 // unloadMovie and loadVariables.

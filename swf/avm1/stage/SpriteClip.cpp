@@ -1,5 +1,7 @@
 #include "swf/avm1/stage/SpriteClip.h"
 
+#include "swf/avm1/stage/MovieLoading.h"
+
 #include "swf/format/TagCodes.h"
 #include "swf/runtime/Bounds.h"
 #include "swf/runtime/Drawing.h"
@@ -347,7 +349,7 @@ bool SpriteClip::builtInProperty(Interpreter& vm, const QString& name, Value& ou
     case ClipProp::Target: out = Value(slashPath()); break;
     case ClipProp::Name: out = Value(instanceName()); break;
     case ClipProp::DropTarget: out = Value(QString()); break;
-    case ClipProp::Url: out = Value(QString()); break;
+    case ClipProp::Url: out = Value(movieUrl(m_owner, m_sprite)); break;
     case ClipProp::HighQuality: out = Value(1.0); break;
     case ClipProp::FocusRect: out = Value(true); break;
     case ClipProp::SoundBufTime: out = Value(5.0); break;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QImage>
 #include <QRegularExpression>
+#include <QUrl>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -389,4 +390,22 @@ TEST(MovieLoading, SendingToALocalFileReadsTheFile)
     s.function("report", {}, report).setMember("this", "onEnterFrame", S().var("report"));
     EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 3),
         QStringList({ "v 5 undefined", "got n=1&word=ok", "got n=1&word=ok", "v 1 ok" }));
+}
+
+// _url is the address of the file a clip's movie came from: the first
+// movie's for its own clips, the loaded file's for a loaded movie's, and a
+// movie can load itself by it.
+TEST(MovieLoading, UrlNamesTheMoviesOwnFile)
+{
+    Folder folder;
+    S child;
+    child.value("child ").member("this", { "_url" }).add().trace();
+    folder.write(QStringLiteral("parts/child.swf"), movieWithActions(child.program(), 8));
+    S s;
+    s.call("createEmptyMovieClip", { "holder", 1 }).pop()
+        .value("main ").member("holder", { "_url" }).add().trace();
+    getUrl2(s, "parts/child.swf", "holder", 0x40);
+    const QString base = QUrl::fromLocalFile(QDir(folder.dir.path()).canonicalPath()).toString();
+    EXPECT_EQ(folder.run(QStringLiteral("main.swf"), s, 4),
+        QStringList({ "main " + base + "/main.swf", "child " + base + "/parts/child.swf" }));
 }
