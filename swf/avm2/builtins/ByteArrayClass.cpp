@@ -243,6 +243,8 @@ void installByteArrayClass(Machine& m)
         });
     b.byteArray = cls;
     cls->sealed = true;
+    m.defineInterface(QStringLiteral("flash.utils"), QStringLiteral("IDataInput"), { cls });
+    m.defineInterface(QStringLiteral("flash.utils"), QStringLiteral("IDataOutput"), { cls });
     cls->instanceHooks = &g_hooks;
 
     m.addGetter(cls, QStringLiteral("length"),

@@ -276,7 +276,7 @@ Value Machine::getProperty(const Value& object, const Name& name)
     Object* o = object.object();
     ClassObject* cls = o ? nullptr : classOf(object);
     const Traits& traits = o ? o->traits() : *cls->instanceTraits;
-    if (const Binding* binding = traits.find(name)) {
+    if (const Binding* binding = findTrait(traits, o ? o->classObject() : cls, name)) {
         switch (binding->kind) {
         case Binding::Kind::Slot:
         case Binding::Kind::Const:
@@ -332,8 +332,9 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
         throwError(ErrorClass::TypeError, 1010, QStringLiteral("A term is undefined and has no properties."));
     }
     Object* o = object.object();
-    const Traits& traits = o ? o->traits() : *classOf(object)->instanceTraits;
-    if (const Binding* binding = traits.find(name)) {
+    ClassObject* cls = o ? o->classObject() : classOf(object);
+    const Traits& traits = o ? o->traits() : *cls->instanceTraits;
+    if (const Binding* binding = findTrait(traits, cls, name)) {
         switch (binding->kind) {
         case Binding::Kind::Const:
             if (!init)
@@ -389,7 +390,7 @@ bool Machine::hasProperty(const Value& object, const Name& name)
     Object* o = object.object();
     ClassObject* cls = o ? nullptr : classOf(object);
     const Traits& traits = o ? o->traits() : *cls->instanceTraits;
-    if (traits.find(name))
+    if (findTrait(traits, o ? o->classObject() : cls, name))
         return true;
     if (o && o->hooks) {
         if (auto has = o->hooks->has(*this, o, name))
@@ -444,9 +445,10 @@ Value Machine::callProperty(const Value& object, const Name& name, Args args)
     if (object.isNullish())
         getProperty(object, name); // throws the null or undefined error
     Object* o = object.object();
-    const Traits& traits = o ? o->traits() : *classOf(object)->instanceTraits;
+    ClassObject* cls = o ? o->classObject() : classOf(object);
+    const Traits& traits = o ? o->traits() : *cls->instanceTraits;
     // A method is called on its receiver without making a closure first.
-    if (const Binding* binding = traits.find(name); binding && binding->kind == Binding::Kind::Method)
+    if (const Binding* binding = findTrait(traits, cls, name); binding && binding->kind == Binding::Kind::Method)
         return callMethod(binding->method, object, args);
     if (o && o->hooks) {
         Value out;

@@ -184,6 +184,12 @@ public:
     void addGetter(ClassObject* cls, const QString& name, NativeFn getter, NativeFn setter = {});
     void addStaticConst(ClassObject* cls, const QString& name, const Value& value);
     void addPrototypeMethod(ClassObject* cls, const QString& name, NativeFn fn, int length = 0);
+    // A built-in interface, listed among the interfaces of each of `implementors`.
+    ClassObject* defineInterface(const QString& package, const QString& name, std::initializer_list<ClassObject*> implementors);
+    // The binding `name` reaches in `traits` (those of a `cls` instance). A
+    // name in the namespace of an interface the class implements reaches the
+    // class's public member of that local name, as a call typed by the interface does.
+    const Binding* findTrait(const Traits& traits, ClassObject* cls, const Name& name);
 
     // Used by the interpreter.
     Value runBytecode(Method* method, const Value& thisValue, Args args);
