@@ -66,6 +66,7 @@ Object* Machine::newObject()
 
 Object* Machine::newArray(std::vector<Value> elements)
 {
+    chargeMemory(elements.size() * sizeof(Value));
     auto array = allocate<Object>(Object::Type::Array, m_builtins.array, m_builtins.array->instancePrototype,
         m_builtins.array->instanceTraits);
     array->elements = std::move(elements);
@@ -372,11 +373,15 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
     if (o && o->isDynamic() && name.includesPublic()) {
         std::uint32_t index = 0;
         if (o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < MaxDenseIndex) {
-            if (index >= o->elements.size())
+            if (index >= o->elements.size()) {
+                chargeMemory((std::size_t(index) + 1 - o->elements.size()) * sizeof(Value));
                 o->elements.resize(std::size_t(index) + 1, Value::hole());
+            }
             o->elements[index] = value;
             return;
         }
+        if (!o->dynamicHas(name.local))
+            chargeMemory(64 + std::size_t(name.local.size()) * sizeof(QChar));
         o->dynamicSet(name.local, value);
         return;
     }
@@ -636,6 +641,20 @@ bool Machine::guard(const std::function<void()>& work)
         trace(what);
         if (m_fault)
             m_fault(what);
+        ok = false;
+    } catch (const MemorySpent& spent) {
+        // Only the outermost entry notes it: the stop unwinds every method at once.
+        if (m_guardDepth == 1) {
+            const QString what = QStringLiteral("Error: Error #1000: The system is out of memory. (memory budget spent: %1 MB held or asked for, %2 MB allowed)")
+                                     .arg(spent.asked >> 20)
+                                     .arg(m_memory.limit() >> 20);
+            trace(what);
+            if (m_fault)
+                m_fault(what);
+        } else {
+            --m_guardDepth;
+            throw;
+        }
         ok = false;
     }
     --m_guardDepth;
