@@ -197,6 +197,7 @@ void Playback::wire(const PlaybackOptions& options)
     if (options.scripts && declaresActionScript3(m_stage->movie())) {
         m_as3 = std::make_unique<avm2::StageScripts>(*m_stage);
         m_as3->machine().setLimits({ options.limits.actionsPerBlock, options.limits.actionsPerFrame, options.limits.maxCallDepth });
+        m_as3->machine().setMemoryLimit(options.limits.memoryBytes);
         m_as3->setTraceSink(options.trace);
         m_as3->setFaultSink(options.fault);
         m_stage->setScriptRunner(m_as3.get());

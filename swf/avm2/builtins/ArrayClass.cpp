@@ -82,11 +82,15 @@ void installArrayClass(Machine& m)
             double n = m.toNumber(arg(args, 0));
             if (n < 0 || n != std::trunc(n) || n > MaxLength)
                 m.throwError(ErrorClass::RangeError, 1005, QStringLiteral("Array index is not a positive integer (%1).").arg(numberToString(n)));
-            self(m, v)->elements.resize(std::size_t(n), Value::hole());
+            Object* a = self(m, v);
+            if (std::size_t(n) > a->elements.size())
+                m.chargeMemory((std::size_t(n) - a->elements.size()) * sizeof(Value));
+            a->elements.resize(std::size_t(n), Value::hole());
             return Value::undefined();
         });
     m.addPrototypeMethod(b.array, QStringLiteral("push"), [](Machine& m, const Value& v, Args args) {
         Object* a = self(m, v);
+        m.chargeMemory(args.size() * sizeof(Value));
         a->elements.insert(a->elements.end(), args.begin(), args.end());
         return Value::number(double(a->elements.size()));
     }, 1);
@@ -108,6 +112,7 @@ void installArrayClass(Machine& m)
     });
     m.addPrototypeMethod(b.array, QStringLiteral("unshift"), [](Machine& m, const Value& v, Args args) {
         Object* a = self(m, v);
+        m.chargeMemory(args.size() * sizeof(Value));
         a->elements.insert(a->elements.begin(), args.begin(), args.end());
         return Value::number(double(a->elements.size()));
     }, 1);

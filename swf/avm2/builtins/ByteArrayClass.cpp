@@ -34,8 +34,10 @@ void grow(Machine& m, ByteArrayHost& b, std::uint64_t size)
 {
     if (size > MaxLength)
         throwPackageError(m, QStringLiteral("MemoryError"), 1000, QStringLiteral("The system is out of memory."));
-    if (size > std::uint64_t(b.data.size()))
+    if (size > std::uint64_t(b.data.size())) {
+        m.chargeMemory(std::size_t(size - std::uint64_t(b.data.size())));
         b.data.resize(qsizetype(size), '\0');
+    }
 }
 
 void put(Machine& m, ByteArrayHost& b, const char* bytes, std::size_t n)
@@ -243,6 +245,8 @@ void installByteArrayClass(Machine& m)
         });
     b.byteArray = cls;
     cls->sealed = true;
+    m.defineInterface(QStringLiteral("flash.utils"), QStringLiteral("IDataInput"), { cls });
+    m.defineInterface(QStringLiteral("flash.utils"), QStringLiteral("IDataOutput"), { cls });
     cls->instanceHooks = &g_hooks;
 
     m.addGetter(cls, QStringLiteral("length"),
@@ -252,6 +256,8 @@ void installByteArrayClass(Machine& m)
             const std::uint32_t length = toUint32(m.toNumber(arg(args, 0)));
             if (length > MaxLength)
                 throwPackageError(m, QStringLiteral("MemoryError"), 1000, QStringLiteral("The system is out of memory."));
+            if (length > std::uint32_t(h.data.size()))
+                m.chargeMemory(length - std::uint32_t(h.data.size()));
             h.data.resize(qsizetype(length), '\0');
             h.position = std::min(h.position, length);
             return Value::undefined();

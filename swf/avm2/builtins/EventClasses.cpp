@@ -237,6 +237,7 @@ void installEventClasses(Machine& m)
         [](Machine&, const Value&, Args) { return Value::undefined(); });
     ClassObject* dispatcher = b.eventDispatcher;
     dispatcher->sealed = true;
+    m.defineInterface(events, QStringLiteral("IEventDispatcher"), { dispatcher });
     m.addMethod(dispatcher, QStringLiteral("addEventListener"), [](Machine& m, const Value& self, Args args) {
         Object* o = m.toObject(self);
         Value fn = arg(args, 1);

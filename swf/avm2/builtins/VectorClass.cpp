@@ -141,6 +141,7 @@ bool Machine::vectorSet(Object* vector, const QString& name, const Value& value)
         return false;
     const std::size_t length = vector->elements.size();
     if (index == double(length) && !vector->fixed && index < MaxLength) {
+        chargeMemory(sizeof(Value));
         vector->elements.push_back(hold(*this, vector, value));
         return true;
     }
@@ -174,6 +175,8 @@ void installVectorClass(Machine& m)
             double n = m.toNumber(arg(args, 0));
             if (n < 0 || n != std::trunc(n) || n > MaxLength)
                 m.throwError(ErrorClass::RangeError, 1005, QStringLiteral("Array index is not a positive integer (%1).").arg(numberToString(n)));
+            if (std::size_t(n) > o->elements.size())
+                m.chargeMemory((std::size_t(n) - o->elements.size()) * sizeof(Value));
             o->elements.resize(std::size_t(n), defaultFor(m, elementOf(o)));
             return Value::undefined();
         });
@@ -186,6 +189,7 @@ void installVectorClass(Machine& m)
     m.addPrototypeMethod(b.vector, QStringLiteral("push"), [](Machine& m, const Value& v, Args args) {
         Object* o = self(m, v);
         checkResizable(m, o);
+        m.chargeMemory(args.size() * sizeof(Value));
         for (const Value& x : args)
             o->elements.push_back(hold(m, o, x));
         return Value::number(double(o->elements.size()));

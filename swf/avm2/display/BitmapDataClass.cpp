@@ -115,12 +115,14 @@ void StageScripts::installBitmapDataClass()
                     || qint64(width) * height > MaxBitmapPixels)
                     invalid(m);
                 const std::uint32_t fill = args.size() > 3 ? toUint32(m.toNumber(args[3])) : 0xffffffffu;
+                m.chargeMemory(std::size_t(width) * std::size_t(height) * 4);
                 pixels->image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
                 if (pixels->image.isNull())
                     invalid(m);
                 pixels->image.fill(qPremultiply(QRgb(pixels->transparent ? fill : (fill | 0xff000000u))));
             }
             o->host = pixels;
+            o->hostBytes = std::size_t(pixels->image.sizeInBytes());
             hiddenSet(o, QStringLiteral(" bitmapData"), Value::boolean(true));
             return Value::undefined();
         });
@@ -193,6 +195,7 @@ void StageScripts::installBitmapDataClass()
     }, 3);
     m.addMethod(cls, QStringLiteral("dispose"), [](Machine&, const Value& self, Args) {
         if (auto pixels = pixelsOf(self.object())) {
+            self.object()->hostBytes = 0;
             pixels->disposed = true;
             pixels->image = QImage();
         }

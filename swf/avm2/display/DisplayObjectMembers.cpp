@@ -158,22 +158,24 @@ void StageScripts::installDisplayObjectMembers(ClassObject* cls)
                 QRectF r;
                 if (!boundsThrough(*d, d->matrix().toQTransform(), r))
                     return Value::number(0);
-                return Value::number((horizontal ? r.width() : r.height()) / 20);
+                // Bounds are whole twips.
+                return Value::number(std::round(horizontal ? r.width() : r.height()) / 20);
             },
             [horizontal](Machine& m, const Value& self, Args args) {
                 const double v = m.toNumber(arg(args, 0));
                 DisplayObject* d = displayIn(self);
                 QRectF local;
-                if (!d || !std::isfinite(v) || !localBounds(*d, local))
+                // A negative size is ignored; the new scale is the size over the unscaled size in pixels.
+                if (!d || !std::isfinite(v) || v < 0 || !localBounds(*d, local))
                     return Value::undefined();
-                const double span = horizontal ? local.width() : local.height();
+                const double span = (horizontal ? local.width() : local.height()) / 20;
                 if (span <= 0)
                     return Value::undefined();
                 const Transform2D t = transformOf(self.object(), *d);
                 if (horizontal)
-                    setTransform(self.object(), *d, v * 20 / span, t.scaleY, t.rotation);
+                    setTransform(self.object(), *d, v / span, t.scaleY, t.rotation);
                 else
-                    setTransform(self.object(), *d, t.scaleX, v * 20 / span, t.rotation);
+                    setTransform(self.object(), *d, t.scaleX, v / span, t.rotation);
                 return Value::undefined();
             });
     };

@@ -8,11 +8,32 @@
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace swf::avm2 {
 
 namespace {
+
+// The frame a numeric goto argument reaches from the scene starting at
+// `first`: the number is cut to a 32-bit integer (saturating), made 0-based
+// with 32-bit wrap-around, then kept inside the clip.
+int clipFrameNumber(int first, double number, int frameCount)
+{
+    std::int32_t n = 0;
+    if (std::isnan(number))
+        n = 0;
+    else if (number >= 2147483647.0)
+        n = std::numeric_limits<std::int32_t>::max();
+    else if (number <= -2147483648.0)
+        n = std::numeric_limits<std::int32_t>::min();
+    else
+        n = std::int32_t(number);
+    const std::int32_t zeroBased = std::int32_t(std::uint32_t(n) - 1u);
+    const std::int64_t frame = std::int64_t(first) + std::max<std::int32_t>(zeroBased, 0);
+    return int(std::clamp<std::int64_t>(frame, 1, std::max(frameCount, 1)));
+}
 
 Value arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value::undefined(); }
 
@@ -220,19 +241,28 @@ void StageScripts::installMovieClipMembers(ClassObject* movieClip)
             }
             const SceneInfo& info = scenes[sceneIndex];
             Value target = arg(args, 0);
+            // Anything not a number is read as text first: a label, or a number written out.
+            QString label;
+            double number = 0;
+            if (target.isNumber()) {
+                number = target.d;
+            } else {
+                label = m.toString(target);
+                number = stringToNumber(label);
+            }
             int frame = 0;
-            if (target.isString() && !std::isfinite(stringToNumber(target.s))) {
-                for (const auto& [label, at] : sortedLabels(*sprite, isRoot(sprite))) {
-                    if (label == target.s && (sceneArg.isNullish() || (at >= info.first && at < info.first + info.frames))) {
+            if (!target.isNumber() && !std::isfinite(number)) {
+                for (const auto& [name, at] : sortedLabels(*sprite, isRoot(sprite))) {
+                    if (name == label && (sceneArg.isNullish() || (at >= info.first && at < info.first + info.frames))) {
                         frame = at;
                         break;
                     }
                 }
                 if (!frame)
                     m.throwError(ErrorClass::ArgumentError, 2109,
-                        QStringLiteral("Frame label %1 not found in scene %2.").arg(target.s, info.name));
+                        QStringLiteral("Frame label %1 not found in scene %2.").arg(label, info.name));
             } else {
-                frame = info.first - 1 + toInt32(m.toNumber(target));
+                frame = clipFrameNumber(info.first, number, sprite->frameCount());
             }
             sprite->gotoFrame(std::max(frame, 1), andPlay);
             afterGoto(self.object());

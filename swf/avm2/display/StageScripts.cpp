@@ -112,6 +112,7 @@ void StageScripts::installDisplayClasses()
     installGeomClasses(m);
     installBitmapDataClass();
     installBitmapClass();
+    m.defineInterface(display, QStringLiteral("IBitmapDrawable"), { b.displayObject, m_bitmapDataClass });
 }
 
 void StageScripts::loadFrameTags(int frame)

@@ -302,6 +302,57 @@ ClassObject* Machine::newClass(Unit& unit, std::uint32_t index, ClassObject* bas
     return cls;
 }
 
+ClassObject* Machine::defineInterface(const QString& package, const QString& name,
+    std::initializer_list<ClassObject*> implementors)
+{
+    ClassObject* iface = defineClass(package, name, nullptr, InstanceKind::Plain, {});
+    iface->isInterface = true;
+    for (ClassObject* cls : implementors) {
+        if (cls)
+            cls->interfaces.push_back(iface);
+    }
+    return iface;
+}
+
+namespace {
+
+// The namespace an interface's members are declared in: "pkg:IName", or "IName" at top level.
+QString interfaceNamespace(const ClassObject* iface)
+{
+    return iface->packageName.isEmpty() ? iface->name : iface->packageName + QLatin1Char(':') + iface->name;
+}
+
+bool implementsNamespace(const ClassObject* cls, const QString& uri, int depth)
+{
+    if (depth > 64)
+        return false;
+    for (const ClassObject* c = cls; c; c = c->base) {
+        for (const ClassObject* iface : c->interfaces) {
+            if (interfaceNamespace(iface) == uri || implementsNamespace(iface, uri, depth + 1))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+const Binding* Machine::findTrait(const Traits& traits, ClassObject* cls, const Name& name)
+{
+    if (const Binding* binding = traits.find(name))
+        return binding;
+    if (!cls || name.anyNamespace)
+        return nullptr;
+    for (const Namespace& ns : name.namespaces) {
+        if (ns.family != Namespace::Family::Public || ns.uri.isEmpty())
+            continue;
+        resolveInterfaces(cls);
+        if (implementsNamespace(cls, ns.uri, 0))
+            return traits.find(Name::publicName(name.local));
+    }
+    return nullptr;
+}
+
 const DecodedBody& Machine::bodyOf(Unit& unit, std::uint32_t methodIndex)
 {
     const AbcMethod& method = unit.file.methods[methodIndex];

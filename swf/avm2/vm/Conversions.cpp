@@ -236,8 +236,11 @@ Value Machine::add(const Value& a, const Value& b)
         return xmlConcat(*this, a, b);
     Value pa = toPrimitive(a, false);
     Value pb = toPrimitive(b, false);
-    if (pa.isString() || pb.isString())
-        return Value::string(toString(pa) + toString(pb));
+    if (pa.isString() || pb.isString()) {
+        QString joined = toString(pa) + toString(pb);
+        chargeMemory(std::size_t(joined.size()) * sizeof(QChar));
+        return Value::string(std::move(joined));
+    }
     return Value::number(toNumber(pa) + toNumber(pb));
 }
 

@@ -66,6 +66,7 @@ Object* Machine::newObject()
 
 Object* Machine::newArray(std::vector<Value> elements)
 {
+    chargeMemory(elements.size() * sizeof(Value));
     auto array = allocate<Object>(Object::Type::Array, m_builtins.array, m_builtins.array->instancePrototype,
         m_builtins.array->instanceTraits);
     array->elements = std::move(elements);
@@ -276,7 +277,7 @@ Value Machine::getProperty(const Value& object, const Name& name)
     Object* o = object.object();
     ClassObject* cls = o ? nullptr : classOf(object);
     const Traits& traits = o ? o->traits() : *cls->instanceTraits;
-    if (const Binding* binding = traits.find(name)) {
+    if (const Binding* binding = findTrait(traits, o ? o->classObject() : cls, name)) {
         switch (binding->kind) {
         case Binding::Kind::Slot:
         case Binding::Kind::Const:
@@ -332,8 +333,9 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
         throwError(ErrorClass::TypeError, 1010, QStringLiteral("A term is undefined and has no properties."));
     }
     Object* o = object.object();
-    const Traits& traits = o ? o->traits() : *classOf(object)->instanceTraits;
-    if (const Binding* binding = traits.find(name)) {
+    ClassObject* cls = o ? o->classObject() : classOf(object);
+    const Traits& traits = o ? o->traits() : *cls->instanceTraits;
+    if (const Binding* binding = findTrait(traits, cls, name)) {
         switch (binding->kind) {
         case Binding::Kind::Const:
             if (!init)
@@ -371,11 +373,15 @@ void Machine::setProperty(const Value& object, const Name& name, const Value& va
     if (o && o->isDynamic() && name.includesPublic()) {
         std::uint32_t index = 0;
         if (o->type() == Object::Type::Array && arrayIndex(name.local, index) && index < MaxDenseIndex) {
-            if (index >= o->elements.size())
+            if (index >= o->elements.size()) {
+                chargeMemory((std::size_t(index) + 1 - o->elements.size()) * sizeof(Value));
                 o->elements.resize(std::size_t(index) + 1, Value::hole());
+            }
             o->elements[index] = value;
             return;
         }
+        if (!o->dynamicHas(name.local))
+            chargeMemory(64 + std::size_t(name.local.size()) * sizeof(QChar));
         o->dynamicSet(name.local, value);
         return;
     }
@@ -389,7 +395,7 @@ bool Machine::hasProperty(const Value& object, const Name& name)
     Object* o = object.object();
     ClassObject* cls = o ? nullptr : classOf(object);
     const Traits& traits = o ? o->traits() : *cls->instanceTraits;
-    if (traits.find(name))
+    if (findTrait(traits, o ? o->classObject() : cls, name))
         return true;
     if (o && o->hooks) {
         if (auto has = o->hooks->has(*this, o, name))
@@ -444,9 +450,10 @@ Value Machine::callProperty(const Value& object, const Name& name, Args args)
     if (object.isNullish())
         getProperty(object, name); // throws the null or undefined error
     Object* o = object.object();
-    const Traits& traits = o ? o->traits() : *classOf(object)->instanceTraits;
+    ClassObject* cls = o ? o->classObject() : classOf(object);
+    const Traits& traits = o ? o->traits() : *cls->instanceTraits;
     // A method is called on its receiver without making a closure first.
-    if (const Binding* binding = traits.find(name); binding && binding->kind == Binding::Kind::Method)
+    if (const Binding* binding = findTrait(traits, cls, name); binding && binding->kind == Binding::Kind::Method)
         return callMethod(binding->method, object, args);
     if (o && o->hooks) {
         Value out;
@@ -634,6 +641,20 @@ bool Machine::guard(const std::function<void()>& work)
         trace(what);
         if (m_fault)
             m_fault(what);
+        ok = false;
+    } catch (const MemorySpent& spent) {
+        // Only the outermost entry notes it: the stop unwinds every method at once.
+        if (m_guardDepth == 1) {
+            const QString what = QStringLiteral("Error: Error #1000: The system is out of memory. (memory budget spent: %1 MB held or asked for, %2 MB allowed)")
+                                     .arg(spent.asked >> 20)
+                                     .arg(m_memory.limit() >> 20);
+            trace(what);
+            if (m_fault)
+                m_fault(what);
+        } else {
+            --m_guardDepth;
+            throw;
+        }
         ok = false;
     }
     --m_guardDepth;

@@ -10,6 +10,7 @@
 #include "swf/avm2/abc/AbcFile.h"
 #include "swf/avm2/abc/Verifier.h"
 #include "swf/avm2/vm/Object.h"
+#include "swf/runtime/MemoryBudget.h"
 
 #include <QHash>
 
@@ -26,6 +27,10 @@ struct Thrown {
 };
 // The instruction budget ran out: unwinds every running method, no handler catches it.
 struct BudgetSpent {
+};
+// The memory budget ran out: unwinds every running method like BudgetSpent.
+struct MemorySpent {
+    std::uint64_t asked = 0; // bytes held or asked for when it was refused
 };
 
 struct ScriptState {
@@ -124,6 +129,7 @@ public:
     template<typename T, typename... A>
     T* allocate(A&&... args)
     {
+        chargeMemory(ObjectRecordBytes);
         auto object = std::make_unique<T>(std::forward<A>(args)...);
         T* raw = object.get();
         m_heap.push_back(std::move(object));
@@ -184,6 +190,29 @@ public:
     void addGetter(ClassObject* cls, const QString& name, NativeFn getter, NativeFn setter = {});
     void addStaticConst(ClassObject* cls, const QString& name, const Value& value);
     void addPrototypeMethod(ClassObject* cls, const QString& name, NativeFn fn, int length = 0);
+    // A built-in interface, listed among the interfaces of each of `implementors`.
+    ClassObject* defineInterface(const QString& package, const QString& name, std::initializer_list<ClassObject*> implementors);
+    // The binding `name` reaches in `traits` (those of a `cls` instance). A
+    // name in the namespace of an interface the class implements reaches the
+    // class's public member of that local name, as a call typed by the interface does.
+    const Binding* findTrait(const Traits& traits, ClassObject* cls, const Name& name);
+
+    // --- The memory budget (swf/runtime/MemoryBudget.h). What scripts make
+    // is charged as it is made; when the charges pass the limit, what the
+    // heap really holds is counted, and if that is still too much the
+    // running script stops (MemorySpent) and the movie goes on.
+    static constexpr std::size_t ObjectRecordBytes = 160; // an object before its contents
+    void setMemoryLimit(std::uint64_t bytes) { m_memory.setLimit(bytes); }
+    const MemoryBudget& memory() const { return m_memory; }
+    void chargeMemory(std::size_t bytes)
+    {
+        m_memory.charge(bytes);
+        if (m_memory.needsRecount())
+            checkMemory(bytes);
+    }
+    // What the heap holds now: objects, their slots, elements, properties,
+    // the strings they keep and the bytes and pixels held beside them.
+    std::uint64_t memoryInUse() const;
 
     // Used by the interpreter.
     Value runBytecode(Method* method, const Value& thisValue, Args args);
@@ -226,7 +255,9 @@ private:
         ClassObject* owner, Object* holder);
     void runScript(Unit& unit, std::size_t index);
     void report(const Value& error);
+    void checkMemory(std::size_t pending);
 
+    MemoryBudget m_memory;
     std::vector<std::unique_ptr<Object>> m_heap;
     std::vector<std::unique_ptr<Method>> m_methods;
     std::vector<std::unique_ptr<Unit>> m_units;

@@ -204,6 +204,8 @@ public:
     Value primitive;
     // What a native class keeps beside the script's view (a compiled pattern, a date, bytes).
     std::shared_ptr<void> host;
+    // What that host holds in bytes (a byte array's data, a bitmap's pixels), for the memory budget.
+    std::size_t hostBytes = 0;
     // An event dispatcher's listeners (swf/avm2/builtins/EventClasses.cpp).
     std::shared_ptr<void> listeners;
     // Property access of its own (XML, XMLList, Proxy); null for the ordinary rules.

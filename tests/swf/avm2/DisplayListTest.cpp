@@ -319,3 +319,35 @@ TEST(DisplayList, ReadBackNamesLoaderInfoAndAbstractClasses)
     EXPECT_EQ(run(movie), (QStringList { "instance1", "90", "-120", "null", "10",
                               "ArgumentError: Error #2012: DisplayObject$ class cannot be instantiated.\n\tat Main()" }));
 }
+
+// A numeric frame is cut to 32 bits with saturation, made 0-based with
+// 32-bit wrap-around, then kept inside the clip (3 frames here):
+// 2^31 saturates to the last frame; -2^31 wraps to the top when one is
+// taken off; -2^31 + 1 stays low, so frame 1; 2^32 + 2 saturates rather
+// than wrapping to 2; "3 " is a number written out, not a label.
+TEST(DisplayList, NumericFramesSaturateThenWrap)
+{
+    auto movie = documentMovie(
+        [](AbcWriter& w, Code& c, const Names& n, std::uint32_t, std::uint32_t) {
+            Tracer t(w);
+            auto goTo = [&](double frame) {
+                c.op(Op::GetLocal0).op(Op::PushDouble, w.number(frame)).op(Op::CallPropVoid, n.gotoAndStop, 1);
+                t.begin(c);
+                c.op(Op::GetLocal0).op(Op::GetProperty, n.currentFrame);
+                t.end(c);
+            };
+            goTo(2147483648.0);
+            goTo(2);
+            goTo(-2147483648.0);
+            goTo(2);
+            goTo(-2147483647.0);
+            goTo(4294967298.0);
+            goTo(2);
+            c.op(Op::GetLocal0).op(Op::PushString, w.string(QStringLiteral("3 "))).op(Op::CallPropVoid, n.gotoAndStop, 1);
+            t.begin(c);
+            c.op(Op::GetLocal0).op(Op::GetProperty, n.currentFrame);
+            t.end(c);
+        },
+        {}, 3);
+    EXPECT_EQ(run(movie), (QStringList { "3", "2", "3", "2", "1", "3", "2", "3" }));
+}

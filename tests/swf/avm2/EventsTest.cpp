@@ -113,3 +113,28 @@ TEST(Events, EventPrintsItsFieldsAndKeepsItsTarget)
     s.t.end(s.c);
     EXPECT_EQ(s.run(), (QStringList { "[Event type=\"ping\" bubbles=true cancelable=false eventPhase=2]", "null" }));
 }
+
+// A call typed by an interface names the member in the interface's own
+// namespace ("flash.events:IEventDispatcher"); it reaches the dispatcher's
+// public method. A namespace of the script's own making does not.
+TEST(Events, InterfaceTypedCallsReachPublicMembers)
+{
+    EventScript s;
+    const std::uint32_t heard = s.listener("heard");
+    const std::uint32_t viaInterface = s.w.qname(s.w.ns(0x08, QStringLiteral("flash.events:IEventDispatcher")), QStringLiteral("dispatchEvent"));
+    const std::uint32_t elsewhere = s.w.qname(s.w.ns(0x08, QStringLiteral("urn:elsewhere")), QStringLiteral("dispatchEvent"));
+    s.c.op(Op::FindPropStrict, s.eventsName("EventDispatcher")).op(Op::ConstructProp, s.eventsName("EventDispatcher"), 0).op(Op::SetLocal1);
+    s.storeFunction(heard);
+    s.add(heard, 0);
+    s.t.begin(s.c);
+    s.c.op(Op::GetLocal1).op(Op::GetLex, s.eventsName("IEventDispatcher")).op(Op::IsTypeLate);
+    s.t.end(s.c);
+    s.t.begin(s.c);
+    s.c.op(Op::GetLocal1).op(Op::FindPropStrict, s.eventsName("Event")).op(Op::PushString, s.w.string(QStringLiteral("ping")));
+    s.c.op(Op::ConstructProp, s.eventsName("Event"), 1).op(Op::CallProperty, viaInterface, 1);
+    s.t.end(s.c);
+    s.c.op(Op::GetLocal1).op(Op::GetProperty, elsewhere).op(Op::Pop);
+    EXPECT_EQ(s.run(), (QStringList { "true", "heard", "true",
+                           "ReferenceError: Error #1069: Property dispatchEvent not found on flash.events.EventDispatcher and there is no "
+                           "default value.\n\tat global$init()" }));
+}
