@@ -116,11 +116,22 @@ void blendCoverage(QImage& target, const CoverageMask& mask, unsigned color)
 
 void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask)
 {
+    const QRect area = mask.bounds.translated(-origin) & image.rect();
+    if (area.isEmpty()) {
+        image.fill(Qt::transparent);
+        return;
+    }
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<unsigned*>(image.scanLine(y));
-        const int deviceY = origin.y() + y;
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = covered(line[x], mask.at(origin.x() + x, deviceY));
+        if (y < area.top() || y > area.bottom()) {
+            std::fill(line, line + image.width(), 0u);
+            continue;
+        }
+        const std::uint8_t* cover = mask.row(origin.y() + y) + (origin.x() + area.left() - mask.bounds.left());
+        std::fill(line, line + area.left(), 0u);
+        for (int x = area.left(); x <= area.right(); ++x)
+            line[x] = covered(line[x], cover[x - area.left()]);
+        std::fill(line + area.right() + 1, line + image.width(), 0u);
     }
 }
 

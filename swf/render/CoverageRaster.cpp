@@ -28,7 +28,9 @@ int ceilWithin(double v, int lo, int hi)
         return lo;
     if (!(v < hi))
         return hi;
-    return std::clamp(int(std::ceil(v)), lo, hi);
+    // Truncation rounds toward zero; one more when that fell below v.
+    const int i = int(v);
+    return i + (i < v);
 }
 
 int floorWithin(double v, int lo, int hi)
@@ -37,7 +39,8 @@ int floorWithin(double v, int lo, int hi)
         return lo;
     if (!(v < hi))
         return hi;
-    return std::clamp(int(std::floor(v)), lo, hi);
+    const int i = int(v);
+    return i - (i > v);
 }
 
 bool finite(QPointF p)
@@ -150,12 +153,8 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
     // Each edge's rows of points: from the first whose centre is at or
     // below its top to the last above its bottom.
     const int rowBegin = top * S, rowEnd = bottom * S;
-    struct Span {
-        int first, end;
-        const Edge* edge;
-    };
-    std::vector<Span> spans;
-    spans.reserve(m_edges.size());
+    std::vector<Span>& spans = m_spans;
+    spans.clear();
     for (const Edge& e : m_edges) {
         const int first = ceilWithin(e.y0 * S - oy, rowBegin, rowEnd);
         const int end = ceilWithin(e.y1 * S - oy, rowBegin, rowEnd);
@@ -165,10 +164,13 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.first < b.first; });
 
     const int colBegin = left * S, colEnd = right * S;
-    std::vector<int> partial(std::size_t(width), 0);
-    std::vector<int> delta(std::size_t(width) + 1, 0);
-    std::vector<Span> active;
-    std::vector<std::pair<double, int>> crossings;
+    std::vector<int>& partial = m_partial;
+    std::vector<int>& delta = m_delta;
+    partial.assign(std::size_t(width), 0);
+    delta.assign(std::size_t(width) + 1, 0);
+    std::vector<Span>& active = m_active;
+    active.clear();
+    std::vector<std::pair<double, int>>& crossings = m_crossings;
     std::size_t next = 0;
 
     for (int y = top; y < bottom; ++y) {
@@ -182,17 +184,26 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
         bool touched = false;
         for (int sub = 0; sub < S; ++sub) {
             const int k = y * S + sub;
+            bool ended = false;
             while (next < spans.size() && spans[next].first <= k)
                 active.push_back(spans[next++]);
-            active.erase(std::remove_if(active.begin(), active.end(), [k](const Span& s) { return s.end <= k; }), active.end());
+            for (const Span& s : active)
+                ended |= s.end <= k;
+            if (ended)
+                active.erase(std::remove_if(active.begin(), active.end(), [k](const Span& s) { return s.end <= k; }), active.end());
             if (active.empty())
                 continue;
             const double sampleY = (k + oy) / S;
             crossings.clear();
             for (const Span& s : active)
                 crossings.emplace_back(s.edge->x0 + (sampleY - s.edge->y0) * s.edge->dxdy, s.edge->dir);
-            std::sort(crossings.begin(), crossings.end(),
-                [](const std::pair<double, int>& a, const std::pair<double, int>& b) { return a.first < b.first; });
+            if (crossings.size() == 2) {
+                if (crossings[1].first < crossings[0].first)
+                    std::swap(crossings[0], crossings[1]);
+            } else {
+                std::sort(crossings.begin(), crossings.end(),
+                    [](const std::pair<double, int>& a, const std::pair<double, int>& b) { return a.first < b.first; });
+            }
             int winding = 0;
             for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
                 winding += rule == Rule::EvenOdd ? 1 : crossings[i].second;

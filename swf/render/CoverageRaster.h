@@ -60,7 +60,15 @@ private:
         int dir;       // +1 going down, -1 going up
         double y1;     // bottom end
     };
+    struct Span {
+        int first, end; // the rows of points the edge crosses, [first, end)
+        const Edge* edge;
+    };
     std::vector<Edge> m_edges;
+    // Working space of rasterize(), kept so that a fill allocates nothing.
+    mutable std::vector<Span> m_spans, m_active;
+    mutable std::vector<std::pair<double, int>> m_crossings;
+    mutable std::vector<int> m_partial, m_delta;
     // The box of the edges added, in device pixels.
     double m_minX = 1e300, m_maxX = -1e300, m_minY = 1e300, m_maxY = -1e300;
 };
