@@ -184,8 +184,30 @@ void fillCovered(QPainter& painter, const QPainterPath& path, const CoveredPaint
         scratch.setRenderHints(painter.renderHints());
         paint(scratch, QTransform::fromTranslate(-kept.bounds.left(), -kept.bounds.top()));
     }
+    if (QImage* target = directTarget(painter)) {
+        blendLayer(*target, layer, kept);
+        return;
+    }
     applyCoverage(layer, kept.bounds.topLeft(), kept);
     drawLayer(painter, layer, kept.bounds.topLeft());
+}
+
+void blendLayer(QImage& target, const QImage& layer, const CoverageMask& mask)
+{
+    const QRect area = mask.bounds & target.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::uint8_t* cover = mask.row(y) + (area.left() - mask.bounds.left());
+        const auto* in = reinterpret_cast<const unsigned*>(layer.constScanLine(y - mask.bounds.top())) + (area.left() - mask.bounds.left());
+        auto* out = reinterpret_cast<unsigned*>(target.scanLine(y)) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            const int c = cover[x];
+            if (c == 0)
+                continue;
+            const unsigned src = covered(in[x], c);
+            const unsigned alpha = src >> 24;
+            out[x] = alpha == 255 ? src : src + byteMul(out[x], 255 - alpha);
+        }
+    }
 }
 
 } // namespace swf

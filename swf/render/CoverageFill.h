@@ -31,6 +31,10 @@ void fillCovered(QPainter& painter, const QPainterPath& path, const CoveredPaint
 // or RGB32) by the mask's coverage, source over.
 void blendCoverage(QImage& target, const CoverageMask& mask, unsigned color);
 
+// Blends `layer` (premultiplied ARGB32 over the mask's box) into `target`
+// by the mask's coverage, source over.
+void blendLayer(QImage& target, const QImage& layer, const CoverageMask& mask);
+
 // Keeps of every pixel of `image` (premultiplied ARGB32, its top left
 // corner on device pixel `origin`) the share the mask covers.
 void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask);
