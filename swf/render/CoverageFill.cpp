@@ -10,6 +10,8 @@ namespace swf {
 
 namespace {
 
+constexpr int MaxCoveredElements = 10000;
+
 // x * a / 255 for 8-bit x and a, rounded, on all four channels at once.
 inline unsigned byteMul(unsigned x, unsigned a)
 {
@@ -137,7 +139,9 @@ void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask)
 
 void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush)
 {
-    if (!painter.testRenderHint(QPainter::Antialiasing) || brush.style() == Qt::NoBrush) {
+    // Outlines of tens of thousands of points (hostile or simplified ones)
+    // stay with the painter, whose area coverage keeps their slivers seen.
+    if (!painter.testRenderHint(QPainter::Antialiasing) || brush.style() == Qt::NoBrush || path.elementCount() > MaxCoveredElements) {
         painter.fillPath(path, brush);
         return;
     }
