@@ -1,5 +1,6 @@
 #include "swf/render/BitmapFill.h"
 
+#include "swf/render/CoverageFill.h"
 #include "swf/render/RenderCache.h"
 #include "swf/runtime/ScriptBitmapInstance.h"
 
@@ -64,6 +65,25 @@ void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle
         painter.drawImage(0, 0, image); // clipped, or too large to stretch: the bitmap alone
     else
         painter.drawImage(area.topLeft(), clamped);
+    painter.restore();
+}
+
+void drawBitmapCovered(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QImage& image,
+    const QTransform& transform, BitmapEdges edges)
+{
+    if (!painter.testRenderHint(QPainter::Antialiasing) || !invertible(transform)) {
+        drawBitmapFill(painter, path, fill, image, transform, edges);
+        return;
+    }
+    painter.save();
+    painter.setTransform(transform);
+    fillCovered(painter, path, [&](QPainter& scratch, const QTransform& deviceToScratch) {
+        // The bitmap over the whole scratch image; the coverage cuts it to the path.
+        const QTransform toScratch = transform * deviceToScratch;
+        QPainterPath box;
+        box.addRect(QRectF(0, 0, scratch.device()->width(), scratch.device()->height()));
+        drawBitmapFill(scratch, toScratch.inverted().map(box), fill, image, toScratch, edges);
+    });
     painter.restore();
 }
 

@@ -37,6 +37,11 @@ enum class BitmapEdges {
 void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QImage& image,
     const QTransform& transform, BitmapEdges edges);
 
+// As drawBitmapFill, the path's edges covered in sixteenths as every fill's
+// are (see CoverageFill.h) when the painter antialiases.
+void drawBitmapCovered(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QImage& image,
+    const QTransform& transform, BitmapEdges edges);
+
 // The image a non-repeating fill samples over `area` (bitmap pixel
 // coordinates): the bitmap with its outermost pixels continued outwards.
 // The result's top-left pixel stands for `area.topLeft()`.

@@ -1,6 +1,7 @@
 #include "swf/render/DrawingRenderer.h"
 
 #include "swf/render/BitmapFill.h"
+#include "swf/render/CoverageFill.h"
 #include "swf/render/GradientFill.h"
 #include "swf/render/RenderCache.h"
 #include "swf/render/Renderer.h"
@@ -25,7 +26,7 @@ void drawDrawing(QPainter& painter, const Drawing& drawing, const QTransform& tr
             const BitmapPixels* bitmap = part.fill.bitmap.get();
             if (bitmap && !bitmap->disposed && !bitmap->image.isNull()) {
                 const QImage image = cx.isIdentity() ? bitmap->image : applyColorTransform(bitmap->image, cx);
-                drawBitmapFill(painter, part.path, style, image, transform, BitmapEdges::Stretch);
+                drawBitmapCovered(painter, part.path, style, image, transform, BitmapEdges::Stretch);
             }
             continue;
         }
@@ -35,7 +36,7 @@ void drawDrawing(QPainter& painter, const Drawing& drawing, const QTransform& tr
         }
         QBrush brush;
         if (renderer.makeBrush(style, cx, transform, brush))
-            painter.fillPath(part.path, brush);
+            fillCovered(painter, part.path, brush);
     }
     for (const Drawing::LinePart& part : drawing.lines()) {
         QPen pen;

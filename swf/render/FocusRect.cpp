@@ -1,5 +1,6 @@
 #include "swf/render/FocusRect.h"
 
+#include "swf/render/CoverageFill.h"
 #include "swf/runtime/Bounds.h"
 #include "swf/runtime/DisplayObject.h"
 #include "swf/runtime/Stage.h"
@@ -29,7 +30,7 @@ void drawFocusRect(QPainter& painter, const Stage& stage, const QTransform& twip
     painter.save();
     painter.setTransform(QTransform());
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(frame, QColor(255, 255, 0));
+    fillCovered(painter, frame, QColor(255, 255, 0));
     painter.restore();
 }
 

@@ -1,5 +1,6 @@
 #include "swf/render/GradientFill.h"
 
+#include "swf/render/CoverageFill.h"
 #include "swf/render/RenderCache.h"
 
 #include <QPainter>
@@ -64,7 +65,7 @@ bool fillLinear(QPainter& painter, const QPainterPath& devicePath, const FillSty
     QBrush brush(strip);
     brush.setTransform(stripToGradient * gradientToDevice * QTransform::fromTranslate(0.5, 0.5));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.fillPath(devicePath, brush);
+    fillCovered(painter, devicePath, brush);
     return true;
 }
 
@@ -172,7 +173,7 @@ void fillGradientPath(QPainter& painter, const QPainterPath& path, const FillSty
     painter.setTransform(QTransform());
     if (!matrix.isInvertible()) {
         // A gradient squeezed to nothing shows its last colour.
-        painter.fillPath(devicePath, QColor::fromRgba(colors.straight[255]));
+        fillCovered(painter, devicePath, QColor::fromRgba(colors.straight[255]));
     } else if (fill.type == FillStyle::Type::Linear && fillLinear(painter, devicePath, fill, colors, matrix * transform, area)) {
         // drawn by the painter from a strip of the table
     } else {
@@ -184,7 +185,7 @@ void fillGradientPath(QPainter& painter, const QPainterPath& path, const FillSty
         const QImage image = cache ? cache->gradientPixels(fill, colors, gradientToArea, area.size(), make) : make();
         QBrush brush(image);
         brush.setTransform(QTransform::fromTranslate(area.x(), area.y()));
-        painter.fillPath(devicePath, brush);
+        fillCovered(painter, devicePath, brush);
     }
     painter.restore();
 }

@@ -3,6 +3,7 @@
 
 #include "swf/render/BitmapFill.h"
 #include "swf/render/ColorMath.h"
+#include "swf/render/CoverageFill.h"
 #include "swf/render/DrawingRenderer.h"
 #include "swf/render/Filters.h"
 #include "swf/render/GradientFill.h"
@@ -268,17 +269,12 @@ void Renderer::drawMasked(QPainter& painter, const std::vector<const DisplayObje
     layerPainter.setRenderHints(painter.renderHints());
     for (const DisplayObject* child : children)
         drawObject(layerPainter, *child, transform * shift, cx);
-    QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
-    for (const QPainterPath& clip : clips) {
-        coverage.fill(Qt::transparent);
-        QPainter maskPainter(&coverage);
-        maskPainter.setRenderHint(QPainter::Antialiasing);
-        maskPainter.fillPath(shift.map(clip), Qt::black);
-        maskPainter.end();
-        layerPainter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        layerPainter.drawImage(0, 0, coverage);
-    }
     layerPainter.end();
+    CoverageMask coverage;
+    for (const QPainterPath& clip : clips) {
+        coverageOf(clip, shift, layer.rect(), coverage);
+        applyCoverage(layer, QPoint(0, 0), coverage);
+    }
     painter.save();
     painter.setTransform(QTransform());
     painter.drawImage(area.topLeft(), layer);
@@ -587,11 +583,11 @@ void Renderer::drawBitmapFill(QPainter& painter, const QPainterPath& path, const
         // Movies of version 6 and earlier see a clipped bitmap one of its
         // pixels further right and down, its edge pixels continued over what
         // it no longer covers.
-        swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::ShiftedOn);
+        drawBitmapCovered(painter, path, fill, image, transform, BitmapEdges::ShiftedOn);
         return;
     }
     // Clipped: the image once, only where the shape is.
-    swf::drawBitmapFill(painter, path, fill, image, transform, BitmapEdges::Clip);
+    drawBitmapCovered(painter, path, fill, image, transform, BitmapEdges::Clip);
 }
 
 bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen)
@@ -647,7 +643,7 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             QBrush brush;
             QPainterPath scratch;
             if (makeBrush(fill, cx, transform, brush))
-                painter.fillPath(m_pathBudget.admit(path, scratch), brush);
+                fillCovered(painter, m_pathBudget.admit(path, scratch), brush);
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];

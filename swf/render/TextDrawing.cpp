@@ -1,6 +1,7 @@
 #include "swf/render/TextDrawing.h"
 
 #include "swf/render/ColorMath.h"
+#include "swf/render/CoverageFill.h"
 
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
@@ -32,7 +33,7 @@ void drawStaticText(QPainter& painter, const Movie& movie, const TextDef& text, 
             path.addPath(place.map(font->glyphs[std::size_t(glyph.index)]));
         }
         if (!path.isEmpty())
-            painter.fillPath(path, tint(cx, run.color.toQColor()));
+            fillCovered(painter, path, tint(cx, run.color.toQColor()));
     }
     painter.restore();
 }
@@ -117,7 +118,7 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
     painter.translate(shift);
     for (const TextPiece& piece : layout.pieces) {
         if (!(crisp && piece.device))
-            painter.fillPath(piece.path, tint(cx, piece.color));
+            fillCovered(painter, piece.path, tint(cx, piece.color));
     }
     if (crisp && !layout.deviceRuns.empty()) {
         const QTransform toDevice = painter.transform();

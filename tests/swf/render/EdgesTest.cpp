@@ -93,3 +93,28 @@ TEST(Edges, MasksOfMasksCutTogether)
     EXPECT_EQ(at(image, 25, 75), QColor(Qt::white));
     EXPECT_EQ(at(image, 75, 75), QColor(Qt::white));
 }
+
+TEST(Edges, ShapeEdgesCountSixteenthsOfAPixel)
+{
+    // Each pixel is sampled at 4 x 4 points, a quarter pixel apart from an
+    // eighth in. A left edge at 204 twips (10.2 px) leaves out the column of
+    // points at 10.125: 12 of 16, where the exact area would be 12.8. Blue's
+    // alpha is then 255 * 12/16 = 191 and white keeps 64 in red and green.
+    auto movie = movie100();
+    movie.defineShape(1, rectShape(Blue, 204, 0, 796, 800), 3);
+    // A top edge at 1012 twips (50.6 px) keeps the rows at 50.625 and
+    // 50.875: 8 of 16 (the area would be 6.4), alpha 127, white keeps 128.
+    movie.defineShape(2, rectShape(Red, 0, 1012, 1000, 400), 3);
+    movie.placeObject2(swfw::Placement::place(1, 1));
+    movie.placeObject2(swfw::Placement::place(2, 2));
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    const QImage image = renderStage(*p, true);
+    EXPECT_EQ(at(image, 10, 20), QColor(64, 64, 255));
+    EXPECT_EQ(at(image, 11, 20), QColor(Qt::blue));
+    EXPECT_EQ(at(image, 9, 20), QColor(Qt::white));
+    EXPECT_EQ(at(image, 45, 50), QColor(255, 128, 128));
+    EXPECT_EQ(at(image, 45, 51), QColor(Qt::red));
+    EXPECT_EQ(at(image, 45, 49), QColor(Qt::white));
+}

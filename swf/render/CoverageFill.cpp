@@ -1,0 +1,217 @@
+#include "swf/render/CoverageFill.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace swf {
+
+namespace {
+
+constexpr int MaxCoveredElements = 10000;
+
+// x * a / 255 for 8-bit x and a, rounded, on all four channels at once.
+inline unsigned byteMul(unsigned x, unsigned a)
+{
+    unsigned t = (x & 0xff00ff) * a;
+    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
+    t &= 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = (x + ((x >> 8) & 0xff00ff) + 0x800080);
+    x &= 0xff00ff00;
+    return x | t;
+}
+
+// A premultiplied colour scaled by a coverage of c sixteenths.
+inline unsigned covered(unsigned color, int c)
+{
+    if (c >= CoverageMask::Full)
+        return color;
+    // c * 16 of 256: a sixteenth is exactly sixteen levels of 256.
+    const unsigned a = unsigned(c) * 16;
+    const unsigned rb = ((color & 0xff00ff) * a >> 8) & 0xff00ff;
+    const unsigned ag = (((color >> 8) & 0xff00ff) * a) & 0xff00ff00;
+    return rb | ag;
+}
+
+// The device pixels the painter can change, in its device's coordinates.
+QRect paintableArea(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return QRect();
+    QRect area(0, 0, device->width(), device->height());
+    if (painter.hasClipping())
+        area &= painter.transform().mapRect(painter.clipBoundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1);
+    return area;
+}
+
+// Our rasteriser, kept between fills so that its buffers are reused.
+CoverageRasterizer& rasterizer()
+{
+    thread_local CoverageRasterizer instance;
+    return instance;
+}
+
+CoverageMask& scratchMask()
+{
+    thread_local CoverageMask mask;
+    return mask;
+}
+
+// The painter draws straight into an image whose pixels we may write.
+QImage* directTarget(QPainter& painter)
+{
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image || painter.hasClipping() || painter.opacity() != 1.0
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    if (image->format() != QImage::Format_ARGB32_Premultiplied && image->format() != QImage::Format_RGB32)
+        return nullptr;
+    // Another copy sharing the pixels would make writing them detach the
+    // image from the painter.
+    if (!image->isDetached())
+        return nullptr;
+    return image;
+}
+
+void drawLayer(QPainter& painter, const QImage& layer, QPoint origin)
+{
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.drawImage(origin, layer);
+    painter.restore();
+}
+
+} // namespace
+
+void coverageOf(const QPainterPath& path, const QTransform& toDevice, const QRect& clip, CoverageMask& mask)
+{
+    CoverageRasterizer& raster = rasterizer();
+    raster.clear();
+    raster.addPath(path, toDevice);
+    raster.rasterize(path.fillRule() == Qt::WindingFill ? CoverageRasterizer::Rule::NonZero : CoverageRasterizer::Rule::EvenOdd,
+        clip, mask);
+}
+
+void blendCoverage(QImage& target, const CoverageMask& mask, unsigned color)
+{
+    const QRect area = mask.bounds & target.rect();
+    if (area.isEmpty() || (color >> 24) == 0)
+        return;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::uint8_t* cover = mask.row(y) + (area.left() - mask.bounds.left());
+        auto* out = reinterpret_cast<unsigned*>(target.scanLine(y)) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            const int c = cover[x];
+            if (c == 0)
+                continue;
+            const unsigned src = covered(color, c);
+            const unsigned alpha = src >> 24;
+            out[x] = alpha == 255 ? src : src + byteMul(out[x], 255 - alpha);
+        }
+    }
+}
+
+void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask)
+{
+    const QRect area = mask.bounds.translated(-origin) & image.rect();
+    if (area.isEmpty()) {
+        image.fill(Qt::transparent);
+        return;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<unsigned*>(image.scanLine(y));
+        if (y < area.top() || y > area.bottom()) {
+            std::fill(line, line + image.width(), 0u);
+            continue;
+        }
+        const std::uint8_t* cover = mask.row(origin.y() + y) + (origin.x() + area.left() - mask.bounds.left());
+        std::fill(line, line + area.left(), 0u);
+        for (int x = area.left(); x <= area.right(); ++x)
+            line[x] = covered(line[x], cover[x - area.left()]);
+        std::fill(line + area.right() + 1, line + image.width(), 0u);
+    }
+}
+
+void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush)
+{
+    // Outlines of tens of thousands of points (hostile or simplified ones)
+    // stay with the painter, whose area coverage keeps their slivers seen.
+    if (!painter.testRenderHint(QPainter::Antialiasing) || brush.style() == Qt::NoBrush || path.elementCount() > MaxCoveredElements) {
+        painter.fillPath(path, brush);
+        return;
+    }
+    if (brush.style() != Qt::SolidPattern) {
+        fillCovered(painter, path, [&](QPainter& scratch, const QTransform& deviceToScratch) {
+            QBrush moved = brush;
+            moved.setTransform(brush.transform() * painter.transform() * deviceToScratch);
+            scratch.fillRect(QRect(0, 0, scratch.device()->width(), scratch.device()->height()), moved);
+        });
+        return;
+    }
+    CoverageMask& mask = scratchMask();
+    coverageOf(path, painter.transform(), paintableArea(painter), mask);
+    if (mask.isEmpty())
+        return;
+    const unsigned color = qPremultiply(brush.color().rgba());
+    if (QImage* target = directTarget(painter)) {
+        blendCoverage(*target, mask, color);
+        return;
+    }
+    QImage layer(mask.bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < layer.height(); ++y) {
+        const std::uint8_t* cover = mask.row(mask.bounds.top() + y);
+        auto* line = reinterpret_cast<unsigned*>(layer.scanLine(y));
+        for (int x = 0; x < layer.width(); ++x)
+            line[x] = covered(color, cover[x]);
+    }
+    drawLayer(painter, layer, mask.bounds.topLeft());
+}
+
+void fillCovered(QPainter& painter, const QPainterPath& path, const CoveredPaint& paint)
+{
+    CoverageMask& mask = scratchMask();
+    coverageOf(path, painter.transform(), paintableArea(painter), mask);
+    if (mask.isEmpty())
+        return;
+    // The mask is ours until the next fill: keep a copy, `paint` may fill too.
+    const CoverageMask kept = mask;
+    QImage layer(kept.bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter scratch(&layer);
+        // The same hints: bitmaps are smoothed only where the painter antialiases.
+        scratch.setRenderHints(painter.renderHints());
+        paint(scratch, QTransform::fromTranslate(-kept.bounds.left(), -kept.bounds.top()));
+    }
+    if (QImage* target = directTarget(painter)) {
+        blendLayer(*target, layer, kept);
+        return;
+    }
+    applyCoverage(layer, kept.bounds.topLeft(), kept);
+    drawLayer(painter, layer, kept.bounds.topLeft());
+}
+
+void blendLayer(QImage& target, const QImage& layer, const CoverageMask& mask)
+{
+    const QRect area = mask.bounds & target.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::uint8_t* cover = mask.row(y) + (area.left() - mask.bounds.left());
+        const auto* in = reinterpret_cast<const unsigned*>(layer.constScanLine(y - mask.bounds.top())) + (area.left() - mask.bounds.left());
+        auto* out = reinterpret_cast<unsigned*>(target.scanLine(y)) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            const int c = cover[x];
+            if (c == 0)
+                continue;
+            const unsigned src = covered(in[x], c);
+            const unsigned alpha = src >> 24;
+            out[x] = alpha == 255 ? src : src + byteMul(out[x], 255 - alpha);
+        }
+    }
+}
+
+} // namespace swf
