@@ -43,7 +43,7 @@ void statement(Choices& c, Asm& a)
         Asm body;
         body.push({ "s", "s" }).getVariable().push({ "x" }).add2().push({ "s" }).getVariable().add2().setVariable();
         a.push({ "i", 0 }).setVariable();
-        a.raw(hostile::whileLoop(hostile::below("i", c.number(40)), Asm(body).raw(hostile::increment("i").bytes())).bytes());
+        a.raw(hostile::whileLoop(hostile::below("i", c.number(24)), Asm(body).raw(hostile::increment("i").bytes())).bytes());
         break;
     }
     case 1: { // many objects kept in an array
@@ -52,7 +52,7 @@ void statement(Choices& c, Asm& a)
         body.push({ 0, "Object" }).op(0x40).push({ 1, "list" }).getVariable().push({ "push" }).callMethod().pop();
         body.raw(hostile::increment("i").bytes());
         a.push({ "i", 0 }).setVariable();
-        a.raw(hostile::whileLoop(hostile::below("i", c.number(5000)), body).bytes());
+        a.raw(hostile::whileLoop(hostile::below("i", c.number(500)), body).bytes());
         break;
     }
     case 2: { // clips by the hundred
@@ -61,7 +61,7 @@ void statement(Choices& c, Asm& a)
         body.push({ 2, "_root" }).getVariable().push({ "createEmptyMovieClip" }).callMethod().pop();
         body.raw(hostile::increment("i").bytes());
         a.push({ "i", 0 }).setVariable();
-        a.raw(hostile::whileLoop(hostile::below("i", c.number(3000)), body).bytes());
+        a.raw(hostile::whileLoop(hostile::below("i", c.number(300)), body).bytes());
         break;
     }
     case 3: { // intervals, some of which set more
@@ -72,7 +72,7 @@ void statement(Choices& c, Asm& a)
         break;
     }
     case 4: { // a text field filled by script
-        a.push({ 100, 100, 0, 0, c.number(60000), "t", 6, "_root" }).getVariable().push({ "createTextField" }).callMethod().pop();
+        a.push({ 100, 100, 0, 0, c.number(6000), "t", 6, "_root" }).getVariable().push({ "createTextField" }).callMethod().pop();
         a.push({ "_root" }).getVariable().push({ "t" }).getMember().push({ "text", "s" }).getVariable().setMember();
         break;
     }
@@ -82,7 +82,7 @@ void statement(Choices& c, Asm& a)
         body.raw(hostile::increment("i").bytes());
         a.push({ 0, 0xff0000, 1, "_root" }).getVariable().push({ "beginFill" }).callMethod().pop();
         a.push({ "i", 0 }).setVariable();
-        a.raw(hostile::whileLoop(hostile::below("i", c.number(20000)), body).bytes());
+        a.raw(hostile::whileLoop(hostile::below("i", c.number(2000)), body).bytes());
         break;
     }
     case 6: // recursion
@@ -106,7 +106,7 @@ QByteArray movieFrom(Choices& c)
             const uint16_t id = uint16_t(10 + f);
             swfw::Shape shape;
             shape.fill0(shape.addFillStyle(swfw::FillStyle::solid({ 10, 200, 10, 255 }))).moveTo(0, 0);
-            const int edges = c.number(60000);
+            const int edges = c.number(6000); // past 4096 a path is kept as heavy
             for (int e = 0; e < edges; ++e)
                 shape.curveTo(c.number(8000), c.number(8000), (e % 2) * 8000, c.number(6000));
             movie.defineShape(id, shape, 3);
@@ -115,7 +115,7 @@ QByteArray movieFrom(Choices& c)
         }
         case 1: {
             const uint16_t id = uint16_t(20 + f);
-            QByteArray text(c.number(60000) * 8, 'a');
+            QByteArray text(c.number(6000) * 8, 'a');
             const bool html = c.pick(2);
             if (html)
                 text.replace(0, 0, "<p>&bad;<b>");
@@ -163,22 +163,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Choices choices(data, size);
     const QByteArray bytes = movieFrom(choices);
     swf::PlaybackOptions options;
-    options.limits.actionsPerBlock = 1 << 18;
-    options.limits.actionsPerFrame = 1 << 20;
-    options.limits.memoryBytes = 64ull * 1024 * 1024;
+    // Budgets, loop counts and sizes are small so that a unit takes
+    // milliseconds under the sanitizers: each limit is still reached.
+    options.limits.actionsPerBlock = 1 << 14;
+    options.limits.actionsPerFrame = 1 << 16;
+    options.limits.memoryBytes = 4ull * 1024 * 1024;
     options.fault = [](const QString&) { };
     auto opened = swf::Playback::fromBytes(bytes, options);
     if (!opened)
         return 0;
     swf::Playback& playback = *opened.value();
-    QImage image(200, 150, QImage::Format_ARGB32_Premultiplied);
-    for (int frame = 0; frame < 4; ++frame) {
+    QImage image(100, 75, QImage::Format_ARGB32_Premultiplied);
+    for (int frame = 0; frame < 2; ++frame) {
         playback.nextFrame();
         image.fill(Qt::white);
         QPainter painter(&image);
         const QRectF stage = playback.stageRect();
         if (stage.width() > 0 && stage.height() > 0)
-            playback.render(painter, QTransform::fromScale(200 / stage.width(), 150 / stage.height()));
+            playback.render(painter, QTransform::fromScale(100 / stage.width(), 75 / stage.height()));
     }
     return 0;
 }

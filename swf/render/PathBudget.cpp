@@ -26,7 +26,7 @@ size_t qHash(const HeavyKey& k, size_t seed = 0) { return ::qHash(quintptr(k.pat
 
 struct Heavy {
     std::int64_t cost = 0;
-    std::optional<QPainterPath> simplified;
+    std::optional<QPainterPath> simplified[2]; // for filling and for stroking
 };
 
 QCache<HeavyKey, Heavy>& heavyPaths()
@@ -78,39 +78,64 @@ std::int64_t PathBudget::cost(const QPainterPath& path)
 
 QPainterPath PathBudget::simplified(const QPainterPath& path, int maxPoints)
 {
-    // On-curve points only (control points dropped), every step-th of them;
-    // each subpath stays a subpath so holes and separate parts remain.
+    // On-curve points only (control points dropped), one of every step of
+    // them: of each run of `step`, the one farthest from the point kept
+    // before, so that a shape's reach survives even when its points repeat
+    // with the step's period (every other point of a zigzag lies on one
+    // side). The count runs on across subpaths and a subpath starts only
+    // with its first kept point, so a path of a million tiny parts stays
+    // within the bound too.
     const int n = path.elementCount();
-    int onCurve = 0;
-    for (int i = 0; i < n; ++i)
-        onCurve += path.elementAt(i).type != QPainterPath::CurveToDataElement;
+    int onCurve = 0; // the points that may be kept: ends of lines and curves
+    for (int i = 0; i < n; ++i) {
+        const auto type = path.elementAt(i).type;
+        onCurve += type == QPainterPath::LineToElement || type == QPainterPath::CurveToElement;
+    }
     const int step = std::max(1, (onCurve + maxPoints - 1) / std::max(1, maxPoints));
     QPainterPath out;
     out.setFillRule(path.fillRule());
+    QPointF start, from, best;
+    double bestDistance = -1;
+    bool started = false;
     int seen = 0;
     for (int i = 0; i < n; ++i) {
         const QPainterPath::Element e = path.elementAt(i);
+        QPointF point;
         if (e.type == QPainterPath::MoveToElement) {
-            out.moveTo(e.x, e.y);
-            seen = 0;
+            start = from = QPointF(e.x, e.y);
+            started = false;
+            bestDistance = -1;
             continue;
         }
         if (e.type == QPainterPath::CurveToElement) {
-            // A curve's end point is its second data element.
-            if (i + 2 < n) {
-                const QPainterPath::Element end = path.elementAt(i + 2);
-                if (++seen % step == 0)
-                    out.lineTo(end.x, end.y);
-            }
+            if (i + 2 >= n)
+                continue;
+            point = QPointF(path.elementAt(i + 2)); // a curve's end point is its second data element
+        } else if (e.type == QPainterPath::LineToElement) {
+            point = QPointF(e.x, e.y);
+        } else {
             continue;
         }
-        if (e.type == QPainterPath::LineToElement && ++seen % step == 0)
-            out.lineTo(e.x, e.y);
+        const QPointF d = point - from;
+        const double distance = d.x() * d.x() + d.y() * d.y();
+        if (distance > bestDistance) {
+            bestDistance = distance;
+            best = point;
+        }
+        if (++seen % step != 0)
+            continue;
+        if (!started) {
+            out.moveTo(start);
+            started = true;
+        }
+        out.lineTo(best);
+        from = best;
+        bestDistance = -1;
     }
     return out;
 }
 
-const QPainterPath& PathBudget::admit(const QPainterPath& path, QPainterPath& scratch)
+const QPainterPath& PathBudget::admit(const QPainterPath& path, QPainterPath& scratch, Use use)
 {
     Heavy* heavy = nullptr;
     if (path.elementCount() > HeavyElements) {
@@ -126,14 +151,23 @@ const QPainterPath& PathBudget::admit(const QPainterPath& path, QPainterPath& sc
         if (m_left >= 0)
             return path;
     }
+    const bool stroke = use == Use::Stroke;
+    const int maxPoints = stroke ? MaxSimplifiedStrokePoints : MaxSimplifiedPoints;
+    if (m_simplifiedLeft <= 0) {
+        ++m_dropped;
+        scratch = QPainterPath();
+        return scratch;
+    }
     ++m_simplified;
     if (heavy) {
-        if (!heavy->simplified)
-            heavy->simplified = simplified(path);
-        scratch = *heavy->simplified;
+        std::optional<QPainterPath>& kept = heavy->simplified[stroke];
+        if (!kept)
+            kept = simplified(path, maxPoints);
+        scratch = *kept;
     } else {
-        scratch = simplified(path);
+        scratch = simplified(path, maxPoints);
     }
+    m_simplifiedLeft -= std::int64_t(scratch.elementCount()) * (stroke ? StrokePointCost : 1);
     return scratch;
 }
 

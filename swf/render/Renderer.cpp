@@ -631,19 +631,26 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
     for (const ShapeLayer& layer : layers) {
         for (const auto& [index, path] : layer.fills) {
             const FillStyle& fill = layer.styles.fills[std::size_t(index)];
+            QPainterPath scratch;
+            const QPainterPath& admitted = m_pathBudget.admit(path, scratch);
+            const bool simplifiedPath = &admitted == &scratch;
+            const SimplifiedDrawing simplified(painter, simplifiedPath);
             if (fill.type == FillStyle::Type::Bitmap) {
-                drawBitmapFill(painter, path, fill, transform, cx);
+                drawBitmapFill(painter, admitted, fill, transform, cx);
                 continue;
             }
             if (isGradient(fill)) {
-                QPainterPath scratch;
-                fillGradientPath(painter, m_pathBudget.admit(path, scratch), fill, cx, transform, &m_cache);
+                fillGradientPath(painter, admitted, fill, cx, transform, &m_cache);
                 continue;
             }
             QBrush brush;
-            QPainterPath scratch;
-            if (makeBrush(fill, cx, transform, brush))
-                fillCovered(painter, m_pathBudget.admit(path, scratch), brush);
+            if (!makeBrush(fill, cx, transform, brush))
+                continue;
+            // A simplified polygon is drawn unsmoothed by the painter (see PathBudget.h).
+            if (simplifiedPath)
+                painter.fillPath(admitted, brush);
+            else
+                fillCovered(painter, admitted, brush);
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];
@@ -651,7 +658,8 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             if (!makePen(line, cx, transform, pen))
                 continue;
             QPainterPath scratch;
-            const QPainterPath& admitted = m_pathBudget.admit(path, scratch);
+            const QPainterPath& admitted = m_pathBudget.admit(path, scratch, PathBudget::Use::Stroke);
+            const SimplifiedDrawing simplified(painter, &admitted == &scratch);
             // An opaque pen draws a long stroke in pieces, many times faster
             // and with the same pixels (see StrokePieces.h).
             const bool opaque = !pen.isCosmetic() && pen.brush().style() == Qt::SolidPattern

@@ -43,6 +43,8 @@ public:
     bool makePen(const LineStyle& line, const ColorTransform& cx, const QTransform& transform, QPen& pen);
     // What drawing keeps between frames, for the drawing API's fills.
     RenderCache& cache() const { return m_cache; }
+    // The frame's share of path work, for what draws paths beside shapes.
+    PathBudget& pathBudget() { return m_pathBudget; }
 
 private:
     void drawChildren(QPainter& painter, const SpriteInstance& sprite, const QTransform& transform, const ColorTransform& cx);

@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <exception>
+
 namespace swf {
 
 void runWithSerialFills(const QPaintDevice* device, const std::function<void()>& work)
@@ -17,10 +19,17 @@ void runWithSerialFills(const QPaintDevice* device, const std::function<void()>&
         return;
     }
     QSemaphore done;
+    // What the work throws (memory refused, say) comes back to this thread,
+    // whose caller handles it: on the pool's thread it would end the program.
+    std::exception_ptr failed;
     // tryStart refuses when every pool thread is busy (with another caller's
     // long task, say): then the frame is drawn here rather than queued.
     const bool started = pool->tryStart([&] {
-        work();
+        try {
+            work();
+        } catch (...) {
+            failed = std::current_exception();
+        }
         done.release();
     });
     if (!started) {
@@ -28,6 +37,8 @@ void runWithSerialFills(const QPaintDevice* device, const std::function<void()>&
         return;
     }
     done.acquire();
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 } // namespace swf

@@ -18,7 +18,8 @@ namespace swf {
 
 // Runs `work` (drawing onto `device`) so that its fills are serial: on a
 // thread of the global pool while this thread waits, when the device is an
-// image and a pool thread is free; otherwise here. `work` must not throw.
+// image and a pool thread is free; otherwise here. What `work` throws on
+// the pool thread is thrown again here, once it has finished.
 void runWithSerialFills(const QPaintDevice* device, const std::function<void()>& work);
 
 } // namespace swf

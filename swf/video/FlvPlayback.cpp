@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 namespace swf {
@@ -211,32 +213,49 @@ void FlvPlayback::clearPicture()
 void FlvPlayback::workerLoop()
 {
     std::unique_lock lock(m_mutex);
-    while (!m_stop) {
-        if (m_next >= int(m_file.video.size()) || int(m_ready.size()) >= MaxPicturesAhead) {
-            m_wake.wait(lock);
-            continue;
+    try {
+        while (!m_stop) {
+            if (m_next >= int(m_file.video.size()) || int(m_ready.size()) >= MaxPicturesAhead) {
+                m_wake.wait(lock);
+                continue;
+            }
+            const quint64 generation = m_generation;
+            const int index = m_next++;
+            const bool reset = std::exchange(m_reset, false);
+            // Packets before the one due are late: decoded (the next depend on
+            // them) but not converted, and never shown.
+            const bool wanted = index >= m_due;
+            lock.unlock();
+            if (reset)
+                m_decoder->reset();
+            QImage picture = decodeOne(index, wanted);
+            lock.lock();
+            ++m_decodedCount;
+            if (generation != m_generation)
+                continue; // a seek came meanwhile
+            if (!wanted)
+                ++m_dropped;
+            else if (!picture.isNull())
+                m_ready.push_back({ index, std::move(picture) });
+            m_finished = index;
+            m_produced.notify_all();
         }
-        const quint64 generation = m_generation;
-        const int index = m_next++;
-        const bool reset = std::exchange(m_reset, false);
-        // Packets before the one due are late: decoded (the next depend on
-        // them) but not converted, and never shown.
-        const bool wanted = index >= m_due;
-        lock.unlock();
-        if (reset)
-            m_decoder->reset();
-        QImage picture = decodeOne(index, wanted);
-        lock.lock();
-        ++m_decodedCount;
-        if (generation != m_generation)
-            continue; // a seek came meanwhile
-        if (!wanted)
-            ++m_dropped;
-        else if (!picture.isNull())
-            m_ready.push_back({ index, std::move(picture) });
-        m_finished = index;
-        m_produced.notify_all();
+    } catch (const std::bad_alloc&) {
+        starve(lock);
+    } catch (const std::length_error&) {
+        starve(lock);
     }
+}
+
+void FlvPlayback::starve(std::unique_lock<std::mutex>& lock)
+{
+    // The system refused memory for a picture: this stream decodes no more
+    // (the picture shown stays), and whoever waits for one is let go. An
+    // exception leaving the worker would end the program.
+    if (!lock.owns_lock())
+        lock.lock();
+    m_stop = true;
+    m_produced.notify_all();
 }
 
 } // namespace swf

@@ -79,6 +79,7 @@ private:
     QImage decodeOne(int index, bool wanted);
     void restart(int keyIndex, int due);
     void workerLoop();
+    void starve(std::unique_lock<std::mutex>& lock);
     void take(QImage picture);
 
     FlvFile m_file;

@@ -88,6 +88,8 @@ int Interpreter::execute(Frame& f, const Block& block, int from, int to)
     Exec x { f, block, from };
     while (x.pc >= from && x.pc < to) {
         const Instruction& ins = code[size_t(x.pc)];
+        if (m_halted)
+            throw ScriptTrap {}; // unwinds what still runs, without a note
         if (++m_executed - m_runStart > m_budget)
             trap(QStringLiteral("action budget spent"));
         if (m_executed - m_frameStart > m_frameBudget)

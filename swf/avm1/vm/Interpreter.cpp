@@ -347,6 +347,8 @@ void Interpreter::collectGarbage(const std::vector<Object*>& roots)
 
 void Interpreter::reportFault(const QString& what, QString* out)
 {
+    if (what.isEmpty())
+        return; // scripts halted for good: noted once, when that happened
     if (out)
         *out = what;
     if (m_host)
@@ -365,6 +367,8 @@ Object* Interpreter::currentTarget() const
 
 bool Interpreter::run(const Block& block, Object* target, QString* fault)
 {
+    if (m_halted)
+        return false;
     Frame f;
     f.stackBase = m_stack.size();
     f.base = target;
@@ -414,6 +418,11 @@ bool Interpreter::run(const Block& block, Object* target, QString* fault)
 
 Value Interpreter::callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok)
 {
+    if (m_halted) {
+        if (ok)
+            *ok = false;
+        return Value();
+    }
     if (m_runNesting == 0)
         m_runStart = m_executed;
     ++m_runNesting;

@@ -76,6 +76,12 @@ public:
     // Counted in MemoryUse.cpp.
     void setMemoryLimit(uint64_t bytes) { m_memory.setLimit(bytes); }
     const MemoryBudget& memory() const { return m_memory; }
+    // A script stopped at the memory budget stops the movie's scripts for
+    // good, as a script stopped for running too long does in the reference
+    // player: run again (a looping frame, an interval) it would only build
+    // the same again, seconds each time. The timeline plays on; nothing
+    // more of the scripts runs and no further note is made.
+    bool scriptsHalted() const { return m_halted; }
     // `bytes` are about to be made for a script: traps when they do not fit.
     // Inside the machine only (ops and built-ins), like trap().
     void chargeMemory(size_t bytes);
@@ -281,6 +287,7 @@ private:
     uint64_t m_frameStart = 0;
     int m_maxDepth = 256;
     MemoryBudget m_memory;
+    bool m_halted = false;
     int m_depth = 0;
     int m_runNesting = 0;
     // Getters, setters and watchers running inside one another, per kind.

@@ -130,6 +130,7 @@ void Interpreter::checkMemory(size_t pending)
         return;
     const std::uint64_t asked = m_memory.estimate();
     m_memory.refuse(pending);
+    m_halted = true;
     trap(QStringLiteral("memory budget spent (%1 MB held or asked for, %2 MB allowed)")
              .arg(asked >> 20)
              .arg(m_memory.limit() >> 20));

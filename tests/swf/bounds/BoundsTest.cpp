@@ -6,6 +6,8 @@
 #include "support/TestSupport.h"
 
 #include "swf/Playback.h"
+#include "swf/avm1/stage/StageScripts.h"
+#include "swf/avm1/vm/Interpreter.h"
 #include "swf/avm1/vm/Intervals.h"
 #include "swf/render/PathBudget.h"
 #include "swf/runtime/MemoryBudget.h"
@@ -62,6 +64,32 @@ TEST(MemoryBudget, DoublingStringStopsTheScriptAtTheBudget)
     EXPECT_EQ(run.faultsContaining("memory budget spent"), 1) << run.faults.join('\n').toStdString();
     EXPECT_FALSE(run.traces.contains(QStringLiteral("after")));
     run.frames(3);
+    EXPECT_FALSE(run.playback->failure());
+}
+
+TEST(MemoryBudget, AStopAtTheBudgetStopsTheMoviesScriptsForGood)
+{
+    // Frame 1 doubles a string until the budget stops it; the movie loops
+    // over its two frames, so without a stop for good each pass of frame 1
+    // would build the string up to the budget again.
+    MoviePlay run(hostile::doublingLoop(), 8 * MB);
+    ASSERT_TRUE(run.playback);
+    const swf::avm1::Interpreter& vm = run.playback->scripts()->interpreter();
+    EXPECT_TRUE(vm.scriptsHalted());
+    const std::uint64_t steps = vm.actionsExecuted();
+    // "x" doubled to 2^21 characters holds 4 MB and asks for 8 more: about
+    // 21 passes of the loop's dozen actions, far below the action budget.
+    EXPECT_GT(steps, 20u * 10);
+    EXPECT_LT(steps, 100u * 12);
+    QList<int> shown;
+    for (int i = 0; i < 6; ++i) {
+        run.playback->nextFrame();
+        shown << run.playback->currentFrame();
+    }
+    EXPECT_EQ(shown, (QList<int> { 2, 1, 2, 1, 2, 1 })); // the timeline plays on
+    EXPECT_EQ(vm.actionsExecuted(), steps); // and not one action more ran
+    EXPECT_EQ(run.faults.size(), 1) << run.faults.join('\n').toStdString();
+    EXPECT_TRUE(run.faults[0].startsWith(QLatin1String("memory budget spent")));
     EXPECT_FALSE(run.playback->failure());
 }
 
