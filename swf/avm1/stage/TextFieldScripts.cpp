@@ -1,4 +1,5 @@
 #include "swf/avm1/stage/TextFieldScripts.h"
+#include "swf/runtime/EditTextCount.h"
 
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
@@ -25,6 +26,8 @@ namespace {
 // over every clip: no copies, and the cheap sprite test first).
 void forEachField(DisplayObject& object, const std::function<void(EditTextInstance&)>& visit)
 {
+    if (liveEditTexts() == 0)
+        return; // no text field anywhere: nothing to visit
     if (auto sprite = object.asSprite()) {
         for (const auto& [depth, child] : sprite->displayList())
             forEachField(*child, visit);
