@@ -4,6 +4,7 @@
 //   vantrel-bench-render --visual       the same, then the ten heaviest visual cases
 //   vantrel-bench-render MOVIE...       those movies
 //   vantrel-bench-render --series       drawing cost against the number of objects
+//   vantrel-bench-render --series-one rects|curved|moving N   one row of it
 //   vantrel-bench-render --load MOVIE   load time and peak memory of one movie
 //   vantrel-bench-render --check [MOVIE...]  partial repaints against whole frames
 //
@@ -31,6 +32,7 @@
 #include <QPainter>
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -206,6 +208,15 @@ int loadFigures(const QString& path)
     return 0;
 }
 
+// CPU time of the whole process (every thread), in milliseconds: on a
+// loaded machine it moves far less than the wall clock.
+double processCpuMs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
 // A movie of `count` objects on a 550x400 stage, laid out in a grid: plain
 // rectangles, or shapes of four curves filled with a radial gradient; with
 // `moving`, each object is a clip holding the shape and every frame moves all
@@ -255,7 +266,7 @@ QByteArray seriesMovie(int count, bool curvedGradient, bool moving)
 // Mean milliseconds of one frame (advance and draw) over `frames` frames at
 // 550x400, filled on one thread as the player fills (serialFills) or as the
 // painter chooses.
-double seriesFrameMs(const QByteArray& bytes, int frames, bool serialFills = true)
+double seriesFrameMs(const QByteArray& bytes, int frames, bool serialFills = true, double* cpuMs = nullptr)
 {
     swf::PlaybackOptions options = quietOptions();
     options.serialFills = serialFills;
@@ -266,7 +277,10 @@ double seriesFrameMs(const QByteArray& bytes, int frames, bool serialFills = tru
     QImage image(QSize(550, 400), QImage::Format_ARGB32_Premultiplied);
     std::vector<double> times;
     QElapsedTimer timer;
+    double cpuStart = 0;
     for (int f = 0; f < frames + 1; ++f) {
+        if (f == 1)
+            cpuStart = processCpuMs();
         timer.start();
         if (f > 0)
             playback.nextFrame();
@@ -276,6 +290,8 @@ double seriesFrameMs(const QByteArray& bytes, int frames, bool serialFills = tru
         if (f > 0) // the first frame also builds the shapes' paths
             times.push_back(timer.nsecsElapsed() / 1e6);
     }
+    if (cpuMs)
+        *cpuMs = (processCpuMs() - cpuStart) / frames;
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -332,19 +348,40 @@ int checkChanges(const QStringList& movies, const QSize& size)
 int series()
 {
     std::printf("drawing cost against object count at 550x400 (median frame, advance included,\n"
-                "filled on one thread as the player fills; the last column as the painter chooses)\n");
-    std::printf("%8s | %12s %10s | %12s %10s | %12s %8s | %12s\n", "N", "rects ms", "us each", "curved ms", "us each", "moving ms",
-        "fps", "curved pool");
+                "filled on one thread as the player fills; \"pool\" as the painter chooses; the cpu columns are\n"
+                "the mean CPU time of the whole process per frame, steadier than the wall clock on a loaded machine)\n");
+    std::printf("%8s | %10s %8s | %10s %8s %8s | %10s %8s %8s | %10s\n", "N", "rects ms", "us each", "curved ms", "us each",
+        "cpu us", "moving ms", "fps", "cpu fps", "curved pool");
     for (int n : { 10, 100, 1000, 10000 }) {
         const int frames = n >= 10000 ? 10 : 40;
         const double rects = seriesFrameMs(seriesMovie(n, false, false), frames);
-        const double curved = seriesFrameMs(seriesMovie(n, true, false), frames);
-        const double moving = seriesFrameMs(seriesMovie(n, false, true), frames);
+        double curvedCpu = 0, movingCpu = 0;
+        const double curved = seriesFrameMs(seriesMovie(n, true, false), frames, true, &curvedCpu);
+        const double moving = seriesFrameMs(seriesMovie(n, false, true), frames, true, &movingCpu);
         const double curvedPool = seriesFrameMs(seriesMovie(n, true, false), frames, false);
-        std::printf("%8d | %12.3f %10.2f | %12.3f %10.2f | %12.3f %8.1f | %12.3f\n", n, rects, rects * 1000 / n, curved,
-            curved * 1000 / n, moving, 1000 / moving, curvedPool);
+        std::printf("%8d | %10.3f %8.2f | %10.3f %8.2f %8.2f | %10.3f %8.1f %8.1f | %10.3f\n", n, rects, rects * 1000 / n, curved,
+            curved * 1000 / n, curvedCpu * 1000 / n, moving, 1000 / moving, 1000 / movingCpu, curvedPool);
         std::fflush(stdout);
     }
+    return 0;
+}
+
+// One row of the series, one kind of object (rects, curved, moving), for
+// profiling a single case.
+int seriesOne(const QString& kind, int n)
+{
+    const bool curved = kind == QLatin1String("curved");
+    const bool moving = kind == QLatin1String("moving");
+    if (n <= 0 || (!curved && !moving && kind != QLatin1String("rects"))) {
+        std::fprintf(stderr, "--series-one rects|curved|moving N\n");
+        return 2;
+    }
+    const int frames = n >= 10000 ? 20 : 100;
+    double cpu = 0;
+    const double ms = seriesFrameMs(seriesMovie(n, curved, moving), frames, true, &cpu);
+    std::printf("%s %d: wall %.3f ms a frame (median), %.2f us each, %.1f fps; cpu %.3f ms a frame (mean), %.2f us each, "
+                "%.1f fps\n",
+        qPrintable(kind), n, ms, ms * 1000 / n, 1000 / ms, cpu, cpu * 1000 / n, 1000 / cpu);
     return 0;
 }
 
@@ -360,6 +397,8 @@ int main(int argc, char** argv)
         return loadFigures(args[1]);
     if (args == QStringList { QStringLiteral("--series") })
         return series();
+    if (args.size() == 3 && args[0] == QLatin1String("--series-one"))
+        return seriesOne(args[1], args[2].toInt());
     if (!args.isEmpty() && args[0] == QLatin1String("--check"))
         return checkChanges(args.size() > 1 ? args.mid(1) : corpusMovies(QStringLiteral("anim")), QSize(550, 400));
 

@@ -5,9 +5,7 @@
 #include "app/Runtime.h"
 #include "app/TestHooks.h"
 #include "swf/Playback.h"
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
-#include "player/audio/AudioOutput.h"
-#endif
+#include "player/AudioModule.h"
 
 #include <QDateTime>
 
@@ -25,6 +23,17 @@
 namespace player {
 
 namespace {
+
+// The movie's mixer, as the sound device pulls from it.
+class MovieSound final : public AudioSource {
+public:
+    explicit MovieSound(swf::Playback& movie) : m_movie(movie) { }
+    void mix(std::int16_t* out, int frames) override { m_movie.mixAudio(out, frames); }
+    std::int64_t framesMixed() const override { return m_movie.audioFramesMixed(); }
+
+private:
+    swf::Playback& m_movie;
+};
 
 // Accumulated zoom stays within these factors so the view can never collapse
 // or overflow, however often the user clicks.
@@ -114,9 +123,9 @@ void SwfPlayer::unloadMovie()
     stopClock();
     m_lastHeardMs = -1;
     updateSaverHold();
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
     m_audio.reset();
-#endif
+    m_audioSource.reset();
+    m_audioTried = false;
     m_movie.reset();
 }
 
@@ -150,10 +159,7 @@ void SwfPlayer::Movie(const QString& path)
         throw forms::RuntimeError(number, m_error);
     }
     m_movie = opened.release();
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
-    m_audio = std::make_unique<AudioOutput>(*m_movie);
-    m_audio->start(); // false without a device: the movie plays on, silent
-#endif
+    startSound(); // a sound started by frame 1
     m_sinceLoad.start();
     // The control's stored Play setting is on: a newly loaded movie plays.
     startClock();
@@ -279,6 +285,17 @@ void SwfPlayer::stopClock()
     m_playingStill = false;
 }
 
+void SwfPlayer::startSound()
+{
+    if (m_audio || m_audioTried || !m_movie || !m_movie->soundPlaying())
+        return;
+    m_audioTried = true; // one try a movie: without a module or device it plays silent
+    m_audioSource = std::make_unique<MovieSound>(*m_movie);
+    m_audio = AudioModule::createDevice(*m_audioSource, swf::Playback::AudioRate);
+    if (m_audio)
+        m_audio->start(); // false without a device: the movie plays on, silent
+}
+
 void SwfPlayer::advance()
 {
     if (!m_movie) {
@@ -288,10 +305,9 @@ void SwfPlayer::advance()
     // While a stream sound is heard it sets the pace: frames are held while
     // the picture is ahead and skipped when it fell behind.
     std::optional<std::int64_t> heard;
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
+    startSound();
     if (m_audio)
         heard = m_audio->framesPlayed();
-#endif
     const int frames = m_movie->framesDue(QDateTime::currentMSecsSinceEpoch(), heard);
     const qint64 allowedMs = std::max(kMinWorkPerTickMs, qint64(kFramesOfWorkPerTick * 1000.0 / std::max(m_movie->frameRate(), 0.01)));
     QElapsedTimer work;

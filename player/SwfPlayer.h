@@ -25,7 +25,8 @@ class Playback;
 
 namespace player {
 
-class AudioOutput;
+class AudioDevice;
+class AudioSource;
 
 // The text the player area shows for a movie that could not be opened.
 QString openFailureText(const swf::Error& error);
@@ -88,6 +89,9 @@ private:
     void startClock();
     void stopClock();
     void unloadMovie();
+    // Once the movie sounds, opens the sound device (loading its module the
+    // first time); a movie that never sounds never opens one.
+    void startSound();
     QPointF toStage(const QPointF& widgetPoint) const;
     void afterInput();
     // Repaints the part of the picture the movie's last steps changed: nothing
@@ -112,11 +116,12 @@ private:
     int m_scaleMode = 0;
     ScreenSaverHold m_saverHold;
     qint64 m_lastHeardMs = -1; // m_sinceLoad time a sound last played; -1: none yet
-#ifdef VANTREL_HAVE_AUDIO_DEVICE
     // Plays the movie's sound (silent without a device); it pulls from the
-    // movie, so unloadMovie drops it first.
-    std::unique_ptr<AudioOutput> m_audio;
-#endif
+    // movie, so unloadMovie drops it first. Opened when the movie first
+    // sounds (startSound): the sound module is loaded only then.
+    std::unique_ptr<AudioSource> m_audioSource;
+    std::unique_ptr<AudioDevice> m_audio;
+    bool m_audioTried = false;
 };
 
 } // namespace player

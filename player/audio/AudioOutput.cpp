@@ -1,7 +1,5 @@
 #include "player/audio/AudioOutput.h"
 
-#include "swf/Playback.h"
-
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -13,7 +11,7 @@ namespace player {
 // The device reads from this; every read mixes exactly what was asked for.
 class AudioOutput::Pull final : public QIODevice {
 public:
-    explicit Pull(swf::Playback& movie) : m_movie(movie) { }
+    explicit Pull(AudioSource& source) : m_source(source) { }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override { return 1 << 20; } // the movie never runs dry: silence is sound too
 
@@ -23,17 +21,17 @@ protected:
         const int frames = int(std::min<qint64>(maxSize / 4, 1 << 16));
         if (frames <= 0)
             return 0;
-        m_movie.mixAudio(reinterpret_cast<std::int16_t*>(data), frames);
+        m_source.mix(reinterpret_cast<std::int16_t*>(data), frames);
         return qint64(frames) * 4;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    swf::Playback& m_movie;
+    AudioSource& m_source;
 };
 
-AudioOutput::AudioOutput(swf::Playback& movie, QObject* parent)
-    : QObject(parent), m_movie(movie), m_pull(std::make_unique<Pull>(movie))
+AudioOutput::AudioOutput(AudioSource& source, int sampleRate, QObject* parent)
+    : QObject(parent), m_source(source), m_sampleRate(sampleRate), m_pull(std::make_unique<Pull>(source))
 {
 }
 
@@ -50,7 +48,7 @@ bool AudioOutput::start()
     if (device.isNull())
         return false;
     QAudioFormat format;
-    format.setSampleRate(swf::Playback::AudioRate);
+    format.setSampleRate(m_sampleRate);
     format.setChannelCount(2);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
@@ -58,7 +56,7 @@ bool AudioOutput::start()
     m_sink = new QAudioSink(device, format, this);
     // A short buffer keeps what is heard close to what was mixed, which is
     // what the frame pacing relies on. 50 ms.
-    m_sink->setBufferSize(swf::Playback::AudioRate / 20 * 4);
+    m_sink->setBufferSize(m_sampleRate / 20 * 4);
     m_pull->open(QIODevice::ReadOnly);
     m_sink->start(m_pull.get());
     if (m_sink->error() != QAudio::NoError) {
@@ -89,7 +87,13 @@ std::optional<std::int64_t> AudioOutput::framesPlayed() const
     if (!isActive())
         return std::nullopt;
     const qint64 buffered = std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree()) / 4;
-    return m_movie.audioFramesMixed() - buffered;
+    return m_source.framesMixed() - buffered;
 }
 
 } // namespace player
+
+// The module's entry: the player resolves it by name after opening the module.
+extern "C" Q_DECL_EXPORT player::AudioDevice* vantrel_create_audio_device(player::AudioSource* source, int sampleRate)
+{
+    return new player::AudioOutput(*source, sampleRate);
+}

@@ -1,43 +1,34 @@
 #pragma once
 
 // Plays a movie's sound through the default audio device (Qt Multimedia,
-// pull mode: the device asks for sound as it needs it, and the movie mixes
-// it). With no device, or a device that fails, playback is silent: never an
-// error for the user.
+// pull mode: the device asks for sound as it needs it, and the source mixes
+// it). Built into the libvantrel-audio module, reached through AudioDevice.
+
+#include "player/audio/AudioDevice.h"
 
 #include <QObject>
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 
 class QAudioSink;
 
-namespace swf {
-class Playback;
-}
-
 namespace player {
 
-class AudioOutput : public QObject {
+class AudioOutput final : public QObject, public AudioDevice {
     Q_OBJECT
 public:
-    explicit AudioOutput(swf::Playback& movie, QObject* parent = nullptr);
+    AudioOutput(AudioSource& source, int sampleRate, QObject* parent = nullptr);
     ~AudioOutput() override;
 
-    // Opens the default output device and starts pulling. Returns false (and
-    // stays silent) when there is no device.
-    bool start();
-    void stop();
-    bool isActive() const;
-
-    // Output frames the listener has heard: what the movie gave the device,
-    // less what still waits in the device's buffer. Empty when silent.
-    std::optional<std::int64_t> framesPlayed() const;
+    bool start() override;
+    void stop() override;
+    bool isActive() const override;
+    std::optional<std::int64_t> framesPlayed() const override;
 
 private:
     class Pull;
-    swf::Playback& m_movie;
+    AudioSource& m_source;
+    int m_sampleRate;
     std::unique_ptr<Pull> m_pull;
     QAudioSink* m_sink = nullptr;
 };

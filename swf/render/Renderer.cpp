@@ -207,10 +207,16 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
             if (deviceBounds(child, transform, bounds) && !bounds.intersects(*m_cull))
                 continue;
         }
+        const DisplayObject* scriptMask = child.scriptMask();
+        if (!scriptMask && masks.empty()) {
+            // Nothing masks it: drawn straight, with no lists built for it.
+            flush();
+            drawObject(painter, child, transform, cx);
+            continue;
+        }
         std::vector<int> key;
         for (const ActiveMask& m : masks)
             key.push_back(m.depth);
-        const DisplayObject* scriptMask = child.scriptMask();
         if (scriptMask || key != groupKey)
             flush();
         if (scriptMask || masks.empty()) {
@@ -625,7 +631,12 @@ bool Renderer::makePen(const LineStyle& line, const ColorTransform& cx, const QT
 
 void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx)
 {
-    painter.save();
+    // Only the transform and the pen change here (the fills and strokes below
+    // put back what they change): setting those two back costs far less than
+    // saving the painter's whole state for each shape.
+    const QTransform outerTransform = painter.transform();
+    const bool outerWorld = painter.worldMatrixEnabled();
+    const QPen outerPen = painter.pen();
     painter.setTransform(transform);
     painter.setPen(Qt::NoPen);
     for (const ShapeLayer& layer : layers) {
@@ -675,7 +686,9 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
                 painter.strokePath(piece, pen);
         }
     }
-    painter.restore();
+    painter.setPen(outerPen);
+    painter.setTransform(outerTransform);
+    painter.setWorldMatrixEnabled(outerWorld);
 }
 
 } // namespace swf

@@ -1,4 +1,7 @@
 #include "swf/runtime/EditTextInstance.h"
+#include "swf/runtime/EditTextCount.h"
+
+#include <atomic>
 
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
@@ -26,13 +29,21 @@ void capSpans(std::vector<StyledSpan>& spans)
     }
 }
 
+std::atomic<int> g_liveEditTexts { 0 };
+
 } // namespace
+
+int liveEditTexts()
+{
+    return g_liveEditTexts.load(std::memory_order_relaxed);
+}
 
 EditTextInstance::EditTextInstance(Stage& stage, SpriteInstance* parent, const EditTextDef* definition, std::uint16_t characterId, int depth)
     : DisplayObject(stage, parent, definition, characterId, depth)
     , m_serial(nextInputSerial())
     , m_def(*definition)
 {
+    g_liveEditTexts.fetch_add(1, std::memory_order_relaxed);
     m_border = m_background = m_def.record.border;
     m_autoSize = m_def.record.autoSize ? AutoSize::Left : AutoSize::None;
     m_newStyle = baseStyle();
@@ -48,6 +59,7 @@ EditTextInstance::EditTextInstance(Stage& stage, SpriteInstance* parent, std::sh
 
 EditTextInstance::~EditTextInstance()
 {
+    g_liveEditTexts.fetch_sub(1, std::memory_order_relaxed);
     if (m_peer)
         m_peer->editTextDestroyed();
 }

@@ -88,6 +88,7 @@ void SpriteInstance::removeChild(int depth)
         return;
     std::unique_ptr<DisplayObject> child = std::move(it->second);
     m_displayList.erase(it);
+    ++m_listEdits;
     ScriptRunner* runner = stage().scriptRunner();
     if (!runner) {
         notifyRemoved(*child);
@@ -134,6 +135,7 @@ void SpriteInstance::insertChild(std::unique_ptr<DisplayObject> child, const Pla
         || raw->character()->kind == CharacterKind::EditText))))
         raw->setName(stage().nextInstanceName()); // scripts reach every such instance by a name
     m_displayList[raw->depth()] = std::move(child);
+    ++m_listEdits;
     childNamed(*raw);
     // Its class and its initialize and construct events come before anything
     // its first frame does; its load event after that frame's own actions.
@@ -269,7 +271,9 @@ void SpriteInstance::enterFirstFrame()
 
 void SpriteInstance::rewindTo(int frame)
 {
-    // What the timeline alone says should be at each depth in `frame`.
+    // What the timeline alone says should be at each depth in `frame`. A
+    // depth placed once and never moved keeps pointing at its tag's record;
+    // only a depth that a later tag moves gets a merged copy of its own.
     std::map<int, PlacementState> target;
     for (int f = 1; f <= frame; ++f) {
         for (const ControlTag& tag : m_timeline->frames[std::size_t(f - 1)]) {
@@ -279,14 +283,20 @@ void SpriteInstance::rewindTo(int frame)
                 if (place.version == 1 || !place.move) {
                     if (!place.characterId || (it != target.end() && place.version != 1))
                         continue;
-                    target[place.depth] = PlacementState { *place.characterId, f, place };
+                    PlacementState& state = target[place.depth];
+                    state.characterId = *place.characterId;
+                    state.placedFrame = f;
+                    state.place = &place;
+                    state.merged.reset();
                 } else if (it != target.end()) {
                     PlacementState& state = it->second;
                     if (place.characterId && *place.characterId != state.characterId) {
                         state.characterId = *place.characterId;
                         state.placedFrame = f;
                     }
-                    PlaceObject& acc = state.fields;
+                    if (!state.merged)
+                        state.merged = *state.place;
+                    PlaceObject& acc = *state.merged;
                     if (place.matrix) acc.matrix = place.matrix;
                     if (place.colorTransform) acc.colorTransform = place.colorTransform;
                     if (place.ratio) acc.ratio = place.ratio;
@@ -308,28 +318,32 @@ void SpriteInstance::rewindTo(int frame)
     // Keep the instances the target frame still holds (same character, same
     // placement); drop the rest. What scripts placed at script depths, or
     // below the timeline's (script depth under -16384), stays; what they
-    // left at the timeline's depths goes with the rebuild.
+    // left at the timeline's depths goes with the rebuild. Both lists are in
+    // depth order, so one walk over the two finds what goes.
     // Going back, the timeline already shows the target frame as instances leave.
     m_currentFrame = frame;
-    std::vector<int> depths;
-    for (const auto& [depth, child] : m_displayList)
-        depths.push_back(depth);
-    for (int depth : depths) {
-        DisplayObject* child = childAt(depth);
-        if (!child || (child->isScriptOwned() && (depth >= ScriptDepthOffset || depth < 0)))
+    std::vector<int> leaving;
+    auto wanted = target.begin();
+    for (const auto& [depth, child] : m_displayList) {
+        if (child->isScriptOwned() && (depth >= ScriptDepthOffset || depth < 0))
             continue;
-        auto it = target.find(depth);
-        if (it == target.end() || it->second.characterId != child->characterId() || it->second.placedFrame != child->placedFrame())
-            removeChild(depth);
+        while (wanted != target.end() && wanted->first < depth)
+            ++wanted;
+        if (wanted == target.end() || wanted->first != depth || wanted->second.characterId != child->characterId()
+            || wanted->second.placedFrame != child->placedFrame())
+            leaving.push_back(depth);
     }
+    for (int depth : leaving)
+        removeChild(depth);
     m_currentFrame = frame;
     auto ensure = [this](int depth, const PlacementState& state) {
+        const PlaceObject& fields = state.fields();
         if (DisplayObject* child = childAt(depth)) {
-            child->applyPlacement(state.fields);
+            child->applyPlacement(fields);
             return;
         }
         if (auto child = createInstance(state.characterId, depth, state.placedFrame))
-            insertChild(std::move(child), &state.fields);
+            insertChild(std::move(child), &fields);
     };
     // What earlier frames placed stands before the target frame runs; then the
     // target frame's own placements and actions follow in file order, as
@@ -409,12 +423,18 @@ void SpriteInstance::tick()
         if (it->second->bornTick() < stage().tickCount())
             children.emplace_back(it->first, it->second.get());
     }
-    std::stable_sort(children.begin(), children.end(),
-        [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); });
+    const auto newerFirst = [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); };
+    // On most ticks nobody was born since the last: the list is in order already.
+    if (!std::is_sorted(children.begin(), children.end(), newerFirst))
+        std::stable_sort(children.begin(), children.end(), newerFirst);
+    const std::uint64_t editsBefore = m_listEdits;
     for (const auto& [depth, child] : children) {
         // Removed while the others ticked, or replaced by a newcomer that may
-        // even sit at the same address.
-        if (childAt(depth) != child || child->bornTick() >= stage().tickCount())
+        // even sit at the same address. While the list is untouched every
+        // child is still in it: only a changed list needs the look-up.
+        if (m_listEdits != editsBefore && childAt(depth) != child)
+            continue;
+        if (child->bornTick() >= stage().tickCount())
             continue;
         if (auto sprite = child->asSprite())
             sprite->tick();

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace swf {
 
@@ -108,7 +109,9 @@ private:
     struct PlacementState {
         std::uint16_t characterId = 0;
         int placedFrame = 0;
-        PlaceObject fields; // accumulated matrix, colour transform, ...
+        const PlaceObject* place = nullptr; // the tag that placed it
+        std::optional<PlaceObject> merged;  // with what later tags moved, once one did
+        const PlaceObject& fields() const { return merged ? *merged : *place; }
     };
 
     void runFrame(int frame, bool withEffects);
@@ -124,6 +127,9 @@ private:
     int m_currentFrame = 0;
     bool m_playing = true;
     DisplayList m_displayList;
+    // Counts insertions into and removals from the list, so that a walk over
+    // a copy of it can tell whether its entries may have gone.
+    std::uint64_t m_listEdits = 0;
     mutable ChildNameIndex m_names;
     std::shared_ptr<Drawing> m_drawing;
 };

@@ -96,6 +96,7 @@ bool SpriteInstance::swapChildDepths(int from, int to)
         return true;
     std::unique_ptr<DisplayObject> first = std::move(moving->second);
     m_displayList.erase(moving);
+    ++m_listEdits;
     auto other = m_displayList.find(to);
     if (other != m_displayList.end()) {
         std::unique_ptr<DisplayObject> second = std::move(other->second);
@@ -121,6 +122,7 @@ std::unique_ptr<DisplayObject> SpriteInstance::detachChild(int depth)
         return nullptr;
     std::unique_ptr<DisplayObject> child = std::move(it->second);
     m_displayList.erase(it);
+    ++m_listEdits;
     child->setParent(nullptr);
     return child;
 }
@@ -133,6 +135,7 @@ void SpriteInstance::adoptChild(std::unique_ptr<DisplayObject> child, int depth)
     child->setDepth(depth);
     DisplayObject* raw = child.get();
     m_displayList[depth] = std::move(child);
+    ++m_listEdits;
     childNamed(*raw);
 }
 

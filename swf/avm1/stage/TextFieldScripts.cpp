@@ -1,4 +1,5 @@
 #include "swf/avm1/stage/TextFieldScripts.h"
+#include "swf/runtime/EditTextCount.h"
 
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
@@ -20,18 +21,20 @@ namespace swf::avm1 {
 namespace {
 
 // Every edit text on stage, depth-first in display order (button parts included).
+// The visitors only read a field or set its focus flag, never change a
+// display list, so the lists are walked as they stand (this runs every frame
+// over every clip: no copies, and the cheap sprite test first).
 void forEachField(DisplayObject& object, const std::function<void(EditTextInstance&)>& visit)
 {
-    if (auto edit = dynamic_cast<EditTextInstance*>(&object)) {
-        visit(*edit);
+    if (liveEditTexts() == 0)
+        return; // no text field anywhere: nothing to visit
+    if (auto sprite = object.asSprite()) {
+        for (const auto& [depth, child] : sprite->displayList())
+            forEachField(*child, visit);
         return;
     }
-    if (auto sprite = object.asSprite()) {
-        std::vector<DisplayObject*> children;
-        for (const auto& [depth, child] : sprite->displayList())
-            children.push_back(child.get());
-        for (DisplayObject* child : children)
-            forEachField(*child, visit);
+    if (auto edit = dynamic_cast<EditTextInstance*>(&object)) {
+        visit(*edit);
         return;
     }
     if (auto button = dynamic_cast<ButtonInstance*>(&object)) {

@@ -260,3 +260,35 @@ TEST(Render, LayerBlendModeKeepsChildBlendsInsideTheLayer)
     EXPECT_EQ(at(image, 25, 75), QColor(Qt::red));   // erased: the stage shows through
     EXPECT_EQ(at(image, 75, 75), QColor(Qt::red));
 }
+
+TEST(Render, EachShapeLeavesThePainterAsItFoundIt)
+{
+    // A stroked square scaled up three times and moved right inside a clip,
+    // then a plain square placed on the root: the second must be drawn with
+    // the root's mapping and no outline, not with what the first one set.
+    swfw::Shape outlined;
+    outlined.line(outlined.addLineStyle(swfw::LineStyle::solid(40, { 0, 0, 0, 255 })));
+    outlined.fill1(outlined.addFillStyle(swfw::FillStyle::solid(Red))).rect(0, 0, 200, 200); // 10 px
+    swfw::Shape plain;
+    plain.fill1(plain.addFillStyle(swfw::FillStyle::solid(Blue))).rect(0, 0, 200, 200);
+    auto movie = movie100();
+    movie.defineShape(1, outlined, 3);
+    movie.defineShape(2, plain, 3);
+    swfw::Sprite clip;
+    clip.placeObject2(swfw::Placement::place(1, 1, swfw::Matrix::scale(3, 3)));
+    clip.showFrame();
+    movie.defineSprite(3, clip);
+    movie.placeObject2(swfw::Placement::place(1, 3, swfw::Matrix::translate(1000, 0))); // clip at x 50..80 px
+    movie.placeObject2(swfw::Placement::place(2, 2, swfw::Matrix::translate(200, 1200))); // square at 10..20, 60..70
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    QImage image = renderStage(*p);
+    EXPECT_EQ(at(image, 65, 15), QColor(Qt::red));  // inside the scaled square
+    EXPECT_EQ(at(image, 15, 65), QColor(Qt::blue)); // the plain square where the root puts it
+    EXPECT_EQ(at(image, 10, 65), QColor(Qt::blue)); // its left edge column, no black outline over it
+    EXPECT_EQ(at(image, 8, 65), QColor(Qt::white)); // left of it: nothing
+    // Drawn with the clip's mapping it would lie at 80..110 px, 180.. : off
+    // to the right; with the first square's pen it would wear a black rim.
+    EXPECT_EQ(at(image, 19, 69), QColor(Qt::blue));
+}

@@ -185,3 +185,39 @@ TEST(TimelineOrder, UnloadWorkSeesTheRemovedClipWhereItStood)
     player.frames(1);
     EXPECT_EQ(player.take(), QStringList());
 }
+
+// Children tick newest first, and among those born on the same tick the
+// deepest first: a clip placed later at a lower depth runs ahead of older
+// ones above it, whatever order the display list holds them in.
+TEST(TimelineOrder, ChildrenTickNewestFirstThenDeepestFirst)
+{
+    swfw::Movie movie = baseMovie();
+    swfw::Sprite named; // two frames, each tracing the clip's own name
+    for (int f = 0; f < 2; ++f) {
+        named.doAction(Asm().push({ "_name" }).getVariable().trace().end().bytes());
+        named.showFrame();
+    }
+    movie.defineSprite(2, named);
+    placeNamed(movie, 5, 2, "low");
+    placeNamed(movie, 7, 2, "a");
+    placeNamed(movie, 8, 2, "b");
+    movie.showFrame();
+    placeNamed(movie, 1, 2, "high"); // born one tick later, below the others
+    movie.showFrame();
+    placeNamed(movie, 3, 2, "mid"); // born later still, between them
+    movie.showFrame();
+    for (int f = 0; f < 3; ++f)
+        movie.showFrame();
+    Player player(movie.bytes());
+    ASSERT_TRUE(player.ok());
+    EXPECT_EQ(player.take(), QStringList({ "low", "a", "b" }));
+    player.frames(1); // same birth: deepest first; the newcomer shows its first frame
+    EXPECT_EQ(player.take(), QStringList({ "b", "a", "low", "high" }));
+    player.frames(1);
+    EXPECT_EQ(player.take(), QStringList({ "high", "b", "a", "low", "mid" }));
+    player.frames(1);
+    EXPECT_EQ(player.take(), QStringList({ "mid", "high", "b", "a", "low" }));
+    // Nobody born since: the same order again.
+    player.frames(1);
+    EXPECT_EQ(player.take(), QStringList({ "mid", "high", "b", "a", "low" }));
+}
