@@ -189,7 +189,8 @@ static Value dateUTC(Interpreter& vm, CallArgs& a)
     // Any year below 100 counts from 1900, a negative one too.
     if (f[0] < 100)
         f[0] += 1900;
-    return Value(timeClip(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6])));
+    // The time is not clipped to the range a Date holds.
+    return Value(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]));
 }
 
 static Value dateGetTime(Interpreter&, CallArgs& a)

@@ -124,12 +124,10 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
         fn = object;
         thisValue = Value();
     } else {
+        // A method called on an object has its class where the object's
+        // own link points, wherever up the chain the method was found: its
+        // super starts one link above that.
         fn = getMember(object, name);
-        if (o) {
-            Object* holder = nullptr;
-            findProperty(o, name, &holder);
-            home = holder;
-        }
     }
     if (!isFunction(fn)) {
         push(Value());

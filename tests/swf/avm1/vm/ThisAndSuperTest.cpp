@@ -86,3 +86,28 @@ TEST(ThisAndSuper, ArrayLengthKeepsWhatWasWritten)
         { "a number still truncates", 6, std::move(number), { "1", "1" } },
     });
 }
+
+TEST(ThisAndSuper, AnObjectsOwnMethodHasItsClassAsHome)
+{
+    // One <- Two <- Three <- Four; One.prototype.bla traces "bla 1";
+    // Two.prototype.foo calls super.bla() and traces "foo 2";
+    // Three.prototype.bla calls super.foo() and traces "bla 3". x = new Four
+    // with a method of its own, x.bla, calling super.foo(). Its home is x's
+    // class, Four.prototype, so its super starts at Three.prototype and
+    // finds Two's foo, whose super starts one above that lookup's start, at
+    // Two.prototype: One's bla, not Three's.
+    S s;
+    s.then(emptyClass("One")).then(emptyClass("Two")).then(emptyClass("Three")).then(emptyClass("Four"));
+    s.var("Two").var("One").op(Extends);
+    s.var("Three").var("Two").op(Extends);
+    s.var("Four").var("Three").op(Extends);
+    auto callsThen = [](const char* method, const char* label) {
+        return std::move(S().value(0).var("super").value(method).op(CallMethod).pop().value(label).trace());
+    };
+    s.assign("p1", S().member("One", { "prototype" })).setMember("p1", "bla", S().function("", {}, S().value("bla 1").trace()));
+    s.assign("p2", S().member("Two", { "prototype" })).setMember("p2", "foo", S().function("", {}, callsThen("bla", "foo 2")));
+    s.assign("p3", S().member("Three", { "prototype" })).setMember("p3", "bla", S().function("", {}, callsThen("foo", "bla 3")));
+    s.assign("x", S().construct("Four")).setMember("x", "bla", S().function("", {}, callsThen("foo", "bla x")));
+    s.method("x", "bla", {}).pop();
+    runRows({ { "differently named methods", 6, std::move(s), { "bla 1", "foo 2", "bla x" } } });
+}
