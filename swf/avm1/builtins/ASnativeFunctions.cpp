@@ -152,6 +152,21 @@ static Value globalASnative(Interpreter& vm, CallArgs& a)
     return Value(static_cast<Object*>(Builtins::nativeFunction(vm, family, index)));
 }
 
+// ASconstructor(family, index): the same native, made a class: it has a
+// prototype whose constructor it is.
+static Value globalASconstructor(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.size() < 2)
+        return Value();
+    const int family = clampToInt(vm.toNumber(a.arg(0)));
+    const int index = clampToInt(vm.toNumber(a.arg(1)));
+    FunctionObject* f = Builtins::nativeFunction(vm, family, index);
+    Object* proto = vm.newObject();
+    proto->define(QStringLiteral("constructor"), Value(static_cast<Object*>(f)), DontEnum | DontDelete);
+    f->define(QStringLiteral("prototype"), Value(proto), DontEnum | DontDelete);
+    return Value(static_cast<Object*>(f));
+}
+
 namespace {
 
 // What ASSetNative and ASSetNativeAccessor read from their arguments
@@ -242,6 +257,7 @@ const NativeMethod nativeTableFunctions[] = {
     { "ASnative", globalASnative },
     { "ASSetNative", globalASSetNative },
     { "ASSetNativeAccessor", globalASSetNativeAccessor },
+    { "ASconstructor", globalASconstructor },
 };
 
 FunctionObject* Builtins::nativeFunction(Interpreter& vm, int family, int index)
@@ -254,6 +270,15 @@ FunctionObject* Builtins::nativeFunction(Interpreter& vm, int family, int index)
 void Builtins::installNative(Interpreter& vm)
 {
     vm.defineMethods(vm.global(), nativeTableFunctions);
+    // The two that hand out natives are bare functions themselves: no link
+    // to Function.prototype and no constructor.
+    for (const char* name : { "ASnative", "ASconstructor" }) {
+        if (Object* f = vm.getMember(Value(vm.global()), QString::fromLatin1(name)).asObject()) {
+            f->removeOwn(QStringLiteral("__proto__"));
+            f->setProto(nullptr);
+            f->removeOwn(QStringLiteral("constructor"));
+        }
+    }
 }
 
 } // namespace swf::avm1

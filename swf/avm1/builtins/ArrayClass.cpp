@@ -28,24 +28,38 @@ double relativeIndex(Interpreter& vm, const Value& v, double length, double fall
     return std::min(i, length);
 }
 
-// A merge sort that stays in bounds whatever the comparison answers, since a
-// script comparison function need not be consistent.
-void mergeSort(std::vector<size_t>& idx, const std::function<int(size_t, size_t)>& cmp)
+// Sorts `idx` in place by partitions around each range's first element:
+// from the left, skip what the pivot does not precede; from the right, skip
+// what it does not follow; swap the two misplaced ones and go on, then put
+// the pivot between the halves. `cmp(pivot, other)` is always asked in that
+// order, which is what a script comparison function sees. Every index stays
+// in its range whatever the comparison answers, since a script function
+// need not be consistent; the ranges wait on a stack of our own, so an
+// already sorted array costs no recursion depth.
+void partitionSort(std::vector<size_t>& idx, const std::function<int(size_t, size_t)>& cmp)
 {
-    std::vector<size_t> tmp(idx.size());
-    for (size_t width = 1; width < idx.size(); width *= 2) {
-        for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
-            size_t mid = std::min(lo + width, idx.size());
-            size_t hi = std::min(lo + 2 * width, idx.size());
-            size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi)
-                tmp[k++] = cmp(idx[j], idx[i]) < 0 ? idx[j++] : idx[i++];
-            while (i < mid)
-                tmp[k++] = idx[i++];
-            while (j < hi)
-                tmp[k++] = idx[j++];
+    if (idx.size() < 2)
+        return;
+    std::vector<std::pair<size_t, size_t>> ranges { { 0, idx.size() - 1 } };
+    while (!ranges.empty()) {
+        const auto [lo, hi] = ranges.back();
+        ranges.pop_back();
+        size_t left = lo + 1, right = hi;
+        for (;;) {
+            while (left < right && cmp(idx[lo], idx[left]) >= 0)
+                ++left;
+            while (right > lo && cmp(idx[lo], idx[right]) <= 0)
+                --right;
+            if (right <= left)
+                break;
+            std::swap(idx[left], idx[right]);
         }
-        idx.swap(tmp);
+        std::swap(idx[lo], idx[right]);
+        // The left half goes last on the stack so that it is sorted first.
+        if (right + 1 < hi)
+            ranges.push_back({ right + 1, hi });
+        if (right > lo + 1)
+            ranges.push_back({ lo, right - 1 });
     }
 }
 
@@ -69,14 +83,18 @@ int compareValues(Interpreter& vm, const Value& a, const Value& b, int flags)
 // Sorts the indices of `items` (the elements as they were when the sort
 // began) and applies the result per the flags. A comparison function or a
 // getter may have resized the array meanwhile, so the result is built from
-// `items`, never by indexing the array again.
+// `items`, and only the places whose element moved are written back: what a
+// comparison function added past the end stays, and a place that kept its
+// element keeps whatever the script left there.
 Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& items, std::vector<size_t>& idx,
-    const std::function<int(size_t, size_t)>& cmp, int flags)
+    const std::function<int(size_t, size_t)>& cmp, int flags, const std::function<bool(size_t, size_t)>& same)
 {
-    mergeSort(idx, cmp);
+    partitionSort(idx, cmp);
     if (flags & UniqueSort) {
+        // Equal neighbours in the sorted order, by the plain comparison: a
+        // script comparison function is not asked again.
         for (size_t i = 1; i < idx.size(); ++i)
-            if (cmp(idx[i - 1], idx[i]) == 0)
+            if (same(idx[i - 1], idx[i]))
                 return Value(0.0);
     }
     if (flags & ReturnIndexedArray) {
@@ -85,11 +103,13 @@ Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& it
             out->elements.push_back(Value(double(i)));
         return Value(static_cast<Object*>(out));
     }
-    std::vector<Value> sorted;
-    sorted.reserve(idx.size());
-    for (size_t i : idx)
-        sorted.push_back(items[i]);
-    arr->elements = std::move(sorted);
+    for (size_t i = 0; i < idx.size(); ++i) {
+        if (idx[i] == i)
+            continue;
+        if (arr->elements.size() <= i)
+            arr->elements.resize(i + 1);
+        arr->elements[i] = items[idx[i]];
+    }
     return Value(static_cast<Object*>(arr));
 }
 
@@ -298,7 +318,8 @@ static Value arraySort(Interpreter& vm, CallArgs& a)
             return compareValues(vm, items[x], items[y], flags);
         };
     }
-    return finishSort(vm, arr, items, idx, cmp, flags);
+    return finishSort(vm, arr, items, idx, cmp, flags,
+        [&](size_t x, size_t y) { return compareValues(vm, items[x], items[y], flags & ~Descending) == 0; });
 }
 
 static Value arraySortOn(Interpreter& vm, CallArgs& a)
@@ -308,14 +329,17 @@ static Value arraySortOn(Interpreter& vm, CallArgs& a)
         return Value();
     QStringList fields;
     std::vector<int> fieldFlags;
-    int flags = clampToInt(vm.toNumber(a.arg(1)));
+    // Options given as an object are per-field flags: an array of exactly
+    // one entry per field, or nothing at all; only a primitive applies to
+    // every field.
+    int flags = a.arg(1).isObject() ? 0 : clampToInt(vm.toNumber(a.arg(1)));
     if (Object* list = a.arg(0).asObject(); list && list->kind() == Object::Kind::Array) {
         for (const Value& v : static_cast<ArrayObject*>(list)->elements)
             fields.push_back(vm.toString(v));
-        if (Object* fl = a.arg(1).asObject(); fl && fl->kind() == Object::Kind::Array) {
+        if (Object* fl = a.arg(1).asObject(); fl && fl->kind() == Object::Kind::Array
+            && static_cast<ArrayObject*>(fl)->elements.size() == size_t(fields.size())) {
             for (const Value& v : static_cast<ArrayObject*>(fl)->elements)
                 fieldFlags.push_back(clampToInt(vm.toNumber(v)));
-            flags = 0;
         }
     } else {
         fields.push_back(vm.toString(a.arg(0)));
@@ -337,7 +361,8 @@ static Value arraySortOn(Interpreter& vm, CallArgs& a)
         }
         return 0;
     };
-    return finishSort(vm, arr, items, idx, cmp, flags | (fieldFlags.empty() ? 0 : (fieldFlags[0] & (UniqueSort | ReturnIndexedArray))));
+    return finishSort(vm, arr, items, idx, cmp, flags | (fieldFlags.empty() ? 0 : (fieldFlags[0] & (UniqueSort | ReturnIndexedArray))),
+        [&](size_t x, size_t y) { return cmp(x, y) == 0; });
 }
 
 const NativeMethod arrayMethods[] = {

@@ -74,34 +74,43 @@ static Value broadcasterBroadcastMessage(Interpreter& vm, CallArgs& a)
     return told ? Value(true) : Value();
 }
 
-const NativeMethod broadcasterStaticMethods[] = {
-    { "addListener", broadcasterAddListener },
-    { "removeListener", broadcasterRemoveListener },
-    { "broadcastMessage", broadcasterBroadcastMessage },
-};
+constexpr uint8_t Fixed = DontEnum | DontDelete;
+
+// addListener and removeListener were script functions in the player, so
+// each has a prototype of its own; broadcastMessage was native.
+void defineWithPrototype(Interpreter& vm, Object* on, const char* name, NativeFunction fn)
+{
+    auto* f = vm.newConstructor(QString::fromLatin1(name), std::move(fn), vm.newObject());
+    on->define(QString::fromLatin1(name), Value(static_cast<Object*>(f)), Fixed);
+}
 
 void Builtins::installBroadcaster(Interpreter& vm)
 {
     Object* proto = vm.newObject();
     auto* ab = vm.newConstructor(QStringLiteral("AsBroadcaster"), broadcasterConstructor, proto);
     vm.global()->define(QStringLiteral("AsBroadcaster"), Value(static_cast<Object*>(ab)), DontEnum);
-    vm.defineMethods(ab, broadcasterStaticMethods);
+    defineWithPrototype(vm, ab, "addListener", broadcasterAddListener);
+    defineWithPrototype(vm, ab, "removeListener", broadcasterRemoveListener);
+    vm.defineMethod(ab, QStringLiteral("broadcastMessage"), broadcasterBroadcastMessage, Fixed);
     // initialize copies the methods from this very AsBroadcaster, whatever the
-    // global name holds later, so it keeps the class object it was made with.
-    vm.defineMethod(ab, QStringLiteral("initialize"), [ab](Interpreter& vm, CallArgs& a) -> Value {
+    // global name holds later, so it keeps the class object it was made with;
+    // each broadcaster gets a broadcastMessage of its own.
+    defineWithPrototype(vm, ab, "initialize", [ab](Interpreter& vm, CallArgs& a) -> Value {
         Object* o = a.arg(0).asObject();
         if (!o)
             return Value();
-        for (const char* name : { "broadcastMessage", "addListener", "removeListener" }) {
+        o->define(QStringLiteral("broadcastMessage"),
+            Value(static_cast<Object*>(vm.newNative(QStringLiteral("broadcastMessage"), broadcasterBroadcastMessage))), Fixed);
+        for (const char* name : { "addListener", "removeListener" }) {
             const QString n = QString::fromLatin1(name);
-            o->define(n, vm.getMember(Value(static_cast<Object*>(ab)), n), DontEnum);
+            o->define(n, vm.getMember(Value(static_cast<Object*>(ab)), n), Fixed);
         }
         // The list is an array the player makes itself: it names Array as
         // its constructor in every version.
         ArrayObject* listeners = vm.newArray();
         if (Object* arrayClass = vm.getMember(Value(vm.global()), QStringLiteral("Array")).asObject())
             listeners->define(QStringLiteral("constructor"), Value(arrayClass), DontEnum | DontDelete);
-        o->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(listeners)), DontEnum);
+        o->define(QStringLiteral("_listeners"), Value(static_cast<Object*>(listeners)), Fixed);
         return Value();
     });
 }

@@ -180,12 +180,17 @@ static Value dateConstructor(Interpreter& vm, CallArgs& a)
 
 static Value dateUTC(Interpreter& vm, CallArgs& a)
 {
+    // A year alone is not enough: a month must come with it.
+    if (a.args.size() < 2)
+        return Value();
     double f[7] = { NaN, 0, 1, 0, 0, 0, 0 };
     for (size_t i = 0; i < 7 && i < a.args.size(); ++i)
         f[i] = vm.toNumber(a.args[i]);
-    if (f[0] >= 0 && f[0] <= 99)
+    // Any year below 100 counts from 1900, a negative one too.
+    if (f[0] < 100)
         f[0] += 1900;
-    return Value(timeClip(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6])));
+    // The time is not clipped to the range a Date holds.
+    return Value(makeTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6]));
 }
 
 static Value dateGetTime(Interpreter&, CallArgs& a)
@@ -208,7 +213,9 @@ static Value dateSetTime(Interpreter& vm, CallArgs& a)
     Object* o = a.thisObject();
     if (!o || o->kind() != Object::Kind::Date)
         return Value();
-    o->primitive = Value(timeClip(vm.toNumber(a.arg(0))));
+    // No time at all is no number, in every version (elsewhere version 6
+    // and older count undefined as 0).
+    o->primitive = Value(a.arg(0).isUndefined() ? NaN : timeClip(vm.toNumber(a.arg(0))));
     return o->primitive;
 }
 
@@ -277,6 +284,7 @@ const NativeMethod dateMethods[] = {
     { "getUTCMinutes", dateGet<true, &Parts::minutes> },
     { "getUTCSeconds", dateGet<true, &Parts::seconds> },
     { "getUTCMilliseconds", dateGet<true, &Parts::ms> },
+    { "getUTCYear", dateGet<true, &Parts::year, -1900> },
     { "getTime", dateGetTime },
     { "valueOf", dateValueOf },
     { "getTimezoneOffset", dateGetTimezoneOffset },

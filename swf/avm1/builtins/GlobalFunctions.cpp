@@ -55,19 +55,28 @@ QString escapeString(const QString& s, int version)
 
 QString unescapeString(const QString& s, int version)
 {
+    auto hexDigit = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= '0' && u <= '9' ? u - '0' : u >= 'a' && u <= 'f' ? u - 'a' + 10 : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
+    };
     QByteArray bytes;
     for (int i = 0; i < s.size(); ++i) {
         QChar c = s[i];
-        if (c == '%' && i + 2 < s.size() + 0 && i + 2 <= s.size() - 1) {
-            bool ok = false;
-            int v = s.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok) {
-                bytes.append(char(v));
+        if (c == '%') {
+            const int high = i + 1 < s.size() ? hexDigit(s[i + 1]) : -1;
+            const int low = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
+            if (high >= 0 && low >= 0) {
+                bytes.append(char(high * 16 + low));
                 i += 2;
                 continue;
             }
+            // A broken escape loses the percent sign and the character
+            // after it; reading goes on from the one after that.
+            ++i;
+            continue;
         }
-        bytes.append(QString(c).toUtf8());
+        // A plus sign stands for a space, as in a form's fields.
+        bytes.append(c == u'+' ? QByteArray(" ") : QString(c).toUtf8());
     }
     return version >= 6 ? QString::fromUtf8(bytes) : QString::fromLocal8Bit(bytes);
 }

@@ -253,13 +253,18 @@ static Value loadingGetBytesTotal(Interpreter& vm, CallArgs& a)
     return vm.getMember(a.thisValue, QStringLiteral("_bytesTotal"));
 }
 
-void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData)
+void defineScriptLikeMethod(Interpreter& vm, Object* proto, const char* name, NativeMethodFunction fn, uint8_t flags)
+{
+    Object* own = vm.newObject();
+    auto* f = vm.newConstructor(QString::fromLatin1(name), fn, own);
+    proto->define(QString::fromLatin1(name), Value(static_cast<Object*>(f)), flags);
+}
+
+void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData, uint8_t flags)
 {
     // These were script functions in the player, so each has a prototype of its own.
-    const auto withPrototype = [&vm, proto](const char* name, NativeMethodFunction fn) {
-        Object* own = vm.newObject();
-        auto* f = vm.newConstructor(QString::fromLatin1(name), fn, own);
-        proto->define(QString::fromLatin1(name), Value(static_cast<Object*>(f)), DontEnum);
+    const auto withPrototype = [&vm, proto, flags](const char* name, NativeMethodFunction fn) {
+        defineScriptLikeMethod(vm, proto, name, fn, flags);
     };
     withPrototype("addRequestHeader", loadingAddRequestHeader);
     withPrototype("getBytesLoaded", loadingGetBytesLoaded);

@@ -128,6 +128,11 @@ bool textInCodePage(Interpreter& vm);
 std::vector<std::pair<QString, QString>> decodeVariables(const QString& text, bool codePage = false);
 // Defines what XML and LoadVars share on their prototype: addRequestHeader,
 // getBytesLoaded, getBytesTotal, the default onData and an empty onLoad.
-void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData);
+// `flags` are those of the methods on the prototype: a class built by script
+// left them enumerable, another hid and fixed them.
+void installLoadingMethods(Interpreter& vm, Object* proto, NativeMethodFunction onData, uint8_t flags);
+// A method that was a script function in the player: it has a prototype of
+// its own.
+void defineScriptLikeMethod(Interpreter& vm, Object* proto, const char* name, NativeMethodFunction fn, uint8_t flags);
 
 } // namespace swf::avm1

@@ -90,7 +90,6 @@ const NativeMethod loadVarsMethods[] = {
     { "load", loadVarsLoad, DontEnum | DontDelete },
     { "send", Builtins::refuse, DontEnum | DontDelete },
     { "sendAndLoad", loadVarsSendAndLoad, DontEnum | DontDelete },
-    { "toString", loadVarsToString, DontEnum | DontDelete },
 };
 
 void installLoadVars(Interpreter& vm)
@@ -99,7 +98,8 @@ void installLoadVars(Interpreter& vm)
     auto* ctor = vm.newConstructor(QStringLiteral("LoadVars"), loadVarsConstructor, proto);
     vm.global()->define(QStringLiteral("LoadVars"), Value(static_cast<Object*>(ctor)), DontEnum);
     vm.defineMethods(proto, loadVarsMethods);
-    installLoadingMethods(vm, proto, loadVarsOnData);
+    defineScriptLikeMethod(vm, proto, "toString", loadVarsToString, DontEnum | DontDelete);
+    installLoadingMethods(vm, proto, loadVarsOnData, DontEnum | DontDelete);
     proto->define(QStringLiteral("contentType"), Value(QStringLiteral("application/x-www-form-urlencoded")),
         DontEnum | DontDelete);
 }

@@ -15,43 +15,65 @@ double roundHalfUp(double x)
     return std::floor(x + 0.5);
 }
 
+// Every Math function turns its first two arguments into numbers, in order,
+// whether it uses them or not, and looks at no further argument: a
+// `valueOf` runs for exactly those two.
+struct TwoNumbers {
+    double x, y;
+    size_t given;
+};
+
+TwoNumbers firstTwoNumbers(Interpreter& vm, CallArgs& a)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    TwoNumbers n { nan, nan, std::min<size_t>(a.args.size(), 2) };
+    if (n.given > 0)
+        n.x = vm.toNumber(a.args[0]);
+    if (n.given > 1)
+        n.y = vm.toNumber(a.args[1]);
+    return n;
+}
+
 } // namespace
 
 // A function of one number; with no argument at all the answer is NaN.
 template<double (*F)(double)>
 Value mathUnary(Interpreter& vm, CallArgs& a)
 {
-    if (a.args.empty())
-        return Value(std::numeric_limits<double>::quiet_NaN());
-    return Value(F(vm.toNumber(a.arg(0))));
+    const TwoNumbers n = firstTwoNumbers(vm, a);
+    return Value(n.given ? F(n.x) : n.x);
 }
 
-// max and min: NaN as soon as an argument is not a number.
+// max and min of the first two: NaN as soon as one is not a number.
 template<bool Max>
 Value mathExtreme(Interpreter& vm, CallArgs& a)
 {
+    const TwoNumbers n = firstTwoNumbers(vm, a);
     double r = Max ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    for (const Value& v : a.args) {
-        double n = vm.toNumber(v);
-        if (std::isnan(n))
-            return Value(n);
-        r = Max ? std::max(r, n) : std::min(r, n);
+    for (size_t i = 0; i < n.given; ++i) {
+        const double v = i ? n.y : n.x;
+        if (std::isnan(v))
+            return Value(v);
+        r = Max ? std::max(r, v) : std::min(r, v);
     }
     return Value(r);
 }
 
 static Value mathAtan2(Interpreter& vm, CallArgs& a)
 {
-    return Value(std::atan2(vm.toNumber(a.arg(0)), vm.toNumber(a.arg(1))));
+    const TwoNumbers n = firstTwoNumbers(vm, a);
+    return Value(std::atan2(n.x, n.y));
 }
 
 static Value mathPow(Interpreter& vm, CallArgs& a)
 {
-    return Value(std::pow(vm.toNumber(a.arg(0)), vm.toNumber(a.arg(1))));
+    const TwoNumbers n = firstTwoNumbers(vm, a);
+    return Value(std::pow(n.x, n.y));
 }
 
-static Value mathRandom(Interpreter& vm, CallArgs&)
+static Value mathRandom(Interpreter& vm, CallArgs& a)
 {
+    firstTwoNumbers(vm, a);
     return Value(vm.random01());
 }
 

@@ -62,8 +62,10 @@ static Value objectIsPropertyEnumerable(Interpreter& vm, CallArgs& a)
         return Value(false);
     QString name = vm.toString(a.arg(0));
     const Property* p = o->findOwn(name);
+    // Only the enumeration flag counts: the version bits that hide a member
+    // from some movies leave it enumerable here.
     if (p)
-        return Value(!(p->flags & DontEnum) && p->visibleIn(vm.version()));
+        return Value(!(p->flags & DontEnum));
     return Value(o->kind() == Object::Kind::Array && ArrayObject::indexOf(name) >= 0 && o->hasVirtual(vm, name));
 }
 

@@ -138,6 +138,9 @@ static Value stringSubstring(Interpreter& vm, CallArgs& a)
     int len = int(s.size());
     int start = clampIndex(toIntegerValue(vm.toNumber(a.arg(0))), len);
     int end = a.arg(1).isUndefined() ? len : clampIndex(toIntegerValue(vm.toNumber(a.arg(1))), len);
+    // A start at or past the end gives nothing, before the two are swapped.
+    if (start >= len)
+        return Value(QString());
     if (start > end)
         std::swap(start, end);
     vm.chargeChars(end - start);
@@ -170,6 +173,12 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
     ArrayObject* out = vm.newArray();
     const bool old = vm.version() < 6;
     double limit = double(ArrayObject::MaxLength);
+    // Before version 6 an empty separator keeps the whole string whatever
+    // the limit says, and a missing one is a comma.
+    if (old && a.arg(0).isString() && a.arg(0).asString().isEmpty()) {
+        out->elements.push_back(Value(s));
+        return Value(static_cast<Object*>(out));
+    }
     // A limit is a 32-bit integer (infinities and NaN are zero); one below
     // one gives no parts in version 5 and a single empty one later.
     if (!a.arg(1).isUndefined()) {
@@ -180,9 +189,10 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
             return Value(static_cast<Object*>(out));
         }
     }
-    QString sep = a.arg(0).isUndefined() ? QString() : vm.toString(a.arg(0));
+    const bool noSeparator = a.arg(0).isUndefined() && !old;
+    QString sep = a.arg(0).isUndefined() ? (old ? QStringLiteral(",") : QString()) : vm.toString(a.arg(0));
     QStringList parts;
-    if (a.arg(0).isUndefined() || (old && sep.size() != 1)) {
+    if (noSeparator || (old && sep.size() != 1)) {
         // No separator (or, before version 6, one that is not a single
         // character): the whole string.
         parts.push_back(s);

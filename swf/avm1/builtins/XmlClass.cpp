@@ -377,7 +377,7 @@ void installXml(Interpreter& vm)
     auto* xmlCtor = vm.newNative(QStringLiteral("XML"), xmlConstructor, xmlProto);
     vm.global()->define(QStringLiteral("XML"), Value(static_cast<Object*>(xmlCtor)), DontEnum);
     vm.defineMethods(xmlProto, xmlMethods);
-    installLoadingMethods(vm, xmlProto, xmlOnData);
+    installLoadingMethods(vm, xmlProto, xmlOnData, 0);
 }
 
 } // namespace swf::avm1

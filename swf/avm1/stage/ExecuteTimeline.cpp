@@ -358,7 +358,11 @@ void Interpreter::opGetURL2(Exec& x, const Instruction& ins)
 void Interpreter::opTrace(Exec& x, const Instruction&)
 {
     Value v = pop(x.f);
-    QString line = v.isUndefined() ? QStringLiteral("undefined") : toString(v);
+    // An object whose toString gives anything but a string is traced by its
+    // type name; one without a toString to ask converts as anywhere else.
+    Object* o = v.asObject();
+    const bool asks = o && isFunction(getMember(v, QStringLiteral("toString")));
+    QString line = v.isUndefined() ? QStringLiteral("undefined") : asks ? strictText(*this, v) : toString(v);
     if (m_host)
         m_host->trace(line);
 }

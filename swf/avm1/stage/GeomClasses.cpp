@@ -97,11 +97,14 @@ struct GeomMethod {
     GeomMethodFunction function;
 };
 
+// The geometry classes were script classes in the player: their methods are
+// plain enumerable members, each a function with a prototype of its own.
 void defineGeomMethods(Interpreter& vm, Object* on, std::span<const GeomMethod> methods)
 {
     for (const GeomMethod& m : methods) {
-        vm.defineMethod(on, QString::fromLatin1(m.name),
-            [function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, vm.realm().geomPackage); });
+        auto* f = vm.newConstructor(QString::fromLatin1(m.name),
+            [function = m.function](Interpreter& vm, CallArgs& a) { return function(vm, a, vm.realm().geomPackage); }, vm.newObject());
+        on->define(QString::fromLatin1(m.name), Value(static_cast<Object*>(f)), 0);
     }
 }
 
@@ -554,7 +557,7 @@ void installPoint(Interpreter& vm, Object* package)
 
     defineGeomMethods(vm, pointProto, pointMethods);
     auto* length = vm.newNative(QStringLiteral("length"), pointLength);
-    pointProto->define(QStringLiteral("length"), Value(), DontEnum);
+    pointProto->define(QStringLiteral("length"), Value(), 0);
     pointProto->findOwn(QStringLiteral("length"))->getter = length;
 
     defineGeomMethods(vm, pointCtor, pointStaticMethods);

@@ -117,11 +117,18 @@ void mapPointObject(Interpreter& vm, const Value& point, const QTransform& t)
     Object* o = point.asObject();
     if (!o)
         return;
-    double x = vm.toNumber(vm.getMember(point, QStringLiteral("x")));
-    double y = vm.toNumber(vm.getMember(point, QStringLiteral("y")));
-    if (!std::isfinite(x) || !std::isfinite(y))
+    // Only a point holding two numbers of its own moves (no getter is
+    // asked, nothing is inherited); anything else is left as it is. The
+    // numbers become whole twips the way a 32-bit register holds them:
+    // wrapped, and NaN or an infinity as 0.
+    const Property* px = o->findOwn(QStringLiteral("x"));
+    const Property* py = o->findOwn(QStringLiteral("y"));
+    if (!px || !py || px->getter || py->getter || !px->value.isNumber() || !py->value.isNumber())
         return;
-    QPointF p = t.map(QPointF(x * 20, y * 20));
+    const Value xv = px->value, yv = py->value;
+    const double x = double(toInt32(xv.asNumber() * 20));
+    const double y = double(toInt32(yv.asNumber() * 20));
+    QPointF p = t.map(QPointF(x, y));
     vm.setMember(point, QStringLiteral("x"), Value(p.x() / 20));
     vm.setMember(point, QStringLiteral("y"), Value(p.y() / 20));
 }

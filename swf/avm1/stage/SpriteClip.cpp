@@ -4,6 +4,7 @@
 
 #include "swf/format/TagCodes.h"
 #include "swf/runtime/Bounds.h"
+#include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/Drawing.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
@@ -300,6 +301,10 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
             out = Value(video);
             return true;
         }
+        if (Object* button = childButton(vm, name)) {
+            out = Value(button);
+            return true;
+        }
     }
     return builtInProperty(vm, name, out);
 }
@@ -478,7 +483,18 @@ bool SpriteClip::hasVirtual(Interpreter& vm, const QString& name)
     if (propOf(name, caseSensitive()) != ClipProp::None)
         return m_sprite != nullptr;
     return m_sprite && !findOwn(name) && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive())
-        || childVideo(vm, *m_sprite, name, caseSensitive()));
+        || childVideo(vm, *m_sprite, name, caseSensitive()) || childButton(vm, name));
+}
+
+Object* SpriteClip::childButton(Interpreter& vm, const QString& name)
+{
+    // Buttons are script objects from version 6 on.
+    if (vm.version() < 6 || !m_sprite)
+        return nullptr;
+    DisplayObject* child = m_sprite->childByName(name, caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    if (!child || !dynamic_cast<ButtonInstance*>(child))
+        return nullptr;
+    return m_owner.objectFor(*child);
 }
 
 void SpriteClip::virtualNames(Interpreter& vm, QStringList& out)

@@ -39,6 +39,8 @@ public:
     ClipObject* parentClip() const override;
     ClipObject* rootClip() override;
     ClipObject* childByName(const QString& name) override;
+    // The script object of a button child of that name (version 6 on).
+    Object* childButton(Interpreter& vm, const QString& name);
     QString instanceName() const override;
     QString levelName() const override;
     bool removed() const override { return !sprite(); }

@@ -124,10 +124,18 @@ void TextFieldObject::forget()
     m_registry = nullptr;
 }
 
+// Movies before version 6 know text fields only as display objects: the
+// text properties are plain members there, which neither read nor change the
+// field.
+static bool inertIn(const Interpreter& vm, const QString& name)
+{
+    return vm.version() < 6 && !name.startsWith(u'_');
+}
+
 bool TextFieldObject::getVirtual(Interpreter& vm, const QString& name, Value& out)
 {
     const Prop prop = lookup(*this, name);
-    if (prop == Prop::None)
+    if (prop == Prop::None || inertIn(vm, name))
         return false;
     EditTextInstance* f = m_field;
     if (!f) {
@@ -205,7 +213,7 @@ bool TextFieldObject::getVirtual(Interpreter& vm, const QString& name, Value& ou
 bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Value& value)
 {
     const Prop prop = lookup(*this, name);
-    if (prop == Prop::None)
+    if (prop == Prop::None || inertIn(vm, name))
         return false;
     EditTextInstance* f = m_field;
     if (!f)
@@ -367,9 +375,9 @@ bool TextFieldObject::setVirtual(Interpreter& vm, const QString& name, const Val
     return true;
 }
 
-bool TextFieldObject::hasVirtual(Interpreter&, const QString& name)
+bool TextFieldObject::hasVirtual(Interpreter& vm, const QString& name)
 {
-    return m_field && lookup(*this, name) != Prop::None;
+    return m_field && lookup(*this, name) != Prop::None && !inertIn(vm, name);
 }
 
 void TextFieldObject::virtualNames(Interpreter&, QStringList&)

@@ -39,6 +39,11 @@ inline bool isFunction(const Value& v)
 // "_level3" -> 3, else -1.
 int levelNumber(const QString& name);
 
+// The text trace, StringLess and StringGreater take from a value: an
+// object's toString must give a string; anything else (a clip too), or no
+// toString at all, leaves the object named by its type.
+QString strictText(Interpreter& vm, const Value& v);
+
 } // namespace exec
 
 } // namespace swf::avm1

@@ -111,32 +111,36 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
-            // The method's own super starts above the object it was found on.
+            // The method's own super starts one link above where this
+            // lookup started, wherever up the chain the method was found: a
+            // method a class does not override is found again by its own
+            // `super` call, once per class in between.
             Object* holder = nullptr;
             Property* p = findProperty(s->proto(), name, &holder);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
-            home = holder;
+            home = s->proto();
         }
     } else if (name.isEmpty()) {
         fn = object;
         thisValue = Value();
     } else {
+        // A method called on an object has its class where the object's
+        // own link points, wherever up the chain the method was found: its
+        // super starts one link above that.
         fn = getMember(object, name);
-        if (o) {
-            Object* holder = nullptr;
-            findProperty(o, name, &holder);
-            home = holder;
-        }
     }
     if (!isFunction(fn)) {
         push(Value());
         return;
     }
     auto* function = static_cast<FunctionObject*>(fn.asObject());
-    if (function->isNative())
+    if (function->isNative()) {
         push(call(fn, thisValue, std::move(args)));
-    else
+    } else {
+        // A function value called as a method without a name has no `this`.
+        m_thisUnbound = name.isEmpty() && !(o && o->kind() == Object::Kind::Super);
         push(callScript(function, thisValue, args, home, false));
+    }
 }
 
 void Interpreter::opNewObject(Exec& x, const Instruction&)

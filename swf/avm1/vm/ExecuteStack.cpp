@@ -74,12 +74,9 @@ void Interpreter::opStringEquals(Exec& x, const Instruction&)
     pushBool(a == b);
 }
 
-namespace {
+namespace exec {
 
-// The text StringLess and StringGreater compare: an object's toString must
-// give a string; anything else (a clip too), or no toString at all, leaves
-// the object named by its type.
-QString comparedText(Interpreter& vm, const Value& v)
+QString strictText(Interpreter& vm, const Value& v)
 {
     Object* o = v.asObject();
     if (!o || o->kind() == Object::Kind::Clip || (o->kind() == Object::Kind::String && o->primitive.isString()))
@@ -93,22 +90,22 @@ QString comparedText(Interpreter& vm, const Value& v)
     return r.isString() ? r.asString() : typeName;
 }
 
-} // namespace
+} // namespace exec
 
 void Interpreter::opStringLess(Exec& x, const Instruction&)
 {
     Value vb = pop(x.f);
     Value va = pop(x.f);
-    const QString b = comparedText(*this, vb);
-    pushBool(comparedText(*this, va) < b);
+    const QString b = strictText(*this, vb);
+    pushBool(strictText(*this, va) < b);
 }
 
 void Interpreter::opStringGreater(Exec& x, const Instruction&)
 {
     Value vb = pop(x.f);
     Value va = pop(x.f);
-    const QString b = comparedText(*this, vb);
-    pushBool(comparedText(*this, va) > b);
+    const QString b = strictText(*this, vb);
+    pushBool(strictText(*this, va) > b);
 }
 
 void Interpreter::opStringLength(Exec& x, const Instruction&)

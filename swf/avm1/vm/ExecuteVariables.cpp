@@ -44,6 +44,8 @@ Value Interpreter::getPlainVariable(Frame& f, const QString& name)
         // A parameter named `this` wins over the keyword.
         if (const Property* p = f.activation ? f.activation->findOwn(name) : nullptr)
             return p->value;
+        if (f.thisUnbound)
+            return Value();
         return f.thisObj ? Value(f.thisObj) : (timelineOf(f) ? Value(timelineOf(f)) : Value());
     }
     // Any other spelling is no keyword: where names ignore case it is the

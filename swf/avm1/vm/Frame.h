@@ -20,6 +20,7 @@ struct Interpreter::Frame {
     Object* home = nullptr; // object the running method was found on (for super)
     size_t stackBase = 0;
     bool constructing = false; // a call made by `new`
+    bool thisUnbound = false;  // called on nothing at all: `this` is undefined
     bool returned = false;
     Value returnValue;
 };

@@ -3,6 +3,7 @@
 #include "swf/avm1/vm/Frame.h"
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace swf::avm1 {
 
@@ -182,6 +183,7 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
 
 Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::vector<Value>& args, Object* home, bool constructing)
 {
+    const bool unbound = std::exchange(m_thisUnbound, false);
     if (m_depth >= m_maxDepth)
         trap(QStringLiteral("calls nested too deeply"));
     const FunctionCode& code = *fn->code;
@@ -190,8 +192,13 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     Frame f;
     f.stackBase = m_stack.size();
     f.activation = newObject(nullptr);
-    // A function called on nothing runs on the global object.
-    f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? m_realm.global : toObject(thisValue));
+    // A function called on nothing runs on the global object, unless it was
+    // called on no object at all.
+    f.thisUnbound = unbound;
+    if (f.thisUnbound)
+        f.thisObj = nullptr;
+    else
+        f.thisObj = thisValue.isObject() ? thisValue.asObject() : (thisValue.isNullish() ? m_realm.global : toObject(thisValue));
     f.base = fn->definingTarget;
     if (ownVersion < 6) {
         // Movies before version 6 have no closures: a function sees its own
@@ -239,7 +246,7 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
         int reg = 1;
         ClipObject* baseClip = f.base && f.base->kind() == Object::Kind::Clip ? static_cast<ClipObject*>(f.base) : nullptr;
         if (preloadThis)
-            f.regs[size_t(reg++)] = f.thisObj ? Value(f.thisObj) : Value();
+            f.regs[size_t(reg++)] = f.thisObj && !f.thisUnbound ? Value(f.thisObj) : Value();
         if (code.flags & PreloadArguments)
             f.regs[size_t(reg++)] = Value(static_cast<Object*>(arguments));
         else if (!(code.flags & SuppressArguments))
@@ -414,6 +421,15 @@ bool Interpreter::run(const Block& block, Object* target, QString* fault)
     if (m_stack.size() > f.stackBase)
         m_stack.resize(f.stackBase);
     return ok;
+}
+
+Value Interpreter::callUnboundSafely(const Value& function, std::vector<Value> args)
+{
+    auto* fn = function.isObject() && function.asObject()->kind() == Object::Kind::Function ? static_cast<FunctionObject*>(function.asObject()) : nullptr;
+    m_thisUnbound = fn && !fn->isNative();
+    Value result = callSafely(function, Value(), std::move(args));
+    m_thisUnbound = false;
+    return result;
 }
 
 Value Interpreter::callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok)

@@ -117,6 +117,9 @@ public:
     // intervals, watchers set off by the stage). Faults are reported as for run().
     Value callSafely(const Value& function, const Value& thisValue, std::vector<Value> args, bool* ok = nullptr);
     Value callMethodSafely(Object* object, const QString& name, std::vector<Value> args, bool* ok = nullptr);
+    // The same for a function called on no object at all (an interval's
+    // function): inside it, `this` is undefined rather than the global object.
+    Value callUnboundSafely(const Value& function, std::vector<Value> args);
     // The timeline the innermost running block or function acts on; null outside scripts.
     Object* currentTarget() const;
 
@@ -289,6 +292,9 @@ private:
     MemoryBudget m_memory;
     bool m_halted = false;
     int m_depth = 0;
+    // Set just before a script function is called on no object at all; the
+    // call takes it.
+    bool m_thisUnbound = false;
     int m_runNesting = 0;
     // Getters, setters and watchers running inside one another, per kind.
     int m_getterNesting = 0;

@@ -99,7 +99,7 @@ void Interpreter::tickIntervals(double nowMs)
             if (Object* o = thisValue.asObject())
                 callMethodSafely(o, method, std::move(args));
         } else {
-            callSafely(function, Value(), std::move(args));
+            callUnboundSafely(function, std::move(args));
         }
     }
 }

@@ -132,7 +132,8 @@ void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Prop
 void Interpreter::setMember(const Value& object, const QString& name, const Value& value)
 {
     Object* o = object.asObject();
-    if (!o)
+    // The player never keeps a member with an empty name.
+    if (!o || name.isEmpty())
         return;
     // The link follows the `__proto__` member: writing it (unless it was
     // made read-only) relinks the object, whatever version hides it.

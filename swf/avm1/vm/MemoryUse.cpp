@@ -59,6 +59,7 @@ size_t ArrayObject::heldBytes(const std::function<void(const Value&)>& value) co
     size_t own = Object::heldBytes(value);
     for (const Value& v : elements)
         value(v);
+    value(writtenLength);
     return own + elements.capacity() * sizeof(Value);
 }
 

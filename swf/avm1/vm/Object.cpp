@@ -187,7 +187,8 @@ int64_t ArrayObject::indexOf(const QString& name)
 bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
 {
     if (name == QLatin1String("length")) {
-        out = Value(double(elements.size()));
+        const bool written = hasWrittenLength && writtenLengthAt == elements.size();
+        out = written ? writtenLength : Value(double(elements.size()));
         return true;
     }
     int64_t i = indexOf(name);
@@ -205,6 +206,9 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
         if (length > double(elements.size()))
             chargeGrowth(vm, elements, size_t(std::min(length, double(MaxLength))) - elements.size());
         setLength(length);
+        hasWrittenLength = !value.isNumber();
+        writtenLength = hasWrittenLength ? value : Value();
+        writtenLengthAt = elements.size();
         return true;
     }
     int64_t i = indexOf(name);
@@ -248,6 +252,8 @@ void ArrayObject::markChildren(std::vector<Object*>& stack)
     for (const Value& v : elements)
         if (Object* o = v.asObject())
             stack.push_back(o);
+    if (Object* o = writtenLength.asObject())
+        stack.push_back(o);
 }
 
 void ArrayObject::setLength(double length)

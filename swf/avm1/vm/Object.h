@@ -179,6 +179,11 @@ public:
     static int64_t indexOf(const QString& name);
 
     std::vector<Value> elements;
+    // What a script last wrote to `length` when that was not a number: it
+    // reads back as written for as long as the elements stay as many.
+    Value writtenLength;
+    size_t writtenLengthAt = 0;
+    bool hasWrittenLength = false;
 };
 
 // `super` inside a method: looks members up from a prototype, calls them on `this`.

@@ -63,8 +63,8 @@ static bool isSpace(QChar c)
 
 double stringToNumber(const QString& s, int version)
 {
-    // The player's rules: leading white space of any kind but trailing
-    // spaces only; from version 6, "0x" hex and, without leading space, "0"
+    // The player's rules: leading white space of any kind, nothing after
+    // the number; from version 6, "0x" hex and, without leading space, "0"
     // octal, both wrapped to signed 32 bits; no "Infinity"; empty gives NaN.
     // Hex takes a sign after the prefix ("0x-2" is -2).
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -73,8 +73,6 @@ double stringToNumber(const QString& s, int version)
     int end = s.size();
     while (i < end && isSpace(s[i]))
         ++i;
-    while (end > i && s[end - 1] == ' ')
-        --end;
     if (i == end)
         return nan;
     QStringView v = QStringView(s).mid(i, end - i);

@@ -124,8 +124,10 @@ Interpreter::VariablePath Interpreter::splitVariablePath(Frame& f, const QString
             p.kind = VariablePath::Plain;
             return p;
         }
+        // One that names no clip is again a plain name: a member called
+        // "a/" or "/b" is found under that name.
         p.object = lookupPath(f, name);
-        p.kind = p.object ? VariablePath::Target : VariablePath::Missing;
+        p.kind = p.object ? VariablePath::Target : VariablePath::Plain;
         return p;
     }
     p.name = name.mid(last + 1);

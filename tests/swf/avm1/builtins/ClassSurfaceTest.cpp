@@ -70,7 +70,7 @@ const Surface Surfaces[] = {
     { "Date.prototype",
         { "__proto__", "constructor", "getFullYear", "getYear", "getMonth", "getDate", "getDay", "getHours", "getMinutes",
             "getSeconds", "getMilliseconds", "getUTCFullYear", "getUTCMonth", "getUTCDate", "getUTCDay", "getUTCHours",
-            "getUTCMinutes", "getUTCSeconds", "getUTCMilliseconds", "getTime", "valueOf", "getTimezoneOffset", "setTime",
+            "getUTCMinutes", "getUTCSeconds", "getUTCMilliseconds", "getUTCYear", "getTime", "valueOf", "getTimezoneOffset", "setTime",
             "setFullYear", "setMonth", "setDate", "setHours", "setMinutes", "setSeconds", "setMilliseconds",
             "setUTCFullYear", "setUTCMonth", "setUTCDate", "setUTCHours", "setUTCMinutes", "setUTCSeconds",
             "setUTCMilliseconds", "setYear", "toString" } },

@@ -61,3 +61,19 @@ TEST(NativeTables, ASSetNativeAccessorPairsGettersAndSetters)
         { "version marker shows to its own version", 8, std::move(accessor("8p", 2).member("o", { "p" }).trace()), { "-Infinity" } },
     });
 }
+
+TEST(NativeTables, ASconstructorMakesAClass)
+{
+    // c = ASconstructor(200, 0); the same native as ASnative(200, 0), with a
+    // prototype whose constructor it is.
+    S made = std::move(S().assign("c", S().call("ASconstructor", { 200, 0 })));
+    runRows({
+        { "it still works", 6, std::move(S(made).call("c", { -5 }).trace()), { "5" } },
+        { "it has a prototype", 6, std::move(S(made).member("c", { "prototype", "constructor" }).var("c").op(0x66).trace()), { "true" } },
+        { "ASnative's own have none", 6, std::move(S().assign("n", S().call("ASnative", { 200, 0 })).member("n", { "prototype" }).typeOf().trace()),
+            { "undefined" } },
+        // The two hand-out functions are bare: no link, no constructor.
+        { "bare", 6, std::move(S().member("ASnative", { "__proto__" }).typeOf().trace().member("ASconstructor", { "constructor" }).typeOf().trace()),
+            { "undefined", "undefined" } },
+    });
+}

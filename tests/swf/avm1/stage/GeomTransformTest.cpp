@@ -149,3 +149,41 @@ TEST(ClipTransform, OlderMoviesReadNothing)
     s.then(tracePath("t", { "colorTransform" })).then(tracePath("t", { "matrix" }));
     runRows({ { "version 7", 7, s, { "undefined", "undefined" } } });
 }
+
+TEST(ClipTransform, PointsMapOnlyAsTwoNumbersInWholeTwips)
+{
+    // a at x 50 with half the width: a point maps to 50 + x / 2.
+    S s = emptyClip("_root", "a", 1);
+    s.then(setPath("_root", { "a" }, "_x", S().value(50))).then(setPath("_root", { "a" }, "_xscale", S().value(50)));
+    // localToGlobal(p) with p a variable's value, then trace(p.x).
+    auto mapVar = [](S::Item x) {
+        S m;
+        m.assign("p", S().object({ { "x", x }, { "y", 0 } }));
+        m.var("p").value(1).var("a").value("localToGlobal").op(0x52).pop();
+        m.member("p", { "x" }).trace();
+        return std::move(m);
+    };
+    s.then(mapVar(4));          // 50 + 2
+    s.then(mapVar("4"));        // a string: left as it is
+    s.then(mapVar(true));       // a boolean too
+    // 2147483647 px is 42949672940 twips, which wraps to -20: -1 px.
+    s.then(mapVar(2147483647.0));
+    // Members it only inherits do not count: q = {__proto__: {x: 4, y: 0}}.
+    s.assign("q", S().object({ { "__proto__", 0 } }));
+    s.setMember("q", "__proto__", S().object({ { "x", 4 }, { "y", 0 } }));
+    s.var("q").value(1).var("a").value("localToGlobal").op(0x52).pop();
+    s.member("q", { "x" }).trace();
+    runRows({ { "numbers only", 8, s, { "52", "4", "true", "49.5", "4" } } });
+}
+
+TEST(ClipTransform, GeometryMethodsAreScriptFunctions)
+{
+    // P = flash.geom.Point; each method is enumerable and has a prototype.
+    S s;
+    s.assign("P", S().member("flash", { "geom", "Point" }));
+    s.assign("pp", S().member("P", { "prototype" }));
+    s.method("pp", "isPropertyEnumerable", { "add" }).trace();
+    s.member("pp", { "add", "prototype" }).typeOf().trace();
+    s.method("P", "isPropertyEnumerable", { "distance" }).trace();
+    runRows({ { "Point", 8, s, { "true", "object", "true" } } });
+}

@@ -49,8 +49,9 @@ TEST(Selection, AFocusedFieldHasItsWholeTextSelected)
         { "a field", 7, S().then(field()).then(focus("t")).then(report()), { "true", "_level0.t 0 5 5" } },
         // Version 5 takes a path, not the field itself.
         { "a field, version 5", 5, S().then(field()).then(focus("t")).then(report()), { "false", "null -1 -1 -1" } },
+        // A version 5 movie's `text` is a plain member: the field stays empty.
         { "a path, version 5", 5, S().then(field()).method("Selection", "setFocus", { "t" }).trace().then(report()),
-            { "true", "_level0.t 0 5 5" } },
+            { "true", "_level0.t 0 0 0" } },
     });
 }
 

