@@ -1,6 +1,7 @@
 // Array and its methods.
 
 #include "swf/avm1/builtins/Builtins.h"
+#include "swf/avm1/builtins/PartitionSort.h"
 #include "swf/avm1/vm/Interpreter.h"
 #include "swf/avm1/vm/MemoryCharges.h"
 
@@ -26,41 +27,6 @@ double relativeIndex(Interpreter& vm, const Value& v, double length, double fall
     if (i < 0)
         i = std::max(length + i, 0.0);
     return std::min(i, length);
-}
-
-// Sorts `idx` in place by partitions around each range's first element:
-// from the left, skip what the pivot does not precede; from the right, skip
-// what it does not follow; swap the two misplaced ones and go on, then put
-// the pivot between the halves. `cmp(pivot, other)` is always asked in that
-// order, which is what a script comparison function sees. Every index stays
-// in its range whatever the comparison answers, since a script function
-// need not be consistent; the ranges wait on a stack of our own, so an
-// already sorted array costs no recursion depth.
-void partitionSort(std::vector<size_t>& idx, const std::function<int(size_t, size_t)>& cmp)
-{
-    if (idx.size() < 2)
-        return;
-    std::vector<std::pair<size_t, size_t>> ranges { { 0, idx.size() - 1 } };
-    while (!ranges.empty()) {
-        const auto [lo, hi] = ranges.back();
-        ranges.pop_back();
-        size_t left = lo + 1, right = hi;
-        for (;;) {
-            while (left < right && cmp(idx[lo], idx[left]) >= 0)
-                ++left;
-            while (right > lo && cmp(idx[lo], idx[right]) <= 0)
-                --right;
-            if (right <= left)
-                break;
-            std::swap(idx[left], idx[right]);
-        }
-        std::swap(idx[lo], idx[right]);
-        // The left half goes last on the stack so that it is sorted first.
-        if (right + 1 < hi)
-            ranges.push_back({ right + 1, hi });
-        if (right > lo + 1)
-            ranges.push_back({ lo, right - 1 });
-    }
 }
 
 int compareValues(Interpreter& vm, const Value& a, const Value& b, int flags)
