@@ -71,7 +71,7 @@ void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle
 void drawBitmapCovered(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QImage& image,
     const QTransform& transform, BitmapEdges edges)
 {
-    if (!painter.testRenderHint(QPainter::Antialiasing) || !invertible(transform)) {
+    if (!fillsCovered(painter) || !invertible(transform)) {
         drawBitmapFill(painter, path, fill, image, transform, edges);
         return;
     }

@@ -18,8 +18,12 @@ namespace swf {
 
 // Fills `path` (in the painter's current coordinates, its own fill rule)
 // with `brush` (in the same coordinates). Without anti-aliasing on the
-// painter it is the painter's own fill.
+// painter, or on a painter that does not draw into an image (a window), it
+// is the painter's own fill.
 void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush);
+
+// Whether fillCovered uses our coverage on this painter (see above).
+bool fillsCovered(const QPainter& painter);
 
 // Fills `path` with whatever `paint` draws: `paint` gets a painter on a
 // scratch image and the shift from the painter's device to that image, and
