@@ -106,19 +106,15 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
 
 static Value arrayConstructor(Interpreter& vm, CallArgs& a)
 {
+    // Called with or without `new`, Array builds a fresh array.
     ArrayObject* arr = vm.newArray();
-    // Called without `new` from version 6, Array still builds an array, but
-    // one that inherits from Object.prototype alone.
-    if (!a.constructing && vm.version() >= 6)
-        arr->setProto(vm.objectPrototype());
     if (a.args.size() == 1 && a.args[0].isNumber()) {
+        // A lone number is a length: its fraction is dropped and a negative
+        // or NaN length leaves the array empty.
         double n = a.args[0].asNumber();
-        if (n >= 0 && n == std::trunc(n)) {
-            vm.chargeValues(size_t(std::min(n, double(ArrayObject::MaxLength))));
-            arr->setLength(n);
-        }
-        else
-            arr->elements.push_back(a.args[0]);
+        n = std::isnan(n) || n < 0 ? 0.0 : std::trunc(n);
+        vm.chargeValues(size_t(std::min(n, double(ArrayObject::MaxLength))));
+        arr->setLength(n);
     } else {
         arr->elements = a.args;
     }
@@ -352,7 +348,8 @@ void Builtins::installArray(Interpreter& vm)
     vm.setRealmSlot(&Realm::arrayPrototype, ap);
     auto* ctor = vm.newConstructor(QStringLiteral("Array"), arrayConstructor, ap);
     vm.global()->define(QStringLiteral("Array"), Value(static_cast<Object*>(ctor)), DontEnum);
-    const uint8_t constant = DontEnum | DontDelete | ReadOnly;
+    // The sort flags are plain numbers a movie may overwrite.
+    const uint8_t constant = DontEnum | DontDelete;
     ctor->define(QStringLiteral("CASEINSENSITIVE"), Value(1.0), constant);
     ctor->define(QStringLiteral("DESCENDING"), Value(2.0), constant);
     ctor->define(QStringLiteral("UNIQUESORT"), Value(4.0), constant);

@@ -10,13 +10,25 @@ namespace swf::avm1 {
 
 namespace {
 
-enum FilterType { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, ColorMatrix = 6 };
+enum FilterType { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, GradientGlow = 4, Convolution = 5, ColorMatrix = 6,
+    GradientBevel = 7, DisplacementMap = 8 };
 
-// A filter object remembers which class made it; its settings are members.
+// A filter object remembers which class made it; its settings are members,
+// or, for the classes whose settings are accessors on the prototype, kept in
+// `settings`.
 class FilterObject : public Object {
 public:
     FilterObject(Object* proto, bool caseSensitive, int type) : Object(Kind::Plain, proto, caseSensitive), type(type) { }
     const int type;
+    QHash<QString, Value> settings;
+
+    void markChildren(std::vector<Object*>& stack) override
+    {
+        Object::markChildren(stack);
+        for (const Value& v : std::as_const(settings))
+            if (Object* o = v.asObject())
+                stack.push_back(o);
+    }
 };
 
 struct Param {
@@ -28,6 +40,9 @@ struct FilterClass {
     const char* name;
     int type;
     std::vector<Param> params; // constructor arguments in order
+    // The settings are accessors on the prototype (each reads undefined
+    // through anything but a filter of the class) rather than members.
+    bool accessors = false;
 };
 
 const std::vector<FilterClass>& filterClasses()
@@ -45,6 +60,24 @@ const std::vector<FilterClass>& filterClasses()
                 { "shadowColor", 0.0 }, { "shadowAlpha", 1.0 }, { "blurX", 4.0 }, { "blurY", 4.0 }, { "strength", 1.0 },
                 { "quality", 1.0 }, { "type", "inner" }, { "knockout", false } } },
         { "ColorMatrixFilter", ColorMatrix, { { "matrix", Value() } } },
+        { "ConvolutionFilter", Convolution,
+            { { "matrixX", 0.0 }, { "matrixY", 0.0 }, { "matrix", Value() }, { "divisor", 1.0 }, { "bias", 0.0 },
+                { "preserveAlpha", true }, { "clamp", true }, { "color", 0.0 }, { "alpha", 0.0 } },
+            true },
+        { "DisplacementMapFilter", DisplacementMap,
+            { { "mapBitmap", Value() }, { "mapPoint", Value() }, { "componentX", 0.0 }, { "componentY", 0.0 },
+                { "scaleX", 0.0 }, { "scaleY", 0.0 }, { "mode", "wrap" }, { "color", 0.0 }, { "alpha", 0.0 } },
+            true },
+        { "GradientBevelFilter", GradientBevel,
+            { { "distance", 4.0 }, { "angle", 45.0 }, { "colors", Value() }, { "alphas", Value() }, { "ratios", Value() },
+                { "blurX", 4.0 }, { "blurY", 4.0 }, { "strength", 1.0 }, { "quality", 1.0 }, { "type", "inner" },
+                { "knockout", false } },
+            true },
+        { "GradientGlowFilter", GradientGlow,
+            { { "distance", 4.0 }, { "angle", 45.0 }, { "colors", Value() }, { "alphas", Value() }, { "ratios", Value() },
+                { "blurX", 4.0 }, { "blurY", 4.0 }, { "strength", 1.0 }, { "quality", 1.0 }, { "type", "outer" },
+                { "knockout", false } },
+            true },
     };
     return classes;
 }
@@ -87,20 +120,66 @@ ArrayObject* matrixCopy(Interpreter& vm, const Value& v)
 // Gives `o` the settings of class `c` from constructor arguments, converted
 // to the type of each setting. With `keepExisting`, settings `o` already has
 // stay (the arguments are still converted, as the player does).
+// A setting converted to its type. Blur sizes stay within 0..255 (NaN is
+// kept) and the quality is a whole count of passes within 0..15.
+Value convertSetting(Interpreter& vm, const Param& p, const Value& v)
+{
+    if (p.fallback.isBoolean())
+        return Value(vm.toBoolean(v));
+    if (!p.fallback.isNumber())
+        return v;
+    double n = vm.toNumber(v);
+    const QLatin1String name(p.name);
+    if (name == QLatin1String("blurX") || name == QLatin1String("blurY"))
+        n = std::isnan(n) ? n : std::clamp(n, 0.0, 255.0);
+    else if (name == QLatin1String("quality"))
+        n = std::isfinite(n) ? std::clamp(std::trunc(n), 0.0, 15.0) : 0.0;
+    return Value(n);
+}
+
+// Gives `o` the settings of class `c` from constructor arguments, converted
+// to the type of each setting. An argument given as undefined is converted
+// like any other; only a missing one takes the default. With `keepExisting`,
+// settings `o` already has stay (the arguments are still converted, as the
+// player does).
 void initFilter(Interpreter& vm, const FilterClass& c, Object* o, const std::vector<Value>& args, bool keepExisting)
 {
+    auto* fo = c.accessors ? dynamic_cast<FilterObject*>(o) : nullptr;
     for (size_t i = 0; i < c.params.size(); ++i) {
         const Param& p = c.params[i];
-        Value v = i < args.size() && !args[i].isUndefined() ? args[i] : p.fallback;
+        Value v = i < args.size() ? args[i] : p.fallback;
         if (c.type == ColorMatrix && i == 0)
             v = Value(static_cast<Object*>(matrixCopy(vm, v)));
-        else if (p.fallback.isNumber())
-            v = Value(vm.toNumber(v));
-        else if (p.fallback.isBoolean())
-            v = Value(vm.toBoolean(v));
+        else
+            v = convertSetting(vm, p, v);
         const QString name = QString::fromLatin1(p.name);
-        if (!keepExisting || !o->findOwn(name))
+        if (fo)
+            fo->settings.insert(name, v);
+        else if (!keepExisting || !o->findOwn(name))
             o->put(name, v);
+    }
+}
+
+// The settings of an accessor class: a getter and a setter per setting on
+// the prototype, acting on the filter they are read through.
+void installSettingAccessors(Interpreter& vm, const FilterClass& c, Object* proto)
+{
+    for (const Param& param : c.params) {
+        const QString name = QString::fromLatin1(param.name);
+        const Param* p = &param;
+        const int type = c.type;
+        proto->define(name, Value(), 0);
+        Property* prop = proto->findOwn(name);
+        prop->getter = vm.newNative(name, [name, type](Interpreter&, CallArgs& a) -> Value {
+            auto* fo = dynamic_cast<FilterObject*>(a.thisObject());
+            return fo && fo->type == type ? fo->settings.value(name) : Value();
+        });
+        prop->setter = vm.newNative(name, [name, type, p](Interpreter& vm, CallArgs& a) -> Value {
+            auto* fo = dynamic_cast<FilterObject*>(a.thisObject());
+            if (fo && fo->type == type)
+                fo->settings.insert(name, convertSetting(vm, *p, a.arg(0)));
+            return Value();
+        });
     }
 }
 
@@ -123,7 +202,10 @@ Rgba colorWithAlpha(Interpreter& vm, Object* o, const char* color, const char* a
 std::optional<Filter> filterFromObject(Interpreter& vm, Object* o)
 {
     auto* fo = dynamic_cast<FilterObject*>(o);
-    if (!fo)
+    // The gradient, convolution and displacement filters are kept as
+    // script objects but not drawn.
+    if (!fo || fo->type == GradientGlow || fo->type == Convolution || fo->type == GradientBevel
+        || fo->type == DisplacementMap)
         return std::nullopt;
     Filter f;
     f.type = fo->type;
@@ -240,7 +322,12 @@ void installFlashFilters(Interpreter& vm, Object* package)
     // Each filter class's constructor is made from its row of filterClasses(),
     // so it stays a closure over that row and its prototype.
     for (const FilterClass& c : filterClasses()) {
+        // Each prototype is made as a BitmapFilter: it names BitmapFilter as
+        // its maker and has no `constructor` of its own.
         Object* proto = vm.newObject(base);
+        proto->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(baseCtor)), DontEnum);
+        if (c.accessors)
+            installSettingAccessors(vm, c, proto);
         auto* ctor = vm.newConstructor(QString::fromLatin1(c.name), [&c, proto](Interpreter& vm, CallArgs& a) -> Value {
             Object* self = a.thisObject();
             if (!a.constructing && self && !dynamic_cast<FilterObject*>(self)) {
@@ -248,8 +335,17 @@ void installFlashFilters(Interpreter& vm, Object* package)
                 initFilter(vm, c, self, a.args, true);
                 return Value();
             }
-            return Value(newFilter(vm, c, self && self->proto() ? self->proto() : proto, a.args));
+            Object* made = newFilter(vm, c, self && self->proto() ? self->proto() : proto, a.args);
+            if (a.constructing && a.callee) {
+                // The filter names its class in a visible `__constructor__`;
+                // `constructor` is its own up to version 6, as for any object.
+                made->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), 0);
+                if (vm.version() < 7)
+                    made->define(QStringLiteral("constructor"), Value(static_cast<Object*>(a.callee)), DontEnum);
+            }
+            return Value(made);
         }, proto);
+        proto->removeOwn(QStringLiteral("constructor"));
         package->define(QString::fromLatin1(c.name), Value(static_cast<Object*>(ctor)), 0);
     }
 }

@@ -206,7 +206,9 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
         if (length > double(elements.size()))
             chargeGrowth(vm, elements, size_t(std::min(length, double(MaxLength))) - elements.size());
         setLength(length);
-        hasWrittenLength = !value.isNumber();
+        // A length that is not a whole count (a string, -4, 3.5) cuts the
+        // elements to its whole part but reads back as written.
+        hasWrittenLength = !value.isNumber() || !(length >= 0 && length == std::trunc(length));
         writtenLength = hasWrittenLength ? value : Value();
         writtenLengthAt = elements.size();
         return true;
