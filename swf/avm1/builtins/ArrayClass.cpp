@@ -106,8 +106,12 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
 
 static Value arrayConstructor(Interpreter& vm, CallArgs& a)
 {
-    // Called with or without `new`, Array builds a fresh array.
+    // Called with or without `new`, Array builds a fresh array; called as a
+    // function, it inherits from _global.Array.prototype as a literal does,
+    // whatever that is now.
     ArrayObject* arr = vm.newArray();
+    if (!a.constructing)
+        arr->setProto(vm.currentArrayPrototype());
     if (a.args.size() == 1 && a.args[0].isNumber()) {
         // A lone number is a length: its fraction is dropped and a negative
         // or NaN length leaves the array empty.

@@ -94,13 +94,22 @@ void Builtins::installBroadcaster(Interpreter& vm)
     vm.defineMethod(ab, QStringLiteral("broadcastMessage"), broadcasterBroadcastMessage, Fixed);
     // initialize copies the methods from this very AsBroadcaster, whatever the
     // global name holds later, so it keeps the class object it was made with;
-    // each broadcaster gets a broadcastMessage of its own.
-    defineWithPrototype(vm, ab, "initialize", [ab](Interpreter& vm, CallArgs& a) -> Value {
+    // each broadcaster gets a broadcastMessage of its own, which the player
+    // asks of _global.ASnative(101, 12) at that moment: a movie that replaced
+    // ASnative gets whatever its replacement answers.
+    const Object* nativeTable = vm.getMember(Value(vm.global()), QStringLiteral("ASnative")).asObject();
+    defineWithPrototype(vm, ab, "initialize", [ab, nativeTable](Interpreter& vm, CallArgs& a) -> Value {
         Object* o = a.arg(0).asObject();
         if (!o)
             return Value();
-        o->define(QStringLiteral("broadcastMessage"),
-            Value(static_cast<Object*>(vm.newNative(QStringLiteral("broadcastMessage"), broadcasterBroadcastMessage))), Fixed);
+        // Only compared, never followed: the original may be gone.
+        const Value asNative = vm.getMember(Value(vm.global()), QStringLiteral("ASnative"));
+        Value broadcast;
+        if (asNative.asObject() == nativeTable && nativeTable)
+            broadcast = Value(static_cast<Object*>(vm.newNative(QStringLiteral("broadcastMessage"), broadcasterBroadcastMessage)));
+        else
+            broadcast = vm.call(asNative, Value(), { Value(101.0), Value(12.0) });
+        o->define(QStringLiteral("broadcastMessage"), broadcast, Fixed);
         for (const char* name : { "addListener", "removeListener" }) {
             const QString n = QString::fromLatin1(name);
             o->define(n, vm.getMember(Value(static_cast<Object*>(ab)), n), Fixed);

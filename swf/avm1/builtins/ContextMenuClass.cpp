@@ -64,7 +64,10 @@ void installContextMenu(Interpreter& vm)
         if (!copy)
             return Value();
         copy->put(QStringLiteral("builtInItems"), member(vm, self, "builtInItems"));
-        ArrayObject* items = vm.newArray();
+        // The copy's item list is made as `new Array()` is, like a new menu's.
+        Value made = vm.construct(vm.getMember(Value(vm.global()), QStringLiteral("Array")), {});
+        ArrayObject* items = made.isObject() && made.asObject()->kind() == Object::Kind::Array
+            ? static_cast<ArrayObject*>(made.asObject()) : vm.newArray();
         if (Object* source = member(vm, self, "customItems").asObject(); source && source->kind() == Object::Kind::Array) {
             for (const Value& item : static_cast<ArrayObject*>(source)->elements) {
                 Value itemCopy = vm.getMember(item, QStringLiteral("copy"));

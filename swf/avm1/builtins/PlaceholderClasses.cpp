@@ -80,8 +80,16 @@ void Builtins::installPlaceholderClasses(Interpreter& vm)
     placeholderClass(vm, "XMLSocket", { "connect", "send", "close" });
     placeholderClass(vm, "PrintJob", { "start", "addPage", "send" }, Builtins::refuse, constructPrintJob);
     installVideoClasses(vm);
-    placeholderClass(vm, "TextSnapshot", { "findText", "getCount", "getSelected", "getSelectedText", "getText",
-        "hitTestTextNearPos", "setSelectColor", "setSelected" }, Builtins::nothing);
+    // TextSnapshot is there for movies of every version, but its methods are
+    // plain members that movies older than version 6 do not see.
+    FunctionObject* snapshot = placeholderClass(vm, "TextSnapshot", {});
+    Object* snapshotProto = vm.getMember(Value(static_cast<Object*>(snapshot)), QStringLiteral("prototype")).asObject();
+    for (const char* m : { "findText", "getCount", "getSelected", "getSelectedText", "getText", "getTextRunInfo",
+             "hitTestTextNearPos", "setSelectColor", "setSelected" }) {
+        const QString name = QString::fromLatin1(m);
+        snapshotProto->define(name, Value(static_cast<Object*>(vm.newNative(name, Builtins::nothing))), 0);
+        snapshotProto->findOwn(name)->minVersion = 6;
+    }
     installContextMenu(vm);
     placeholderClass(vm, "MovieClipLoader", { "loadClip", "unloadClip", "getProgress", "addListener", "removeListener" });
     // Button instances are made by the stage; scripts only ever extend its prototype.
@@ -100,7 +108,7 @@ void Builtins::hideVersion6Classes(Interpreter& vm)
     // Classes the player of version 6 brought: movies of version 5 never saw them.
     for (const char* name : { "AsBroadcaster", "Camera", "Microphone", "LocalConnection", "NetConnection", "NetStream",
              "Video", "SharedObject", "LoadVars", "ContextMenu", "ContextMenuItem", "PrintJob", "MovieClipLoader",
-             "TextSnapshot", "System" }) {
+             "System" }) {
         if (Property* p = vm.global()->findOwn(QString::fromLatin1(name)))
             p->minVersion = 6;
     }

@@ -1,6 +1,7 @@
 #include "swf/avm1/stage/SoundScripts.h"
 
 #include "swf/audio/SoundDecoder.h"
+#include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/movie/Movie.h"
 #include "swf/runtime/SpriteInstance.h"
@@ -140,7 +141,7 @@ static Value soundConstructor(Interpreter& vm, CallArgs& a)
         return Value();
     Object* proto = a.thisObject() ? a.thisObject()->proto() : self.prototype();
     auto* sound = vm.make<SoundObject>(&self, proto, vm.caseSensitive());
-    sound->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(a.callee)), DontEnum);
+    vm.markConstructed(sound, Value(static_cast<Object*>(a.callee)));
     // A clip is kept by its path, a string is a path, both looked up on each
     // use (a renamed clip is lost to it); a text field is kept itself;
     // anything else leaves the object speaking for the whole movie.
@@ -381,6 +382,22 @@ static Value soundLoadSound(Interpreter& vm, CallArgs& a)
     return Value();
 }
 
+// getDuration and getPosition read what the duration and position
+// properties read; their setters are there but change nothing.
+static Value soundGetDuration(Interpreter& vm, CallArgs& a)
+{
+    SoundObject* s = soundOf(a);
+    Value out;
+    return s && s->getVirtual(vm, QStringLiteral("duration"), out) ? out : Value();
+}
+
+static Value soundGetPosition(Interpreter& vm, CallArgs& a)
+{
+    SoundObject* s = soundOf(a);
+    Value out;
+    return s && s->getVirtual(vm, QStringLiteral("position"), out) ? out : Value();
+}
+
 const NativeMethod soundMethods[] = {
     { "attachSound", soundAttachSound },
     { "start", soundStart },
@@ -394,6 +411,10 @@ const NativeMethod soundMethods[] = {
     { "getBytesLoaded", soundGetBytesLoaded },
     { "getBytesTotal", soundGetBytesTotal },
     { "loadSound", soundLoadSound },
+    { "getDuration", soundGetDuration },
+    { "setDuration", Builtins::nothing },
+    { "getPosition", soundGetPosition },
+    { "setPosition", Builtins::nothing },
 };
 
 void SoundScripts::install()
@@ -404,6 +425,24 @@ void SoundScripts::install()
     vm.global()->define(QStringLiteral("Sound"), Value(static_cast<Object*>(ctor)), DontEnum);
 
     vm.defineMethods(m_proto, soundMethods);
+
+    // checkPolicyFile reads as nothing and takes no value.
+    m_proto->define(QStringLiteral("checkPolicyFile"), Value(), DontEnum | DontDelete);
+    Property* policy = m_proto->findOwn(QStringLiteral("checkPolicyFile"));
+    policy->getter = vm.newNative(QStringLiteral("checkPolicyFile"), Builtins::nothing);
+    policy->setter = vm.newNative(QStringLiteral("checkPolicyFile"), Builtins::nothing);
+    // areSoundsInaccessible belongs to version 9: older movies find the bare
+    // Function.prototype in its place.
+    Value inaccessible = Value(vm.realm().functionPrototype);
+    if (vm.version() >= 9)
+        inaccessible = Value(static_cast<Object*>(vm.newNative(QStringLiteral("areSoundsInaccessible"), Builtins::refuse)));
+    m_proto->define(QStringLiteral("areSoundsInaccessible"), inaccessible, DontEnum | DontDelete);
+    m_proto->findOwn(QStringLiteral("areSoundsInaccessible"))->minVersion = 9;
+
+    // Every member of Sound.prototype, its links included, is read-only.
+    for (const QString& name : m_proto->ownNames(true))
+        if (Property* p = m_proto->findOwn(name))
+            p->flags |= ReadOnly;
 }
 
 } // namespace swf::avm1

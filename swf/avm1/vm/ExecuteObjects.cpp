@@ -183,6 +183,16 @@ void Interpreter::opDelete(Exec& x, const Instruction&)
 
 // Items missing from the stack read as undefined. A literal that claims far
 // more than that is garbage: the result is undefined and the stack is left as it was.
+Object* Interpreter::currentArrayPrototype() const
+{
+    if (const Property* ctor = m_realm.global->findOwn(QStringLiteral("Array")); ctor && ctor->value.isObject()) {
+        const Property* proto = ctor->value.asObject()->findOwn(QStringLiteral("prototype"));
+        if (proto && proto->value.isObject())
+            return proto->value.asObject();
+    }
+    return nullptr;
+}
+
 void Interpreter::opInitArray(Exec& x, const Instruction&)
 {
     size_t n = popCount(x.f);
@@ -191,15 +201,7 @@ void Interpreter::opInitArray(Exec& x, const Instruction&)
         return;
     }
     ArrayObject* a = newArray();
-    // An array literal inherits from whatever _global.Array.prototype is now,
-    // and from nothing once that is gone.
-    Object* literalProto = nullptr;
-    if (const Property* ctor = m_realm.global->findOwn(QStringLiteral("Array")); ctor && ctor->value.isObject()) {
-        const Property* proto = ctor->value.asObject()->findOwn(QStringLiteral("prototype"));
-        if (proto && proto->value.isObject())
-            literalProto = proto->value.asObject();
-    }
-    a->setProto(literalProto);
+    a->setProto(currentArrayPrototype());
     a->elements.resize(n);
     for (size_t i = 0; i < n; ++i)
         a->elements[i] = pop(x.f);

@@ -142,6 +142,9 @@ public:
     Object* newObject();
     Object* newObject(Object* proto);
     ArrayObject* newArray();
+    // What an array made by a literal or by calling Array inherits from:
+    // whatever _global.Array.prototype is now (null once that is gone).
+    Object* currentArrayPrototype() const;
     FunctionObject* newNative(const QString& name, NativeFunction fn, Object* prototype = nullptr);
     // A constructor with its own prototype object (prototype.constructor set).
     FunctionObject* newConstructor(const QString& name, NativeFunction fn, Object* prototype);
