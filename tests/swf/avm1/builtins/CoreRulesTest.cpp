@@ -60,9 +60,11 @@ TEST(CoreRules, ConstructorsCalledAsFunctions)
     runRows({
         { "ASnative(2, 0) tells a constructor call", 6, std::move(S().function("T", {}, body).call("T").pop().construct("T").pop()),
             { "false", "true" } },
-        { "Array as a function inherits from Object.prototype", 6,
+        // It inherits from the current _global.Array.prototype, which here is
+        // still Array's own (ArrayConstructionTest replaces it).
+        { "Array as a function is a plain array", 6,
             std::move(S().assign("a", S().call("Array", { 1, 2 })).var("a").trace().member("a", { "length" }).trace()),
-            { "[object Object]", "2" } },
+            { "1,2", "2" } },
         { "Array as a function in version 5 is a plain array", 5,
             std::move(S().assign("a", S().call("Array", { 1, 2 })).var("a").trace()), { "1,2" } },
         { "an array literal takes the current Array.prototype", 6,
