@@ -166,6 +166,23 @@ XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, std::unor
     return copy;
 }
 
+// The node made in place of the object `new` made takes over the marks
+// `new` left on it, with their flags and the versions that see them.
+void takeConstructedMarks(const Object* made, XmlNodeObject* node)
+{
+    if (!made)
+        return;
+    for (const char* name : { "__constructor__", "constructor" }) {
+        const Property* p = made->findOwn(QString::fromLatin1(name));
+        if (!p || !p->alive)
+            continue;
+        node->define(QString::fromLatin1(name), p->value, p->flags);
+        Property* copy = node->findOwn(QString::fromLatin1(name));
+        copy->versionBits = p->versionBits;
+        copy->minVersion = p->minVersion;
+    }
+}
+
 } // namespace
 
 static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
@@ -180,12 +197,7 @@ static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
     Object* proto = self ? self->proto() : xmlNodePrototype(vm);
     XmlNodeObject* node = newXmlNode(vm, proto, type, Value(nativeText(vm, a.arg(1))));
     installNodeAccessors(vm, proto);
-    if (self) {
-        if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
-            node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
-        if (const Property* p = self->findOwn(QStringLiteral("constructor")))
-            node->define(QStringLiteral("constructor"), p->value, DontEnum);
-    }
+    takeConstructedMarks(self, node);
     return Value(static_cast<Object*>(node));
 }
 
@@ -312,12 +324,7 @@ static Value xmlConstructor(Interpreter& vm, CallArgs& a)
     Object* self = a.thisObject();
     Object* proto = self ? self->proto() : vm.objectPrototype();
     XmlNodeObject* doc = newXmlNode(vm, proto, XmlNodeObject::Element, Value::null());
-    if (self) {
-        for (const char* name : { "__constructor__", "constructor" }) {
-            if (const Property* p = self->findOwn(QString::fromLatin1(name)))
-                doc->define(QString::fromLatin1(name), p->value, DontEnum);
-        }
-    }
+    takeConstructedMarks(self, doc);
     doc->document = std::make_unique<XmlNodeObject::Document>();
     if (!a.arg(0).isUndefined()) {
         vm.callMethodSafely(doc, QStringLiteral("parseXML"), { a.arg(0) });
