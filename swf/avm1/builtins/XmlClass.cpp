@@ -311,9 +311,19 @@ static Value xmlParse(Interpreter& vm, CallArgs& a)
     const QString source = nativeText(vm, a.arg(0));
     const bool ignoreWhite = vm.toBoolean(vm.getMember(a.thisValue, QStringLiteral("ignoreWhite")));
     const XmlParseResult r = parseXmlInto(vm, self, source, ignoreWhite, prototypeForNewNodes(vm));
+    const Value xmlDecl = r.hasXmlDecl ? Value(r.xmlDecl) : Value();
+    const Value docTypeDecl = r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value();
+    if (self->document) {
+        // A document's declarations go as the parse found them, missing ones
+        // too (a script cannot set them to undefined).
+        self->document->status = r.status;
+        self->document->xmlDecl = xmlDecl;
+        self->document->docTypeDecl = docTypeDecl;
+        return Value();
+    }
     vm.setMember(a.thisValue, QStringLiteral("status"), Value(r.status));
-    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), r.hasXmlDecl ? Value(r.xmlDecl) : Value());
-    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value());
+    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), xmlDecl);
+    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), docTypeDecl);
     return Value();
 }
 

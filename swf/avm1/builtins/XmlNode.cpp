@@ -200,7 +200,7 @@ bool XmlNodeObject::setVirtual(Interpreter& vm, const QString& name, const Value
     const DocumentField field = documentField(name, caseSensitive());
     if (field == DocumentField::None)
         return false;
-    if (value.isUndefined() && field != DocumentField::DocTypeDecl && field != DocumentField::XmlDecl)
+    if (value.isUndefined())
         return true;
     // The flags and the status ask an object for its text before they
     // convert it (a boolean, a number), as the player's setters do.

@@ -62,7 +62,7 @@ public:
     // What an XML document (not a plain node) keeps besides its tree. Scripts
     // reach it as properties of the document that no listing shows, each
     // converting what is set the player's way; setting undefined is ignored
-    // except on the two declarations.
+    // (only a parse clears the declarations).
     struct Document {
         Value contentType; // undefined until set: then the prototype's, or the form type
         Value docTypeDecl;
