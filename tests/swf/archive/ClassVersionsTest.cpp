@@ -44,3 +44,20 @@ TEST(ClassVersions, NodesKeepTheMarksOfNew)
         { "XML in version 7", 7, probe("XML", { "<a/>" }), { "function", "false" } },
     });
 }
+
+// ASnative(301, 0) is the load XML and LoadVars share: on any object it
+// refuses without an address, and with one marks the object as loading.
+TEST(ClassVersions, NumberedLoadOnAPlainObject)
+{
+    S s;
+    s.assign("o", S().object({}));
+    s.setMember("o", "load", S().call("ASnative", { 301, 0 }));
+    s.method("o", "load").trace();
+    s.member("o", { "_bytesLoaded" }).trace();
+    s.method("o", "load", { "missing.txt" }).trace();
+    s.member("o", { "_bytesLoaded" }).trace().member("o", { "loaded" }).trace();
+    runRows({
+        { "version 5", 5, s, { "false", "undefined", "true", "0", "false" } },
+        { "version 7", 7, s, { "false", "undefined", "true", "0", "false" } },
+    });
+}
