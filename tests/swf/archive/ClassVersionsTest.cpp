@@ -61,3 +61,19 @@ TEST(ClassVersions, NumberedLoadOnAPlainObject)
         { "version 7", 7, s, { "false", "undefined", "true", "0", "false" } },
     });
 }
+
+// addRequestHeader keeps its pairs in a list made as `new Array()` makes
+// one, which version 5 movies never see (and so never fill).
+TEST(ClassVersions, RequestHeadersListedForVersionSixOn)
+{
+    S s;
+    s.assign("x", S().construct("XML"));
+    s.method("x", "addRequestHeader", { "a", "b" }).pop();
+    s.member("x", { "_customHeaders" }).typeOf().trace();
+    s.member("x", { "_customHeaders", "length" }).trace();
+    s.member("x", { "_customHeaders", "__constructor__" }).var("Array").op(0x49).trace();
+    runRows({
+        { "version 5", 5, s, { "undefined", "undefined", "false" } },
+        { "version 7", 7, s, { "object", "2", "true" } },
+    });
+}
