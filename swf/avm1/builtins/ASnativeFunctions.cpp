@@ -29,11 +29,13 @@ struct NativeFamily {
 };
 
 // The families movies reach for. Indices follow the player's own numbering.
-constexpr std::array<NativeFamily, 5> Families { {
+constexpr std::array<NativeFamily, 6> Families { {
     { 101, "Object.prototype", "watch,unwatch,addProperty,valueOf,toString,hasOwnProperty,isPrototypeOf,isPropertyEnumerable", false, 0 },
     { 100, "", "escape,unescape,parseInt,parseFloat", false, 0 },
     { 200, "Math", "abs,min,max,sin,cos,atan2,tan,exp,log,sqrt,round,random,floor,ceil,atan,asin,acos,pow", false, 0 },
     { 200, "", "isNaN,isFinite", false, 18 },
+    // Loading text, shared by XML and LoadVars (XML's are seen by every version).
+    { 301, "XML.prototype", "load,send,sendAndLoad", false, 0 },
     { 1109, "flash.filters.ConvolutionFilter.prototype",
         "matrixX,matrixY,matrix,divisor,bias,preserveAlpha,clamp,color,alpha", true, 1 },
 } };

@@ -224,11 +224,18 @@ static Value loadingAddRequestHeader(Interpreter& vm, CallArgs& a)
     Object* self = a.thisObject();
     if (!self)
         return Value();
-    Value headers = vm.getMember(a.thisValue, QStringLiteral("_customHeaders"));
-    auto* list = dynamic_cast<ArrayObject*>(headers.asObject());
+    const QString key = QStringLiteral("_customHeaders");
+    auto* list = dynamic_cast<ArrayObject*>(vm.getMember(a.thisValue, key).asObject());
     if (!list) {
-        list = vm.newArray();
-        self->define(QStringLiteral("_customHeaders"), Value(static_cast<Object*>(list)), DontEnum | DontDelete);
+        // The list is made as `new Array()` would make it, kept for movies of
+        // version 6 and later, and read back: a version 5 movie does not see
+        // it, so nothing is added there.
+        const Value made = vm.construct(vm.getMember(Value(vm.global()), QStringLiteral("Array")), {});
+        self->define(key, made, DontEnum | DontDelete);
+        self->findOwn(key)->minVersion = 6;
+        list = dynamic_cast<ArrayObject*>(vm.getMember(a.thisValue, key).asObject());
+        if (!list)
+            return Value();
     }
     // Either a name and a value, or one array of name, value, name, value ...
     if (auto* pairs = dynamic_cast<ArrayObject*>(a.arg(0).asObject()); pairs && a.args.size() == 1) {

@@ -102,6 +102,13 @@ void installLoadVars(Interpreter& vm)
     installLoadingMethods(vm, proto, loadVarsOnData, DontEnum | DontDelete);
     proto->define(QStringLiteral("contentType"), Value(QStringLiteral("application/x-www-form-urlencoded")),
         DontEnum | DontDelete);
+    // The class is there for version 5 movies too, but everything on its
+    // prototype (its link to Object.prototype and its constructor included)
+    // is for version 6 and later: a version 5 movie reads what Object.prototype has.
+    for (const QString& name : proto->ownNames(true)) {
+        if (Property* p = proto->findOwn(name))
+            p->minVersion = 6;
+    }
 }
 
 } // namespace swf::avm1

@@ -107,7 +107,7 @@ void Builtins::hideVersion6Classes(Interpreter& vm)
 {
     // Classes the player of version 6 brought: movies of version 5 never saw them.
     for (const char* name : { "AsBroadcaster", "Camera", "Microphone", "LocalConnection", "NetConnection", "NetStream",
-             "Video", "SharedObject", "LoadVars", "ContextMenu", "ContextMenuItem", "PrintJob", "MovieClipLoader",
+             "Video", "SharedObject", "ContextMenu", "ContextMenuItem", "PrintJob", "MovieClipLoader",
              "System" }) {
         if (Property* p = vm.global()->findOwn(QString::fromLatin1(name)))
             p->minVersion = 6;

@@ -8,6 +8,8 @@
 #include "swf/avm1/builtins/NativeText.h"
 #include "swf/avm1/vm/Interpreter.h"
 
+#include <unordered_set>
+
 namespace swf::avm1 {
 
 namespace {
@@ -61,8 +63,8 @@ Value getLocalName(Interpreter&, XmlNodeObject* n)
 
 Value getPrefix(Interpreter&, XmlNodeObject* n)
 {
-    // An element whose name was set to null still has an (empty) prefix.
-    if (n->type != XmlNodeObject::Element)
+    // A document (an element without a name) has no prefix.
+    if (n->type != XmlNodeObject::Element || n->name.isNullish())
         return Value::null();
     return Value(n->prefix());
 }
@@ -75,11 +77,12 @@ Value getNamespaceUri(Interpreter& vm, XmlNodeObject* n)
     return uri.isNull() ? Value(QString()) : uri;
 }
 
-// Setting undefined leaves the name as it was; null clears it.
+// Setting undefined leaves the name as it was; anything else is taken as
+// text, null too (the name becomes "null").
 void setNodeName(Interpreter& vm, XmlNodeObject* n, const Value& v)
 {
     if (n->type == XmlNodeObject::Element && !v.isUndefined())
-        n->name = v.isNull() ? Value::null() : Value(nativeText(vm, v));
+        n->name = Value(nativeText(vm, v));
 }
 
 void setNodeValue(Interpreter& vm, XmlNodeObject* n, const Value& v)
@@ -139,23 +142,45 @@ void installNodeAccessors(Interpreter& vm, Object* proto)
     }
 }
 
-XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, int depth)
+XmlNodeObject* cloneTree(Interpreter& vm, XmlNodeObject* n, bool deep, std::unordered_set<XmlNodeObject*>& path)
 {
     XmlNodeObject* copy = newXmlNode(vm, n->proto(), n->type, n->type == XmlNodeObject::Element ? n->name : n->value);
+    giveNodeConstructor(vm, copy);
     if (n->attributes) {
         const QStringList names = n->attributes->ownNames(false);
         for (auto it = names.crbegin(); it != names.crend(); ++it)
             copy->attributes->put(*it, vm.getMember(Value(n->attributes), *it));
     }
-    if (deep && depth < 1024) {
+    // A node met again below itself (a loop a script made) is not copied twice.
+    if (deep && path.size() < 1024 && path.insert(n).second) {
         for (XmlNodeObject* c : n->children) {
-            XmlNodeObject* cc = cloneTree(vm, c, true, depth + 1);
+            if (path.count(c))
+                continue;
+            XmlNodeObject* cc = cloneTree(vm, c, true, path);
             cc->parent = copy;
             copy->children.push_back(cc);
         }
+        path.erase(n);
         copy->refreshChildArray();
     }
     return copy;
+}
+
+// The node made in place of the object `new` made takes over the marks
+// `new` left on it, with their flags and the versions that see them.
+void takeConstructedMarks(const Object* made, XmlNodeObject* node)
+{
+    if (!made)
+        return;
+    for (const char* name : { "__constructor__", "constructor" }) {
+        const Property* p = made->findOwn(QString::fromLatin1(name));
+        if (!p || !p->alive)
+            continue;
+        node->define(QString::fromLatin1(name), p->value, p->flags);
+        Property* copy = node->findOwn(QString::fromLatin1(name));
+        copy->versionBits = p->versionBits;
+        copy->minVersion = p->minVersion;
+    }
 }
 
 } // namespace
@@ -172,33 +197,34 @@ static Value xmlNodeConstructor(Interpreter& vm, CallArgs& a)
     Object* proto = self ? self->proto() : xmlNodePrototype(vm);
     XmlNodeObject* node = newXmlNode(vm, proto, type, Value(nativeText(vm, a.arg(1))));
     installNodeAccessors(vm, proto);
-    if (self) {
-        if (const Property* p = self->findOwn(QStringLiteral("__constructor__")))
-            node->define(QStringLiteral("__constructor__"), p->value, DontEnum);
-        if (const Property* p = self->findOwn(QStringLiteral("constructor")))
-            node->define(QStringLiteral("constructor"), p->value, DontEnum);
-    }
+    takeConstructedMarks(self, node);
     return Value(static_cast<Object*>(node));
 }
 
-static Value xmlNodeAppendChild(Interpreter&, CallArgs& a)
+// Movies before version 8 may make a node its own descendant.
+static bool loopsAllowed(const Interpreter& vm)
+{
+    return vm.version() < 8;
+}
+
+static Value xmlNodeAppendChild(Interpreter& vm, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
     XmlNodeObject* child = nodeOf(a.arg(0));
     // A node that is already this node's child stays where it is.
     if (self && child && child->parent != self)
-        self->insertChild(child, self->children.size());
+        self->insertChild(child, self->children.size(), loopsAllowed(vm));
     return Value();
 }
 
-static Value xmlNodeInsertBefore(Interpreter&, CallArgs& a)
+static Value xmlNodeInsertBefore(Interpreter& vm, CallArgs& a)
 {
     XmlNodeObject* self = nodeOf(a.thisValue);
     XmlNodeObject* child = nodeOf(a.arg(0));
     XmlNodeObject* before = nodeOf(a.arg(1));
     if (!self || !child || !before || before->parent != self || child == before)
         return Value();
-    self->insertChild(child, size_t(before->indexInParent()));
+    self->insertChild(child, size_t(before->indexInParent()), loopsAllowed(vm));
     return Value();
 }
 
@@ -214,7 +240,8 @@ static Value xmlNodeCloneNode(Interpreter& vm, CallArgs& a)
     XmlNodeObject* self = nodeOf(a.thisValue);
     if (!self)
         return Value();
-    return Value(static_cast<Object*>(cloneTree(vm, self, vm.toBoolean(a.arg(0)), 0)));
+    std::unordered_set<XmlNodeObject*> path;
+    return Value(static_cast<Object*>(cloneTree(vm, self, vm.toBoolean(a.arg(0)), path)));
 }
 
 static Value xmlNodeHasChildNodes(Interpreter&, CallArgs& a)
@@ -284,9 +311,19 @@ static Value xmlParse(Interpreter& vm, CallArgs& a)
     const QString source = nativeText(vm, a.arg(0));
     const bool ignoreWhite = vm.toBoolean(vm.getMember(a.thisValue, QStringLiteral("ignoreWhite")));
     const XmlParseResult r = parseXmlInto(vm, self, source, ignoreWhite, prototypeForNewNodes(vm));
+    const Value xmlDecl = r.hasXmlDecl ? Value(r.xmlDecl) : Value();
+    const Value docTypeDecl = r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value();
+    if (self->document) {
+        // A document's declarations go as the parse found them, missing ones
+        // too (a script cannot set them to undefined).
+        self->document->status = r.status;
+        self->document->xmlDecl = xmlDecl;
+        self->document->docTypeDecl = docTypeDecl;
+        return Value();
+    }
     vm.setMember(a.thisValue, QStringLiteral("status"), Value(r.status));
-    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), r.hasXmlDecl ? Value(r.xmlDecl) : Value());
-    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), r.hasDocTypeDecl ? Value(r.docTypeDecl) : Value());
+    vm.setMember(a.thisValue, QStringLiteral("xmlDecl"), xmlDecl);
+    vm.setMember(a.thisValue, QStringLiteral("docTypeDecl"), docTypeDecl);
     return Value();
 }
 
@@ -297,12 +334,7 @@ static Value xmlConstructor(Interpreter& vm, CallArgs& a)
     Object* self = a.thisObject();
     Object* proto = self ? self->proto() : vm.objectPrototype();
     XmlNodeObject* doc = newXmlNode(vm, proto, XmlNodeObject::Element, Value::null());
-    if (self) {
-        for (const char* name : { "__constructor__", "constructor" }) {
-            if (const Property* p = self->findOwn(QString::fromLatin1(name)))
-                doc->define(QString::fromLatin1(name), p->value, DontEnum);
-        }
-    }
+    takeConstructedMarks(self, doc);
     doc->document = std::make_unique<XmlNodeObject::Document>();
     if (!a.arg(0).isUndefined()) {
         vm.callMethodSafely(doc, QStringLiteral("parseXML"), { a.arg(0) });
@@ -319,7 +351,9 @@ static Value xmlCreateNode(Interpreter& vm, CallArgs& a)
         return Value();
     Object* proto = prototypeForNewNodes(vm);
     installNodeAccessors(vm, proto);
-    return Value(static_cast<Object*>(newXmlNode(vm, proto, Type, Value(nativeText(vm, a.arg(0))))));
+    XmlNodeObject* node = newXmlNode(vm, proto, Type, Value(nativeText(vm, a.arg(0))));
+    giveNodeConstructor(vm, node);
+    return Value(static_cast<Object*>(node));
 }
 
 // The default onData: parse what came, mark the document loaded, tell onLoad.
@@ -364,6 +398,17 @@ const NativeMethod xmlMethods[] = {
     { "sendAndLoad", xmlSendAndLoad, 0 },
 };
 
+// XMLSocket's default onData: what came is read as a document and handed
+// to onXML. The socket itself never connects (see the placeholder classes).
+static Value xmlSocketOnData(Interpreter& vm, CallArgs& a)
+{
+    if (!a.thisObject())
+        return Value();
+    const Value doc = vm.construct(vm.getMember(Value(vm.global()), QStringLiteral("XML")), { a.arg(0) });
+    vm.call(vm.getMember(a.thisValue, QStringLiteral("onXML")), a.thisValue, { doc });
+    return Value();
+}
+
 void installXml(Interpreter& vm)
 {
     Object* nodeProto = vm.newObject();
@@ -373,11 +418,17 @@ void installXml(Interpreter& vm)
     installNodeAccessors(vm, nodeProto);
 
     Object* xmlProto = vm.newObject(nodeProto);
+    // Version 5 movies do not see the link XML.prototype keeps to XMLNode.
     xmlProto->define(QStringLiteral("__constructor__"), Value(static_cast<Object*>(nodeCtor)), DontEnum);
+    xmlProto->findOwn(QStringLiteral("__constructor__"))->minVersion = 6;
     auto* xmlCtor = vm.newNative(QStringLiteral("XML"), xmlConstructor, xmlProto);
     vm.global()->define(QStringLiteral("XML"), Value(static_cast<Object*>(xmlCtor)), DontEnum);
     vm.defineMethods(xmlProto, xmlMethods);
     installLoadingMethods(vm, xmlProto, xmlOnData, 0);
+
+    const Value socket = vm.getMember(Value(vm.global()), QStringLiteral("XMLSocket"));
+    if (Object* socketProto = vm.getMember(socket, QStringLiteral("prototype")).asObject())
+        defineScriptLikeMethod(vm, socketProto, "onData", xmlSocketOnData, DontEnum | DontDelete);
 }
 
 } // namespace swf::avm1

@@ -7,16 +7,19 @@
 #include "swf/avm1/vm/Interpreter.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace swf::avm1 {
 
-bool XmlNodeObject::insertChild(XmlNodeObject* child, size_t index)
+bool XmlNodeObject::insertChild(XmlNodeObject* child, size_t index, bool allowLoops)
 {
     if (!child)
         return false;
-    for (XmlNodeObject* p = this; p; p = p->parent) {
-        if (p == child)
-            return false;
+    if (!allowLoops) {
+        for (const XmlNodeObject* n : ancestry()) {
+            if (n == child)
+                return false;
+        }
     }
     if (child->parent == this) {
         // Moving within the same parent: the index counts the child's old place.
@@ -101,10 +104,20 @@ QString XmlNodeObject::localName() const
     return colon < 0 ? name.asString() : name.asString().mid(colon + 1);
 }
 
+std::vector<const XmlNodeObject*> XmlNodeObject::ancestry() const
+{
+    // Each node is listed once: a node made its own ancestor closes the walk.
+    std::vector<const XmlNodeObject*> out;
+    std::unordered_set<const XmlNodeObject*> seen;
+    for (const XmlNodeObject* n = this; n && seen.insert(n).second; n = n->parent)
+        out.push_back(n);
+    return out;
+}
+
 Value XmlNodeObject::namespaceForPrefix(Interpreter& vm, const QString& wanted) const
 {
     const QString attr = wanted.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + wanted;
-    for (const XmlNodeObject* n = this; n; n = n->parent) {
+    for (const XmlNodeObject* n : ancestry()) {
         if (n->type != Element || !n->attributes)
             continue;
         if (Property* p = n->attributes->findOwn(attr))
@@ -115,7 +128,7 @@ Value XmlNodeObject::namespaceForPrefix(Interpreter& vm, const QString& wanted) 
 
 Value XmlNodeObject::prefixForNamespace(Interpreter& vm, const QString& uri) const
 {
-    for (const XmlNodeObject* n = this; n; n = n->parent) {
+    for (const XmlNodeObject* n : ancestry()) {
         if (n->type != Element || !n->attributes)
             continue;
         const QStringList names = n->attributes->ownNames(false);
@@ -187,7 +200,7 @@ bool XmlNodeObject::setVirtual(Interpreter& vm, const QString& name, const Value
     const DocumentField field = documentField(name, caseSensitive());
     if (field == DocumentField::None)
         return false;
-    if (value.isUndefined() && field != DocumentField::DocTypeDecl && field != DocumentField::XmlDecl)
+    if (value.isUndefined())
         return true;
     // The flags and the status ask an object for its text before they
     // convert it (a boolean, a number), as the player's setters do.
@@ -308,15 +321,24 @@ XmlNodeObject* newXmlNode(Interpreter& vm, Object* proto, int type, const Value&
         node->name = Value::null();
         node->value = nameOrValue;
     }
-    node->attributes = vm.newObject();
+    node->attributes = vm.newObject(nullptr);
     node->childArray = vm.newArray();
+    if (Object* arrayClass = vm.getMember(Value(vm.global()), QStringLiteral("Array")).asObject())
+        node->childArray->define(QStringLiteral("constructor"), Value(arrayClass), DontEnum | DontDelete);
     return node;
 }
 
-static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, int depth)
+void giveNodeConstructor(Interpreter& vm, XmlNodeObject* node)
 {
-    // A tree deeper than this was built to hurt; its far end is left out.
-    if (depth > 4096)
+    if (Object* nodeClass = vm.getMember(Value(vm.global()), QStringLiteral("XMLNode")).asObject())
+        node->define(QStringLiteral("constructor"), Value(nodeClass), DontEnum | DontDelete);
+}
+
+static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, std::unordered_set<XmlNodeObject*>& path)
+{
+    // A tree deeper than this was built to hurt; its far end is left out, as
+    // is a node met again below itself (a script made it its own descendant).
+    if (path.size() > 4096 || path.count(node))
         return;
     if (node->type != XmlNodeObject::Element) {
         if (!node->value.isNullish())
@@ -346,8 +368,10 @@ static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, int de
     }
     // Copy: a toString called on an attribute value may change the tree.
     const std::vector<XmlNodeObject*> children = node->children;
+    path.insert(node);
     for (XmlNodeObject* c : children)
-        writeNode(vm, c, out, depth + 1);
+        writeNode(vm, c, out, path);
+    path.erase(node);
     if (named) {
         out += QLatin1String("</");
         out += vm.toString(node->name);
@@ -358,7 +382,8 @@ static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, int de
 QString xmlNodeToString(Interpreter& vm, XmlNodeObject* node)
 {
     QString out;
-    writeNode(vm, node, out, 0);
+    std::unordered_set<XmlNodeObject*> path;
+    writeNode(vm, node, out, path);
     return out;
 }
 

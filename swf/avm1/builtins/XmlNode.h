@@ -36,9 +36,11 @@ public:
     ArrayObject* childArray = nullptr;
 
     // Makes `child` the child at `index` (the end when out of range), taking
-    // it from its old parent first. Refuses (false) to put a node under
-    // itself or under one of its own descendants.
-    bool insertChild(XmlNodeObject* child, size_t index);
+    // it from its old parent first. Movies before version 8 may put a node
+    // under itself or under one of its descendants (allowLoops); every walk
+    // over the tree stops where such a loop closes. Otherwise that is refused
+    // (false).
+    bool insertChild(XmlNodeObject* child, size_t index, bool allowLoops = false);
     void removeFromParent();
     int indexInParent() const;
     XmlNodeObject* nextSibling() const;
@@ -52,13 +54,15 @@ public:
     // ancestor; null Value when none is.
     Value namespaceForPrefix(Interpreter& vm, const QString& prefix) const;
     Value prefixForNamespace(Interpreter& vm, const QString& uri) const;
+    // This node and its ancestors, nearest first, each once.
+    std::vector<const XmlNodeObject*> ancestry() const;
 
     void markChildren(std::vector<Object*>& stack) override;
 
     // What an XML document (not a plain node) keeps besides its tree. Scripts
     // reach it as properties of the document that no listing shows, each
     // converting what is set the player's way; setting undefined is ignored
-    // except on the two declarations.
+    // (only a parse clears the declarations).
     struct Document {
         Value contentType; // undefined until set: then the prototype's, or the form type
         Value docTypeDecl;
@@ -79,8 +83,12 @@ QString xmlEscape(const QString& text);
 // Entities back to text: the five named ones and numeric &#..; / &#x..;.
 QString xmlUnescape(const QString& text);
 
-// Creates a node with its attributes object and childNodes array.
+// Creates a node with its attributes object (an object of no class, with
+// no prototype) and its childNodes array (an Array the player made).
 XmlNodeObject* newXmlNode(Interpreter& vm, Object* proto, int type, const Value& nameOrValue);
+// A node the player makes itself (parsing, createElement, cloneNode) names
+// XMLNode as its constructor, hidden and permanent.
+void giveNodeConstructor(Interpreter& vm, XmlNodeObject* node);
 // The node and its subtree as XML text.
 QString xmlNodeToString(Interpreter& vm, XmlNodeObject* node);
 

@@ -54,6 +54,7 @@ private:
     // A fresh node has no parent yet: it is appended without the checks of insertChild.
     void addChild(XmlNodeObject* node)
     {
+        giveNodeConstructor(m_vm, node);
         node->parent = m_current;
         m_current->children.push_back(node);
         if (m_current->childArray)

@@ -95,11 +95,25 @@ TEST(XmlDocument, OwnPropertiesConvertWhatIsSet)
     s.setMember("x", "status", S().value(2.7)).member("x", { "status" }).trace();
     s.setMember("x", "loaded", S().value(0.5)).member("x", { "loaded" }).trace();
     s.setMember("x", "ignoreWhite", S().value("")).member("x", { "ignoreWhite" }).trace();
-    // Undefined is ignored by all but the declarations.
+    // Undefined is ignored.
     s.setMember("x", "contentType", S().value(Undef{})).member("x", { "contentType" }).trace();
     s.setMember("x", "contentType", S().value(Null{})).member("x", { "contentType" }).trace();
     runRows({ { "set and read", 8, s,
         { "application/x-www-form-urlencoded", "0", "false", "2", "true", "false", "application/x-www-form-urlencoded", "null" } } });
+}
+
+TEST(XmlDocument, DeclarationsIgnoreUndefinedButAParseClearsThem)
+{
+    S s;
+    s.assign("x", S().construct("XML", { "<?xml v?><!DOCTYPE d><a/>" }));
+    s.setMember("x", "xmlDecl", S().value(Undef{})).member("x", { "xmlDecl" }).trace();
+    s.setMember("x", "docTypeDecl", S().value(Undef{})).member("x", { "docTypeDecl" }).trace();
+    s.method("x", "parseXML", { "<b/>" }).pop();
+    s.member("x", { "xmlDecl" }).trace().member("x", { "docTypeDecl" }).trace();
+    runRows({
+        { "version 5", 5, s, { "<?xml v?>", "<!DOCTYPE d>", "undefined", "undefined" } },
+        { "version 8", 8, s, { "<?xml v?>", "<!DOCTYPE d>", "undefined", "undefined" } },
+    });
 }
 
 TEST(XmlDocument, PrototypeIgnoreWhiteReachesEveryDocument)
