@@ -44,6 +44,7 @@ Machine::Machine()
     installJson(*this);
     installRegExpClass(*this);
     installXmlClasses(*this);
+    installXmlDocumentClasses(*this);
     installByteArrayClass(*this);
     installDateClass(*this);
     installProxyClass(*this);
