@@ -50,6 +50,7 @@ Machine::Machine()
     installProxyClass(*this);
     installAmf(*this);
     installEventClasses(*this);
+    installSharedObjectClass(*this);
 }
 
 Machine::~Machine() = default;

@@ -303,6 +303,7 @@ void installXmlDocumentClasses(Machine& machine); // flash.xml.XMLNode, XMLDocum
 Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installProxyClass(Machine& machine); // flash.utils.Proxy
 void installAmf(Machine& machine);        // ByteArray.writeObject/readObject, ObjectEncoding, class aliases
+void installSharedObjectClass(Machine& machine); // flash.net.SharedObject
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2
