@@ -2,6 +2,7 @@
 
 #include "swf/avm2/vm/Machine.h"
 
+#include <QLocale>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -25,9 +26,37 @@ int clampIndex(double v, int length)
 {
     if (std::isnan(v))
         return 0;
+    v = std::trunc(v); // -0.5 is 0, not one before the end
     if (v < 0)
         v = std::max(0.0, length + v);
     return int(std::min<double>(v, length));
+}
+
+// toFixed: `digits` places after the point, but never more than 17 + digits
+// significant digits (with no places, the fewest digits that read back as
+// the number); past those, the integer part ends in zeros and the places
+// are all zeros (1.2315e21.toFixed(1) is "1231500000000000130000.0").
+QString fixedText(double v, int digits)
+{
+    const QString e = QString::number(std::fabs(v), 'e', digits == 0 ? int(QLocale::FloatingPointShortest) : 16 + digits);
+    const int exponent = e.mid(e.indexOf(QLatin1Char('e')) + 1).toInt();
+    if (exponent <= 16)
+        return QString::number(v, 'f', digits);
+    QString mantissa = e.left(e.indexOf(QLatin1Char('e'))).remove(QLatin1Char('.'));
+    QString out = v < 0 ? QStringLiteral("-") : QString();
+    out += mantissa.left(exponent + 1).leftJustified(exponent + 1, QLatin1Char('0'));
+    if (digits > 0)
+        out += QLatin1Char('.') + mantissa.mid(exponent + 1).leftJustified(digits, QLatin1Char('0')).left(digits);
+    return out;
+}
+
+// d.ddde+N: Qt's form with the exponent's padding zeros taken off.
+QString exponentText(double v, int digits)
+{
+    QString e = QString::number(v, 'e', digits);
+    const int at = e.indexOf(QLatin1Char('e'));
+    const int exponent = e.mid(at + 1).toInt();
+    return e.left(at) + (exponent < 0 ? QStringLiteral("e-") : QStringLiteral("e+")) + QString::number(std::abs(exponent));
 }
 
 void installString(Machine& m)
@@ -81,8 +110,13 @@ void installString(Machine& m)
     m.addPrototypeMethod(b.string, QStringLiteral("substr"), [text](Machine& m, const Value& self, Args args) {
         QString s = text(m, self);
         int start = clampIndex(args.empty() ? 0 : m.toNumber(args[0]), int(s.size()));
-        double count = args.size() > 1 && !args[1].isUndefined() ? m.toNumber(args[1]) : double(s.size());
-        int n = std::isnan(count) ? 0 : int(std::clamp<double>(count, 0, s.size() - start));
+        double count = args.size() > 1 && !args[1].isUndefined() ? std::trunc(m.toNumber(args[1])) : double(s.size());
+        // The end is start + length; an end before 0 counts back from the
+        // end of the text, as slice's does ("abc".substr(0, -1) is "ab").
+        double end = double(start) + count;
+        if (end < 0)
+            end += double(s.size());
+        int n = std::isnan(count) ? 0 : int(std::clamp<double>(end - start, 0, s.size() - start));
         return Value::string(s.mid(start, n));
     }, 2);
     m.addPrototypeMethod(b.string, QStringLiteral("substring"), [text](Machine& m, const Value& self, Args args) {
@@ -151,9 +185,40 @@ void installNumbers(Machine& m)
             double digits = args.empty() ? 0 : m.toNumber(args[0]);
             if (digits < 0 || digits > 20)
                 m.throwError(ErrorClass::RangeError, 1002, QStringLiteral("Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a range of 0 to 20. Specified value is not within expected range."));
-            if (!std::isfinite(v) || std::fabs(v) >= 1e21)
+            if (!std::isfinite(v))
                 return Value::string(numberToString(v));
-            return Value::string(QString::number(v, 'f', int(digits)));
+            return Value::string(fixedText(v, int(digits)));
+        }, 1);
+        // toExponential(f): one digit, the point, f digits (as many as the
+        // number needs when f is not given) and the exponent without padding.
+        m.addPrototypeMethod(c, QStringLiteral("toExponential"), [](Machine& m, const Value& self, Args args) {
+            const double v = m.toNumber(unbox(self));
+            const bool shortest = args.empty() || args[0].isUndefined();
+            const double digits = shortest ? 0 : std::trunc(m.toNumber(args[0]));
+            if (!(digits >= 0 && digits <= 20))
+                m.throwError(ErrorClass::RangeError, 1002, QStringLiteral("Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a range of 0 to 20. Specified value is not within expected range."));
+            if (!std::isfinite(v))
+                return Value::string(numberToString(v));
+            return Value::string(exponentText(v, shortest ? QLocale::FloatingPointShortest : int(digits)));
+        }, 1);
+        // toPrecision(p): p significant digits, written with an exponent when
+        // the number's own exponent is below -6 or not below p.
+        m.addPrototypeMethod(c, QStringLiteral("toPrecision"), [](Machine& m, const Value& self, Args args) {
+            const double v = m.toNumber(unbox(self));
+            if (args.empty() || args[0].isUndefined())
+                return Value::string(numberToString(v));
+            const double precision = std::trunc(m.toNumber(args[0]));
+            if (!(precision >= 1 && precision <= 21))
+                m.throwError(ErrorClass::RangeError, 1002, QStringLiteral("Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a range of 0 to 20. Specified value is not within expected range."));
+            if (!std::isfinite(v))
+                return Value::string(numberToString(v));
+            const int p = int(precision);
+            const QString e = QString::number(v, 'e', p - 1);
+            // Zero is written as if its exponent were -1: "0.0" for one digit.
+            const int exponent = v == 0 ? -1 : e.mid(e.indexOf(QLatin1Char('e')) + 1).toInt();
+            if (exponent < -6 || exponent >= p)
+                return Value::string(exponentText(v, p - 1));
+            return Value::string(QString::number(v, 'f', p - 1 - exponent));
         }, 1);
         return c;
     };

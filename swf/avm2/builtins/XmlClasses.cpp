@@ -648,6 +648,7 @@ bool nameFromQName(const Value& v, Name& name)
     name = Name();
     name.local = q->local;
     name.anyNamespace = q->anyNamespace;
+    name.attribute = q->attribute;
     if (!q->anyNamespace) {
         Namespace ns;
         ns.uri = q->uri;

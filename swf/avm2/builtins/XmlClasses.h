@@ -21,6 +21,7 @@ struct QNameHost {
     QString uri;
     QString local;
     bool anyNamespace = false; // made with a null namespace: matches any
+    bool attribute = false;    // the name of an attribute: as a property name it reaches attributes
 };
 // A QName object given as a property name: its namespace and local name.
 bool nameFromQName(const Value& v, Name& name);

@@ -58,7 +58,9 @@ Value nameOf(Machine& m, const XmlNode& node)
 {
     if (node.kind == XmlNode::Kind::Text || node.kind == XmlNode::Kind::Comment)
         return Value::null();
-    return newQName(m, node.uri, node.local, false);
+    Value name = newQName(m, node.uri, node.local, false);
+    static_cast<QNameHost*>(name.o->host.get())->attribute = node.kind == XmlNode::Kind::Attribute;
+    return name;
 }
 
 QString nodeKind(const XmlNode& node)

@@ -188,8 +188,14 @@ ClassObject* StageScripts::classFor(const DisplayObject& display)
     const bool isRoot = &display == &m_stage.root();
     const std::uint16_t id = isRoot ? 0 : display.characterId();
     if (m_symbolClasses.contains(id)) {
-        if (ClassObject* cls = m.findClass(m_symbolClasses.value(id)))
+        if (ClassObject* cls = m.findClass(m_symbolClasses.value(id))) {
+            // The document class must be a sprite: anything else leaves the
+            // root without an object, and the movie is told why.
+            if (isRoot && !cls->isSubclassOf(m.builtins().sprite))
+                m.throwError(ErrorClass::TypeError, 2023,
+                    QStringLiteral("Class %1$ must inherit from Sprite to link to the root.").arg(cls->qualifiedName()));
             return cls;
+        }
     }
     if (isRoot)
         return m_symbolClasses.contains(0) ? nullptr : m.builtins().movieClip;

@@ -144,7 +144,7 @@ Value Machine::runBytecode(Method* method, const Value& thisValue, Args args)
             Value local = pop();
             Name qualified;
             if (!m.runtimeNamespace() && nameFromQName(local, qualified)) {
-                qualified.attribute = name.attribute;
+                qualified.attribute = qualified.attribute || name.attribute;
                 return qualified;
             }
             // Dictionaries key by the object itself, not by its text.

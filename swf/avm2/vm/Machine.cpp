@@ -44,11 +44,13 @@ Machine::Machine()
     installJson(*this);
     installRegExpClass(*this);
     installXmlClasses(*this);
+    installXmlDocumentClasses(*this);
     installByteArrayClass(*this);
     installDateClass(*this);
     installProxyClass(*this);
     installAmf(*this);
     installEventClasses(*this);
+    installSharedObjectClass(*this);
 }
 
 Machine::~Machine() = default;

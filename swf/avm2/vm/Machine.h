@@ -178,6 +178,7 @@ public:
         ClassObject* qname = nullptr;
         ClassObject* byteArray = nullptr;
         ClassObject* date = nullptr;
+        ClassObject* xmlNode = nullptr; // flash.xml.XMLNode
     };
     Builtins& builtins() { return m_builtins; }
     Object* builtinGlobal() { return m_builtinGlobal; }
@@ -296,10 +297,13 @@ void installJson(Machine& machine);
 void installRegExpClass(Machine& machine);
 void installXmlClasses(Machine& machine);
 void installByteArrayClass(Machine& machine);
-void installDateClass(Machine& machine); // XML, XMLList, QName, Namespace's constructor
+void installDateClass(Machine& machine);
+void installXmlDocumentClasses(Machine& machine); // flash.xml.XMLNode, XMLDocument
+// XML, XMLList, QName, Namespace's constructor
 Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new XML(v), new XMLList(v)
 void installProxyClass(Machine& machine); // flash.utils.Proxy
 void installAmf(Machine& machine);        // ByteArray.writeObject/readObject, ObjectEncoding, class aliases
+void installSharedObjectClass(Machine& machine); // flash.net.SharedObject
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

@@ -93,12 +93,15 @@ struct DocumentRows {
         c.op(Op::GetLocal, reg).op(on ? Op::PushTrue : Op::PushFalse).op(Op::SetProperty, name(property));
     }
 
+    // The document class's base: MovieClip unless a row sets another.
+    std::uint32_t base = 0;
+
     // A movie (10 frames a second) whose document class runs the rows in its
     // constructor; its trace after `ticks` more frames.
     QStringList run(int ticks = 0)
     {
         std::uint32_t display = w.ns(0x16, QStringLiteral("flash.display"));
-        std::uint32_t movieClip = w.qname(display, QStringLiteral("MovieClip"));
+        std::uint32_t movieClip = base ? base : w.qname(display, QStringLiteral("MovieClip"));
         std::uint32_t main = w.publicName(QStringLiteral("Main"));
         std::uint32_t iinit = w.method();
         Code ic;

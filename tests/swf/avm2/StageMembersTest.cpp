@@ -26,3 +26,15 @@ TEST(StageMembers, ColourAndLayers)
     r.traceGet(1, "allowsFullScreen");
     EXPECT_EQ(r.run(), (QStringList { "4294967295", "4291603029", "4", "false", "true", "true" }));
 }
+
+TEST(StageMembers, DocumentClassThatIsNoSpriteLeavesTheRootUnlinked)
+{
+    // A document class made on Object: the player says why it cannot be the
+    // root and never runs its constructor.
+    DocumentRows r;
+    r.base = r.name("Object");
+    r.t.begin(r.c);
+    r.c.op(Op::PushString, r.w.string(QStringLiteral("constructed")));
+    r.t.end(r.c);
+    EXPECT_EQ(r.run(1), QStringList({ "TypeError: Error #2023: Class Main$ must inherit from Sprite to link to the root." }));
+}

@@ -120,3 +120,19 @@ TEST(Xml, ListOfTextJoinsAndListIndexesItsItems)
     s.trace([&] { s.c.op(Op::GetLocal1); s.call("text"); });
     EXPECT_EQ(s.run(), QStringList({ "2", "y", "xy" }));
 }
+
+TEST(Xml, NameOfAnAttributeReachesTheAttributeAsAPropertyName)
+{
+    Script s;
+    const std::uint32_t late = s.w.multinameL(s.w.nsSet({ s.w.publicNs() }));
+    s.c.op(Op::GetLex, s.name("XML")).op(Op::PushFalse).op(Op::SetProperty, s.name("prettyPrinting"));
+    s.xml("<f a=\"1\"><a>e</a></f>").c.op(Op::SetLocal1);
+    s.c.op(Op::GetLocal1).op(Op::GetProperty, s.attribute("a")); s.call("name").c.op(Op::SetLocal2);
+    s.c.op(Op::GetLocal1); s.get("a").call("name").c.op(Op::SetLocal3);
+    // x[x.@a.name()] is the attribute, x[x.a.name()] the element of the same local name.
+    s.trace([&] { s.c.op(Op::GetLocal1).op(Op::GetLocal2).op(Op::GetProperty, late); });
+    s.trace([&] { s.c.op(Op::GetLocal1).op(Op::GetLocal3).op(Op::GetProperty, late); });
+    s.c.op(Op::GetLocal1).op(Op::GetLocal2); s.str("2").c.op(Op::SetProperty, late);
+    s.trace([&] { s.c.op(Op::GetLocal1); s.call("toXMLString"); });
+    EXPECT_EQ(s.run(), QStringList({ "1", "e", "<f a=\"2\"><a>e</a></f>" }));
+}
