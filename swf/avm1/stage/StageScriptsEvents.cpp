@@ -172,6 +172,11 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
             for (const auto& [depth, child] : sprite->displayList())
                 drop(*child);
         }
+        // Only an instance with queued work costs a walk of the queues: a
+        // script replacing thousands of clips whose load handlers are still
+        // queued must not walk them all for each.
+        if (!m_queuedFor.remove(&o))
+            return;
         for (auto& queue : m_queues) {
             for (auto it = queue.begin(); it != queue.end();) {
                 if (it->instance == &o)
