@@ -185,8 +185,8 @@ inline QByteArray breedingIntervals()
     return scriptMovie(a).bytes();
 }
 
-// for (i = 0; i < count; i++) _root.createEmptyMovieClip("c" + i, i); trace(i);
-inline QByteArray manyClips(int count)
+// for (i = 0; i < count; i++) _root.createEmptyMovieClip("c" + i, i);
+inline Asm manyClipsLoop(int count)
 {
     Asm a;
     a.push({ "i", 0 }).setVariable();
@@ -196,6 +196,13 @@ inline QByteArray manyClips(int count)
     body.push({ 2, "_root" }).getVariable().push({ "createEmptyMovieClip" }).callMethod().pop();
     body.raw(increment("i").bytes());
     a.raw(whileLoop(below("i", count), body).bytes());
+    return a;
+}
+
+// manyClipsLoop(count); trace(i); trace(_root.c7._name);
+inline QByteArray manyClips(int count)
+{
+    Asm a = manyClipsLoop(count);
     a.push({ "i" }).getVariable().trace();
     a.push({ "_root" }).getVariable().push({ "c7" }).getMember().push({ "_name" }).getMember().trace();
     return scriptMovie(a).bytes();

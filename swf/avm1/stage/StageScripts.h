@@ -50,6 +50,15 @@ public:
     // how the named functions bound to script classes reach the stage.
     static StageScripts& of(Interpreter& vm) { return *static_cast<StageScripts*>(vm.host()); }
     void setTraceSink(std::function<void(const QString&)> sink) { m_traceSink = std::move(sink); }
+    // A handler's name as scripts write it, and lowered as the property keys
+    // of objects that ignore case are: looked up in either form, whichever
+    // the object keeps, without building the lowered one on each look-up.
+    struct HandlerName {
+        explicit HandlerName(const QString& name) : exact(name), lower(name.toLower()) { }
+        QString exact;
+        QString lower;
+    };
+
     // fscommand("quit") was seen: a render run should end.
     bool quitRequested() const { return m_quit; }
     // Runs the actions the stage has handed over since the last call, in the
@@ -130,6 +139,7 @@ private:
         Object* object = nullptr;           // or on this object
         std::vector<Value> args;
         bool construct = false;             // gives a placed instance its registered class
+        const HandlerName* handler = nullptr; // the method's name, when a clip event's
     };
     // Actions decoded once per movie version; without one, the first movie's.
     std::shared_ptr<const Block> decode(const QByteArray& actions, int version = 0);
@@ -152,7 +162,12 @@ private:
     bool hasClipAction(const std::vector<ClipAction>& clipActions, std::uint32_t wanted) const;
     // True when the instance's script object (made or not) would find `name`.
     bool mayHaveHandler(DisplayObject& instance, const QString& name);
-    void queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args = {});
+    bool mayHaveHandler(DisplayObject& instance, const HandlerName& name);
+    // True when `o` or its prototypes hold `name` as a function or a getter
+    // (as Interpreter::findProperty would find it), each object asked with
+    // the key it keeps.
+    bool holdsHandler(Object* o, const HandlerName& name) const;
+    void queueHandler(DisplayObject& instance, const HandlerName& name);
     void broadcast(Object* source, const QString& name, std::vector<Value> args = {});
     Object* registeredClassFor(std::uint16_t characterId);
     // Every sprite on stage, parents before children (for mouse and key clip events).

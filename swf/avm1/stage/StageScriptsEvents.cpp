@@ -9,7 +9,9 @@
 #include "swf/avm1/stage/StageButtonObject.h"
 #include "swf/avm1/stage/StageScripts.h"
 
+#include <array>
 #include <functional>
+#include <optional>
 
 namespace swf::avm1 {
 
@@ -24,7 +26,7 @@ constexpr size_t MaxRunsPerDrain = 1000000;
 // Pointer events a clip answers as a button does.
 constexpr std::uint32_t PointerEvents = 0x00400 | 0x00800 | 0x01000 | 0x02000 | 0x04000 | 0x08000 | 0x10000;
 
-const char* handlerName(ClipEvent event)
+const char* handlerText(ClipEvent event)
 {
     switch (event) {
     case ClipEvent::Load: return "onLoad";
@@ -50,6 +52,23 @@ const char* handlerName(ClipEvent event)
         break;
     }
     return nullptr;
+}
+
+// The handler an event calls, or null. The names are made once: an event
+// reaches every clip on every frame, and a name built per clip and per frame
+// cost more than the look-up it was for.
+const StageScripts::HandlerName* handlerName(ClipEvent event)
+{
+    static const auto names = [] {
+        std::array<std::optional<StageScripts::HandlerName>, int(ClipEvent::KeyPress) + 1> table;
+        for (int e = 0; e < int(table.size()); ++e) {
+            if (const char* text = handlerText(ClipEvent(e)))
+                table[size_t(e)] = StageScripts::HandlerName(QString::fromLatin1(text));
+        }
+        return table;
+    }();
+    const auto& name = names[size_t(event)];
+    return name ? &*name : nullptr;
 }
 
 } // namespace
@@ -94,7 +113,8 @@ void StageScripts::runPending(Pending& p)
         m_vm->callSafely(Value(ctor), Value(static_cast<Object*>(clip)), {});
         return;
     }
-    if (p.instance && !p.block && !p.method.isEmpty() && !mayHaveHandler(*p.instance, p.method))
+    if (p.instance && !p.block && !p.method.isEmpty()
+        && !(p.handler ? mayHaveHandler(*p.instance, *p.handler) : mayHaveHandler(*p.instance, p.method)))
         return; // nothing answers: no need to make a script object for it
     Object* target = p.instance ? objectFor(*p.instance) : p.object;
     if (!target)
@@ -152,6 +172,11 @@ void StageScripts::instanceLeaving(std::unique_ptr<DisplayObject> instance)
             for (const auto& [depth, child] : sprite->displayList())
                 drop(*child);
         }
+        // Only an instance with queued work costs a walk of the queues: a
+        // script replacing thousands of clips whose load handlers are still
+        // queued must not walk them all for each.
+        if (!m_queuedFor.remove(&o))
+            return;
         for (auto& queue : m_queues) {
             for (auto it = queue.begin(); it != queue.end();) {
                 if (it->instance == &o)
@@ -278,21 +303,36 @@ Object* StageScripts::existingObjectOf(const DisplayObject& instance) const
 
 bool StageScripts::mayHaveHandler(DisplayObject& instance, const QString& name)
 {
+    return mayHaveHandler(instance, HandlerName(name));
+}
+
+bool StageScripts::mayHaveHandler(DisplayObject& instance, const HandlerName& name)
+{
     Object* o = existingObjectOf(instance);
     if (!o && instance.asSprite())
         o = m_vm->clipPrototype(); // a handler every clip inherits
-    if (!o)
-        return false;
-    Property* p = m_vm->findProperty(o, name);
-    return p && (p->getter || p->value.isObject());
+    return o && holdsHandler(o, name);
 }
 
-void StageScripts::queueHandler(DisplayObject& instance, const QString& name, std::vector<Value> args)
+bool StageScripts::holdsHandler(Object* o, const HandlerName& name) const
+{
+    // The walk of Interpreter::findProperty, as deep as it goes.
+    constexpr int MaxProtoDepth = 256;
+    int depth = 0;
+    for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower);
+        if (p && p->visibleIn(m_vm->version()))
+            return p->getter || p->value.isObject();
+    }
+    return false;
+}
+
+void StageScripts::queueHandler(DisplayObject& instance, const HandlerName& name)
 {
     Pending pending;
-    pending.method = name;
+    pending.method = name.exact;
+    pending.handler = &name;
     pending.instance = &instance;
-    pending.args = std::move(args);
     push(NormalBand, std::move(pending));
 }
 
@@ -331,7 +371,7 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
     SpriteInstance* sprite = instance.asSprite();
     if (!sprite)
         return;
-    const char* name = handlerName(event);
+    const HandlerName* name = handlerName(event);
     const std::uint32_t flag = clipEventFlag(event);
     if (event == ClipEvent::Unload) {
         // The clip is leaving: its unload actions and handler run on its
@@ -339,15 +379,18 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
         Object* clip = nullptr;
         if (auto it = m_clips.find(sprite); it != m_clips.end())
             clip = it->second;
-        else if (hasClipAction(instance.clipActions(), flag) || mayHaveHandler(instance, QString::fromLatin1(name)))
+        bool handled = holdsHandler(clip ? clip : m_vm->clipPrototype(), *name);
+        if (!clip && (handled || hasClipAction(instance.clipActions(), flag))) {
             clip = clipFor(*sprite);
+            handled = holdsHandler(clip, *name); // made now, perhaps of a registered class
+        }
         if (!clip)
             return;
         const size_t queuedBefore = m_queues[NormalBand].size();
         queueClipActions(instance, clip, flag, 0, NormalBand);
-        if (mayHaveHandler(instance, QString::fromLatin1(name))) {
+        if (handled) {
             Pending pending;
-            pending.method = QString::fromLatin1(name);
+            pending.method = name->exact;
             pending.object = clip;
             push(NormalBand, std::move(pending));
         }
@@ -355,19 +398,20 @@ void StageScripts::clipEvent(DisplayObject& instance, ClipEvent event, const std
             m_unloadQueued.insert(&instance);
         return;
     }
-    m_clipsAlive.insert(sprite);
-    queueClipActions(instance, nullptr, flag, 0, event == ClipEvent::Initialize ? InitBand : event == ClipEvent::Construct ? ConstructBand : NormalBand);
+    // Clip actions are few: most clips have none, and asking costs nothing.
+    if (!instance.clipActions().empty())
+        queueClipActions(instance, nullptr, flag, 0, event == ClipEvent::Initialize ? InitBand : event == ClipEvent::Construct ? ConstructBand : NormalBand);
     if (!name)
         return;
     // A load handler is often set by the parent's frame script that runs
     // after the placement: look for it when the event comes up in the queue.
-    if (event == ClipEvent::Load || mayHaveHandler(instance, QString::fromLatin1(name)))
-        queueHandler(instance, QString::fromLatin1(name));
+    if (event == ClipEvent::Load || mayHaveHandler(instance, *name))
+        queueHandler(instance, *name);
 }
 
 void StageScripts::buttonEvent(DisplayObject& instance, ClipEvent event)
 {
-    const char* name = handlerName(event);
+    const HandlerName* name = handlerName(event);
     if (SpriteInstance* sprite = instance.asSprite()) {
         // A clip acting as a button shows its _up, _over and _down frames when it has them.
         const char* label = nullptr;
@@ -394,8 +438,8 @@ void StageScripts::buttonEvent(DisplayObject& instance, ClipEvent event)
         }
         queueClipActions(instance, nullptr, clipEventFlag(event), 0, NormalBand);
     }
-    if (name && mayHaveHandler(instance, QString::fromLatin1(name)))
-        queueHandler(instance, QString::fromLatin1(name));
+    if (name && mayHaveHandler(instance, *name))
+        queueHandler(instance, *name);
 }
 
 bool StageScripts::actsAsButton(const DisplayObject& constInstance)
@@ -411,8 +455,9 @@ bool StageScripts::actsAsButton(const DisplayObject& constInstance)
         return true; // a button takes the pointer unless disabled
     if (hasClipAction(instance.clipActions(), PointerEvents))
         return true;
-    for (const char* name : { "onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut" }) {
-        if (mayHaveHandler(instance, QString::fromLatin1(name)))
+    for (ClipEvent event : { ClipEvent::Press, ClipEvent::Release, ClipEvent::ReleaseOutside, ClipEvent::RollOver,
+             ClipEvent::RollOut, ClipEvent::DragOver, ClipEvent::DragOut }) {
+        if (mayHaveHandler(instance, *handlerName(event)))
             return true;
     }
     return false;
@@ -511,14 +556,14 @@ void StageScripts::broadcast(Object* source, const QString& name, std::vector<Va
 
 void StageScripts::mouseEvent(ClipEvent event)
 {
-    const char* name = handlerName(event);
+    const HandlerName* name = handlerName(event);
     for (DisplayObject* instance : allInstances()) {
         queueClipActions(*instance, nullptr, clipEventFlag(event), 0, NormalBand);
-        if (name && mayHaveHandler(*instance, QString::fromLatin1(name)))
-            queueHandler(*instance, QString::fromLatin1(name));
+        if (name && mayHaveHandler(*instance, *name))
+            queueHandler(*instance, *name);
     }
     if (name)
-        broadcast(m_mouseObject, QString::fromLatin1(name));
+        broadcast(m_mouseObject, name->exact);
 }
 
 void StageScripts::pointerAt(QPointF stagePixels)
@@ -535,6 +580,8 @@ static QPointF pointerInParent(const StageScripts& scripts, const SpriteInstance
 
 void StageScripts::startDrag(SpriteInstance& sprite, bool lockCenter, const double* constraint)
 {
+    // The sprite is on stage now; its removal ends the drag (instanceRemoved).
+    m_clipsAlive.insert(&sprite);
     m_dragged = &sprite;
     const QPointF at(sprite.matrix().tx / 20.0, sprite.matrix().ty / 20.0);
     m_dragOffset = lockCenter ? QPointF() : at - pointerInParent(*this, sprite);

@@ -228,6 +228,44 @@ TEST(ClipNames, ManyClipsAreMadeAndFoundByName)
     EXPECT_EQ(run.playback->stage().root().displayList().size(), 5000u);
 }
 
+TEST(ClipNames, OneHandlerAmongManyClipsRunsOncePerFrame)
+{
+    // Frame 1 makes 20000 clips and gives c7 an onEnterFrame counting in
+    // _root.n; frame 2 traces n; frame 3 goes back to 2 and plays. Frame 1
+    // never runs again, so each tick counts once, ahead of frame 2's trace.
+    Asm a;
+    a.raw(hostile::manyClipsLoop(20000).bytes());
+    a.push({ "n", 0 }).setVariable();
+    Asm count;
+    count.push({ "_root" }).getVariable().push({ "n", "_root" }).getVariable().push({ "n" }).getMember().push({ 1 }).add2().setMember().end();
+    a.push({ "_root" }).getVariable().push({ "c7" }).getMember().push({ "onEnterFrame" }).function("", {}, count).setMember();
+    swfw::Movie movie = hostile::scriptMovie(a, 1);
+    movie.doAction(Asm().push({ "n" }).getVariable().trace().end().bytes());
+    movie.showFrame();
+    movie.doAction(Asm().record(0x81, QByteArray("\x01\x00", 2)).op(0x06).end().bytes()); // gotoAndPlay(2)
+    movie.showFrame();
+    MoviePlay run(movie.bytes());
+    ASSERT_TRUE(run.playback);
+    run.frames(6);
+    EXPECT_EQ(run.traces, (QStringList { "1", "2", "3", "4", "5", "6" }));
+    EXPECT_EQ(run.playback->stage().root().displayList().size(), 20000u);
+}
+
+TEST(ClipNames, ALoopRemakingManyClipsKeepsPlaying)
+{
+    // Frame 1 of a two-frame loop makes 20000 clips at the same depths each
+    // time round: each pass replaces the last one's clips.
+    MoviePlay run(hostile::manyClips(20000));
+    ASSERT_TRUE(run.playback);
+    run.frames(10);
+    QStringList expected;
+    for (int pass = 0; pass < 6; ++pass)
+        expected << QStringLiteral("20000") << QStringLiteral("c7");
+    EXPECT_EQ(run.traces, expected);
+    EXPECT_EQ(run.playback->stage().root().displayList().size(), 20000u);
+    EXPECT_TRUE(run.faults.isEmpty());
+}
+
 // _root.x.getDepth(), traced.
 Asm& traceDepth(Asm& a, const char* name)
 {
