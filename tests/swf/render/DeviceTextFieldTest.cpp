@@ -101,22 +101,36 @@ TEST(DeviceTextField, BorderLiesOnTheBoxsFirstAndLastPixels)
     EXPECT_EQ(image.pixel(75, 51), grey);
 }
 
-TEST(DeviceTextField, BoxAtHalfAPixelSnapsDownAndTextFollowsIt)
+TEST(DeviceTextField, BoxLandsOnTheNearestPixelAndTextFollowsIt)
 {
-    // Box from 100.5 px: it starts on pixel 100, and the H's stem sits at
-    // 100 + 2 (gutter) + 1 (left bearing), rows 4..12 below the top: the
-    // baseline is 2 + 11 (ascent) px down, the cap 9 px tall. A border
-    // gives the field its white background.
+    // Box from 100.5 px: a half pixel goes right, so it starts on pixel 101,
+    // and the H's stem sits at 101 + 2 (gutter) + 1 (left bearing), rows
+    // 4..12 below the top: the baseline is 2 + 11 (ascent) px down, the cap
+    // 9 px tall. A border gives the field its white background.
     Field field = placeField(swfw::Rect { 2010, 3010, 0, 800 }, "H", 0, Border);
     ASSERT_TRUE(field.playback && field.edit);
     QImage image = renderStage(*field.playback);
     for (int y = 4; y <= 12; ++y)
-        EXPECT_EQ(image.pixel(103, y), black) << "row " << y;
-    EXPECT_EQ(image.pixel(103, 3), white);  // above the cap
-    EXPECT_EQ(image.pixel(103, 13), white); // on the baseline row: below the glyph
-    EXPECT_EQ(image.pixel(102, 8), white);  // left of the stem
-    EXPECT_EQ(image.pixel(100, 8), black);  // the box's border is on pixel 100
-    EXPECT_EQ(image.pixel(99, 8), grey);
+        EXPECT_EQ(image.pixel(104, y), black) << "row " << y;
+    EXPECT_EQ(image.pixel(104, 3), white);  // above the cap
+    EXPECT_EQ(image.pixel(104, 13), white); // on the baseline row: below the glyph
+    EXPECT_EQ(image.pixel(103, 8), white);  // left of the stem
+    EXPECT_EQ(image.pixel(101, 8), black);  // the box's border is on pixel 101
+    EXPECT_EQ(image.pixel(100, 8), grey);
+
+    // Placed 0.4 px further down (8 twips), the box stays on row 0; at
+    // 0.5 px (10 twips) its top border moves to row 1.
+    Field down4 = placeField(swfw::Rect { 2000, 3000, 0, 800 }, "", 0, Border, swfw::Matrix::translate(0, 8));
+    ASSERT_TRUE(down4.playback && down4.edit);
+    image = renderStage(*down4.playback);
+    EXPECT_EQ(image.pixel(120, 0), black); // top border
+    EXPECT_EQ(image.pixel(120, 40), black); // bottom border, 40 rows down
+    Field down5 = placeField(swfw::Rect { 2000, 3000, 0, 800 }, "", 0, Border, swfw::Matrix::translate(0, 10));
+    ASSERT_TRUE(down5.playback && down5.edit);
+    image = renderStage(*down5.playback);
+    EXPECT_EQ(image.pixel(120, 0), grey);
+    EXPECT_EQ(image.pixel(120, 1), black);
+    EXPECT_EQ(image.pixel(120, 41), black);
 }
 
 TEST(DeviceTextField, LinesAreWholePixelsTallAndOnlyWholeLinesShow)
