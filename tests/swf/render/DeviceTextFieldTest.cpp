@@ -47,6 +47,27 @@ QByteArray fieldBody(uint16_t id, swfw::Rect box, const QByteArray& text, uint8_
     return out.bytes();
 }
 
+// The same with a layout record: `align` 1 right, 2 centred; no margins.
+QByteArray alignedFieldBody(uint16_t id, swfw::Rect box, const QByteArray& text, uint8_t align)
+{
+    swfw::BitWriter out;
+    out.writeU16(id);
+    out.writeRect(box);
+    out.writeU8(uint8_t(HasText | HasTextColor | HasFont));
+    out.writeU8(0x20 | Border); // layout, border
+    out.writeU16(1);
+    out.writeU16(240);
+    out.writeRgba(Black);
+    out.writeU8(align);
+    out.writeU16(0); // left margin
+    out.writeU16(0); // right margin
+    out.writeU16(0); // indent
+    out.writeU16(0); // leading
+    out.writeString(QByteArray());
+    out.writeString(text);
+    return out.bytes();
+}
+
 struct Field {
     std::unique_ptr<swf::Playback> playback;
     swf::EditTextInstance* edit = nullptr;
@@ -159,6 +180,29 @@ TEST(DeviceTextField, AutoSizeFitsTheLineAndTheGutter)
     EXPECT_EQ(record.bounds.yMax - record.bounds.yMin, (14 + 4) * 20);
     // H advances 0.752 em: 9 px hinted; the box is that plus both gutters.
     EXPECT_EQ(record.bounds.xMax - record.bounds.xMin, (9 + 4) * 20);
+}
+
+TEST(DeviceTextField, AlignedLinesKeepTheLastPixelColumnFree)
+{
+    // Box 0..50 px: text may use 2..48, but aligned lines leave column 47
+    // free for the caret, so a right-aligned H (9 px advance) starts at
+    // 48 - 1 - 9 = 38 and its stem is at 38 + 1 (left bearing) = 39; centred
+    // it starts at 2 + (46 - 1 - 9) / 2 = 20, stem at 21.
+    for (const auto& [align, stem] : { std::pair { 1, 39 }, std::pair { 2, 21 } }) {
+        swfw::Movie movie(8, 200, 150, 12);
+        movie.setBackgroundColor({ 128, 128, 128, 255 });
+        movie.tag(swf::TagDefineFont2, sansFont(1));
+        movie.tag(swf::TagDefineEditText, alignedFieldBody(2, swfw::Rect { 0, 1000, 0, 400 }, "H", uint8_t(align)));
+        movie.placeObject(2, 1, swfw::Matrix {});
+        movie.showFrame();
+        std::unique_ptr<swf::Playback> playback = load(movie.bytes());
+        ASSERT_TRUE(playback);
+        QImage image = renderStage(*playback);
+        SCOPED_TRACE(align);
+        EXPECT_EQ(image.pixel(stem, 8), black);          // the H's left stem, mid-height
+        EXPECT_EQ(image.pixel(stem - 1, 8), white);      // nothing just left of it
+        EXPECT_FALSE(inkIn(image, QRect(stem + 8, 3, 1, 12))); // one past the H's 7 px of ink
+    }
 }
 
 TEST(DeviceTextField, FlippedFieldsAreNotDrawn)
