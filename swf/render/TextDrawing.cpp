@@ -48,10 +48,11 @@ bool atOwnSize(const QTransform& transform)
         && std::abs(transform.m22() * 20 - 1) < 1e-6;
 }
 
-// Device pixels are snapped down, so a box at 100.5 starts on pixel 100.
+// A box lands on the nearest whole pixel, a half pixel going down and right:
+// at 75.4 it starts on pixel 75, at 75.5 on pixel 76.
 int snap(double v)
 {
-    return int(std::floor(v + 1e-3));
+    return int(std::floor(v + 0.5 + 1e-3));
 }
 
 } // namespace
@@ -128,7 +129,7 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
             const QPointF at = toDevice.map(run.origin) + snapped;
             painter.setPen(tint(cx, run.color));
             painter.setFont(run.font);
-            painter.drawText(QPointF(snap(at.x() + 0.5), snap(at.y() + 0.5)), run.text);
+            painter.drawText(QPointF(snap(at.x()), snap(at.y())), run.text);
         }
         painter.setTransform(toDevice);
     }

@@ -205,11 +205,14 @@ EditTextLayout layoutEditText(const EditTextDef& definition, const std::vector<S
             line.ascent = defaultAscent;
             line.descent = defaultDescent;
         }
+        // Right and centred lines leave the box's last pixel column free
+        // (where the caret stands after the last glyph).
         double x = left;
+        const double room = std::max(0.0, boxWidth - EditTextCaretRoom - width);
         if (line.align == 1)
-            x = left + std::max(0.0, boxWidth - width);
+            x = left + room;
         else if (line.align == 2)
-            x = left + std::max(0.0, boxWidth - width) / 2;
+            x = left + room / 2;
         double baseline = y + line.ascent;
         if (int(l) == firstShown)
             shownTop = y;

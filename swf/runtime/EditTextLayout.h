@@ -44,6 +44,8 @@ struct EditTextLayout {
 
 // Space between the box and the text on every side, twips.
 inline constexpr double EditTextGutter = 40;
+// One pixel, in twips, kept free at the right of aligned lines.
+inline constexpr double EditTextCaretRoom = 20;
 
 // Every line is measured; outlines are made only for the lines from
 // `firstShown` (0-based) down to the bottom of the box, which is all a

@@ -487,7 +487,8 @@ static Value movieClipCreateTextField(Interpreter& vm, CallArgs& a)
     const double depth = toIntegerValue(vm.toNumber(a.arg(1)));
     double box[4];
     for (int i = 0; i < 4; ++i) {
-        box[i] = vm.toNumber(a.arg(std::size_t(2 + i)));
+        // Place and size are whole pixels: 100.5 makes a field at 100.
+        box[i] = toIntegerValue(vm.toNumber(a.arg(std::size_t(2 + i))));
         if (!std::isfinite(box[i]))
             box[i] = 0;
         box[i] = std::clamp(box[i], -1e6, 1e6);

@@ -47,6 +47,27 @@ QByteArray fieldBody(uint16_t id, swfw::Rect box, const QByteArray& text, uint8_
     return out.bytes();
 }
 
+// The same with a layout record: `align` 1 right, 2 centred; no margins.
+QByteArray alignedFieldBody(uint16_t id, swfw::Rect box, const QByteArray& text, uint8_t align)
+{
+    swfw::BitWriter out;
+    out.writeU16(id);
+    out.writeRect(box);
+    out.writeU8(uint8_t(HasText | HasTextColor | HasFont));
+    out.writeU8(0x20 | Border); // layout, border
+    out.writeU16(1);
+    out.writeU16(240);
+    out.writeRgba(Black);
+    out.writeU8(align);
+    out.writeU16(0); // left margin
+    out.writeU16(0); // right margin
+    out.writeU16(0); // indent
+    out.writeU16(0); // leading
+    out.writeString(QByteArray());
+    out.writeString(text);
+    return out.bytes();
+}
+
 struct Field {
     std::unique_ptr<swf::Playback> playback;
     swf::EditTextInstance* edit = nullptr;
@@ -101,22 +122,36 @@ TEST(DeviceTextField, BorderLiesOnTheBoxsFirstAndLastPixels)
     EXPECT_EQ(image.pixel(75, 51), grey);
 }
 
-TEST(DeviceTextField, BoxAtHalfAPixelSnapsDownAndTextFollowsIt)
+TEST(DeviceTextField, BoxLandsOnTheNearestPixelAndTextFollowsIt)
 {
-    // Box from 100.5 px: it starts on pixel 100, and the H's stem sits at
-    // 100 + 2 (gutter) + 1 (left bearing), rows 4..12 below the top: the
-    // baseline is 2 + 11 (ascent) px down, the cap 9 px tall. A border
-    // gives the field its white background.
+    // Box from 100.5 px: a half pixel goes right, so it starts on pixel 101,
+    // and the H's stem sits at 101 + 2 (gutter) + 1 (left bearing), rows
+    // 4..12 below the top: the baseline is 2 + 11 (ascent) px down, the cap
+    // 9 px tall. A border gives the field its white background.
     Field field = placeField(swfw::Rect { 2010, 3010, 0, 800 }, "H", 0, Border);
     ASSERT_TRUE(field.playback && field.edit);
     QImage image = renderStage(*field.playback);
     for (int y = 4; y <= 12; ++y)
-        EXPECT_EQ(image.pixel(103, y), black) << "row " << y;
-    EXPECT_EQ(image.pixel(103, 3), white);  // above the cap
-    EXPECT_EQ(image.pixel(103, 13), white); // on the baseline row: below the glyph
-    EXPECT_EQ(image.pixel(102, 8), white);  // left of the stem
-    EXPECT_EQ(image.pixel(100, 8), black);  // the box's border is on pixel 100
-    EXPECT_EQ(image.pixel(99, 8), grey);
+        EXPECT_EQ(image.pixel(104, y), black) << "row " << y;
+    EXPECT_EQ(image.pixel(104, 3), white);  // above the cap
+    EXPECT_EQ(image.pixel(104, 13), white); // on the baseline row: below the glyph
+    EXPECT_EQ(image.pixel(103, 8), white);  // left of the stem
+    EXPECT_EQ(image.pixel(101, 8), black);  // the box's border is on pixel 101
+    EXPECT_EQ(image.pixel(100, 8), grey);
+
+    // Placed 0.4 px further down (8 twips), the box stays on row 0; at
+    // 0.5 px (10 twips) its top border moves to row 1.
+    Field down4 = placeField(swfw::Rect { 2000, 3000, 0, 800 }, "", 0, Border, swfw::Matrix::translate(0, 8));
+    ASSERT_TRUE(down4.playback && down4.edit);
+    image = renderStage(*down4.playback);
+    EXPECT_EQ(image.pixel(120, 0), black); // top border
+    EXPECT_EQ(image.pixel(120, 40), black); // bottom border, 40 rows down
+    Field down5 = placeField(swfw::Rect { 2000, 3000, 0, 800 }, "", 0, Border, swfw::Matrix::translate(0, 10));
+    ASSERT_TRUE(down5.playback && down5.edit);
+    image = renderStage(*down5.playback);
+    EXPECT_EQ(image.pixel(120, 0), grey);
+    EXPECT_EQ(image.pixel(120, 1), black);
+    EXPECT_EQ(image.pixel(120, 41), black);
 }
 
 TEST(DeviceTextField, LinesAreWholePixelsTallAndOnlyWholeLinesShow)
@@ -145,6 +180,29 @@ TEST(DeviceTextField, AutoSizeFitsTheLineAndTheGutter)
     EXPECT_EQ(record.bounds.yMax - record.bounds.yMin, (14 + 4) * 20);
     // H advances 0.752 em: 9 px hinted; the box is that plus both gutters.
     EXPECT_EQ(record.bounds.xMax - record.bounds.xMin, (9 + 4) * 20);
+}
+
+TEST(DeviceTextField, AlignedLinesKeepTheLastPixelColumnFree)
+{
+    // Box 0..50 px: text may use 2..48, but aligned lines leave column 47
+    // free for the caret, so a right-aligned H (9 px advance) starts at
+    // 48 - 1 - 9 = 38 and its stem is at 38 + 1 (left bearing) = 39; centred
+    // it starts at 2 + (46 - 1 - 9) / 2 = 20, stem at 21.
+    for (const auto& [align, stem] : { std::pair { 1, 39 }, std::pair { 2, 21 } }) {
+        swfw::Movie movie(8, 200, 150, 12);
+        movie.setBackgroundColor({ 128, 128, 128, 255 });
+        movie.tag(swf::TagDefineFont2, sansFont(1));
+        movie.tag(swf::TagDefineEditText, alignedFieldBody(2, swfw::Rect { 0, 1000, 0, 400 }, "H", uint8_t(align)));
+        movie.placeObject(2, 1, swfw::Matrix {});
+        movie.showFrame();
+        std::unique_ptr<swf::Playback> playback = load(movie.bytes());
+        ASSERT_TRUE(playback);
+        QImage image = renderStage(*playback);
+        SCOPED_TRACE(align);
+        EXPECT_EQ(image.pixel(stem, 8), black);          // the H's left stem, mid-height
+        EXPECT_EQ(image.pixel(stem - 1, 8), white);      // nothing just left of it
+        EXPECT_FALSE(inkIn(image, QRect(stem + 8, 3, 1, 12))); // one past the H's 7 px of ink
+    }
 }
 
 TEST(DeviceTextField, FlippedFieldsAreNotDrawn)

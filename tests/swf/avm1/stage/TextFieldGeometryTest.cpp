@@ -48,3 +48,28 @@ TEST(TextFieldGeometry, BoxSizesWrapAndRefuseNegatives)
         { "width undefined in 6", 6, setAndRead("_width", Undef {}), { "100" } },
     });
 }
+
+namespace {
+
+// _root.createTextField("t", 1, x, y, w, h); trace(t[prop])
+S createAndRead(double x, double y, double w, double h, const char* prop)
+{
+    S s;
+    s.method("_root", "createTextField", { "t", 1, x, y, w, h }).pop();
+    s.member("_root", { "t", prop }).trace();
+    return s;
+}
+
+} // namespace
+
+TEST(TextFieldGeometry, CreateTextFieldTakesWholePixels)
+{
+    // Place and size given to createTextField lose their fractions toward
+    // zero: a field asked for at 100.5 sits at 100, one at -3.7 at -3.
+    runRows({
+        { "x 100.5", 7, createAndRead(100.5, 0, 50, 20, "_x"), { "100" } },
+        { "y -3.7", 7, createAndRead(0, -3.7, 50, 20, "_y"), { "-3" } },
+        { "width 50.9", 7, createAndRead(0, 0, 50.9, 20, "_width"), { "50" } },
+        { "height 20.5", 7, createAndRead(0, 0, 50, 20.5, "_height"), { "20" } },
+    });
+}
