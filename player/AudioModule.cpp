@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+#include <memory>
+
 namespace player {
 
 namespace {
@@ -14,6 +16,9 @@ struct ModuleState {
     CreateAudioDevice create = nullptr;
     QString path;
     QString error;
+    // The loaded module, kept for the life of the program (QLibrary's
+    // destructor leaves it mapped, so the device code stays callable).
+    std::unique_ptr<QLibrary> library;
 };
 
 ModuleState& state()
@@ -35,22 +40,20 @@ void open(ModuleState& s)
     for (const QString& path : AudioModule::candidates()) {
         if (!QFileInfo::exists(path))
             continue;
-        // Never unloaded: QLibrary's destructor leaves the module mapped.
-        auto* library = new QLibrary(path);
+        auto library = std::make_unique<QLibrary>(path);
         library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
         if (!library->load()) {
             errors << library->errorString();
-            delete library;
             continue;
         }
         auto create = reinterpret_cast<CreateAudioDevice>(library->resolve(CreateAudioDeviceSymbol));
         if (!create) {
             errors << QStringLiteral("%1 has no %2").arg(path, QLatin1String(CreateAudioDeviceSymbol));
             library->unload();
-            delete library;
             continue;
         }
         s.create = create;
+        s.library = std::move(library);
         s.path = path;
         s.error.clear();
         return;

@@ -17,6 +17,15 @@ namespace {
 
 const QString FontKey = QStringLiteral(" fontId");
 
+// The font of that id, or null. A font definition that could not be read
+// stays in the movie as its raw tags under the same kind, so the kind alone
+// does not say the character is a font.
+const FontDef* builtFont(const Movie& movie, std::uint16_t id)
+{
+    const Character* c = movie.character(id);
+    return c && c->kind == CharacterKind::Font ? dynamic_cast<const FontDef*>(c) : nullptr;
+}
+
 QString styleName(const FontDef& font)
 {
     if (font.bold && font.italic)
@@ -37,7 +46,7 @@ void StageScripts::installFontClass()
         const Value id = hiddenGet(self.object(), FontKey, Value::undefined());
         if (!id.isNumber())
             return nullptr;
-        return m_stage.movie().characterAs<FontDef>(std::uint16_t(id.d), CharacterKind::Font);
+        return builtFont(m_stage.movie(), std::uint16_t(id.d));
     };
     ClassObject* font = m.defineClass(QStringLiteral("flash.text"), QStringLiteral("Font"), m.builtins().object,
         InstanceKind::Plain, [this](Machine& m, const Value& self, Args) {
@@ -48,7 +57,7 @@ void StageScripts::installFontClass()
             for (ClassObject* cls = o->classObject(); cls; cls = cls->base) {
                 for (auto it = m_symbolClasses.constBegin(); it != m_symbolClasses.constEnd(); ++it) {
                     if (it.key() != 0 && m.findClass(it.value()) == cls
-                        && m_stage.movie().characterAs<FontDef>(it.key(), CharacterKind::Font)) {
+                        && builtFont(m_stage.movie(), it.key())) {
                         hiddenSet(o, FontKey, Value::number(it.key()));
                         return Value::undefined();
                     }
@@ -80,7 +89,7 @@ void StageScripts::installFontClass()
     m.addStatic(font, QStringLiteral("enumerateFonts"), [this, font](Machine& m, const Value&, Args) {
         std::vector<const FontDef*> fonts;
         for (int id = 1; id <= 0xffff; ++id) {
-            const FontDef* f = m_stage.movie().characterAs<FontDef>(std::uint16_t(id), CharacterKind::Font);
+            const FontDef* f = builtFont(m_stage.movie(), std::uint16_t(id));
             if (f && !f->name.isEmpty() && f->hasLayout && (f->version < 4 || f->hasGlyphs()))
                 fonts.push_back(f);
         }

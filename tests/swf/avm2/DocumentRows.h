@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace avm2test {
 
@@ -95,6 +97,8 @@ struct DocumentRows {
 
     // The document class's base: MovieClip unless a row sets another.
     std::uint32_t base = 0;
+    // Definition tags (code, body) written before the script.
+    std::vector<std::pair<int, QByteArray>> definitions;
 
     // A movie (10 frames a second) whose document class runs the rows in its
     // constructor; its trace after `ticks` more frames.
@@ -122,6 +126,8 @@ struct DocumentRows {
 
         swfw::Movie movie(10, 100, 100, 10);
         movie.fileAttributes(0x08);
+        for (const auto& [code, body] : definitions)
+            movie.tag(std::uint16_t(code), body);
         QByteArray doAbc(4, '\0');
         doAbc.append("test\0", 5);
         doAbc.append(w.finish());
