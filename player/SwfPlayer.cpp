@@ -6,6 +6,7 @@
 #include "app/TestHooks.h"
 #include "swf/Playback.h"
 #include "player/AudioModule.h"
+#include "player/MovieSound.h"
 
 #include <QDateTime>
 
@@ -23,17 +24,6 @@
 namespace player {
 
 namespace {
-
-// The movie's mixer, as the sound device pulls from it.
-class MovieSound final : public AudioSource {
-public:
-    explicit MovieSound(swf::Playback& movie) : m_movie(movie) { }
-    void mix(std::int16_t* out, int frames) override { m_movie.mixAudio(out, frames); }
-    std::int64_t framesMixed() const override { return m_movie.audioFramesMixed(); }
-
-private:
-    swf::Playback& m_movie;
-};
 
 // Accumulated zoom stays within these factors so the view can never collapse
 // or overflow, however often the user clicks.

@@ -1,3 +1,4 @@
+#include "player/MovieSound.h"
 #include "player/audio/AudioOutput.h"
 
 #include "support/ScriptSandbox.h"
@@ -9,19 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class MovieSound final : public player::AudioSource {
-public:
-    explicit MovieSound(swf::Playback& movie) : m_movie(movie) { }
-    void mix(std::int16_t* out, int frames) override { m_movie.mixAudio(out, frames); }
-    std::int64_t framesMixed() const override { return m_movie.audioFramesMixed(); }
-
-private:
-    swf::Playback& m_movie;
-};
-
-} // namespace
+using player::MovieSound;
 
 // Whatever the machine offers, starting the output never fails loudly:
 // without a device it reports itself inactive and the clock stays empty, so

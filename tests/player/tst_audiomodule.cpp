@@ -8,7 +8,6 @@
 #include "player/AudioModule.h"
 #include "player/SwfPlayer.h"
 #include "swf/Playback.h"
-#include "tools/swfwriter/Movie.h"
 
 #include <QFile>
 
@@ -21,21 +20,6 @@ bool mapped(const char* name)
     if (!maps.open(QIODevice::ReadOnly))
         return false;
     return maps.readAll().contains(name);
-}
-
-// A movie whose first frame starts a one-second tone, then holds for 48 frames.
-QByteArray movieWithSound()
-{
-    swfw::Movie movie(6, 100, 100, 12);
-    const int samples = 5512;
-    QByteArray pcm(samples, char(0));
-    for (int i = 0; i < samples; ++i)
-        pcm[i] = char((i / 8) % 2 ? 0xc0 : 0x40); // 8-bit unsigned square wave
-    movie.defineSound(1, 0, 0, false, false, quint32(samples), pcm);
-    movie.startSound(1);
-    for (int i = 0; i < 48; ++i)
-        movie.showFrame();
-    return movie.bytes();
 }
 
 // A source that counts what the device pulled, each sample a known value.

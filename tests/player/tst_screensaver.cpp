@@ -8,7 +8,6 @@
 
 #include "player/ScreenSaverHold.h"
 #include "player/SwfPlayer.h"
-#include "tools/swfwriter/Movie.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -33,22 +32,6 @@ public slots:
     }
     void UnInhibit(quint32 cookie) { calls << QStringLiteral("UnInhibit(%1)").arg(cookie); }
 };
-
-// A movie whose first frame starts a one-second tone, then holds for 48
-// frames: it plays with sound from the moment it is loaded.
-QByteArray movieWithSound()
-{
-    swfw::Movie movie(6, 100, 100, 12);
-    const int samples = 5512;
-    QByteArray pcm(samples, char(0));
-    for (int i = 0; i < samples; ++i)
-        pcm[i] = char((i / 8) % 2 ? 0xc0 : 0x40); // 8-bit unsigned square wave
-    movie.defineSound(1, 0, 0, false, false, quint32(samples), pcm);
-    movie.startSound(1);
-    for (int i = 0; i < 48; ++i)
-        movie.showFrame();
-    return movie.bytes();
-}
 
 } // namespace
 

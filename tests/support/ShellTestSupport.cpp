@@ -1,5 +1,7 @@
 #include "support/ShellTestSupport.h"
 
+#include "tools/swfwriter/Movie.h"
+
 #include "resources/Resources.h"
 
 #include <QDir>
@@ -24,6 +26,20 @@ QByteArray smallMovie(int frames, quint8 r, quint8 g, quint8 b)
     for (int i = 0; i < 4; ++i)
         movie.append(char((length >> (8 * i)) & 0xff));
     return movie + body;
+}
+
+QByteArray movieWithSound()
+{
+    swfw::Movie movie(6, 100, 100, 12);
+    const int samples = 5512;
+    QByteArray pcm(samples, char(0));
+    for (int i = 0; i < samples; ++i)
+        pcm[i] = char((i / 8) % 2 ? 0xc0 : 0x40); // 8-bit unsigned square wave
+    movie.defineSound(1, 0, 0, false, false, quint32(samples), pcm);
+    movie.startSound(1);
+    for (int i = 0; i < 48; ++i)
+        movie.showFrame();
+    return movie.bytes();
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)

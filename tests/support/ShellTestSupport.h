@@ -29,6 +29,10 @@ struct RecordingPlayer : player::PlayerControl {
 // A movie of `frames` frames on a 550 x 400 stage with the given background.
 QByteArray smallMovie(int frames, quint8 r, quint8 g, quint8 b);
 
+// A 100 x 100 movie whose first frame starts a one-second tone, then holds
+// for 48 frames: it plays with sound from the moment it is loaded.
+QByteArray movieWithSound();
+
 // Writes `bytes` to a file in `dir` and returns its path.
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 
