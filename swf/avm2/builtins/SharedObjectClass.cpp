@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <exception>
 #include <optional>
 
 namespace swf::avm2 {
@@ -70,6 +71,15 @@ bool validName(const QString& name)
         QStringLiteral("Cannot create SharedObject."));
 }
 
+void clearData(SharedHost& so)
+{
+    std::vector<QString> names;
+    for (const auto& [key, v] : so.data->dynamicProperties())
+        names.push_back(key);
+    for (const QString& key : names)
+        so.data->dynamicDelete(key);
+}
+
 // The save as the bytes of a whole file; its name is the last part of the object's name.
 QByteArray encodeSave(Machine& m, const SharedHost& so)
 {
@@ -97,11 +107,7 @@ void readSave(Machine& m, SharedHost& so)
     } catch (const Thrown&) {
         const QString aside = archive::setSaveAside(so.file);
         m.reportFault(QStringLiteral("save %1 does not read here; kept as %2").arg(so.file, aside));
-        std::vector<QString> names;
-        for (const auto& [key, v] : so.data->dynamicProperties())
-            names.push_back(key);
-        for (const QString& key : names)
-            so.data->dynamicDelete(key);
+        clearData(so);
     }
 }
 
@@ -193,11 +199,7 @@ void installSharedObjectClass(Machine& m)
     // clear(): the data goes, and the save on disk with it.
     m.addMethod(cls, QStringLiteral("clear"), [](Machine& m, const Value& self, Args) {
         SharedHost& so = thisShared(m, self);
-        std::vector<QString> names;
-        for (const auto& [key, v] : so.data->dynamicProperties())
-            names.push_back(key);
-        for (const QString& key : names)
-            so.data->dynamicDelete(key);
+        clearData(so);
         if (!so.file.isEmpty())
             QFile::remove(so.file);
         return Value::undefined();
@@ -244,11 +246,16 @@ void flushSharedObjects(Machine& m)
             continue;
         // Encoding may run a script (a getter, an XML value); a fault there
         // loses that save only and never escapes the movie's end.
-        m.guard([&] {
-            const QByteArray bytes = encodeSave(m, *so);
-            if (bytes.size() <= archive::MaxSaveBytes)
-                archive::writeSaveFile(so->file, bytes);
-        });
+        // Running out of memory there loses that save too: this runs as the
+        // movie is closed, where nothing may be thrown.
+        try {
+            m.guard([&] {
+                const QByteArray bytes = encodeSave(m, *so);
+                if (bytes.size() <= archive::MaxSaveBytes)
+                    archive::writeSaveFile(so->file, bytes);
+            });
+        } catch (const std::exception&) {
+        }
     }
 }
 
