@@ -137,6 +137,9 @@ static bool declaresActionScript3(const Movie& movie)
 
 Playback::~Playback()
 {
+    // Saves are written when the movie ends, flushed or not.
+    if (m_as3)
+        avm2::flushSharedObjects(m_as3->machine());
     m_stage->setScriptRunner(nullptr);
     m_stage->setSoundSink(nullptr);
     m_stage->setRasterizer(nullptr);
@@ -200,6 +203,7 @@ void Playback::wire(const PlaybackOptions& options)
         m_as3->machine().setMemoryLimit(options.limits.memoryBytes);
         m_as3->setTraceSink(options.trace);
         m_as3->setFaultSink(options.fault);
+        avm2::setSaveFolder(m_as3->machine(), options.sharedObjectFolder, options.movieName);
         m_stage->setScriptRunner(m_as3.get());
     } else if (options.scripts) {
         m_scripts = std::make_unique<OwnScripts>(*m_stage, options);
@@ -435,8 +439,10 @@ void Playback::setScriptRunner(ScriptRunner* runner)
     m_stage->setScriptRunner(runner);
     if (m_scripts && runner != m_scripts.get())
         m_scripts.reset();
-    if (m_as3 && runner != m_as3.get())
+    if (m_as3 && runner != m_as3.get()) {
+        avm2::flushSharedObjects(m_as3->machine());
         m_as3.reset();
+    }
 }
 
 Stage& Playback::stage() { return *m_stage; }

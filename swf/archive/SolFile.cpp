@@ -3,6 +3,7 @@
 #include <QDataStream>
 
 #include <cstring>
+#include <utility>
 
 namespace swf::archive {
 
@@ -107,6 +108,7 @@ public:
         if (!m_in.u32(version) || (version != 0 && version != 3))
             return fail("unknown encoding");
         m_file.amf3 = version == 3;
+        m_file.membersOffset = m_in.offset();
         while (!m_in.atEnd()) {
             QString key;
             SolValue value;
@@ -168,6 +170,14 @@ private:
         m_file.objects.push_back(SolObject { isArray, {}, {} });
         const int index = int(m_file.objects.size()) - 1;
         table.push_back(index);
+        return index;
+    }
+    int newObject(bool isArray, std::vector<SolValue>& table)
+    {
+        std::vector<int> none;
+        const int index = newObject(isArray, none);
+        if (index >= 0)
+            table.push_back(SolValue::ofObject(index));
         return index;
     }
 
@@ -265,7 +275,17 @@ private:
             out.type = SolValue::Type::Date;
             return m_in.f64(out.number) && m_in.u16(zone);
         }
-        case 0x11: return amf3Value(out, depth + 1);
+        case 0x11: {
+            // A value in AMF3 inside an AMF0 file starts with tables of its own.
+            auto strings = std::exchange(m_strings, {});
+            auto objects = std::exchange(m_amf3Objects, {});
+            auto traits = std::exchange(m_traits, {});
+            const bool ok = amf3Value(out, depth + 1);
+            m_strings = std::move(strings);
+            m_amf3Objects = std::move(objects);
+            m_traits = std::move(traits);
+            return ok;
+        }
         default: return error("unknown value type");
         }
     }
@@ -327,7 +347,7 @@ private:
                 return false;
             out.type = type == 0x0C ? SolValue::Type::String : SolValue::Type::Xml;
             out.string = type == 0x0C ? QString::fromLatin1(b) : QString::fromUtf8(b);
-            m_amf3Objects.push_back(-1);
+            m_amf3Objects.push_back(out);
             return true;
         }
         case 0x08: {
@@ -337,8 +357,10 @@ private:
             if (!(head & 1))
                 return reference(head >> 1, out);
             out.type = SolValue::Type::Date;
-            m_amf3Objects.push_back(-1);
-            return m_in.f64(out.number);
+            if (!m_in.f64(out.number))
+                return false;
+            m_amf3Objects.push_back(out);
+            return true;
         }
         case 0x09: {
             quint32 head;
@@ -373,15 +395,95 @@ private:
             return true;
         }
         case 0x0A: return amf3Object(out, depth);
+        case 0x0D:
+        case 0x0E:
+        case 0x0F:
+        case 0x10: return amf3Vector(type, out, depth);
+        case 0x11: return amf3Dictionary(out, depth);
         default: return error("unknown value type");
         }
     }
 
     bool reference(quint32 ref, SolValue& out)
     {
-        if (ref >= m_amf3Objects.size() || m_amf3Objects[ref] < 0)
+        if (ref >= m_amf3Objects.size())
             return error("reference to no object");
-        out = SolValue::ofObject(m_amf3Objects[ref]);
+        out = m_amf3Objects[ref];
+        return true;
+    }
+
+    // Vectors read as arrays: int, uint and Number elements are stored bare.
+    bool amf3Vector(quint8 type, SolValue& out, int depth)
+    {
+        quint32 head;
+        quint8 fixed;
+        if (!m_in.u29(head))
+            return false;
+        if (!(head & 1))
+            return reference(head >> 1, out);
+        if (!m_in.u8(fixed))
+            return false;
+        QString elementType;
+        if (type == 0x10 && !amf3String(elementType))
+            return false;
+        const quint32 count = head >> 1;
+        const qint64 width = type == 0x0F ? 8 : type == 0x10 ? 1 : 4;
+        if (qint64(count) * width > m_in.left())
+            return error("vector longer than the file");
+        const int index = newObject(true, m_amf3Objects);
+        if (index < 0)
+            return error("too many objects");
+        out = SolValue::ofObject(index);
+        for (quint32 i = 0; i < count; ++i) {
+            SolValue v;
+            if (type == 0x0D || type == 0x0E) {
+                quint32 n;
+                if (!m_in.u32(n))
+                    return false;
+                v = SolValue::ofNumber(type == 0x0D ? double(qint32(n)) : double(n));
+            } else if (type == 0x0F) {
+                v.type = SolValue::Type::Number;
+                if (!m_in.f64(v.number))
+                    return false;
+            } else if (!amf3Value(v, depth + 1)) {
+                return false;
+            }
+            m_file.objects[size_t(index)].members.emplace_back(QString::number(i), v);
+        }
+        return true;
+    }
+
+    // Dictionaries read as objects; keys that are objects have no name to keep.
+    bool amf3Dictionary(SolValue& out, int depth)
+    {
+        quint32 head;
+        quint8 weak;
+        if (!m_in.u29(head))
+            return false;
+        if (!(head & 1))
+            return reference(head >> 1, out);
+        if (!m_in.u8(weak))
+            return false;
+        const quint32 count = head >> 1;
+        if (qint64(count) * 2 > m_in.left())
+            return error("dictionary longer than the file");
+        const int index = newObject(false, m_amf3Objects);
+        if (index < 0)
+            return error("too many objects");
+        out = SolValue::ofObject(index);
+        for (quint32 i = 0; i < count; ++i) {
+            SolValue key, v;
+            if (!amf3Value(key, depth + 1) || !amf3Value(v, depth + 1))
+                return false;
+            QString name;
+            switch (key.type) {
+            case SolValue::Type::String: name = key.string; break;
+            case SolValue::Type::Number: name = QString::number(key.number, 'g', 17); break;
+            case SolValue::Type::Boolean: name = key.boolean ? QStringLiteral("true") : QStringLiteral("false"); break;
+            default: continue;
+            }
+            m_file.objects[size_t(index)].members.emplace_back(name, v);
+        }
         return true;
     }
 
@@ -451,7 +553,7 @@ private:
     SolFile& m_file;
     QString m_error;
     std::vector<int> m_amf0Objects;
-    std::vector<int> m_amf3Objects;
+    std::vector<SolValue> m_amf3Objects; // objects, and the dates, XML and bytes that count as objects
     std::vector<QString> m_strings;
     std::vector<Traits> m_traits;
 };
@@ -462,16 +564,23 @@ public:
 
     QByteArray run()
     {
+        QByteArray members;
+        for (const auto& [key, value] : m_file.data) {
+            shortString(members, key);
+            writeValue(members, value);
+            members += '\0';
+        }
+        return frame(m_file.name, false, members);
+    }
+
+    static QByteArray frame(const QString& name, bool amf3, const QByteArray& members)
+    {
         QByteArray body;
         body += "TCSO";
         body += QByteArray("\x00\x04\x00\x00\x00\x00", 6);
-        shortString(body, m_file.name);
-        u32(body, 0); // AMF0
-        for (const auto& [key, value] : m_file.data) {
-            shortString(body, key);
-            writeValue(body, value);
-            body += '\0';
-        }
+        shortString(body, name);
+        u32(body, amf3 ? 3 : 0);
+        body += members;
         QByteArray out;
         out += QByteArray("\x00\xBF", 2);
         u32(out, quint32(body.size()));
@@ -577,6 +686,11 @@ Result<SolFile> SolFile::read(const QByteArray& bytes)
 QByteArray SolFile::write() const
 {
     return SolWriter(*this).run();
+}
+
+QByteArray SolFile::frame(const QString& name, bool amf3, const QByteArray& members)
+{
+    return SolWriter::frame(name, amf3, members);
 }
 
 } // namespace swf::archive

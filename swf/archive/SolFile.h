@@ -44,12 +44,17 @@ struct SolFile {
     bool amf3 = false;
     std::vector<std::pair<QString, SolValue>> data; // the members of the save's data object
     std::vector<SolObject> objects;
+    qsizetype membersOffset = 0; // where the members start in the bytes read
+
 
     // Reads a whole file; any fault (truncation, a bad type, a reference out
     // of range, nesting too deep) fails the read with where it happened.
     static Result<SolFile> read(const QByteArray& bytes);
     // Writes AMF0 (objects that refer back are written as references).
     QByteArray write() const;
+    // A whole file around members encoded elsewhere (each a name, a value
+    // and a zero byte, in AMF3 when `amf3`), named `name`.
+    static QByteArray frame(const QString& name, bool amf3, const QByteArray& members);
 };
 
 // Limits of the reader: nesting depth, and objects in one file.

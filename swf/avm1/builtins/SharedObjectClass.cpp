@@ -7,45 +7,18 @@
 #include "swf/avm1/builtins/Builtins.h"
 #include "swf/avm1/builtins/LoadRequests.h"
 #include "swf/avm1/builtins/XmlNode.h"
-#include "swf/archive/SolFile.h"
+#include "swf/archive/SaveStore.h"
 #include "swf/avm1/vm/Interpreter.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+
+#include <optional>
 
 namespace swf::avm1 {
 
-// The most one save may take on disk without asking the player: a flush
-// that needs more (its bytes, or the space the movie asks for) is answered
-// "pending", as while the player is asked for more room.
-constexpr qint64 MaxSaveBytes = 100 * 1024;
-
 namespace {
-
-QString defaultSaveFolder()
-{
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty())
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/vantrel");
-}
-
-// Folder names from a name or a path; false when one would climb out.
-bool pathParts(const QString& text, QStringList& out)
-{
-    for (const QString& part : text.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String(".."))
-            return false;
-        out += part;
-    }
-    return true;
-}
 
 // Names the player refuses: these characters have meanings in paths and addresses.
 bool validSaveName(const QString& name)
@@ -205,40 +178,19 @@ QString fileOf(Interpreter& vm, Object* so)
     return QString();
 }
 
-// Writes through a temporary file and a rename: a crash mid-write leaves the old save.
-bool writeSave(const QString& path, const QByteArray& bytes)
-{
-    if (path.isEmpty())
-        return true; // no folder for saves: they live for this run only
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(bytes);
-    return out.commit();
-}
-
 // Reads a save into `data`. A file that does not read is set aside (renamed,
 // never deleted) so that nothing of the player's is lost, and the game starts afresh.
 void readSave(Interpreter& vm, const QString& path, Object* data)
 {
-    QFile in(path);
-    if (!in.exists() || !in.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray bytes = in.read(archive::MaxRequestBytes);
-    in.close();
-    Result<archive::SolFile> file = archive::SolFile::read(bytes);
-    if (!file) {
-        const QString aside = path + QStringLiteral(".damaged-")
-            + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
-        QFile::rename(path, aside);
+    archive::SaveRead save = archive::readSaveFile(path);
+    if (save.state == archive::SaveRead::State::SetAside) {
         if (vm.host())
             vm.host()->scriptFault(QStringLiteral("save %1 does not read (%2); kept as %3")
-                                       .arg(path, file.error().detail, aside));
+                                       .arg(path, save.why, save.aside));
         return;
     }
-    FromSol(vm, file.value()).fill(data);
+    if (save.state == archive::SaveRead::State::Read)
+        FromSol(vm, save.file).fill(data);
 }
 
 } // namespace
@@ -258,12 +210,12 @@ static Value sharedObjectFlush(Interpreter& vm, CallArgs& a)
     double wanted = a.args.empty() ? 0 : vm.toNumber(a.arg(0));
     if (!(wanted > 0))
         wanted = 0;
-    if (double(bytes.size()) > double(MaxSaveBytes) || wanted > double(MaxSaveBytes)) {
+    if (double(bytes.size()) > double(archive::MaxSaveBytes) || wanted > double(archive::MaxSaveBytes)) {
         if (LoadQueue* q = loadQueueOf(vm))
             q->request(so, QString(), LoadQueue::Delivery::FlushDeclined);
         return Value(QStringLiteral("pending"));
     }
-    return Value(writeSave(fileOf(vm, so), bytes));
+    return Value(archive::writeSaveFile(fileOf(vm, so), bytes));
 }
 
 static Value sharedObjectGetSize(Interpreter& vm, CallArgs& a)
@@ -324,13 +276,15 @@ void installSharedObject(Interpreter& vm)
         const QString name = vm.toString(a.arg(0));
         if (!validSaveName(name))
             return Value::null();
-        QStringList nameParts, pathParts_;
-        if (!pathParts(name, nameParts) || nameParts.isEmpty())
-            return Value::null();
         const bool hasPath = !a.arg(1).isNullish();
-        if (hasPath && !pathParts(vm.toString(a.arg(1)), pathParts_))
+        const std::optional<QString> localPath = hasPath ? std::optional<QString>(vm.toString(a.arg(1))) : std::nullopt;
+        LoadQueue* queue = loadQueueOf(vm);
+        const std::optional<QString> file = archive::saveFilePath(queue ? queue->saveFolder() : QString(),
+            queue ? queue->movieName() : QString(), name, localPath);
+        if (!file)
             return Value::null();
-        const QString key = (hasPath ? pathParts_.join(QLatin1Char('/')) : QString()) + QLatin1Char('|') + name;
+        // One object per file; without a file, one per name.
+        const QString key = file->isEmpty() ? QLatin1Char('|') + name : *file;
         if (const Property* p = store->findOwn(key))
             return p->value;
 
@@ -339,16 +293,9 @@ void installSharedObject(Interpreter& vm)
         so->define(QStringLiteral("data"), Value(data), DontDelete);
         so->define(QStringLiteral("_name"), Value(name), DontEnum | DontDelete | ReadOnly);
         store->put(key, Value(so));
-
-        LoadQueue* queue = loadQueueOf(vm);
-        if (queue && !(queue->movieName().isEmpty() && !hasPath)) {
-            const QString folder = queue->saveFolder().isEmpty() ? defaultSaveFolder() : queue->saveFolder();
-            QStringList parts { QStringLiteral("localhost") };
-            parts += hasPath ? pathParts_ : QStringList { queue->movieName() };
-            parts += nameParts;
-            const QString file = folder + QLatin1Char('/') + parts.join(QLatin1Char('/')) + QStringLiteral(".sol");
-            queue->saves().push_back({ so, file });
-            readSave(vm, file, data);
+        if (queue && !file->isEmpty()) {
+            queue->saves().push_back({ so, *file });
+            readSave(vm, *file, data);
         }
         return Value(so);
     });
@@ -368,8 +315,8 @@ void flushSharedObjects(Interpreter& vm)
         // there loses that save only, and never escapes the movie's end.
         try {
             const QByteArray bytes = encodeSave(vm, s.object);
-            if (bytes.size() <= MaxSaveBytes)
-                writeSave(s.file, bytes);
+            if (bytes.size() <= archive::MaxSaveBytes)
+                archive::writeSaveFile(s.file, bytes);
         } catch (const ScriptThrow&) {
         } catch (const ScriptTrap&) {
         }

@@ -5,6 +5,7 @@
 #include "swf/avm1/builtins/XmlNode.h"
 #include "swf/avm1/builtins/NativeText.h"
 #include "swf/avm1/vm/Interpreter.h"
+#include "swf/io/XmlScanner.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -246,70 +247,6 @@ void XmlNodeObject::markChildren(std::vector<Object*>& stack)
         stack.push_back(c);
 }
 
-QString xmlEscape(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-QString xmlUnescape(const QString& text)
-{
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    static const struct {
-        const char* entity;
-        char16_t ch;
-    } named[] = { { "&lt;", '<' }, { "&gt;", '>' }, { "&amp;", '&' }, { "&quot;", '"' }, { "&apos;", '\'' } };
-    QString out;
-    out.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i] != QLatin1Char('&')) {
-            out += text[i];
-            continue;
-        }
-        bool replaced = false;
-        for (const auto& n : named) {
-            const QLatin1String e(n.entity);
-            if (QStringView(text).mid(i).startsWith(e)) {
-                out += QChar(n.ch);
-                i += int(e.size()) - 1;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced && i + 2 < text.size() && text[i + 1] == QLatin1Char('#')) {
-            const int semi = text.indexOf(QLatin1Char(';'), i + 2);
-            if (semi > i + 2 && semi - i <= 10) {
-                QStringView digits = QStringView(text).mid(i + 2, semi - i - 2);
-                bool ok = false;
-                uint code = digits.startsWith(QLatin1Char('x')) || digits.startsWith(QLatin1Char('X'))
-                    ? digits.mid(1).toUInt(&ok, 16)
-                    : digits.toUInt(&ok, 10);
-                if (ok && code > 0 && code <= 0x10FFFF) {
-                    const char32_t c32 = code;
-                    out += QString::fromUcs4(&c32, 1);
-                    i = semi;
-                    replaced = true;
-                }
-            }
-        }
-        if (!replaced)
-            out += text[i];
-    }
-    return out;
-}
-
 XmlNodeObject* newXmlNode(Interpreter& vm, Object* proto, int type, const Value& nameOrValue)
 {
     auto* node = vm.make<XmlNodeObject>(proto, vm.caseSensitive());
@@ -342,7 +279,7 @@ static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, std::u
         return;
     if (node->type != XmlNodeObject::Element) {
         if (!node->value.isNullish())
-            out += xmlEscape(vm.toString(node->value));
+            out += xml::escapeEntities(vm.toString(node->value));
         return;
     }
     const bool named = !node->name.isNullish();
@@ -356,7 +293,7 @@ static void writeNode(Interpreter& vm, XmlNodeObject* node, QString& out, std::u
                 out += QLatin1Char(' ');
                 out += *it;
                 out += QLatin1String("=\"");
-                out += xmlEscape(vm.toString(vm.getMember(Value(node->attributes), *it)));
+                out += xml::escapeEntities(vm.toString(vm.getMember(Value(node->attributes), *it)));
                 out += QLatin1Char('"');
             }
         }

@@ -78,11 +78,6 @@ public:
     bool hasVirtual(Interpreter& vm, const QString& name) override;
 };
 
-// Text as XML writes it: & < > " ' as entities.
-QString xmlEscape(const QString& text);
-// Entities back to text: the five named ones and numeric &#..; / &#x..;.
-QString xmlUnescape(const QString& text);
-
 // Creates a node with its attributes object (an object of no class, with
 // no prototype) and its childNodes array (an Array the player made).
 XmlNodeObject* newXmlNode(Interpreter& vm, Object* proto, int type, const Value& nameOrValue);

@@ -145,6 +145,7 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
         return;
     }
     Value v = value;
+    uint8_t keptFlags = 0;
     Property* own = o->findOwn(name);
     if (own && !own->visibleIn(m_version))
         own = nullptr;
@@ -153,7 +154,7 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     if (o->setVirtual(*this, name, v))
         return;
     own = o->findOwn(name);
-    // A member this movie's version cannot see is replaced by a plain one;
+    // A member this movie's version cannot see is replaced by a visible one;
     // except that a version 6 movie writes through to a member kept for
     // version 7 (bit 0x400), which stays hidden.
     if (own && !own->visibleIn(m_version) && own->minVersion == 7 && m_version == 6) {
@@ -162,6 +163,12 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
         return;
     }
     if (own && !own->visibleIn(m_version)) {
+        // The plain member that takes its place keeps whether it is listed
+        // and whether it can be deleted (a member of a built-in prototype
+        // that only newer movies see stays permanent once an older movie
+        // writes it).
+        if (!own->getter && !own->setter)
+            keptFlags = own->flags & (DontEnum | DontDelete);
         o->removeOwn(name);
         own = nullptr;
     }
@@ -197,6 +204,10 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
         }
     }
     o->put(name, v);
+    if (keptFlags) {
+        if (Property* fresh = o->findOwn(name))
+            fresh->flags = keptFlags;
+    }
 }
 
 bool Interpreter::deleteMember(Object* o, const QString& name)

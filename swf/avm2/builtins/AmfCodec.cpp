@@ -2,6 +2,7 @@
 // formats, AMF3 (the default) and the older AMF0, with the class aliases of
 // flash.net.registerClassAlias naming typed objects.
 
+#include "swf/avm2/builtins/AmfCodec.h"
 #include "swf/avm2/builtins/ByteArrayClass.h"
 #include "swf/avm2/vm/Machine.h"
 
@@ -83,6 +84,13 @@ public:
         case Value::Kind::String: byte(0x06); string(v.s); return;
         case Value::Kind::Object: object(v, depth); return;
         }
+    }
+    // One member of a save: its name, its value and a zero byte.
+    void member(const QString& name, const Value& v)
+    {
+        string(name);
+        value(v);
+        byte(0);
     }
 
 private:
@@ -343,6 +351,12 @@ public:
         }
         pairs(o, depth);
     }
+    void member(const QString& name, const Value& v)
+    {
+        string(name, false);
+        value(v);
+        byte(0);
+    }
 
 private:
     void byte(int b) { m_out.append(char(b)); }
@@ -380,6 +394,30 @@ private:
 };
 
 } // namespace
+
+QByteArray writeSaveMembers(Machine& m, Object* data, std::uint32_t encoding)
+{
+    QByteArray out;
+    if (!data)
+        return out;
+    // A copy of the names first: writing may run a getter that changes them.
+    std::vector<std::pair<QString, Value>> members;
+    for (const auto& [name, val] : data->dynamicProperties()) {
+        if (data->dontEnum().value(name) || (val.isObject() && val.o->type() == Object::Type::Function))
+            continue;
+        members.emplace_back(name, val);
+    }
+    if (encoding == 0) {
+        Amf0Writer writer(m, out);
+        for (const auto& [name, val] : members)
+            writer.member(name, val);
+    } else {
+        Amf3Writer writer(m, out);
+        for (const auto& [name, val] : members)
+            writer.member(name, val);
+    }
+    return out;
+}
 
 // The reader half lives in AmfReader.cpp.
 Value readAmf3(Machine& m, ByteArrayHost& host);

@@ -3,6 +3,7 @@
 // against its table, and nesting is capped so hostile data cannot recurse
 // without end.
 
+#include "swf/avm2/builtins/AmfCodec.h"
 #include "swf/avm2/builtins/ByteArrayClass.h"
 #include "swf/avm2/vm/Machine.h"
 
@@ -132,6 +133,13 @@ public:
         default:
             corrupt();
         }
+    }
+    QString key() { return string(); }
+    bool atEnd() const { return m_host.position >= std::uint32_t(m_host.data.size()); }
+    void memberEnd()
+    {
+        if (byte() != 0)
+            corrupt();
     }
 
 private:
@@ -332,6 +340,13 @@ public:
             corrupt();
         }
     }
+    QString key() { return QString::fromUtf8(bytes(u16())); }
+    bool atEnd() const { return m_host.position >= std::uint32_t(m_host.data.size()); }
+    void memberEnd()
+    {
+        if (byte() != 0)
+            corrupt();
+    }
 
 private:
     Value pairs(Value made, int depth)
@@ -352,7 +367,29 @@ private:
     std::vector<Value> m_objects;
 };
 
+template<typename R>
+void readMembers(Machine& m, ByteArrayHost& host, Object* data)
+{
+    R reader(m, host);
+    while (!reader.atEnd()) {
+        const QString name = reader.key();
+        const Value v = reader.value(1);
+        reader.memberEnd();
+        m.setProperty(Value::object(data), Name::publicName(name), v);
+    }
+}
+
 } // namespace
+
+void readSaveMembers(Machine& m, const QByteArray& members, bool amf3, Object* data)
+{
+    ByteArrayHost host;
+    host.data = members;
+    if (amf3)
+        readMembers<Amf3Reader>(m, host, data);
+    else
+        readMembers<Amf0Reader>(m, host, data);
+}
 
 Value readAmf3(Machine& m, ByteArrayHost& host) { return Amf3Reader(m, host).value(); }
 Value readAmf0(Machine& m, ByteArrayHost& host) { return Amf0Reader(m, host).value(); }

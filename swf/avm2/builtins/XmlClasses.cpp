@@ -354,9 +354,16 @@ public:
 XmlHooks g_xmlHooks;
 XmlListHooks g_xmlListHooks;
 
+// A parse failure's stack trace has an empty line between the message and
+// the methods, as the player prints it.
 [[noreturn]] void parseFailed(Machine& m, const XmlParseError& error)
 {
-    m.throwError(ErrorClass::TypeError, error.id, error.message);
+    Value thrown = m.makeError(ErrorClass::TypeError, error.id, error.message);
+    if (Object* o = thrown.object(); o && o->type() == Object::Type::Error && o->host) {
+        auto* stack = static_cast<QString*>(o->host.get());
+        stack->prepend(QLatin1Char('\n'));
+    }
+    throw Thrown { thrown };
 }
 
 std::vector<XmlNodePtr> parseValue(Machine& m, const Value& v)

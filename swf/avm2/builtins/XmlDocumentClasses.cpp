@@ -6,6 +6,7 @@
 // becomes text, and what was read before a fault stays in the tree.
 
 #include "swf/avm2/vm/Machine.h"
+#include "swf/io/XmlScanner.h"
 
 #include <algorithm>
 
@@ -158,58 +159,13 @@ Value prefixForNamespace(Machine& m, const DomNode* node, const QString& uri)
     return Value::null();
 }
 
-QString escape(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-QString unescape(const QString& text)
-{
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    static const struct {
-        const char* entity;
-        char16_t ch;
-    } named[] = { { "&lt;", '<' }, { "&gt;", '>' }, { "&amp;", '&' }, { "&quot;", '"' }, { "&apos;", '\'' } };
-    QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        bool replaced = false;
-        if (text[i] == QLatin1Char('&')) {
-            for (const auto& n : named) {
-                const QLatin1String e(n.entity);
-                if (QStringView(text).mid(i).startsWith(e)) {
-                    out += QChar(n.ch);
-                    i += int(e.size()) - 1;
-                    replaced = true;
-                    break;
-                }
-            }
-        }
-        if (!replaced)
-            out += text[i];
-    }
-    return out;
-}
-
 void write(Machine& m, DomNode* node, QString& out, int depth)
 {
     if (depth > 4096) // a tree this deep was built to hurt: its far end is left out
         return;
     if (node->type != Element) {
         if (!node->value.isNullish())
-            out += escape(m.toString(node->value));
+            out += xml::escapeEntities(m.toString(node->value));
         return;
     }
     const bool named = !node->name.isNullish();
@@ -218,7 +174,7 @@ void write(Machine& m, DomNode* node, QString& out, int depth)
         // A copy: an attribute's toString may change them.
         const auto attributes = node->attributes->dynamicProperties();
         for (const auto& [key, v] : attributes)
-            out += QLatin1Char(' ') + key + QLatin1String("=\"") + escape(m.toString(v)) + QLatin1Char('"');
+            out += QLatin1Char(' ') + key + QLatin1String("=\"") + xml::escapeEntities(m.toString(v)) + QLatin1Char('"');
         if (node->children.empty()) {
             out += QLatin1String(" />");
             return;
@@ -232,33 +188,50 @@ void write(Machine& m, DomNode* node, QString& out, int depth)
         out += QLatin1String("</") + m.toString(node->name) + QLatin1Char('>');
 }
 
-bool isSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
-
 // One pass over the text, adding nodes under the document as they are read.
 class Reader {
 public:
-    Reader(Machine& m, DomNode* root, const QString& text) : m_m(m), m_root(root), m_current(root), m_text(text) { }
+    Reader(Machine& m, DomNode* root, const QString& text) : m_m(m), m_root(root), m_current(root), m_scanner(text) { }
 
     // The message of the first fault, empty when the text was well formed.
     QString run()
     {
-        while (m_pos < m_text.size() && m_fault.isEmpty()) {
-            if (m_text[m_pos] == QLatin1Char('<'))
-                markup();
-            else
-                text();
+        using Kind = xml::XmlToken::Kind;
+        while (m_fault.isEmpty()) {
+            xml::XmlToken t = m_scanner.next();
+            switch (t.kind) {
+            case Kind::End:
+                if (m_current != m_root)
+                    m_fault = QStringLiteral("Error #1085: The element type \"%1\" must be terminated by the matching end-tag \"</%1>\".")
+                                  .arg(m_m.toString(m_current->name));
+                return m_fault;
+            case Kind::Fault: m_fault = message(t.fault); break;
+            case Kind::Text:
+                if (!(m_root->ignoreWhite && xml::isAllSpace(t.text)))
+                    add(newNode(m_m, m_m.builtins().xmlNode, Text, Value::string(xml::unescapeEntities(t.text, false))));
+                break;
+            case Kind::Cdata: add(newNode(m_m, m_m.builtins().xmlNode, Text, Value::string(t.text))); break;
+            case Kind::Comment: break;
+            case Kind::DocType: m_root->docTypeDecl = Value::string(t.text); break;
+            case Kind::Declaration:
+                m_root->xmlDecl = Value::string(m_root->xmlDecl.isString() ? m_root->xmlDecl.s + t.text : t.text);
+                break;
+            case Kind::EndTag: endTag(t.text); break;
+            case Kind::StartTag: startTag(t); break;
+            }
         }
-        if (m_fault.isEmpty() && m_current != m_root)
-            m_fault = QStringLiteral("Error #1085: The element type \"%1\" must be terminated by the matching end-tag \"</%1>\".")
-                          .arg(m_m.toString(m_current->name));
         return m_fault;
     }
 
 private:
-    bool at(const char* s) const { return QStringView(m_text).mid(m_pos).startsWith(QLatin1String(s)); }
+    static QString message(xml::ScanFault fault)
+    {
+        switch (fault) {
+        case xml::ScanFault::CdataUnterminated: return QStringLiteral("Error #1091: XML parser failure: Unterminated CDATA section.");
+        case xml::ScanFault::AttributeUnterminated: return QStringLiteral("Error #1095: XML parser failure: A string literal was not closed.");
+        default: return QStringLiteral("Error #1090: XML parser failure: element is malformed.");
+        }
+    }
 
     void add(DomNode* node)
     {
@@ -267,167 +240,39 @@ private:
         m_current->childArray->elements.push_back(Value::object(node->self));
     }
 
-    void text()
+    void endTag(const QString& name)
     {
-        int end = m_text.indexOf(QLatin1Char('<'), m_pos);
-        if (end < 0)
-            end = int(m_text.size());
-        const QString raw = m_text.mid(m_pos, end - m_pos);
-        m_pos = end;
-        if (m_root->ignoreWhite && std::all_of(raw.begin(), raw.end(), isSpace))
-            return;
-        add(newNode(m_m, m_m.builtins().xmlNode, Text, Value::string(unescape(raw))));
-    }
-
-    bool skipPast(const char* close, QString* out)
-    {
-        const int end = m_text.indexOf(QLatin1String(close), m_pos);
-        if (end < 0) {
-            m_fault = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
-            return false;
-        }
-        const int stop = end + int(qstrlen(close));
-        if (out)
-            *out = m_text.mid(m_pos, stop - m_pos);
-        m_pos = stop;
-        return true;
-    }
-
-    void markup()
-    {
-        QString decl;
-        if (at("<!--")) {
-            skipPast("-->", nullptr);
-        } else if (at("<![CDATA[")) {
-            const int start = m_pos + 9;
-            const int end = m_text.indexOf(QLatin1String("]]>"), start);
-            if (end < 0) {
-                m_fault = QStringLiteral("Error #1091: XML parser failure: Unterminated CDATA section.");
-                return;
-            }
-            add(newNode(m_m, m_m.builtins().xmlNode, Text, Value::string(m_text.mid(start, end - start))));
-            m_pos = end + 3;
-        } else if (at("<!")) {
-            if (skipPast(">", &decl))
-                m_root->docTypeDecl = Value::string(decl);
-        } else if (at("<?")) {
-            if (skipPast("?>", &decl))
-                m_root->xmlDecl = Value::string(m_root->xmlDecl.isString() ? m_root->xmlDecl.s + decl : decl);
-        } else if (at("</")) {
-            endTag();
-        } else {
-            startTag();
-        }
-    }
-
-    void endTag()
-    {
-        const int end = m_text.indexOf(QLatin1Char('>'), m_pos);
-        if (end < 0) {
-            m_fault = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
-            return;
-        }
-        const QString name = m_text.mid(m_pos + 2, end - m_pos - 2).trimmed();
-        m_pos = end + 1;
         if (m_current == m_root || m_m.toString(m_current->name) != name) {
-            m_fault = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
+            m_fault = message(xml::ScanFault::MalformedElement);
             return;
         }
         m_current = m_current->parent;
         --m_depth;
     }
 
-    QString name()
+    void startTag(const xml::XmlToken& t)
     {
-        const int start = m_pos;
-        while (m_pos < m_text.size()) {
-            const QChar c = m_text[m_pos];
-            if (isSpace(c) || c == QLatin1Char('/') || c == QLatin1Char('>') || c == QLatin1Char('=') || c == QLatin1Char('<'))
-                break;
-            ++m_pos;
-        }
-        return m_text.mid(start, m_pos - start);
-    }
-
-    void skipSpace()
-    {
-        while (m_pos < m_text.size() && isSpace(m_text[m_pos]))
-            ++m_pos;
-    }
-
-    void startTag()
-    {
-        ++m_pos;
-        const QString tag = name();
-        const QString malformed = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
-        if (tag.isEmpty()) {
-            m_fault = malformed;
+        if (!t.empty && m_depth >= 1024) { // refused like memory running out: trees are written recursively
+            m_fault = message(xml::ScanFault::MalformedElement);
             return;
         }
-        DomNode* node = newNode(m_m, m_m.builtins().xmlNode, Element, Value::string(tag));
-        for (;;) {
-            skipSpace();
-            if (m_pos >= m_text.size()) {
-                m_fault = malformed;
-                return;
-            }
-            const QChar c = m_text[m_pos];
-            if (c == QLatin1Char('>')) {
-                ++m_pos;
-                if (m_depth >= 1024) { // refused like memory running out: trees are written recursively
-                    m_fault = malformed;
-                    return;
-                }
-                add(node);
-                m_current = node;
-                ++m_depth;
-                return;
-            }
-            if (c == QLatin1Char('/')) {
-                if (m_pos + 1 < m_text.size() && m_text[m_pos + 1] == QLatin1Char('>')) {
-                    m_pos += 2;
-                    add(node);
-                } else {
-                    m_fault = malformed;
-                }
-                return;
-            }
-            if (!attribute(node))
-                return;
+        DomNode* node = newNode(m_m, m_m.builtins().xmlNode, Element, Value::string(t.text));
+        for (const auto& [rawName, rawValue] : t.attributes) {
+            const QString key = xml::unescapeEntities(rawName, false);
+            if (!node->attributes->dynamicHas(key)) // a repeated attribute keeps its first value
+                node->attributes->dynamicSet(key, Value::string(xml::unescapeEntities(rawValue, false)));
         }
-    }
-
-    bool attribute(DomNode* node)
-    {
-        const QString key = unescape(name());
-        skipSpace();
-        if (key.isEmpty() || m_pos >= m_text.size() || m_text[m_pos] != QLatin1Char('=')) {
-            m_fault = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
-            return false;
+        add(node);
+        if (!t.empty) {
+            m_current = node;
+            ++m_depth;
         }
-        ++m_pos;
-        skipSpace();
-        if (m_pos >= m_text.size() || (m_text[m_pos] != QLatin1Char('"') && m_text[m_pos] != QLatin1Char('\''))) {
-            m_fault = QStringLiteral("Error #1090: XML parser failure: element is malformed.");
-            return false;
-        }
-        const int end = m_text.indexOf(m_text[m_pos], m_pos + 1);
-        if (end < 0) {
-            m_fault = QStringLiteral("Error #1095: XML parser failure: A string literal was not closed.");
-            return false;
-        }
-        const QString v = unescape(m_text.mid(m_pos + 1, end - m_pos - 1));
-        m_pos = end + 1;
-        if (!node->attributes->dynamicHas(key)) // a repeated attribute keeps its first value
-            node->attributes->dynamicSet(key, Value::string(v));
-        return true;
     }
 
     Machine& m_m;
     DomNode* m_root;
     DomNode* m_current;
-    const QString& m_text;
-    int m_pos = 0;
+    xml::XmlScanner m_scanner;
     int m_depth = 0;
     QString m_fault;
 };

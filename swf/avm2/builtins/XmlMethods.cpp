@@ -296,7 +296,9 @@ void defineXmlMethods(Machine& m, ClassObject* cls)
             if (ns.uri == n->uri && (n->kind != XmlNode::Kind::Attribute || ns.prefix == n->prefix))
                 return namespaceValue(m, ns);
         }
-        return namespaceValue(m, { n->prefix, !n->prefix.isEmpty() || n->uri.isEmpty(), n->uri });
+        // The prefix the name was written with counts only while a
+        // declaration in scope still binds it to the name's namespace.
+        return namespaceValue(m, { QString(), n->uri.isEmpty(), n->uri });
     }, 1);
     add("inScopeNamespaces", [](Machine& m, const Value& self, Args) {
         std::vector<Value> out;
@@ -325,6 +327,11 @@ void defineXmlMethods(Machine& m, ClassObject* cls)
         } else {
             ns.uri = m.toString(arg(args, 0));
         }
+        // Only elements declare namespaces, and only those with a known
+        // prefix; a prefix declared again with another namespace takes the
+        // place of the old one (names written with it lose it: see namespace()).
+        if (n->kind != XmlNode::Kind::Element || !ns.hasPrefix || (ns.prefix.isEmpty() && n->uri.isEmpty()))
+            return self;
         std::erase_if(n->declarations, [&](const XmlNamespace& d) { return d.prefix == ns.prefix; });
         n->declarations.push_back(ns);
         return self;

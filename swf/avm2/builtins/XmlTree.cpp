@@ -183,8 +183,9 @@ private:
         std::vector<std::pair<QString, QString>> attributes;
         for (;;) {
             skipSpace();
+            // A start tag the text ends in is malformed, as one broken off by markup.
             if (m_at >= m_text.size())
-                return fail(error, 1096, QStringLiteral("XML parser failure: Unterminated element."));
+                return fail(error, 1090, QStringLiteral("XML parser failure: element is malformed."));
             if (m_text[m_at] == QLatin1Char('>')) {
                 ++m_at;
                 break;
@@ -329,10 +330,27 @@ QString qualified(const XmlNode& node, std::vector<XmlNamespace>& declared, std:
     if (!prefix) {
         if (node.uri.isEmpty())
             return node.local;
-        XmlNamespace ns { node.prefix, true, node.uri };
-        declared.push_back(ns);
-        fresh.push_back(ns);
-        prefix = node.prefix;
+        // The prefix it was written with, unless that now names another
+        // namespace here: then the default one, when that names none or this.
+        auto binding = [&](const QString& p) -> const XmlNamespace* {
+            for (auto it = declared.rbegin(); it != declared.rend(); ++it) {
+                if (it->prefix == p)
+                    return &*it;
+            }
+            return nullptr;
+        };
+        QString chosen = node.prefix;
+        if (const XmlNamespace* b = binding(chosen); b && b->uri != node.uri) {
+            const XmlNamespace* d = binding(QString());
+            if (!d || d->uri.isEmpty() || d->uri == node.uri)
+                chosen.clear();
+        }
+        if (const XmlNamespace* b = binding(chosen); !b || b->uri != node.uri) {
+            XmlNamespace ns { chosen, true, node.uri };
+            declared.push_back(ns);
+            fresh.push_back(ns);
+        }
+        prefix = chosen;
     }
     return prefix->isEmpty() ? node.local : *prefix + QLatin1Char(':') + node.local;
 }

@@ -72,6 +72,12 @@ public:
     }
     // Errors no script caught: what they said, for the caller's fault report.
     void setFaultSink(std::function<void(const QString&)> sink) { m_fault = std::move(sink); }
+    // Something the host should hear of that no script sees (a damaged save set aside).
+    void reportFault(const QString& what)
+    {
+        if (m_fault)
+            m_fault(what);
+    }
     void setLimits(const MachineLimits& limits) { m_limits = limits; }
     const MachineLimits& limits() const { return m_limits; }
     // A new frame: its instruction budget starts afresh.
@@ -304,6 +310,11 @@ Value constructXmlValue(Machine& machine, ClassObject* cls, Args args); // new X
 void installProxyClass(Machine& machine); // flash.utils.Proxy
 void installAmf(Machine& machine);        // ByteArray.writeObject/readObject, ObjectEncoding, class aliases
 void installSharedObjectClass(Machine& machine); // flash.net.SharedObject
+// Where SharedObject saves live (empty: the user's data folder) and the
+// movie's file name, which names the folder of a save the movie gives no path.
+void setSaveFolder(Machine& machine, const QString& folder, const QString& movieName);
+// Writes every save the movie opened (the movie is ending); no error escapes.
+void flushSharedObjects(Machine& machine);
 void installEventClasses(Machine& machine); // Event and its kinds, EventDispatcher // RegExp, and String's match, replace, search and split
 
 } // namespace swf::avm2

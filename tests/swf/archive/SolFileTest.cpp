@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using swf::archive::SolFile;
+using swf::archive::SolObject;
 using swf::archive::SolValue;
 
 namespace {
@@ -103,6 +104,31 @@ TEST(SolFile, ReadsAmf3Members)
     EXPECT_EQ(member(file.value().data, "b")->string, QStringLiteral("hi"));
     // The string table holds "a", "b", "hi", "c" in the order read: member names count too.
     EXPECT_EQ(member(file.value().data, "c")->string, QStringLiteral("hi"));
+}
+
+// What the second machine writes: vectors, dictionaries, and XML or dates
+// that a later value refers back to, all counted in the one object table.
+TEST(SolFile, ReadsVectorsDictionariesAndReferencesToXml)
+{
+    QByteArray rest = "TCSO" + bytes({ 0, 4, 0, 0, 0, 0 }) + bytes({ 0, 1 }) + "s" + bytes({ 0, 0, 0, 3 })
+        + bytes({ 0x03 }) + "v" + bytes({ 0x0D, 0x05, 0, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF }) + bytes({ 0 }) // v = Vector.<int>([1, -1])
+        + bytes({ 0x03 }) + "x" + bytes({ 0x0B, 0x09 }) + "<a/>" + bytes({ 0 })                              // x = <a/>
+        + bytes({ 0x03 }) + "y" + bytes({ 0x0B, 0x02 }) + bytes({ 0 })                                       // y = object 1: x again
+        + bytes({ 0x03 }) + "d" + bytes({ 0x11, 0x03, 0, 0x06, 0x03 }) + "k" + bytes({ 0x04, 0x05 }) + bytes({ 0 }); // d = {k: 5}
+    const int n = int(rest.size());
+    auto file = SolFile::read(bytes({ 0x00, 0xBF, 0, 0, n >> 8, n & 255 }) + rest);
+    ASSERT_TRUE(file.ok()) << qPrintable(file.error().detail);
+    const SolFile& f = file.value();
+    const SolObject& v = f.objects[size_t(member(f.data, "v")->object)];
+    EXPECT_TRUE(v.isArray);
+    EXPECT_EQ(member(v.members, "1")->number, -1.0);
+    EXPECT_EQ(member(f.data, "y")->type, SolValue::Type::Xml);
+    EXPECT_EQ(member(f.data, "y")->string, QStringLiteral("<a/>"));
+    EXPECT_EQ(member(f.objects[size_t(member(f.data, "d")->object)].members, "k")->number, 5.0);
+    // A vector longer than the file fails instead of reserving room for it.
+    QByteArray lying = rest.left(rest.indexOf('\x0D') + 1) + bytes({ 0xFF, 0xFF, 0xFF, 0x7F, 0 });
+    const int m = int(lying.size());
+    EXPECT_FALSE(SolFile::read(bytes({ 0x00, 0xBF, 0, 0, m >> 8, m & 255 }) + lying).ok());
 }
 
 TEST(SolFile, RefusesDamagedFiles)

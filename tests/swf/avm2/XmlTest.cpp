@@ -104,11 +104,39 @@ TEST(Xml, NamespacesAreDeclaredWhereTheyAreFirstNeeded)
     EXPECT_EQ(s.run(), QStringList({ "<p:x a=\"1\" xmlns:p=\"urn:p\"/>", "urn:p::x" }));
 }
 
+// A prefix declared again with another namespace replaces the old
+// declaration; names written with the old prefix keep their namespace but
+// lose the prefix, and are printed with the default namespace where the old
+// prefix now means something else. A namespace without a prefix is not
+// declared at all.
+TEST(Xml, AddNamespaceReplacesAPrefixAndItsUsersLoseIt)
+{
+    Script s;
+    s.xml("<r xmlns:p=\"urn:old\"><c p:a=\"1\"><p:d/></c></r>").c.op(Op::SetLocal1);
+    s.c.op(Op::GetLocal1).op(Op::FindPropStrict, s.name("Namespace"));
+    s.str("p").str("urn:new").c.op(Op::ConstructProp, s.name("Namespace"), 2);
+    s.call("addNamespace", 1).c.op(Op::Pop);
+    s.c.op(Op::GetLocal1).op(Op::FindPropStrict, s.name("Namespace")).op(Op::PushUndefined);
+    s.str("urn:u").c.op(Op::ConstructProp, s.name("Namespace"), 2);
+    s.call("addNamespace", 1).c.op(Op::Pop);
+    s.trace([&] { s.c.op(Op::GetLocal1); s.call("namespaceDeclarations").get("length"); });
+    s.trace([&] { s.c.op(Op::GetLocal1); s.call("children").call("children").call("namespace").get("prefix"); });
+    s.trace([&] { s.c.op(Op::GetLocal1); s.call("children").call("children").call("namespace").get("uri"); });
+    s.trace([&] { s.c.op(Op::GetLocal1); s.call("toXMLString"); });
+    EXPECT_EQ(s.run(), QStringList({ "1", "undefined", "urn:old",
+                           "<r xmlns:p=\"urn:new\">\n  <c a=\"1\" xmlns=\"urn:old\">\n    <d/>\n  </c>\n</r>" }));
+}
+
+// The stack trace of malformed text has an empty line after the message;
+// a start tag the text ends in is malformed like one broken off by markup.
 TEST(Xml, MalformedTextIsATypeErrorWithItsStack)
 {
     Script s;
     s.xml("<a><b></a>");
-    EXPECT_EQ(s.run(), QStringList({ "TypeError: Error #1085: The element type \"b\" must be terminated by the matching end-tag \"</b>\".\n\tat global$init()" }));
+    EXPECT_EQ(s.run(), QStringList({ "TypeError: Error #1085: The element type \"b\" must be terminated by the matching end-tag \"</b>\".\n\n\tat global$init()" }));
+    Script cut;
+    cut.xml("<a", "XMLList");
+    EXPECT_EQ(cut.run(), QStringList({ "TypeError: Error #1090: XML parser failure: element is malformed.\n\n\tat global$init()" }));
 }
 
 TEST(Xml, ListOfTextJoinsAndListIndexesItsItems)

@@ -67,6 +67,15 @@ TEST(PropertyVisibility, WritesToHiddenMembers)
         { "version 6 writes under a 0x400 member", 6, flagged(0x400, writeClearRead), { "undefined", "w" } },
         { "a read-only member keeps its value", 6, flagged(4, writeClearRead), { "1", "1" } },
     });
+    // delete o.a; trace(o.a): the member that replaced a hidden one is as
+    // permanent as the hidden one was, and as listed.
+    S writeDeleteRead = std::move(S(writeThenRead()).var("o").value("a").op(0x3A).pop().member("o", { "a" }).trace());
+    runRows({
+        { "a permanent hidden member stays permanent", 5, flagged(0x82, writeDeleteRead), { "w", "w" } },
+        { "a plain hidden member can go", 5, flagged(0x80, writeDeleteRead), { "w", "undefined" } },
+        { "a hidden unlisted member stays unlisted", 5, flagged(0x81, std::move(S(writeThenRead()).then(listNames()))),
+            { "w", "b", "undefined", "end" } },
+    });
 }
 
 TEST(PropertyVisibility, ObjectMethodsOfVersion5)
