@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace avm2test {
 
 using abcw::AbcWriter;
@@ -60,6 +62,24 @@ struct ScriptBuilder {
     std::uint32_t name(const char* local) { return w.publicName(QLatin1String(local)); }
     Self& str(const char* s) { c.op(Op::PushString, w.string(QString::fromUtf8(s))); return self(); }
     Self& num(double d) { c.op(Op::PushDouble, w.number(d)); return self(); }
+    Self& get(const char* property) { c.op(Op::GetProperty, name(property)); return self(); }
+    // Calls method on the receiver already pushed, after pushing its
+    // arguments with `args`, leaving the result on the stack.
+    Self& call(const char* method, int argc = 0, const std::function<void()>& args = {})
+    {
+        if (args)
+            args();
+        c.op(Op::CallProperty, name(method), std::uint32_t(argc));
+        return self();
+    }
+    // Traces the value that `value` pushes.
+    Self& trace(const std::function<void()>& value)
+    {
+        t.begin(c);
+        value();
+        t.end(c);
+        return self();
+    }
     // Ends the script, runs it and gives its trace (or why it did not load).
     QStringList traces(std::uint32_t maxStack, std::uint32_t locals)
     {

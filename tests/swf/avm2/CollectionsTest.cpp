@@ -27,21 +27,6 @@ struct Script : ScriptBuilder<Script> {
         c.op(Op::GetLex, name(element)).op(Op::ApplyType, 1);
         return *this;
     }
-    // Calls method on the value on top of the stack, leaving its result.
-    Script& call(const char* method, int argc, const std::function<void()>& args = {})
-    {
-        if (args)
-            args();
-        c.op(Op::CallProperty, name(method), std::uint32_t(argc));
-        return *this;
-    }
-    Script& trace(const std::function<void()>& value)
-    {
-        t.begin(c);
-        value();
-        t.end(c);
-        return *this;
-    }
     QStringList run() { return traces(12, 6); }
 };
 

@@ -14,21 +14,6 @@ namespace {
 
 struct Script : ScriptBuilder<Script> {
     std::uint32_t late() { return w.multinameL(w.nsSet({ w.publicNs() })); }
-    Script& trace(const std::function<void()>& value)
-    {
-        t.begin(c);
-        value();
-        t.end(c);
-        return *this;
-    }
-    // receiver (already pushed).method(args)
-    Script& call(const char* method, int argc, const std::function<void()>& args = {})
-    {
-        if (args)
-            args();
-        c.op(Op::CallProperty, name(method), std::uint32_t(argc));
-        return *this;
-    }
     Script& make(const char* local, int argc, const std::function<void()>& args = {})
     {
         c.op(Op::FindPropStrict, name(local));

@@ -29,13 +29,6 @@ struct Script : ScriptBuilder<Script> {
         c.op(Op::CallProperty, name("getLocal"), path ? 2 : 1);
         return *this;
     }
-    Script& trace(const std::function<void()>& value)
-    {
-        t.begin(c);
-        value();
-        t.end(c);
-        return *this;
-    }
     QStringList run() { return traces(8, 4); }
     // Local 1 = so.data.
     Script& data() { c.op(Op::GetLocal1).op(Op::GetProperty, name("data")); return *this; }

@@ -28,19 +28,6 @@ struct Script : ScriptBuilder<Script> {
         c.op(Op::ConstructProp, name(cls), 1);
         return *this;
     }
-    Script& call(const char* method, int argc = 0)
-    {
-        c.op(Op::CallProperty, name(method), std::uint32_t(argc));
-        return *this;
-    }
-    Script& get(const char* property) { c.op(Op::GetProperty, name(property)); return *this; }
-    Script& trace(const std::function<void()>& value)
-    {
-        t.begin(c);
-        value();
-        t.end(c);
-        return *this;
-    }
     QStringList run() { return traces(12, 6); }
 };
 
