@@ -408,15 +408,20 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    // A filtered object's colour transform tints what its filters made too
+    // (one adding alpha stays on the content: the layer's empty pixels are not the object's).
+    const bool tintAfter = filtered && cx.aAdd <= 0;
     {
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(painter.renderHints());
         ++m_layerDepth; // children's blend modes now mix with this object alone
-        drawContent(layerPainter, object, transform * shift, cx);
+        drawContent(layerPainter, object, transform * shift, tintAfter ? ColorTransform() : cx);
         --m_layerDepth;
     }
     if (filtered)
         applyFilters(layer, object.filters(), scale);
+    if (tintAfter && !cx.isIdentity())
+        layer = tintImage(layer, cx);
     painter.save();
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);
