@@ -396,12 +396,12 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     const double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
     QRectF bounds;
     if (mode != QPainter::CompositionMode_DestinationIn && objectBounds(object, transform, bounds)) {
-        double margin = 2;
-        if (filtered) {
-            for (const Filter& f : object.filters())
-                margin += (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale;
-        }
-        area &= bounds.adjusted(-margin, -margin, margin, margin).toAlignedRect();
+        double margin = 0; // the object's pixels and one column and row past them, grown by what filters spread
+        for (const Filter& f : object.filters())
+            margin += filtered ? (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale : 0;
+        const QRectF grown = bounds.adjusted(-margin, -margin, margin, margin) & QRectF(area);
+        area &= QRect(QPoint(int(std::floor(grown.left())), int(std::floor(grown.top()))),
+            QPoint(int(std::ceil(grown.right())), int(std::ceil(grown.bottom()))));
         if (area.isEmpty())
             return;
     }
