@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-multimedia-dev qt6-qpa-plugins
-  libgl-dev zlib1g-dev liblzma-dev libmpg123-dev libavcodec-dev libavutil-dev
+  libgl-dev zlib1g-dev liblzma-dev libfreetype-dev libfontconfig-dev libmpg123-dev libavcodec-dev libavutil-dev
   libavformat-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -17,6 +17,10 @@ constexpr double ox = 0.5, oy = 0.5;
 // How far a flattened curve may stray from the true one, in device pixels:
 // about a twip at the movie's own size.
 constexpr double FlatnessTolerance = 0.05;
+// How close (in quarter pixels) a point may come to an edge and still be
+// taken as lying on it: a 45 degree edge through the points' own corners
+// leaves those on it out, whatever the last bit of its slope.
+constexpr double OnEdge = 1e-7;
 // A curve is never cut into more straight pieces than this.
 constexpr int MaxCurvePieces = 256;
 
@@ -210,9 +214,10 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
                 const bool inside = rule == Rule::EvenOdd ? (winding & 1) != 0 : winding != 0;
                 if (!inside)
                     continue;
-                // The points of this row between the two crossings.
-                const int s0 = ceilWithin(crossings[i].first * S - ox, colBegin, colEnd) - colBegin;
-                const int s1 = ceilWithin(crossings[i + 1].first * S - ox, colBegin, colEnd) - colBegin;
+                // The points of this row between the two crossings; a point
+                // on either crossing (to within rounding) is outside.
+                const int s0 = floorWithin(crossings[i].first * S - ox + OnEdge, colBegin - 1, colEnd - 1) + 1 - colBegin;
+                const int s1 = ceilWithin(crossings[i + 1].first * S - ox - OnEdge, colBegin, colEnd) - colBegin;
                 if (s1 <= s0)
                     continue;
                 touched = true;

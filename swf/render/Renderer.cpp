@@ -396,27 +396,32 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     const double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
     QRectF bounds;
     if (mode != QPainter::CompositionMode_DestinationIn && objectBounds(object, transform, bounds)) {
-        double margin = 2;
-        if (filtered) {
-            for (const Filter& f : object.filters())
-                margin += (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale;
-        }
-        area &= bounds.adjusted(-margin, -margin, margin, margin).toAlignedRect();
+        double margin = 0; // the object's pixels and one column and row past them, grown by what filters spread
+        for (const Filter& f : object.filters())
+            margin += filtered ? (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale : 0;
+        const QRectF grown = bounds.adjusted(-margin, -margin, margin, margin) & QRectF(area);
+        area &= QRect(QPoint(int(std::floor(grown.left())), int(std::floor(grown.top()))),
+            QPoint(int(std::ceil(grown.right())), int(std::ceil(grown.bottom()))));
         if (area.isEmpty())
             return;
     }
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    // A filtered object's colour transform tints what its filters made too
+    // (one adding alpha stays on the content: the layer's empty pixels are not the object's).
+    const bool tintAfter = filtered && cx.aAdd <= 0;
     {
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(painter.renderHints());
         ++m_layerDepth; // children's blend modes now mix with this object alone
-        drawContent(layerPainter, object, transform * shift, cx);
+        drawContent(layerPainter, object, transform * shift, tintAfter ? ColorTransform() : cx);
         --m_layerDepth;
     }
     if (filtered)
         applyFilters(layer, object.filters(), scale);
+    if (tintAfter && !cx.isIdentity())
+        layer = tintImage(layer, cx);
     painter.save();
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);

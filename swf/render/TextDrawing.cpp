@@ -2,6 +2,7 @@
 
 #include "swf/render/ColorMath.h"
 #include "swf/render/CoverageFill.h"
+#include "swf/render/DeviceGlyphs.h"
 
 #include "swf/movie/Fonts.h"
 #include "swf/movie/Movie.h"
@@ -127,9 +128,13 @@ void drawEditText(QPainter& painter, const EditTextInstance& edit, const QTransf
         for (const DeviceRun& run : layout.deviceRuns) {
             // Glyphs keep their place in the box as the box lands on its pixels.
             const QPointF at = toDevice.map(run.origin) + snapped;
-            painter.setPen(tint(cx, run.color));
+            const QPointF pen(snap(at.x()), snap(at.y()));
+            const QColor color = tint(cx, run.color);
+            if (drawDeviceText(painter, run.font, run.text, pen, color))
+                continue;
+            painter.setPen(color);
             painter.setFont(run.font);
-            painter.drawText(QPointF(snap(at.x()), snap(at.y())), run.text);
+            painter.drawText(pen, run.text);
         }
         painter.setTransform(toDevice);
     }

@@ -100,6 +100,30 @@ TEST(CoverageRaster, DiagonalThroughCornersKeepsPointsStrictlyInside)
     EXPECT_EQ(mask.at(7, 7), 0);
 }
 
+TEST(CoverageRaster, PointsOnAnEdgeAreOutsideOnEitherSide)
+{
+    // The triangle above the same kind of diagonal, x + y = 8 from (8, 0)
+    // to (0, 8) with (8, 8): now the diagonal is the left crossing of every
+    // row, and again only the six points with i + j > 3 are inside; the four
+    // on it are not.
+    CoverageMask mask = polygon({{8, 0}, {8, 8}, {0, 8}});
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(mask.at(k, 7 - k), 6) << "pixel " << k;
+    EXPECT_EQ(mask.at(7, 7), 16);
+    EXPECT_EQ(mask.at(0, 0), 0);
+
+    // The same with the diagonal drawn through a turn whose sine and cosine
+    // differ in their last bit: from (10, 10) towards (18, 18), closed by
+    // (26, 10). In the pixels it cuts corner to corner, the six points above
+    // it are inside whichever way the rounding went.
+    const double len = 8 * std::sqrt(2.0);
+    const QPointF b(10 + len * std::cos(M_PI / 4), 10 + len * std::sin(M_PI / 4));
+    mask = polygon({{10, 10}, b, {26, 10}});
+    for (int k = 10; k < 18; ++k)
+        EXPECT_EQ(mask.at(k, k), 6) << "pixel " << k;
+    EXPECT_EQ(mask.at(14, 12), 16);
+}
+
 TEST(CoverageRaster, AbuttingFillsSumToFullCoverage)
 {
     // A square cut along a slanted line into two fills: every pixel's two
