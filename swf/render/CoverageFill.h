@@ -19,8 +19,10 @@ namespace swf {
 // Fills `path` (in the painter's current coordinates, its own fill rule)
 // with `brush` (in the same coordinates). Without anti-aliasing on the
 // painter, or on a painter that does not draw into an image (a window), it
-// is the painter's own fill.
-void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush);
+// is the painter's own fill. A `kept` path lives on unchanged between
+// frames (a shape's outline): its coverage is kept and moved with it (see
+// CoverageCache.h).
+void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush, bool kept = false);
 
 // Whether fillCovered uses our coverage on this painter (see above).
 bool fillsCovered(const QPainter& painter);

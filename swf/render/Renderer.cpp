@@ -661,7 +661,7 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             if (simplifiedPath)
                 painter.fillPath(admitted, brush);
             else
-                fillCovered(painter, admitted, brush);
+                fillCovered(painter, admitted, brush, true);
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];
