@@ -5,8 +5,10 @@
 // moves, or a thousand copies of one shape placed at a few sub-pixel phases,
 // need the rasteriser only once per phase. Every fill of a kept path is
 // worked out the same way, hit or miss: its transform is split into whole
-// pixels and the rest, the path is rasterised through the rest alone and the
-// mask moved by the whole pixels. So whether the cache held it never shows.
+// pixels and the rest (rounded to 1/65536 of a pixel, so that one place
+// reached by sums that differ in their last bits is one phase), the path is
+// rasterised through the rest alone and the mask moved by the whole pixels.
+// So whether the cache held it never shows.
 
 #include "swf/render/CoverageRaster.h"
 

@@ -200,6 +200,43 @@ void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask)
     }
 }
 
+// A solid fill of `path` through `toDevice` by our coverage: straight into
+// the image when the painter allows, else through a layer.
+static void fillSolid(QPainter& painter, const QPainterPath& path, unsigned color, const QTransform& toDevice, bool kept)
+{
+    QPoint offset;
+    CoverageMask* found = kept ? CoverageCache::local().coverage(path, toDevice, paintableArea(painter), offset) : nullptr;
+    if (!found) {
+        found = &scratchMask();
+        offset = QPoint();
+        coverageOf(path, toDevice, paintableArea(painter), *found);
+    }
+    if (found->isEmpty())
+        return;
+    // A kept mask sits at the path's own whole-pixel origin: moved into place
+    // while it is used, and back.
+    struct Placed {
+        CoverageMask& mask;
+        QPoint offset;
+        Placed(CoverageMask& m, QPoint o) : mask(m), offset(o) { mask.translate(offset.x(), offset.y()); }
+        ~Placed() { mask.translate(-offset.x(), -offset.y()); }
+    } placed(*found, offset);
+    const CoverageMask& mask = *found;
+    if (QImage* target = directTarget(painter)) {
+        blendCoverage(*target, mask, color);
+        return;
+    }
+    QImage layer(mask.bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    const int layerWidth = layer.width(), layerHeight = layer.height();
+    for (int y = 0; y < layerHeight; ++y) {
+        const std::uint8_t* cover = mask.row(mask.bounds.top() + y);
+        auto* line = reinterpret_cast<unsigned*>(layer.scanLine(y));
+        for (int x = 0; x < layerWidth; ++x)
+            line[x] = covered(color, cover[x]);
+    }
+    drawLayer(painter, layer, mask.bounds.topLeft());
+}
+
 void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush, bool kept)
 {
     // Outlines of tens of thousands of points (hostile or simplified ones)
@@ -217,38 +254,15 @@ void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brus
         });
         return;
     }
-    QPoint offset;
-    CoverageMask* found = kept ? CoverageCache::local().coverage(path, painter.transform(), paintableArea(painter), offset) : nullptr;
-    if (!found) {
-        found = &scratchMask();
-        offset = QPoint();
-        coverageOf(path, painter.transform(), paintableArea(painter), *found);
-    }
-    if (found->isEmpty())
-        return;
-    // A kept mask sits at the path's own whole-pixel origin: moved into place
-    // while it is used, and back.
-    struct Placed {
-        CoverageMask& mask;
-        QPoint offset;
-        Placed(CoverageMask& m, QPoint o) : mask(m), offset(o) { mask.translate(offset.x(), offset.y()); }
-        ~Placed() { mask.translate(-offset.x(), -offset.y()); }
-    } placed(*found, offset);
-    const CoverageMask& mask = *found;
-    const unsigned color = qPremultiply(brush.color().rgba());
-    if (QImage* target = directTarget(painter)) {
-        blendCoverage(*target, mask, color);
-        return;
-    }
-    QImage layer(mask.bounds.size(), QImage::Format_ARGB32_Premultiplied);
-    const int layerWidth = layer.width(), layerHeight = layer.height();
-    for (int y = 0; y < layerHeight; ++y) {
-        const std::uint8_t* cover = mask.row(mask.bounds.top() + y);
-        auto* line = reinterpret_cast<unsigned*>(layer.scanLine(y));
-        for (int x = 0; x < layerWidth; ++x)
-            line[x] = covered(color, cover[x]);
-    }
-    drawLayer(painter, layer, mask.bounds.topLeft());
+    fillSolid(painter, path, qPremultiply(brush.color().rgba()), painter.transform(), kept);
+}
+
+bool fillCoveredAt(QPainter& painter, const QPainterPath& path, const QColor& color, const QTransform& toDevice, bool kept)
+{
+    if (!fillsCovered(painter) || path.elementCount() > MaxCoveredElements)
+        return false;
+    fillSolid(painter, path, qPremultiply(color.rgba()), toDevice, kept);
+    return true;
 }
 
 bool fillsCovered(const QPainter& painter)

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QBrush;
+class QColor;
 class QImage;
 class QPainter;
 class QPainterPath;
@@ -23,6 +24,12 @@ namespace swf {
 // frames (a shape's outline): its coverage is kept and moved with it (see
 // CoverageCache.h).
 void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush, bool kept = false);
+
+// Fills `path` with a solid colour through `toDevice` (its own space to the
+// device), whatever the painter's transform, as fillCovered would with that
+// transform set; false, drawing nothing, when fillCovered would leave the
+// fill to the painter.
+bool fillCoveredAt(QPainter& painter, const QPainterPath& path, const QColor& color, const QTransform& toDevice, bool kept);
 
 // Whether fillCovered uses our coverage on this painter (see above).
 bool fillsCovered(const QPainter& painter);
