@@ -34,16 +34,6 @@ std::size_t mix(std::size_t seed, std::uint64_t value)
 // whole-pixel part must fit an int with room to spare.
 constexpr double MaxShift = 1 << 24;
 
-// The sub-pixel phase, on a grid of 1/65536 of a pixel. The same place
-// reached by different sums (5.35 and 30.35 - 30 differ in their last bits)
-// must find the same mask; an edge moves by at most 1/131072 of a pixel,
-// far below the quarter pixel between sample points.
-double phase(double fraction)
-{
-    constexpr double Steps = 65536;
-    return std::round(fraction * Steps) / Steps;
-}
-
 } // namespace
 
 std::size_t CoverageCache::KeyHash::operator()(const Key& k) const
@@ -74,16 +64,8 @@ CoverageMask* CoverageCache::coverage(const QPainterPath& path, const QTransform
     const double dx = toDevice.dx(), dy = toDevice.dy();
     if (!(std::abs(dx) < MaxShift) || !(std::abs(dy) < MaxShift))
         return nullptr;
-    double ix = std::floor(dx), iy = std::floor(dy);
-    double fx = phase(dx - ix), fy = phase(dy - iy);
-    if (fx == 1) { // the fraction rounded up to the next whole pixel
-        ix += 1;
-        fx = 0;
-    }
-    if (fy == 1) {
-        iy += 1;
-        fy = 0;
-    }
+    const double ix = std::floor(dx), iy = std::floor(dy);
+    const double fx = dx - ix, fy = dy - iy; // exact: the fraction of a double below 2^24
     const QTransform rest(toDevice.m11(), toDevice.m12(), toDevice.m21(), toDevice.m22(), fx, fy);
     const QRectF reach = rest.mapRect(path.controlPointRect());
     if (!std::isfinite(reach.width()) || !std::isfinite(reach.height()) || !(std::abs(reach.left()) < MaxShift)
@@ -99,11 +81,14 @@ CoverageMask* CoverageCache::coverage(const QPainterPath& path, const QTransform
     if (found != m_entries.end() && samePath(found->second.path, path))
         return &found->second.mask;
 
+    // Rasterised where it shows, through the whole transform, as an unkept
+    // fill is: an edge lying on a row of sample points lands the same way.
     m_raster.clear();
-    m_raster.addPath(path, rest);
+    m_raster.addPath(path, toDevice);
     const auto rule = path.fillRule() == Qt::WindingFill ? CoverageRasterizer::Rule::NonZero : CoverageRasterizer::Rule::EvenOdd;
     if (!whole) {
-        m_raster.rasterize(rule, localClip, m_scratch);
+        m_raster.rasterize(rule, clip, m_scratch);
+        m_scratch.translate(-offset.x(), -offset.y());
         return &m_scratch;
     }
     if (found != m_entries.end()) { // another path now lives where the kept one did
@@ -115,7 +100,8 @@ CoverageMask* CoverageCache::coverage(const QPainterPath& path, const QTransform
         clear();
     Entry& entry = m_entries[key];
     entry.path = path;
-    m_raster.rasterize(rule, localClip, entry.mask);
+    m_raster.rasterize(rule, clip, entry.mask);
+    entry.mask.translate(-offset.x(), -offset.y());
     m_pixels += std::int64_t(entry.mask.cover.size());
     return &entry.mask;
 }

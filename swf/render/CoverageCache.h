@@ -3,12 +3,10 @@
 // Coverage kept between fills. A shape moved by whole device pixels covers
 // its pixels exactly as before, shifted (see CoverageRaster.h): a clip that
 // moves, or a thousand copies of one shape placed at a few sub-pixel phases,
-// need the rasteriser only once per phase. Every fill of a kept path is
-// worked out the same way, hit or miss: its transform is split into whole
-// pixels and the rest (rounded to 1/65536 of a pixel, so that one place
-// reached by sums that differ in their last bits is one phase), the path is
-// rasterised through the rest alone and the mask moved by the whole pixels.
-// So whether the cache held it never shows.
+// need the rasteriser only once per phase. A kept mask is found by the
+// outline, the transform's linear part and the fraction of its translation,
+// bit for bit; its box is kept relative to the whole pixels of the
+// translation it was made at.
 
 #include "swf/render/CoverageRaster.h"
 

@@ -49,7 +49,8 @@ TEST(CoverageCache, KeptFillsGiveTheFreshFillsPixelsAtEveryTransform)
     const QPainterPath path = outline();
     const QTransform transforms[] = {
         QTransform::fromTranslate(5.35, 7.8),
-        QTransform::fromTranslate(25.35, 19.8),  // the same phase, whole pixels on
+        QTransform::fromTranslate(25.375, 19.75), // twice the same phase, whole pixels apart
+        QTransform::fromTranslate(5.375, 7.75),
         QTransform::fromTranslate(5.6, 7.05),    // another phase
         QTransform(1.7, 0, 0, 1.3, 9.45, 2.2),   // scaled
         QTransform(0.9, 0.5, -0.5, 0.9, 30.7, 4.1), // turned
@@ -68,14 +69,14 @@ TEST(CoverageCache, OneMaskPerPhaseAndNoneForWhatTheClipCuts)
     CoverageCache& cache = CoverageCache::local();
     cache.clear();
     const QPainterPath path = outline();
-    filled(path, QTransform::fromTranslate(5.35, 7.8), true);
-    filled(path, QTransform::fromTranslate(30.35, 20.8), true);
+    filled(path, QTransform::fromTranslate(5.375, 7.75), true);
+    filled(path, QTransform::fromTranslate(30.375, 20.75), true);
     EXPECT_EQ(cache.size(), 1u); // moved by whole pixels: the same mask
-    filled(path, QTransform::fromTranslate(5.4, 7.8), true);
+    filled(path, QTransform::fromTranslate(5.4375, 7.75), true);
     EXPECT_EQ(cache.size(), 2u);
-    filled(path, QTransform::fromTranslate(58.35, 7.8), true); // partly outside the image
+    filled(path, QTransform::fromTranslate(58.375, 7.75), true); // partly outside the image
     EXPECT_EQ(cache.size(), 2u);
-    filled(path, QTransform::fromTranslate(5.35, 7.8), false); // not a kept path
+    filled(path, QTransform::fromTranslate(5.375, 7.75), false); // not a kept path
     EXPECT_EQ(cache.size(), 2u);
 }
 
