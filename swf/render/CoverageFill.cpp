@@ -1,10 +1,13 @@
 #include "swf/render/CoverageFill.h"
 
+#include "swf/render/CoverageCache.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cstring>
 
 namespace swf {
 
@@ -34,6 +37,42 @@ inline unsigned covered(unsigned color, int c)
     const unsigned rb = ((color & 0xff00ff) * a >> 8) & 0xff00ff;
     const unsigned ag = (((color >> 8) & 0xff00ff) * a) & 0xff00ff00;
     return rb | ag;
+}
+
+// Source over of one premultiplied colour onto `n` pixels.
+inline void blendRun(unsigned* out, int n, unsigned src)
+{
+    const unsigned alpha = src >> 24;
+    if (alpha == 255) {
+        std::fill(out, out + n, src);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        out[i] = src + byteMul(out[i], 255 - alpha);
+}
+
+// How many pixels from `x` on hold the coverage of pixel x, when that run is
+// at least eight long (0 otherwise): whole runs are stored or skipped at once.
+inline int sameRun(const std::uint8_t* cover, int x, int width)
+{
+    if (width - x < 8)
+        return 0;
+    const std::uint8_t c = cover[x];
+    std::uint64_t word;
+    const std::uint64_t pattern = 0x0101010101010101ull * c;
+    std::memcpy(&word, cover + x, 8);
+    if (word != pattern)
+        return 0;
+    int end = x + 8;
+    while (width - end >= 8) {
+        std::memcpy(&word, cover + end, 8);
+        if (word != pattern)
+            break;
+        end += 8;
+    }
+    while (end < width && cover[end] == c)
+        ++end;
+    return end - x;
 }
 
 // The device pixels the painter can change, in its device's coordinates.
@@ -113,16 +152,29 @@ void blendCoverage(QImage& target, const CoverageMask& mask, unsigned color)
     const QRect area = mask.bounds & target.rect();
     if (area.isEmpty() || (color >> 24) == 0)
         return;
+    const int width = area.width();
+    const bool opaque = (color >> 24) == 255;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const std::uint8_t* cover = mask.row(y) + (area.left() - mask.bounds.left());
         auto* out = reinterpret_cast<unsigned*>(target.scanLine(y)) + area.left();
-        for (int x = 0; x < area.width(); ++x) {
-            const int c = cover[x];
-            if (c == 0)
+        int x = 0;
+        while (x < width) {
+            // Runs of untouched or fully covered pixels are most of a large
+            // fill: skip or store them eight at a time.
+            const int run = sameRun(cover, x, width);
+            if (run > 0) {
+                const int c = cover[x];
+                if (c == CoverageMask::Full && opaque)
+                    std::fill(out + x, out + x + run, color);
+                else if (c != 0)
+                    blendRun(out + x, run, covered(color, c));
+                x += run;
                 continue;
-            const unsigned src = covered(color, c);
-            const unsigned alpha = src >> 24;
-            out[x] = alpha == 255 ? src : src + byteMul(out[x], 255 - alpha);
+            }
+            const int c = cover[x];
+            if (c != 0)
+                blendRun(out + x, 1, covered(color, c));
+            ++x;
         }
     }
 }
@@ -148,7 +200,44 @@ void applyCoverage(QImage& image, QPoint origin, const CoverageMask& mask)
     }
 }
 
-void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush)
+// A solid fill of `path` through `toDevice` by our coverage: straight into
+// the image when the painter allows, else through a layer.
+static void fillSolid(QPainter& painter, const QPainterPath& path, unsigned color, const QTransform& toDevice, bool kept)
+{
+    QPoint offset;
+    CoverageMask* found = kept ? CoverageCache::local().coverage(path, toDevice, paintableArea(painter), offset) : nullptr;
+    if (!found) {
+        found = &scratchMask();
+        offset = QPoint();
+        coverageOf(path, toDevice, paintableArea(painter), *found);
+    }
+    if (found->isEmpty())
+        return;
+    // A kept mask sits at the path's own whole-pixel origin: moved into place
+    // while it is used, and back.
+    struct Placed {
+        CoverageMask& mask;
+        QPoint offset;
+        Placed(CoverageMask& m, QPoint o) : mask(m), offset(o) { mask.translate(offset.x(), offset.y()); }
+        ~Placed() { mask.translate(-offset.x(), -offset.y()); }
+    } placed(*found, offset);
+    const CoverageMask& mask = *found;
+    if (QImage* target = directTarget(painter)) {
+        blendCoverage(*target, mask, color);
+        return;
+    }
+    QImage layer(mask.bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    const int layerWidth = layer.width(), layerHeight = layer.height();
+    for (int y = 0; y < layerHeight; ++y) {
+        const std::uint8_t* cover = mask.row(mask.bounds.top() + y);
+        auto* line = reinterpret_cast<unsigned*>(layer.scanLine(y));
+        for (int x = 0; x < layerWidth; ++x)
+            line[x] = covered(color, cover[x]);
+    }
+    drawLayer(painter, layer, mask.bounds.topLeft());
+}
+
+void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush, bool kept)
 {
     // Outlines of tens of thousands of points (hostile or simplified ones)
     // stay with the painter, whose area coverage keeps their slivers seen.
@@ -165,23 +254,15 @@ void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brus
         });
         return;
     }
-    CoverageMask& mask = scratchMask();
-    coverageOf(path, painter.transform(), paintableArea(painter), mask);
-    if (mask.isEmpty())
-        return;
-    const unsigned color = qPremultiply(brush.color().rgba());
-    if (QImage* target = directTarget(painter)) {
-        blendCoverage(*target, mask, color);
-        return;
-    }
-    QImage layer(mask.bounds.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < layer.height(); ++y) {
-        const std::uint8_t* cover = mask.row(mask.bounds.top() + y);
-        auto* line = reinterpret_cast<unsigned*>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x)
-            line[x] = covered(color, cover[x]);
-    }
-    drawLayer(painter, layer, mask.bounds.topLeft());
+    fillSolid(painter, path, qPremultiply(brush.color().rgba()), painter.transform(), kept);
+}
+
+bool fillCoveredAt(QPainter& painter, const QPainterPath& path, const QColor& color, const QTransform& toDevice, bool kept)
+{
+    if (!fillsCovered(painter) || path.elementCount() > MaxCoveredElements)
+        return false;
+    fillSolid(painter, path, qPremultiply(color.rgba()), toDevice, kept);
+    return true;
 }
 
 bool fillsCovered(const QPainter& painter)

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QBrush;
+class QColor;
 class QImage;
 class QPainter;
 class QPainterPath;
@@ -19,8 +20,16 @@ namespace swf {
 // Fills `path` (in the painter's current coordinates, its own fill rule)
 // with `brush` (in the same coordinates). Without anti-aliasing on the
 // painter, or on a painter that does not draw into an image (a window), it
-// is the painter's own fill.
-void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush);
+// is the painter's own fill. A `kept` path lives on unchanged between
+// frames (a shape's outline): its coverage is kept and moved with it (see
+// CoverageCache.h).
+void fillCovered(QPainter& painter, const QPainterPath& path, const QBrush& brush, bool kept = false);
+
+// Fills `path` with a solid colour through `toDevice` (its own space to the
+// device), whatever the painter's transform, as fillCovered would with that
+// transform set; false, drawing nothing, when fillCovered would leave the
+// fill to the painter.
+bool fillCoveredAt(QPainter& painter, const QPainterPath& path, const QColor& color, const QTransform& toDevice, bool kept);
 
 // Whether fillCovered uses our coverage on this painter (see above).
 bool fillsCovered(const QPainter& painter);

@@ -176,6 +176,7 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
     active.clear();
     std::vector<std::pair<double, int>>& crossings = m_crossings;
     std::size_t next = 0;
+    int lo = width, hi = -1; // the columns a pixel row's spans reached
 
     for (int y = top; y < bottom; ++y) {
         if (active.empty()) {
@@ -222,6 +223,8 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
                     continue;
                 touched = true;
                 const int p0 = s0 / S, p1 = s1 / S;
+                lo = std::min(lo, p0);
+                hi = std::max(hi, p1);
                 if (p0 == p1) {
                     partial[std::size_t(p0)] += s1 - s0;
                     continue;
@@ -235,15 +238,24 @@ void CoverageRasterizer::rasterize(Rule rule, const QRect& clip, CoverageMask& m
         }
         if (!touched)
             continue;
+        // Only the columns the row's spans reached can be covered: left of
+        // them nothing was added, right of them every span has ended. The
+        // buffers are reached through locals, which the byte stores below
+        // cannot alias, so the loop keeps them in registers.
         std::uint8_t* out = mask.cover.data() + std::size_t(y - top) * std::size_t(width);
+        int* const part = partial.data();
+        int* const del = delta.data();
+        const int last = std::min(hi, width - 1);
         int run = 0;
-        for (int x = 0; x < width; ++x) {
-            run += delta[std::size_t(x)];
-            out[x] = std::uint8_t(std::clamp(run + partial[std::size_t(x)], 0, CoverageMask::Full));
-            partial[std::size_t(x)] = 0;
-            delta[std::size_t(x)] = 0;
+        for (int x = lo; x <= last; ++x) {
+            run += del[x];
+            out[x] = std::uint8_t(std::clamp(run + part[x], 0, CoverageMask::Full));
+            part[x] = 0;
+            del[x] = 0;
         }
-        delta[std::size_t(width)] = 0;
+        del[width] = 0;
+        lo = width;
+        hi = -1;
     }
 }
 

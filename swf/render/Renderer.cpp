@@ -639,17 +639,30 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
     // Only the transform and the pen change here (the fills and strokes below
     // put back what they change): setting those two back costs far less than
     // saving the painter's whole state for each shape.
-    const QTransform outerTransform = painter.transform();
-    const bool outerWorld = painter.worldMatrixEnabled();
-    const QPen outerPen = painter.pen();
-    painter.setTransform(transform);
-    painter.setPen(Qt::NoPen);
+    // Solid fills through our coverage take the transform as it is; the
+    // painter's own is set only for what the painter draws, the first time.
+    std::optional<QTransform> outerTransform;
+    bool outerWorld = true;
+    QPen outerPen;
+    const auto painterTakes = [&] {
+        if (outerTransform)
+            return;
+        outerTransform = painter.transform();
+        outerWorld = painter.worldMatrixEnabled();
+        outerPen = painter.pen();
+        painter.setTransform(transform);
+        painter.setPen(Qt::NoPen);
+    };
     for (const ShapeLayer& layer : layers) {
         for (const auto& [index, path] : layer.fills) {
             const FillStyle& fill = layer.styles.fills[std::size_t(index)];
             QPainterPath scratch;
             const QPainterPath& admitted = m_pathBudget.admit(path, scratch);
             const bool simplifiedPath = &admitted == &scratch;
+            if (fill.type == FillStyle::Type::Solid && !simplifiedPath
+                && fillCoveredAt(painter, admitted, tint(cx, fill.color.toQColor()), transform, true))
+                continue;
+            painterTakes();
             const SimplifiedDrawing simplified(painter, simplifiedPath);
             if (fill.type == FillStyle::Type::Bitmap) {
                 drawBitmapFill(painter, admitted, fill, transform, cx);
@@ -666,10 +679,11 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
             if (simplifiedPath)
                 painter.fillPath(admitted, brush);
             else
-                fillCovered(painter, admitted, brush);
+                fillCovered(painter, admitted, brush, true);
         }
         for (const auto& [index, path] : layer.lines) {
             const LineStyle& line = layer.styles.lines[std::size_t(index)];
+            painterTakes();
             QPen pen;
             if (!makePen(line, cx, transform, pen))
                 continue;
@@ -691,8 +705,10 @@ void Renderer::drawLayers(QPainter& painter, const std::vector<ShapeLayer>& laye
                 painter.strokePath(piece, pen);
         }
     }
+    if (!outerTransform)
+        return;
     painter.setPen(outerPen);
-    painter.setTransform(outerTransform);
+    painter.setTransform(*outerTransform);
     painter.setWorldMatrixEnabled(outerWorld);
 }
 

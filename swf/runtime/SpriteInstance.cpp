@@ -8,6 +8,7 @@
 #include "swf/runtime/VideoInstance.h"
 
 #include <algorithm>
+#include <span>
 #include <cstdint>
 
 namespace swf {
@@ -46,8 +47,23 @@ SpriteInstance::~SpriteInstance()
 
 DisplayObject* SpriteInstance::childAt(int depth) const
 {
+    // A timeline places and moves its children in depth order, and a rewind
+    // walks them so: the look-up tries the child last found and the one
+    // after it before searching, while the list is as it was then.
+    if (m_hintEdits == m_listEdits) {
+        if (m_hint->first == depth)
+            return m_hint->second.get();
+        if (auto next = std::next(m_hint); next != m_displayList.end() && next->first == depth) {
+            m_hint = next;
+            return next->second.get();
+        }
+    }
     auto it = m_displayList.find(depth);
-    return it == m_displayList.end() ? nullptr : it->second.get();
+    if (it == m_displayList.end())
+        return nullptr;
+    m_hint = it;
+    m_hintEdits = m_listEdits;
+    return it->second.get();
 }
 
 DisplayObject* SpriteInstance::childByName(const QString& name, Qt::CaseSensitivity cs) const
@@ -295,7 +311,7 @@ void SpriteInstance::rewindTo(int frame)
                         state.placedFrame = f;
                     }
                     if (!state.merged)
-                        state.merged = *state.place;
+                        state.merged = std::make_unique<PlaceObject>(*state.place);
                     PlaceObject& acc = *state.merged;
                     if (place.matrix) acc.matrix = place.matrix;
                     if (place.colorTransform) acc.colorTransform = place.colorTransform;
@@ -417,18 +433,28 @@ void SpriteInstance::tick()
     // Children advance before their parent, the newest first, so on every
     // frame but their first a clip's actions run ahead of its parent's.
     // Children born during this tick already showed their first frame.
-    std::vector<std::pair<int, DisplayObject*>> children;
-    children.reserve(m_displayList.size());
+    // Most clips hold a child or two: their list lives on the stack, so that
+    // ten thousand of them tick without a heap allocation each.
+    using Entry = std::pair<int, DisplayObject*>;
+    constexpr std::size_t Inline = 8;
+    Entry inlineChildren[Inline];
+    std::vector<Entry> heapChildren;
+    Entry* children = inlineChildren;
+    if (m_displayList.size() > Inline) {
+        heapChildren.resize(m_displayList.size());
+        children = heapChildren.data();
+    }
+    std::size_t count = 0;
     for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it) {
         if (it->second->bornTick() < stage().tickCount())
-            children.emplace_back(it->first, it->second.get());
+            children[count++] = { it->first, it->second.get() };
     }
     const auto newerFirst = [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); };
     // On most ticks nobody was born since the last: the list is in order already.
-    if (!std::is_sorted(children.begin(), children.end(), newerFirst))
-        std::stable_sort(children.begin(), children.end(), newerFirst);
+    if (!std::is_sorted(children, children + count, newerFirst))
+        std::stable_sort(children, children + count, newerFirst);
     const std::uint64_t editsBefore = m_listEdits;
-    for (const auto& [depth, child] : children) {
+    for (const auto& [depth, child] : std::span(children, count)) {
         // Removed while the others ticked, or replaced by a newcomer that may
         // even sit at the same address. While the list is untouched every
         // child is still in it: only a changed list needs the look-up.

@@ -110,7 +110,9 @@ private:
         std::uint16_t characterId = 0;
         int placedFrame = 0;
         const PlaceObject* place = nullptr; // the tag that placed it
-        std::optional<PlaceObject> merged;  // with what later tags moved, once one did
+        // With what later tags moved, once one did; held apart so that a
+        // rewind over thousands of depths handles small entries.
+        std::unique_ptr<PlaceObject> merged;
         const PlaceObject& fields() const { return merged ? *merged : *place; }
     };
 
@@ -130,6 +132,9 @@ private:
     // Counts insertions into and removals from the list, so that a walk over
     // a copy of it can tell whether its entries may have gone.
     std::uint64_t m_listEdits = 0;
+    // The child childAt found last, good while m_listEdits equals m_hintEdits.
+    mutable DisplayList::const_iterator m_hint;
+    mutable std::uint64_t m_hintEdits = ~std::uint64_t(0);
     mutable ChildNameIndex m_names;
     std::shared_ptr<Drawing> m_drawing;
 };

@@ -111,6 +111,7 @@ bool SpriteInstance::swapChildDepths(int from, int to)
     first->setPlacedFrame(0);
     DisplayObject* moved = first.get();
     m_displayList[to] = std::move(first);
+    ++m_listEdits; // the list changed again since the count above
     childNamed(*moved);
     return true;
 }

@@ -247,3 +247,52 @@ TEST(Timeline, SoundAndScriptTagsReachTheirSinks)
     EXPECT_EQ(sink.events.mid(1), (QStringList { "tag 15 frame 2 root", "tag 15 frame 1", "removed", "tag 15 frame 1" }));
     EXPECT_EQ(runner.calls, (QStringList { "init 3 bytes 1", "frame 2 children 2 bytes 2" }));
 }
+
+TEST(Timeline, ChildrenMovedInAndOutOfDepthOrderLandWhereTheirTagsSay)
+{
+    // Frame 1 places depths 1..12; frame 2 moves them from the top down, then
+    // removes every third and places another shape at depth 5 of nothing;
+    // frame 3 moves the survivors in depth order. Looking children up in
+    // either order, and after the list changed, finds the right one.
+    auto movie = baseMovie();
+    constexpr int Count = 12;
+    for (int d = 1; d <= Count; ++d)
+        movie.placeObject2(swfw::Placement::place(std::uint16_t(d), 1, swfw::Matrix::translate(d, 0)));
+    movie.showFrame();
+    for (int d = Count; d >= 1; --d) {
+        auto move = swfw::Placement::modify(std::uint16_t(d));
+        move.matrix = swfw::Matrix::translate(d, 1);
+        movie.placeObject2(move);
+    }
+    for (int d = 3; d <= Count; d += 3)
+        movie.removeObject2(std::uint16_t(d));
+    movie.showFrame();
+    for (int d = 1; d <= Count; ++d) {
+        auto move = swfw::Placement::modify(std::uint16_t(d));
+        move.matrix = swfw::Matrix::translate(d, 2);
+        movie.placeObject2(move);
+    }
+    movie.showFrame();
+
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    auto& root = p->stage().root();
+    const auto expect = [&](int frame) {
+        for (int d = Count; d >= 1; --d) {
+            const DisplayObject* child = root.childAt(d);
+            const bool removed = frame > 1 && d % 3 == 0;
+            ASSERT_EQ(child == nullptr, removed) << "frame " << frame << " depth " << d;
+            if (!child)
+                continue;
+            EXPECT_EQ(child->depth(), d);
+            EXPECT_EQ(child->matrix().tx, d);
+            EXPECT_EQ(child->matrix().ty, frame - 1);
+        }
+    };
+    for (int loop = 0; loop < 2; ++loop) { // the second time round comes back by a rewind
+        for (int frame = 1; frame <= 3; ++frame) {
+            expect(frame);
+            p->nextFrame();
+        }
+    }
+}
