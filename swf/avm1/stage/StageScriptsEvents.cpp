@@ -318,9 +318,11 @@ bool StageScripts::holdsHandler(Object* o, const HandlerName& name) const
 {
     // The walk of Interpreter::findProperty, as deep as it goes.
     constexpr int MaxProtoDepth = 256;
+    // Both spellings have the one hash: it is made once for the walk.
+    const uint32_t hash = foldedNameHash(name.exact);
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
-        const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower);
+        const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower, hash);
         if (p && p->visibleIn(m_vm->version()))
             return p->getter || p->value.isObject();
     }

@@ -8,8 +8,8 @@
 #include <QString>
 
 #include <functional>
-#include <map>
 #include <queue>
+#include <unordered_map>
 #include <vector>
 
 namespace swf::avm1 {
@@ -45,7 +45,8 @@ public:
 private:
     void schedule(const Interval& iv);
 
-    std::map<int, Interval> m_byId;
+    // Node-based, so an Interval stays where it is while others come and go.
+    std::unordered_map<int, Interval> m_byId;
     std::vector<int> m_starting; // set since the last tick: their clocks start then
     // (due time, id); entries whose interval was cleared or moved are skipped.
     using Due = std::pair<double, int>;
