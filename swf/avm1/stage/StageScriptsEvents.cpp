@@ -294,8 +294,8 @@ void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std
 
 Object* StageScripts::existingObjectOf(const DisplayObject& instance) const
 {
-    if (auto it = m_clips.find(&instance); it != m_clips.end())
-        return it->second;
+    if (void* peer = instance.scriptPeer(m_serial))
+        return static_cast<SpriteClip*>(peer);
     if (auto it = m_buttons.find(&instance); it != m_buttons.end())
         return it->second;
     return nullptr;
@@ -495,6 +495,7 @@ void StageScripts::instanceRemoved(DisplayObject& instance)
     }
     if (auto it = m_clips.find(&instance); it != m_clips.end()) {
         it->second->detach();
+        instance.setScriptPeer(m_serial, nullptr);
         m_clips.erase(it);
     }
     if (auto it = m_buttons.find(&instance); it != m_buttons.end()) {
@@ -510,8 +511,10 @@ void StageScripts::stageRestarting()
         queue.clear();
     m_queuedFor.clear();
     m_unloadQueued.clear();
-    for (const auto& [instance, clip] : m_clips)
+    for (const auto& [instance, clip] : m_clips) {
         clip->detach();
+        instance->setScriptPeer(m_serial, nullptr);
+    }
     for (const auto& [instance, button] : m_buttons)
         static_cast<StageButtonObject*>(button)->detach();
     m_clips.clear();

@@ -77,12 +77,6 @@ std::vector<int> IntervalTable::takeDue(double nowMs)
     return due;
 }
 
-void IntervalTable::forEach(const std::function<void(const Interval&)>& visit) const
-{
-    for (const auto& [id, iv] : m_byId)
-        visit(iv);
-}
-
 int Interpreter::addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args)
 {
     return m_intervals.add(Interval { 0, function, thisValue, method, periodMs, -1, std::move(args) });

@@ -40,7 +40,12 @@ public:
     // its next time is set one period on (never before `nowMs`).
     std::vector<int> takeDue(double nowMs);
 
-    void forEach(const std::function<void(const Interval&)>& visit) const;
+    template<typename F>
+    void forEach(F&& visit) const
+    {
+        for (const auto& [id, iv] : m_byId)
+            visit(iv);
+    }
 
 private:
     void schedule(const Interval& iv);
