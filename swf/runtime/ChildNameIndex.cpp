@@ -24,7 +24,7 @@ void ChildNameIndex::note(const DisplayObject& child, const DisplayList& list)
     // start afresh from the list, so the index stays as large as the list.
     if (m_entries > 2 * int(list.size()) + 64)
         rebuild(list);
-    auto& entries = m_byName[child.name().toLower()];
+    auto& entries = m_byName[FoldedKey { child.name() }];
     const std::pair<int, const DisplayObject*> entry { child.depth(), &child };
     if (std::find(entries.begin(), entries.end(), entry) != entries.end())
         return;
@@ -34,7 +34,7 @@ void ChildNameIndex::note(const DisplayObject& child, const DisplayList& list)
 
 DisplayObject* ChildNameIndex::find(const QString& name, Qt::CaseSensitivity cs, const DisplayList& list)
 {
-    auto it = m_byName.find(name.toLower());
+    auto it = m_byName.find(FoldedKey { name });
     if (it == m_byName.end())
         return nullptr;
     auto& entries = it.value();
@@ -43,13 +43,13 @@ DisplayObject* ChildNameIndex::find(const QString& name, Qt::CaseSensitivity cs,
     for (size_t i = 0; i < entries.size();) {
         const auto [depth, object] = entries[i];
         // Only an object found in the list is dereferenced.
-        if (!sitsAt(list, depth, object) || object->name().compare(name, Qt::CaseInsensitive) != 0) {
+        if (!sitsAt(list, depth, object) || !foldedNameEqual(object->name(), name)) {
             entries[i] = entries.back();
             entries.pop_back();
             --m_entries;
             continue;
         }
-        if (object->name().compare(name, cs) == 0 && (!best || depth < bestDepth)) {
+        if ((cs == Qt::CaseInsensitive || object->name() == name) && (!best || depth < bestDepth)) {
             best = list.find(depth)->second.get();
             bestDepth = depth;
         }
@@ -67,7 +67,7 @@ void ChildNameIndex::rebuild(const DisplayList& list)
     for (const auto& [depth, child] : list) {
         if (child->name().isEmpty())
             continue;
-        m_byName[child->name().toLower()].push_back({ depth, child.get() });
+        m_byName[FoldedKey { child->name() }].push_back({ depth, child.get() });
         ++m_entries;
     }
 }

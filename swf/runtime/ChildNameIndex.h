@@ -5,11 +5,14 @@
 // (each method call on a clip), so a clip with many children must not pay for
 // each of them on every call.
 //
-// Entries are (depth, object) under the lower-cased name. They are added when
+// Entries are (depth, object) under the name compared without regard to case
+// (NameKey.h: no lower-cased copy is made for a lookup). They are added when
 // a child is inserted, renamed or moved, and never removed on the spot: a
 // lookup checks each against the display list (the object must still sit at
 // that depth and still bear the name) and drops the stale ones, so a child
 // removed and freed is never touched through its entry.
+
+#include "swf/runtime/NameKey.h"
 
 #include <QHash>
 #include <QString>
@@ -36,7 +39,7 @@ public:
 private:
     void rebuild(const DisplayList& list);
 
-    QHash<QString, std::vector<std::pair<int, const DisplayObject*>>> m_byName;
+    QHash<FoldedKey, std::vector<std::pair<int, const DisplayObject*>>> m_byName;
     int m_entries = 0;
 };
 

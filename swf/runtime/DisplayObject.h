@@ -87,6 +87,17 @@ public:
     // Applies the fields a PlaceObject carries (not the character or depth).
     void applyPlacement(const PlaceObject& place);
 
+    // The object a script runner keeps for this instance, tagged with that
+    // runner's serial, so that the runner finds it on every event of every
+    // clip without a table lookup. Only the runner of that serial reads it,
+    // as its own type; it is the runner's bookkeeping, not the instance's.
+    void* scriptPeer(std::uint64_t runner) const { return m_peerRunner == runner ? m_scriptPeer : nullptr; }
+    void setScriptPeer(std::uint64_t runner, void* peer) const
+    {
+        m_peerRunner = runner;
+        m_scriptPeer = peer;
+    }
+
 private:
     Stage& m_stage;
     SpriteInstance* m_parent;
@@ -107,6 +118,8 @@ private:
     DisplayObject* m_scriptMask = nullptr;
     DisplayObject* m_maskedObject = nullptr;
     std::optional<QRectF> m_scrollRect;
+    mutable std::uint64_t m_peerRunner = 0;
+    mutable void* m_scriptPeer = nullptr;
 };
 
 } // namespace swf

@@ -6,6 +6,7 @@
 #include "swf/runtime/Bounds.h"
 #include "swf/runtime/ButtonInstance.h"
 #include "swf/runtime/Drawing.h"
+#include "swf/runtime/NameKey.h"
 #include "swf/runtime/SpriteInstance.h"
 #include "swf/runtime/Stage.h"
 #include "swf/avm1/stage/StageScripts.h"
@@ -31,7 +32,7 @@ ClipProp propOf(const QString& name, bool caseSensitive)
 {
     if (name.isEmpty() || name[0] != '_')
         return ClipProp::None;
-    static const QHash<QString, ClipProp> table = {
+    static const QHash<FoldedKey, ClipProp> table = {
         { "_x", ClipProp::X }, { "_y", ClipProp::Y }, { "_xscale", ClipProp::XScale }, { "_yscale", ClipProp::YScale },
         { "_currentframe", ClipProp::CurrentFrame }, { "_totalframes", ClipProp::TotalFrames }, { "_alpha", ClipProp::Alpha },
         { "_visible", ClipProp::Visible }, { "_width", ClipProp::Width }, { "_height", ClipProp::Height },
@@ -41,7 +42,11 @@ ClipProp propOf(const QString& name, bool caseSensitive)
         { "_soundbuftime", ClipProp::SoundBufTime }, { "_quality", ClipProp::Quality }, { "_xmouse", ClipProp::XMouse },
         { "_ymouse", ClipProp::YMouse }, { "_parent", ClipProp::Parent }, { "_root", ClipProp::Root },
     };
-    return table.value(caseSensitive ? name : name.toLower(), ClipProp::None);
+    // Found whatever the case, then held to it where the movie's rules want.
+    auto it = table.constFind(FoldedKey { name });
+    if (it == table.constEnd() || (caseSensitive && it.key().name != name))
+        return ClipProp::None;
+    return *it;
 }
 
 } // namespace
@@ -288,7 +293,9 @@ bool SpriteClip::getVirtual(Interpreter& vm, const QString& name, Value& out)
         return true;
     if (m_sprite && findOwn(name))
         return false;
-    if (m_sprite) {
+    // Every kind of child is found through the one name index: when it has
+    // no child of that name in any case, none of the lookups below can hit.
+    if (m_sprite && m_sprite->childByName(name)) {
         if (ClipObject* child = childByName(name)) {
             out = Value(static_cast<Object*>(child));
             return true;
@@ -482,7 +489,8 @@ bool SpriteClip::hasVirtual(Interpreter& vm, const QString& name)
         return vm.hasProperty(now, name);
     if (propOf(name, caseSensitive()) != ClipProp::None)
         return m_sprite != nullptr;
-    return m_sprite && !findOwn(name) && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive())
+    return m_sprite && !findOwn(name) && m_sprite->childByName(name)
+        && (childByName(name) || m_owner.textFields().childField(*m_sprite, name, caseSensitive())
         || childVideo(vm, *m_sprite, name, caseSensitive()) || childButton(vm, name));
 }
 

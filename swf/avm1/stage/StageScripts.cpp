@@ -11,6 +11,7 @@
 #include "swf/avm1/stage/VideoClasses.h"
 
 #include <algorithm>
+#include <atomic>
 #include <QDebug>
 
 #include <cmath>
@@ -130,9 +131,17 @@ const NativeMethod movieClipMethods[] = {
     { "removeMovieClip", movieClipCommand<&ClipObject::remove> },
 };
 
+// Runners are told apart by serial, not address: a new one may take a gone one's place.
+static std::uint64_t nextSerial()
+{
+    static std::atomic<std::uint64_t> serial { 0 };
+    return ++serial;
+}
+
 StageScripts::StageScripts(Stage& stage)
     : m_stage(stage)
     , m_vm(std::make_unique<Interpreter>(stage.movie().version(), this))
+    , m_serial(nextSerial())
 {
     installMovieClip();
     installClipMethods(*m_vm, m_vm->clipPrototype());
@@ -163,11 +172,11 @@ void StageScripts::installMovieClip()
 
 SpriteClip* StageScripts::clipFor(SpriteInstance& sprite)
 {
-    auto it = m_clips.find(&sprite);
-    if (it != m_clips.end())
-        return it->second;
+    if (void* peer = sprite.scriptPeer(m_serial))
+        return static_cast<SpriteClip*>(peer);
     auto* clip = m_vm->make<SpriteClip>(*this, &sprite, m_vm->clipPrototype(), versionOf(&sprite) >= 7);
     m_clips.emplace(&sprite, clip);
+    sprite.setScriptPeer(m_serial, clip);
     return clip;
 }
 

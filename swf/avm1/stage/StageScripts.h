@@ -176,7 +176,10 @@ private:
     Stage& m_stage;
     std::unique_ptr<Interpreter> m_vm;
     std::function<void(const QString&)> m_traceSink;
+    // Each clip is also the script peer of its instance (under m_serial),
+    // set and cleared with its entry here.
     std::unordered_map<const DisplayObject*, SpriteClip*> m_clips;
+    const std::uint64_t m_serial;
     QSet<const DisplayObject*> m_clipsAlive; // sprite instances the stage has shown us and not removed
     QHash<QByteArray, std::shared_ptr<const Block>> m_decoded;
     // Blocks of loaded movies whose version differs from the first movie's, by version.

@@ -294,8 +294,8 @@ void StageScripts::queueClipActions(DisplayObject& instance, Object* object, std
 
 Object* StageScripts::existingObjectOf(const DisplayObject& instance) const
 {
-    if (auto it = m_clips.find(&instance); it != m_clips.end())
-        return it->second;
+    if (void* peer = instance.scriptPeer(m_serial))
+        return static_cast<SpriteClip*>(peer);
     if (auto it = m_buttons.find(&instance); it != m_buttons.end())
         return it->second;
     return nullptr;
@@ -318,9 +318,11 @@ bool StageScripts::holdsHandler(Object* o, const HandlerName& name) const
 {
     // The walk of Interpreter::findProperty, as deep as it goes.
     constexpr int MaxProtoDepth = 256;
+    // Both spellings have the one hash: it is made once for the walk.
+    const uint32_t hash = foldedNameHash(name.exact);
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
-        const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower);
+        const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower, hash);
         if (p && p->visibleIn(m_vm->version()))
             return p->getter || p->value.isObject();
     }
@@ -493,6 +495,7 @@ void StageScripts::instanceRemoved(DisplayObject& instance)
     }
     if (auto it = m_clips.find(&instance); it != m_clips.end()) {
         it->second->detach();
+        instance.setScriptPeer(m_serial, nullptr);
         m_clips.erase(it);
     }
     if (auto it = m_buttons.find(&instance); it != m_buttons.end()) {
@@ -508,8 +511,10 @@ void StageScripts::stageRestarting()
         queue.clear();
     m_queuedFor.clear();
     m_unloadQueued.clear();
-    for (const auto& [instance, clip] : m_clips)
+    for (const auto& [instance, clip] : m_clips) {
         clip->detach();
+        instance->setScriptPeer(m_serial, nullptr);
+    }
     for (const auto& [instance, button] : m_buttons)
         static_cast<StageButtonObject*>(button)->detach();
     m_clips.clear();

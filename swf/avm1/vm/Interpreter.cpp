@@ -54,9 +54,10 @@ Object* Interpreter::newObject(Object* proto)
     return make<Object>(Object::Kind::Plain, proto, caseSensitive());
 }
 
-ArrayObject* Interpreter::newArray()
+ArrayObject* Interpreter::newArray(size_t members)
 {
     auto* a = make<ArrayObject>(m_realm.arrayPrototype, caseSensitive());
+    a->reserveMembers(members);
     // `length` is a hidden, permanent member of its own (for..in lists it
     // once unhidden); its value always comes from the elements.
     a->define(QStringLiteral("length"), Value(0.0), DontEnum | DontDelete);
@@ -192,6 +193,8 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     Frame f;
     f.stackBase = m_stack.size();
     f.activation = newObject(nullptr);
+    // `arguments` and the parameters.
+    f.activation->reserveMembers(1 + code.params.size());
     // A function called on nothing runs on the global object, unless it was
     // called on no object at all.
     f.thisUnbound = unbound;
@@ -214,7 +217,7 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     f.callee = fn;
     f.home = home ? home : (f.thisObj ? f.thisObj->proto() : nullptr);
 
-    ArrayObject* arguments = newArray();
+    ArrayObject* arguments = newArray(3); // length, callee, caller
     arguments->elements = args;
     arguments->define(QStringLiteral("callee"), Value(static_cast<Object*>(fn)), DontEnum);
     Value caller = m_frames.empty() || !m_frames.back()->callee ? Value::null() : Value(static_cast<Object*>(m_frames.back()->callee));

@@ -141,7 +141,8 @@ public:
     Object* registeredClass(const QString& symbol);
     Object* newObject();
     Object* newObject(Object* proto);
-    ArrayObject* newArray();
+    // An array with room for `members` members of its own (`length` is one).
+    ArrayObject* newArray(size_t members = 1);
     // What an array made by a literal or by calling Array inherits from:
     // whatever _global.Array.prototype is now (null once that is gone).
     Object* currentArrayPrototype() const;

@@ -46,14 +46,20 @@ std::vector<int> IntervalTable::takeDue(double nowMs)
         }
     }
     m_starting.clear();
-    std::vector<std::pair<double, int>> fell;
+    struct Fell {
+        double at;
+        int id;
+        Interval* interval;
+        bool operator<(const Fell& other) const { return at != other.at ? at < other.at : id < other.id; }
+    };
+    std::vector<Fell> fell;
     while (!m_due.empty() && m_due.top().first <= nowMs) {
         const auto [at, id] = m_due.top();
         m_due.pop();
         Interval* iv = find(id);
         if (!iv || iv->next != at)
             continue; // cleared, or a stale entry
-        fell.emplace_back(at, id);
+        fell.push_back({ at, id, iv });
     }
     // They run in the order they fell due, those due at the same time in the
     // order they were set, so that one cleared by another that fell due first
@@ -62,19 +68,13 @@ std::vector<int> IntervalTable::takeDue(double nowMs)
     std::sort(fell.begin(), fell.end());
     std::vector<int> due;
     due.reserve(fell.size());
-    for (const auto& [at, id] : fell) {
-        Interval* iv = find(id);
+    for (const Fell& f : fell) {
+        Interval* iv = f.interval;
         iv->next = std::max(iv->next + iv->period, nowMs);
         schedule(*iv);
-        due.push_back(id);
+        due.push_back(f.id);
     }
     return due;
-}
-
-void IntervalTable::forEach(const std::function<void(const Interval&)>& visit) const
-{
-    for (const auto& [id, iv] : m_byId)
-        visit(iv);
 }
 
 int Interpreter::addInterval(const Value& function, const Value& thisValue, const QString& method, double periodMs, std::vector<Value> args)
@@ -91,14 +91,15 @@ void Interpreter::tickIntervals(double nowMs)
         const Interval* iv = m_intervals.find(id);
         if (!iv)
             continue;
-        Value function = iv->function;
-        Value thisValue = iv->thisValue;
-        QString method = iv->method;
+        // Copies: the callback may clear the interval, freeing it.
         std::vector<Value> args = iv->args;
-        if (!method.isEmpty()) {
+        if (!iv->method.isEmpty()) {
+            const Value thisValue = iv->thisValue;
+            const QString method = iv->method;
             if (Object* o = thisValue.asObject())
                 callMethodSafely(o, method, std::move(args));
         } else {
+            const Value function = iv->function;
             callUnboundSafely(function, std::move(args));
         }
     }

@@ -8,8 +8,8 @@
 #include <QString>
 
 #include <functional>
-#include <map>
 #include <queue>
+#include <unordered_map>
 #include <vector>
 
 namespace swf::avm1 {
@@ -40,12 +40,18 @@ public:
     // its next time is set one period on (never before `nowMs`).
     std::vector<int> takeDue(double nowMs);
 
-    void forEach(const std::function<void(const Interval&)>& visit) const;
+    template<typename F>
+    void forEach(F&& visit) const
+    {
+        for (const auto& [id, iv] : m_byId)
+            visit(iv);
+    }
 
 private:
     void schedule(const Interval& iv);
 
-    std::map<int, Interval> m_byId;
+    // Node-based, so an Interval stays where it is while others come and go.
+    std::unordered_map<int, Interval> m_byId;
     std::vector<int> m_starting; // set since the last tick: their clocks start then
     // (due time, id); entries whose interval was cleared or moved are skipped.
     using Due = std::pair<double, int>;

@@ -25,9 +25,10 @@ struct NestingGuard {
 
 Property* Interpreter::findProperty(Object* o, const QString& name, Object** holder)
 {
+    const uint32_t hash = foldedNameHash(name);
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
-        Property* p = cur->findOwn(name);
+        Property* p = cur->findOwn(name, hash);
         if (p && p->visibleIn(m_version)) {
             if (holder)
                 *holder = cur;
@@ -39,11 +40,12 @@ Property* Interpreter::findProperty(Object* o, const QString& name, Object** hol
 
 bool Interpreter::hasProperty(Object* o, const QString& name)
 {
+    const uint32_t hash = foldedNameHash(name);
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         if (cur->hasVirtual(*this, name))
             return true;
-        const Property* p = cur->findOwn(name);
+        const Property* p = cur->findOwn(name, hash);
         if (p && p->visibleIn(m_version))
             return true;
     }
@@ -84,6 +86,7 @@ Value Interpreter::getMember(const Value& object, const QString& name)
     if (o->kind() == Object::Kind::Clip && m_version >= 6 && name.size() == 7
         && name.compare(QLatin1String("_global"), caseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
         return Value(m_realm.global);
+    const uint32_t hash = foldedNameHash(name);
     int depth = 0;
     for (Object* cur = o; cur; cur = cur->proto(), ++depth) {
         // A prototype chain this long loops: the script stops.
@@ -92,7 +95,7 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         Value out;
         if (cur->getVirtual(*this, name, out))
             return out;
-        Property* p = cur->findOwn(name);
+        Property* p = cur->findOwn(name, hash);
         if (!p || !p->visibleIn(m_version))
             continue;
         if (p->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {

@@ -47,11 +47,13 @@ private:
 
 size_t Object::heldBytes(const std::function<void(const Value&)>& value) const
 {
+    // The prototype link's own slot is part of the record.
+    value(m_link.value);
     for (const Property& p : m_props) {
         value(p.value);
         value(Value(p.name));
     }
-    return m_props.size() * PropertyBytes;
+    return m_props.size() * PropertyBytes + m_slots.capacity() * sizeof(int32_t);
 }
 
 size_t ArrayObject::heldBytes(const std::function<void(const Value&)>& value) const

@@ -7,11 +7,25 @@
 
 namespace swf::avm1 {
 
+namespace {
+
+// Objects with up to this many members (nearly all) find them by scanning
+// the list, comparing hashes first; longer lists get an index.
+constexpr size_t ScanLimit = 8;
+
+} // namespace
+
 Object::Object(Kind kind, Object* proto, bool caseSensitive)
     : m_kind(kind), m_caseSensitive(caseSensitive), m_proto(proto)
 {
-    if (proto)
-        define(QStringLiteral("__proto__"), Value(proto), DontEnum | DontDelete);
+    m_link.name = QStringLiteral("__proto__");
+    m_link.hash = foldedNameHash(m_link.name);
+    m_link.alive = false;
+    if (proto) {
+        m_link.value = Value(proto);
+        m_link.flags = DontEnum | DontDelete;
+        m_link.alive = true;
+    }
 }
 
 bool Object::isProtoKey(const QString& name) const
@@ -32,16 +46,71 @@ void Object::setProto(Object* p)
 
 Object::~Object() = default;
 
-Property* Object::findOwn(const QString& name)
+bool Object::sameName(const Property& p, const QString& name, uint32_t hash) const
 {
-    auto it = m_index.constFind(key(name));
-    return it == m_index.constEnd() ? nullptr : &m_props[size_t(*it)];
+    return p.hash == hash && p.alive && (m_caseSensitive ? p.name == name : foldedNameEqual(p.name, name));
 }
 
-const Property* Object::findOwn(const QString& name) const
+int Object::indexOf(const QString& name, uint32_t hash) const
 {
-    auto it = m_index.constFind(key(name));
-    return it == m_index.constEnd() ? nullptr : &m_props[size_t(*it)];
+    if (m_slots.empty()) {
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (sameName(m_props[i], name, hash))
+                return int(i);
+        }
+        return -1;
+    }
+    const size_t mask = m_slots.size() - 1;
+    for (size_t s = hash & mask;; s = (s + 1) & mask) {
+        const int32_t i = m_slots[s];
+        if (i < 0)
+            return -1;
+        if (sameName(m_props[size_t(i)], name, hash))
+            return i;
+    }
+}
+
+void Object::index(int i)
+{
+    // Dead members keep their slots until the list is compacted, so the
+    // table only fills: it is made again at half full.
+    if (m_props.size() * 2 > m_slots.size()) {
+        reindex();
+        return;
+    }
+    const size_t mask = m_slots.size() - 1;
+    size_t s = m_props[size_t(i)].hash & mask;
+    while (m_slots[s] >= 0)
+        s = (s + 1) & mask;
+    m_slots[s] = i;
+}
+
+void Object::reindex()
+{
+    m_slots.clear();
+    if (m_props.size() <= ScanLimit)
+        return;
+    size_t size = 16;
+    while (size < m_props.size() * 4)
+        size *= 2;
+    m_slots.assign(size, -1);
+    const size_t mask = size - 1;
+    for (size_t i = 0; i < m_props.size(); ++i) {
+        if (!m_props[i].alive)
+            continue;
+        size_t s = m_props[i].hash & mask;
+        while (m_slots[s] >= 0)
+            s = (s + 1) & mask;
+        m_slots[s] = int32_t(i);
+    }
+}
+
+Property* Object::findOwn(const QString& name, uint32_t hash)
+{
+    if (m_link.alive && isProtoKey(name))
+        return &m_link;
+    const int i = indexOf(name, hash);
+    return i < 0 ? nullptr : &m_props[size_t(i)];
 }
 
 void Object::put(const QString& name, const Value& value, uint8_t flags)
@@ -57,7 +126,8 @@ void Object::put(const QString& name, const Value& value, uint8_t flags)
 
 void Object::define(const QString& name, const Value& value, uint8_t flags)
 {
-    if (Property* p = findOwn(name)) {
+    const uint32_t hash = foldedNameHash(name);
+    if (Property* p = findOwn(name, hash)) {
         p->value = value;
         p->getter = p->setter = nullptr;
         p->flags = flags;
@@ -65,28 +135,43 @@ void Object::define(const QString& name, const Value& value, uint8_t flags)
             m_proto = value.asObject();
         return;
     }
-    if (isProtoKey(name))
-        m_proto = value.asObject();
-    m_index.insert(key(name), int(m_props.size()));
     Property p;
     p.name = name;
+    p.hash = hash;
     p.value = value;
     p.flags = flags;
+    if (isProtoKey(name)) {
+        m_proto = value.asObject();
+        // With no other member standing it is the oldest, where the slot
+        // of its own lists it.
+        if (m_props.size() == size_t(m_dead)) {
+            m_link = std::move(p);
+            return;
+        }
+    }
     m_props.push_back(std::move(p));
+    if (m_props.size() > ScanLimit)
+        index(int(m_props.size()) - 1);
 }
 
 bool Object::removeOwn(const QString& name)
 {
-    auto it = m_index.find(key(name));
-    if (it == m_index.end())
-        return false;
-    if (it.key() == QLatin1String("__proto__"))
+    if (m_link.alive && isProtoKey(name)) {
         m_proto = nullptr;
-    Property& p = m_props[size_t(*it)];
+        m_link.alive = false;
+        m_link.value = Value();
+        m_link.getter = m_link.setter = nullptr;
+        return true;
+    }
+    const int i = indexOf(name, foldedNameHash(name));
+    if (i < 0)
+        return false;
+    if (isProtoKey(name))
+        m_proto = nullptr;
+    Property& p = m_props[size_t(i)];
     p.alive = false;
     p.value = Value();
     p.getter = p.setter = nullptr;
-    m_index.erase(it);
     if (++m_dead > 16 && m_dead * 2 > int(m_props.size()))
         compact();
     return true;
@@ -96,15 +181,13 @@ void Object::compact()
 {
     std::vector<Property> live;
     live.reserve(m_props.size() - size_t(m_dead));
-    m_index.clear();
     for (Property& p : m_props) {
-        if (!p.alive)
-            continue;
-        m_index.insert(key(p.name), int(live.size()));
-        live.push_back(std::move(p));
+        if (p.alive)
+            live.push_back(std::move(p));
     }
     m_props = std::move(live);
     m_dead = 0;
+    reindex();
 }
 
 QStringList Object::ownNames(bool includeHidden) const
@@ -114,6 +197,8 @@ QStringList Object::ownNames(bool includeHidden) const
         if (it->alive && (includeHidden || !(it->flags & DontEnum)))
             names.push_back(it->name);
     }
+    if (m_link.alive && (includeHidden || !(m_link.flags & DontEnum)))
+        names.push_back(m_link.name);
     return names;
 }
 
@@ -128,15 +213,19 @@ void Object::markChildren(std::vector<Object*>& stack)
 {
     if (m_proto)
         stack.push_back(m_proto);
-    for (const Property& p : m_props) {
-        if (!p.alive)
-            continue;
+    auto markProperty = [&stack](const Property& p) {
         if (Object* o = p.value.asObject())
             stack.push_back(o);
         if (p.getter)
             stack.push_back(p.getter);
         if (p.setter)
             stack.push_back(p.setter);
+    };
+    if (m_link.alive)
+        markProperty(m_link);
+    for (const Property& p : m_props) {
+        if (p.alive)
+            markProperty(p);
     }
     if (Object* o = primitive.asObject())
         stack.push_back(o);

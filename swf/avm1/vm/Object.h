@@ -6,6 +6,7 @@
 // mark-and-sweep collector, so objects refer to each other by plain pointers.
 
 #include "swf/avm1/vm/Value.h"
+#include "swf/runtime/NameKey.h"
 
 #include <QHash>
 #include <QString>
@@ -32,6 +33,7 @@ struct Property {
     Value value;
     Object* getter = nullptr;   // addProperty accessors
     Object* setter = nullptr;
+    uint32_t hash = 0;          // foldedNameHash of the name
     uint8_t flags = 0;
     bool alive = true;
     // ASSetPropFlags bits above the first three: hide the property from
@@ -60,23 +62,30 @@ public:
     Object* proto() const { return m_proto; }
     // Every object carries its prototype link as its own `__proto__` member
     // too (hidden and permanent), which scripts can read, unhide, overwrite
-    // or delete; the link follows that member.
+    // or delete; the link follows that member. The member made with the
+    // object is kept in a slot of its own rather than in the property list,
+    // so an object holding nothing else costs no list and no index.
     void setProto(Object* p);
     // Whether `name` denotes the `__proto__` member in this object's case rule.
     bool isProtoKey(const QString& name) const;
     bool caseSensitive() const { return m_caseSensitive; }
 
     // Own properties, looked up by name (case-folded for old movies).
-    Property* findOwn(const QString& name);
-    const Property* findOwn(const QString& name) const;
+    Property* findOwn(const QString& name) { return findOwn(name, foldedNameHash(name)); }
+    const Property* findOwn(const QString& name) const { return const_cast<Object*>(this)->findOwn(name); }
+    // The same with the name's foldedNameHash already made, for walks that
+    // look one name up along a chain of objects.
+    Property* findOwn(const QString& name, uint32_t hash);
     // Creates or overwrites a plain data property, keeping existing flags.
     void put(const QString& name, const Value& value, uint8_t flags = 0);
     // Adds or replaces, resetting the flags (used to build the built-ins).
     void define(const QString& name, const Value& value, uint8_t flags);
     bool removeOwn(const QString& name);
+    // Room for `count` members made soon, so the list grows once.
+    void reserveMembers(size_t count) { m_props.reserve(count); }
     // Names of live own properties in enumeration order (newest first).
     QStringList ownNames(bool includeHidden) const;
-    int propertyCount() const { return int(m_index.size()); }
+    int propertyCount() const { return int(m_props.size()) - m_dead + (m_link.alive ? 1 : 0); }
 
     // Hooks for objects whose properties come from elsewhere (arrays, clips).
     virtual bool getVirtual(Interpreter&, const QString& name, Value& out) { return false; }
@@ -105,18 +114,26 @@ public:
 
     bool marked = false;
 
-protected:
-    QString key(const QString& name) const { return m_caseSensitive ? name : name.toLower(); }
-
 private:
+    bool sameName(const Property& p, const QString& name, uint32_t hash) const;
+    int indexOf(const QString& name, uint32_t hash) const;
+    void index(int i);
+    void reindex();
     void compact();
 
     Kind m_kind;
     bool m_caseSensitive;
-    Object* m_proto;
-    std::vector<Property> m_props;
-    QHash<QString, int> m_index;
     int m_dead = 0;
+    Object* m_proto;
+    // The `__proto__` member made with the object (alive while it stands);
+    // one made later, when other members exist, joins the list like any.
+    Property m_link;
+    // Members in the order they were made; deleted ones stay, dead, until
+    // compact() drops them.
+    std::vector<Property> m_props;
+    // Open-addressed index into m_props by name hash (-1: free), made only
+    // once the list is too long to scan.
+    std::vector<int32_t> m_slots;
     std::unique_ptr<QHash<QString, Watch>> m_watches;
 };
 

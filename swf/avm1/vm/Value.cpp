@@ -16,9 +16,9 @@ QString numberToString(double n)
     if (n == 0)
         return QStringLiteral("0");
     if (n == std::trunc(n) && std::fabs(n) < 1e15) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0f", n);
-        return QString::fromLatin1(buf);
+        // Whole numbers (counters, indices, names made of them) are most of
+        // what scripts print: digits straight from the integer.
+        return QString::number(qint64(n));
     }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", n);

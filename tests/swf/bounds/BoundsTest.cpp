@@ -266,6 +266,28 @@ TEST(ClipNames, ALoopRemakingManyClipsKeepsPlaying)
     EXPECT_TRUE(run.faults.isEmpty());
 }
 
+TEST(ClipNames, AClipMadeAgainAtAPlaceIsANewObject)
+{
+    // _root.createEmptyMovieClip("c", 1); c.x = 5; c.onEnterFrame = trace "old";
+    // c.removeMovieClip(); _root.createEmptyMovieClip("c", 1); trace(c.x):
+    // the new instance (which may take the old one's memory) has an object
+    // of its own, and the old handler never runs for it.
+    Asm a;
+    a.push({ 1, "c", 2, "_root" }).getVariable().push({ "createEmptyMovieClip" }).callMethod().pop();
+    a.push({ "c" }).getVariable().push({ "x", 5 }).setMember();
+    Asm old;
+    old.push({ "old" }).trace().end();
+    a.push({ "c" }).getVariable().push({ "onEnterFrame" }).function("", {}, old).setMember();
+    a.push({ 0, "c" }).getVariable().push({ "removeMovieClip" }).callMethod().pop();
+    a.push({ 1, "c", 2, "_root" }).getVariable().push({ "createEmptyMovieClip" }).callMethod().pop();
+    a.push({ "c" }).getVariable().push({ "x" }).getMember().op(0x44).trace();
+    a.op(0x07); // stop
+    MoviePlay run(hostile::scriptMovie(a).bytes());
+    ASSERT_TRUE(run.playback);
+    run.frames(3);
+    EXPECT_EQ(run.traces, (QStringList { "undefined" }));
+}
+
 // _root.x.getDepth(), traced.
 Asm& traceDepth(Asm& a, const char* name)
 {
