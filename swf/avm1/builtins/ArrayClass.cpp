@@ -19,6 +19,21 @@ ArrayObject* arrayOf(const CallArgs& a)
     return o && o->kind() == Object::Kind::Array ? static_cast<ArrayObject*>(o) : nullptr;
 }
 
+// Element attributes follow their elements when methods move them.
+void eraseBits(ArrayObject* arr, size_t first, size_t count)
+{
+    auto& bits = arr->elementBits;
+    if (bits.size() > first)
+        bits.erase(bits.begin() + qsizetype(first), bits.begin() + qsizetype(std::min(bits.size(), first + count)));
+}
+
+void insertBits(ArrayObject* arr, size_t pos, size_t count)
+{
+    auto& bits = arr->elementBits;
+    if (bits.size() > pos)
+        bits.insert(bits.begin() + qsizetype(pos), count, uint8_t(0));
+}
+
 double relativeIndex(Interpreter& vm, const Value& v, double length, double fallback)
 {
     if (v.isUndefined())
@@ -75,6 +90,7 @@ Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& it
         if (arr->elements.size() <= i)
             arr->elements.resize(i + 1);
         arr->elements[i] = items[idx[i]];
+        arr->setBitsAt(i, 0);
     }
     return Value(static_cast<Object*>(arr));
 }
@@ -145,6 +161,7 @@ static Value arrayPop(Interpreter&, CallArgs& a)
         return Value();
     Value v = arr->elements.back();
     arr->elements.pop_back();
+    eraseBits(arr, arr->elements.size(), 1);
     return v;
 }
 
@@ -155,6 +172,7 @@ static Value arrayShift(Interpreter&, CallArgs& a)
         return Value();
     Value v = arr->elements.front();
     arr->elements.erase(arr->elements.begin());
+    eraseBits(arr, 0, 1);
     return v;
 }
 
@@ -164,8 +182,10 @@ static Value arrayUnshift(Interpreter& vm, CallArgs& a)
     if (!arr)
         return Value();
     chargeGrowth(vm, arr->elements, a.args.size());
-    if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+    if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength) {
         arr->elements.insert(arr->elements.begin(), a.args.begin(), a.args.end());
+        insertBits(arr, 0, a.args.size());
+    }
     return Value(double(arr->elements.size()));
 }
 
@@ -201,8 +221,11 @@ static Value arraySplice(Interpreter& vm, CallArgs& a)
     auto first = arr->elements.begin() + qsizetype(start);
     removed->elements.assign(first, first + qsizetype(count));
     arr->elements.erase(first, first + qsizetype(count));
-    if (a.args.size() > 2 && arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+    eraseBits(arr, size_t(start), size_t(count));
+    if (a.args.size() > 2 && arr->elements.size() + a.args.size() <= ArrayObject::MaxLength) {
         arr->elements.insert(arr->elements.begin() + qsizetype(start), a.args.begin() + 2, a.args.end());
+        insertBits(arr, size_t(start), a.args.size() - 2);
+    }
     return Value(static_cast<Object*>(removed));
 }
 
@@ -246,8 +269,13 @@ static Value arrayToString(Interpreter& vm, CallArgs& a)
 static Value arrayReverse(Interpreter&, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (arr)
+    if (arr) {
         std::reverse(arr->elements.begin(), arr->elements.end());
+        if (!arr->elementBits.empty()) {
+            arr->elementBits.resize(arr->elements.size(), 0);
+            std::reverse(arr->elementBits.begin(), arr->elementBits.end());
+        }
+    }
     return a.thisValue;
 }
 

@@ -66,7 +66,9 @@ static Value objectIsPropertyEnumerable(Interpreter& vm, CallArgs& a)
     // from some movies leave it enumerable here.
     if (p)
         return Value(!(p->flags & DontEnum));
-    return Value(o->kind() == Object::Kind::Array && ArrayObject::indexOf(name) >= 0 && o->hasVirtual(vm, name));
+    if (o->kind() != Object::Kind::Array || ArrayObject::indexOf(name) < 0 || !o->hasVirtual(vm, name))
+        return Value(false);
+    return Value(!(static_cast<ArrayObject*>(o)->bitsAt(size_t(ArrayObject::indexOf(name))) & DontEnum));
 }
 
 static Value objectIsPrototypeOf(Interpreter&, CallArgs& a)

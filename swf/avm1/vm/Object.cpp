@@ -184,6 +184,18 @@ int64_t ArrayObject::indexOf(const QString& name)
     return v;
 }
 
+void ArrayObject::setBitsAt(size_t i, uint8_t bits)
+{
+    if (i >= elements.size())
+        return;
+    if (i >= elementBits.size()) {
+        if (!bits)
+            return;
+        elementBits.resize(i + 1, 0);
+    }
+    elementBits[i] = bits;
+}
+
 bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
 {
     if (name == QLatin1String("length")) {
@@ -192,7 +204,7 @@ bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
         return true;
     }
     int64_t i = indexOf(name);
-    if (i >= 0 && size_t(i) < elements.size()) {
+    if (i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i))) {
         out = elements[size_t(i)];
         return true;
     }
@@ -219,6 +231,11 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
     if (size_t(i) >= elements.size()) {
         chargeGrowth(vm, elements, size_t(i) + 1 - elements.size());
         elements.resize(size_t(i) + 1);
+    } else if (const uint8_t bits = bitsAt(size_t(i))) {
+        // A read-only element keeps its value; a hole is filled again.
+        if (bits & ReadOnly && !(bits & Hole))
+            return true;
+        setBitsAt(size_t(i), 0);
     }
     elements[size_t(i)] = value;
     return true;
@@ -229,20 +246,25 @@ bool ArrayObject::hasVirtual(Interpreter&, const QString& name)
     if (name == QLatin1String("length"))
         return true;
     int64_t i = indexOf(name);
-    return i >= 0 && size_t(i) < elements.size();
+    return i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i));
 }
 
 void ArrayObject::virtualNames(Interpreter&, QStringList& out)
 {
     for (size_t i = elements.size(); i-- > 0;)
-        out.push_back(QString::number(i));
+        if (!(bitsAt(i) & (Hole | DontEnum)))
+            out.push_back(QString::number(i));
 }
 
 bool ArrayObject::deleteVirtual(Interpreter&, const QString& name)
 {
+    // The element goes and leaves a hole; the length stays.
     int64_t i = indexOf(name);
-    if (i >= 0 && size_t(i) < elements.size()) {
+    if (i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i))) {
+        if (bitsAt(size_t(i)) & DontDelete)
+            return false;
         elements[size_t(i)] = Value();
+        setBitsAt(size_t(i), Hole);
         return true;
     }
     return false;
@@ -264,6 +286,8 @@ void ArrayObject::setLength(double length)
         length = 0;
     size_t n = length > double(MaxLength) ? MaxLength : size_t(length);
     elements.resize(n);
+    if (elementBits.size() > n)
+        elementBits.resize(n);
 }
 
 void SuperObject::markChildren(std::vector<Object*>& stack)

@@ -179,6 +179,18 @@ public:
     static int64_t indexOf(const QString& name);
 
     std::vector<Value> elements;
+    // Per-element attribute bits (DontEnum, DontDelete, ReadOnly, Hole),
+    // parallel to `elements` for as far as any element has one; an element
+    // past its end has none. A hole is an element `delete` removed: it
+    // reads as undefined but is not there for for..in or hasOwnProperty.
+    static constexpr uint8_t Hole = 0x80;
+    std::vector<uint8_t> elementBits;
+    uint8_t bitsAt(size_t i) const { return i < elementBits.size() ? elementBits[i] : 0; }
+    bool isHole(size_t i) const { return bitsAt(i) & Hole; }
+    void setBitsAt(size_t i, uint8_t bits);
+    // Holes become undefined elements and attributes are dropped: for the
+    // methods that move elements about.
+    void clearElementBits() { elementBits.clear(); }
     // What a script last wrote to `length` when that was not a number: it
     // reads back as written for as long as the elements stay as many.
     Value writtenLength;
