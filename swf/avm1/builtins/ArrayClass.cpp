@@ -256,7 +256,9 @@ static Value arrayJoin(Interpreter& vm, CallArgs& a)
     ArrayObject* arr = arrayOf(a);
     if (!arr)
         return Value();
-    QString sep = a.arg(0).isUndefined() ? QStringLiteral(",") : vm.toString(a.arg(0));
+    // Only a missing separator is a comma: undefined given as one joins
+    // with its text.
+    QString sep = a.args.empty() ? QStringLiteral(",") : vm.toString(a.arg(0));
     return Value(join(vm, arr, sep, 0));
 }
 
@@ -304,13 +306,9 @@ static Value arraySort(Interpreter& vm, CallArgs& a)
             return flags & Descending ? -c : c;
         };
     } else {
-        cmp = [&](size_t x, size_t y) {
-            // Undefined values sort to the end.
-            bool ux = items[x].isUndefined(), uy = items[y].isUndefined();
-            if (ux || uy)
-                return ux == uy ? 0 : (ux ? 1 : -1);
-            return compareValues(vm, items[x], items[y], flags);
-        };
+        // Undefined elements and holes sort by their text like any value:
+        // "" before version 7, "undefined" from then on.
+        cmp = [&](size_t x, size_t y) { return compareValues(vm, items[x], items[y], flags); };
     }
     return finishSort(vm, arr, items, idx, cmp, flags,
         [&](size_t x, size_t y) { return compareValues(vm, items[x], items[y], flags & ~Descending) == 0; });

@@ -80,8 +80,7 @@ bool Object::removeOwn(const QString& name)
     auto it = m_index.find(key(name));
     if (it == m_index.end())
         return false;
-    if (it.key() == QLatin1String("__proto__"))
-        m_proto = nullptr;
+    // Deleting the `__proto__` member leaves the link itself in place.
     Property& p = m_props[size_t(*it)];
     p.alive = false;
     p.value = Value();

@@ -60,7 +60,9 @@ public:
     Object* proto() const { return m_proto; }
     // Every object carries its prototype link as its own `__proto__` member
     // too (hidden and permanent), which scripts can read, unhide, overwrite
-    // or delete; the link follows that member.
+    // or delete; writing the member relinks the object. Deleting it cuts the
+    // link in movies before version 7 (the interpreter does that) and leaves
+    // it from version 7 on.
     void setProto(Object* p);
     // Whether `name` denotes the `__proto__` member in this object's case rule.
     bool isProtoKey(const QString& name) const;
@@ -98,7 +100,8 @@ public:
     struct Watch {
         Object* callback;
         Value userData;
-        bool running = false;
+        // Calls of this watcher under way, one inside the other.
+        int depth = 0;
     };
     QHash<QString, Watch>* watches() { return m_watches.get(); }
     QHash<QString, Watch>& ensureWatches();
