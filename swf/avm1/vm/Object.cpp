@@ -195,6 +195,22 @@ void ArrayObject::setBitsAt(size_t i, uint8_t bits)
     elementBits[i] = bits;
 }
 
+int64_t ArrayObject::negativeIndexOf(const QString& name)
+{
+    if (name.size() < 2 || name[0] != QLatin1Char('-'))
+        return 0;
+    const int64_t i = indexOf(name.mid(1));
+    return i > 0 ? -i : 0;
+}
+
+double ArrayObject::negativeLength() const
+{
+    if (!hasWrittenLength || writtenLengthAt != elements.size() || !writtenLength.isNumber())
+        return 0;
+    const double n = std::trunc(writtenLength.asNumber());
+    return n < 0 ? n : 0;
+}
+
 bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
 {
     if (name == QLatin1String("length")) {
@@ -225,7 +241,19 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
         return true;
     }
     int64_t i = indexOf(name);
-    if (i < 0 || size_t(i) >= MaxLength)
+    if (i < 0) {
+        // A negative whole index is a plain member, but on an array whose
+        // length was set below zero it moves the length up past itself.
+        const int64_t n = negativeIndexOf(name);
+        const double length = negativeLength();
+        if (n < 0 && length < 0 && double(n) >= length) {
+            writtenLength = Value(double(n + 1));
+            hasWrittenLength = n + 1 < 0;
+            writtenLengthAt = elements.size();
+        }
+        return false;
+    }
+    if (size_t(i) >= MaxLength)
         return false;
     if (size_t(i) >= elements.size()) {
         chargeGrowth(vm, elements, size_t(i) + 1 - elements.size());

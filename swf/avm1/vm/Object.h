@@ -180,6 +180,10 @@ public:
     void setLength(double length);
     // The element index a property name denotes, or -1.
     static int64_t indexOf(const QString& name);
+    // The negative whole number a property name denotes ("-2"), or 0.
+    static int64_t negativeIndexOf(const QString& name);
+    // The length a script set below zero (its whole part), or 0.
+    double negativeLength() const;
 
     std::vector<Value> elements;
     // Per-element attribute bits (DontEnum, DontDelete, ReadOnly, Hole),
