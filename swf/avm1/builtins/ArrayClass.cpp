@@ -6,6 +6,7 @@
 #include "swf/avm1/vm/MemoryCharges.h"
 
 #include <cmath>
+#include <optional>
 
 namespace swf::avm1 {
 
@@ -17,6 +18,21 @@ ArrayObject* arrayOf(const CallArgs& a)
 {
     Object* o = a.thisObject();
     return o && o->kind() == Object::Kind::Array ? static_cast<ArrayObject*>(o) : nullptr;
+}
+
+// Element attributes follow their elements when methods move them.
+void eraseBits(ArrayObject* arr, size_t first, size_t count)
+{
+    auto& bits = arr->elementBits;
+    if (bits.size() > first)
+        bits.erase(bits.begin() + qsizetype(first), bits.begin() + qsizetype(std::min(bits.size(), first + count)));
+}
+
+void insertBits(ArrayObject* arr, size_t pos, size_t count)
+{
+    auto& bits = arr->elementBits;
+    if (bits.size() > pos)
+        bits.insert(bits.begin() + qsizetype(pos), count, uint8_t(0));
 }
 
 double relativeIndex(Interpreter& vm, const Value& v, double length, double fallback)
@@ -75,21 +91,22 @@ Value finishSort(Interpreter& vm, ArrayObject* arr, const std::vector<Value>& it
         if (arr->elements.size() <= i)
             arr->elements.resize(i + 1);
         arr->elements[i] = items[idx[i]];
+        arr->setBitsAt(i, 0);
     }
     return Value(static_cast<Object*>(arr));
 }
 
-QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
+QString join(Interpreter& vm, const std::vector<Value>& elements, const QString& sep, int depth)
 {
     QString out;
-    for (size_t i = 0; i < arr->elements.size(); ++i) {
+    for (size_t i = 0; i < elements.size(); ++i) {
         if (i)
             out += sep;
-        const Value& v = arr->elements[i];
+        const Value& v = elements[i];
         if (Object* o = v.asObject(); o && o->kind() == Object::Kind::Array) {
             // Nested arrays join with commas; a cycle stops at a bounded depth.
             if (depth < 64) {
-                const QString inner = join(vm, static_cast<ArrayObject*>(o), QStringLiteral(","), depth + 1);
+                const QString inner = join(vm, static_cast<ArrayObject*>(o)->elements, QStringLiteral(","), depth + 1);
                 vm.chargeBuilding(size_t(out.size()) * sizeof(QChar), size_t(inner.size()) * sizeof(QChar));
                 out += inner;
             }
@@ -100,6 +117,43 @@ QString join(Interpreter& vm, ArrayObject* arr, const QString& sep, int depth)
         out += piece;
     }
     return out;
+}
+
+// The methods also work on an object that is not an array, through its
+// `length` and its members named by index, as the player's do: only push
+// and splice write the length back; pop, shift and unshift move or remove
+// members and leave it.
+struct Generic {
+    Interpreter& vm;
+    Object* o;
+
+    size_t length() const
+    {
+        const double n = toIntegerValue(vm.toNumber(vm.getMember(Value(o), QStringLiteral("length"))));
+        return n <= 0 ? 0 : size_t(std::min(n, double(ArrayObject::MaxLength)));
+    }
+    Value at(size_t i) const { return vm.getMember(Value(o), QString::number(i)); }
+    void put(size_t i, const Value& v) const { vm.setMember(Value(o), QString::number(i), v); }
+    void remove(size_t i) const { vm.deleteMember(o, QString::number(i)); }
+    void setLength(size_t n) const { vm.setMember(Value(o), QStringLiteral("length"), Value(double(n))); }
+    // The first `n` members, charged as an array of that many.
+    std::vector<Value> elements(size_t n) const
+    {
+        vm.chargeValues(n);
+        std::vector<Value> out;
+        out.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            out.push_back(at(i));
+        return out;
+    }
+};
+
+std::optional<Generic> genericOf(Interpreter& vm, const CallArgs& a)
+{
+    Object* o = a.thisObject();
+    if (!o || o->kind() == Object::Kind::Array)
+        return std::nullopt;
+    return Generic { vm, o };
 }
 
 } // namespace
@@ -129,43 +183,96 @@ static Value arrayConstructor(Interpreter& vm, CallArgs& a)
 static Value arrayPush(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr)
-        return Value();
-    chargeGrowth(vm, arr->elements, a.args.size());
-    for (const Value& v : a.args)
+    if (!arr) {
+        auto g = genericOf(vm, a);
+        if (!g)
+            return Value();
+        const size_t n = g->length();
+        for (size_t i = 0; i < a.args.size() && n + i < ArrayObject::MaxLength; ++i)
+            g->put(n + i, a.args[i]);
+        const size_t total = std::min(n + a.args.size(), ArrayObject::MaxLength);
+        g->setLength(total);
+        return Value(double(total));
+    }
+    size_t from = 0;
+    if (double length = arr->negativeLength(); length < 0) {
+        // Below a length set under zero, pushed values take the negative
+        // indices up to zero, each moving the length up by one.
+        for (; from < a.args.size() && length < 0; ++from, ++length)
+            vm.setMember(a.thisValue, QString::number(length), a.args[from]);
+        if (length < 0)
+            return Value(length);
+    }
+    chargeGrowth(vm, arr->elements, a.args.size() - from);
+    for (size_t i = from; i < a.args.size(); ++i)
         if (arr->elements.size() < ArrayObject::MaxLength)
-            arr->elements.push_back(v);
+            arr->elements.push_back(a.args[i]);
     return Value(double(arr->elements.size()));
 }
 
-static Value arrayPop(Interpreter&, CallArgs& a)
+static Value arrayPop(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr || arr->elements.empty())
+    if (!arr) {
+        auto g = genericOf(vm, a);
+        const size_t n = g ? g->length() : 0;
+        if (!n)
+            return Value();
+        Value v = g->at(n - 1);
+        g->remove(n - 1);
+        return v;
+    }
+    if (arr->elements.empty())
         return Value();
     Value v = arr->elements.back();
     arr->elements.pop_back();
+    eraseBits(arr, arr->elements.size(), 1);
     return v;
 }
 
-static Value arrayShift(Interpreter&, CallArgs& a)
+static Value arrayShift(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr || arr->elements.empty())
+    if (!arr) {
+        auto g = genericOf(vm, a);
+        const size_t n = g ? g->length() : 0;
+        if (!n)
+            return Value();
+        Value v = g->at(0);
+        for (size_t i = 1; i < n; ++i)
+            g->put(i - 1, g->at(i));
+        return v;
+    }
+    if (arr->elements.empty())
         return Value();
     Value v = arr->elements.front();
     arr->elements.erase(arr->elements.begin());
+    eraseBits(arr, 0, 1);
     return v;
 }
 
 static Value arrayUnshift(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr)
-        return Value();
+    if (!arr) {
+        auto g = genericOf(vm, a);
+        if (!g)
+            return Value();
+        const size_t n = g->length();
+        const size_t k = a.args.size();
+        if (n + k <= ArrayObject::MaxLength) {
+            for (size_t i = n; i-- > 0;)
+                g->put(i + k, g->at(i));
+            for (size_t i = 0; i < k; ++i)
+                g->put(i, a.args[i]);
+        }
+        return Value(double(g->length()));
+    }
     chargeGrowth(vm, arr->elements, a.args.size());
-    if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+    if (arr->elements.size() + a.args.size() <= ArrayObject::MaxLength) {
         arr->elements.insert(arr->elements.begin(), a.args.begin(), a.args.end());
+        insertBits(arr, 0, a.args.size());
+    }
     return Value(double(arr->elements.size()));
 }
 
@@ -173,9 +280,10 @@ static Value arraySlice(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
     ArrayObject* out = vm.newArray();
-    if (!arr)
+    auto g = arr ? std::nullopt : genericOf(vm, a);
+    if (!arr && !g)
         return Value(static_cast<Object*>(out));
-    double len = double(arr->elements.size());
+    double len = double(arr ? arr->elements.size() : g->length());
     double start = relativeIndex(vm, a.arg(0), len, 0);
     double end = relativeIndex(vm, a.arg(1), len, len);
     if (end > start) {
@@ -183,14 +291,31 @@ static Value arraySlice(Interpreter& vm, CallArgs& a)
         out->elements.reserve(size_t(end - start)); // held as charged, not doubled
     }
     for (double i = start; i < end; ++i)
-        out->elements.push_back(arr->elements[size_t(i)]);
+        out->elements.push_back(arr ? arr->elements[size_t(i)] : g->at(size_t(i)));
     return Value(static_cast<Object*>(out));
 }
 
 static Value arraySplice(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr || a.args.empty())
+    if (!arr) {
+        // Done on a copy of the members, written back with the new length.
+        auto g = genericOf(vm, a);
+        if (!g || a.args.empty())
+            return Value();
+        const size_t n = g->length();
+        ArrayObject* copy = vm.newArray();
+        copy->elements = g->elements(n);
+        CallArgs inner { Value(static_cast<Object*>(copy)), a.args };
+        Value removed = arraySplice(vm, inner);
+        for (size_t i = 0; i < copy->elements.size(); ++i)
+            g->put(i, copy->elements[i]);
+        for (size_t i = copy->elements.size(); i < n; ++i)
+            g->remove(i);
+        g->setLength(copy->elements.size());
+        return removed;
+    }
+    if (a.args.empty())
         return Value();
     double len = double(arr->elements.size());
     double start = relativeIndex(vm, a.arg(0), len, 0);
@@ -201,8 +326,11 @@ static Value arraySplice(Interpreter& vm, CallArgs& a)
     auto first = arr->elements.begin() + qsizetype(start);
     removed->elements.assign(first, first + qsizetype(count));
     arr->elements.erase(first, first + qsizetype(count));
-    if (a.args.size() > 2 && arr->elements.size() + a.args.size() <= ArrayObject::MaxLength)
+    eraseBits(arr, size_t(start), size_t(count));
+    if (a.args.size() > 2 && arr->elements.size() + a.args.size() <= ArrayObject::MaxLength) {
         arr->elements.insert(arr->elements.begin() + qsizetype(start), a.args.begin() + 2, a.args.end());
+        insertBits(arr, size_t(start), a.args.size() - 2);
+    }
     return Value(static_cast<Object*>(removed));
 }
 
@@ -213,6 +341,8 @@ static Value arrayConcat(Interpreter& vm, CallArgs& a)
     if (arr) {
         vm.chargeValues(arr->elements.size());
         out->elements = arr->elements;
+    } else if (auto g = genericOf(vm, a)) {
+        out->elements = g->elements(g->length());
     }
     for (const Value& v : a.args) {
         Object* o = v.asObject();
@@ -231,36 +361,75 @@ static Value arrayConcat(Interpreter& vm, CallArgs& a)
 static Value arrayJoin(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr)
+    auto g = arr ? std::nullopt : genericOf(vm, a);
+    if (!arr && !g)
         return Value();
-    QString sep = a.arg(0).isUndefined() ? QStringLiteral(",") : vm.toString(a.arg(0));
-    return Value(join(vm, arr, sep, 0));
+    // Only a missing separator is a comma: undefined given as one joins
+    // with its text.
+    QString sep = a.args.empty() ? QStringLiteral(",") : vm.toString(a.arg(0));
+    return Value(join(vm, arr ? arr->elements : g->elements(g->length()), sep, 0));
 }
 
 static Value arrayToString(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    return arr ? Value(join(vm, arr, QStringLiteral(","), 0)) : Value();
+    if (arr)
+        return Value(join(vm, arr->elements, QStringLiteral(","), 0));
+    auto g = genericOf(vm, a);
+    return g ? Value(join(vm, g->elements(g->length()), QStringLiteral(","), 0)) : Value();
 }
 
-static Value arrayReverse(Interpreter&, CallArgs& a)
+static Value arrayReverse(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (arr)
+    if (!arr) {
+        if (auto g = genericOf(vm, a)) {
+            const size_t n = g->length();
+            for (size_t i = 0; i < n / 2; ++i) {
+                Value low = g->at(i);
+                g->put(i, g->at(n - 1 - i));
+                g->put(n - 1 - i, low);
+            }
+        }
+        return a.thisValue;
+    }
+    if (arr) {
         std::reverse(arr->elements.begin(), arr->elements.end());
+        if (!arr->elementBits.empty()) {
+            arr->elementBits.resize(arr->elements.size(), 0);
+            std::reverse(arr->elementBits.begin(), arr->elementBits.end());
+        }
+    }
     return a.thisValue;
 }
 
 static Value arraySort(Interpreter& vm, CallArgs& a)
 {
     ArrayObject* arr = arrayOf(a);
-    if (!arr)
-        return Value();
+    if (!arr) {
+        // Sorted on a copy of the members, written back in place.
+        auto g = genericOf(vm, a);
+        if (!g)
+            return Value();
+        const size_t n = g->length();
+        ArrayObject* copy = vm.newArray();
+        copy->elements = g->elements(n);
+        CallArgs inner { Value(static_cast<Object*>(copy)), a.args };
+        Value result = arraySort(vm, inner);
+        if (result.asObject() != copy)
+            return result;
+        for (size_t i = 0; i < n && i < copy->elements.size(); ++i)
+            g->put(i, copy->elements[i]);
+        return a.thisValue;
+    }
     Value compare;
     int flags = 0;
     if (Object* f = a.arg(0).asObject(); f && f->kind() == Object::Kind::Function) {
         compare = a.arg(0);
         flags = clampToInt(vm.toNumber(a.arg(1)));
+    } else if (a.arg(0).isString()) {
+        // Text is neither a comparison function nor flags: nothing is sorted.
+        return Value();
     } else if (!a.args.empty()) {
         flags = clampToInt(vm.toNumber(a.arg(0)));
     }
@@ -276,13 +445,9 @@ static Value arraySort(Interpreter& vm, CallArgs& a)
             return flags & Descending ? -c : c;
         };
     } else {
-        cmp = [&](size_t x, size_t y) {
-            // Undefined values sort to the end.
-            bool ux = items[x].isUndefined(), uy = items[y].isUndefined();
-            if (ux || uy)
-                return ux == uy ? 0 : (ux ? 1 : -1);
-            return compareValues(vm, items[x], items[y], flags);
-        };
+        // Undefined elements and holes sort by their text like any value:
+        // "" before version 7, "undefined" from then on.
+        cmp = [&](size_t x, size_t y) { return compareValues(vm, items[x], items[y], flags); };
     }
     return finishSort(vm, arr, items, idx, cmp, flags,
         [&](size_t x, size_t y) { return compareValues(vm, items[x], items[y], flags & ~Descending) == 0; });

@@ -53,15 +53,28 @@ static Value broadcasterRemoveListener(Interpreter& vm, CallArgs& a)
 
 static Value broadcasterBroadcastMessage(Interpreter& vm, CallArgs& a)
 {
-    ArrayObject* l = listenersOf(vm, a.thisValue);
-    if (!l || a.args.empty())
+    if (a.args.empty())
+        return Value();
+    // The list may be any object with a length and members by index.
+    const Value list = vm.getMember(a.thisValue, QStringLiteral("_listeners"));
+    Object* l = list.asObject();
+    if (!l)
         return Value();
     const QString message = vm.toString(a.arg(0));
     std::vector<Value> rest(a.args.begin() + 1, a.args.end());
     // Listeners may add or remove listeners while being told: tell the ones there now.
     // The answer is true when there was someone to tell: undefined and null
     // entries are no one, a string or number is asked like its object.
-    const std::vector<Value> listeners = l->elements;
+    std::vector<Value> listeners;
+    if (l->kind() == Object::Kind::Array) {
+        listeners = static_cast<ArrayObject*>(l)->elements;
+    } else {
+        const double n = toIntegerValue(vm.toNumber(vm.getMember(list, QStringLiteral("length"))));
+        const size_t count = n <= 0 ? 0 : size_t(std::min(n, double(ArrayObject::MaxLength)));
+        vm.chargeValues(count);
+        for (size_t i = 0; i < count; ++i)
+            listeners.push_back(vm.getMember(list, QString::number(i)));
+    }
     bool told = false;
     for (const Value& listener : listeners) {
         if (listener.isNullish())

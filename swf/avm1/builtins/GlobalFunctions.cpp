@@ -225,8 +225,12 @@ static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
     uint32_t clear = toUint32(vm.toNumber(a.arg(3)));
     QStringList names;
     Value list = a.arg(1);
+    auto* array = o->kind() == Object::Kind::Array ? static_cast<ArrayObject*>(o) : nullptr;
     if (list.isNull()) {
         names = o->ownNames(true);
+        if (array)
+            for (size_t i = 0; i < array->elements.size(); ++i)
+                names.push_back(QString::number(i));
     } else if (Object* arr = list.asObject(); arr && arr->kind() == Object::Kind::Array) {
         for (const Value& v : static_cast<ArrayObject*>(arr)->elements)
             names.push_back(vm.toString(v));
@@ -235,6 +239,16 @@ static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
     }
     for (const QString& name : names) {
         Property* p = o->findOwn(name);
+        if (!p && array) {
+            // An element has the three attribute bits; the version bits do
+            // not apply to it.
+            const int64_t i = ArrayObject::indexOf(name);
+            if (i >= 0 && size_t(i) < array->elements.size() && !array->isHole(size_t(i))) {
+                const uint32_t bits = array->bitsAt(size_t(i));
+                array->setBitsAt(size_t(i), uint8_t(((bits & ~clear) | set) & 7));
+            }
+            continue;
+        }
         if (!p)
             continue;
         // A member the player itself keeps from older movies carries the

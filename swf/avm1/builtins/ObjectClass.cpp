@@ -66,15 +66,27 @@ static Value objectIsPropertyEnumerable(Interpreter& vm, CallArgs& a)
     // from some movies leave it enumerable here.
     if (p)
         return Value(!(p->flags & DontEnum));
-    return Value(o->kind() == Object::Kind::Array && ArrayObject::indexOf(name) >= 0 && o->hasVirtual(vm, name));
+    if (o->kind() != Object::Kind::Array || ArrayObject::indexOf(name) < 0 || !o->hasVirtual(vm, name))
+        return Value(false);
+    return Value(!(static_cast<ArrayObject*>(o)->bitsAt(size_t(ArrayObject::indexOf(name))) & DontEnum));
 }
 
-static Value objectIsPrototypeOf(Interpreter&, CallArgs& a)
+static Value objectIsPrototypeOf(Interpreter& vm, CallArgs& a)
 {
     Object* o = a.thisObject();
-    Object* v = a.arg(0).asObject();
+    const Value& arg = a.arg(0);
+    // A string, number or boolean stands for its box: its chain starts at
+    // its class's prototype.
+    Object* start = nullptr;
+    switch (arg.type()) {
+    case ValueType::Object: start = arg.asObject()->proto(); break;
+    case ValueType::String: start = vm.stringPrototype(); break;
+    case ValueType::Number: start = vm.numberPrototype(); break;
+    case ValueType::Boolean: start = vm.booleanPrototype(); break;
+    default: break;
+    }
     int guard = 0;
-    for (Object* cur = v ? v->proto() : nullptr; cur && guard < 256; cur = cur->proto(), ++guard)
+    for (Object* cur = start; cur && guard < 256; cur = cur->proto(), ++guard)
         if (cur == o)
             return Value(true);
     return Value(false);
@@ -93,9 +105,12 @@ static Value objectAddProperty(Interpreter& vm, CallArgs& a)
         return Value(false);
     if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
         return Value(false);
+    // The accessor takes the place of a member of that name, whose flags
+    // and plain value it keeps (a watcher is handed that value as the old one).
     Property* existing = o->findOwn(name);
     uint8_t flags = existing ? existing->flags : 0;
-    o->define(name, Value(), flags);
+    const Value plain = existing ? existing->value : Value();
+    o->define(name, plain, flags);
     Property* p = o->findOwn(name);
     p->getter = getter;
     p->setter = setter;
@@ -109,7 +124,7 @@ static Value objectWatch(Interpreter& vm, CallArgs& a)
     if (!o || a.args.empty() || !cb || cb->kind() != Object::Kind::Function)
         return Value(false);
     QString name = vm.toString(a.arg(0));
-    o->ensureWatches().insert(o->caseSensitive() ? name : name.toLower(), Object::Watch { cb, a.arg(2), false });
+    o->ensureWatches().insert(o->caseSensitive() ? name : name.toLower(), Object::Watch { cb, a.arg(2), 0 });
     return Value(true);
 }
 
@@ -119,6 +134,9 @@ static Value objectUnwatch(Interpreter& vm, CallArgs& a)
     if (!o || !o->watches())
         return Value(false);
     QString name = vm.toString(a.arg(0));
+    // A member made an accessor keeps its watcher: unwatch fails on it.
+    if (const Property* p = o->findOwn(name); p && (p->getter || p->setter))
+        return Value(false);
     return Value(o->watches()->remove(o->caseSensitive() ? name : name.toLower()) > 0);
 }
 

@@ -74,7 +74,10 @@ void XmlNodeObject::refreshChildArray()
 {
     if (!childArray)
         return;
+    // Scripts read the children through the array but cannot write them
+    // (the bit can be cleared with ASSetPropFlags, as on any member).
     childArray->elements.clear();
+    childArray->elementBits.assign(children.size(), ReadOnly);
     for (XmlNodeObject* c : children)
         childArray->elements.push_back(Value(static_cast<Object*>(c)));
 }

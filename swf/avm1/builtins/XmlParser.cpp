@@ -73,8 +73,10 @@ private:
         giveNodeConstructor(m_vm, node);
         node->parent = m_current;
         m_current->children.push_back(node);
-        if (m_current->childArray)
+        if (m_current->childArray) {
             m_current->childArray->elements.push_back(Value(static_cast<Object*>(node)));
+            m_current->childArray->setBitsAt(m_current->childArray->elements.size() - 1, ReadOnly);
+        }
     }
 
     void endTag(const QString& name)

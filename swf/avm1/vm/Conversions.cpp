@@ -209,6 +209,13 @@ bool Interpreter::abstractEquals(const Value& a, const Value& b)
         return strictEquals(a, b);
     if (a.isNullish() && b.isNullish())
         return true;
+    // A function has no value in version 5 movies (they have no Function
+    // class): it equals null and undefined.
+    if (m_version < 6 && (a.isNullish() || b.isNullish())) {
+        const Object* o = a.isObject() ? a.asObject() : b.asObject();
+        if (o && o->kind() == Object::Kind::Function)
+            return true;
+    }
     // An object equals null only when it has no primitive value at all.
     if (a.isObject() && b.isNullish())
         return toPrimitive(a).isNullish();

@@ -53,6 +53,18 @@ bool isPlainName(const QString& name)
         && name.compare(QLatin1String("super"), Qt::CaseInsensitive) != 0;
 }
 
+// The link of `from`'s prototype chain whose own link is `target` (`from`
+// itself when the chain does not reach it).
+Object* linkBelow(Object* from, Object* target)
+{
+    int depth = 0;
+    for (Object* cur = from; cur && depth < 256; cur = cur->proto(), ++depth) {
+        if (cur->proto() == target)
+            return cur;
+    }
+    return from;
+}
+
 } // namespace
 
 void Interpreter::opCallFunction(Exec& x, const Instruction&)
@@ -111,23 +123,35 @@ void Interpreter::opCallMethod(Exec& x, const Instruction&)
             fn = h && h->value.isObject() ? getMember(h->value, QStringLiteral("__constructor__")) : Value();
             home = s->proto();
         } else if (s->proto()) {
-            // The method's own super starts one link above where this
-            // lookup started, wherever up the chain the method was found: a
-            // method a class does not override is found again by its own
-            // `super` call, once per class in between.
+            // Version 6: the method's own super starts one link above where
+            // this lookup started, wherever up the chain the method was
+            // found, so a method a class does not override is found again by
+            // its own `super` call, once per class in between. From version
+            // 7 a method found further up has its super start at the object
+            // that holds it: its `super` call finds it once more, then moves
+            // on above it.
             Object* holder = nullptr;
             Property* p = findProperty(s->proto(), name, &holder);
             fn = p ? (p->getter ? call(Value(p->getter), thisValue, {}) : p->value) : Value();
             home = s->proto();
+            if (m_version >= 7 && p && holder != home)
+                home = linkBelow(home, holder);
         }
     } else if (name.isEmpty()) {
         fn = object;
         thisValue = Value();
     } else {
         // A method called on an object has its class where the object's
-        // own link points, wherever up the chain the method was found: its
-        // super starts one link above that.
+        // own link points: its super starts one link above that. From
+        // version 7 a method found further up the chain has its class where
+        // it was found.
         fn = getMember(object, name);
+        if (m_version >= 7 && o && isFunction(fn)
+            && !static_cast<FunctionObject*>(fn.asObject())->isNative()) {
+            Object* holder = nullptr;
+            if (findProperty(o, name, &holder) && holder != o && holder != o->proto())
+                home = holder;
+        }
     }
     if (!isFunction(fn)) {
         push(Value());

@@ -153,8 +153,10 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
     if (!callee || callee->kind() != Object::Kind::Function)
         return Value();
     auto* fn = static_cast<FunctionObject*>(callee);
+    // A constructor without a prototype object (a built-in method used with
+    // `new`) makes an object with no prototype at all.
     Object* proto = getMember(constructor, QStringLiteral("prototype")).asObject();
-    Object* obj = newObject(proto ? proto : m_realm.objectPrototype);
+    Object* obj = newObject(proto);
     markConstructed(obj, constructor);
     Value result;
     if (fn->isNative()) {

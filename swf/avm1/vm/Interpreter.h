@@ -184,6 +184,8 @@ public:
     bool hasProperty(Object* o, const QString& name);
     bool deleteMember(Object* o, const QString& name);
     Property* findProperty(Object* o, const QString& name, Object** holder = nullptr);
+    // Whether the nearest member `name` on o's prototypes is an accessor.
+    bool inheritedAccessor(Object* o, const QString& name);
     // Property names as for..in sees them.
     QStringList enumerate(Object* o);
     bool isInstanceOf(Object* o, Object* constructor);
@@ -300,10 +302,12 @@ private:
     // call takes it.
     bool m_thisUnbound = false;
     int m_runNesting = 0;
-    // Getters, setters and watchers running inside one another, per kind.
-    int m_getterNesting = 0;
-    int m_setterNesting = 0;
+    // Accessors running inside one another, per member (its holder and
+    // case-folded name; the getter and setter of a member count together),
+    // and watchers altogether.
+    QHash<QPair<const Object*, QString>, int> m_accessorNesting;
     int m_watcherNesting = 0;
+    friend class AccessorEntry;
 
     Realm m_realm;
 

@@ -10,10 +10,13 @@ namespace swf::avm1 {
 namespace {
 
 constexpr int MaxProtoDepth = 256;
-// Getters and watchers together, and setters on their own, nest this deep;
-// past it a getter reads and a setter writes the plain value, and a watcher
-// is not called.
+// The accessors of one member (its getter and setter together), and each
+// watcher, nest this deep; past it a getter reads and a setter writes the
+// plain value, and a watcher is not called.
 constexpr int MaxAccessorNesting = 65;
+// Watchers of different properties calling each other stop this deep
+// altogether.
+constexpr int MaxWatcherChain = 1024;
 
 struct NestingGuard {
     int& count;
@@ -22,6 +25,37 @@ struct NestingGuard {
 };
 
 } // namespace
+
+// One call of a member's getter or setter: refused (`entered` false) when
+// that member's accessors already run MaxAccessorNesting deep.
+class AccessorEntry {
+public:
+    AccessorEntry(Interpreter& vm, const Object* holder, const QString& name)
+        : m_map(vm.m_accessorNesting), m_key(holder, holder->caseSensitive() ? name : name.toLower())
+    {
+        int& depth = m_map[m_key];
+        entered = depth < MaxAccessorNesting;
+        if (entered)
+            ++depth;
+        else if (depth == 0)
+            m_map.remove(m_key);
+    }
+    ~AccessorEntry()
+    {
+        if (!entered)
+            return;
+        auto it = m_map.find(m_key);
+        if (it != m_map.end() && --*it <= 0)
+            m_map.erase(it);
+    }
+    AccessorEntry(const AccessorEntry&) = delete;
+    AccessorEntry& operator=(const AccessorEntry&) = delete;
+    bool entered = false;
+
+private:
+    QHash<QPair<const Object*, QString>, int>& m_map;
+    QPair<const Object*, QString> m_key;
+};
 
 Property* Interpreter::findProperty(Object* o, const QString& name, Object** holder)
 {
@@ -76,9 +110,10 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         const Property* own = o->findOwn(name);
         if (!own || !own->visibleIn(m_version))
             return Value();
-        if (own->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {
-            NestingGuard nesting(m_getterNesting);
-            return call(Value(own->getter), object, {});
+        if (own->getter) {
+            AccessorEntry entry(*this, o, name);
+            if (entry.entered)
+                return call(Value(own->getter), object, {});
         }
         return own->value;
     }
@@ -98,9 +133,10 @@ Value Interpreter::getMember(const Value& object, const QString& name)
         Property* p = cur->findOwn(name, hash);
         if (!p || !p->visibleIn(m_version))
             continue;
-        if (p->getter && m_getterNesting + m_watcherNesting < MaxAccessorNesting) {
-            NestingGuard nesting(m_getterNesting);
-            return call(Value(p->getter), object, {});
+        if (p->getter) {
+            AccessorEntry entry(*this, cur, name);
+            if (entry.entered)
+                return call(Value(p->getter), object, {});
         }
         return p->value;
     }
@@ -118,9 +154,18 @@ void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Prop
     auto* watches = o->watches();
     if (!watches)
         return;
-    auto it = watches->find(o->caseSensitive() ? name : name.toLower());
-    // A watcher that sets its own property calls itself again, up to the nesting bound.
-    if (it == watches->end() || m_getterNesting + m_watcherNesting >= MaxAccessorNesting)
+    const QString key = o->caseSensitive() ? name : name.toLower();
+    auto it = watches->find(key);
+    if (it == watches->end())
+        return;
+    // Before version 7 a watcher is not called for the writes it makes
+    // itself. From version 7 a watcher that sets its own property calls
+    // itself again, each watcher up to the nesting bound of its own (with
+    // the getters running around it); watchers of different properties
+    // that set each other nest that deep each.
+    if (m_version < 7 ? it->depth > 0 : it->depth >= MaxAccessorNesting)
+        return;
+    if (m_watcherNesting >= MaxWatcherChain)
         return;
     // The old value is the plain value, wherever on the chain it is; a getter is not asked.
     if (!existing)
@@ -129,7 +174,14 @@ void Interpreter::callWatcher(Object* o, const QString& name, Value& value, Prop
     Object* callback = it->callback;
     Value userData = it->userData;
     NestingGuard nesting(m_watcherNesting);
+    ++it->depth;
     value = call(Value(callback), Value(o), { Value(name), old, value, userData });
+    // The callback may have unwatched (or watched anew) meanwhile.
+    if (auto* after = o->watches()) {
+        auto again = after->find(key);
+        if (again != after->end() && again->depth > 0)
+            --again->depth;
+    }
 }
 
 void Interpreter::setMember(const Value& object, const QString& name, const Value& value)
@@ -141,10 +193,23 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     // The link follows the `__proto__` member: writing it (unless it was
     // made read-only) relinks the object, whatever version hides it.
     if (o->isProtoKey(name)) {
-        const Property* own = o->findOwn(name);
+        Property* own = o->findOwn(name);
         if (own && (own->flags & ReadOnly))
             return;
-        o->put(name, value);
+        Value v = value;
+        if (o->watches())
+            callWatcher(o, name, v, own);
+        own = o->findOwn(name);
+        // An accessor put in the member's place takes the write; the link stays.
+        if (own && (own->getter || own->setter)) {
+            if (own->setter) {
+                AccessorEntry entry(*this, o, name);
+                if (entry.entered)
+                    call(Value(own->setter), object, { v });
+            }
+            return;
+        }
+        o->put(name, v);
         return;
     }
     Value v = value;
@@ -152,8 +217,18 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     Property* own = o->findOwn(name);
     if (own && !own->visibleIn(m_version))
         own = nullptr;
-    if (o->watches())
+    if (o->watches() && o->watches()->contains(o->caseSensitive() ? name : name.toLower())) {
+        // The member the write goes to is there (made undefined if need be)
+        // before the watcher runs; a watcher that deletes it drops the write.
+        if (!own && !o->hasVirtual(*this, name) && !inheritedAccessor(o, name)) {
+            o->put(name, Value());
+            own = o->findOwn(name);
+        }
+        const bool hadOwn = own != nullptr;
         callWatcher(o, name, v, own);
+        if (hadOwn && !o->findOwn(name))
+            return;
+    }
     if (o->setVirtual(*this, name, v))
         return;
     own = o->findOwn(name);
@@ -181,9 +256,10 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
         if (own->setter) {
             // The setter runs, then the plain value behind the accessor takes
             // the assignment too (a getter nested past the bound reads it).
-            if (m_setterNesting < MaxAccessorNesting) {
-                NestingGuard nesting(m_setterNesting);
-                call(Value(own->setter), object, { v });
+            {
+                AccessorEntry entry(*this, o, name);
+                if (entry.entered)
+                    call(Value(own->setter), object, { v });
             }
             if (Property* p = o->findOwn(name); p && p->setter)
                 p->value = v;
@@ -199,9 +275,10 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
         Property* p = cur->findOwn(name);
         if (p && p->visibleIn(m_version) && (p->getter || p->setter)) {
-            if (p->setter && m_setterNesting < MaxAccessorNesting) {
-                NestingGuard nesting(m_setterNesting);
-                call(Value(p->setter), object, { v });
+            if (p->setter) {
+                AccessorEntry entry(*this, cur, name);
+                if (entry.entered)
+                    call(Value(p->setter), object, { v });
             }
             return;
         }
@@ -213,6 +290,17 @@ void Interpreter::setMember(const Value& object, const QString& name, const Valu
     }
 }
 
+bool Interpreter::inheritedAccessor(Object* o, const QString& name)
+{
+    int depth = 0;
+    for (Object* cur = o->proto(); cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        const Property* p = cur->findOwn(name);
+        if (p && p->visibleIn(m_version))
+            return p->getter || p->setter;
+    }
+    return false;
+}
+
 bool Interpreter::deleteMember(Object* o, const QString& name)
 {
     if (!o)
@@ -221,6 +309,10 @@ bool Interpreter::deleteMember(Object* o, const QString& name)
     if (p) {
         if (p->flags & DontDelete)
             return false;
+        // Deleting the `__proto__` member cuts the link before version 7;
+        // from version 7 the link stays.
+        if (m_version < 7 && o->isProtoKey(name))
+            o->setProto(nullptr);
         return o->removeOwn(name);
     }
     return o->deleteVirtual(*this, name);

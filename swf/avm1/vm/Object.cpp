@@ -156,8 +156,8 @@ void Object::define(const QString& name, const Value& value, uint8_t flags)
 
 bool Object::removeOwn(const QString& name)
 {
+    // Deleting the `__proto__` member leaves the link itself in place.
     if (m_link.alive && isProtoKey(name)) {
-        m_proto = nullptr;
         m_link.alive = false;
         m_link.value = Value();
         m_link.getter = m_link.setter = nullptr;
@@ -166,8 +166,6 @@ bool Object::removeOwn(const QString& name)
     const int i = indexOf(name, foldedNameHash(name));
     if (i < 0)
         return false;
-    if (isProtoKey(name))
-        m_proto = nullptr;
     Property& p = m_props[size_t(i)];
     p.alive = false;
     p.value = Value();
@@ -273,6 +271,34 @@ int64_t ArrayObject::indexOf(const QString& name)
     return v;
 }
 
+void ArrayObject::setBitsAt(size_t i, uint8_t bits)
+{
+    if (i >= elements.size())
+        return;
+    if (i >= elementBits.size()) {
+        if (!bits)
+            return;
+        elementBits.resize(i + 1, 0);
+    }
+    elementBits[i] = bits;
+}
+
+int64_t ArrayObject::negativeIndexOf(const QString& name)
+{
+    if (name.size() < 2 || name[0] != QLatin1Char('-'))
+        return 0;
+    const int64_t i = indexOf(name.mid(1));
+    return i > 0 ? -i : 0;
+}
+
+double ArrayObject::negativeLength() const
+{
+    if (!hasWrittenLength || writtenLengthAt != elements.size() || !writtenLength.isNumber())
+        return 0;
+    const double n = std::trunc(writtenLength.asNumber());
+    return n < 0 ? n : 0;
+}
+
 bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
 {
     if (name == QLatin1String("length")) {
@@ -281,7 +307,7 @@ bool ArrayObject::getVirtual(Interpreter&, const QString& name, Value& out)
         return true;
     }
     int64_t i = indexOf(name);
-    if (i >= 0 && size_t(i) < elements.size()) {
+    if (i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i))) {
         out = elements[size_t(i)];
         return true;
     }
@@ -303,11 +329,28 @@ bool ArrayObject::setVirtual(Interpreter& vm, const QString& name, const Value& 
         return true;
     }
     int64_t i = indexOf(name);
-    if (i < 0 || size_t(i) >= MaxLength)
+    if (i < 0) {
+        // A negative whole index is a plain member, but on an array whose
+        // length was set below zero it moves the length up past itself.
+        const int64_t n = negativeIndexOf(name);
+        const double length = negativeLength();
+        if (n < 0 && length < 0 && double(n) >= length) {
+            writtenLength = Value(double(n + 1));
+            hasWrittenLength = n + 1 < 0;
+            writtenLengthAt = elements.size();
+        }
+        return false;
+    }
+    if (size_t(i) >= MaxLength)
         return false;
     if (size_t(i) >= elements.size()) {
         chargeGrowth(vm, elements, size_t(i) + 1 - elements.size());
         elements.resize(size_t(i) + 1);
+    } else if (const uint8_t bits = bitsAt(size_t(i))) {
+        // A read-only element keeps its value; a hole is filled again.
+        if (bits & ReadOnly && !(bits & Hole))
+            return true;
+        setBitsAt(size_t(i), 0);
     }
     elements[size_t(i)] = value;
     return true;
@@ -318,20 +361,25 @@ bool ArrayObject::hasVirtual(Interpreter&, const QString& name)
     if (name == QLatin1String("length"))
         return true;
     int64_t i = indexOf(name);
-    return i >= 0 && size_t(i) < elements.size();
+    return i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i));
 }
 
 void ArrayObject::virtualNames(Interpreter&, QStringList& out)
 {
     for (size_t i = elements.size(); i-- > 0;)
-        out.push_back(QString::number(i));
+        if (!(bitsAt(i) & (Hole | DontEnum)))
+            out.push_back(QString::number(i));
 }
 
 bool ArrayObject::deleteVirtual(Interpreter&, const QString& name)
 {
+    // The element goes and leaves a hole; the length stays.
     int64_t i = indexOf(name);
-    if (i >= 0 && size_t(i) < elements.size()) {
+    if (i >= 0 && size_t(i) < elements.size() && !isHole(size_t(i))) {
+        if (bitsAt(size_t(i)) & DontDelete)
+            return false;
         elements[size_t(i)] = Value();
+        setBitsAt(size_t(i), Hole);
         return true;
     }
     return false;
@@ -353,6 +401,8 @@ void ArrayObject::setLength(double length)
         length = 0;
     size_t n = length > double(MaxLength) ? MaxLength : size_t(length);
     elements.resize(n);
+    if (elementBits.size() > n)
+        elementBits.resize(n);
 }
 
 void SuperObject::markChildren(std::vector<Object*>& stack)

@@ -62,9 +62,11 @@ public:
     Object* proto() const { return m_proto; }
     // Every object carries its prototype link as its own `__proto__` member
     // too (hidden and permanent), which scripts can read, unhide, overwrite
-    // or delete; the link follows that member. The member made with the
-    // object is kept in a slot of its own rather than in the property list,
-    // so an object holding nothing else costs no list and no index.
+    // or delete; writing the member relinks the object. Deleting it cuts the
+    // link in movies before version 7 (the interpreter does that) and leaves
+    // it from version 7 on. The member made with the object is kept in a
+    // slot of its own rather than in the property list, so an object holding
+    // nothing else costs no list and no index.
     void setProto(Object* p);
     // Whether `name` denotes the `__proto__` member in this object's case rule.
     bool isProtoKey(const QString& name) const;
@@ -107,7 +109,8 @@ public:
     struct Watch {
         Object* callback;
         Value userData;
-        bool running = false;
+        // Calls of this watcher under way, one inside the other.
+        int depth = 0;
     };
     QHash<QString, Watch>* watches() { return m_watches.get(); }
     QHash<QString, Watch>& ensureWatches();
@@ -194,8 +197,24 @@ public:
     void setLength(double length);
     // The element index a property name denotes, or -1.
     static int64_t indexOf(const QString& name);
+    // The negative whole number a property name denotes ("-2"), or 0.
+    static int64_t negativeIndexOf(const QString& name);
+    // The length a script set below zero (its whole part), or 0.
+    double negativeLength() const;
 
     std::vector<Value> elements;
+    // Per-element attribute bits (DontEnum, DontDelete, ReadOnly, Hole),
+    // parallel to `elements` for as far as any element has one; an element
+    // past its end has none. A hole is an element `delete` removed: it
+    // reads as undefined but is not there for for..in or hasOwnProperty.
+    static constexpr uint8_t Hole = 0x80;
+    std::vector<uint8_t> elementBits;
+    uint8_t bitsAt(size_t i) const { return i < elementBits.size() ? elementBits[i] : 0; }
+    bool isHole(size_t i) const { return bitsAt(i) & Hole; }
+    void setBitsAt(size_t i, uint8_t bits);
+    // Holes become undefined elements and attributes are dropped: for the
+    // methods that move elements about.
+    void clearElementBits() { elementBits.clear(); }
     // What a script last wrote to `length` when that was not a number: it
     // reads back as written for as long as the elements stay as many.
     Value writtenLength;

@@ -100,3 +100,23 @@ TEST(ComparisonRules, ArraysAndTheArrayConstructor)
             { "undefined", "2" } },
     });
 }
+
+TEST(ComparisonRules, FunctionsHaveNoValueInVersion5)
+{
+    // function f() {} trace(f == null); trace(f == undefined)
+    auto f = [] { return std::move(S().function("f", {}, S()).var("f").value(Null {}).op(0x49).trace().var("f").value(Undef {}).op(0x49).trace()); };
+    runRows({
+        { "version 5 finds them equal to null", 5, f(), { "true", "true" } },
+        { "version 6 does not", 6, f(), { "false", "false" } },
+    });
+}
+
+TEST(ComparisonRules, NewWithoutAPrototypeObject)
+{
+    // x = new Array.prototype.push(42): the built-in runs on an object with
+    // no prototype, which has no text of its own.
+    S s;
+    s.assign("x", S().value(42).value(1).member("Array", { "prototype" }).value("push").op(0x53));
+    s.member("x", { "0" }).trace().var("x").trace();
+    runRows({ { "a built-in method as a constructor", 7, std::move(s), { "42", "[type Object]" } } });
+}

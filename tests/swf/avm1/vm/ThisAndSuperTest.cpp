@@ -111,3 +111,47 @@ TEST(ThisAndSuper, AnObjectsOwnMethodHasItsClassAsHome)
     s.method("x", "bla", {}).pop();
     runRows({ { "differently named methods", 6, std::move(s), { "bla 1", "foo 2", "bla x" } } });
 }
+
+TEST(ThisAndSuper, FromVersion7SuperStartsAtTheHolderOfAnInheritedMethod)
+{
+    // One <- Two <- Three <- Four; One.prototype.foo and Four.prototype.foo
+    // call super.foo() first, then trace. x = new Four; x.foo().
+    // Version 6: every super call starts one link above the last start, so
+    // One's foo runs once for each of Three, Two and One.
+    // Version 7: Four's super (Three.prototype) finds One's foo further up;
+    // that call's super starts at One.prototype, finds One's foo once more,
+    // and the next super starts above it and finds nothing.
+    auto build = [] {
+        S s;
+        s.then(emptyClass("One")).then(emptyClass("Two")).then(emptyClass("Three")).then(emptyClass("Four"));
+        s.var("Two").var("One").op(Extends);
+        s.var("Three").var("Two").op(Extends);
+        s.var("Four").var("Three").op(Extends);
+        s.assign("p1", S().member("One", { "prototype" })).setMember("p1", "foo", S().function("", {}, S().then(superFoo()).value("foo 1").trace()));
+        s.assign("p4", S().member("Four", { "prototype" })).setMember("p4", "foo", S().function("", {}, S().then(superFoo()).value("foo 4").trace()));
+        s.assign("x", S().construct("Four")).method("x", "foo", {}).pop();
+        return s;
+    };
+    // Three.prototype.bla calls super.foo(); Two.prototype.foo and
+    // Three.prototype.foo trace their names. x = new Four; x.bla(): version
+    // 6 starts super above x's class, at Three.prototype (Three's foo runs);
+    // version 7 above the holder of bla, at Two.prototype (Two's foo runs).
+    auto inherited = [] {
+        S s;
+        s.then(emptyClass("One")).then(emptyClass("Two")).then(emptyClass("Three")).then(emptyClass("Four"));
+        s.var("Two").var("One").op(Extends);
+        s.var("Three").var("Two").op(Extends);
+        s.var("Four").var("Three").op(Extends);
+        s.assign("p2", S().member("Two", { "prototype" })).setMember("p2", "foo", S().function("", {}, S().value("foo 2").trace()));
+        s.assign("p3", S().member("Three", { "prototype" })).setMember("p3", "foo", S().function("", {}, S().value("foo 3").trace()));
+        s.setMember("p3", "bla", S().function("", {}, S().then(superFoo())));
+        s.assign("x", S().construct("Four")).method("x", "bla", {}).pop();
+        return s;
+    };
+    runRows({
+        { "version 6 moves one link per call", 6, build(), { "foo 1", "foo 1", "foo 1", "foo 4" } },
+        { "version 7 moves past the holder", 7, build(), { "foo 1", "foo 1", "foo 4" } },
+        { "version 6 starts above the instance's class", 6, inherited(), { "foo 3" } },
+        { "version 7 starts above the method's holder", 7, inherited(), { "foo 2" } },
+    });
+}
