@@ -259,7 +259,7 @@ static Value dateToString(Interpreter&, CallArgs& a)
                      .arg(sign)
                      .arg(offMin / 60, 2, 10, QLatin1Char('0'))
                      .arg(offMin % 60, 2, 10, QLatin1Char('0'))
-                     .arg(int(p.year)));
+                     .arg(p.year, 0, 'f', 0));
 }
 
 const NativeMethod dateStaticMethods[] = {
