@@ -13,6 +13,8 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFont>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QPixmap>
 
@@ -44,6 +46,24 @@ QCursor pointerA()
 QCursor pointerB()
 {
     return QCursor(QPixmap(QStringLiteral(":/vantrel/pointerB.png")), 12, 9);
+}
+
+// The captions keep the platform's default font, with the compiled-in cut of
+// the CJK font behind it for their Chinese glyphs. Through the system's
+// fallback the same glyphs would cost megabytes of a large font file mapped
+// for the window's whole life; text that the cut lacks still falls back to the
+// system fonts.
+QFont captionFont(const QFont& base)
+{
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/vantrel/captions.ttf"));
+        return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+    }();
+    if (family.isEmpty())
+        return base;
+    QFont font = base;
+    font.setFamilies({base.family(), family});
+    return font;
 }
 
 } // namespace
@@ -96,6 +116,7 @@ void FrmMain::createControls()
     auto label = [&](const char* name, const QString& caption, Qt::Alignment align, int left) {
         auto* l = new forms::Label(QString::fromLatin1(name), area);
         l->setText(caption);
+        l->setFont(captionFont(l->font()));
         l->setAlignment(align | Qt::AlignTop);
         l->setCursor(pointerA());
         place(l, left, 60, name == QLatin1String("Label1") ? 1515 : 495, 225);

@@ -10,6 +10,9 @@
 #include "player/CommonDialog.h"
 #include "player/SwfPlayer.h"
 
+#include <QFile>
+#include <QRawFont>
+
 namespace {
 
 QImage skinBitmap()
@@ -85,6 +88,27 @@ private slots:
         QCOMPARE(f.ImaBar->geometry(), QRect(0, 0, int(f.Width()), 40));
         QCOMPARE(f.ImaMain->size(), QSize(367, 304));
         QVERIFY(!f.ImaMain->isVisible());
+    }
+
+    void captionsDrawFromTheCompiledInFont()
+    {
+        // Every Chinese caption must find its glyphs in the compiled-in cut of
+        // the CJK font; a caption changed without regenerating the cut would
+        // silently load the whole system font again.
+        QFile file(QStringLiteral(":/vantrel/captions.ttf"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QRawFont cut(file.readAll(), 12);
+        QVERIFY(cut.isValid());
+        ShownMain main;
+        FrmMain& f = main.form;
+        for (QLabel* label : { f.lblOpen, f.lblPlay, f.lblStop, f.lblDa, f.lblXiao, f.lblFullScreen }) {
+            const QStringList families = label->font().families();
+            QCOMPARE(families.size(), 2);
+            QCOMPARE(families.first(), QApplication::font().family());
+            QCOMPARE(families.last(), cut.familyName());
+            for (QChar c : label->text())
+                QVERIFY2(cut.supportsCharacter(c), qPrintable(label->text()));
+        }
     }
 
     void layoutFollowsTheSizeButLabelsStay()
