@@ -286,7 +286,10 @@ void Form::clientResized()
     if (size.isEmpty()) {
         // A minimised window may report an empty client area; keep the drawing.
     } else if (m_image.size() != size) {
-        QImage image(size, QImage::Format_RGB32);
+        // Three bytes a pixel: the image holds only opaque colours, is drawn
+        // into rarely and shown only where the form is exposed, and at a
+        // maximised size the fourth byte would cost most of a megabyte.
+        QImage image(size, QImage::Format_RGB888);
         image.fill(BackColor());
         if (!m_image.isNull()) {
             QPainter painter(&image);
