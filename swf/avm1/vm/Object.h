@@ -88,6 +88,12 @@ public:
     // Names of live own properties in enumeration order (newest first).
     QStringList ownNames(bool includeHidden) const;
     int propertyCount() const { return int(m_props.size()) - m_dead + (m_link.alive ? 1 : 0); }
+    // False while no member whose name begins with "on" (in any case) was
+    // ever made here: then no event handler can be found on this object, and
+    // the stage's per-clip, per-frame handler search skips it without hashing
+    // the name. Set when such a member is made and never cleared, so writes
+    // to it through a Property pointer, deletion and re-creation are covered.
+    bool mayHoldHandler() const { return m_mayHoldHandler; }
 
     // Hooks for objects whose properties come from elsewhere (arrays, clips).
     virtual bool getVirtual(Interpreter&, const QString& name, Value& out) { return false; }
@@ -126,6 +132,7 @@ private:
 
     Kind m_kind;
     bool m_caseSensitive;
+    bool m_mayHoldHandler = false;
     int m_dead = 0;
     Object* m_proto;
     // The `__proto__` member made with the object (alive while it stands);
