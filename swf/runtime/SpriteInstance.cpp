@@ -522,6 +522,13 @@ void SpriteInstance::tick()
         for (std::size_t k = 0; k < order.size(); ++k) {
             if (k + PrefetchAhead < order.size())
                 prefetchChild(order[k + PrefetchAhead].object);
+            // The script object an event looks at, once its clip has come.
+            if (k + PrefetchAhead / 2 < order.size()) {
+                if (const void* peer = order[k + PrefetchAhead / 2].object->lastScriptPeer()) {
+                    __builtin_prefetch(peer);
+                    __builtin_prefetch(static_cast<const char*>(peer) + 64);
+                }
+            }
             if (order[k].born < now)
                 tickChild(order[k].depth, order[k].object);
         }
