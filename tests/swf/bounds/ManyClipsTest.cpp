@@ -16,12 +16,12 @@ namespace {
 
 using swf::avm1::test::Asm;
 
-struct Run {
+struct ClipsRun {
     std::unique_ptr<swf::Playback> playback;
     QStringList traces;
     QStringList faults;
 
-    explicit Run(const QByteArray& bytes)
+    explicit ClipsRun(const QByteArray& bytes)
     {
         swf::PlaybackOptions options;
         options.trace = [this](const QString& line) { traces << line; };
@@ -96,7 +96,7 @@ TEST(ManyClips, ALongListTicksNewestFirstThenFromTheTopDepthDown)
     movie.showFrame();
     movie.doAction(Asm().op(0x07).end().bytes()); // stop
     movie.showFrame();
-    Run run(movie.bytes());
+    ClipsRun run(movie.bytes());
     ASSERT_TRUE(run.playback);
     run.frames(3);
     const QStringList all = names("c", { 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0 });
@@ -126,7 +126,7 @@ TEST(ManyClips, ARewindOfALongListDropsOnlyWhatScriptsLeftAtTimelineDepths)
     second.push({ "_root" }).getVariable().push({ "c9" }).getMember().push({ "_name" }).getMember().trace();
     movie.doAction(second.end().bytes());
     movie.showFrame();
-    Run run(movie.bytes());
+    ClipsRun run(movie.bytes());
     ASSERT_TRUE(run.playback);
     run.frames(3);
     EXPECT_EQ(run.traces, (QStringList { "movieclip", "c3", "c9", "undefined", "c3", "c9" }));
@@ -158,7 +158,7 @@ TEST(ManyClips, HandlersAreFoundWhereverAScriptPutsThem)
     second.op(0x07); // stop
     movie.doAction(second.end().bytes());
     movie.showFrame();
-    Run run(movie.bytes());
+    ClipsRun run(movie.bytes());
     ASSERT_TRUE(run.playback);
     run.frames(3);
     EXPECT_EQ(run.traces, (QStringList { "c1", "c0", "c2", "c1", "c0", "c2", "c1", "c0" }));
@@ -183,7 +183,7 @@ TEST(ManyClips, AHandlerNamedInAnotherCaseAnswersInOldMovies)
     movie.showFrame();
     movie.doAction(Asm().record(0x81, QByteArray("\x01\x00", 2)).op(0x06).end().bytes()); // gotoAndPlay(2)
     movie.showFrame();
-    Run run(movie.bytes());
+    ClipsRun run(movie.bytes());
     ASSERT_TRUE(run.playback);
     run.frames(4);
     EXPECT_EQ(run.traces, (QStringList { "11", "22", "33", "44" }));
