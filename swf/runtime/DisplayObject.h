@@ -92,6 +92,9 @@ public:
     // clip without a table lookup. Only the runner of that serial reads it,
     // as its own type; it is the runner's bookkeeping, not the instance's.
     void* scriptPeer(std::uint64_t runner) const { return m_peerRunner == runner ? m_scriptPeer : nullptr; }
+    // Whatever peer was set last, by any runner: only for fetching it into
+    // the cache ahead of a walk over many clips, never to be read.
+    const void* lastScriptPeer() const { return m_scriptPeer; }
     void setScriptPeer(std::uint64_t runner, void* peer) const
     {
         m_peerRunner = runner;

@@ -285,6 +285,27 @@ void SpriteInstance::enterFirstFrame()
     runFrame(1, true);
 }
 
+namespace {
+
+// Asks for a child's record ahead of its use: a long list is walked in an
+// order unrelated to where its children lie in memory, and waiting for each
+// in turn was most of the time a tick of many clips took.
+void prefetchChild(const DisplayObject* child)
+{
+    const char* at = reinterpret_cast<const char*>(child);
+    for (std::size_t offset = 0; offset < sizeof(SpriteInstance); offset += 64)
+        __builtin_prefetch(at + offset);
+}
+
+// How many children ahead of the one in hand are asked for.
+constexpr std::size_t PrefetchAhead = 8;
+
+// Lists longer than this keep their ticking order (SpriteInstance::TickOrder);
+// shorter ones are walked where they stand.
+constexpr std::size_t LongList = 8;
+
+} // namespace
+
 void SpriteInstance::rewindTo(int frame)
 {
     // What the timeline alone says should be at each depth in `frame`. A
@@ -339,15 +360,30 @@ void SpriteInstance::rewindTo(int frame)
     // Going back, the timeline already shows the target frame as instances leave.
     m_currentFrame = frame;
     std::vector<int> leaving;
-    auto wanted = target.begin();
-    for (const auto& [depth, child] : m_displayList) {
-        if (child->isScriptOwned() && (depth >= ScriptDepthOffset || depth < 0))
-            continue;
-        while (wanted != target.end() && wanted->first < depth)
-            ++wanted;
-        if (wanted == target.end() || wanted->first != depth || wanted->second.characterId != child->characterId()
-            || wanted->second.placedFrame != child->placedFrame())
-            leaving.push_back(depth);
+    const auto leaves = [&target](int depth, const DisplayObject& child) {
+        if (child.isScriptOwned() && (depth >= ScriptDepthOffset || depth < 0))
+            return false;
+        auto wanted = target.find(depth);
+        return wanted == target.end() || wanted->second.characterId != child.characterId()
+            || wanted->second.placedFrame != child.placedFrame();
+    };
+    if (m_displayList.size() > LongList) {
+        // A long list is walked in its kept ticking order rather than down
+        // its tree; what leaves goes in depth order all the same.
+        std::vector<TickEntry> order = takeTickOrder();
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k + PrefetchAhead < order.size())
+                prefetchChild(order[k + PrefetchAhead].object);
+            if (leaves(order[k].depth, *order[k].object))
+                leaving.push_back(order[k].depth);
+        }
+        keepTickOrder(std::move(order), m_listEdits);
+        std::sort(leaving.begin(), leaving.end());
+    } else {
+        for (const auto& [depth, child] : m_displayList) {
+            if (leaves(depth, *child))
+                leaving.push_back(depth);
+        }
     }
     for (int depth : leaving)
         removeChild(depth);
@@ -428,46 +464,91 @@ void SpriteInstance::prevFrame()
         m_playing = false;
 }
 
+std::vector<SpriteInstance::TickEntry> SpriteInstance::takeTickOrder()
+{
+    if (m_tickOrder && m_tickOrder->edits == m_listEdits) {
+        m_tickOrder->edits = ~std::uint64_t(0);
+        return std::move(m_tickOrder->entries);
+    }
+    std::vector<TickEntry> entries;
+    entries.reserve(m_displayList.size());
+    for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it)
+        entries.push_back({ it->first, 0, it->second.get() });
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (k + PrefetchAhead < entries.size())
+            prefetchChild(entries[k + PrefetchAhead].object);
+        entries[k].born = entries[k].object->bornTick();
+    }
+    const auto newerFirst = [](const TickEntry& a, const TickEntry& b) { return a.born > b.born; };
+    if (!std::is_sorted(entries.begin(), entries.end(), newerFirst))
+        std::stable_sort(entries.begin(), entries.end(), newerFirst);
+    return entries;
+}
+
+void SpriteInstance::keepTickOrder(std::vector<TickEntry> entries, std::uint64_t edits)
+{
+    if (edits != m_listEdits)
+        return;
+    if (!m_tickOrder)
+        m_tickOrder = std::make_unique<TickOrder>();
+    m_tickOrder->entries = std::move(entries);
+    m_tickOrder->edits = edits;
+}
+
 void SpriteInstance::tick()
 {
     // Children advance before their parent, the newest first, so on every
     // frame but their first a clip's actions run ahead of its parent's.
     // Children born during this tick already showed their first frame.
-    // Most clips hold a child or two: their list lives on the stack, so that
-    // ten thousand of them tick without a heap allocation each.
-    using Entry = std::pair<int, DisplayObject*>;
-    constexpr std::size_t Inline = 8;
-    Entry inlineChildren[Inline];
-    std::vector<Entry> heapChildren;
-    Entry* children = inlineChildren;
-    if (m_displayList.size() > Inline) {
-        heapChildren.resize(m_displayList.size());
-        children = heapChildren.data();
-    }
-    std::size_t count = 0;
-    for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it) {
-        if (it->second->bornTick() < stage().tickCount())
-            children[count++] = { it->first, it->second.get() };
-    }
-    const auto newerFirst = [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); };
-    // On most ticks nobody was born since the last: the list is in order already.
-    if (!std::is_sorted(children, children + count, newerFirst))
-        std::stable_sort(children, children + count, newerFirst);
+    const quint64 now = stage().tickCount();
     const std::uint64_t editsBefore = m_listEdits;
-    for (const auto& [depth, child] : std::span(children, count)) {
+    const auto tickChild = [this, now, editsBefore](int depth, DisplayObject* child) {
         // Removed while the others ticked, or replaced by a newcomer that may
         // even sit at the same address. While the list is untouched every
         // child is still in it: only a changed list needs the look-up.
-        if (m_listEdits != editsBefore && childAt(depth) != child)
-            continue;
-        if (child->bornTick() >= stage().tickCount())
-            continue;
+        if (m_listEdits != editsBefore && (childAt(depth) != child || child->bornTick() >= now))
+            return;
         if (auto sprite = child->asSprite())
             sprite->tick();
         else if (auto button = dynamic_cast<ButtonInstance*>(child))
             button->tick();
         else if (auto runner = stage().scriptRunner(); runner && !child->clipActions().empty())
             runner->clipEvent(*child, ClipEvent::EnterFrame, child->clipActions());
+    };
+    if (m_displayList.size() > LongList) {
+        // A long list keeps its order from tick to tick while nothing joins
+        // or leaves it.
+        std::vector<TickEntry> order = takeTickOrder();
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k + PrefetchAhead < order.size())
+                prefetchChild(order[k + PrefetchAhead].object);
+            // The script object an event looks at, once its clip has come.
+            if (k + PrefetchAhead / 2 < order.size()) {
+                if (const void* peer = order[k + PrefetchAhead / 2].object->lastScriptPeer()) {
+                    __builtin_prefetch(peer);
+                    __builtin_prefetch(static_cast<const char*>(peer) + 64);
+                }
+            }
+            if (order[k].born < now)
+                tickChild(order[k].depth, order[k].object);
+        }
+        keepTickOrder(std::move(order), editsBefore);
+    } else {
+        // Most clips hold a child or two: their list lives on the stack, so
+        // that ten thousand of them tick without a heap allocation each.
+        using Entry = std::pair<int, DisplayObject*>;
+        Entry children[LongList];
+        std::size_t count = 0;
+        for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it) {
+            if (it->second->bornTick() < now)
+                children[count++] = { it->first, it->second.get() };
+        }
+        const auto newerFirst = [](const auto& a, const auto& b) { return a.second->bornTick() > b.second->bornTick(); };
+        // On most ticks nobody was born since the last: the list is in order already.
+        if (!std::is_sorted(children, children + count, newerFirst))
+            std::stable_sort(children, children + count, newerFirst);
+        for (const auto& [depth, child] : std::span(children, count))
+            tickChild(depth, child);
     }
     // A clip's enterFrame comes before its own frame advances.
     if (auto runner = stage().scriptRunner())

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace swf {
 
@@ -137,6 +138,24 @@ private:
     mutable std::uint64_t m_hintEdits = ~std::uint64_t(0);
     mutable ChildNameIndex m_names;
     std::shared_ptr<Drawing> m_drawing;
+    // For a long list, its children in ticking order (the newest first, then
+    // from the top depth down), kept while m_listEdits equals `edits`: a
+    // walk of the list's tree costs a cache miss per node, and a timeline
+    // holding a hundred thousand clips is walked at every tick and rewind.
+    struct TickEntry {
+        int depth;
+        quint64 born;
+        DisplayObject* object;
+    };
+    struct TickOrder {
+        std::vector<TickEntry> entries;
+        std::uint64_t edits = ~std::uint64_t(0);
+    };
+    std::unique_ptr<TickOrder> m_tickOrder;
+    // The ticking order of the current list (made again when it changed),
+    // moved out of m_tickOrder: a walk hands it back with keepTickOrder.
+    std::vector<TickEntry> takeTickOrder();
+    void keepTickOrder(std::vector<TickEntry> entries, std::uint64_t edits);
 };
 
 } // namespace swf

@@ -174,7 +174,7 @@ static Value clipDuplicateMovieClip(Interpreter& vm, CallArgs& a)
     int depth = 0;
     if (!s || !s->parent() || a.args.size() < 2 || !listDepth(vm, a.arg(1), depth, HighestScriptDepth, LowestCreateDepth))
         return Value();
-    vm.chargeMemory(SpriteClip::bytesOf(*s) + Interpreter::objectRecordBytes(4));
+    vm.chargeMemory(SpriteClip::bytesOf(*s) + Interpreter::objectRecordBytes(sizeof(SpriteClip), 4));
     DisplayObject* copy = s->parent()->duplicateChild(*s, vm.toString(a.arg(0)), depth);
     Value result = clipValue(*owner, copy);
     if (Object* clip = result.asObject())

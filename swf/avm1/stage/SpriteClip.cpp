@@ -235,7 +235,7 @@ size_t SpriteClip::bytesOf(const SpriteInstance& sprite)
 
 size_t SpriteClip::newClipCharge()
 {
-    return ClipBytes + Interpreter::objectRecordBytes(4);
+    return ClipBytes + Interpreter::objectRecordBytes(sizeof(SpriteClip), 4);
 }
 
 size_t SpriteClip::heldBytes(const std::function<void(const Value&)>& value) const
@@ -250,7 +250,7 @@ void SpriteClip::duplicate(const QString& name, int depth)
     SpriteInstance* s = sprite();
     if (!s || !s->parent())
         return;
-    m_owner.interpreter().chargeMemory(bytesOf(*s) + Interpreter::objectRecordBytes(4));
+    m_owner.interpreter().chargeMemory(bytesOf(*s) + Interpreter::objectRecordBytes(sizeof(SpriteClip), 4));
     // The duplicate action carries a display-list depth (the compiler has
     // already added the 16384 between script depths and the list's), unlike
     // the duplicateMovieClip method.

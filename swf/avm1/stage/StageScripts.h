@@ -54,9 +54,15 @@ public:
     // of objects that ignore case are: looked up in either form, whichever
     // the object keeps, without building the lowered one on each look-up.
     struct HandlerName {
-        explicit HandlerName(const QString& name) : exact(name), lower(name.toLower()) { }
+        explicit HandlerName(const QString& name)
+            : exact(name), lower(name.toLower()), onName(lower.startsWith(QLatin1String("on")))
+        {
+        }
         QString exact;
         QString lower;
+        // Begins with "on": objects that never held such a name are passed
+        // over (Object::mayHoldHandler).
+        bool onName;
     };
 
     // fscommand("quit") was seen: a render run should end.

@@ -319,9 +319,18 @@ bool StageScripts::holdsHandler(Object* o, const HandlerName& name) const
     // The walk of Interpreter::findProperty, as deep as it goes.
     constexpr int MaxProtoDepth = 256;
     // Both spellings have the one hash: it is made once for the walk.
-    const uint32_t hash = foldedNameHash(name.exact);
+    // Most objects of a chain never held an on-name at all: they are passed
+    // over without a look-up, and the name is hashed only if one did.
+    uint32_t hash = 0;
+    bool hashed = false;
     int depth = 0;
     for (Object* cur = o; cur && depth < MaxProtoDepth; cur = cur->proto(), ++depth) {
+        if (name.onName && !cur->mayHoldHandler())
+            continue;
+        if (!hashed) {
+            hash = foldedNameHash(name.exact);
+            hashed = true;
+        }
         const Property* p = cur->findOwn(cur->caseSensitive() ? name.exact : name.lower, hash);
         if (p && p->visibleIn(m_vm->version()))
             return p->getter || p->value.isObject();

@@ -40,7 +40,7 @@ void Interpreter::adopt(Object* o)
 {
     m_heap.push_back(o);
     ++m_allocsSinceGc;
-    m_memory.charge(160); // the next script action checks the budget
+    m_memory.charge(objectRecordBytes(o->recordBytes())); // the next script action checks the budget
 
 }
 

@@ -85,10 +85,10 @@ public:
     // `bytes` are about to be made for a script: traps when they do not fit.
     // Inside the machine only (ops and built-ins), like trap().
     void chargeMemory(size_t bytes);
-    // What the memory count finds for an object record with `properties`
-    // members, so that what is charged when a thing is made matches what is
-    // counted for it later.
-    static size_t objectRecordBytes(size_t properties);
+    // What the memory count finds for an object whose record (its class's
+    // size) is `record` bytes, with `properties` members, so that what is
+    // charged when a thing is made matches what is counted for it later.
+    static size_t objectRecordBytes(size_t record, size_t properties = 0);
     // Something was made outside a script's say (no trap here); the next
     // action of a script notices when the budget is spent.
     void noteMemory(size_t bytes) { m_memory.charge(bytes); }
@@ -159,7 +159,9 @@ public:
     template<typename T, typename... A>
     T* make(A&&... args)
     {
+        static_assert(sizeof(T) % 8 == 0 && sizeof(T) / 8 <= 255, "Object::recordBytes keeps the size in one byte of 8-byte units");
         T* o = new T(std::forward<A>(args)...);
+        static_cast<Object*>(o)->m_recordWords = uint8_t(sizeof(T) / 8);
         adopt(o);
         return o;
     }

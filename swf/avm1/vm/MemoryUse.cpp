@@ -11,9 +11,10 @@ namespace swf::avm1 {
 
 namespace {
 
-// What one object costs before its properties: the record, its heap slot and
-// an empty property table.
-constexpr size_t ObjectBytes = 160;
+// What one object costs beyond its record (Object::recordBytes, the size of
+// its class): the allocator's header and rounding, and its slot in the heap
+// list.
+constexpr size_t ObjectOverhead = 16 + sizeof(Object*);
 // A property: its record and its slot in the name index.
 constexpr size_t PropertyBytes = sizeof(Property) + 32;
 // Strings shorter than this are counted at each place that holds them; longer
@@ -65,9 +66,9 @@ size_t ArrayObject::heldBytes(const std::function<void(const Value&)>& value) co
     return own + elements.capacity() * sizeof(Value);
 }
 
-size_t Interpreter::objectRecordBytes(size_t properties)
+size_t Interpreter::objectRecordBytes(size_t record, size_t properties)
 {
-    return ObjectBytes + properties * PropertyBytes;
+    return record + ObjectOverhead + properties * PropertyBytes;
 }
 
 uint64_t Interpreter::memoryInUse() const
@@ -76,7 +77,7 @@ uint64_t Interpreter::memoryInUse() const
     const std::function<void(const Value&)> visit = [&tally](const Value& v) { tally.add(v); };
     uint64_t total = 0;
     for (const Object* o : m_heap)
-        total += ObjectBytes + o->heldBytes(visit);
+        total += objectRecordBytes(o->recordBytes()) + o->heldBytes(visit);
     for (const Value& v : m_stack)
         tally.add(v);
     total += m_stack.capacity() * sizeof(Value);

@@ -149,6 +149,8 @@ void Object::define(const QString& name, const Value& value, uint8_t flags)
             return;
         }
     }
+    if (name.size() >= 2 && name[0].toLower() == u'o' && name[1].toLower() == u'n')
+        m_mayHoldHandler = true;
     m_props.push_back(std::move(p));
     if (m_props.size() > ScanLimit)
         index(int(m_props.size()) - 1);

@@ -88,6 +88,15 @@ public:
     // Names of live own properties in enumeration order (newest first).
     QStringList ownNames(bool includeHidden) const;
     int propertyCount() const { return int(m_props.size()) - m_dead + (m_link.alive ? 1 : 0); }
+    // False while no member whose name begins with "on" (in any case) was
+    // ever made here: then no event handler can be found on this object, and
+    // the stage's per-clip, per-frame handler search skips it without hashing
+    // the name. Set when such a member is made and never cleared, so writes
+    // to it through a Property pointer, deletion and re-creation are covered.
+    bool mayHoldHandler() const { return m_mayHoldHandler; }
+    // The size of this object's own record (of its class, set when the
+    // Interpreter makes it), for the memory budget.
+    size_t recordBytes() const { return size_t(m_recordWords) * 8; }
 
     // Hooks for objects whose properties come from elsewhere (arrays, clips).
     virtual bool getVirtual(Interpreter&, const QString& name, Value& out) { return false; }
@@ -118,14 +127,20 @@ public:
     bool marked = false;
 
 private:
+    friend class Interpreter;
     bool sameName(const Property& p, const QString& name, uint32_t hash) const;
     int indexOf(const QString& name, uint32_t hash) const;
     void index(int i);
     void reindex();
     void compact();
 
+    // These four fill the bytes between `marked` and m_dead, so that the
+    // record size costs no room of its own.
     Kind m_kind;
-    bool m_caseSensitive;
+    bool m_caseSensitive : 1;
+    bool m_mayHoldHandler : 1 = false;
+    // recordBytes() in units of 8 bytes (Interpreter::make checks the fit).
+    uint8_t m_recordWords = sizeof(Object) / 8;
     int m_dead = 0;
     Object* m_proto;
     // The `__proto__` member made with the object (alive while it stands);

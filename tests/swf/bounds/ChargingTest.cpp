@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 
 #include "swf/Playback.h"
+#include "swf/avm1/vm/Object.h"
 #include "swf/avm1/vm/Value.h"
 
 #include <QStringList>
@@ -208,6 +209,26 @@ TEST(Charging, WhatLoopsKeepIsStoppedAtTheBudget)
         EXPECT_LE(steps, double(Budget) / row.bytesPerStep + 1);
         EXPECT_GE(steps, double(Budget) / row.bytesPerStep / 4);
     }
+}
+
+TEST(Charging, ObjectsCountAtTheSizeOfTheirRecords)
+{
+    // a.push(new Object()) until stopped: each step holds at least one
+    // object record and one array element. The count stops within the
+    // budget's worth of those (not past it, as when a record was counted
+    // smaller than it is), and not far short of it either.
+    Asm body;
+    body.push({ 0, "Object" }).op(0x40); // new Object()
+    call(body, "a", "push", 1).pop();
+    const Played run = play(keepMaking(pushed({ "a", 0, "Array" }).op(0x40).setVariable(), body));
+    EXPECT_FALSE(run.failed);
+    ASSERT_EQ(run.faults.size(), 1) << run.faults.join('\n').toStdString();
+    EXPECT_TRUE(run.faults[0].startsWith(QLatin1String("memory budget spent"))) << run.faults[0].toStdString();
+    ASSERT_FALSE(run.traces.isEmpty());
+    const double steps = run.traces.last().toDouble();
+    const double fits = double(Budget) / double(sizeof(swf::avm1::Object) + sizeof(swf::avm1::Value));
+    EXPECT_LE(steps, fits + 1);
+    EXPECT_GE(steps, fits * 0.6);
 }
 
 TEST(Charging, OneHugeGrowthIsStoppedBeforeItIsMade)
