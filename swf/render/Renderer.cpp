@@ -2,6 +2,7 @@
 #include "swf/render/PaintStyles.h"
 
 #include "swf/render/BitmapFill.h"
+#include "swf/render/BlendModes.h"
 #include "swf/render/ColorMath.h"
 #include "swf/render/CoverageFill.h"
 #include "swf/render/DrawingRenderer.h"
@@ -340,13 +341,16 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     }
     ColorTransform cx = parentCx.concat(object.colorTransform());
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
-    // Alpha and erase act on the layer they are drawn into; on the stage itself they draw normally.
-    if (m_layerDepth > 0 && object.blendMode() == 11)
-        mode = QPainter::CompositionMode_DestinationIn;
-    else if (m_layerDepth > 0 && object.blendMode() == 12)
-        mode = QPainter::CompositionMode_DestinationOut;
+    // Alpha and erase act on the alpha of the layer they are drawn into. The
+    // stage has no layer: what they leave there is its opaque colour, so they
+    // show nothing.
+    if (object.blendMode() == 11 || object.blendMode() == 12) {
+        if (m_layerDepth == 0)
+            return;
+        mode = object.blendMode() == 11 ? QPainter::CompositionMode_DestinationIn : QPainter::CompositionMode_DestinationOut;
+    }
     const bool filtered = hasDrawableFilter(object.filters());
-    const bool ownLayer = object.blendMode() == 2;
+    const bool ownLayer = object.blendMode() == 2 || isOwnBlend(object.blendMode());
     if ((mode == QPainter::CompositionMode_SourceOver && !filtered && !ownLayer) || !painter.device()) {
         drawContent(painter, object, transform, cx);
         return;
@@ -386,6 +390,10 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         applyFilters(layer, object.filters(), scale);
     if (tintAfter && !cx.isIdentity())
         layer = tintImage(layer, cx);
+    if (isOwnBlend(object.blendMode())) {
+        compositeOwnBlend(painter, layer, area.topLeft(), object.blendMode());
+        return;
+    }
     painter.save();
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);

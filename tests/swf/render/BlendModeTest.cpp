@@ -1,0 +1,79 @@
+#include "support/TestSupport.h"
+
+#include "swf/render/BlendModes.h"
+
+#include <QPainter>
+
+using namespace testing_support;
+
+namespace {
+
+QColor at(const QImage& image, int x, int y)
+{
+    return QColor::fromRgba(image.pixel(x, y));
+}
+
+// A 100 x 100 stage, orange (200, 100, 50) on its left half and white on
+// its right, with a square (1000 twips) in `blendMode` of `color` placed
+// over the top half.
+QImage blendedOverOrange(int blendMode, swfw::Rgba color)
+{
+    swfw::Movie movie(8, 100, 100, 12);
+    movie.setBackgroundColor(White);
+    movie.defineShape(1, rectShape({ 200, 100, 50, 255 }, 0, 0, 1000, 2000), 3);
+    movie.defineShape(2, rectShape(color, 0, 0, 2000, 1000), 3);
+    movie.placeObject2(swfw::Placement::place(1, 1));
+    auto over = swfw::Placement::place(2, 2);
+    over.blendMode = blendMode;
+    movie.placeObject3(over);
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    return p ? renderStage(*p, true) : QImage();
+}
+
+} // namespace
+
+TEST(BlendMode, SubtractTakesTheColourFromWhatLiesBelowDownToBlack)
+{
+    const QImage image = blendedOverOrange(9, { 100, 150, 20, 255 });
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(at(image, 25, 25), QColor(100, 0, 30));  // 200-100, 100-150 stops at 0, 50-20
+    EXPECT_EQ(at(image, 75, 25), QColor(155, 105, 235)); // white less the colour
+    EXPECT_EQ(at(image, 25, 75), QColor(200, 100, 50)); // not under the square
+}
+
+TEST(BlendMode, InvertTurnsWhatLiesBelowToItsNegativeWhateverTheColour)
+{
+    const QImage image = blendedOverOrange(10, { 0, 0, 255, 255 });
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(at(image, 25, 25), QColor(55, 155, 205));
+    EXPECT_EQ(at(image, 75, 25), QColor(0, 0, 0));
+    EXPECT_EQ(at(image, 25, 75), QColor(200, 100, 50));
+}
+
+TEST(BlendMode, AlphaAndEraseOnTheStageShowNothing)
+{
+    // With no layer below them they change only the stage's alpha, which an
+    // opaque stage never shows.
+    for (int mode : { 11, 12 }) {
+        const QImage image = blendedOverOrange(mode, Blue);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(at(image, 25, 25), QColor(200, 100, 50)) << mode;
+        EXPECT_EQ(at(image, 75, 25), QColor(Qt::white)) << mode;
+    }
+}
+
+TEST(BlendMode, PartCoverageMixesInProportion)
+{
+    // Straight on images: a layer pixel of alpha 128 over (200, 100, 50).
+    QImage target(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QImage layer(1, 1, QImage::Format_ARGB32_Premultiplied);
+    target.setPixel(0, 0, qRgba(200, 100, 50, 255));
+    layer.setPixel(0, 0, qRgba(128, 0, 0, 128)); // red at half alpha, premultiplied
+    swf::compositeOwnBlend(target, layer, QPoint(0, 0), swf::BlendInvert);
+    // 200 * 127/255 + 55 * 128/255 = 127.2; 100 -> (100*127 + 155*128)/255 = 127.6; 50 -> (6350 + 26240)/255 = 127.8
+    EXPECT_EQ(target.pixel(0, 0), qRgba(127, 128, 128, 255));
+    target.setPixel(0, 0, qRgba(200, 100, 50, 255));
+    swf::compositeOwnBlend(target, layer, QPoint(0, 0), swf::BlendSubtract);
+    EXPECT_EQ(target.pixel(0, 0), qRgba(72, 100, 50, 255)); // only the red, premultiplied 128, comes off
+}
