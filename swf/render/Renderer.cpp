@@ -150,9 +150,8 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
         groupClips.clear();
         groupKey.clear();
     };
-    for (const auto& [depth, entry] : sprite.displayList()) {
-        const DisplayObject& child = *entry;
-        std::erase_if(masks, [depth = depth](const ActiveMask& m) { return m.clipDepth < depth; });
+    const auto visit = [&](int depth, const DisplayObject& child) {
+        std::erase_if(masks, [depth](const ActiveMask& m) { return m.clipDepth < depth; });
         if (child.clipDepth() != 0) {
             ActiveMask mask { depth, child.clipDepth(), {} };
             QPainterPath area;
@@ -162,22 +161,22 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
             for (const ActiveMask& outer : masks)
                 mask.areas.insert(mask.areas.end(), outer.areas.begin(), outer.areas.end());
             masks.push_back(std::move(mask));
-            continue;
+            return;
         }
         if (!child.isVisible() || child.maskedObject())
-            continue; // hidden, or serving a script as a mask
+            return; // hidden, or serving a script as a mask
         if (m_cull && &sprite == &m_stage.root()) {
             // A repaint of part of the view skips what lies wholly outside it.
             QRectF bounds;
             if (deviceBounds(child, transform, bounds) && !bounds.intersects(*m_cull))
-                continue;
+                return;
         }
         const DisplayObject* scriptMask = child.scriptMask();
         if (!scriptMask && masks.empty()) {
             // Nothing masks it: drawn straight, with no lists built for it.
             flush();
             drawObject(painter, child, transform, cx);
-            continue;
+            return;
         }
         std::vector<int> key;
         for (const ActiveMask& m : masks)
@@ -192,7 +191,7 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
                 clips.insert(clips.end(), m.areas.begin(), m.areas.end());
             const std::vector<const DisplayObject*> alone { &child };
             drawMasked(painter, alone, clips, transform, cx);
-            continue;
+            return;
         }
         if (group.empty()) {
             groupKey = key;
@@ -200,6 +199,16 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
                 groupClips.insert(groupClips.end(), m.areas.begin(), m.areas.end());
         }
         group.push_back(&child);
+    };
+    const auto& covered = sprite.coveredChildren();
+    for (const auto& [depth, entry] : sprite.displayList()) {
+        if (!covered.empty()) {
+            for (auto it = covered.rbegin(); it != covered.rend(); ++it) {
+                if ((*it)->depth() == depth)
+                    visit(depth, **it);
+            }
+        }
+        visit(depth, *entry);
     }
     flush();
 }

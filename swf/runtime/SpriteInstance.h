@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace swf {
 
@@ -54,6 +55,11 @@ public:
     // A child was inserted, renamed or moved: the name index learns of it.
     void childNamed(const DisplayObject& child) { m_names.note(child, m_displayList); }
     void removeChild(int depth);
+    // Up to version 5 a placement on an occupied depth keeps both objects:
+    // the new one stays at that depth under the one already there (the
+    // newest lowest). Those beneath are drawn only; they leave with the
+    // depth's occupant and when the timeline goes back.
+    const std::vector<std::unique_ptr<DisplayObject>>& coveredChildren() const { return m_covered; }
 
     // Depth 0 of scripts is this depth of the display list; the timeline's
     // own depths lie below it.
@@ -137,6 +143,9 @@ private:
     mutable std::uint64_t m_hintEdits = ~std::uint64_t(0);
     mutable ChildNameIndex m_names;
     std::shared_ptr<Drawing> m_drawing;
+    // A movie placing onto occupied depths over and over keeps at most this many beneath.
+    static constexpr std::size_t MaxCovered = 256;
+    std::vector<std::unique_ptr<DisplayObject>> m_covered; // in the order placed
 };
 
 } // namespace swf
