@@ -25,8 +25,9 @@ QImage whiteOf(const QImage& layer)
     return white;
 }
 
-// The painter's image when its pixels may be written directly.
-QImage* writableTarget(QPainter& painter)
+} // namespace
+
+QImage* writableImageOf(QPainter& painter)
 {
     QPaintDevice* device = painter.device();
     if (!device || device->devType() != QInternal::Image || painter.hasClipping())
@@ -37,7 +38,25 @@ QImage* writableTarget(QPainter& painter)
     return image->isDetached() ? image : nullptr;
 }
 
-} // namespace
+void compositeAlphaByCoverage(QImage& target, const QImage& layer, const QImage& coverage, QPoint origin)
+{
+    const QRect area = QRect(origin, layer.size()) & target.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const QRgb* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - origin.y())) - origin.x();
+        const QRgb* cov = reinterpret_cast<const QRgb*>(coverage.constScanLine(y - origin.y())) - origin.x();
+        QRgb* dst = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int c = qAlpha(cov[x]);
+            if (c == 0)
+                continue;
+            // Below the covered share the object's alpha stands; beside it, what was there.
+            const unsigned keep = unsigned(std::clamp(255 - c + int(qAlpha(src[x])), 0, 255));
+            const QRgb d = dst[x];
+            const auto scaled = [keep](unsigned v) { return int((v * keep + 127) / 255); };
+            dst[x] = qRgba(scaled(qRed(d)), scaled(qGreen(d)), scaled(qBlue(d)), scaled(qAlpha(d)));
+        }
+    }
+}
 
 void compositeOwnBlend(QImage& target, const QImage& layer, QPoint origin, int blendMode)
 {
@@ -74,7 +93,7 @@ void compositeOwnBlend(QImage& target, const QImage& layer, QPoint origin, int b
 
 void compositeOwnBlend(QPainter& painter, const QImage& layer, QPoint origin, int blendMode)
 {
-    if (QImage* target = writableTarget(painter)) {
+    if (QImage* target = writableImageOf(painter)) {
         compositeOwnBlend(*target, layer, origin, blendMode);
         return;
     }

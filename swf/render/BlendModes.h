@@ -26,4 +26,14 @@ void compositeOwnBlend(QPainter& painter, const QImage& layer, QPoint origin, in
 // The same on an image (premultiplied ARGB32 or RGB32) written directly.
 void compositeOwnBlend(QImage& target, const QImage& layer, QPoint origin, int blendMode);
 
+// The image `painter` draws into when its pixels may be written directly
+// (no clip, premultiplied ARGB32 or RGB32, not shared); null otherwise.
+QImage* writableImageOf(QPainter& painter);
+
+// Alpha mode inside a layer: where the object covers (`coverage`, its
+// alpha, premultiplied ARGB32 over the same box as `layer`), what lies
+// below keeps the share the object's own alpha gives it; past the object's
+// edges it is left as it was, however transparent the object's colours.
+void compositeAlphaByCoverage(QImage& target, const QImage& layer, const QImage& coverage, QPoint origin);
+
 } // namespace swf

@@ -358,6 +358,9 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
             return;
         mode = object.blendMode() == 11 ? QPainter::CompositionMode_DestinationIn : QPainter::CompositionMode_DestinationOut;
     }
+    // Alpha mode leaves what lies beside the object as it was: drawn into an
+    // image we may write, the object's coverage is drawn apart to say where.
+    QImage* const alphaTarget = mode == QPainter::CompositionMode_DestinationIn ? writableImageOf(painter) : nullptr;
     const bool filtered = hasDrawableFilter(object.filters());
     const bool ownLayer = object.blendMode() == 2 || isOwnBlend(object.blendMode());
     if ((mode == QPainter::CompositionMode_SourceOver && !filtered && !ownLayer) || !painter.device()) {
@@ -372,7 +375,7 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.
     const double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
     QRectF bounds;
-    if (mode != QPainter::CompositionMode_DestinationIn && objectBounds(object, transform, bounds)) {
+    if ((mode != QPainter::CompositionMode_DestinationIn || alphaTarget) && objectBounds(object, transform, bounds)) {
         double margin = 0; // the object's pixels and one column and row past them, grown by what filters spread
         for (const Filter& f : object.filters())
             margin += filtered ? (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale : 0;
@@ -399,6 +402,23 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         applyFilters(layer, object.filters(), scale);
     if (tintAfter && !cx.isIdentity())
         layer = tintImage(layer, cx);
+    if (alphaTarget) {
+        // The same drawing with every colour made opaque: the object's coverage.
+        ColorTransform opaque;
+        opaque.aMul = 0;
+        opaque.aAdd = 255;
+        QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        coverage.fill(Qt::transparent);
+        {
+            QPainter coveragePainter(&coverage);
+            coveragePainter.setRenderHints(painter.renderHints());
+            ++m_layerDepth;
+            drawContent(coveragePainter, object, transform * shift, opaque.concat(tintAfter ? ColorTransform() : cx));
+            --m_layerDepth;
+        }
+        compositeAlphaByCoverage(*alphaTarget, layer, coverage, area.topLeft());
+        return;
+    }
     if (isOwnBlend(object.blendMode())) {
         compositeOwnBlend(painter, layer, area.topLeft(), object.blendMode());
         return;

@@ -77,3 +77,32 @@ TEST(BlendMode, PartCoverageMixesInProportion)
     swf::compositeOwnBlend(target, layer, QPoint(0, 0), swf::BlendSubtract);
     EXPECT_EQ(target.pixel(0, 0), qRgba(72, 100, 50, 255)); // only the red, premultiplied 128, comes off
 }
+
+TEST(BlendMode, AlphaInALayerLeavesWhatLiesBesideTheObject)
+{
+    // A sprite in layer mode holds a red square over the whole stage and,
+    // over its left half, a square in alpha mode whose colour has alpha 128.
+    // Under that square the red keeps 128 of 255 and shows the white stage
+    // through: 128 + 255 * 127 / 255 = 255 red, 127 green and blue. Beside
+    // it the red stays whole.
+    swfw::Sprite inner;
+    inner.placeObject2(swfw::Placement::place(1, 1));
+    auto alpha = swfw::Placement::place(2, 2);
+    alpha.blendMode = 11;
+    inner.placeObject3(alpha);
+    inner.showFrame();
+    swfw::Movie movie(8, 100, 100, 12);
+    movie.setBackgroundColor(White);
+    movie.defineShape(1, rectShape(Red, 0, 0, 2000, 2000), 3);
+    movie.defineShape(2, rectShape({ 0, 0, 255, 128 }, 0, 0, 1000, 2000), 3);
+    movie.defineSprite(3, inner);
+    auto layer = swfw::Placement::place(1, 3);
+    layer.blendMode = 2;
+    movie.placeObject3(layer);
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    const QImage image = renderStage(*p, true);
+    EXPECT_EQ(at(image, 25, 50), QColor(255, 127, 127));
+    EXPECT_EQ(at(image, 75, 50), QColor(Qt::red));
+}
