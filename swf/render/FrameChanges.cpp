@@ -94,6 +94,8 @@ void addObject(Key& key, const DisplayObject& object, bool& always)
     key.add(object.clipDepth());
     key.add(object.isVisible());
     key.add(object.blendMode());
+    if (const std::optional<Rgba>& background = object.opaqueBackground())
+        key.add(quint64(background->r) << 24 | quint64(background->g) << 16 | quint64(background->b) << 8 | background->a);
     key.add(object.maskedObject() != nullptr);
     key.add(quint64(object.filters().size()));
     for (const Filter& f : object.filters()) {

@@ -349,6 +349,9 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         transform = QTransform::fromTranslate(-scroll->x(), -scroll->y()) * transform;
     }
     ColorTransform cx = parentCx.concat(object.colorTransform());
+    // A background of alpha 0 is none (authoring tools write one with every visibility flag).
+    if (const std::optional<Rgba>& background = object.opaqueBackground(); background && background->a != 0)
+        drawOpaqueBackground(painter, object, transform, tint(cx, *background));
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
     // Alpha and erase act on the alpha of the layer they are drawn into. The
     // stage has no layer: what they leave there is its opaque colour, so they
@@ -427,6 +430,23 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);
     painter.drawImage(area.topLeft(), layer);
+    painter.restore();
+}
+
+void Renderer::drawOpaqueBackground(QPainter& painter, const DisplayObject& object, const QTransform& transform, Rgba color)
+{
+    // The box of what the object draws, its edges on the nearest pixel
+    // boundary (halves up), filled whole: the object is drawn as a bitmap.
+    QRectF bounds;
+    if (!objectBounds(object, transform, bounds) || bounds.isEmpty())
+        return;
+    const auto snap = [](double v) { return int(std::floor(v + 0.5)); };
+    const QRect box(QPoint(snap(bounds.left()), snap(bounds.top())), QPoint(snap(bounds.right()) - 1, snap(bounds.bottom()) - 1));
+    if (box.isEmpty())
+        return;
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.fillRect(box, QColor(color.r, color.g, color.b, color.a));
     painter.restore();
 }
 

@@ -106,3 +106,36 @@ TEST(BlendMode, AlphaInALayerLeavesWhatLiesBesideTheObject)
     EXPECT_EQ(at(image, 25, 50), QColor(255, 127, 127));
     EXPECT_EQ(at(image, 75, 50), QColor(Qt::red));
 }
+
+TEST(OpaqueBackground, FillsTheObjectsBoxOnWholePixelsBeneathIt)
+{
+    // Two red squares 10 px across at 10.5 and 50.5 px: the shape's box runs
+    // from 10.5 to 60.5 px, its edges on the nearest pixel boundary halves
+    // up, 11 to 61. Green fills it beneath the squares.
+    swfw::Shape shape;
+    const int red = shape.addFillStyle(swfw::FillStyle::solid(Red));
+    shape.fill1(red).rect(210, 210, 200, 200);
+    shape.fill1(red).rect(1010, 1010, 200, 200);
+    swfw::Movie movie(8, 100, 100, 12);
+    movie.setBackgroundColor(White);
+    movie.defineShape(1, shape, 3);
+    auto place = swfw::Placement::place(1, 1);
+    place.opaqueBackground = Green;
+    movie.placeObject3(place);
+    // A background of alpha 0 is none: the same shape again, moved down 40 px.
+    auto none = swfw::Placement::place(2, 1, swfw::Matrix::translate(0, 800));
+    none.opaqueBackground = swfw::Rgba { 0, 0, 255, 0 };
+    movie.placeObject3(none);
+    movie.showFrame();
+    auto p = load(movie.bytes());
+    ASSERT_TRUE(p);
+    const QImage image = renderStage(*p);
+    EXPECT_EQ(at(image, 10, 30), QColor(Qt::white));
+    EXPECT_EQ(at(image, 11, 30), QColor(Qt::green));
+    EXPECT_EQ(at(image, 60, 30), QColor(Qt::green));
+    EXPECT_EQ(at(image, 61, 30), QColor(Qt::white));
+    EXPECT_EQ(at(image, 30, 10), QColor(Qt::white));
+    EXPECT_EQ(at(image, 30, 11), QColor(Qt::green));
+    EXPECT_EQ(at(image, 15, 15), QColor(Qt::red)); // the squares over it
+    EXPECT_EQ(at(image, 30, 70), QColor(Qt::white));
+}
