@@ -154,7 +154,7 @@ Result<PlaceObject> readPlaceObject(Reader& reader, int tagCode, int swfVersion)
     if (flags2 & 0x20)
         p.visible = SWF_TRY(reader.readU8()) != 0;
     if (flags2 & 0x40)
-        SWF_TRY(readRgba(reader)); // opaque background colour, not drawn
+        p.opaqueBackground = SWF_TRY(readRgba(reader));
     // Damaged clip actions keep the records before the damage; the placement stands.
     if (flags & 0x80)
         (void)readClipActions(reader, swfVersion, p.clipActions);

@@ -57,6 +57,7 @@ struct PlaceObject {
     std::optional<int> blendMode; // 0/1 normal, 2 layer, 3 multiply, 4 screen, 5 lighten, 6 darken, 7 difference, 8 add, 9 subtract, 10 invert, 11 alpha, 12 erase, 13 overlay, 14 hardlight
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
+    std::optional<Rgba> opaqueBackground; // a colour filling the object's box beneath it
     std::optional<QString> className;
     std::vector<ClipAction> clipActions;
 };

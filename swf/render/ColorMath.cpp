@@ -35,19 +35,13 @@ struct Point {
     Rgba color;
 };
 
-// The stops as the table sees them, ratios never going backwards: a stop on
-// or before the ratio the previous one took takes the next ratio, so several
-// on one ratio follow one another a ratio apart, and one pushed past 255
-// never shows.
-std::vector<Point> orderedStops(const Gradient& gradient)
+// The stops in the order the movie gives them, ratios as they are.
+std::vector<Point> stopsOf(const Gradient& gradient)
 {
     std::vector<Point> points;
-    for (const GradientStop& s : gradient.stops) {
-        const int ratio = points.empty() ? s.ratio : std::max<int>(s.ratio, points.back().ratio + 1);
-        if (ratio > 255)
-            break;
-        points.push_back({ ratio, s.color });
-    }
+    points.reserve(gradient.stops.size());
+    for (const GradientStop& s : gradient.stops)
+        points.push_back({ s.ratio, s.color });
     return points;
 }
 
@@ -120,14 +114,18 @@ QImage tintImage(const QImage& image, const ColorTransform& cx)
 GradientTable gradientTable(const Gradient& gradient, const ColorTransform& cx)
 {
     GradientTable table {};
-    const std::vector<Point> points = orderedStops(gradient);
+    const std::vector<Point> points = stopsOf(gradient);
     if (points.empty())
         return table;
     const FixedColorTransform fixed(cx);
     const bool linearLight = gradient.interpolation == 1;
-    std::size_t next = 0; // the first stop past the entry
+    // The table walks the stops in the movie's order, passing at most one
+    // stop per entry: several stops on one ratio each show alone on an entry
+    // of their own, the last of them starting the blend to the next; a stop
+    // whose ratio goes backwards shows alone and blends from where it stands.
+    std::size_t next = 0; // the first stop not yet passed
     for (int i = 0; i < 256; ++i) {
-        while (next < points.size() && points[next].ratio <= i)
+        if (next < points.size() && points[next].ratio <= i)
             ++next;
         Rgba c;
         if (next == 0) {
@@ -137,8 +135,12 @@ GradientTable gradientTable(const Gradient& gradient, const ColorTransform& cx)
         } else {
             const Point& a = points[next - 1];
             const Point& b = points[next];
-            const int t = ((i - a.ratio) * 256) / (b.ratio - a.ratio);
-            c = mix(a.color, b.color, t, linearLight);
+            if (b.ratio <= a.ratio) {
+                c = a.color;
+            } else {
+                const int t = std::clamp(((i - a.ratio + 1) * 256) / (b.ratio - a.ratio), 0, 256);
+                c = mix(a.color, b.color, t, linearLight);
+            }
         }
         c = fixed.apply(c);
         table[std::size_t(i)] = qRgba(c.r, c.g, c.b, c.a);

@@ -80,6 +80,8 @@ void addChildren(Key& key, const SpriteInstance& sprite, bool& always)
         key.add(depth);
         addObject(key, *child, always);
     }
+    for (const auto& child : sprite.coveredChildren())
+        addObject(key, *child, always);
 }
 
 void addObject(Key& key, const DisplayObject& object, bool& always)
@@ -92,6 +94,8 @@ void addObject(Key& key, const DisplayObject& object, bool& always)
     key.add(object.clipDepth());
     key.add(object.isVisible());
     key.add(object.blendMode());
+    if (const std::optional<Rgba>& background = object.opaqueBackground())
+        key.add(quint64(background->r) << 24 | quint64(background->g) << 16 | quint64(background->b) << 8 | background->a);
     key.add(object.maskedObject() != nullptr);
     key.add(quint64(object.filters().size()));
     for (const Filter& f : object.filters()) {
@@ -266,9 +270,17 @@ QRegion FrameChanges::changedArea(const Stage& stage, const QTransform& stageToD
         Item item;
         Key key;
         addObject(key, *child, item.always);
-        item.key = key.value();
         QRectF area;
-        if (addBounds(area, *child, twipsToDevice))
+        bool known = addBounds(area, *child, twipsToDevice);
+        // What lies beneath the depth's occupant counts as part of it.
+        for (const auto& covered : root.coveredChildren()) {
+            if (covered->depth() == depth) {
+                addObject(key, *covered, item.always);
+                known = addBounds(area, *covered, twipsToDevice) && known;
+            }
+        }
+        item.key = key.value();
+        if (known)
             item.bounds = toDevice(area, device);
         else
             item.bounds = device;

@@ -2,6 +2,7 @@
 #include "swf/render/PaintStyles.h"
 
 #include "swf/render/BitmapFill.h"
+#include "swf/render/BlendModes.h"
 #include "swf/render/ColorMath.h"
 #include "swf/render/CoverageFill.h"
 #include "swf/render/DrawingRenderer.h"
@@ -149,9 +150,8 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
         groupClips.clear();
         groupKey.clear();
     };
-    for (const auto& [depth, entry] : sprite.displayList()) {
-        const DisplayObject& child = *entry;
-        std::erase_if(masks, [depth = depth](const ActiveMask& m) { return m.clipDepth < depth; });
+    const auto visit = [&](int depth, const DisplayObject& child) {
+        std::erase_if(masks, [depth](const ActiveMask& m) { return m.clipDepth < depth; });
         if (child.clipDepth() != 0) {
             ActiveMask mask { depth, child.clipDepth(), {} };
             QPainterPath area;
@@ -161,22 +161,22 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
             for (const ActiveMask& outer : masks)
                 mask.areas.insert(mask.areas.end(), outer.areas.begin(), outer.areas.end());
             masks.push_back(std::move(mask));
-            continue;
+            return;
         }
         if (!child.isVisible() || child.maskedObject())
-            continue; // hidden, or serving a script as a mask
+            return; // hidden, or serving a script as a mask
         if (m_cull && &sprite == &m_stage.root()) {
             // A repaint of part of the view skips what lies wholly outside it.
             QRectF bounds;
             if (deviceBounds(child, transform, bounds) && !bounds.intersects(*m_cull))
-                continue;
+                return;
         }
         const DisplayObject* scriptMask = child.scriptMask();
         if (!scriptMask && masks.empty()) {
             // Nothing masks it: drawn straight, with no lists built for it.
             flush();
             drawObject(painter, child, transform, cx);
-            continue;
+            return;
         }
         std::vector<int> key;
         for (const ActiveMask& m : masks)
@@ -191,7 +191,7 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
                 clips.insert(clips.end(), m.areas.begin(), m.areas.end());
             const std::vector<const DisplayObject*> alone { &child };
             drawMasked(painter, alone, clips, transform, cx);
-            continue;
+            return;
         }
         if (group.empty()) {
             groupKey = key;
@@ -199,6 +199,16 @@ void Renderer::drawChildren(QPainter& painter, const SpriteInstance& sprite, con
                 groupClips.insert(groupClips.end(), m.areas.begin(), m.areas.end());
         }
         group.push_back(&child);
+    };
+    const auto& covered = sprite.coveredChildren();
+    for (const auto& [depth, entry] : sprite.displayList()) {
+        if (!covered.empty()) {
+            for (auto it = covered.rbegin(); it != covered.rend(); ++it) {
+                if ((*it)->depth() == depth)
+                    visit(depth, **it);
+            }
+        }
+        visit(depth, *entry);
     }
     flush();
 }
@@ -339,14 +349,23 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         transform = QTransform::fromTranslate(-scroll->x(), -scroll->y()) * transform;
     }
     ColorTransform cx = parentCx.concat(object.colorTransform());
+    // A background of alpha 0 is none (authoring tools write one with every visibility flag).
+    if (const std::optional<Rgba>& background = object.opaqueBackground(); background && background->a != 0)
+        drawOpaqueBackground(painter, object, transform, tint(cx, *background));
     QPainter::CompositionMode mode = compositionFor(object.blendMode());
-    // Alpha and erase act on the layer they are drawn into; on the stage itself they draw normally.
-    if (m_layerDepth > 0 && object.blendMode() == 11)
-        mode = QPainter::CompositionMode_DestinationIn;
-    else if (m_layerDepth > 0 && object.blendMode() == 12)
-        mode = QPainter::CompositionMode_DestinationOut;
+    // Alpha and erase act on the alpha of the layer they are drawn into. The
+    // stage has no layer: what they leave there is its opaque colour, so they
+    // show nothing.
+    if (object.blendMode() == 11 || object.blendMode() == 12) {
+        if (m_layerDepth == 0)
+            return;
+        mode = object.blendMode() == 11 ? QPainter::CompositionMode_DestinationIn : QPainter::CompositionMode_DestinationOut;
+    }
+    // Alpha mode leaves what lies beside the object as it was: drawn into an
+    // image we may write, the object's coverage is drawn apart to say where.
+    QImage* const alphaTarget = mode == QPainter::CompositionMode_DestinationIn ? writableImageOf(painter) : nullptr;
     const bool filtered = hasDrawableFilter(object.filters());
-    const bool ownLayer = object.blendMode() == 2;
+    const bool ownLayer = object.blendMode() == 2 || isOwnBlend(object.blendMode());
     if ((mode == QPainter::CompositionMode_SourceOver && !filtered && !ownLayer) || !painter.device()) {
         drawContent(painter, object, transform, cx);
         return;
@@ -359,7 +378,7 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
     // Filter sizes are in stage pixels; the parent's scale says how many device pixels that is.
     const double scale = std::sqrt(std::abs(parent.m11() * parent.m22() - parent.m12() * parent.m21())) * 20;
     QRectF bounds;
-    if (mode != QPainter::CompositionMode_DestinationIn && objectBounds(object, transform, bounds)) {
+    if ((mode != QPainter::CompositionMode_DestinationIn || alphaTarget) && objectBounds(object, transform, bounds)) {
         double margin = 0; // the object's pixels and one column and row past them, grown by what filters spread
         for (const Filter& f : object.filters())
             margin += filtered ? (std::max(f.blurX, f.blurY) / 2 * std::max(1, f.passes) + f.distance) * scale : 0;
@@ -386,10 +405,48 @@ void Renderer::drawObject(QPainter& painter, const DisplayObject& object, const 
         applyFilters(layer, object.filters(), scale);
     if (tintAfter && !cx.isIdentity())
         layer = tintImage(layer, cx);
+    if (alphaTarget) {
+        // The same drawing with every colour made opaque: the object's coverage.
+        ColorTransform opaque;
+        opaque.aMul = 0;
+        opaque.aAdd = 255;
+        QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        coverage.fill(Qt::transparent);
+        {
+            QPainter coveragePainter(&coverage);
+            coveragePainter.setRenderHints(painter.renderHints());
+            ++m_layerDepth;
+            drawContent(coveragePainter, object, transform * shift, opaque.concat(tintAfter ? ColorTransform() : cx));
+            --m_layerDepth;
+        }
+        compositeAlphaByCoverage(*alphaTarget, layer, coverage, area.topLeft());
+        return;
+    }
+    if (isOwnBlend(object.blendMode())) {
+        compositeOwnBlend(painter, layer, area.topLeft(), object.blendMode());
+        return;
+    }
     painter.save();
     painter.setTransform(QTransform());
     painter.setCompositionMode(mode);
     painter.drawImage(area.topLeft(), layer);
+    painter.restore();
+}
+
+void Renderer::drawOpaqueBackground(QPainter& painter, const DisplayObject& object, const QTransform& transform, Rgba color)
+{
+    // The box of what the object draws, its edges on the nearest pixel
+    // boundary (halves up), filled whole: the object is drawn as a bitmap.
+    QRectF bounds;
+    if (!objectBounds(object, transform, bounds) || bounds.isEmpty())
+        return;
+    const auto snap = [](double v) { return int(std::floor(v + 0.5)); };
+    const QRect box(QPoint(snap(bounds.left()), snap(bounds.top())), QPoint(snap(bounds.right()) - 1, snap(bounds.bottom()) - 1));
+    if (box.isEmpty())
+        return;
+    painter.save();
+    painter.setTransform(QTransform());
+    painter.fillRect(box, QColor(color.r, color.g, color.b, color.a));
     painter.restore();
 }
 

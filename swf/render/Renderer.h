@@ -58,6 +58,7 @@ private:
     void drawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform, const ColorTransform& cx);
     void drawLayers(QPainter& painter, const std::vector<ShapeLayer>& layers, const QTransform& transform, const ColorTransform& cx);
     void drawBitmapFill(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const QTransform& transform, const ColorTransform& cx);
+    void drawOpaqueBackground(QPainter& painter, const DisplayObject& object, const QTransform& transform, Rgba color);
     // Where an object draws, in device coordinates, added to `bounds`; false when not known.
     bool objectBounds(const DisplayObject& object, const QTransform& transform, QRectF& bounds) const;
     // The area an object covers when used as a mask, in device coordinates.

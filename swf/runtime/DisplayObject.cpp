@@ -87,6 +87,8 @@ void DisplayObject::applyPlacement(const PlaceObject& place)
     setIfPresent(m_filters, place.filters);
     setIfPresent(m_blendMode, place.blendMode);
     setIfPresent(m_visible, place.visible);
+    if (place.opaqueBackground)
+        m_opaqueBackground = place.opaqueBackground;
     if (!place.clipActions.empty())
         m_clipActions = place.clipActions;
 }

@@ -58,6 +58,8 @@ public:
     void setVisible(bool visible) { m_visible = visible; }
     int blendMode() const { return m_blendMode; }
     void setBlendMode(int mode) { m_blendMode = mode; }
+    // A colour filling the box of what the object draws, beneath it.
+    const std::optional<Rgba>& opaqueBackground() const { return m_opaqueBackground; }
     const std::vector<Filter>& filters() const { return m_filters; }
     void setFilters(std::vector<Filter> filters) { m_filters = std::move(filters); }
     const std::vector<ClipAction>& clipActions() const { return m_clipActions; }
@@ -114,6 +116,7 @@ private:
     int m_clipDepth = 0;
     bool m_visible = true;
     int m_blendMode = 0;
+    std::optional<Rgba> m_opaqueBackground;
     std::vector<Filter> m_filters;
     std::vector<ClipAction> m_clipActions;
     int m_placedFrame = 0;

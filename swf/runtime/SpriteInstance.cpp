@@ -99,6 +99,8 @@ void SpriteInstance::notifyUnload(DisplayObject& object)
 
 void SpriteInstance::removeChild(int depth)
 {
+    if (!m_covered.empty())
+        std::erase_if(m_covered, [depth](const std::unique_ptr<DisplayObject>& c) { return c->depth() == depth; });
     auto it = m_displayList.find(depth);
     if (it == m_displayList.end())
         return;
@@ -170,7 +172,18 @@ void SpriteInstance::applyPlace(const PlaceObject& place, int frame)
     DisplayObject* existing = childAt(place.depth);
     if (place.version == 1 || !place.move) {
         // A new placement on an occupied depth is ignored, except PlaceObject 1
-        // which always replaces.
+        // which always replaces; up to version 5 it goes beneath the occupant.
+        if (place.characterId && existing && place.version != 1 && movie().version() <= 5
+            && m_covered.size() < MaxCovered) {
+            if (auto child = createInstance(*place.characterId, place.depth, frame)) {
+                child->applyPlacement(place);
+                DisplayObject& raw = *child;
+                m_covered.push_back(std::move(child));
+                if (auto sprite = raw.asSprite())
+                    sprite->enterFirstFrame();
+            }
+            return;
+        }
         if (!place.characterId || (existing && place.version != 1))
             return;
         if (existing)
@@ -308,6 +321,7 @@ constexpr std::size_t LongList = 8;
 
 void SpriteInstance::rewindTo(int frame)
 {
+    m_covered.clear(); // placed again when their frames play again
     // What the timeline alone says should be at each depth in `frame`. A
     // depth placed once and never moved keeps pointing at its tag's record;
     // only a depth that a later tag moves gets a merged copy of its own.

@@ -55,6 +55,11 @@ public:
     // A child was inserted, renamed or moved: the name index learns of it.
     void childNamed(const DisplayObject& child) { m_names.note(child, m_displayList); }
     void removeChild(int depth);
+    // Up to version 5 a placement on an occupied depth keeps both objects:
+    // the new one stays at that depth under the one already there (the
+    // newest lowest). Those beneath are drawn only; they leave with the
+    // depth's occupant and when the timeline goes back.
+    const std::vector<std::unique_ptr<DisplayObject>>& coveredChildren() const { return m_covered; }
 
     // Depth 0 of scripts is this depth of the display list; the timeline's
     // own depths lie below it.
@@ -156,6 +161,9 @@ private:
     // moved out of m_tickOrder: a walk hands it back with keepTickOrder.
     std::vector<TickEntry> takeTickOrder();
     void keepTickOrder(std::vector<TickEntry> entries, std::uint64_t edits);
+    // A movie placing onto occupied depths over and over keeps at most this many beneath.
+    static constexpr std::size_t MaxCovered = 256;
+    std::vector<std::unique_ptr<DisplayObject>> m_covered; // in the order placed
 };
 
 } // namespace swf

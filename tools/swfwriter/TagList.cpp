@@ -76,7 +76,7 @@ void TagList::placeObject3(const Placement& p)
     BitWriter out;
     out.writeU8(placeFlags(p));
     // Reserved, opaque background, visible, image, class name, cache as bitmap, blend mode, filters.
-    out.writeU8(uint8_t((p.visible ? 0x20 : 0) | (p.cacheAsBitmap ? 0x04 : 0) | (p.blendMode ? 0x02 : 0)));
+    out.writeU8(uint8_t((p.opaqueBackground ? 0x40 : 0) | (p.visible ? 0x20 : 0) | (p.cacheAsBitmap ? 0x04 : 0) | (p.blendMode ? 0x02 : 0)));
     out.writeU16(p.depth);
     if (p.characterId)
         out.writeU16(*p.characterId);
@@ -85,10 +85,12 @@ void TagList::placeObject3(const Placement& p)
         out.writeU8(*p.blendMode);
     if (p.cacheAsBitmap)
         out.writeU8(*p.cacheAsBitmap ? 1 : 0);
-    if (p.visible) {
+    if (p.visible)
         out.writeU8(*p.visible ? 1 : 0);
+    if (p.opaqueBackground)
+        out.writeRgba(*p.opaqueBackground);
+    else if (p.visible)
         out.writeRgba(Rgba { 0, 0, 0, 0 }); // background colour, transparent
-    }
     tag(TagCode::PlaceObject3, out.bytes());
 }
 

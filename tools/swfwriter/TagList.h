@@ -57,6 +57,7 @@ struct Placement {
     std::optional<uint8_t> blendMode;
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
+    std::optional<Rgba> opaqueBackground;
 
     // A new object at `depth`.
     static Placement place(uint16_t depth, uint16_t characterId, const Matrix& matrix = {})

@@ -66,13 +66,15 @@ TEST(ColorMath, GradientTableInterpolatesInWholeSteps)
 {
     const swf::GradientTable table = swf::gradientTable(gradient({ { 0, Black }, { 255, Light } }), {});
     EXPECT_EQ(table[0], qRgb(0, 0, 0));
-    // Entry 128: t = 128 * 256 / 255 = 128, 255 * 128 >> 8 = 127.
-    EXPECT_EQ(table[128], qRgb(127, 127, 127));
+    // Entry i shows ratio i + 1. Entry 128: t = 129 * 256 / 255 = 129, 255 * 129 >> 8 = 128.
+    EXPECT_EQ(table[128], qRgb(128, 128, 128));
     EXPECT_EQ(table[255], qRgb(255, 255, 255));
     // Before the first stop and after the last, the end colours hold.
     const swf::GradientTable inset = swf::gradientTable(gradient({ { 64, RedStop }, { 192, BlueStop } }), {});
     EXPECT_EQ(inset[0], qRgb(255, 0, 0));
-    EXPECT_EQ(inset[64], qRgb(255, 0, 0));
+    EXPECT_EQ(inset[63], qRgb(255, 0, 0));
+    // Entry 64 shows ratio 65: t = 1 * 256 / 128 = 2; 255 * 254 >> 8 = 253, 255 * 2 >> 8 = 1.
+    EXPECT_EQ(inset[64], qRgb(253, 0, 1));
     EXPECT_EQ(inset[200], qRgb(0, 0, 255));
     // In linear light the middle is brighter: 0.5 back to sRGB is 0.7354, level 188.
     const swf::GradientTable linear = swf::gradientTable(gradient({ { 0, Black }, { 255, Light } }, 1), {});
@@ -100,6 +102,28 @@ TEST(ColorMath, GradientStopsOutOfOrderTakeOverOneRatioLater)
     EXPECT_EQ(end[255], qRgb(0, 0, 255));
     const swf::GradientTable past = swf::gradientTable(gradient({ { 0, RedStop }, { 255, RedStop }, { 10, BlueStop } }), {});
     EXPECT_EQ(past[255], qRgb(255, 0, 0));
+}
+
+TEST(ColorMath, GradientTablePassesOneStopPerEntry)
+{
+    // Four stops on ratio 6 then red on 150: entries 6, 7 and 8 show the
+    // first three alone; the fourth (black) starts the blend to red, entry 9
+    // showing ratio 10: t = 4 * 256 / 144 = 7, 255 * 7 >> 8 = 6.
+    const swf::GradientTable same = swf::gradientTable(
+        gradient({ { 6, RedStop }, { 6, GreenStop }, { 6, BlueStop }, { 6, Black }, { 150, RedStop } }), {});
+    EXPECT_EQ(same[5], qRgb(255, 0, 0));
+    EXPECT_EQ(same[6], qRgb(255, 0, 0));
+    EXPECT_EQ(same[7], qRgb(0, 255, 0));
+    EXPECT_EQ(same[8], qRgb(0, 0, 255));
+    EXPECT_EQ(same[9], qRgb(6, 0, 0));
+    // Red 0, blue 100, green 50, light 200: at entry 100 blue is passed and
+    // the next stop lies behind it, so blue shows alone; from 101 green
+    // blends to light from ratio 50: entry 150 shows 151, t = 101 * 256 / 150
+    // = 172, 255 * 172 >> 8 = 171 on red and blue, 255 on green.
+    const swf::GradientTable back = swf::gradientTable(
+        gradient({ { 0, RedStop }, { 100, BlueStop }, { 50, GreenStop }, { 200, Light } }), {});
+    EXPECT_EQ(back[100], qRgb(0, 0, 255));
+    EXPECT_EQ(back[150], qRgb(171, 255, 171));
 }
 
 TEST(ColorMath, GradientEntriesTakeTheColourTransform)

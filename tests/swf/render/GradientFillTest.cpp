@@ -66,12 +66,13 @@ TEST(GradientFill, FocalGradientsMeasureFromTheFocalPoint)
 TEST(GradientFillRender, PixelCornersPickTheEntries)
 {
     // A box 100 px wide: the corner of pixel x sits at x / 100 of the way,
-    // entry x * 2.55. Red holds to ratio 127 and blue starts at 128, so pixel
-    // 50 (127.5) is red and 51 (130.05) blue; sampled at the pixel centres
-    // (50.5 px) pixel 50 would already be blue.
+    // entry x * 2.55. Red holds to ratio 128 and blue starts at 129; entry i
+    // shows ratio i + 1, so entry 127 is the last red. Pixel 50 (127.5) is
+    // red and 51 (130.05) blue; sampled at the pixel centres (entry 128)
+    // pixel 50 would already be blue.
     swfw::Shape shape;
     int g = shape.addFillStyle(swfw::FillStyle::linear(swfw::FillStyle::gradientBox(0, 0, 2000, 2000),
-        { { 0, Red }, { 127, Red }, { 128, Blue }, { 255, Blue } }));
+        { { 0, Red }, { 128, Red }, { 129, Blue }, { 255, Blue } }));
     shape.fill1(g).rect(0, 0, 2000, 2000);
     swfw::Movie movie(8, 100, 100, 12);
     movie.setBackgroundColor(White);
@@ -185,14 +186,15 @@ TEST(GradientFill, AMovedGradientShowsItsColoursMoved)
 {
     // Moving a shape by whole pixels moves its gradient's pixels with it, the
     // kept pixels included: the pixel under the gradient's centre stays the
-    // centre's colour (the first stop, red).
+    // centre's colour: entry 0, ratio 1 of the way from red to the second
+    // stop, t = 256 / 128 = 2: (253, 1, 1) at alpha 254 over white, (253, 2, 2).
     swf::RenderCache cache;
     const swf::FillStyle fill = threeStops(swf::FillStyle::Type::Radial, 0);
     const QTransform base = QTransform::fromScale(1 / 20.0, 1 / 20.0);
     const QImage first = drawn(fill, {}, base * QTransform::fromTranslate(10, 10), &cache);
     const QImage moved = drawn(fill, {}, base * QTransform::fromTranslate(17, 12), &cache);
     // The centre is at (20 + 10, 20 + 10), then (20 + 17, 20 + 12).
-    EXPECT_EQ(first.pixel(30, 30), qRgb(255, 0, 0));
-    EXPECT_EQ(moved.pixel(37, 32), qRgb(255, 0, 0));
+    EXPECT_EQ(first.pixel(30, 30), qRgb(253, 2, 2));
+    EXPECT_EQ(moved.pixel(37, 32), qRgb(253, 2, 2));
     EXPECT_EQ(moved.copy(7, 2, 80, 80), first.copy(0, 0, 80, 80));
 }

@@ -292,3 +292,31 @@ TEST(Render, EachShapeLeavesThePainterAsItFoundIt)
     // to the right; with the first square's pen it would wear a black rim.
     EXPECT_EQ(at(image, 19, 69), QColor(Qt::blue));
 }
+
+TEST(Render, UpToVersionFiveASecondPlacementOnADepthGoesBeneath)
+{
+    // Frame 1 puts a red square (0..50 px) at depth 1, frame 2 a blue one
+    // (25..75 px) at the same depth without moving it. Version 5 keeps both,
+    // the newcomer under the red; later versions ignore the second placement.
+    for (int version : { 5, 6 }) {
+        swfw::Movie movie(version, 100, 100, 12);
+        movie.setBackgroundColor(White);
+        movie.defineShape(1, rectShape(Red, 0, 0, 1000, 1000), 3);
+        movie.defineShape(2, rectShape(Blue, 500, 500, 1000, 1000), 3);
+        movie.placeObject2(swfw::Placement::place(1, 1));
+        movie.showFrame();
+        movie.placeObject2(swfw::Placement::place(1, 2));
+        movie.showFrame();
+        auto p = load(movie.bytes());
+        ASSERT_TRUE(p);
+        p->nextFrame();
+        QImage image = renderStage(*p);
+        EXPECT_EQ(at(image, 10, 10), QColor(Qt::red)) << version;
+        EXPECT_EQ(at(image, 40, 40), QColor(Qt::red)) << version; // both: the red stays on top
+        EXPECT_EQ(at(image, 60, 60), version == 5 ? QColor(Qt::blue) : QColor(Qt::white)) << version;
+        // Going back to frame 1 leaves only the red.
+        p->gotoFrame(1);
+        image = renderStage(*p);
+        EXPECT_EQ(at(image, 60, 60), QColor(Qt::white)) << version;
+    }
+}
