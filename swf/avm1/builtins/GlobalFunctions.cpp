@@ -270,6 +270,19 @@ static Value globalUnescape(Interpreter& vm, CallArgs& a)
     return text ? Value(*text) : Value();
 }
 
+// AsSetupError("A,B"): makes an error object (by whatever _global.Error is
+// now) for each comma-separated name, with AsSetupError as the caller.
+static Value globalAsSetupError(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.empty())
+        return Value();
+    const QStringList names = vm.toString(a.arg(0)).split(u',');
+    const Value error = vm.getMember(Value(vm.global()), QStringLiteral("Error"));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        vm.construct(error, {});
+    return Value();
+}
+
 static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
 {
     Object* o = a.arg(0).asObject();
@@ -357,6 +370,7 @@ const NativeMethod globalConversionFunctions[] = {
     { "parseFloat", globalParseFloat },
     { "escape", globalEscape },
     { "unescape", globalUnescape },
+    { "AsSetupError", globalAsSetupError },
 };
 
 const NativeMethod globalFunctions[] = {

@@ -125,11 +125,15 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString, bool* unconver
                 return r;
         }
         // A function whose valueOf gives an object is no number: its type
-        // name where text is wanted, NaN in a sum.
-        if (!preferString && o->kind() == Object::Kind::Function) {
-            if (unconverted)
-                *unconverted = true;
-            return Value(QStringLiteral("[type Function]"));
+        // name where text is wanted, NaN in a sum; only a toString of the
+        // script's own is asked for its text.
+        if (!preferString && name == first && o->kind() == Object::Kind::Function) {
+            auto* toString = dynamic_cast<FunctionObject*>(getMember(v, second).asObject());
+            if (!toString || toString->isNative()) {
+                if (unconverted)
+                    *unconverted = true;
+                return Value(QStringLiteral("[type Function]"));
+            }
         }
     }
     // Both methods gave objects: the player names the type instead of asking
