@@ -370,13 +370,13 @@ const NativeMethod globalConversionFunctions[] = {
     { "parseFloat", globalParseFloat },
     { "escape", globalEscape },
     { "unescape", globalUnescape },
-    { "AsSetupError", globalAsSetupError },
 };
 
 const NativeMethod globalFunctions[] = {
     { "ASSetPropFlags", globalASSetPropFlags },
     { "setInterval", globalSetInterval },
     { "clearInterval", globalClearInterval },
+    { "AsSetupError", globalAsSetupError },
 };
 
 void Builtins::installGlobalFunctions(Interpreter& vm)
