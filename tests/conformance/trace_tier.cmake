@@ -36,6 +36,9 @@ foreach(row IN LISTS rows)
     string(REGEX REPLACE "\n$" "" out "${out}")
     string(REGEX REPLACE "\r?\n$" "" expected "${expected}")
     string(REPLACE "\r\n" "\n" expected "${expected}")
+    # Both sides alike: a movie that traces a carriage return before the
+    # line end writes the same bytes as the reference log.
+    string(REPLACE "\r\n" "\n" out "${out}")
     if(out STREQUAL expected)
         math(EXPR passed "${passed} + 1")
     else()

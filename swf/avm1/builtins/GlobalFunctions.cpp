@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace swf::avm1 {
 
@@ -53,32 +54,84 @@ QString escapeString(const QString& s, int version)
     return out;
 }
 
-QString unescapeString(const QString& s, int version)
+// UTF-8 as far as the bytes form it. A byte that continues no sequence
+// stands for the Latin-1 character of its value; a lead byte without its
+// continuation bytes is dropped.
+QString decodeUtf8Leniently(const QByteArray& bytes)
 {
-    auto hexDigit = [](QChar c) {
-        const char16_t u = c.unicode();
-        return u >= '0' && u <= '9' ? u - '0' : u >= 'a' && u <= 'f' ? u - 'a' + 10 : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
-    };
-    QByteArray bytes;
-    for (int i = 0; i < s.size(); ++i) {
-        QChar c = s[i];
-        if (c == '%') {
-            const int high = i + 1 < s.size() ? hexDigit(s[i + 1]) : -1;
-            const int low = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
-            if (high >= 0 && low >= 0) {
-                bytes.append(char(high * 16 + low));
-                i += 2;
-                continue;
-            }
-            // A broken escape loses the percent sign and the character
-            // after it; reading goes on from the one after that.
+    QString out;
+    out.reserve(bytes.size());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const uchar c = uchar(bytes[i]);
+        if (c < 0xC0) {
+            out += QChar(c);
             ++i;
             continue;
         }
-        // A plus sign stands for a space, as in a form's fields.
-        bytes.append(c == u'+' ? QByteArray(" ") : QString(c).toUtf8());
+        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+        bool whole = c >= 0xC2 && c < 0xF5 && i + extra < n;
+        for (int k = 1; whole && k <= extra; ++k)
+            whole = (uchar(bytes[i + k]) & 0xC0) == 0x80;
+        if (whole)
+            out += QString::fromUtf8(bytes.constData() + i, extra + 1);
+        i += whole ? extra + 1 : 1;
     }
-    return version >= 6 ? QString::fromUtf8(bytes) : QString::fromLocal8Bit(bytes);
+    return out;
+}
+
+// unescape. Version 5 reads characters and takes each escaped byte as the
+// Latin-1 character of its value; it gives nothing (undefined) for text that
+// comes out empty without a zero byte ending it. From version 6 escapes are
+// read from the UTF-8 bytes of the text, so a broken escape takes a byte,
+// not a character, with it, and the bytes are read back as UTF-8.
+std::optional<QString> unescapeString(const QString& s, int version)
+{
+    auto hexDigit = [](char16_t c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    const bool old = version < 6;
+    const QByteArray utf8 = old ? QByteArray() : s.toUtf8();
+    const qsizetype n = old ? s.size() : utf8.size();
+    auto unit = [&](qsizetype i) -> char16_t { return old ? s[i].unicode() : char16_t(uchar(utf8[i])); };
+    QString text;    // version 5
+    QByteArray bytes; // version 6 on
+    auto append = [&](char16_t c) {
+        if (old)
+            text += QChar(c);
+        else
+            bytes.append(char(c));
+    };
+    bool ended = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = unit(i);
+        if (c == '%') {
+            const int high = i + 1 < n ? hexDigit(unit(i + 1)) : -1;
+            const int low = high >= 0 && i + 2 < n ? hexDigit(unit(i + 2)) : -1;
+            if (high >= 0 && low >= 0) {
+                // A zero byte ends the text.
+                if (high == 0 && low == 0) {
+                    ended = true;
+                    break;
+                }
+                append(char16_t(high * 16 + low));
+                i += 2;
+                continue;
+            }
+            // A broken escape is dropped with what was read to find it
+            // broken: the unit after the percent sign, and the next one when
+            // that was a hex digit.
+            i += high >= 0 ? 2 : 1;
+            continue;
+        }
+        // A plus sign stands for a space, as in a form's fields.
+        append(c == '+' ? char16_t(' ') : c);
+    }
+    if (!old)
+        return decodeUtf8Leniently(bytes);
+    if (text.isEmpty() && !ended)
+        return std::nullopt;
+    return text;
 }
 
 // parseInt as the player does it, quirks included: a "0x" prefix is only
@@ -213,7 +266,21 @@ static Value globalEscape(Interpreter& vm, CallArgs& a)
 
 static Value globalUnescape(Interpreter& vm, CallArgs& a)
 {
-    return Value(unescapeString(vm.toString(a.arg(0)), vm.version()));
+    const std::optional<QString> text = unescapeString(vm.toString(a.arg(0)), vm.version());
+    return text ? Value(*text) : Value();
+}
+
+// AsSetupError("A,B"): makes an error object (by whatever _global.Error is
+// now) for each comma-separated name, with AsSetupError as the caller.
+static Value globalAsSetupError(Interpreter& vm, CallArgs& a)
+{
+    if (a.args.empty())
+        return Value();
+    const QStringList names = vm.toString(a.arg(0)).split(u',');
+    const Value error = vm.getMember(Value(vm.global()), QStringLiteral("Error"));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        vm.construct(error, {});
+    return Value();
 }
 
 static Value globalASSetPropFlags(Interpreter& vm, CallArgs& a)
@@ -309,6 +376,7 @@ const NativeMethod globalFunctions[] = {
     { "ASSetPropFlags", globalASSetPropFlags },
     { "setInterval", globalSetInterval },
     { "clearInterval", globalClearInterval },
+    { "AsSetupError", globalAsSetupError },
 };
 
 void Builtins::installGlobalFunctions(Interpreter& vm)

@@ -174,14 +174,24 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
     const bool old = vm.version() < 6;
     double limit = double(ArrayObject::MaxLength);
     // Before version 6 an empty separator keeps the whole string whatever
-    // the limit says, and a missing one is a comma.
-    if (old && a.arg(0).isString() && a.arg(0).asString().isEmpty()) {
+    // the limit says, and a missing one is a comma. From version 6 a missing
+    // separator keeps the whole string whatever the limit says.
+    if (!old && a.arg(0).isUndefined()) {
+        out->elements.push_back(Value(s));
+        return Value(static_cast<Object*>(out));
+    }
+    // The separator is made text before the limit is looked at; version 5
+    // makes one that is not empty text once more when a limit is given.
+    QString sep = a.arg(0).isUndefined() ? QStringLiteral(",") : vm.toString(a.arg(0));
+    if (old && sep.isEmpty()) {
         out->elements.push_back(Value(s));
         return Value(static_cast<Object*>(out));
     }
     // A limit is a 32-bit integer (infinities and NaN are zero); one below
     // one gives no parts in version 5 and a single empty one later.
     if (!a.arg(1).isUndefined()) {
+        if (old && !a.arg(0).isUndefined())
+            sep = vm.toString(a.arg(0));
         limit = double(toInt32(vm.toNumber(a.arg(1))));
         if (limit < 1) {
             if (!old)
@@ -189,12 +199,10 @@ static Value stringSplit(Interpreter& vm, CallArgs& a)
             return Value(static_cast<Object*>(out));
         }
     }
-    const bool noSeparator = a.arg(0).isUndefined() && !old;
-    QString sep = a.arg(0).isUndefined() ? (old ? QStringLiteral(",") : QString()) : vm.toString(a.arg(0));
     QStringList parts;
-    if (noSeparator || (old && sep.size() != 1)) {
-        // No separator (or, before version 6, one that is not a single
-        // character): the whole string.
+    if (old && sep.size() != 1) {
+        // Before version 6 a separator that is not a single character
+        // keeps the whole string.
         parts.push_back(s);
     } else if (sep.isEmpty()) {
         // One element per character, no more than the limit lets through.

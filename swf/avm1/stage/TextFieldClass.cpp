@@ -14,6 +14,7 @@
 #include "swf/avm1/stage/SpriteClip.h"
 #include "swf/avm1/stage/StageScripts.h"
 #include "swf/avm1/stage/TextFieldObject.h"
+#include "swf/avm1/stage/TextFormatObject.h"
 
 #include <QFontMetricsF>
 
@@ -138,19 +139,31 @@ static Value textFieldConstructor(Interpreter&, CallArgs& a)
     return a.thisValue;
 }
 
-static Value textFormatConstructor(Interpreter&, CallArgs& a)
+static Value textFormatConstructor(Interpreter& vm, CallArgs& a)
 {
     Object* self = a.thisObject();
     if (!self || !a.constructing)
         return Value();
+    // `new TextFormat` makes a format object of its own kind, whose members
+    // convert what is written to them; a subclass's object stays as it is.
+    Object* format = self;
+    if (a.callee && self->proto() && !dynamic_cast<TextFormatObject*>(self)
+        && vm.getMember(Value(a.callee), QStringLiteral("prototype")).asObject() == self->proto()) {
+        format = vm.make<TextFormatObject>(self->proto(), self->caseSensitive());
+        vm.markConstructed(format, Value(a.callee));
+    }
     static const char* const names[] = { "font", "size", "color", "bold", "italic", "underline", "url", "target",
         "align", "leftMargin", "rightMargin", "indent", "leading" };
-    for (std::size_t i = 0; i < std::size(names); ++i)
-        self->put(QString::fromLatin1(names[i]), i < a.args.size() ? a.args[i] : Value::null());
-    self->put(QStringLiteral("blockIndent"), Value::null());
-    self->put(QStringLiteral("bullet"), Value::null());
-    self->put(QStringLiteral("tabStops"), Value::null());
-    return Value();
+    for (const char* name : names)
+        format->put(QString::fromLatin1(name), Value::null());
+    format->put(QStringLiteral("blockIndent"), Value::null());
+    format->put(QStringLiteral("bullet"), Value::null());
+    format->put(QStringLiteral("tabStops"), Value::null());
+    // The arguments are written as a script would write the members.
+    for (std::size_t i = 0; i < std::size(names) && i < a.args.size(); ++i)
+        if (!a.args[i].isUndefined())
+            vm.setMember(Value(format), QString::fromLatin1(names[i]), a.args[i]);
+    return format == self ? Value() : Value(format);
 }
 
 static Value textFieldToString(Interpreter& vm, CallArgs& a)
@@ -194,7 +207,7 @@ static Value textFieldGetNewTextFormat(Interpreter& vm, CallArgs& a)
     EditTextInstance* f = fieldOf(a);
     if (!f)
         return Value();
-    Object* format = vm.newObject(self.formatPrototype());
+    Object* format = vm.make<TextFormatObject>(self.formatPrototype(), vm.caseSensitive());
     const TextStyle& s = f->newTextStyle();
     const EditTextRecord& r = f->record();
     QString face = s.face;
@@ -265,7 +278,7 @@ static Value textFieldGetTextFormat(Interpreter& vm, CallArgs& a)
     EditTextInstance* f = fieldOf(a);
     if (!f)
         return Value();
-    Object* format = vm.newObject(self.formatPrototype());
+    Object* format = vm.make<TextFormatObject>(self.formatPrototype(), vm.caseSensitive());
     const qsizetype length = f->plainText().size();
     auto [begin, end] = rangeOf(vm, a, std::min<std::size_t>(a.args.size(), 2), length);
     // An empty range (or empty text) reports the style of the character at it, or the new-text style.

@@ -58,14 +58,13 @@ QString Interpreter::toString(const Value& v)
         // puts on it is not asked.
         if (v.asObject()->kind() == Object::Kind::String && v.asObject()->primitive.isString())
             return v.asObject()->primitive.asString();
-        // Text asks toString alone; an object it gives back names the type.
+        // Text asks toString alone; anything but text it gives back (an
+        // object, a clip, a number, undefined) names the type instead.
         Value method = getMember(v, QStringLiteral("toString"));
         if (Object* m = method.asObject(); m && m->kind() == Object::Kind::Function) {
             Value r = call(method, v, {});
-            if (Object* ro = r.asObject(); ro && ro->kind() == Object::Kind::Clip)
-                return static_cast<ClipObject*>(ro)->dotPath();
-            if (!r.isObject())
-                return toString(r);
+            if (r.isString())
+                return r.asString();
             return v.asObject()->kind() == Object::Kind::Function ? QStringLiteral("[type Function]")
                                                                  : QStringLiteral("[type Object]");
         }
@@ -126,11 +125,15 @@ Value Interpreter::toPrimitive(const Value& v, bool preferString, bool* unconver
                 return r;
         }
         // A function whose valueOf gives an object is no number: its type
-        // name where text is wanted, NaN in a sum.
-        if (!preferString && o->kind() == Object::Kind::Function) {
-            if (unconverted)
-                *unconverted = true;
-            return Value(QStringLiteral("[type Function]"));
+        // name where text is wanted, NaN in a sum; only a toString of the
+        // script's own is asked for its text.
+        if (!preferString && name == first && o->kind() == Object::Kind::Function) {
+            auto* toString = dynamic_cast<FunctionObject*>(getMember(v, second).asObject());
+            if (!toString || toString->isNative()) {
+                if (unconverted)
+                    *unconverted = true;
+                return Value(QStringLiteral("[type Function]"));
+            }
         }
     }
     // Both methods gave objects: the player names the type instead of asking

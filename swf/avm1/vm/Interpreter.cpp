@@ -131,6 +131,8 @@ Value Interpreter::call(const Value& function, const Value& thisValue, std::vect
         ++m_depth;
         struct Guard { int& d; ~Guard() { --d; } } guard { m_depth };
         CallArgs ca { thisValue, std::move(args), false, fn };
+        m_nativeCalls.emplace_back(fn, m_frames.size());
+        struct NativeGuard { std::vector<std::pair<Object*, size_t>>& calls; ~NativeGuard() { calls.pop_back(); } } native { m_nativeCalls };
         return fn->native(*this, ca);
     }
     return callScript(fn, thisValue, args, nullptr, false);
@@ -165,6 +167,8 @@ Value Interpreter::construct(const Value& constructor, std::vector<Value> args)
         ++m_depth;
         struct Guard { int& d; ~Guard() { --d; } } guard { m_depth };
         CallArgs ca { Value(obj), std::move(args), true, fn };
+        m_nativeCalls.emplace_back(fn, m_frames.size());
+        struct NativeGuard { std::vector<std::pair<Object*, size_t>>& calls; ~NativeGuard() { calls.pop_back(); } } native { m_nativeCalls };
         result = fn->native(*this, ca);
     } else {
         result = callScript(fn, Value(obj), args, proto, true);
@@ -222,7 +226,11 @@ Value Interpreter::callScript(FunctionObject* fn, const Value& thisValue, std::v
     ArrayObject* arguments = newArray(3); // length, callee, caller
     arguments->elements = args;
     arguments->define(QStringLiteral("callee"), Value(static_cast<Object*>(fn)), DontEnum);
+    // The caller is the built-in that called, if one runs above the last
+    // script frame, else the function of that frame.
     Value caller = m_frames.empty() || !m_frames.back()->callee ? Value::null() : Value(static_cast<Object*>(m_frames.back()->callee));
+    if (!m_nativeCalls.empty() && m_nativeCalls.back().second == m_frames.size())
+        caller = Value(m_nativeCalls.back().first);
     arguments->define(QStringLiteral("caller"), caller, DontEnum);
 
     auto superObject = [&]() -> Value {

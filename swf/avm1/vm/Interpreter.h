@@ -304,6 +304,10 @@ private:
     // call takes it.
     bool m_thisUnbound = false;
     int m_runNesting = 0;
+    // Built-ins running, innermost last, each with the number of script
+    // frames under way when it was called: a script function it calls sees
+    // it as its caller.
+    std::vector<std::pair<Object*, size_t>> m_nativeCalls;
     // Accessors running inside one another, per member (its holder and
     // case-folded name; the getter and setter of a member count together),
     // and watchers altogether.
